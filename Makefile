@@ -1,0 +1,50 @@
+# Wraps CMake. `make demo` extracts the attachments of the sample messages; `make test` runs the test suite.
+JOBS ?= 2
+BUILD ?= build
+DEMO_OUT ?= demo-out
+
+.PHONY: all build demo test test-sanitize fuzz ci bench clean
+
+all: build
+
+build:
+	@scripts/setup.sh build
+	cmake -S . -B $(BUILD) >/dev/null
+	cmake --build $(BUILD) -j$(JOBS)
+
+demo: build
+	@rm -rf $(DEMO_OUT) && mkdir -p $(DEMO_OUT)
+	$(BUILD)/zendrel --extract --to $(DEMO_OUT)/ tests/data/messages/*.eml
+	@echo "Saved in $(DEMO_OUT)/:" && ls -l $(DEMO_OUT)
+
+test:
+	@scripts/setup.sh build test
+	cmake -S . -B $(BUILD) >/dev/null
+	cmake --build $(BUILD) -j$(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+# The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize:
+	@scripts/setup.sh build test
+	cmake -S . -B build-sanitize -DZENDREL_SANITIZE=ON >/dev/null
+	cmake --build build-sanitize -j$(JOBS)
+	ctest --test-dir build-sanitize --output-on-failure -j$(JOBS)
+
+# libFuzzer targets, each run for a bounded time; any crash, leak or hang fails.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/setup.sh build fuzz
+	CXX=clang++ cmake -S . -B build-fuzz -DZENDREL_FUZZ=ON -DZENDREL_TESTS=OFF >/dev/null
+	cmake --build build-fuzz -j$(JOBS)
+	fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
+ci: test test-sanitize fuzz
+
+bench:
+	@scripts/setup.sh build bench
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZENDREL_TESTS=OFF -DZENDREL_BENCHMARKS=ON >/dev/null
+	cmake --build build-bench -j$(JOBS)
+	benchmarks/run.sh build-bench
+
+clean:
+	rm -rf $(BUILD) build-sanitize build-fuzz build-bench $(DEMO_OUT)

@@ -1,0 +1,153 @@
+#include "common/text.h"
+
+#include <array>
+#include <cstdint>
+
+namespace zendrel {
+namespace {
+
+constexpr std::array<unsigned char, 256> MakeLowerTable() {
+    std::array<unsigned char, 256> table{};
+    for (int i = 0; i < 256; ++i) table[i] = static_cast<unsigned char>(i);
+    for (int c = 'A'; c <= 'Z'; ++c) table[c] = static_cast<unsigned char>(c + 32);
+    table[0x8A] = 0x9A;  // S caron
+    table[0x8C] = 0x9C;  // OE
+    table[0x8E] = 0x9E;  // Z caron
+    table[0x9F] = 0xFF;  // Y diaeresis
+    for (int c = 0xC0; c <= 0xDE; ++c) {
+        if (c != 0xD7) table[c] = static_cast<unsigned char>(c + 32);  // 0xD7 is the multiplication sign
+    }
+    return table;
+}
+
+constexpr std::array<unsigned char, 256> MakeUpperTable() {
+    constexpr auto lower = MakeLowerTable();
+    std::array<unsigned char, 256> table{};
+    for (int i = 0; i < 256; ++i) table[i] = static_cast<unsigned char>(i);
+    for (int i = 0; i < 256; ++i) {
+        if (lower[i] != i) table[lower[i]] = static_cast<unsigned char>(i);
+    }
+    return table;
+}
+
+constexpr auto kLower = MakeLowerTable();
+constexpr auto kUpper = MakeUpperTable();
+
+// Code points of 0x80-0x9F in Windows-1252; 0 marks the five unassigned bytes, which keep their C1 code point.
+constexpr std::array<std::uint16_t, 32> kWindows1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+bool IsContinuation(unsigned char b) { return b >= 0x80 && b <= 0xBF; }
+
+}  // namespace
+
+char LowerChar(char c) { return static_cast<char>(kLower[static_cast<unsigned char>(c)]); }
+
+std::string LowerCase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = LowerChar(c);
+    return out;
+}
+
+std::string UpperCase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(kUpper[static_cast<unsigned char>(c)]);
+    return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (LowerChar(a[i]) != LowerChar(b[i])) return false;
+    }
+    return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from) {
+    if (needle.size() > haystack.size()) return std::string_view::npos;
+    for (std::size_t i = from; i + needle.size() <= haystack.size(); ++i) {
+        if (EqualsNoCase(haystack.substr(i, needle.size()), needle)) return i;
+    }
+    return std::string_view::npos;
+}
+
+std::string Utf8ToSingleByte(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            out += static_cast<char>(b);
+            ++i;
+        } else if (b >= 0xC0 && b <= 0xDF && i + 1 < n) {
+            const auto b2 = static_cast<unsigned char>(bytes[i + 1]);
+            if (IsContinuation(b2)) {
+                const unsigned cp = ((b & 0x1Fu) << 6) | (b2 & 0x3Fu);
+                out += cp < 256 ? static_cast<char>(cp) : '?';
+                i += 2;
+            } else {
+                out += '?';  // the second byte starts the next character
+                ++i;
+            }
+        } else if ((b >= 0xE0 && b <= 0xEF && i + 2 < n) || (b >= 0xF0 && b <= 0xF7 && i + 3 < n)) {
+            const std::size_t length = b <= 0xEF ? 3 : 4;
+            out += '?';
+            std::size_t k = 1;
+            while (k < length && IsContinuation(static_cast<unsigned char>(bytes[i + k]))) ++k;
+            i += k;
+        } else {
+            ++i;  // stray continuation byte, 0xF8-0xFF, or a sequence that runs past the end
+        }
+    }
+    return out;
+}
+
+std::string SingleByteToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (char c : text) AppendUtf8(out, static_cast<unsigned char>(c));
+    return out;
+}
+
+std::string ReadText(std::string_view bytes, TextFormat format) {
+    return format == TextFormat::Utf8 ? Utf8ToSingleByte(bytes) : std::string(bytes);
+}
+
+std::string WriteText(std::string_view text, TextFormat format) {
+    return format == TextFormat::Utf8 ? SingleByteToUtf8(text) : std::string(text);
+}
+
+std::string Windows1252ToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        std::uint32_t cp = b;
+        if (b >= 0x80 && b <= 0x9F && kWindows1252High[b - 0x80] != 0) cp = kWindows1252High[b - 0x80];
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+}  // namespace zendrel

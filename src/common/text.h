@@ -1,0 +1,41 @@
+#pragma once
+// 8-bit text: std::string holding Windows-1252 bytes. A NUL is an ordinary byte.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace zendrel {
+
+// How bytes become text, or text becomes bytes.
+enum class TextFormat {
+    SingleByte,  // the bytes are the characters, unchanged
+    Utf8,        // the bytes are UTF-8; the single-byte side is ISO 8859-1, code point for code point
+};
+
+// Windows-1252 lower-casing, byte by byte, from the program's own table (the same on every platform).
+char LowerChar(char c);
+std::string LowerCase(std::string_view text);
+// Upper-casing by the same table, used for capability names.
+std::string UpperCase(std::string_view text);
+
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+// Position of needle in haystack ignoring letter case, or npos.
+std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from = 0);
+
+// UTF-8 bytes read into single-byte text: code points below 256 become that byte, other characters "?",
+// malformed bytes are dropped.
+std::string Utf8ToSingleByte(std::string_view bytes);
+// Single-byte text (taken as ISO 8859-1) written as UTF-8.
+std::string SingleByteToUtf8(std::string_view text);
+
+// Bytes read into text, and text written as bytes, in the given format.
+std::string ReadText(std::string_view bytes, TextFormat format);
+std::string WriteText(std::string_view text, TextFormat format);
+
+// Windows-1252 text as UTF-8, with the characters of 0x80-0x9F mapped to their real code points
+// (used where a name leaves the program, such as a file name on Linux or the terminal).
+std::string Windows1252ToUtf8(std::string_view text);
+
+}  // namespace zendrel

@@ -1,0 +1,1 @@
+#include "mime/attachments.h"

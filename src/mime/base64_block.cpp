@@ -1,0 +1,1 @@
+#include "mime/base64_block.h"

@@ -1,0 +1,1 @@
+#include "mime/body_charset.h"

@@ -1,0 +1,1 @@
+#include "mime/encoded_words.h"

@@ -1,0 +1,1 @@
+#include "mime/header_field.h"

@@ -1,0 +1,1 @@
+#include "mime/part_writer.h"

@@ -1,0 +1,1 @@
+#include "mime/quoted_printable.h"

@@ -1,0 +1,62 @@
+#pragma once
+// The one object through which a mailbox run talks to the POP3 server and reads the retrieved message.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace zendrel {
+
+// Codes kept in the session's error code; 0 means no error.
+namespace SessionError {
+inline constexpr std::int32_t kNone = 0;
+inline constexpr std::int32_t kNotConnected = 1;      // no connection, or the server refused STAT at login
+inline constexpr std::int32_t kGreetingRefused = 2;   // the greeting was an error reply
+inline constexpr std::int32_t kReadFailed = 3;        // reading failed; the session has been logged out
+inline constexpr std::int32_t kUserRefused = 4;
+inline constexpr std::int32_t kPasswordRefused = 5;
+inline constexpr std::int32_t kNoBuffer = 6;          // the receive buffer could not be had
+inline constexpr std::int32_t kTopNotOffered = 7;     // the known capability list lacks TOP
+inline constexpr std::int32_t kBadNumber = 8;         // message or part number outside 1..count
+inline constexpr std::int32_t kNotLoaded = 10;        // RETR refused; for the MIME operations: no message loaded
+inline constexpr std::int32_t kNothingToLogOut = 11;
+inline constexpr std::int32_t kCommandRefused = 12;   // DELE or RSET refused
+inline constexpr std::int32_t kSendFailed = 13;
+inline constexpr std::int32_t kTimedOut = 14;         // no complete reply before the inactivity time-out
+inline constexpr std::int32_t kCancelled = 15;        // the read was ended by CancelReceive
+inline constexpr std::int32_t kNoFileName = 16;       // SaveBodyPart got no file name and the part names none
+}  // namespace SessionError
+
+// The nineteen operations, in their fixed order. Results follow the program's conventions: 1/0, a count, or an
+// empty text on failure, with the reason in GetErrorCode(). No operation throws.
+class MailSession {
+public:
+    virtual ~MailSession() = default;
+
+    virtual std::int32_t GetErrorCode() const = 0;
+    virtual std::string GetLastReply() const = 0;
+    virtual std::int32_t Login(const std::string& host, std::int32_t port, const std::string& userName,
+                               const std::string& password, std::int32_t timeoutMs) = 0;
+    virtual std::int32_t Logout() = 0;
+    virtual std::int32_t GetMessageCount() = 0;
+    virtual std::string LoadHeader(std::int32_t n) = 0;
+    virtual std::string GetHeaderField(const std::string& header, const std::string& name) = 0;
+    virtual std::int32_t LoadMessage(std::int32_t n) = 0;
+    virtual std::int32_t CountAttachments() = 0;
+    virtual std::string GetAttachmentName(std::int32_t n) = 0;
+    virtual std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) = 0;
+    virtual std::int32_t CountBodyParts() = 0;
+    virtual std::string GetBodyPartHeader(std::int32_t n) = 0;
+    virtual std::string GetBodyPartText(std::int32_t n) = 0;
+    virtual std::int32_t SaveBodyPart(std::int32_t n, const std::string& folder, const std::string& fileName) = 0;
+    virtual std::string ConvertBodyCharset(const std::string& header, const std::string& text) = 0;
+    virtual std::int32_t DeleteMessage(std::int32_t n) = 0;
+    virtual std::int32_t ResetSession() = 0;
+    // May be called from another thread while a reply is being read.
+    virtual std::int32_t CancelReceive() = 0;
+};
+
+// A session over the platform's TCP sockets.
+std::unique_ptr<MailSession> CreateMailSession();
+
+}  // namespace zendrel
