@@ -1,0 +1,141 @@
+#include "app/command_line.h"
+
+#include <cstddef>
+#include <optional>
+
+#include "common/text.h"
+
+namespace zendrel {
+namespace {
+
+bool IsLoggingSwitch(std::string_view argument) { return EqualsNoCase(argument, "-logging"); }
+
+bool IsCommandSwitch(std::string_view argument) {
+    return argument == "--extract" || argument == "--help" || argument == "--version";
+}
+
+ParsedCommand UsageProblem(std::string problem) {
+    ParsedCommand command;
+    command.kind = CommandKind::UsageError;
+    command.usageError = std::move(problem);
+    return command;
+}
+
+// An option with a value, written "--to FOLDER" or "--to=FOLDER". Advances `at` past what it used.
+struct OptionValue {
+    bool matched = false;
+    std::optional<std::string> value;  // missing when the option was last and has no value
+};
+
+OptionValue ReadOptionValue(const std::vector<std::string>& arguments, std::size_t& at, std::string_view option) {
+    const std::string& argument = arguments[at];
+    if (argument == option) {
+        if (at + 1 >= arguments.size()) return {true, std::nullopt};
+        at += 2;
+        return {true, arguments[at - 1]};
+    }
+    if (argument.size() > option.size() && argument.compare(0, option.size(), option) == 0 &&
+        argument[option.size()] == '=') {
+        at += 1;
+        return {true, argument.substr(option.size() + 1)};
+    }
+    return {};
+}
+
+ParsedCommand ParseExtract(const std::vector<std::string>& arguments, std::size_t at, bool logging) {
+    ParsedCommand command;
+    command.kind = CommandKind::Extract;
+    command.logging = logging;
+    bool folderGiven = false;
+    bool extensionsGiven = false;
+    bool optionsEnded = false;
+    while (at < arguments.size()) {
+        const std::string& argument = arguments[at];
+        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
+            command.extract.files.push_back(argument);
+            ++at;
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            ++at;
+            continue;
+        }
+        if (IsLoggingSwitch(argument)) {
+            command.logging = true;
+            ++at;
+            continue;
+        }
+        if (OptionValue folder = ReadOptionValue(arguments, at, "--to"); folder.matched) {
+            if (!folder.value) return UsageProblem("--to needs a folder");
+            if (folderGiven) return UsageProblem("--to is given more than once");
+            folderGiven = true;
+            command.extract.folder = *folder.value;
+            continue;
+        }
+        if (OptionValue list = ReadOptionValue(arguments, at, "--extensions"); list.matched) {
+            if (!list.value) return UsageProblem("--extensions needs a list such as csv,pdf");
+            if (extensionsGiven) return UsageProblem("--extensions is given more than once");
+            extensionsGiven = true;
+            command.extract.typedExtensions = *list.value;
+            continue;
+        }
+        return UsageProblem("unknown option '" + argument + "' for --extract");
+    }
+    if (command.extract.files.empty()) return UsageProblem("--extract needs at least one message file");
+    return command;
+}
+
+ParsedCommand ParseSingleSwitch(const std::vector<std::string>& arguments, std::size_t at, CommandKind kind,
+                                bool logging) {
+    for (std::size_t rest = at + 1; rest < arguments.size(); ++rest) {
+        if (!IsLoggingSwitch(arguments[rest])) {
+            return UsageProblem("unexpected argument '" + arguments[rest] + "' after " + arguments[at]);
+        }
+    }
+    ParsedCommand command;
+    command.kind = kind;
+    command.logging = logging;
+    return command;
+}
+
+}  // namespace
+
+ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments) {
+    // "-logging" may stand before a command switch; any other argument there belongs to the window start-up, which
+    // ignores what it does not know, but it must not be mistaken for part of a command.
+    bool logging = false;
+    std::size_t at = 0;
+    for (; at < arguments.size() && !IsCommandSwitch(arguments[at]); ++at) {
+        if (IsLoggingSwitch(arguments[at])) logging = true;
+    }
+    if (at == arguments.size()) {
+        ParsedCommand window;
+        window.kind = CommandKind::Window;
+        window.logging = logging;
+        return window;
+    }
+    for (std::size_t before = 0; before < at; ++before) {
+        if (!IsLoggingSwitch(arguments[before])) {
+            return UsageProblem("unexpected argument '" + arguments[before] + "' before " + arguments[at]);
+        }
+    }
+    if (arguments[at] == "--extract") return ParseExtract(arguments, at + 1, logging);
+    if (arguments[at] == "--help") return ParseSingleSwitch(arguments, at, CommandKind::Help, logging);
+    return ParseSingleSwitch(arguments, at, CommandKind::Version, logging);
+}
+
+std::string UsageText() {
+    return "Usage:\n"
+           "  zendrel --extract [--to FOLDER] [--extensions LIST] FILE...\n"
+           "      Save the attachments of the message files (as retrieved from a mailbox, CR LF or LF line ends,\n"
+           "      an mbox \"From \" first line allowed) into FOLDER, by default the current folder. LIST keeps\n"
+           "      only the attachments with one of its extensions, for example csv,pdf.\n"
+           "  zendrel --help       Show this text.\n"
+           "  zendrel --version    Show the program's version.\n"
+           "  zendrel [-logging]   Start the window; -logging writes the diagnostic log.\n"
+           "Exit status: 0 when everything was read and saved, 1 when a file could not be read or an attachment\n"
+           "could not be saved, 2 for a usage error.\n";
+}
+
+}  // namespace zendrel

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zendrel {
+
+// What the program was asked to do.
+enum class CommandKind {
+    Window,      // no command switch: the window start-up, which ignores unknown arguments
+    Extract,     // --extract: save the attachments of message files
+    Help,        // --help
+    Version,     // --version
+    UsageError,  // the arguments do not form a command; `usageError` says why
+};
+
+struct ExtractRequest {
+    std::string folder;             // as given after --to; empty means the current folder
+    std::string typedExtensions;    // as given after --extensions, before preparation; empty allows every attachment
+    std::vector<std::string> files; // message files, in the order given
+};
+
+struct ParsedCommand {
+    CommandKind kind = CommandKind::Window;
+    bool logging = false;  // "-logging" in any letter case
+    ExtractRequest extract;
+    std::string usageError;
+};
+
+inline constexpr std::string_view kVersionText = "Zendrel V1.02";
+
+// Parses the arguments after the program name. Never throws; a malformed list gives CommandKind::UsageError.
+ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The usage text printed by --help and after a usage error, ending in a line end.
+std::string UsageText();
+
+}  // namespace zendrel

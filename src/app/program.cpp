@@ -1,0 +1,29 @@
+#include "app/program.h"
+
+#include "app/command_line.h"
+#include "app/extract_command.h"
+
+namespace zendrel {
+
+int RunProgram(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    const ParsedCommand command = ParseCommandLine(arguments);
+    switch (command.kind) {
+        case CommandKind::Extract:
+            return RunExtract(command.extract, out, err);
+        case CommandKind::Help:
+            out << UsageText();
+            return 0;
+        case CommandKind::Version:
+            out << kVersionText << '\n';
+            return 0;
+        case CommandKind::UsageError:
+            err << "zendrel: " << command.usageError << '\n' << UsageText();
+            return 2;
+        case CommandKind::Window:
+            break;
+    }
+    out << "The window is not available in this build; see zendrel --help.\n";
+    return 0;
+}
+
+}  // namespace zendrel
