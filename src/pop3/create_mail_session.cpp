@@ -1,0 +1,20 @@
+#include <memory>
+#include <new>
+
+#include "pop3/clock.h"
+#include "pop3/mail_session.h"
+#include "pop3/pop3_session.h"
+#include "pop3/posix_transport.h"
+
+namespace zendrel {
+
+std::unique_ptr<MailSession> CreateMailSession() {
+    // The caller treats a missing session as "out of memory" and ends its run without contacting the server.
+    try {
+        return std::make_unique<Pop3MailSession>(std::make_unique<PosixTransport>(), std::make_shared<SteadyClock>());
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+}  // namespace zendrel

@@ -1,0 +1,69 @@
+#include "pop3/pop3_replies.h"
+
+#include <limits>
+
+#include "common/text.h"
+
+namespace zendrel {
+
+StatusReply SplitStatus(std::string_view reply) {
+    if (StartsWithNoCase(reply, "+ok")) return {true, reply.substr(3)};
+    if (IsErrorReply(reply)) return {false, reply.substr(4)};
+    return {false, reply};
+}
+
+bool IsErrorReply(std::string_view reply) { return StartsWithNoCase(reply, "-err"); }
+
+std::string ParseCapabilities(std::string_view reply) {
+    std::string withoutCr;
+    withoutCr.reserve(reply.size());
+    for (const char c : reply) {
+        if (c != '\r') withoutCr.push_back(c);
+    }
+    std::string capabilities;
+    const std::string_view lines(withoutCr);
+    std::size_t lineStart = lines.find('\n');  // the status line lists nothing
+    while (lineStart != std::string_view::npos) {
+        ++lineStart;
+        const std::size_t lineEnd = lines.find('\n', lineStart);
+        const std::size_t length = lineEnd == std::string_view::npos ? lineEnd : lineEnd - lineStart;
+        const std::string_view line = lines.substr(lineStart, length);
+        if (line.empty() || line == ".") break;
+        if (capabilities.empty()) capabilities.push_back(';');
+        capabilities += UpperCase(line);
+        capabilities.push_back(';');
+        lineStart = lineEnd;
+    }
+    return capabilities;
+}
+
+bool OffersCapability(std::string_view capabilities, std::string_view name) {
+    if (capabilities.empty()) return true;
+    std::string entry = ";";
+    entry += name;
+    entry += ';';
+    return capabilities.find(entry) != std::string_view::npos;
+}
+
+std::optional<std::string_view> FindApopTimestamp(std::string_view greeting) {
+    const std::size_t open = greeting.find('<');
+    if (open == std::string_view::npos) return std::nullopt;
+    const std::size_t close = greeting.find('>', open);
+    if (close == std::string_view::npos) return std::nullopt;
+    return greeting.substr(open, close - open + 1);
+}
+
+std::int32_t ParseMessageCount(std::string_view statReply) {
+    const std::size_t blank = statReply.find(' ');
+    if (blank == std::string_view::npos) return 0;
+    std::int64_t count = 0;
+    for (std::size_t i = blank + 1; i < statReply.size(); ++i) {
+        const char c = statReply[i];
+        if (c < '0' || c > '9') break;
+        count = count * 10 + (c - '0');
+        if (count > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+    }
+    return static_cast<std::int32_t>(count);
+}
+
+}  // namespace zendrel

@@ -1,0 +1,433 @@
+#include "pop3/pop3_session.h"
+
+#include <algorithm>
+#include <span>
+#include <utility>
+
+#include "common/md5.h"
+#include "common/text.h"
+#include "mime/attachments.h"
+#include "mime/body_charset.h"
+#include "mime/encoded_words.h"
+#include "mime/header_field.h"
+#include "mime/multipart.h"
+#include "mime/part_writer.h"
+#include "pop3/pop3_replies.h"
+#include "pop3/reply_reader.h"
+
+namespace zendrel {
+namespace {
+
+std::string NumberedCommand(std::string_view verb, std::int32_t n, std::string_view tail = {}) {
+    std::string command(verb);
+    command += ' ';
+    command += std::to_string(n);
+    command += tail;
+    command += "\r\n";
+    return command;
+}
+
+}  // namespace
+
+void* AllocateZeroed(std::size_t size) { return std::calloc(size, 1); }
+
+Pop3MailSession::Pop3MailSession(std::unique_ptr<Transport> transport, std::shared_ptr<const Clock> clock,
+                                 BufferAllocator allocateBuffer)
+    : transport_(std::move(transport)), clock_(std::move(clock)), allocateBuffer_(allocateBuffer) {}
+
+Pop3MailSession::~Pop3MailSession() { CloseConnection(); }
+
+std::int32_t Pop3MailSession::GetErrorCode() const { return errorCode_; }
+
+std::string Pop3MailSession::GetLastReply() const { return lastReply_; }
+
+// ---- the POP3 conversation ----
+
+std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, const std::string& userName,
+                                    const std::string& password, std::int32_t timeoutMs) {
+    parts_.clear();
+    currentPart_ = 0;
+    CloseConnection();  // a login replaces any conversation still open
+    receiveBuffer_.reset(static_cast<char*>(allocateBuffer_(kReceiveBufferSize)));
+    if (!receiveBuffer_) {
+        errorCode_ = SessionError::kNoBuffer;
+        return 0;
+    }
+    errorCode_ = SessionError::kNone;
+    timeoutMs_ = timeoutMs;
+    lastReply_.clear();
+    capabilities_.clear();
+    messageLoaded_ = false;
+    cancelRequested_.store(false);
+    transport_->ClearInterrupt();
+
+    if (!transport_->Open(host, port, timeoutMs)) {
+        errorCode_ = SessionError::kNotConnected;
+        receiveBuffer_.reset();
+        return 0;
+    }
+    connected_ = true;
+    const bool loggedIn = Authorise(userName, password);
+    if (!loggedIn) CloseConnection();
+    return loggedIn ? 1 : 0;
+}
+
+bool Pop3MailSession::Authorise(const std::string& userName, const std::string& password) {
+    const std::string greeting = ReadReplyText(ReplyMode::kSingleLine);
+    if (IsErrorReply(greeting)) {
+        errorCode_ = SessionError::kGreetingRefused;
+        return false;
+    }
+    if (!CheckStatus(greeting)) return false;  // not a POP3 server; the reader's code (or none) stands
+
+    if (SendCommand("CAPA\r\n") <= 0) {
+        errorCode_ = SessionError::kSendFailed;
+        return false;
+    }
+    const std::string capabilityReply = ReadReplyText(ReplyMode::kMultiLine);
+    if (!capabilityReply.empty()) capabilities_ = ParseCapabilities(capabilityReply);
+
+    bool loggedIn = false;
+    if (errorCode_ == SessionError::kNone && OffersCapability(capabilities_, "APOP")) {
+        if (const auto timestamp = FindApopTimestamp(greeting)) {
+            const std::string digest = Md5Hex(std::string(*timestamp) + password);
+            if (SendCommand("APOP " + userName + " " + digest + "\r\n") <= 0) {
+                errorCode_ = SessionError::kSendFailed;
+            } else {
+                // A refused APOP leaves no code: USER and PASS get their turn.
+                loggedIn = CheckStatus(ReadReplyText(ReplyMode::kSingleLine));
+            }
+        }
+    }
+    if (errorCode_ == SessionError::kNone && !loggedIn && OffersCapability(capabilities_, "USER")) {
+        loggedIn = SendUserAndPass(userName, password);
+    }
+    if (errorCode_ == SessionError::kNone) {
+        if (SendCommand("STAT\r\n") <= 0) {
+            errorCode_ = SessionError::kSendFailed;
+        } else {
+            const std::string reply = ReadReplyText(ReplyMode::kSingleLine);
+            if (CheckStatus(reply)) {
+                loggedIn = true;
+                messageCount_ = ParseMessageCount(reply);
+            } else {
+                errorCode_ = SessionError::kNotConnected;
+            }
+        }
+    }
+    return loggedIn;
+}
+
+bool Pop3MailSession::SendUserAndPass(const std::string& userName, const std::string& password) {
+    if (SendCommand("USER " + userName + "\r\n") <= 0) {
+        errorCode_ = SessionError::kSendFailed;
+        return false;
+    }
+    if (!CheckStatus(ReadReplyText(ReplyMode::kSingleLine))) {
+        errorCode_ = SessionError::kUserRefused;
+        return false;
+    }
+    if (SendCommand("PASS " + password + "\r\n") <= 0) {
+        errorCode_ = SessionError::kSendFailed;
+        return false;
+    }
+    if (CheckStatus(ReadReplyText(ReplyMode::kSingleLine))) return true;
+    errorCode_ = SessionError::kPasswordRefused;
+    return false;
+}
+
+std::int32_t Pop3MailSession::Logout() {
+    if (!connected_) {
+        errorCode_ = SessionError::kNothingToLogOut;
+        return 0;
+    }
+    std::int32_t result = 0;
+    if (!loggingOut_) {
+        loggingOut_ = true;
+        if (SendCommand("QUIT\r\n") > 0) {
+            const std::string reply = ReadReplyText(ReplyMode::kSingleLine);
+            result = StartsWithNoCase(reply, "+ok") ? 1 : 0;
+        }
+        loggingOut_ = false;
+    }
+    CloseConnection();
+    errorCode_ = SessionError::kNone;
+    return result;
+}
+
+void Pop3MailSession::CloseConnection() {
+    if (connected_) transport_->Close();
+    connected_ = false;
+    capabilities_.clear();
+    parts_.clear();
+    currentPart_ = 0;
+    messageLoaded_ = false;
+    receiveBuffer_.reset();
+}
+
+std::int32_t Pop3MailSession::GetMessageCount() {
+    if (!connected_) {
+        errorCode_ = SessionError::kNotConnected;
+        return 0;
+    }
+    return messageCount_;
+}
+
+std::string Pop3MailSession::LoadHeader(std::int32_t n) {
+    if (!connected_) {
+        errorCode_ = SessionError::kNotConnected;
+        return {};
+    }
+    if (!IsMessageNumber(n)) {
+        errorCode_ = SessionError::kBadNumber;
+        return {};
+    }
+    if (!OffersCapability(capabilities_, "TOP")) {
+        errorCode_ = SessionError::kTopNotOffered;
+        return {};
+    }
+    if (SendCommand(NumberedCommand("TOP", n, " 0")) <= 0) {
+        errorCode_ = SessionError::kSendFailed;
+        return {};
+    }
+    CheckStatus(DecodeEncodedWords(ReadReplyText(ReplyMode::kMultiLine)));
+    // Whatever the verdict, the header is the text after the status indicator.
+    std::string header = lastReply_;
+    const std::string encoding = LowerCase(zendrel::GetHeaderField(header, "Content-Transfer-Encoding"));
+    const std::string type = LowerCase(zendrel::GetHeaderField(header, "Content-Type"));
+    if (type.find("utf-8") != std::string::npos && encoding.find("8bit") == std::string::npos) {
+        header = Utf8ToSingleByte(header);
+    }
+    return header;
+}
+
+std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
+    if (!connected_) {
+        errorCode_ = SessionError::kNotConnected;
+        return 0;
+    }
+    if (!IsMessageNumber(n)) {
+        errorCode_ = SessionError::kBadNumber;
+        return 0;
+    }
+    parts_.clear();
+    currentPart_ = 0;
+    lastReply_.clear();
+    messageLoaded_ = false;
+    if (SendCommand(NumberedCommand("RETR", n)) <= 0) {
+        errorCode_ = SessionError::kSendFailed;
+        return 0;
+    }
+    const std::string reply = ReadReplyText(ReplyMode::kMultiLine);
+    if (reply.empty()) return 0;
+    if (!CheckStatus(reply)) {
+        errorCode_ = SessionError::kNotLoaded;
+        return 0;
+    }
+    // Drop the terminating "." line; the text keeps the rest of the status line in front of the header.
+    lastReply_.resize(lastReply_.size() >= 3 ? lastReply_.size() - 3 : 0);
+    parts_ = SplitMessage(lastReply_);
+    std::stable_sort(parts_.begin(), parts_.end(),
+                     [](const MessagePart& a, const MessagePart& b) { return a.index > b.index; });
+    messageLoaded_ = true;
+    return 1;
+}
+
+std::int32_t Pop3MailSession::DeleteMessage(std::int32_t n) {
+    if (!connected_) {
+        errorCode_ = SessionError::kNotConnected;
+        return 0;
+    }
+    if (!IsMessageNumber(n)) {
+        errorCode_ = SessionError::kBadNumber;
+        return 0;
+    }
+    return RunSimpleCommand(NumberedCommand("DELE", n));
+}
+
+std::int32_t Pop3MailSession::ResetSession() {
+    if (!connected_) {
+        errorCode_ = SessionError::kNotConnected;
+        return 0;
+    }
+    return RunSimpleCommand("RSET\r\n");
+}
+
+std::int32_t Pop3MailSession::RunSimpleCommand(std::string_view command) {
+    if (SendCommand(command) <= 0) {
+        errorCode_ = SessionError::kSendFailed;
+        return 0;
+    }
+    if (CheckStatus(ReadReplyText(ReplyMode::kSingleLine))) {
+        errorCode_ = SessionError::kNone;
+        return 1;
+    }
+    errorCode_ = SessionError::kCommandRefused;
+    return 0;
+}
+
+std::int32_t Pop3MailSession::CancelReceive() {
+    cancelRequested_.store(true);
+    transport_->Interrupt();
+    return 0;
+}
+
+std::ptrdiff_t Pop3MailSession::SendCommand(std::string_view command) {
+    if (!connected_ || !receiveBuffer_) return -1;
+    // Whatever is still unread belongs to an earlier reply and must not mix with this command's.
+    while (transport_->WaitReadable(0) == WaitResult::kReadable) {
+        if (transport_->Read(receiveBuffer_.get(), kReceiveBufferSize) <= 0) break;
+    }
+    return transport_->Send(command);
+}
+
+std::string Pop3MailSession::ReadReplyText(ReplyMode mode) {
+    if (!connected_ || !receiveBuffer_) return {};
+    ReplyReadResult result = ReadReply(*transport_, *clock_, std::span<char>(receiveBuffer_.get(), kReceiveBufferSize),
+                                       cancelRequested_, timeoutMs_, mode);
+    switch (result.outcome) {
+        case ReadOutcome::kComplete:
+        case ReadOutcome::kClosed:
+            return std::move(result.text);
+        case ReadOutcome::kTimedOut:
+            lastReply_.clear();
+            errorCode_ = SessionError::kTimedOut;
+            return {};
+        case ReadOutcome::kCancelled:
+            lastReply_.clear();
+            errorCode_ = SessionError::kCancelled;
+            return {};
+        case ReadOutcome::kFailed:
+            // The conversation cannot go on; when Logout's own QUIT is what failed, that Logout finishes the job.
+            if (!loggingOut_) Logout();
+            errorCode_ = SessionError::kReadFailed;
+            return {};
+    }
+    return {};
+}
+
+bool Pop3MailSession::CheckStatus(std::string_view reply) {
+    const StatusReply status = SplitStatus(reply);
+    lastReply_.assign(status.text);
+    return status.positive;
+}
+
+// ---- the MIME operations on the loaded message ----
+
+bool Pop3MailSession::CanReadLoadedMessage() {
+    if (!connected_) {
+        errorCode_ = SessionError::kNotConnected;
+        return false;
+    }
+    if (!messageLoaded_) {
+        errorCode_ = SessionError::kNotLoaded;
+        return false;
+    }
+    return true;
+}
+
+void Pop3MailSession::MoveCurrentPart(std::size_t position) { currentPart_ = position; }
+
+void Pop3MailSession::MoveCurrentPartToEnd() { currentPart_ = parts_.empty() ? 0 : parts_.size() - 1; }
+
+std::string Pop3MailSession::GetHeaderField(const std::string& header, const std::string& name) {
+    if (!connected_) {
+        errorCode_ = SessionError::kNotConnected;
+        return {};
+    }
+    return zendrel::GetHeaderField(header, name);
+}
+
+std::int32_t Pop3MailSession::CountAttachments() {
+    if (!CanReadLoadedMessage()) return 0;
+    return zendrel::CountAttachments(parts_);
+}
+
+std::string Pop3MailSession::GetAttachmentName(std::int32_t n) {
+    if (!CanReadLoadedMessage()) return {};
+    const auto position = n >= 1 ? FindAttachment(parts_, n) : std::nullopt;
+    if (!position) {
+        errorCode_ = SessionError::kBadNumber;
+        return {};
+    }
+    MoveCurrentPart(*position);
+    errorCode_ = SessionError::kNone;
+    return zendrel::GetAttachmentName(parts_[*position]);
+}
+
+std::int32_t Pop3MailSession::SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) {
+    if (!CanReadLoadedMessage()) return 0;
+    std::string target = fileName;
+    if (!partNumbering_) {
+        if (n < 1 || n > zendrel::CountAttachments(parts_)) {
+            errorCode_ = SessionError::kBadNumber;
+            return 0;
+        }
+        // The name lookup also leaves the current position on attachment n.
+        const std::string name = GetAttachmentName(n);
+        if (target.empty()) target = name;
+    }
+    if (target.empty() || currentPart_ >= parts_.size()) return 0;
+    return SavePart(parts_[currentPart_], folder, target) ? 1 : 0;
+}
+
+std::int32_t Pop3MailSession::CountBodyParts() {
+    if (!CanReadLoadedMessage()) return 0;
+    return zendrel::CountBodyParts(parts_);
+}
+
+std::string Pop3MailSession::GetBodyPartHeader(std::int32_t n) {
+    if (!CanReadLoadedMessage()) return {};
+    const auto position = n >= 1 ? FindBodyPart(parts_, n) : std::nullopt;
+    if (!position) {
+        MoveCurrentPartToEnd();
+        return {};
+    }
+    MoveCurrentPart(*position);
+    errorCode_ = SessionError::kNone;
+    return parts_[*position].header;
+}
+
+std::string Pop3MailSession::GetBodyPartText(std::int32_t n) {
+    if (!CanReadLoadedMessage()) return {};
+    const auto position = n >= 1 ? FindBodyPart(parts_, n) : std::nullopt;
+    if (!position) {
+        MoveCurrentPartToEnd();
+        return {};
+    }
+    MoveCurrentPart(*position);
+    errorCode_ = SessionError::kNone;
+    return zendrel::GetBodyPartText(parts_[*position]);
+}
+
+std::int32_t Pop3MailSession::SaveBodyPart(std::int32_t n, const std::string& folder, const std::string& fileName) {
+    if (!CanReadLoadedMessage()) return 0;
+    const auto position = n >= 1 ? FindBodyPart(parts_, n) : std::nullopt;
+    if (!position) {
+        if (n >= 1) MoveCurrentPartToEnd();
+        errorCode_ = SessionError::kBadNumber;
+        return 0;
+    }
+    MoveCurrentPart(*position);
+    std::string target = fileName.empty() ? GetBodyPartFileName(parts_[*position]) : fileName;
+    if (target.empty()) {
+        errorCode_ = SessionError::kNoFileName;
+        return 0;
+    }
+    // With partNumbering set, SaveAttachment writes the part at the current position instead of attachment n.
+    partNumbering_ = true;
+    const std::int32_t saved = SaveAttachment(n, folder, target);
+    partNumbering_ = false;
+    return saved;
+}
+
+std::string Pop3MailSession::ConvertBodyCharset(const std::string& header, const std::string& text) {
+    // Without a connection the Content-Type cannot be read, and a text with no known type stays as it is.
+    if (!connected_) {
+        errorCode_ = SessionError::kNotConnected;
+        return text;
+    }
+    return zendrel::ConvertBodyCharset(header, text);
+}
+
+}  // namespace zendrel

@@ -1,0 +1,102 @@
+#pragma once
+// MailSession over POP3 (RFC 1939 with CAPA, RFC 2449, and APOP): the conversation with the server, and the MIME
+// operations on the message retrieved last.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mime/message_part.h"
+#include "pop3/clock.h"
+#include "pop3/mail_session.h"
+#include "pop3/reply_assembler.h"
+#include "pop3/transport.h"
+
+namespace zendrel {
+
+// Every network read lands here before it joins the reply text.
+inline constexpr std::size_t kReceiveBufferSize = 8388608;
+
+// Gives zero-filled memory that std::free releases, or null when there is none.
+using BufferAllocator = void* (*)(std::size_t size);
+void* AllocateZeroed(std::size_t size);
+
+class Pop3MailSession final : public MailSession {
+public:
+    Pop3MailSession(std::unique_ptr<Transport> transport, std::shared_ptr<const Clock> clock,
+                    BufferAllocator allocateBuffer = &AllocateZeroed);
+    ~Pop3MailSession() override;
+    Pop3MailSession(const Pop3MailSession&) = delete;
+    Pop3MailSession& operator=(const Pop3MailSession&) = delete;
+
+    std::int32_t GetErrorCode() const override;
+    std::string GetLastReply() const override;
+    std::int32_t Login(const std::string& host, std::int32_t port, const std::string& userName,
+                       const std::string& password, std::int32_t timeoutMs) override;
+    std::int32_t Logout() override;
+    std::int32_t GetMessageCount() override;
+    std::string LoadHeader(std::int32_t n) override;
+    std::string GetHeaderField(const std::string& header, const std::string& name) override;
+    std::int32_t LoadMessage(std::int32_t n) override;
+    std::int32_t CountAttachments() override;
+    std::string GetAttachmentName(std::int32_t n) override;
+    std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) override;
+    std::int32_t CountBodyParts() override;
+    std::string GetBodyPartHeader(std::int32_t n) override;
+    std::string GetBodyPartText(std::int32_t n) override;
+    std::int32_t SaveBodyPart(std::int32_t n, const std::string& folder, const std::string& fileName) override;
+    std::string ConvertBodyCharset(const std::string& header, const std::string& text) override;
+    std::int32_t DeleteMessage(std::int32_t n) override;
+    std::int32_t ResetSession() override;
+    std::int32_t CancelReceive() override;
+
+private:
+    struct FreeBuffer {
+        void operator()(char* block) const { std::free(block); }
+    };
+
+    // The steps of Login after the connection is open; true when logged in.
+    bool Authorise(const std::string& userName, const std::string& password);
+    bool SendUserAndPass(const std::string& userName, const std::string& password);
+    // Sends one command after throwing away anything still unread; the count sent, 0 or less on failure.
+    std::ptrdiff_t SendCommand(std::string_view command);
+    // One reply, or "" with the error code set by the time-out, the cancel or a read error.
+    std::string ReadReplyText(ReplyMode mode);
+    // Classifies the reply and keeps its text after the status indicator in lastReply_.
+    bool CheckStatus(std::string_view reply);
+    // A one-line command with an optional message number whose positive answer clears the error code.
+    std::int32_t RunSimpleCommand(std::string_view command);
+    void CloseConnection();
+
+    bool IsMessageNumber(std::int32_t n) const { return n >= 1 && n <= messageCount_; }
+    // The tests of the MIME operations that read the loaded message: connection (1), then loaded message (10).
+    bool CanReadLoadedMessage();
+    // Moves the current position as a lookup does: onto the part found, else onto the last part.
+    void MoveCurrentPart(std::size_t position);
+    void MoveCurrentPartToEnd();
+
+    std::unique_ptr<Transport> transport_;
+    std::shared_ptr<const Clock> clock_;
+    BufferAllocator allocateBuffer_;
+
+    bool connected_ = false;
+    std::int32_t errorCode_ = SessionError::kNone;
+    bool messageLoaded_ = false;
+    std::int32_t timeoutMs_ = 0;
+    std::atomic<bool> cancelRequested_{false};
+    std::unique_ptr<char, FreeBuffer> receiveBuffer_;
+    std::int32_t messageCount_ = 0;
+    std::string lastReply_;
+    std::string capabilities_;
+    bool partNumbering_ = false;
+    std::vector<MessagePart> parts_;
+    std::size_t currentPart_ = 0;
+    bool loggingOut_ = false;  // a read error inside Logout's own QUIT must not start another Logout
+};
+
+}  // namespace zendrel

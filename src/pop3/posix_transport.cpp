@@ -1,0 +1,214 @@
+#include "pop3/posix_transport.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <string>
+
+namespace zendrel {
+namespace {
+
+#ifdef MSG_NOSIGNAL
+constexpr int kSendFlags = MSG_NOSIGNAL;
+#else
+constexpr int kSendFlags = 0;  // SO_NOSIGPIPE is set on the socket instead
+#endif
+
+// Without a wake-up pipe an interrupt is noticed at the end of a slice.
+constexpr std::int32_t kInterruptSliceMs = 10;
+
+bool MakeNonBlocking(int fd) {
+    const int flags = fcntl(fd, F_GETFL, 0);
+    return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0 && fcntl(fd, F_SETFD, FD_CLOEXEC) == 0;
+}
+
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+struct AddressList {
+    addrinfo* head = nullptr;
+    ~AddressList() {
+        if (head != nullptr) freeaddrinfo(head);
+    }
+};
+
+}  // namespace
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+}
+
+int UniqueFd::release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+void UniqueFd::reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+}
+
+PosixTransport::PosixTransport() {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    UniqueFd readEnd(fds[0]);
+    UniqueFd writeEnd(fds[1]);
+    if (MakeNonBlocking(readEnd.get()) && MakeNonBlocking(writeEnd.get())) {
+        wakeRead_ = std::move(readEnd);
+        wakeWrite_ = std::move(writeEnd);
+    }
+}
+
+PosixTransport::~PosixTransport() = default;
+
+bool PosixTransport::Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) {
+    Close();
+    ioTimeoutMs_ = timeoutMs;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    AddressList addresses;
+    const std::string service = std::to_string(port);
+    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &addresses.head) != 0) return false;
+    // Each address gets the whole time-out, so that an unreachable IPv6 route still leaves time for IPv4.
+    for (const addrinfo* address = addresses.head; address != nullptr; address = address->ai_next) {
+        if (interrupted_.load()) return false;
+        if (ConnectTo(address->ai_addr, address->ai_addrlen, address->ai_family, timeoutMs)) return true;
+    }
+    return false;
+}
+
+bool PosixTransport::ConnectTo(const void* address, unsigned addressLength, int family, std::int32_t timeoutMs) {
+    UniqueFd fd(::socket(family, SOCK_STREAM, IPPROTO_TCP));
+    if (!fd.valid() || !MakeNonBlocking(fd.get())) return false;
+#ifndef MSG_NOSIGNAL
+    const int noSigPipe = 1;
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_NOSIGPIPE, &noSigPipe, sizeof noSigPipe);
+#endif
+    if (::connect(fd.get(), static_cast<const sockaddr*>(address), addressLength) != 0) {
+        if (errno != EINPROGRESS) return false;
+        if (PollSocket(fd.get(), POLLOUT, timeoutMs) != PollResult::kReady) return false;
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) return false;
+    }
+    // Every command goes out in one piece and waits for its answer; there is nothing to coalesce.
+    const int noDelay = 1;
+    ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+    socket_ = std::move(fd);
+    return true;
+}
+
+bool PosixTransport::IsOpen() const { return socket_.valid(); }
+
+PosixTransport::PollResult PosixTransport::PollSocket(int fd, short events, std::int32_t timeoutMs) {
+    const std::int64_t deadline = NowMs() + std::max<std::int32_t>(timeoutMs, 0);
+    for (;;) {
+        if (interrupted_.load()) return PollResult::kInterrupted;
+        pollfd watched[2] = {{fd, events, 0}, {wakeRead_.get(), POLLIN, 0}};
+        const nfds_t count = wakeRead_.valid() ? 2 : 1;
+        const std::int64_t remaining = std::max<std::int64_t>(deadline - NowMs(), 0);
+        const std::int32_t wait =
+            static_cast<std::int32_t>(wakeRead_.valid() ? remaining : std::min<std::int64_t>(remaining, kInterruptSliceMs));
+        const int ready = ::poll(watched, count, wait);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            return PollResult::kFailed;
+        }
+        if (count == 2 && watched[1].revents != 0) return PollResult::kInterrupted;
+        if (watched[0].revents & POLLNVAL) return PollResult::kFailed;
+        if (watched[0].revents != 0) return PollResult::kReady;
+        if (NowMs() >= deadline) return interrupted_.load() ? PollResult::kInterrupted : PollResult::kTimedOut;
+    }
+}
+
+WaitResult PosixTransport::WaitReadable(std::int32_t timeoutMs) {
+    if (!socket_.valid()) return WaitResult::kClosed;
+    const std::int64_t deadline = NowMs() + std::max<std::int32_t>(timeoutMs, 0);
+    for (;;) {
+        const std::int32_t remaining = static_cast<std::int32_t>(std::max<std::int64_t>(deadline - NowMs(), 0));
+        switch (PollSocket(socket_.get(), POLLIN, remaining)) {
+            case PollResult::kInterrupted:
+                return WaitResult::kInterrupted;
+            case PollResult::kTimedOut:
+                return WaitResult::kTimedOut;
+            case PollResult::kFailed:
+                return WaitResult::kFailed;
+            case PollResult::kReady:
+                break;
+        }
+        // Readable also means closed or broken; one peeked byte tells them apart.
+        char probe;
+        const ssize_t peeked = ::recv(socket_.get(), &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (peeked > 0) return WaitResult::kReadable;
+        if (peeked == 0) return WaitResult::kClosed;
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return WaitResult::kFailed;
+        if (NowMs() >= deadline) return WaitResult::kTimedOut;
+    }
+}
+
+std::ptrdiff_t PosixTransport::Read(char* buffer, std::size_t size) {
+    if (!socket_.valid()) return -1;
+    for (;;) {
+        const ssize_t count = ::recv(socket_.get(), buffer, size, MSG_DONTWAIT);
+        if (count >= 0) return count;
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+        return -1;
+    }
+}
+
+std::ptrdiff_t PosixTransport::Send(std::string_view bytes) {
+    if (!socket_.valid()) return -1;
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t count = ::send(socket_.get(), bytes.data() + sent, bytes.size() - sent, kSendFlags);
+        if (count >= 0) {
+            sent += static_cast<std::size_t>(count);
+            continue;
+        }
+        if (errno == EINTR) continue;
+        if ((errno == EAGAIN || errno == EWOULDBLOCK) &&
+            PollSocket(socket_.get(), POLLOUT, ioTimeoutMs_) == PollResult::kReady) {
+            continue;
+        }
+        return sent > 0 ? static_cast<std::ptrdiff_t>(sent) : -1;
+    }
+    return static_cast<std::ptrdiff_t>(sent);
+}
+
+void PosixTransport::Close() { socket_.reset(); }
+
+void PosixTransport::Interrupt() {
+    interrupted_.store(true);
+    if (wakeWrite_.valid()) {
+        const char wake = 1;
+        // A full pipe already wakes every wait, so a failed write loses nothing.
+        [[maybe_unused]] const ssize_t written = ::write(wakeWrite_.get(), &wake, 1);
+    }
+}
+
+void PosixTransport::ClearInterrupt() {
+    interrupted_.store(false);
+    if (!wakeRead_.valid()) return;
+    char drained[64];
+    while (::read(wakeRead_.get(), drained, sizeof drained) > 0) {
+    }
+}
+
+}  // namespace zendrel

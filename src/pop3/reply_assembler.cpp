@@ -1,0 +1,74 @@
+#include "pop3/reply_assembler.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/text.h"
+
+namespace zendrel {
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kTerminator = "\r\n.\r\n";
+constexpr std::string_view kStuffedLineStart = "\r\n..";
+
+}  // namespace
+
+ReplyAssembler::ReplyAssembler(ReplyMode mode) : mode_(mode) {}
+
+bool ReplyAssembler::Append(std::string_view piece) {
+    if (IsComplete() || piece.empty()) return IsComplete();
+    const std::size_t oldSize = text_.size();
+    text_.append(piece);
+    // A pattern may straddle two pieces, so each search starts a pattern's length minus one before the new bytes.
+    if (statusLineEnd_ == std::string::npos) FindStatusLineEnd(oldSize >= 1 ? oldSize - 1 : 0);
+    if (!IsComplete() && mode_ == ReplyMode::kMultiLine && statusLineEnd_ != std::string::npos) {
+        FindTerminator(oldSize >= kTerminator.size() - 1 ? oldSize - (kTerminator.size() - 1) : 0);
+    }
+    return IsComplete();
+}
+
+void ReplyAssembler::FindStatusLineEnd(std::size_t scanFrom) {
+    const std::size_t lineEnd = std::string_view(text_).find(kLineEnd, scanFrom);
+    if (lineEnd == std::string::npos) return;
+    statusLineEnd_ = lineEnd + kLineEnd.size();
+    // An error answer to a multi-line command is only its status line: no terminator follows it.
+    if (mode_ == ReplyMode::kSingleLine || StartsWithNoCase(text_, "-err")) end_ = statusLineEnd_;
+}
+
+void ReplyAssembler::FindTerminator(std::size_t scanFrom) {
+    // The terminator's first CR LF may be the status line's own ("+OK\r\n.\r\n" is an empty list).
+    scanFrom = std::max(scanFrom, statusLineEnd_ - kLineEnd.size());
+    const std::size_t found = std::string_view(text_).find(kTerminator, scanFrom);
+    if (found != std::string::npos) end_ = found + kTerminator.size();
+}
+
+std::string ReplyAssembler::TakeText() {
+    if (IsComplete()) text_.resize(end_);
+    if (mode_ == ReplyMode::kMultiLine) UndoDotStuffing(text_);
+    std::string text = std::move(text_);
+    text_.clear();
+    statusLineEnd_ = std::string::npos;
+    end_ = std::string::npos;
+    return text;
+}
+
+void UndoDotStuffing(std::string& text) {
+    const std::string_view view(text);
+    std::size_t stuffed = view.find(kStuffedLineStart);
+    if (stuffed == std::string::npos) return;
+    // Everything before the first stuffed line stays where it is; later runs move left over the removed dots.
+    std::size_t write = stuffed;
+    std::size_t read = stuffed;
+    while (stuffed != std::string::npos) {
+        const std::size_t keep = stuffed + kStuffedLineStart.size() - 1 - read;  // through CR LF and the first "."
+        std::memmove(text.data() + write, text.data() + read, keep);
+        write += keep;
+        read = stuffed + kStuffedLineStart.size();  // past the dot that the server added
+        stuffed = view.find(kStuffedLineStart, read);
+    }
+    std::memmove(text.data() + write, text.data() + read, text.size() - read);
+    text.resize(write + text.size() - read);
+}
+
+}  // namespace zendrel

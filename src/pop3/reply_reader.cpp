@@ -1,0 +1,54 @@
+#include "pop3/reply_reader.h"
+
+#include <algorithm>
+#include <limits>
+#include <string_view>
+
+namespace zendrel {
+namespace {
+
+// The wait that ends just after the deadline, so that a quiet connection times out with one wait.
+std::int32_t WaitUntilPast(std::int64_t deadline, std::int64_t now) {
+    const std::int64_t wait = deadline - now + 1;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(wait, 0, std::numeric_limits<std::int32_t>::max()));
+}
+
+}  // namespace
+
+ReplyReadResult ReadReply(Transport& transport, const Clock& clock, std::span<char> buffer,
+                          std::atomic<bool>& cancelRequested, std::int32_t timeoutMs, ReplyMode mode) {
+    cancelRequested.store(false);
+    transport.ClearInterrupt();
+    ReplyAssembler reply(mode);
+    std::int64_t deadline = clock.NowMs() + timeoutMs;
+    for (;;) {
+        const std::int64_t now = clock.NowMs();
+        if (now > deadline) return {ReadOutcome::kTimedOut, {}};
+        if (cancelRequested.exchange(false)) return {ReadOutcome::kCancelled, {}};
+
+        switch (transport.WaitReadable(WaitUntilPast(deadline, now))) {
+            case WaitResult::kReadable: {
+                const std::ptrdiff_t count = transport.Read(buffer.data(), buffer.size());
+                if (count < 0) return {ReadOutcome::kFailed, {}};
+                if (count == 0) break;
+                deadline = clock.NowMs() + timeoutMs;
+                if (reply.Append(std::string_view(buffer.data(), static_cast<std::size_t>(count)))) {
+                    return {ReadOutcome::kComplete, reply.TakeText()};
+                }
+                break;
+            }
+            case WaitResult::kClosed:
+                return {ReadOutcome::kClosed, reply.TakeText()};
+            case WaitResult::kFailed:
+                return {ReadOutcome::kFailed, {}};
+            case WaitResult::kInterrupted:
+                // An interrupt meant for an earlier read (its flag already cleared) must not end this one.
+                if (!cancelRequested.load()) transport.ClearInterrupt();
+                break;
+            case WaitResult::kTimedOut:
+                break;
+        }
+    }
+}
+
+}  // namespace zendrel

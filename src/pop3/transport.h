@@ -1,0 +1,43 @@
+#pragma once
+// The few network operations the POP3 conversation needs, so that it runs over any transport: the platform's
+// sockets in the program, a scripted server in the tests.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zendrel {
+
+// What a wait for incoming data ended with.
+enum class WaitResult {
+    kReadable,     // data is waiting to be read
+    kTimedOut,     // nothing arrived within the given time
+    kClosed,       // the peer closed the connection (or there is none)
+    kFailed,       // the connection broke
+    kInterrupted,  // Interrupt() was called
+};
+
+class Transport {
+public:
+    virtual ~Transport() = default;
+
+    // Connects to host:port, closing any earlier connection first. Gives up after timeoutMs per address tried, or
+    // at once when Interrupt() is called. The time-out also bounds waits for room to send.
+    virtual bool Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) = 0;
+    virtual bool IsOpen() const = 0;
+    // Waits at most timeoutMs (0 = just look) for data. Returns at once when Interrupt() is called.
+    virtual WaitResult WaitReadable(std::int32_t timeoutMs) = 0;
+    // Reads what has arrived, up to size bytes, without waiting: the count, 0 when nothing was there, -1 on error.
+    virtual std::ptrdiff_t Read(char* buffer, std::size_t size) = 0;
+    // Sends the bytes: the count sent, or -1 on error.
+    virtual std::ptrdiff_t Send(std::string_view bytes) = 0;
+    virtual void Close() = 0;
+
+    // The only operations that may be called from another thread: Interrupt() makes the wait in progress, or the
+    // next one, end with kInterrupted until ClearInterrupt() is called.
+    virtual void Interrupt() = 0;
+    virtual void ClearInterrupt() = 0;
+};
+
+}  // namespace zendrel
