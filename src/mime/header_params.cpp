@@ -16,6 +16,12 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
+// Only an escaped quote or backslash is undone inside a quoted string: mailers write Windows paths such as
+// "C:\tmp\x.txt" with single backslashes, and those must keep them.
+bool IsQuotedPair(std::string_view text, std::size_t i) {
+    return text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\');
+}
+
 // Splits a field value at the semicolons that stand outside quoted strings.
 std::vector<std::string_view> SplitAtSemicolons(std::string_view value) {
     std::vector<std::string_view> items;
@@ -23,7 +29,7 @@ std::vector<std::string_view> SplitAtSemicolons(std::string_view value) {
     std::size_t begin = 0;
     for (std::size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
-        if (quoted && c == '\\') {
+        if (quoted && IsQuotedPair(value, i)) {
             ++i;
         } else if (c == '"') {
             quoted = !quoted;
@@ -42,7 +48,7 @@ std::string Unquote(std::string_view text) {
     for (std::size_t i = 1; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '"') break;
-        if (c == '\\' && i + 1 < text.size()) {
+        if (IsQuotedPair(text, i)) {
             out += text[++i];
         } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
             ++i;  // a folded line: the line break goes, the white space after it stays

@@ -1,0 +1,123 @@
+#include "mime/part_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <set>
+#include <string>
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace zendrel {
+namespace {
+
+MessagePart Part(std::string header, std::string body) {
+    MessagePart part;
+    part.header = "--b\r\n" + header;
+    part.body = std::move(body);
+    return part;
+}
+
+class SavePartTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device random;
+        dir_ = fs::temp_directory_path() / ("zendrel-mime-test-" + std::to_string(random()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code error;
+        fs::remove_all(dir_, error);
+    }
+
+    // The folder as the caller passes it: single-byte text with its trailing separator.
+    std::string Folder() const { return dir_.string() + "/"; }
+
+    static std::string ReadFile(const fs::path& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+
+    static void WriteFile(const fs::path& path, const std::string& content) {
+        std::ofstream(path, std::ios::binary) << content;
+    }
+
+    std::set<std::string> Entries() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_)) names.insert(entry.path().filename().string());
+        return names;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(SavePartTest, WritesTheDecodedBytes) {
+    struct Case {
+        std::string header, body, content;
+    };
+    const Case cases[] = {
+        {"Content-Transfer-Encoding: base64", "JVBE\r\nRgBA", "%PDF\0@"s},
+        {"Content-Transfer-Encoding: Base64", " AAAA \r\n", "\0\0\0"s},
+        // quoted-printable and unencoded parts come out as their bytes, whatever the charset says
+        {"Content-Type: text/csv; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable",
+         "=E2=82=AC;=C3=A4;=00;x=\r\ny\r\n", "\xE2\x82\xAC;\xC3\xA4;\0;xy\r\n"s},
+        {"Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: 8bit", "\xE2\x82\xAC \xC3\xA4 \xFF",
+         "\xE2\x82\xAC \xC3\xA4 \xFF"},
+        {"Content-Type: application/octet-stream", "a\0b\r\n=3D"s, "a\0b\r\n=3D"s},
+        {"Content-Type: text/plain", "", ""},  // an empty body gives an empty file
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string name = "file" + std::to_string(n++) + ".bin";
+        EXPECT_TRUE(SavePart(Part(c.header, c.body), Folder(), name)) << c.header;
+        EXPECT_EQ(ReadFile(dir_ / name), c.content) << c.header;
+    }
+    EXPECT_EQ(Entries().size(), std::size(cases));  // no temporary file is left behind
+}
+
+TEST_F(SavePartTest, UndecodableBase64LeavesNoFile) {
+    for (const std::string body : {"QUJDR", "QUJD\t", "", "\r\n"}) {
+        EXPECT_FALSE(SavePart(Part("Content-Transfer-Encoding: base64", body), Folder(), "bad.pdf")) << body;
+    }
+    EXPECT_TRUE(Entries().empty());
+}
+
+TEST_F(SavePartTest, ExistingFileIsReplacedOnlyByACompleteOne) {
+    WriteFile(dir_ / "a.pdf", "old content");
+    EXPECT_FALSE(SavePart(Part("Content-Transfer-Encoding: base64", "QUJDR"), Folder(), "a.pdf"));
+    EXPECT_EQ(ReadFile(dir_ / "a.pdf"), "old content");
+
+    EXPECT_TRUE(SavePart(Part("Content-Transfer-Encoding: base64", "QUJD"), Folder(), "a.pdf"));
+    EXPECT_EQ(ReadFile(dir_ / "a.pdf"), "ABC");
+    EXPECT_EQ(Entries(), std::set<std::string>{"a.pdf"});
+}
+
+TEST_F(SavePartTest, FolderAndNameAreJoinedAsTheyStand) {
+    const std::string folderWithoutSeparator = (dir_ / "out").string();
+    EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "x"), folderWithoutSeparator, "a.pdf"));
+    EXPECT_EQ(ReadFile(dir_ / "outa.pdf"), "x");
+}
+
+TEST_F(SavePartTest, Windows1252NamesAreCreatedAsUtf8) {
+    fs::create_directories(dir_ / u8"M\u00e4rz");
+    const std::string folder = Folder() + "M\xE4rz/";
+    EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "x"), folder, "Gr\xFC\xDF" "e \x80.pdf"));
+    EXPECT_EQ(ReadFile(dir_ / u8"M\u00e4rz" / u8"Gr\u00fc\u00dfe \u20ac.pdf"), "x");
+}
+
+TEST_F(SavePartTest, FailuresCreateNothing) {
+    const MessagePart part = Part("Content-Type: text/plain", "x");
+    EXPECT_FALSE(SavePart(part, Folder(), ""));                         // no name
+    EXPECT_FALSE(SavePart(part, Folder() + "missing/", "a.txt"));       // no such folder
+    fs::create_directories(dir_ / "taken");
+    EXPECT_FALSE(SavePart(part, Folder(), "taken"));                    // a folder stands there
+    EXPECT_EQ(Entries(), std::set<std::string>{"taken"});
+    EXPECT_TRUE(fs::is_empty(dir_ / "taken"));
+}
+
+}  // namespace
+}  // namespace zendrel
