@@ -122,10 +122,9 @@ PosixTransport::PollResult PosixTransport::PollSocket(int fd, short events, std:
         if (interrupted_.load()) return PollResult::kInterrupted;
         pollfd watched[2] = {{fd, events, 0}, {wakeRead_.get(), POLLIN, 0}};
         const nfds_t count = wakeRead_.valid() ? 2 : 1;
-        const std::int64_t remaining = std::max<std::int64_t>(deadline - NowMs(), 0);
-        const std::int32_t wait =
-            static_cast<std::int32_t>(wakeRead_.valid() ? remaining : std::min<std::int64_t>(remaining, kInterruptSliceMs));
-        const int ready = ::poll(watched, count, wait);
+        std::int64_t wait = std::max<std::int64_t>(deadline - NowMs(), 0);
+        if (!wakeRead_.valid()) wait = std::min<std::int64_t>(wait, kInterruptSliceMs);
+        const int ready = ::poll(watched, count, static_cast<int>(wait));
         if (ready < 0) {
             if (errno == EINTR) continue;
             return PollResult::kFailed;

@@ -24,7 +24,10 @@ ReplyReadResult ReadReply(Transport& transport, const Clock& clock, std::span<ch
     for (;;) {
         const std::int64_t now = clock.NowMs();
         if (now > deadline) return {ReadOutcome::kTimedOut, {}};
-        if (cancelRequested.exchange(false)) return {ReadOutcome::kCancelled, {}};
+        if (cancelRequested.exchange(false)) {
+            transport.ClearInterrupt();
+            return {ReadOutcome::kCancelled, {}};
+        }
 
         switch (transport.WaitReadable(WaitUntilPast(deadline, now))) {
             case WaitResult::kReadable: {
