@@ -59,27 +59,30 @@ TEST(DecodeBase64Block, Table) {
     struct Case {
         std::string in;
         std::optional<std::string> out;
+        std::size_t count;  // decoded bytes, NULs included
     };
     const Case cases[] = {
-        {"QUJD", "ABC"},
-        {"QUJD\r\nRA==", "ABCD"},
-        {"QU\r\nJD", "ABC"},                   // a CR LF pair inside a group is removed first
-        {"  QUJD  \r\n", "ABC"},               // blanks and line breaks at both ends are trimmed
-        {"\r\n \r\nQUJD\r\n \r\n", "ABC"},
-        {"QUJD\n", std::nullopt},              // a lone LF after the last group spoils the text
-        {"QUJD\t", std::nullopt},
-        {"QUJDR", std::nullopt},
-        {"QU JD", std::nullopt},               // blanks inside are never skipped
-        {"QQ==QUJD", "A"},                     // a padded group ends the data
-        {"AAAA", "\0\0\0"s},                   // NUL bytes are data
-        {"", std::nullopt},
-        {"  \r\n  ", std::nullopt},
-        {"QU\r\r\n\nJD", std::nullopt},        // pairs are removed once, not again after removal
-        {"-_-_", "\xFB\xFF\xBF"},
-        {"+/+/", "\xFB\xFF\xBF"},
+        {"QUJD", "ABC", 3},
+        {"QUJD\r\nRA==", "ABCD", 4},
+        {"QU\r\nJD", "ABC", 3},                   // a CR LF pair inside a group is removed first
+        {"  QUJD  \r\n", "ABC", 3},               // blanks and line breaks at both ends are trimmed
+        {"\r\n \r\nQUJD\r\n \r\n", "ABC", 3},
+        {"QUJD\n", std::nullopt, 0},              // a lone LF after the last group spoils the text
+        {"QUJD\t", std::nullopt, 0},
+        {"QUJDR", std::nullopt, 0},
+        {"QU JD", std::nullopt, 0},               // blanks inside are never skipped
+        {"QQ==QUJD", "A", 1},                     // a padded group ends the data
+        {"AAAA", "\0\0\0"s, 3},                   // NUL bytes are data
+        {"", std::nullopt, 0},
+        {"  \r\n  ", std::nullopt, 0},
+        {"QU\r\r\n\nJD", std::nullopt, 0},        // pairs are removed once, not again after removal
+        {"-_-_", "\xFB\xFF\xBF", 3},
+        {"+/+/", "\xFB\xFF\xBF", 3},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(DecodeBase64Block(c.in), c.out) << c.in;
+        const auto decoded = DecodeBase64Block(c.in);
+        EXPECT_EQ(decoded, c.out) << c.in;
+        EXPECT_EQ(decoded ? decoded->size() : 0u, c.count) << c.in;
         EXPECT_EQ(ReferenceBlock(c.in), c.out) << "reference: " << c.in;
     }
 }

@@ -103,6 +103,10 @@ TEST_F(SavePartTest, FolderAndNameAreJoinedAsTheyStand) {
 }
 
 TEST_F(SavePartTest, Windows1252NamesAreCreatedAsUtf8) {
+    EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "g"), Folder(), "Gr\xFC\xDF" "e.pdf"));
+    EXPECT_EQ(ReadFile(dir_ / u8"Gr\u00fc\u00dfe.pdf"), "g");
+
+    // the folder goes through the same conversion, and so do the characters of 0x80-0x9F
     fs::create_directories(dir_ / u8"M\u00e4rz");
     const std::string folder = Folder() + "M\xE4rz/";
     EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "x"), folder, "Gr\xFC\xDF" "e \x80.pdf"));

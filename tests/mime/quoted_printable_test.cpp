@@ -12,42 +12,49 @@ namespace {
 struct QpCase {
     std::string in;
     std::string out;
+    std::size_t count;  // bytes of the result, NULs included
 };
 
 TEST(DecodeQuotedPrintable, SingleByteTable) {
     const QpCase cases[] = {
-        {"", ""},
-        {"plain text", "plain text"},
-        {"a=\r\nb=3D=3dc", "ab==c"},       // soft line break, both letter cases of hex digits
-        {"a=00b", "a\0b"s},                 // a NUL escape is an ordinary byte
-        {"Gr=FC=DFe", "Gr\xFC\xDF" "e"},
-        {"a_b", "a_b"},                     // "_" is left alone outside encoded words
-        {"line \r\nnext\t\r\n", "line \r\nnext\t\r\n"},  // hard line breaks and trailing white space stay
-        {"=4", "\x04"},                     // one digit at the end of the text
-        {"=", "\0"s},                       // no digit gives 0; nothing is read past the end
-        {"x=A", "x\x0A"},
-        {"=4x1", "\x04" "1"},               // reading stops at the first non-digit, both characters are consumed
-        {"=x41", "\0" "1"s},                // no digit: 0, and "x4" are swallowed
-        {"a=\nb", "a\0"s},                  // "=" before a lone LF swallows the LF and the next character
-        {"a=\r", "a\0"s},                   // "=" CR at the end is no soft line break
-        {"=\r\n", ""},
-        {"=\r\n=\r\n", ""},
-        {"=FF=80", "\xFF\x80"},
+        {"", "", 0},
+        {"plain text", "plain text", 10},
+        {"a=\r\nb=3D=3dc", "ab==c", 5},       // soft line break, both letter cases of hex digits
+        {"a=00b", "a\0b"s, 3},                 // a NUL escape is an ordinary byte
+        {"Gr=FC=DFe", "Gr\xFC\xDF" "e", 5},
+        {"a_b", "a_b", 3},                     // "_" is left alone outside encoded words
+        {"line \r\nnext\t\r\n", "line \r\nnext\t\r\n", 14},  // hard line breaks and trailing white space stay
+        {"=4", "\x04", 1},                     // one digit at the end of the text
+        {"=", "\0"s, 1},                       // no digit gives 0; nothing is read past the end
+        {"x=A", "x\x0A", 2},
+        {"=4x1", "\x04" "1", 2},               // reading stops at the first non-digit, both characters are consumed
+        {"=x41", "\0" "1"s, 2},                // no digit: 0, and "x4" are swallowed
+        {"a=\nb", "a\0"s, 2},                  // "=" before a lone LF swallows the LF and the next character
+        {"a=\r", "a\0"s, 2},                   // "=" CR at the end is no soft line break
+        {"=\r\n", "", 0},
+        {"=\r\n=\r\n", "", 0},
+        {"=FF=80", "\xFF\x80", 2},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(DecodeQuotedPrintable(c.in, TextFormat::SingleByte), c.out) << c.in;
+        const std::string decoded = DecodeQuotedPrintable(c.in, TextFormat::SingleByte);
+        EXPECT_EQ(decoded, c.out) << c.in;
+        EXPECT_EQ(decoded.size(), c.count) << c.in;
     }
 }
 
 TEST(DecodeQuotedPrintable, Utf8Table) {
     const QpCase cases[] = {
-        {"=C3=A4", "\xE4"},                 // a with diaeresis
-        {"=E2=82=AC", "?"},                 // beyond U+00FF
-        {"a=00=C3=A4", "a\0\xE4"s},         // NUL survives the UTF-8 reading too
-        {"=C3", ""},                        // a lead byte whose sequence runs past the end is dropped
-        {"=C3x", "?x"},
+        {"=C3=A4", "\xE4", 1},                 // a with diaeresis
+        {"=E2=82=AC", "?", 1},                 // beyond U+00FF
+        {"a=00=C3=A4", "a\0\xE4"s, 3},         // NUL survives the UTF-8 reading too
+        {"=C3", "", 0},                        // a lead byte whose sequence runs past the end is dropped
+        {"=C3x", "?x", 2},
     };
-    for (const auto& c : cases) EXPECT_EQ(DecodeQuotedPrintable(c.in, TextFormat::Utf8), c.out) << c.in;
+    for (const auto& c : cases) {
+        const std::string decoded = DecodeQuotedPrintable(c.in, TextFormat::Utf8);
+        EXPECT_EQ(decoded, c.out) << c.in;
+        EXPECT_EQ(decoded.size(), c.count) << c.in;
+    }
 }
 
 TEST(DecodeQuotedPrintable, LinesDecodedOneByOneGiveTheWhole) {
