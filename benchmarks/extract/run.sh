@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Times `zendrel --extract` side by side with ripmime, munpack and Python's email package on the same inputs: one
 # message with a 50 MiB base64 attachment, and 2,000 messages with two 100 KiB attachments each. Prints every tool's
-# wall time (median of EXTRACT_REPEAT rounds, the tools taking turns), its ratio to the fastest other tool, its peak
-# memory (for one process per message: the largest of those processes), and whether it saved the right bytes.
+# wall time and CPU time (medians of EXTRACT_REPEAT rounds, the tools taking turns), its ratio to the fastest other
+# tool, its peak memory (for one process per message: the largest of those processes), and whether it saved the right
+# bytes. The machine may be shared: the CPU time (user + system) is the steadier figure when wall times scatter.
 # Usage: benchmarks/extract/run.sh BUILD_DIR   (BUILD_DIR holds a Release build of zendrel)
 # Inputs are generated once into benchmarks/out/extract/inputs/ (git-ignored) and reused while their sizes fit.
 set -euo pipefail
@@ -55,21 +56,22 @@ many_largest=$(largest_size "${many_files[@]}")
 
 # --- the runs -----------------------------------------------------------------------------------------------------
 # Each run is "scenario|tool|command": the command saves into $dest. One process per message goes through xargs,
-# under a single /usr/bin/time, whose %M is then the largest resident set of any one of those processes.
+# under a single /usr/bin/time, whose %M is then the largest resident set of any one of those processes and whose
+# %U and %S add up all of them. A single process for all messages gets them in one command line (xargs -s).
 python_extract="$here/python_extract.py"
 runs=(
   "big|zendrel|\"$zendrel\" --extract --to \"\$dest/\" \"$big_file\""
   "big|ripmime|ripmime --no-nameless -i \"$big_file\" -d \"\$dest\""
   "big|munpack|munpack -q -C \"\$dest\" \"$big_file\""
   "big|python|python3 \"$python_extract\" \"\$dest\" \"$big_file\""
-  "many|zendrel|xargs -a \"$many_list\" -d '\\n' \"$zendrel\" --extract --to \"\$dest/\""
+  "many|zendrel|xargs -a \"$many_list\" -d '\\n' -s 2000000 \"$zendrel\" --extract --to \"\$dest/\""
   "many|zendrel 1/msg|xargs -a \"$many_list\" -d '\\n' -n 1 \"$zendrel\" --extract --to \"\$dest/\""
   "many|ripmime 1/msg|xargs -a \"$many_list\" -d '\\n' -n 1 ripmime --no-nameless -d \"\$dest\" -i"
   "many|munpack 1/msg|xargs -a \"$many_list\" -d '\\n' -n 1 munpack -q -C \"\$dest\""
-  "many|python|xargs -a \"$many_list\" -d '\\n' python3 \"$python_extract\" \"\$dest\""
+  "many|python|xargs -a \"$many_list\" -d '\\n' -s 2000000 python3 \"$python_extract\" \"\$dest\""
 )
 
-declare -A times rss verified status
+declare -A times cpu rss verified status
 dest="$out/saved"
 for ((round = 1; round <= repeat; round++)); do
   echo "Round $round of $repeat ..."
@@ -80,7 +82,7 @@ for ((round = 1; round <= repeat; round++)); do
     sync
     start=$(date +%s%N)
     set +e
-    /usr/bin/time -f %M -o "$out/rss" bash -c "dest=\"$dest\"; $command" >/dev/null 2>"$out/stderr"
+    /usr/bin/time -f "%U %S %M" -o "$out/usage" bash -c "dest=\"$dest\"; $command" >/dev/null 2>"$out/stderr"
     code=$?
     set -e
     end=$(date +%s%N)
@@ -90,7 +92,8 @@ for ((round = 1; round <= repeat; round++)); do
       grep -v '^Command exited' "$out/stderr" | head -n 5 >&2 || true
     fi
     times[$key]+="$(( (end - start) / 1000000 )) "
-    kb=$(tail -n 1 "$out/rss")
+    read -r user system kb < <(tail -n 1 "$out/usage")
+    cpu[$key]+="$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%d", (u + s) * 1000 }') "
     [ "${rss[$key]:-0}" -ge "$kb" ] || rss[$key]=$kb
     if [ "$round" -eq 1 ]; then
       expected="$out/expected-$scenario.sha256"
@@ -112,10 +115,11 @@ echo "zendrel --extract against its peers ($(nproc) cores, $(grep -m1 'model nam
 echo "big:  1 message of $(mb "$big_largest") MB, one base64 attachment of $(mb "$big_bytes") MB of random bytes"
 echo "many: $count messages of up to $(mb "$many_largest") MB, two base64 attachments of $((attachment_bytes / 1024)) KiB each;" \
   "\"1/msg\" = one process per message"
-echo "wall = median of $repeat rounds; x other = wall / wall of the fastest other tool; peak = max RSS of one process;"
+echo "wall, cpu (user + system) = medians of $repeat rounds; x other = wall / wall of the fastest other tool;"
+echo "peak = max RSS of one process (of any round);"
 echo "bytes = saved attachments whose sha256 matches the generated data"
 echo
-printf '%-8s %-17s %9s %9s %10s %11s  %s\n' scenario tool "wall s" "x other" "peak MB" bytes status
+printf '%-8s %-17s %9s %9s %9s %10s %11s  %s\n' scenario tool "wall s" "x other" "cpu s" "peak MB" bytes status
 for scenario in big many; do
   declare -A medians=()
   for run in "${runs[@]}"; do
@@ -131,9 +135,10 @@ for scenario in big many; do
       if [ -z "$fastest_other" ] || [ "${medians[$other]}" -lt "$fastest_other" ]; then fastest_other=${medians[$other]}; fi
     done
     key="$s|$tool"
-    printf '%-8s %-17s %9.2f %9.2f %10s %11s  %s\n' "$s" "$tool" \
+    printf '%-8s %-17s %9.2f %9.2f %9.2f %10s %11s  %s\n' "$s" "$tool" \
       "$(awk -v m="${medians[$tool]}" 'BEGIN { print m / 1000 }')" \
       "$(awk -v m="${medians[$tool]}" -v f="$fastest_other" 'BEGIN { print (f > 0 ? m / f : 0) }')" \
+      "$(awk -v m="$(median_ms "${cpu[$key]}")" 'BEGIN { print m / 1000 }')" \
       "$(mb $(( rss[$key] * 1024 )))" "${verified[$key]}" "${status[$key]:-ok}"
   done
   unset medians
