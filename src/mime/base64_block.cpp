@@ -60,10 +60,10 @@ public:
             std::size_t plain = 0;
             while (plain < run.size() && !NeedsCare(run[plain])) ++plain;
             if (plain > 0) {
-                AddPlain(run.substr(0, plain));
+                if (!AddPlain(run.substr(0, plain))) return false;
                 run.remove_prefix(plain);
             } else {
-                if (!AddSpecial(run.front())) return false;
+                if (!AddWithCare(run.front())) return false;
                 run.remove_prefix(1);
             }
         }
@@ -81,14 +81,22 @@ private:
     static constexpr std::size_t kPieceSize = 64 * 1024;
 
     // Characters that are neither skipped nor padding: they only fill groups.
-    void AddPlain(std::string_view chars) {
+    bool AddPlain(std::string_view chars) {
+        if (groupLength_ == 3 && piece_.back() == '=') {
+            // "=" as the third character ends the data, whatever the fourth one is
+            piece_ += chars.front();
+            groupLength_ = 0;
+            DecodePiece(piece_.size());
+            return false;
+        }
         const bool completesGroup = groupLength_ + chars.size() >= 4;
         piece_ += chars;
         groupLength_ = (groupLength_ + chars.size()) % 4;
         if (completesGroup && piece_.size() >= kPieceSize) DecodePiece(piece_.size() - groupLength_);
+        return true;
     }
 
-    bool AddSpecial(char c) {
+    bool AddWithCare(char c) {
         piece_ += c;
         if (groupLength_ == 0 && IsSkippedBeforeGroup(c)) return true;
         if (++groupLength_ < 4) return true;

@@ -107,25 +107,62 @@ TEST(DecodeBase64Block, LargeTextWithAFaultAtTheEndDecodesToNothing) {
 }
 
 TEST(DecodeBase64Block, LargeTextPaddedEarlyStopsThere) {
-    const std::string head = Encode(std::string(100000, 'y'), 76);  // 100000 = 3 * 33333 + 1: ends in "=="
-    const auto decoded = DecodeBase64Block(head + "\r\n" + Encode(std::string(100000, 'z'), 76) + "Q");
-    ASSERT_TRUE(decoded.has_value());
-    EXPECT_EQ(*decoded, std::string(100000, 'y'));
+    const std::string tail = "\r\n" + Encode(std::string(100000, 'z'), 76) + "Q";
+    struct Case {
+        std::string text;
+        std::size_t count;
+    };
+    const Case cases[] = {
+        {Encode(std::string(99999, 'y'), 76) + "QQ==" + tail, 100000},   // "=" as the fourth character
+        {Encode(std::string(99999, 'y'), 76) + "QQ=x" + tail, 100000},   // as the third, before a plain one
+        {Encode(std::string(99999, 'y'), 76) + "QUI=" + tail, 100001},
+        {"QQ=x" + tail, 1},
+    };
+    for (const auto& c : cases) {
+        const auto decoded = DecodeBase64Block(c.text);
+        ASSERT_TRUE(decoded.has_value());
+        EXPECT_EQ(decoded->size(), c.count);
+        EXPECT_EQ(*decoded, ReferenceBlock(c.text));
+        EXPECT_EQ(decoded->find('z'), std::string::npos);
+    }
 }
 
-// Random texts of the base64 alphabet mixed with the characters that the rules treat specially, compared with the
-// plain reading; long enough to cross the decoder's piece size.
-TEST(DecodeBase64Block, AgreesWithThePlainReading) {
+// Random texts of the base64 alphabet mixed with the characters that the rules treat apart, compared with the
+// plain reading.
+TEST(DecodeBase64Block, ShortTextsAgreeWithThePlainReading) {
     std::mt19937 random(11);
     const std::string symbols = "QUJDRA+/-_= \t\r\n\r\n\r\nabc";
-    for (int round = 0; round < 300; ++round) {
-        const std::size_t length = round < 280 ? random() % 40 : 65536 + random() % 2000;
+    for (int round = 0; round < 2000; ++round) {
         std::string text;
-        for (std::size_t i = 0; i < length; ++i) {
-            // long texts are mostly clean so that they decode far enough to cross a piece boundary
-            const bool clean = length > 1000 && random() % 1000 != 0;
-            text += clean ? "QUJD\r\n"[random() % 6] : symbols[random() % symbols.size()];
+        for (std::size_t length = random() % 40; length > 0; --length) text += symbols[random() % symbols.size()];
+        EXPECT_EQ(DecodeBase64Block(text), ReferenceBlock(text)) << text;
+    }
+}
+
+// Long texts made of groups, some of them odd (white space before or inside, padding early), so that every kind
+// of group lands on both sides of a piece boundary.
+TEST(DecodeBase64Block, LongTextsAgreeWithThePlainReading) {
+    std::mt19937 random(13);
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/-_";
+    const std::string oddGroups[] = {"\tQUJD", "\nQUJD", "\r\r\nQUJD", "Q\tJD", "QU\nD", "QUJ\r", "QQ==",
+                                     "QQ=x",   "QUI=",   "=QUJ",       "Q=UJ", "QU J", "\r\n\r\n"};
+    for (int round = 0; round < 60; ++round) {
+        std::string text;
+        std::size_t onLine = 0;
+        const std::size_t groups = 20000 + random() % 30000;
+        for (std::size_t g = 0; g < groups; ++g) {
+            if (random() % 2000 == 0) {
+                text += oddGroups[random() % std::size(oddGroups)];
+            } else {
+                for (int k = 0; k < 4; ++k) text += alphabet[random() % alphabet.size()];
+            }
+            if ((onLine += 4) >= 76) {
+                text += "\r\n";
+                onLine = 0;
+            }
         }
+        const std::string tails[] = {"", "", "", "Q", "QU=", "\n", "\t", " ", "\r\n"};
+        text += tails[random() % std::size(tails)];
         EXPECT_EQ(DecodeBase64Block(text), ReferenceBlock(text)) << "round " << round;
     }
 }
