@@ -218,9 +218,9 @@ std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
         errorCode_ = SessionError::kSendFailed;
         return 0;
     }
-    const std::string reply = ReadReplyText(ReplyMode::kMultiLine);
+    std::string reply = ReadReplyText(ReplyMode::kMultiLine);
     if (reply.empty()) return 0;
-    if (!CheckStatus(reply)) {
+    if (!CheckStatus(std::move(reply))) {
         errorCode_ = SessionError::kNotLoaded;
         return 0;
     }
@@ -306,10 +306,13 @@ std::string Pop3MailSession::ReadReplyText(ReplyMode mode) {
     return {};
 }
 
-bool Pop3MailSession::CheckStatus(std::string_view reply) {
+bool Pop3MailSession::CheckStatus(std::string reply) {
+    // The reply may be a whole message: its text moves into lastReply_ instead of being copied.
     const StatusReply status = SplitStatus(reply);
-    lastReply_.assign(status.text);
-    return status.positive;
+    const bool positive = status.positive;
+    reply.erase(0, static_cast<std::size_t>(status.text.data() - reply.data()));
+    lastReply_ = std::move(reply);
+    return positive;
 }
 
 // ---- the MIME operations on the loaded message ----

@@ -68,7 +68,7 @@ private:
     // One reply, or "" with the error code set by the time-out, the cancel or a read error.
     std::string ReadReplyText(ReplyMode mode);
     // Classifies the reply and keeps its text after the status indicator in lastReply_.
-    bool CheckStatus(std::string_view reply);
+    bool CheckStatus(std::string reply);
     // A one-line command with an optional message number whose positive answer clears the error code.
     std::int32_t RunSimpleCommand(std::string_view command);
     void CloseConnection();

@@ -11,6 +11,20 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kTerminator = "\r\n.\r\n";
 constexpr std::string_view kStuffedLineStart = "\r\n..";
+// A size announced by the server is only a hint; beyond this the text grows as it arrives.
+constexpr std::size_t kLargestSizeHint = 64u << 20;
+
+// The size a RETR status line announces ("+OK 120 octets"), or 0.
+std::size_t AnnouncedSize(std::string_view statusLine) {
+    if (!StartsWithNoCase(statusLine, "+ok ")) return 0;
+    std::size_t size = 0;
+    std::size_t at = 4;
+    for (; at < statusLine.size() && statusLine[at] >= '0' && statusLine[at] <= '9'; ++at) {
+        size = size * 10 + static_cast<std::size_t>(statusLine[at] - '0');
+        if (size > kLargestSizeHint) return 0;
+    }
+    return StartsWithNoCase(statusLine.substr(at), " octets") ? size : 0;
+}
 
 }  // namespace
 
@@ -32,6 +46,12 @@ void ReplyAssembler::FindStatusLineEnd(std::size_t scanFrom) {
     const std::size_t lineEnd = std::string_view(text_).find(kLineEnd, scanFrom);
     if (lineEnd == std::string::npos) return;
     statusLineEnd_ = lineEnd + kLineEnd.size();
+    if (mode_ == ReplyMode::kMultiLine) {
+        // Room for the whole message at once spares the copies of a growing text. Stuffing and the terminator
+        // add a little to the announced size.
+        const std::size_t announced = AnnouncedSize(std::string_view(text_).substr(0, lineEnd));
+        if (announced > 0) text_.reserve(statusLineEnd_ + announced + announced / 64 + 64);
+    }
     // An error answer to a multi-line command is only its status line: no terminator follows it.
     if (mode_ == ReplyMode::kSingleLine || StartsWithNoCase(text_, "-err")) end_ = statusLineEnd_;
 }

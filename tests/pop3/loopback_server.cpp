@@ -1,0 +1,187 @@
+#include "loopback_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace zendrel::testing {
+namespace {
+
+// The server thread looks at its stop flag this often while it waits.
+constexpr int kPollSliceMs = 20;
+
+int ListenOnLoopback(std::int32_t& port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return -1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    socklen_t length = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+std::string DotStuffed(const std::string& message) {
+    std::string stuffed;
+    bool lineStart = true;
+    for (const char c : message) {
+        if (lineStart && c == '.') stuffed += '.';
+        stuffed += c;
+        lineStart = c == '\n';
+    }
+    return stuffed;
+}
+
+}  // namespace
+
+LoopbackPop3Server::LoopbackPop3Server(std::string user, std::string password, std::vector<std::string> messages)
+    : user_(std::move(user)), password_(std::move(password)), messages_(std::move(messages)) {
+    listenFd_ = ListenOnLoopback(port_);
+    if (listenFd_ >= 0) thread_ = std::thread([this] { Serve(); });
+}
+
+LoopbackPop3Server::~LoopbackPop3Server() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    if (listenFd_ >= 0) ::close(listenFd_);
+}
+
+bool LoopbackPop3Server::WaitUntilStalled(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return stalled_.wait_for(lock, limit, [this] { return stallStarted_; });
+}
+
+std::vector<std::string> LoopbackPop3Server::commands() const {
+    std::lock_guard lock(mutex_);
+    return commands_;
+}
+
+void LoopbackPop3Server::Serve() {
+    while (!stop_) {
+        pollfd listening{listenFd_, POLLIN, 0};
+        if (::poll(&listening, 1, kPollSliceMs) <= 0) continue;
+        const int fd = ::accept(listenFd_, nullptr, nullptr);
+        if (fd < 0) continue;
+        ServeConnection(fd);
+        ::close(fd);
+    }
+}
+
+void LoopbackPop3Server::ServeConnection(int fd) {
+    if (!SendAll(fd, "+OK loopback POP3 ready\r\n")) return;
+    std::string pending;
+    char buffer[4096];
+    while (!stop_) {
+        pollfd readable{fd, POLLIN, 0};
+        if (::poll(&readable, 1, kPollSliceMs) <= 0) continue;
+        const ssize_t count = ::recv(fd, buffer, sizeof buffer, 0);
+        if (count <= 0) return;
+        pending.append(buffer, static_cast<std::size_t>(count));
+        for (std::size_t end; (end = pending.find("\r\n")) != std::string::npos;) {
+            const std::string line = pending.substr(0, end);
+            pending.erase(0, end + 2);
+            {
+                std::lock_guard lock(mutex_);
+                commands_.push_back(line);
+            }
+            if (!Answer(fd, line)) return;
+        }
+    }
+}
+
+bool LoopbackPop3Server::Answer(int fd, const std::string& line) {
+    const std::string verb = line.substr(0, line.find(' '));
+    const std::string argument = line.size() > verb.size() ? line.substr(verb.size() + 1) : std::string();
+    const int number = std::atoi(argument.c_str());
+    const bool validNumber = number >= 1 && number <= static_cast<int>(messages_.size());
+    if (verb == "CAPA") return SendAll(fd, "+OK\r\nTOP\r\nUSER\r\nUIDL\r\n.\r\n");
+    if (verb == "USER") return SendAll(fd, argument == user_ ? "+OK\r\n" : "-ERR unknown user\r\n");
+    if (verb == "PASS") return SendAll(fd, argument == password_ ? "+OK logged in\r\n" : "-ERR wrong password\r\n");
+    if (verb == "STAT") {
+        std::size_t octets = 0;
+        for (const std::string& message : messages_) octets += message.size();
+        return SendAll(fd, "+OK " + std::to_string(messages_.size()) + " " + std::to_string(octets) + "\r\n");
+    }
+    if (verb == "TOP" && validNumber) {
+        const std::string& message = messages_[number - 1];
+        const std::string header = message.substr(0, message.find("\r\n\r\n") + 4);
+        return SendAll(fd, "+OK\r\n" + DotStuffed(header) + ".\r\n");
+    }
+    if (verb == "RETR" && validNumber && number == stalledMessage_) {
+        if (!SendAll(fd, "+OK\r\nSubject: stalled\r\n\r\nfirst lines\r\n")) return false;
+        {
+            std::lock_guard lock(mutex_);
+            stallStarted_ = true;
+        }
+        stalled_.notify_all();
+        WaitForPeerToLeave(fd);
+        return false;
+    }
+    if (verb == "RETR" && validNumber && number == closedMessage_) {
+        SendAll(fd, "+OK\r\nSubject: cut\r\n\r\nfirst li");
+        return false;
+    }
+    if (verb == "RETR" && validNumber) {
+        const std::string& message = messages_[number - 1];
+        return SendAll(fd, "+OK " + std::to_string(message.size()) + " octets\r\n" + DotStuffed(message) + ".\r\n");
+    }
+    if (verb == "QUIT") {
+        SendAll(fd, "+OK bye\r\n");
+        return false;
+    }
+    return SendAll(fd, "-ERR\r\n");
+}
+
+bool LoopbackPop3Server::SendAll(int fd, const std::string& bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size() && !stop_) {
+        const ssize_t count = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        sent += static_cast<std::size_t>(count);
+    }
+    return sent == bytes.size();
+}
+
+void LoopbackPop3Server::WaitForPeerToLeave(int fd) {
+    std::string received;
+    char buffer[256];
+    while (!stop_) {
+        pollfd readable{fd, POLLIN, 0};
+        if (::poll(&readable, 1, kPollSliceMs) <= 0) continue;
+        const ssize_t count = ::recv(fd, buffer, sizeof buffer, 0);
+        if (count <= 0) return;
+        received.append(buffer, static_cast<std::size_t>(count));
+        if (received.find("QUIT\r\n") != std::string::npos) {
+            {
+                std::lock_guard lock(mutex_);
+                commands_.push_back("QUIT");
+            }
+            SendAll(fd, "+OK bye\r\n");
+            return;
+        }
+    }
+}
+
+std::int32_t UnusedLoopbackPort() {
+    std::int32_t port = 0;
+    const int fd = ListenOnLoopback(port);
+    if (fd < 0) return 0;
+    ::close(fd);
+    return port;
+}
+
+}  // namespace zendrel::testing
