@@ -1,0 +1,125 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace zendrel {
+namespace {
+
+using Arguments = std::vector<std::string>;
+
+TEST(ParseCommandLine, WithoutACommandSwitchLeavesTheListToTheWindow) {
+    struct Case {
+        Arguments arguments;
+        bool logging;
+    };
+    const Case cases[] = {
+        {{}, false},
+        {{"-logging"}, true},
+        {{"-LOGGING"}, true},
+        {{"-Logging"}, true},
+        {{"logging"}, false},
+        {{"--logging"}, false},
+        {{"-logging2"}, false},
+        {{"unknown", "-x", "/y"}, false},
+        {{"unknown", "-LogGing", "other"}, true},
+        {{"--extractx"}, false},
+        {{"--to", "x"}, false},
+    };
+    for (const Case& c : cases) {
+        const ParsedCommand command = ParseCommandLine(c.arguments);
+        EXPECT_EQ(command.kind, CommandKind::Window) << ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(command.logging, c.logging) << ::testing::PrintToString(c.arguments);
+    }
+}
+
+TEST(ParseCommandLine, ReadsExtractWithItsOptions) {
+    struct Case {
+        Arguments arguments;
+        std::string folder;
+        std::string extensions;
+        Arguments files;
+        bool logging;
+    };
+    const Case cases[] = {
+        {{"--extract", "a.eml"}, "", "", {"a.eml"}, false},
+        {{"--extract", "a.eml", "b.eml", "c d.eml"}, "", "", {"a.eml", "b.eml", "c d.eml"}, false},
+        {{"--extract", "--to", "out", "a.eml"}, "out", "", {"a.eml"}, false},
+        {{"--extract", "a.eml", "--to", "out/"}, "out/", "", {"a.eml"}, false},
+        {{"--extract", "--to=out", "a.eml"}, "out", "", {"a.eml"}, false},
+        {{"--extract", "--to", "", "a.eml"}, "", "", {"a.eml"}, false},
+        {{"--extract", "--extensions", "CSV,.pdf", "a.eml"}, "", "CSV,.pdf", {"a.eml"}, false},
+        {{"--extract", "--extensions=csv;", "a.eml"}, "", "csv;", {"a.eml"}, false},
+        {{"--extract", "--extensions", "", "a.eml"}, "", "", {"a.eml"}, false},
+        {{"--extract", "--to", "--extensions", "a.eml"}, "--extensions", "", {"a.eml"}, false},
+        {{"--extract", "a.eml", "-logging"}, "", "", {"a.eml"}, true},
+        {{"-LOGGING", "--extract", "a.eml"}, "", "", {"a.eml"}, true},
+        {{"--extract", "--", "--to", "-logging", "-"}, "", "", {"--to", "-logging", "-"}, false},
+        {{"--extract", "-"}, "", "", {"-"}, false},
+        {{"--extract", "--to", "o", "--extensions", "pdf", "x", "--", "--y"}, "o", "pdf", {"x", "--y"}, false},
+    };
+    for (const Case& c : cases) {
+        const ParsedCommand command = ParseCommandLine(c.arguments);
+        const std::string shown = ::testing::PrintToString(c.arguments);
+        ASSERT_EQ(command.kind, CommandKind::Extract) << shown << ": " << command.usageError;
+        EXPECT_EQ(command.extract.folder, c.folder) << shown;
+        EXPECT_EQ(command.extract.typedExtensions, c.extensions) << shown;
+        EXPECT_EQ(command.extract.files, c.files) << shown;
+        EXPECT_EQ(command.logging, c.logging) << shown;
+    }
+}
+
+TEST(ParseCommandLine, ReadsHelpAndVersion) {
+    struct Case {
+        Arguments arguments;
+        CommandKind kind;
+    };
+    const Case cases[] = {
+        {{"--help"}, CommandKind::Help},
+        {{"--version"}, CommandKind::Version},
+        {{"-logging", "--help"}, CommandKind::Help},
+        {{"--version", "-LOGGING"}, CommandKind::Version},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseCommandLine(c.arguments).kind, c.kind) << ::testing::PrintToString(c.arguments);
+    }
+}
+
+TEST(ParseCommandLine, RefusesMalformedCommandsWithAReason) {
+    const Arguments cases[] = {
+        {"--extract"},
+        {"--extract", "-logging"},
+        {"--extract", "--to", "out"},
+        {"--extract", "a.eml", "--to"},
+        {"--extract", "a.eml", "--extensions"},
+        {"--extract", "--to", "a", "--to", "b", "x.eml"},
+        {"--extract", "--extensions", "a", "--extensions=b", "x.eml"},
+        {"--extract", "--unknown", "a.eml"},
+        {"--extract", "a.eml", "--help"},
+        {"--extract", "-x", "a.eml"},
+        {"--extract", "--", },
+        {"--help", "now"},
+        {"--version", "--help"},
+        {"--help", "--extract", "a.eml"},
+        {"stray", "--extract", "a.eml"},
+        {"stray", "--version"},
+    };
+    for (const Arguments& arguments : cases) {
+        const ParsedCommand command = ParseCommandLine(arguments);
+        EXPECT_EQ(command.kind, CommandKind::UsageError) << ::testing::PrintToString(arguments);
+        EXPECT_FALSE(command.usageError.empty()) << ::testing::PrintToString(arguments);
+    }
+}
+
+TEST(UsageText, NamesEveryCommand) {
+    const std::string usage = UsageText();
+    for (const char* part : {"--extract", "--to FOLDER", "--extensions LIST", "FILE...", "--help", "--version"}) {
+        EXPECT_NE(usage.find(part), std::string::npos) << part;
+    }
+    EXPECT_EQ(usage.back(), '\n');
+}
+
+}  // namespace
+}  // namespace zendrel

@@ -1,0 +1,67 @@
+#!/usr/bin/env python3
+"""Saves the attachments of message files with Python's email package, as an independent decoder to compare with.
+
+Usage: extract_with_email_package.py OUTPUT_FOLDER MESSAGE...
+
+It follows the program's documented rules, not its code: the file is read as a retrieval delivers it (an mbox "From "
+first line skipped, LF made CR LF); a part is an attachment when its Content-Disposition contains "attachment;";
+attachments are saved from the last one in the message to the first, so of two with the same name the earlier one is
+kept; names are read into Windows-1252 text (a character it cannot hold becomes "?") and made safe for every file
+system. The decoding of names and contents is the email package's own.
+"""
+
+import email
+import email.policy
+import re
+import sys
+from pathlib import Path
+
+DEVICE_NAMES = {"con", "prn", "aux", "nul"} | {f"com{n}" for n in range(1, 10)} | {f"lpt{n}" for n in range(1, 10)}
+
+
+def retrieved_bytes(raw):
+    if raw.startswith(b"From "):
+        raw = raw[raw.find(b"\n") + 1:] if b"\n" in raw else b""
+    return re.sub(rb"(?<!\r)\n", b"\r\n", raw)
+
+
+def windows_1252_text(name):
+    return "".join(c if c.encode("cp1252", errors="ignore") else "?" for c in name)
+
+
+def safe_name(name):
+    name = "".join("_" if c in '/:\\<>"|?*' or ord(c) < 0x20 else c for c in windows_1252_text(name))
+    name = name.rstrip(". ")
+    if not name.strip("."):
+        return ""
+    if name.split(".")[0].lower() in DEVICE_NAMES:
+        name = "_" + name
+    return name
+
+
+def attachments(message):
+    for part in message.walk():
+        disposition = part.get("Content-Disposition")
+        if disposition is not None and "attachment;" in str(disposition).lower():
+            yield part
+
+
+def main():
+    if len(sys.argv) < 3:
+        print(__doc__, file=sys.stderr)
+        return 2
+    folder = Path(sys.argv[1])
+    for path in sys.argv[2:]:
+        message = email.message_from_bytes(retrieved_bytes(Path(path).read_bytes()), policy=email.policy.default)
+        for part in reversed(list(attachments(message))):
+            name = safe_name(part.get_filename() or "")
+            if not name:
+                print(f"{path}: an attachment names no file", file=sys.stderr)
+                return 1
+            (folder / name).write_bytes(part.get_payload(decode=True) or b"")
+            print(name)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
