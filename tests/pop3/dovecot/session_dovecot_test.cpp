@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,11 +51,15 @@ protected:
     std::string SaveFolder() const { return saveFolder_->Path().string() + "/"; }
     std::string Saved(const std::string& name) const { return ReadFileBytes(saveFolder_->Path() / name); }
 
-    // The server's log is written by a process of its own, so a line may appear a moment after the reply.
-    bool LogShows(const std::string& text) {
+    // Whether one line of the server's log holds both texts. The log is written by a process of its own, so a line
+    // may appear a moment after the reply that it belongs to.
+    bool LogShows(const std::string& text, const std::string& alsoOnTheLine = "") {
         for (int attempt = 0; attempt < 250; ++attempt) {
-            if (Server().Log().find(text) != std::string::npos) {
-                return true;
+            std::istringstream log(Server().Log());
+            for (std::string line; std::getline(log, line);) {
+                if (line.find(text) != std::string::npos && line.find(alsoOnTheLine) != std::string::npos) {
+                    return true;
+                }
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
@@ -289,7 +294,7 @@ TEST_F(SessionAgainstDovecot, WrongPasswordGivesCode5AndNoConnection) {
     EXPECT_EQ(session->GetErrorCode(), SessionError::kPasswordRefused);
     EXPECT_EQ(session->GetMessageCount(), 0);
     EXPECT_EQ(session->GetErrorCode(), SessionError::kNotConnected);
-    EXPECT_TRUE(LogShows("auth failed"));
+    EXPECT_TRUE(LogShows("auth failed", "user=<reader>"));
 }
 
 // Dovecot answers USER with +OK for any name while plaintext logins are allowed, and only refuses at PASS; it has no
@@ -299,7 +304,7 @@ TEST_F(SessionAgainstDovecot, UnknownUserIsRefusedOnlyAtPassSoItGivesCode5) {
     std::string error;
     std::optional<Pop3Probe> probe = Pop3Probe::Connect(Host(), Port(), 5000, error);
     ASSERT_TRUE(probe) << error;
-    EXPECT_EQ(probe->Command("USER no-such-user"), "+OK");
+    EXPECT_EQ(probe->Command("USER probe-unknown"), "+OK");
     EXPECT_EQ(probe->Command("PASS whatever").rfind("-ERR", 0), 0u);
     probe.reset();
 
@@ -307,6 +312,8 @@ TEST_F(SessionAgainstDovecot, UnknownUserIsRefusedOnlyAtPassSoItGivesCode5) {
     ASSERT_NE(session, nullptr);
     EXPECT_EQ(session->Login(Host(), Port(), "no-such-user", "whatever", kTimeoutMs), 0);
     EXPECT_EQ(session->GetErrorCode(), SessionError::kPasswordRefused);
+    // The client went on to PASS, and the server refused the name there.
+    EXPECT_TRUE(LogShows("auth failed", "user=<no-such-user>"));
 }
 
 }  // namespace

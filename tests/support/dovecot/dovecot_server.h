@@ -1,7 +1,9 @@
 #pragma once
 // A real Dovecot POP3 server for the tests and benchmarks: one instance per object, on 127.0.0.1 at a free port, with
 // its whole configuration, its mailboxes and its log in a temporary folder of its own. The object stops the server
-// and every process it started, and removes the folder, when it goes (also when a test fails).
+// and every process it started, and removes the folder, when it goes (also when a test fails). As root the server's
+// processes run as the packaged users dovenull and dovecot and the mail as nobody; otherwise all run as the current
+// user. Set ZENDREL_KEEP_DOVECOT to keep the folder (configuration, Maildirs, dovecot.log) for a look afterwards.
 
 #include <sys/types.h>
 
