@@ -3,9 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
-#include <regex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "corpus.h"
@@ -22,13 +23,27 @@ using Arguments = std::vector<std::string>;
 
 const fs::path kProgram = ZENDREL_PROGRAM;
 
+bool IsTimeStamp(std::string_view text) {
+    const auto twoDigits = [&](std::size_t at, int largest) {
+        return std::isdigit(static_cast<unsigned char>(text[at])) && std::isdigit(static_cast<unsigned char>(text[at + 1])) &&
+               (text[at] - '0') * 10 + (text[at + 1] - '0') <= largest;
+    };
+    return text.size() == 8 && twoDigits(0, 23) && text[2] == ':' && twoDigits(3, 59) && text[5] == ':' &&
+           twoDigits(6, 60);
+}
+
 // The names of "hh:mm:ss File '{FILE}' saved!" lines; an empty name for a line of any other shape.
 std::vector<std::string> SavedNames(const ProgramResult& result) {
-    static const std::regex savedLine("([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9] File '(.*)' saved!");
+    constexpr std::string_view kBefore = " File '";
+    constexpr std::string_view kAfter = "' saved!";
     std::vector<std::string> names;
     for (const std::string& line : result.OutLines()) {
-        std::smatch match;
-        names.push_back(std::regex_match(line, match, savedLine) ? match[2].str() : std::string());
+        const std::string_view text = line;
+        const bool wellFormed = text.size() >= 8 + kBefore.size() + kAfter.size() && IsTimeStamp(text.substr(0, 8)) &&
+                                text.substr(8, kBefore.size()) == kBefore && text.ends_with(kAfter);
+        names.push_back(wellFormed ? std::string(text.substr(8 + kBefore.size(),
+                                                             text.size() - 8 - kBefore.size() - kAfter.size()))
+                                   : std::string());
     }
     return names;
 }
