@@ -114,8 +114,6 @@ bool PosixTransport::ConnectTo(const void* address, unsigned addressLength, int 
     return true;
 }
 
-bool PosixTransport::IsOpen() const { return socket_.valid(); }
-
 PosixTransport::PollResult PosixTransport::PollSocket(int fd, short events, std::int32_t timeoutMs) {
     const std::int64_t deadline = NowMs() + std::max<std::int32_t>(timeoutMs, 0);
     for (;;) {

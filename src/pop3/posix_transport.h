@@ -37,7 +37,6 @@ public:
     ~PosixTransport() override;
 
     bool Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) override;
-    bool IsOpen() const override;
     WaitResult WaitReadable(std::int32_t timeoutMs) override;
     std::ptrdiff_t Read(char* buffer, std::size_t size) override;
     std::ptrdiff_t Send(std::string_view bytes) override;

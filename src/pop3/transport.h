@@ -25,7 +25,6 @@ public:
     // Connects to host:port, closing any earlier connection first. Gives up after timeoutMs per address tried, or
     // at once when Interrupt() is called. The time-out also bounds waits for room to send.
     virtual bool Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) = 0;
-    virtual bool IsOpen() const = 0;
     // Waits at most timeoutMs (0 = just look) for data. Returns at once when Interrupt() is called.
     virtual WaitResult WaitReadable(std::int32_t timeoutMs) = 0;
     // Reads what has arrived, up to size bytes, without waiting: the count, 0 when nothing was there, -1 on error.

@@ -127,6 +127,13 @@ TEST_F(MessageTest, ReadErrorLogsOutAndGives3) {
     EXPECT_EQ(session->GetErrorCode(), SessionError::kNothingToLogOut);
 }
 
+TEST_F(MessageTest, ReadErrorDuringTopKeepsCode3) {
+    server.Expect("TOP 2 0\r\n").BreakConnection(40);
+    EXPECT_EQ(session->LoadHeader(2), "");
+    EXPECT_EQ(session->GetErrorCode(), SessionError::kReadFailed);
+    EXPECT_FALSE(server.connectionOpen());
+}
+
 TEST_F(MessageTest, CancelBeforeAReadIsDropped) {
     EXPECT_EQ(session->CancelReceive(), 0);
     server.Expect("RETR 1\r\n").Reply(kSmallRetr, 100);

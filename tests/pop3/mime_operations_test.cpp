@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 #include "session_fixture.h"
@@ -64,7 +65,7 @@ class MimeOperationsTest : public SessionTest {
 protected:
     void SetUp() override {
         folder_ = std::filesystem::temp_directory_path() /
-                  ("zendrel-pop3-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                  ("zendrel-pop3-" + std::to_string(std::random_device{}()) + "-" +
                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(folder_);
         std::filesystem::create_directories(folder_);

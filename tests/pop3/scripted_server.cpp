@@ -19,8 +19,6 @@ public:
         return true;
     }
 
-    bool IsOpen() const override { return server_.open_; }
-
     WaitResult WaitReadable(std::int32_t timeoutMs) override {
         for (;;) {
             if (server_.interrupted_) return WaitResult::kInterrupted;
