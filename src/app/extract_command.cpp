@@ -2,10 +2,12 @@
 
 #include <filesystem>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 #include "app/console_text.h"
 #include "app/message_file.h"
+#include "common/text.h"
 #include "job/activity_log.h"
 #include "job/extension_filter.h"
 #include "job/placeholders.h"
@@ -18,6 +20,16 @@ namespace {
 
 bool IsSeparator(char c) {
     return c == static_cast<char>(std::filesystem::path::preferred_separator) || c == '/';
+}
+
+// Why SavePart refused: it reports only success, so tell a missing folder apart from content that would not go.
+std::string SaveFailureReason(const std::string& folder) {
+    const std::string utf8 = Windows1252ToUtf8(folder.empty() ? std::string(".") : folder);
+    std::error_code error;
+    if (!std::filesystem::is_directory(std::filesystem::path(std::u8string(utf8.begin(), utf8.end())), error)) {
+        return "the folder does not exist";
+    }
+    return "its content does not decode or the file cannot be written";
 }
 
 // Splits one message file. The file's text is released before the attachments are decoded, so a large message is
@@ -53,7 +65,7 @@ public:
             }
             if (!SavePart(part, folder_, name)) {
                 Fail(path + ": attachment " + std::to_string(n) + " could not be saved as '" + ConsoleText(folder_ + name) +
-                     "'");
+                     "': " + SaveFailureReason(folder_));
                 continue;
             }
             const std::string line =
