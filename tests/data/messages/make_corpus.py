@@ -551,6 +551,8 @@ def main():
     if EXPECTED.exists():
         shutil.rmtree(EXPECTED)
     EXPECTED.mkdir(parents=True)
+    (EXPECTED / ".gitattributes").write_text(
+        "# Compared byte for byte with what zendrel saves: never convert their line ends.\n* -text\n")
     order_lines = []
     for make in SAMPLES:
         sample = make()
