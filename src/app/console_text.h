@@ -14,7 +14,4 @@ std::string ConsoleText(std::string_view windows1252);
 // holds a character that Windows-1252 cannot write (or bytes that are not UTF-8).
 std::optional<std::string> PathArgumentText(std::string_view argument);
 
-// UTF-8 as Windows-1252 text; empty when a character has no Windows-1252 byte or the bytes are not UTF-8.
-std::optional<std::string> Utf8ToWindows1252(std::string_view utf8);
-
 }  // namespace zendrel

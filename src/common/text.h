@@ -2,6 +2,7 @@
 // 8-bit text: std::string holding Windows-1252 bytes. A NUL is an ordinary byte.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,5 +38,8 @@ std::string WriteText(std::string_view text, TextFormat format);
 // Windows-1252 text as UTF-8, with the characters of 0x80-0x9F mapped to their real code points
 // (used where a name leaves the program, such as a file name on Linux or the terminal).
 std::string Windows1252ToUtf8(std::string_view text);
+// The way back: UTF-8 (a name typed on a Linux terminal) as Windows-1252 text. None when a character has no
+// Windows-1252 byte or the bytes are not well-formed UTF-8.
+std::optional<std::string> Utf8ToWindows1252(std::string_view utf8);
 
 }  // namespace zendrel
