@@ -166,18 +166,12 @@ void Pop3MailSession::CloseConnection() {
 }
 
 std::int32_t Pop3MailSession::GetMessageCount() {
-    if (!connected_) {
-        errorCode_ = SessionError::kNotConnected;
-        return 0;
-    }
+    if (!RequireConnection()) return 0;
     return messageCount_;
 }
 
 std::string Pop3MailSession::LoadHeader(std::int32_t n) {
-    if (!connected_) {
-        errorCode_ = SessionError::kNotConnected;
-        return {};
-    }
+    if (!RequireConnection()) return {};
     if (!IsMessageNumber(n)) {
         errorCode_ = SessionError::kBadNumber;
         return {};
@@ -202,10 +196,7 @@ std::string Pop3MailSession::LoadHeader(std::int32_t n) {
 }
 
 std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
-    if (!connected_) {
-        errorCode_ = SessionError::kNotConnected;
-        return 0;
-    }
+    if (!RequireConnection()) return 0;
     if (!IsMessageNumber(n)) {
         errorCode_ = SessionError::kBadNumber;
         return 0;
@@ -234,10 +225,7 @@ std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
 }
 
 std::int32_t Pop3MailSession::DeleteMessage(std::int32_t n) {
-    if (!connected_) {
-        errorCode_ = SessionError::kNotConnected;
-        return 0;
-    }
+    if (!RequireConnection()) return 0;
     if (!IsMessageNumber(n)) {
         errorCode_ = SessionError::kBadNumber;
         return 0;
@@ -246,10 +234,7 @@ std::int32_t Pop3MailSession::DeleteMessage(std::int32_t n) {
 }
 
 std::int32_t Pop3MailSession::ResetSession() {
-    if (!connected_) {
-        errorCode_ = SessionError::kNotConnected;
-        return 0;
-    }
+    if (!RequireConnection()) return 0;
     return RunSimpleCommand("RSET\r\n");
 }
 
@@ -317,11 +302,14 @@ bool Pop3MailSession::CheckStatus(std::string reply) {
 
 // ---- the MIME operations on the loaded message ----
 
+bool Pop3MailSession::RequireConnection() {
+    if (connected_) return true;
+    errorCode_ = SessionError::kNotConnected;
+    return false;
+}
+
 bool Pop3MailSession::CanReadLoadedMessage() {
-    if (!connected_) {
-        errorCode_ = SessionError::kNotConnected;
-        return false;
-    }
+    if (!RequireConnection()) return false;
     if (!messageLoaded_) {
         errorCode_ = SessionError::kNotLoaded;
         return false;
@@ -329,15 +317,18 @@ bool Pop3MailSession::CanReadLoadedMessage() {
     return true;
 }
 
-void Pop3MailSession::MoveCurrentPart(std::size_t position) { currentPart_ = position; }
-
-void Pop3MailSession::MoveCurrentPartToEnd() { currentPart_ = parts_.empty() ? 0 : parts_.size() - 1; }
+std::optional<std::size_t> Pop3MailSession::SelectBodyPart(std::int32_t n) {
+    const auto position = n >= 1 ? FindBodyPart(parts_, n) : std::nullopt;
+    if (position) {
+        currentPart_ = *position;
+    } else {
+        currentPart_ = parts_.empty() ? 0 : parts_.size() - 1;
+    }
+    return position;
+}
 
 std::string Pop3MailSession::GetHeaderField(const std::string& header, const std::string& name) {
-    if (!connected_) {
-        errorCode_ = SessionError::kNotConnected;
-        return {};
-    }
+    if (!RequireConnection()) return {};
     return zendrel::GetHeaderField(header, name);
 }
 
@@ -353,7 +344,7 @@ std::string Pop3MailSession::GetAttachmentName(std::int32_t n) {
         errorCode_ = SessionError::kBadNumber;
         return {};
     }
-    MoveCurrentPart(*position);
+    currentPart_ = *position;
     errorCode_ = SessionError::kNone;
     return zendrel::GetAttachmentName(parts_[*position]);
 }
@@ -381,37 +372,31 @@ std::int32_t Pop3MailSession::CountBodyParts() {
 
 std::string Pop3MailSession::GetBodyPartHeader(std::int32_t n) {
     if (!CanReadLoadedMessage()) return {};
-    const auto position = n >= 1 ? FindBodyPart(parts_, n) : std::nullopt;
-    if (!position) {
-        MoveCurrentPartToEnd();
-        return {};
-    }
-    MoveCurrentPart(*position);
+    const auto position = SelectBodyPart(n);
+    if (!position) return {};
     errorCode_ = SessionError::kNone;
     return parts_[*position].header;
 }
 
 std::string Pop3MailSession::GetBodyPartText(std::int32_t n) {
     if (!CanReadLoadedMessage()) return {};
-    const auto position = n >= 1 ? FindBodyPart(parts_, n) : std::nullopt;
-    if (!position) {
-        MoveCurrentPartToEnd();
-        return {};
-    }
-    MoveCurrentPart(*position);
+    const auto position = SelectBodyPart(n);
+    if (!position) return {};
     errorCode_ = SessionError::kNone;
     return zendrel::GetBodyPartText(parts_[*position]);
 }
 
 std::int32_t Pop3MailSession::SaveBodyPart(std::int32_t n, const std::string& folder, const std::string& fileName) {
     if (!CanReadLoadedMessage()) return 0;
-    const auto position = n >= 1 ? FindBodyPart(parts_, n) : std::nullopt;
-    if (!position) {
-        if (n >= 1) MoveCurrentPartToEnd();
+    if (n < 1) {
         errorCode_ = SessionError::kBadNumber;
         return 0;
     }
-    MoveCurrentPart(*position);
+    const auto position = SelectBodyPart(n);
+    if (!position) {
+        errorCode_ = SessionError::kBadNumber;
+        return 0;
+    }
     std::string target = fileName.empty() ? GetBodyPartFileName(parts_[*position]) : fileName;
     if (target.empty()) {
         errorCode_ = SessionError::kNoFileName;
@@ -426,10 +411,7 @@ std::int32_t Pop3MailSession::SaveBodyPart(std::int32_t n, const std::string& fo
 
 std::string Pop3MailSession::ConvertBodyCharset(const std::string& header, const std::string& text) {
     // Without a connection the Content-Type cannot be read, and a text with no known type stays as it is.
-    if (!connected_) {
-        errorCode_ = SessionError::kNotConnected;
-        return text;
-    }
+    if (!RequireConnection()) return text;
     return zendrel::ConvertBodyCharset(header, text);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,11 +75,12 @@ private:
     void CloseConnection();
 
     bool IsMessageNumber(std::int32_t n) const { return n >= 1 && n <= messageCount_; }
+    // Sets code 1 when there is no connection.
+    bool RequireConnection();
     // The tests of the MIME operations that read the loaded message: connection (1), then loaded message (10).
     bool CanReadLoadedMessage();
-    // Moves the current position as a lookup does: onto the part found, else onto the last part.
-    void MoveCurrentPart(std::size_t position);
-    void MoveCurrentPartToEnd();
+    // Walks to body part n as a lookup does: the current position ends on the part found, else on the last part.
+    std::optional<std::size_t> SelectBodyPart(std::int32_t n);
 
     std::unique_ptr<Transport> transport_;
     std::shared_ptr<const Clock> clock_;
