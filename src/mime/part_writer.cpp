@@ -33,9 +33,12 @@ std::optional<fs::path> MakeTemporaryPath(const fs::path& target) {
         const unsigned tag = random() ^ (counter.fetch_add(1) * 2654435761u);
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, "%08x", tag);
+        std::u8string name = u8".";
+        name += target.filename().u8string();
+        name += u8".part-";
+        name.append(suffix, suffix + 8);
         fs::path candidate = target;
-        candidate.replace_filename(u8"." + target.filename().u8string() + u8".part-" +
-                                   std::u8string(suffix, suffix + 8));
+        candidate.replace_filename(name);
         std::error_code error;
         if (!fs::exists(candidate, error) && !error) return candidate;
     }
