@@ -1,9 +1,11 @@
 #include "app/message_file.h"
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 namespace zendrel {
 namespace {
@@ -13,21 +15,28 @@ constexpr std::string_view kMboxFromLine = "From ";
 }  // namespace
 
 void NormaliseLineEnds(std::string& text, std::size_t from) {
-    std::size_t bareLineFeeds = 0;
-    for (std::size_t i = from; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == from || text[i - 1] != '\r')) ++bareLineFeeds;
+    // Positions of the LFs that no CR precedes, found with memchr: a CR LF file is only scanned, never copied.
+    std::vector<std::size_t> bareLineFeeds;
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    for (const char* p = begin + from; p < end; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (p == nullptr) break;
+        const auto at = static_cast<std::size_t>(p - begin);
+        if (at == from || text[at - 1] != '\r') bareLineFeeds.push_back(at);
     }
-    if (bareLineFeeds == 0) return;
+    if (bareLineFeeds.empty()) return;
 
-    // Grow once, then move every byte to its final place from the back, so each moves only once.
+    // Grow once, then move each run of bytes between two bare LFs to its final place, from the back.
     const std::size_t oldSize = text.size();
-    text.resize(oldSize + bareLineFeeds);
-    std::size_t write = text.size();
-    for (std::size_t read = oldSize; read > from;) {
-        --read;
-        const char c = text[read];
-        text[--write] = c;
-        if (c == '\n' && (read == from || text[read - 1] != '\r')) text[--write] = '\r';
+    text.resize(oldSize + bareLineFeeds.size());
+    char* const bytes = text.data();
+    std::size_t runEnd = oldSize;
+    for (std::size_t k = bareLineFeeds.size(); k-- > 0;) {
+        const std::size_t lineFeed = bareLineFeeds[k];
+        std::memmove(bytes + lineFeed + k + 1, bytes + lineFeed, runEnd - lineFeed);  // the LF and what follows it
+        bytes[lineFeed + k] = '\r';
+        runEnd = lineFeed;
     }
 }
 
