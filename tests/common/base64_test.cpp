@@ -43,5 +43,39 @@ TEST(DecodeBase64, PaddedGroupEndsTheData) {
     EXPECT_EQ(DecodeBase64("QQ==QUJD"), "A");
 }
 
+TEST(Base64Value, EveryByte) {
+    const std::string standard = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::string urlSafe = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+    for (int b = 0; b < 256; ++b) {
+        const char c = static_cast<char>(b);
+        std::size_t expected = standard.find(c);
+        if (expected == std::string::npos) expected = urlSafe.find(c);
+        if (expected == std::string::npos) expected = 0;
+        EXPECT_EQ(Base64Value(c), expected) << b;
+    }
+}
+
+TEST(DecodeBase64Group, BytesAndPadding) {
+    struct Case {
+        std::string group, bytes;
+    };
+    const Case cases[] = {
+        {"QUJD", "ABC"},
+        {"QUI=", "AB"},
+        {"QQ==", "A"},
+        {"QQ=x", "A"},           // "=" third: one byte, whatever the fourth is
+        {"=QUJ", "\x01\x05\x09"}, // "=" first or second is an ordinary character of value 0
+        {"Q=UJ", "\x40\x05\x09"},
+        {"QU\tD", "A@\x03"},     // white space inside a group counts as 0
+        {"////", "\xFF\xFF\xFF"},
+    };
+    for (const auto& c : cases) {
+        unsigned char out[3] = {0xEE, 0xEE, 0xEE};
+        const std::size_t count = DecodeBase64Group(c.group.data(), out);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(out), count), c.bytes) << c.group;
+        for (std::size_t i = count; i < 3; ++i) EXPECT_EQ(out[i], 0xEE) << c.group;  // nothing beyond the count
+    }
+}
+
 }  // namespace
 }  // namespace zendrel
