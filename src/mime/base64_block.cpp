@@ -1,5 +1,9 @@
 #include "mime/base64_block.h"
 
+#include <array>
+#include <cstdint>
+#include <cstring>
+
 #include "common/base64.h"
 
 namespace zendrel {
@@ -35,91 +39,117 @@ std::string_view TrimBlanksAndLineBreaks(std::string_view text) {
     return text.substr(begin, end - begin);
 }
 
-bool IsSkippedBeforeGroup(char c) { return c == '\t' || c == '\r' || c == '\n'; }
+// Where the next CR LF pair begins, at `from` or later, or `end` when there is none. A LF right at `from` never ends
+// a pair: the character before it is the LF of the previous pair, or lies outside the text.
+const char* FindCrLf(const char* from, const char* end) {
+    const char* p = from;
+    while (p != end) {
+        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (lf == nullptr) break;
+        if (lf != from && lf[-1] == '\r') return lf - 1;
+        p = lf + 1;
+    }
+    return end;
+}
 
-// Characters that are skipped before a group or end the data; every other one just fills a group.
-bool NeedsCare(char c) { return IsSkippedBeforeGroup(c) || c == '='; }
+// A character's value, already shifted to its place in a group of four, so that the four lookups of a group
+// combine with OR alone. The characters a group cannot simply take (tabs, CRs and LFs, which are skipped in front
+// of a group, and "=", which may end the data) carry kTakeCare, which no value reaches.
+constexpr std::uint32_t kTakeCare = 1u << 31;
 
-// Feeds the text without its CR LF pairs to the base64 rules in pieces, so that a large attachment never needs a
-// second whole copy of its text. A piece is cut only right after a complete group, where the rules start afresh
-// (tabs, CRs and LFs skipped, then the next four characters), so decoding the pieces one by one gives exactly the
-// bytes of decoding the whole text at once.
-//
-// Tabs, CRs and LFs are only skipped before a group, so the characters of the group being read are always the
-// last `groupLength_` characters of the piece.
-class PiecewiseDecoder {
+using PlaceTable = std::array<std::uint32_t, 256>;
+
+constexpr PlaceTable MakePlaceTable(int place) {
+    PlaceTable table{};
+    for (int i = 0; i < 256; ++i) {
+        const char c = static_cast<char>(i);
+        table[i] = Base64Value(c) << (6 * (3 - place));
+        if (IsSkippedBeforeBase64Group(c) || c == '=') table[i] |= kTakeCare;
+    }
+    return table;
+}
+
+constexpr std::array<PlaceTable, 4> kPlaceValue = {MakePlaceTable(0), MakePlaceTable(1), MakePlaceTable(2),
+                                                   MakePlaceTable(3)};
+
+// Decodes the text as if every CR LF pair were gone, straight from the runs of characters between the pairs.
+// Nearly every group lies whole inside a run and holds only alphabet characters: those are decoded in a tight loop.
+// Everything else (white space before a group, "=", a group across a pair) goes one group at a time through the
+// general rules.
+class BlockDecoder {
 public:
-    explicit PiecewiseDecoder(std::size_t textSize) {
-        decoded_.reserve(textSize / 4 * 3 + 3);
-        piece_.reserve(kPieceSize + 128);
-    }
+    explicit BlockDecoder(std::string_view data)
+        : next_(data.data()), end_(data.data() + data.size()), runEnd_(FindCrLf(next_, end_)) {}
 
-    // Returns false once the data has ended with a padded group; the rest of the text is not looked at.
-    bool Add(std::string_view run) {
-        while (!run.empty()) {
-            std::size_t plain = 0;
-            while (plain < run.size() && !NeedsCare(run[plain])) ++plain;
-            if (plain > 0) {
-                if (!AddPlain(run.substr(0, plain))) return false;
-                run.remove_prefix(plain);
-            } else {
-                if (!AddWithCare(run.front())) return false;
-                run.remove_prefix(1);
+    // Decodes into `out`, which has room for three bytes for every four characters of the text and three more.
+    // Returns the number of bytes, 0 when the rules reject the text.
+    std::size_t DecodeInto(unsigned char* out) {
+        unsigned char* dst = out;
+        bool skippedSinceGroup = false;  // a tail of nothing but tabs, CRs and LFs still spoils the text
+        for (;;) {
+            unsigned char* const plainStart = dst;
+            dst = DecodePlainGroups(dst);
+            if (dst != plainStart) skippedSinceGroup = false;
+            if (next_ == runEnd_) {
+                if (!NextRun()) return skippedSinceGroup ? 0 : static_cast<std::size_t>(dst - out);
+                continue;
             }
+            if (IsSkippedBeforeBase64Group(*next_)) {
+                ++next_;
+                skippedSinceGroup = true;
+                continue;
+            }
+            char group[4];
+            for (char& c : group) {
+                if (!Take(c)) return 0;  // fewer than four characters left
+            }
+            const std::size_t bytes = DecodeBase64Group(group, dst);
+            dst += bytes;
+            skippedSinceGroup = false;
+            if (bytes < 3) return static_cast<std::size_t>(dst - out);  // a padded group ends the data
         }
-        return true;
-    }
-
-    // The decoded bytes, or none when any piece failed (the rules fail the whole text then).
-    std::optional<std::string> Finish() {
-        if (!piece_.empty()) DecodePiece(piece_.size());
-        if (failed_ || decoded_.empty()) return std::nullopt;
-        return std::move(decoded_);
     }
 
 private:
-    static constexpr std::size_t kPieceSize = 64 * 1024;
-
-    // Characters that are neither skipped nor padding: they only fill groups.
-    bool AddPlain(std::string_view chars) {
-        if (groupLength_ == 3 && piece_.back() == '=') {
-            // "=" as the third character ends the data, whatever the fourth one is
-            piece_ += chars.front();
-            groupLength_ = 0;
-            DecodePiece(piece_.size());
-            return false;
+    // Groups of four alphabet characters from the current run, until one is not.
+    unsigned char* DecodePlainGroups(unsigned char* dst) {
+        const char* p = next_;
+        while (runEnd_ - p >= 4) {
+            const std::uint32_t v = kPlaceValue[0][static_cast<unsigned char>(p[0])] |
+                                    kPlaceValue[1][static_cast<unsigned char>(p[1])] |
+                                    kPlaceValue[2][static_cast<unsigned char>(p[2])] |
+                                    kPlaceValue[3][static_cast<unsigned char>(p[3])];
+            if (v & kTakeCare) break;
+            dst[0] = static_cast<unsigned char>(v >> 16);
+            dst[1] = static_cast<unsigned char>(v >> 8);
+            dst[2] = static_cast<unsigned char>(v);
+            dst += 3;
+            p += 4;
         }
-        const bool completesGroup = groupLength_ + chars.size() >= 4;
-        piece_ += chars;
-        groupLength_ = (groupLength_ + chars.size()) % 4;
-        if (completesGroup && piece_.size() >= kPieceSize) DecodePiece(piece_.size() - groupLength_);
+        next_ = p;
+        return dst;
+    }
+
+    // Steps over the CR LF pair that ends the current run; false when the run ends the text.
+    bool NextRun() {
+        if (runEnd_ == end_) return false;
+        next_ = runEnd_ + 2;
+        runEnd_ = FindCrLf(next_, end_);
         return true;
     }
 
-    bool AddWithCare(char c) {
-        piece_ += c;
-        if (groupLength_ == 0 && IsSkippedBeforeGroup(c)) return true;
-        if (++groupLength_ < 4) return true;
-        groupLength_ = 0;
-        const std::size_t n = piece_.size();
-        const bool padded = piece_[n - 2] == '=' || piece_[n - 1] == '=';
-        if (padded || n >= kPieceSize) DecodePiece(n);
-        return !padded;
+    // The next character of the text without its pairs; false at the end of the text.
+    bool Take(char& c) {
+        while (next_ == runEnd_) {
+            if (!NextRun()) return false;
+        }
+        c = *next_++;
+        return true;
     }
 
-    // Decodes the first `length` characters of the piece, which end right after a group.
-    void DecodePiece(std::size_t length) {
-        const std::string bytes = DecodeBase64(std::string_view(piece_).substr(0, length));
-        // Any piece that holds characters decodes to at least one byte unless the rules reject it.
-        if (bytes.empty()) failed_ = true;
-        decoded_ += bytes;
-        piece_.erase(0, length);
-    }
-
-    std::string decoded_;
-    std::string piece_;
-    std::size_t groupLength_ = 0;
-    bool failed_ = false;
+    const char* next_;
+    const char* const end_;
+    const char* runEnd_;
 };
 
 }  // namespace
@@ -127,15 +157,12 @@ private:
 std::optional<std::string> DecodeBase64Block(std::string_view text) {
     const std::string_view data = TrimBlanksAndLineBreaks(text);
     if (data.empty()) return std::nullopt;
-    PiecewiseDecoder decoder(data.size());
-    std::size_t pos = 0;
-    while (pos < data.size()) {
-        std::size_t lineBreak = data.find("\r\n", pos);
-        if (lineBreak == std::string_view::npos) lineBreak = data.size();
-        if (!decoder.Add(data.substr(pos, lineBreak - pos))) break;
-        pos = lineBreak + 2;
-    }
-    return decoder.Finish();
+    std::string decoded;
+    decoded.resize(data.size() / 4 * 3 + 3);
+    const std::size_t count = BlockDecoder(data).DecodeInto(reinterpret_cast<unsigned char*>(decoded.data()));
+    if (count == 0) return std::nullopt;
+    decoded.resize(count);
+    return decoded;
 }
 
 }  // namespace zendrel

@@ -12,8 +12,8 @@ using namespace std::string_literals;
 namespace zendrel {
 namespace {
 
-// The block rules written the plain way, as a second opinion on the piecewise decoder: remove the CR LF pairs,
-// trim the blanks, decode the rest at once.
+// The block rules written the plain way, as a second opinion on the decoder that reads between the pairs: remove
+// the CR LF pairs, trim the blanks, decode the rest at once.
 std::optional<std::string> ReferenceBlock(std::string_view text) {
     std::string joined;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -78,6 +78,40 @@ TEST(DecodeBase64Block, Table) {
         {"QU\r\r\n\nJD", std::nullopt, 0},        // pairs are removed once, not again after removal
         {"-_-_", "\xFB\xFF\xBF", 3},
         {"+/+/", "\xFB\xFF\xBF", 3},
+        // where the runs between CR LF pairs meet the groups
+        {"QUJDR\r\nEVG", "ABCDEF", 6},            // a group across a pair after a whole group
+        {"Q\r\nU\r\nJ\r\nD", "ABC", 3},           // one character per line
+        {"QUJD\r\n\r\n\r\nRA==", "ABCD", 4},      // empty lines between groups
+        {"QUJD\rRA==", "ABCD", 4},                // a lone CR before a group is skipped
+        {"QUJD\r\r\nRA==", "ABCD", 4},            // so is one right before a pair
+        {"QUJD\nRA==", "ABCD", 4},                // and a lone LF
+        {"QUJ\r\r\nQUJD", "AB@ABC", 6},           // a CR inside a group counts as 0
+        {"QU\nD", "A@\x03", 3},                   // so does a LF
+        {"QUJD\r\r\n\nRA==", "ABCD", 4},          // the CR and LF left by "\r\r\n\n" are skipped before a group
+        {"QUJ\r\r\n\nQUJD", "AB@ABC", 6},         // ... and the CR fills a group, then the LF is skipped
+        {"\tQUJD", "ABC", 3},                     // a tab before the first group
+        {"QU\tD", "A@\x03", 3},                   // a tab inside a group counts as 0
+        {"QUJD\t\t\r\n\tRA==", "ABCD", 4},
+        {"QUJD\r\n\t", std::nullopt, 0},          // a tab after the last line spoils the text
+        {"QUJD\t\r\n", std::nullopt, 0},
+        {"QUJD\r\n\r", std::nullopt, 0},          // so does a lone CR
+        {" \r\n QUJD \r\n ", "ABC", 3},           // blanks and pairs in any order at both ends
+        {"QUJD \r\nQUJD", std::nullopt, 0},       // a blank inside is a character: " QUJ" leaves "D" alone
+        {"QUJD \r\nRA==", "ABC\x01\x10", 5},      // ... and " RA=" is the padded group
+        {"\r\n\r\n  \r\n", std::nullopt, 0},      // nothing but pairs and blanks
+        {"\r\n", std::nullopt, 0},
+        {"   ", std::nullopt, 0},
+        {"\r\n\r\n\r\r\n", std::nullopt, 0},      // a lone CR is left: one character, too few for a group
+        {"QUJD\r\nR", std::nullopt, 0},           // a tail of one to three characters after a whole line
+        {"QUJD\r\nRA", std::nullopt, 0},
+        {"QUJD\r\nRA=", std::nullopt, 0},         // three, padded or not, are still too few
+        {"QUJD\r\nQUJ", std::nullopt, 0},
+        {"QQ==\r\nQUJD\r\nQUJD", "A", 1},         // padding in the middle ends the data there
+        {"QUI=\r\nQ", "AB", 2},                   // a short tail after it is not read either
+        {"QUJDQQ=x\r\n\t", "ABCA", 4},
+        {"QUJDQU\r\nI=QUJD", "ABCAB", 5},         // a padded group across a pair
+        {"QUJDQU=\r\n=QUJD", "ABCA", 4},
+        {"\x80\xFF*\0"s, "\0\0\0"s, 3},           // bytes outside both alphabets count as 0
     };
     for (const auto& c : cases) {
         const auto decoded = DecodeBase64Block(c.in);
@@ -87,7 +121,7 @@ TEST(DecodeBase64Block, Table) {
     }
 }
 
-TEST(DecodeBase64Block, LargeTextDecodesAcrossPieces) {
+TEST(DecodeBase64Block, LargeTextDecodesWhole) {
     std::mt19937 random(7);
     std::string bytes(300000, '\0');
     for (char& b : bytes) b = static_cast<char>(random());
@@ -139,8 +173,24 @@ TEST(DecodeBase64Block, ShortTextsAgreeWithThePlainReading) {
     }
 }
 
+// Random texts of the pieces the rules treat apart, next to alphabet characters and whole groups, so that groups
+// start, end and get padded at every place relative to the CR LF pairs, lone CRs and LFs, tabs and blanks.
+TEST(DecodeBase64Block, PiecesAroundLineBreaksAgreeWithThePlainReading) {
+    std::mt19937 random(17);
+    const std::string pieces[] = {"A", "Q", "=", " ", "\t", "\r", "\n", "\r\n", "\r\n", "QUJD", "QUJD", "\x80"};
+    std::size_t decodedTexts = 0;
+    for (int round = 0; round < 30000; ++round) {
+        std::string text;
+        for (std::size_t length = random() % 24; length > 0; --length) text += pieces[random() % std::size(pieces)];
+        const auto decoded = DecodeBase64Block(text);
+        ASSERT_EQ(decoded, ReferenceBlock(text)) << text;
+        if (decoded) ++decodedTexts;
+    }
+    EXPECT_GT(decodedTexts, 1000u);  // the texts must not all fail, or the comparison says little
+}
+
 // Long texts made of groups, some of them odd (white space before or inside, padding early), so that every kind
-// of group lands on both sides of a piece boundary.
+// of group lands next to a line break and inside the long runs of plain groups.
 TEST(DecodeBase64Block, LongTextsAgreeWithThePlainReading) {
     std::mt19937 random(13);
     const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/-_";
