@@ -23,8 +23,8 @@
 #include "dovecot/dovecot_server.h"
 #include "dovecot/message_maker.h"
 #include "dovecot/pop3_probe.h"
-#include "dovecot/temp_folder.h"
 #include "pop3/mail_session.h"
+#include "test_files.h"
 
 namespace zendrel::bench {
 namespace {
@@ -100,8 +100,12 @@ std::optional<Settings> ParseArguments(int argc, char** argv) {
 
 std::unique_ptr<DovecotServer> StartServer(const Settings& settings, std::string& bigMessageSize) {
     std::string error;
-    std::optional<testsupport::TempFolder> messages = testsupport::TempFolder::Create("zendrel-bench-mail", error);
-    if (!messages || !testsupport::MakeBenchMessages(messages->Path(), settings.count, settings.bigBytes, error)) {
+    const testing::TemporaryFolder messages("zendrel-bench-mail");
+    if (!messages.Created()) {
+        std::fprintf(stderr, "pop3 benchmark: cannot create a temporary folder for the messages\n");
+        return nullptr;
+    }
+    if (!testsupport::MakeBenchMessages(messages.Path(), settings.count, settings.bigBytes, error)) {
         std::fprintf(stderr, "pop3 benchmark: %s\n", error.c_str());
         return nullptr;
     }
@@ -113,12 +117,12 @@ std::unique_ptr<DovecotServer> StartServer(const Settings& settings, std::string
     char name[32];
     for (int n = 1; n <= settings.count; ++n) {
         std::snprintf(name, sizeof name, "small-%04d.eml", n);
-        if (!server->Deliver(kUser, testsupport::ReadFileBytes(messages->Path() / name))) {
+        if (!server->Deliver(kUser, testing::ReadBytes(messages.Path() / name))) {
             std::fprintf(stderr, "pop3 benchmark: cannot deliver %s\n", name);
             return nullptr;
         }
     }
-    const std::string big = testsupport::ReadFileBytes(messages->Path() / "big.eml");
+    const std::string big = testing::ReadBytes(messages.Path() / "big.eml");
     bigMessageSize = std::to_string(big.size());
     if (big.empty() || !server->Deliver(kUser, big)) {
         std::fprintf(stderr, "pop3 benchmark: cannot deliver big.eml\n");

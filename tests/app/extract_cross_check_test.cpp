@@ -28,7 +28,8 @@ protected:
 
 TEST_P(CrossCheckWithEmailPackage, SavesTheSameFiles) {
     const std::string message = MessageFile(GetParam()).string();
-    TemporaryFolder work;
+    const TemporaryFolder work;
+    ASSERT_TRUE(work.Created());
     const fs::path scratch = work.MakeFolder("scratch");
     const fs::path byZendrel = work.MakeFolder("zendrel");
     const fs::path byPython = work.MakeFolder("python");

@@ -54,6 +54,8 @@ std::string Shown(const ProgramResult& result) {
 
 class ExtractTest : public ::testing::Test {
 protected:
+    void SetUp() override { ASSERT_TRUE(work_.Created()); }
+
     ProgramResult Run(const Arguments& arguments) { return Run(arguments, work_.Path()); }
     ProgramResult Run(const Arguments& arguments, const fs::path& workingFolder) {
         return RunProgramFile(kProgram, arguments, workingFolder, scratch_);
@@ -64,7 +66,7 @@ protected:
     // A message file of our own in the work folder.
     std::string WriteMessage(const std::string& name, const std::string& bytes) {
         const fs::path path = work_.Path() / name;
-        WriteBytes(path, bytes);
+        EXPECT_TRUE(WriteBytes(path, bytes)) << path;
         return path.string();
     }
 
@@ -213,7 +215,7 @@ TEST_F(ExtractTest, SavesIntoAFolderWithANonAsciiName) {
 
 TEST_F(ExtractTest, ReplacesAnExistingFileOfTheSameName) {
     const std::string folder = OutputFolder("existing");
-    WriteBytes(fs::path(folder) / "Rechnung_2024-0311.pdf", std::string(100000, 'x'));
+    ASSERT_TRUE(WriteBytes(fs::path(folder) / "Rechnung_2024-0311.pdf", std::string(100000, 'x')));
     const ProgramResult result = Run({"--extract", "--to", folder, Message("python_invoice_pdf")});
     ASSERT_EQ(result.exitCode, 0) << Shown(result);
     EXPECT_TRUE(SameFiles(FilesIn(folder), ExpectedFiles("python_invoice_pdf")));
@@ -236,7 +238,7 @@ TEST_F(ExtractTest, AnUnreadableFileGivesOneButTheOthersAreStillSaved) {
 
 TEST_F(ExtractTest, AFolderThatCannotBeWrittenGivesOne) {
     // A regular file in the place of a folder stops even a privileged user from creating files in it.
-    WriteBytes(work_.Path() / "plain-file", "x");
+    ASSERT_TRUE(WriteBytes(work_.Path() / "plain-file", "x"));
     const std::string folders[] = {(work_.Path() / "plain-file").string() + "/",
                                    (work_.Path() / "missing" / "folder").string() + "/"};
     for (const std::string& folder : folders) {

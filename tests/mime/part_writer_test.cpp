@@ -3,17 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <set>
 #include <string>
+
+#include "test_files.h"
 
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
 namespace zendrel {
 namespace {
+
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 MessagePart Part(std::string header, std::string body) {
     MessagePart part;
@@ -24,35 +26,18 @@ MessagePart Part(std::string header, std::string body) {
 
 class SavePartTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::random_device random;
-        dir_ = fs::temp_directory_path() / ("zendrel-mime-test-" + std::to_string(random()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code error;
-        fs::remove_all(dir_, error);
-    }
+    void SetUp() override { ASSERT_TRUE(dir_.Created()); }
 
     // The folder as the caller passes it: single-byte text with its trailing separator.
-    std::string Folder() const { return dir_.string() + "/"; }
-
-    static std::string ReadFile(const fs::path& path) {
-        std::ifstream file(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    }
-
-    static void WriteFile(const fs::path& path, const std::string& content) {
-        std::ofstream(path, std::ios::binary) << content;
-    }
+    std::string Folder() const { return dir_.Path().string() + "/"; }
 
     std::set<std::string> Entries() const {
         std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_)) names.insert(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(dir_.Path())) names.insert(entry.path().filename().string());
         return names;
     }
 
-    fs::path dir_;
+    const testing::TemporaryFolder dir_;
 };
 
 TEST_F(SavePartTest, WritesTheDecodedBytes) {
@@ -74,7 +59,7 @@ TEST_F(SavePartTest, WritesTheDecodedBytes) {
     for (const auto& c : cases) {
         const std::string name = "file" + std::to_string(n++) + ".bin";
         EXPECT_TRUE(SavePart(Part(c.header, c.body), Folder(), name)) << c.header;
-        EXPECT_EQ(ReadFile(dir_ / name), c.content) << c.header;
+        EXPECT_EQ(ReadBytes(dir_.Path() / name), c.content) << c.header;
     }
     EXPECT_EQ(Entries().size(), std::size(cases));  // no temporary file is left behind
 }
@@ -87,40 +72,40 @@ TEST_F(SavePartTest, UndecodableBase64LeavesNoFile) {
 }
 
 TEST_F(SavePartTest, ExistingFileIsReplacedOnlyByACompleteOne) {
-    WriteFile(dir_ / "a.pdf", "old content");
+    ASSERT_TRUE(WriteBytes(dir_.Path() / "a.pdf", "old content"));
     EXPECT_FALSE(SavePart(Part("Content-Transfer-Encoding: base64", "QUJDR"), Folder(), "a.pdf"));
-    EXPECT_EQ(ReadFile(dir_ / "a.pdf"), "old content");
+    EXPECT_EQ(ReadBytes(dir_.Path() / "a.pdf"), "old content");
 
     EXPECT_TRUE(SavePart(Part("Content-Transfer-Encoding: base64", "QUJD"), Folder(), "a.pdf"));
-    EXPECT_EQ(ReadFile(dir_ / "a.pdf"), "ABC");
+    EXPECT_EQ(ReadBytes(dir_.Path() / "a.pdf"), "ABC");
     EXPECT_EQ(Entries(), std::set<std::string>{"a.pdf"});
 }
 
 TEST_F(SavePartTest, FolderAndNameAreJoinedAsTheyStand) {
-    const std::string folderWithoutSeparator = (dir_ / "out").string();
+    const std::string folderWithoutSeparator = (dir_.Path() / "out").string();
     EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "x"), folderWithoutSeparator, "a.pdf"));
-    EXPECT_EQ(ReadFile(dir_ / "outa.pdf"), "x");
+    EXPECT_EQ(ReadBytes(dir_.Path() / "outa.pdf"), "x");
 }
 
 TEST_F(SavePartTest, Windows1252NamesAreCreatedAsUtf8) {
     EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "g"), Folder(), "Gr\xFC\xDF" "e.pdf"));
-    EXPECT_EQ(ReadFile(dir_ / u8"Gr\u00fc\u00dfe.pdf"), "g");
+    EXPECT_EQ(ReadBytes(dir_.Path() / u8"Gr\u00fc\u00dfe.pdf"), "g");
 
     // the folder goes through the same conversion, and so do the characters of 0x80-0x9F
-    fs::create_directories(dir_ / u8"M\u00e4rz");
+    fs::create_directories(dir_.Path() / u8"M\u00e4rz");
     const std::string folder = Folder() + "M\xE4rz/";
     EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "x"), folder, "Gr\xFC\xDF" "e \x80.pdf"));
-    EXPECT_EQ(ReadFile(dir_ / u8"M\u00e4rz" / u8"Gr\u00fc\u00dfe \u20ac.pdf"), "x");
+    EXPECT_EQ(ReadBytes(dir_.Path() / u8"M\u00e4rz" / u8"Gr\u00fc\u00dfe \u20ac.pdf"), "x");
 }
 
 TEST_F(SavePartTest, FailuresCreateNothing) {
     const MessagePart part = Part("Content-Type: text/plain", "x");
     EXPECT_FALSE(SavePart(part, Folder(), ""));                         // no name
     EXPECT_FALSE(SavePart(part, Folder() + "missing/", "a.txt"));       // no such folder
-    fs::create_directories(dir_ / "taken");
+    fs::create_directories(dir_.Path() / "taken");
     EXPECT_FALSE(SavePart(part, Folder(), "taken"));                    // a folder stands there
     EXPECT_EQ(Entries(), std::set<std::string>{"taken"});
-    EXPECT_TRUE(fs::is_empty(dir_ / "taken"));
+    EXPECT_TRUE(fs::is_empty(dir_.Path() / "taken"));
 }
 
 }  // namespace

@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <string>
 
 #include "session_fixture.h"
+#include "test_files.h"
 
 namespace zendrel::testing {
 namespace {
@@ -56,33 +54,20 @@ const std::string kMixedRetr =
 
 const std::string kPlainRetr = "+OK\r\nSubject: plain\r\n\r\njust text\r\n.\r\n";
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class MimeOperationsTest : public SessionTest {
 protected:
     void SetUp() override {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("zendrel-pop3-" + std::to_string(std::random_device{}()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder_);
-        std::filesystem::create_directories(folder_);
+        ASSERT_TRUE(folder_.Created());
         LogInWith();
-    }
-    void TearDown() override {
-        SessionTest::TearDown();
-        std::filesystem::remove_all(folder_);
     }
 
     void LoadMixedMessage() {
         server.Expect("RETR 1\r\n").Reply(kMixedRetr);
         ASSERT_EQ(session->LoadMessage(1), 1);
     }
-    std::string folder() const { return folder_.string() + "/"; }
+    std::string folder() const { return folder_.Path().string() + "/"; }
 
-    std::filesystem::path folder_;
+    const TemporaryFolder folder_;
 };
 
 TEST_F(MimeOperationsTest, AttachmentsAreNumberedInListOrder) {
@@ -104,11 +89,11 @@ TEST_F(MimeOperationsTest, AttachmentsAreNumberedInListOrder) {
 TEST_F(MimeOperationsTest, SaveAttachmentWritesTheDecodedPartUnderItsOwnOrAGivenName) {
     LoadMixedMessage();
     EXPECT_NE(session->SaveAttachment(3, folder(), ""), 0);
-    EXPECT_EQ(ReadFile(folder_ / "first.txt"), "first attachment\r\n. dotted");  // as sent, unstuffed
+    EXPECT_EQ(ReadBytes(folder_.Path() / "first.txt"), "first attachment\r\n. dotted");  // as sent, unstuffed
     EXPECT_NE(session->SaveAttachment(2, folder(), ""), 0);
-    EXPECT_EQ(ReadFile(folder_ / "second.bin"), "ABC");
+    EXPECT_EQ(ReadBytes(folder_.Path() / "second.bin"), "ABC");
     EXPECT_NE(session->SaveAttachment(2, folder(), "renamed.bin"), 0);
-    EXPECT_EQ(ReadFile(folder_ / "renamed.bin"), "ABC");
+    EXPECT_EQ(ReadBytes(folder_.Path() / "renamed.bin"), "ABC");
     EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
     LogOutWithQuit();
 }
@@ -118,9 +103,9 @@ TEST_F(MimeOperationsTest, SaveAttachmentWithoutAnyNameSavesNothing) {
     session->LoadHeader(0);
     EXPECT_EQ(session->SaveAttachment(1, folder(), ""), 0);
     EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);  // set by the name lookup
-    EXPECT_TRUE(std::filesystem::is_empty(folder_));
+    EXPECT_TRUE(std::filesystem::is_empty(folder_.Path()));
     EXPECT_NE(session->SaveAttachment(1, folder(), "given.txt"), 0);
-    EXPECT_EQ(ReadFile(folder_ / "given.txt"), "abc");
+    EXPECT_EQ(ReadBytes(folder_.Path() / "given.txt"), "abc");
     LogOutWithQuit();
 }
 
@@ -130,7 +115,7 @@ TEST_F(MimeOperationsTest, SaveAttachmentChecksTheNumberEvenWithAGivenName) {
         EXPECT_EQ(session->SaveAttachment(n, folder(), "x.txt"), 0) << n;
         EXPECT_EQ(session->GetErrorCode(), SessionError::kBadNumber) << n;
     }
-    EXPECT_TRUE(std::filesystem::is_empty(folder_));
+    EXPECT_TRUE(std::filesystem::is_empty(folder_.Path()));
     LogOutWithQuit();
 }
 
@@ -152,12 +137,12 @@ TEST_F(MimeOperationsTest, BodyPartsAreLookedUpByTheirOwnNumbers) {
 TEST_F(MimeOperationsTest, SaveBodyPartWritesBodyPartNNotAttachmentN) {
     LoadMixedMessage();
     EXPECT_NE(session->SaveBodyPart(3, folder(), "body.txt"), 0);
-    EXPECT_EQ(ReadFile(folder_ / "body.txt"), "body text");
+    EXPECT_EQ(ReadBytes(folder_.Path() / "body.txt"), "body text");
     EXPECT_NE(session->SaveBodyPart(2, folder(), ""), 0);
-    EXPECT_EQ(ReadFile(folder_ / "report.txt"), "report");
+    EXPECT_EQ(ReadBytes(folder_.Path() / "report.txt"), "report");
     // Attachment numbering is back in force afterwards.
     EXPECT_NE(session->SaveAttachment(3, folder(), "att3.txt"), 0);
-    EXPECT_EQ(ReadFile(folder_ / "att3.txt"), "first attachment\r\n. dotted");
+    EXPECT_EQ(ReadBytes(folder_.Path() / "att3.txt"), "first attachment\r\n. dotted");
     LogOutWithQuit();
 }
 
@@ -169,7 +154,7 @@ TEST_F(MimeOperationsTest, SaveBodyPartReportsMissingNameAndBadNumber) {
         EXPECT_EQ(session->SaveBodyPart(n, folder(), "x.txt"), 0) << n;
         EXPECT_EQ(session->GetErrorCode(), SessionError::kBadNumber) << n;
     }
-    EXPECT_TRUE(std::filesystem::is_empty(folder_));
+    EXPECT_TRUE(std::filesystem::is_empty(folder_.Path()));
     LogOutWithQuit();
 }
 
@@ -217,7 +202,7 @@ TEST_F(MimeOperationsTest, WithoutALoadedMessageTheyGive10) {
     expectNotLoaded("after a refused retrieval");
     // Header fields need only the connection.
     EXPECT_EQ(session->GetHeaderField("+OK\r\nSubject: s\r\n", "subject"), "s");
-    EXPECT_TRUE(std::filesystem::is_empty(folder_));
+    EXPECT_TRUE(std::filesystem::is_empty(folder_.Path()));
     LogOutWithQuit();
 }
 
@@ -248,7 +233,7 @@ TEST_F(MimeOperationsTest, AfterLogoutTheyGive1EvenWithAMessageLoadedBefore) {
     EXPECT_EQ(session->ConvertBodyCharset("\r\nContent-Type: text/html; charset=utf-8\r\n", "K\xC3\xA4se"),
               "K\xC3\xA4se");
     expectNotConnected("ConvertBodyCharset");
-    EXPECT_TRUE(std::filesystem::is_empty(folder_));
+    EXPECT_TRUE(std::filesystem::is_empty(folder_.Path()));
 }
 
 TEST_F(MimeOperationsTest, ConvertBodyCharsetFollowsTheHeaderWhileConnected) {

@@ -6,11 +6,11 @@ namespace zendrel::testsupport {
 namespace {
 
 std::unique_ptr<DovecotServer> server;
-std::optional<TempFolder> messages;
+std::optional<testing::TemporaryFolder> messages;
 std::string unavailable;
 
 bool DeliverFile(const Mailbox& box, const std::string& name) {
-    const std::string message = ReadFileBytes(messages->Path() / (name + ".eml"));
+    const std::string message = testing::ReadBytes(messages->Path() / (name + ".eml"));
     return !message.empty() && server->Deliver(box.user, message);
 }
 
@@ -35,8 +35,12 @@ bool FillMailboxes() {
 }  // namespace
 
 void DovecotEnvironment::SetUp() {
-    messages = TempFolder::Create("zendrel-messages", unavailable);
-    if (!messages || !MakeTestMessages(messages->Path(), unavailable)) {
+    messages.emplace("zendrel-messages");
+    if (!messages->Created()) {
+        unavailable = "cannot create a temporary folder for the messages";
+        return;
+    }
+    if (!MakeTestMessages(messages->Path(), unavailable)) {
         return;
     }
     std::vector<MailUser> users;
@@ -71,7 +75,7 @@ void DovecotTest::SetUp() {
 }
 
 std::string DovecotTest::Original(const std::string& relative) {
-    return ReadFileBytes(DovecotEnvironment::Messages() / relative);
+    return testing::ReadBytes(DovecotEnvironment::Messages() / relative);
 }
 
 }  // namespace zendrel::testsupport

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "dovecot/dovecot_server.h"
-#include "dovecot/temp_folder.h"
+#include "test_files.h"
 
 namespace zendrel::testsupport {
 

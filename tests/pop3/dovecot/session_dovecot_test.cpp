@@ -29,10 +29,8 @@ protected:
         if (IsSkipped() || HasFatalFailure()) {
             return;
         }
-        std::string error;
-        std::optional<TempFolder> folder = TempFolder::Create("zendrel-saved", error);
-        ASSERT_TRUE(folder) << error;
-        saveFolder_ = std::move(folder);
+        saveFolder_.emplace("zendrel-saved");
+        ASSERT_TRUE(saveFolder_->Created()) << "cannot create a temporary folder";
     }
 
     std::unique_ptr<MailSession> LoggedIn(const Mailbox& box) {
@@ -49,7 +47,7 @@ protected:
 
     // The folder argument as the mailbox run passes it: with its trailing separator.
     std::string SaveFolder() const { return saveFolder_->Path().string() + "/"; }
-    std::string Saved(const std::string& name) const { return ReadFileBytes(saveFolder_->Path() / name); }
+    std::string Saved(const std::string& name) const { return testing::ReadBytes(saveFolder_->Path() / name); }
 
     // Whether one line of the server's log holds both texts. The log is written by a process of its own, so a line
     // may appear a moment after the reply that it belongs to.
@@ -66,7 +64,7 @@ protected:
         return false;
     }
 
-    std::optional<TempFolder> saveFolder_;
+    std::optional<testing::TemporaryFolder> saveFolder_;
 };
 
 bool Contains(const std::vector<std::string>& lines, const std::string& line) {

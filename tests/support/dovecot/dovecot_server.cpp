@@ -149,7 +149,7 @@ struct DovecotServer::Accounts {
 
 bool DovecotServer::MayBeUnavailable() { return ::geteuid() != 0 || ::access(kDovecotBinary, X_OK) != 0; }
 
-DovecotServer::DovecotServer(TempFolder folder, std::vector<MailUser> users)
+DovecotServer::DovecotServer(testing::TemporaryFolder folder, std::vector<MailUser> users)
     : folder_(std::move(folder)), users_(std::move(users)) {
     if (std::getenv("ZENDREL_KEEP_DOVECOT") != nullptr) {
         folder_.Keep();
@@ -167,11 +167,12 @@ std::unique_ptr<DovecotServer> DovecotServer::Start(const std::vector<MailUser>&
     if (!Accounts::Find(accounts, reason)) {
         return nullptr;
     }
-    std::optional<TempFolder> folder = TempFolder::Create("zendrel-dovecot", reason);
-    if (!folder) {
+    testing::TemporaryFolder folder("zendrel-dovecot");
+    if (!folder.Created()) {
+        reason = "cannot create a temporary folder for the server";
         return nullptr;
     }
-    std::unique_ptr<DovecotServer> server(new DovecotServer(std::move(*folder), users));
+    std::unique_ptr<DovecotServer> server(new DovecotServer(std::move(folder), users));
     server->mailUid_ = accounts.mailUid;
     server->mailGid_ = accounts.mailGid;
     if (!server->PrepareFolders(accounts, reason)) {
@@ -221,7 +222,7 @@ bool DovecotServer::PrepareFolders(const Accounts& accounts, std::string& reason
         }
         passwd += user.name + ":{PLAIN}" + user.password + "::::::\n";
     }
-    if (!WriteFileBytes(folder_.Path() / "users", passwd)) {
+    if (!testing::WriteBytes(folder_.Path() / "users", passwd)) {
         reason = "cannot write the password file";
         return false;
     }
@@ -279,7 +280,7 @@ bool DovecotServer::WriteConfiguration(const Accounts& accounts, int port, std::
         conf << "  chroot =\n";
     }
     conf << "}\n";
-    if (!WriteFileBytes(folder_.Path() / "dovecot.conf", conf.str())) {
+    if (!testing::WriteBytes(folder_.Path() / "dovecot.conf", conf.str())) {
         reason = "cannot write dovecot.conf";
         return false;
     }
@@ -341,7 +342,7 @@ bool DovecotServer::WaitUntilReady(std::string& reason) {
 }
 
 std::string DovecotServer::StartupOutput() const {
-    return ReadFileBytes(folder_.Path() / "startup.out") + ReadFileBytes(folder_.Path() / "dovecot.log");
+    return testing::ReadBytes(folder_.Path() / "startup.out") + testing::ReadBytes(folder_.Path() / "dovecot.log");
 }
 
 void DovecotServer::Stop() {
@@ -375,7 +376,7 @@ bool DovecotServer::Deliver(const std::string& user, const std::string& message)
                              std::to_string(::getpid()) + ".zendrel";
     const fs::path maildir = MaildirOf(user);
     const fs::path draft = maildir / "tmp" / name;
-    if (!WriteFileBytes(draft, message)) {
+    if (!testing::WriteBytes(draft, message)) {
         return false;
     }
     if (::geteuid() == 0 && ::chown(draft.c_str(), mailUid_, mailGid_) != 0) {
@@ -410,6 +411,6 @@ std::vector<pid_t> DovecotServer::Processes() const {
     return processes;
 }
 
-std::string DovecotServer::Log() const { return ReadFileBytes(folder_.Path() / "dovecot.log"); }
+std::string DovecotServer::Log() const { return testing::ReadBytes(folder_.Path() / "dovecot.log"); }
 
 }  // namespace zendrel::testsupport

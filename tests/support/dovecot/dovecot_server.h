@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "dovecot/temp_folder.h"
+#include "test_files.h"
 
 namespace zendrel::testsupport {
 
@@ -60,7 +60,7 @@ public:
 private:
     struct Accounts;
 
-    DovecotServer(TempFolder folder, std::vector<MailUser> users);
+    DovecotServer(testing::TemporaryFolder folder, std::vector<MailUser> users);
     bool PrepareFolders(const Accounts& accounts, std::string& reason);
     bool WriteConfiguration(const Accounts& accounts, int port, std::string& reason) const;
     bool Launch(std::string& reason);
@@ -68,7 +68,7 @@ private:
     std::filesystem::path MaildirOf(const std::string& user) const;
     std::string StartupOutput() const;
 
-    TempFolder folder_;
+    testing::TemporaryFolder folder_;
     std::vector<MailUser> users_;
     std::string host_ = "127.0.0.1";
     int port_ = 0;
