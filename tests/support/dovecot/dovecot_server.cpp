@@ -167,6 +167,8 @@ std::unique_ptr<DovecotServer> DovecotServer::Start(const std::vector<MailUser>&
     if (!Accounts::Find(accounts, reason)) {
         return nullptr;
     }
+    // The server's unprivileged processes must read what this process writes, whatever umask the caller runs under.
+    ::umask(022);
     testing::TemporaryFolder folder("zendrel-dovecot");
     if (!folder.Created()) {
         reason = "cannot create a temporary folder for the server";
