@@ -9,32 +9,15 @@
 
 #include "common/base64.h"
 #include "common/text.h"
-#include "encoders.h"
 #include "fuzz_require.h"
 #include "mime/base64_block.h"
 #include "mime/quoted_printable.h"
+#include "plain_codecs.h"
 
 namespace zendrel::fuzz {
 namespace {
 
-// A body as base64, read the plain way: every CR LF pair out, blanks trimmed, then the base64 rules over the whole.
-std::optional<std::string> ReferenceBase64Block(std::string_view text) {
-    std::string joined;
-    joined.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            ++i;
-        } else {
-            joined += text[i];
-        }
-    }
-    const std::size_t begin = joined.find_first_not_of(' ');
-    if (begin == std::string::npos) return std::nullopt;
-    const std::size_t end = joined.find_last_not_of(' ') + 1;
-    std::string decoded = DecodeBase64(std::string_view(joined).substr(begin, end - begin));
-    if (decoded.empty()) return std::nullopt;
-    return decoded;
-}
+using namespace zendrel::testing;
 
 int ReferenceHexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';

@@ -7,15 +7,17 @@
 #include <string>
 
 #include "common/text.h"
-#include "encoders.h"
 #include "fuzz_require.h"
 #include "mime/attachments.h"
 #include "mime/body_charset.h"
 #include "mime/encoded_words.h"
 #include "mime/header_field.h"
+#include "plain_codecs.h"
 
 namespace zendrel::fuzz {
 namespace {
+
+using namespace zendrel::testing;
 
 bool StartsContinuationLine(char c) { return c == ' ' || c == '\t' || c == '\xA0'; }
 

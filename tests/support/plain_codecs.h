@@ -1,11 +1,15 @@
 #pragma once
-// Plain encoders that produce well-formed input for the decoders, so the fuzz targets can check round trips.
+// Plain encoders that produce well-formed input for the decoders, and the plain reading of the base64 body rule, so
+// the tests and the fuzz targets can check round trips and compare the fast decoders with an obvious one.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
-namespace zendrel::fuzz {
+#include "common/base64.h"
+
+namespace zendrel::testing {
 
 enum class Base64Alphabet { Standard, UrlSafe };
 
@@ -85,4 +89,23 @@ inline std::string EncodeQ(std::string_view bytes) {
     return out;
 }
 
-}  // namespace zendrel::fuzz
+// A body as base64, read the plain way: every CR LF pair out, blanks trimmed, then the base64 rules over the whole.
+inline std::optional<std::string> ReferenceBase64Block(std::string_view text) {
+    std::string joined;
+    joined.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+        } else {
+            joined += text[i];
+        }
+    }
+    const std::size_t begin = joined.find_first_not_of(' ');
+    if (begin == std::string::npos) return std::nullopt;
+    const std::size_t end = joined.find_last_not_of(' ') + 1;
+    std::string decoded = DecodeBase64(std::string_view(joined).substr(begin, end - begin));
+    if (decoded.empty()) return std::nullopt;
+    return decoded;
+}
+
+}  // namespace zendrel::testing
