@@ -1,0 +1,1 @@
+#include "job/interface_texts.h"

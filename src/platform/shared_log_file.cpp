@@ -1,0 +1,1 @@
+#include "platform/shared_log_file.h"

@@ -1,0 +1,1 @@
+#include "platform/special_folders.h"

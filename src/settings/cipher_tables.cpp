@@ -1,0 +1,1 @@
+#include "settings/cipher_tables.h"

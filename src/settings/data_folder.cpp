@@ -1,0 +1,1 @@
+#include "settings/data_folder.h"

@@ -1,0 +1,1 @@
+#include "settings/password_cipher.h"

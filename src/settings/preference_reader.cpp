@@ -1,0 +1,1 @@
+#include "settings/preference_reader.h"
