@@ -1,1 +1,139 @@
 #include "settings/settings_file.h"
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <system_error>
+
+#include "common/text.h"
+#include "settings/password_cipher.h"
+#include "settings/preference_reader.h"
+#include "settings/read_intervals.h"
+
+namespace zendrel {
+namespace {
+
+constexpr std::string_view kMain = "Main";
+constexpr std::string_view kAllowedMails = "AllowedMails";
+constexpr std::string_view kBlockedMails = "DisAllowedMails";
+constexpr std::int32_t kDefaultPort = 110;
+constexpr std::int32_t kDefaultInterval = 600;
+constexpr const char* kDefaultSearchString = "TQV7000";
+constexpr const char* kDefaultExtensions = "csv";
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return bytes;
+}
+
+std::optional<int> PositionInRange(std::int32_t index, int count) {
+    if (index < 0 || index >= count) return std::nullopt;
+    return index;
+}
+
+void AppendSenders(const PreferenceFile& file, std::string_view group, std::vector<std::string>& list) {
+    const std::int32_t count = file.Integer(group, "Count").value_or(0);
+    for (std::int32_t n = 1; n <= count; ++n) {
+        list.push_back(file.Text(group, "Mail_" + std::to_string(n)).value_or(""));
+    }
+}
+
+void AppendLine(std::string& out, std::string_view key, std::string_view value) {
+    out.append(key).append(" = ").append(value).append("\r\n");
+}
+
+void AppendSenderGroup(std::string& out, std::string_view group, const std::vector<std::string>& list) {
+    out.append("[").append(group).append("]\r\n");
+    AppendLine(out, "Count", std::to_string(list.size()));
+    for (std::size_t i = 0; i < list.size(); ++i) AppendLine(out, "Mail_" + std::to_string(i + 1), list[i]);
+}
+
+// A name beside the settings file that no other save uses at the same time, in this process or another.
+std::filesystem::path TemporaryNameIn(const std::filesystem::path& folder) {
+    static std::atomic<unsigned> counter{0};
+    static const unsigned processTag = std::random_device{}();
+    return folder / (std::string(kSettingsFileName) + "." + std::to_string(processTag) + "-" +
+                     std::to_string(counter.fetch_add(1)) + ".tmp");
+}
+
+}  // namespace
+
+void LoadSettings(const std::filesystem::path& dataFolder, const std::string& defaultSaveDir, SettingsRecord& record,
+                  SettingsLoadDuties& duties) {
+    const std::optional<std::string> bytes = ReadWholeFile(dataFolder / kSettingsFileName);
+    const PreferenceFile file = PreferenceFile::Parse(bytes.value_or(""));
+
+    const std::string language = LowerCase(file.Text(kMain, "Language").value_or("german"));
+    duties.ApplyLanguage(language);
+    record.language = language == "german" ? "german" : "english";
+
+    record.portText = std::to_string(file.Integer(kMain, "Port").value_or(kDefaultPort));
+    record.server = file.Text(kMain, "Server").value_or(kDefaultServer);
+    record.userName = file.Text(kMain, "Username").value_or("");
+    record.password = DecodeStoredPassword(file.Text(kMain, "Password").value_or(""));
+    if (const std::optional<int> position =
+            ReadIntervalPosition(file.Integer(kMain, "TimeOUT").value_or(kDefaultInterval))) {
+        record.intervalPosition = position;
+    }
+    record.searchString = file.Text(kMain, "SearchString").value_or(kDefaultSearchString);
+    record.saveDir = file.Text(kMain, "SaveDir").value_or(defaultSaveDir);
+    record.startHour = PositionInRange(file.Integer(kMain, "StartAtHour").value_or(0), 24);
+    record.startMinute = PositionInRange(file.Integer(kMain, "StartAtMinute").value_or(0), 60);
+    record.deleteMails = file.Integer(kMain, "DeleteFiles").value_or(0) != 0;
+    record.extensionsText = file.Text(kMain, "FileExtensions").value_or(kDefaultExtensions);
+
+    AppendSenders(file, kAllowedMails, record.allowedSenders);
+    AppendSenders(file, kBlockedMails, record.blockedSenders);
+    duties.ForgetHandledMessages();
+}
+
+std::string FormatSettingsFile(const SettingsRecord& record) {
+    std::string out;
+    out.append("[").append(kMain).append("]\r\n");
+    AppendLine(out, "Language", record.language == "english" ? "english" : "german");
+    AppendLine(out, "Port", std::to_string(LeadingInteger(record.portText)));
+    AppendLine(out, "Server", record.server);
+    AppendLine(out, "Username", record.userName);
+    AppendLine(out, "Password", EncodeStoredPassword(record.password));
+    if (record.intervalPosition && *record.intervalPosition >= 0 && *record.intervalPosition < kReadIntervalCount) {
+        AppendLine(out, "TimeOUT",
+                   std::to_string(kReadIntervalSeconds[static_cast<std::size_t>(*record.intervalPosition)]));
+    }
+    AppendLine(out, "SearchString", record.searchString);
+    AppendLine(out, "SaveDir", record.saveDir);
+    AppendLine(out, "StartAtHour", std::to_string(record.startHour.value_or(-1)));
+    AppendLine(out, "StartAtMinute", std::to_string(record.startMinute.value_or(-1)));
+    AppendLine(out, "DeleteFiles", record.deleteMails ? "1" : "0");
+    AppendLine(out, "FileExtensions", record.extensionsText);
+    AppendSenderGroup(out, kAllowedMails, record.allowedSenders);
+    AppendSenderGroup(out, kBlockedMails, record.blockedSenders);
+    return out;
+}
+
+bool SaveSettings(const std::filesystem::path& dataFolder, const SettingsRecord& record) {
+    const std::string bytes = FormatSettingsFile(record);
+    const std::filesystem::path temporary = TemporaryNameIn(dataFolder);
+    std::error_code error;
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out) return false;
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::filesystem::remove(temporary, error);
+            return false;
+        }
+    }
+    std::filesystem::rename(temporary, dataFolder / kSettingsFileName, error);
+    if (error) {
+        std::filesystem::remove(temporary, error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zendrel

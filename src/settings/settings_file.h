@@ -1,1 +1,57 @@
 #pragma once
+// "Reader.prefs": the one file that keeps the settings between starts.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zendrel {
+
+inline constexpr const char* kSettingsFileName = "Reader.prefs";
+inline constexpr const char* kDefaultServer = "pop.gmx.net";
+
+// The settings as the controls of the two windows hold them while the program runs: texts as typed, the port as its
+// text, drop-down selections as positions (none when nothing is selected).
+struct SettingsRecord {
+    std::string language;        // "german" or "english": the language menu item that carries the check mark
+    std::string portText;
+    std::string server;
+    std::string userName;
+    std::string password;        // in clear
+    std::optional<int> intervalPosition;  // position in the read-interval table
+    std::string searchString;
+    std::string saveDir;
+    std::optional<int> startHour;    // 0-23
+    std::optional<int> startMinute;  // 0-59
+    bool deleteMails = false;
+    std::string extensionsText;  // as typed; prepared for matching only when a run starts
+    std::vector<std::string> allowedSenders;  // white list, in list order
+    std::vector<std::string> blockedSenders;  // black list, in list order
+};
+
+// What a settings load does beyond filling the controls; the caller decides what they touch.
+class SettingsLoadDuties {
+public:
+    virtual ~SettingsLoadDuties() = default;
+    // The stored language, lower-cased ("german" when none is stored).
+    virtual void ApplyLanguage(const std::string& language) = 0;
+    // Message-IDs examined before the load are examined again.
+    virtual void ForgetHandledMessages() = 0;
+};
+
+// Fills `record` from the settings file in `dataFolder`, with the defaults for whatever the file (or the whole file)
+// lacks. The sender entries are appended to the lists already in the record; an interval that matches no entry
+// leaves `intervalPosition` as it was. `defaultSaveDir` is the user's home folder with a trailing separator.
+void LoadSettings(const std::filesystem::path& dataFolder, const std::string& defaultSaveDir, SettingsRecord& record,
+                  SettingsLoadDuties& duties);
+
+// Writes `record` as the settings file in `dataFolder`. The file is written under a temporary name and renamed into
+// place, so a save that cannot complete leaves the previous file as it was. The result is for tests; the program
+// reports nothing.
+bool SaveSettings(const std::filesystem::path& dataFolder, const SettingsRecord& record);
+
+// The settings file's text for `record`: single-byte text, CR LF after each line.
+std::string FormatSettingsFile(const SettingsRecord& record);
+
+}  // namespace zendrel
