@@ -1,1 +1,225 @@
 #include "job/interface_texts.h"
+
+#include "common/text.h"
+
+#include <array>
+
+namespace zendrel {
+namespace {
+
+using TextList = std::array<std::string_view, kTextCount>;
+
+// Non-ASCII characters are written as Windows-1252 escapes so that the encoding of this file cannot change them.
+// A literal is split where an escape is followed by a hex digit, which would otherwise extend the escape.
+
+constexpr TextList kEnglishTexts = {
+    "Preferences",                                                                        // FramePreferences
+    "Pop3-Server",                                                                        // LabelServer
+    "Port",                                                                               // LabelPort
+    "Username",                                                                           // LabelUserName
+    "Password",                                                                           // LabelPassword
+    "Readinterval",                                                                       // LabelInterval
+    "Starttime",                                                                          // LabelStartTime
+    "Path for Attachments",                                                               // LabelSaveDir
+    "Advanced Settings...",                                                               // ButtonAdvanced
+    "Shortcut in startup",                                                                // CheckShortcut
+    "Start as service",                                                                   // CheckService
+    "Delete mails from server, after extraction",                                         // CheckDeleteMails
+    "Lets go",                                                                            // ButtonStart
+    "Log",                                                                                // FrameLog
+    "You think this tool is useful? Please help the creator with a little donation!",     // TipDonate
+    "Delete Logfile.",                                                                    // TipClearLog
+    "Advanced Settings",                                                                  // TitleAdvanced
+    "Search string in subject",                                                           // LabelSearchString
+    "Extract only attachments with this extension",                                       // LabelExtensions
+    "Only from those senders",                                                            // LabelAllowedSenders
+    "Not from those senders",                                                             // LabelBlockedSenders
+    "Add...",                                                                             // ButtonAdd
+    "Delete",                                                                             // ButtonDelete
+    "Successfully logged into account! ({COUNT} messages).",                              // MsgLoggedIn
+    "File '{FILE}' saved!",                                                               // MsgFileSaved
+    "Successfully signed out!",                                                           // MsgLoggedOut
+    "ERROR!! (Can't reach server)",                                                       // ErrNoServer
+    "ERROR!! (no login)",                                                                 // ErrNoLogin
+    "ERROR!! (unknown username)",                                                         // ErrUnknownUser
+    "ERROR!! (wrong password)",                                                           // ErrWrongPassword
+    "any 5 minutes",                                                                      // Interval5Minutes
+    "any 10 minutes",                                                                     // Interval10Minutes
+    "any 15 minutes",                                                                     // Interval15Minutes
+    "any 30 minutes",                                                                     // Interval30Minutes
+    "hourly",                                                                             // IntervalHourly
+    "any 2 hours",                                                                        // Interval2Hours
+    "any 4 hours",                                                                        // Interval4Hours
+    "any 6 hours",                                                                        // Interval6Hours
+    "any 8 hours",                                                                        // Interval8Hours
+    "any 12 hours",                                                                       // Interval12Hours
+    "daily",                                                                              // IntervalDaily
+    "Service deinstalled",                                                                // ServiceNotInstalled
+    "Service stopped",                                                                    // ServiceStopped
+    "Service pending start",                                                              // ServiceStartPending
+    "Service pending close",                                                              // ServiceStopPending
+    "Service running",                                                                    // ServiceRunning
+    "Service Continue Pending",                                                           // ServiceContinuePending
+    "Service Pause Pending",                                                              // ServicePausePending
+    "Service Paused",                                                                     // ServicePaused
+    "Zendrel is running!",                                                                // TipTrayService
+    "Zendrel! Doubleclick to restore window",                                             // TipTrayRestore
+    "Next start in {START}",                                                              // StatusNextStart
+    "Examine mails on server...",                                                         // StatusExamining
+    "Select path, where the attachments should be saved",                                 // TitleChooseFolder
+    "Stop",                                                                               // ButtonStop
+    "Zendrel. The tool for extracting attachments from emails.",                          // ProductDescription
+    "Service 'Zendrel' installed!",                                                       // MsgServiceInstalled
+    "The program is running in the background. You can close this instance now.",        // MsgRunningInBackground
+    "If you want to change the configuration, just open a new instance of Zendrel, stop the service and do your "
+    "changes.",                                                                           // MsgHowToReconfigure
+    "Error while trying to install the service!",                                         // ErrInstallService
+    "You don't have the rights to install a service, try to run Zendrel 'as administrator'.",  // ErrInstallRights
+    "Service 'Zendrel' has been halted",                                                  // MsgServiceHalted
+    "Add Email",                                                                          // TitleAddEmail
+    "Uninstall service?",                                                                 // TitleUninstall
+    "Do you want to uninstall the zendrel service?\n(You maybe need adminrights)",        // AskUninstall
+    "Service 'Zendrel' has been uninstalled!",                                            // MsgServiceUninstalled
+    "Error while trying to uninstall the service!",                                       // ErrUninstallService
+    "You don't have enough rights, please try to start zendrel as administrator.",        // ErrUninstallRights
+    "Please enter an email address",                                                      // PromptEmail
+    "Now searching for '{SEARCH}'.",                                                      // MsgSearching
+    "ERROR!! (File '{FILE}' could not be saved)",                                         // ErrFileNotSaved
+    "ERROR!! (Connection failed, code {CODE})",                                           // ErrConnection
+};
+
+constexpr TextList kGermanTexts = {
+    "Einstellungen",                                                                      // FramePreferences
+    "Pop3-Server",                                                                        // LabelServer
+    "Port",                                                                               // LabelPort
+    "Benutzername",                                                                       // LabelUserName
+    "Passwort",                                                                           // LabelPassword
+    "Leseintervall",                                                                      // LabelInterval
+    "Startzeit",                                                                          // LabelStartTime
+    "Speicherpfad f\xFCr Anh\xE4nge",                                                     // LabelSaveDir
+    "Erweiterte Einstellungen...",                                                        // ButtonAdvanced
+    "Verkn\xFC" "pfung in Autostart anlegen",                                             // CheckShortcut
+    "Starte als Dienst",                                                                  // CheckService
+    "L\xF6sche Mails auf dem Server nach dem Extrahieren der Anh\xE4nge",                 // CheckDeleteMails
+    "Los geht's",                                                                         // ButtonStart
+    "Log",                                                                                // FrameLog
+    "Dieses Tool ist n\xFCtzlich? \xDC" "ber eine kleine Spende w\xFCrde ich mich freuen!",  // TipDonate
+    "L\xF6sche Log-Datei.",                                                               // TipClearLog
+    "Erweiterte Einstellungen",                                                           // TitleAdvanced
+    "Suchstring im Betreff",                                                              // LabelSearchString
+    "Behandle nur Anh\xE4nge mit dieser Dateiendung",                                     // LabelExtensions
+    "Nur von diesen Sendern",                                                             // LabelAllowedSenders
+    "Nicht von diesen Sendern",                                                           // LabelBlockedSenders
+    "Hinzuf\xFCgen...",                                                                   // ButtonAdd
+    "L\xF6schen",                                                                         // ButtonDelete
+    "In Postfach eingeloggt! ({COUNT} Nachrichten).",                                     // MsgLoggedIn
+    "Datei '{FILE}' abgespeichert!",                                                      // MsgFileSaved
+    "Erfolgreich ausgeloggt!",                                                            // MsgLoggedOut
+    "FEHLER!! (Kann Server nicht erreichen)",                                             // ErrNoServer
+    "FEHLER!! (Login fehlgeschlagen)",                                                    // ErrNoLogin
+    "FEHLER!! (unbekannter Benutzername)",                                                // ErrUnknownUser
+    "FEHLER!! (falsches Passwort)",                                                       // ErrWrongPassword
+    "alle 5 Minuten",                                                                     // Interval5Minutes
+    "alle 10 Minuten",                                                                    // Interval10Minutes
+    "alle 15 Minuten",                                                                    // Interval15Minutes
+    "alle halbe Stunde",                                                                  // Interval30Minutes
+    "st\xFCndlich",                                                                       // IntervalHourly
+    "alle 2 Stunden",                                                                     // Interval2Hours
+    "alle 4 Stunden",                                                                     // Interval4Hours
+    "alle 6 Stunden",                                                                     // Interval6Hours
+    "alle 8 Stunden",                                                                     // Interval8Hours
+    "alle 12 Stunden",                                                                    // Interval12Hours
+    "t\xE4glich",                                                                         // IntervalDaily
+    "Dienst deinstalliert",                                                               // ServiceNotInstalled
+    "Dienst angehalten",                                                                  // ServiceStopped
+    "Dienst startet...",                                                                  // ServiceStartPending
+    "Dienst h\xE4lt an...",                                                               // ServiceStopPending
+    "Dienst l\xE4uft",                                                                    // ServiceRunning
+    "Service Continue Pending",                                                           // ServiceContinuePending
+    "Service Pause Pending",                                                              // ServicePausePending
+    "Service Paused",                                                                     // ServicePaused
+    "Zendrel arbeitet!",                                                                  // TipTrayService
+    "Zendrel! Doppelklick zum Wiederherstellen",                                          // TipTrayRestore
+    "N\xE4" "chster Start in {START}",                                                    // StatusNextStart
+    "Untersuche Mails auf Server...",                                                     // StatusExamining
+    "Verzeichnis w\xE4hlen, in das die Anh\xE4nge gespeichert werden sollen",             // TitleChooseFolder
+    "Anhalten",                                                                           // ButtonStop
+    "Zendrel. Das Tool, um Attachments aus Emails zu extrahieren.",                       // ProductDescription
+    "Dienst 'Zendrel' installiert!",                                                      // MsgServiceInstalled
+    "Das Programm arbeitet im Hintergrund. Sie k\xF6nnen diese Instanz nun beenden.",     // MsgRunningInBackground
+    "Wollen Sie \xC4nderungen an der Konfiguration durchf\xFChren, \xF6" "ffnen Sie einfach eine weitere Instanz von "
+    "Zendrel, beenden den Dienst und f\xFChren Ihre \xC4nderungen durch.",                // MsgHowToReconfigure
+    "Fehler beim Installieren des Dienstes!",                                             // ErrInstallService
+    "Sie haben keine Rechte, versuchen Sie das Programm als Admin zu starten.",           // ErrInstallRights
+    "Dienst 'Zendrel' angehalten",                                                        // MsgServiceHalted
+    "Email hinzuf\xFCgen",                                                                // TitleAddEmail
+    "Dienst Deinstallieren?",                                                             // TitleUninstall
+    "Wollen Sie den Zendrel-Dienst deinstallieren?\n(Sie ben\xF6tigen evtl. Adminrechte)",  // AskUninstall
+    "Dienst 'Zendrel' entfernt!",                                                         // MsgServiceUninstalled
+    "Fehler beim Deinstallieren des Dienstes!",                                           // ErrUninstallService
+    "Sie haben keine Rechte, versuchen Sie das Programm als Admin zu starten.",           // ErrUninstallRights
+    "Bitte geben Sie eine Emailadresse an",                                               // PromptEmail
+    "Suche nach '{SEARCH}'.",                                                             // MsgSearching
+    "FEHLER!! (Datei '{FILE}' konnte nicht gespeichert werden)",                          // ErrFileNotSaved
+    "FEHLER!! (Verbindung fehlgeschlagen, Code {CODE})",                                  // ErrConnection
+};
+
+// A list with fewer initialisers than keys would be padded with empty texts; an empty text would end the list for
+// anyone reading it in order, so refuse to build such a list at all.
+constexpr bool EveryTextPresent(const TextList& list) {
+    for (std::string_view text : list) {
+        if (text.empty()) return false;
+    }
+    return true;
+}
+static_assert(EveryTextPresent(kEnglishTexts), "an English interface text is missing");
+static_assert(EveryTextPresent(kGermanTexts), "a German interface text is missing");
+
+constexpr int kFirstIntervalKey = static_cast<int>(TextKey::Interval5Minutes);
+constexpr int kFirstServiceStateKey = static_cast<int>(TextKey::ServiceNotInstalled);
+static_assert(static_cast<int>(TextKey::IntervalDaily) - kFirstIntervalKey + 1 == kIntervalCount);
+static_assert(static_cast<int>(TextKey::ServicePaused) - kFirstServiceStateKey + 1 == kServiceStateCount);
+static_assert(static_cast<int>(TextKey::ErrConnection) + 1 == kTextCount);
+
+const TextList& ListOf(Language language) {
+    return language == Language::German ? kGermanTexts : kEnglishTexts;
+}
+
+std::string_view TextAt(const std::string_view* list, int index) {
+    if (index < 0 || index >= kTextCount) return {};
+    return list[index];
+}
+
+}  // namespace
+
+std::string_view TextOf(Language language, TextKey key) {
+    return TextAt(ListOf(language).data(), static_cast<int>(key));
+}
+
+InterfaceTexts::InterfaceTexts() : current_(kEnglishTexts.data()) {}
+
+Language InterfaceTexts::ApplyLanguage(std::string_view language) {
+    const Language chosen = LowerCase(language) == "german" ? Language::German : Language::English;
+    current_.store(ListOf(chosen).data(), std::memory_order_release);
+    return chosen;
+}
+
+Language InterfaceTexts::CurrentLanguage() const {
+    return current_.load(std::memory_order_acquire) == kGermanTexts.data() ? Language::German : Language::English;
+}
+
+std::string_view InterfaceTexts::Text(TextKey key) const {
+    return TextAt(current_.load(std::memory_order_acquire), static_cast<int>(key));
+}
+
+std::string_view InterfaceTexts::ServiceStateText(int state) const {
+    if (state < 0 || state >= kServiceStateCount) state = 0;
+    return TextAt(current_.load(std::memory_order_acquire), kFirstServiceStateKey + state);
+}
+
+std::string_view InterfaceTexts::IntervalText(int position) const {
+    if (position < 0 || position >= kIntervalCount) return {};
+    return TextAt(current_.load(std::memory_order_acquire), kFirstIntervalKey + position);
+}
+
+}  // namespace zendrel
