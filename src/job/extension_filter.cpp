@@ -8,13 +8,24 @@ std::string PrepareExtensionList(std::string_view typedList) {
     std::string withoutDots;
     withoutDots.reserve(typedList.size());
     for (char c : typedList) {
-        if (c != '.') withoutDots += c;
+        if (c != '.') withoutDots += c == ',' ? ';' : c;
     }
-    std::string prepared = LowerCase(withoutDots);
-    for (char& c : prepared) {
-        if (c == ',') c = ';';
+    const std::string lowered = LowerCase(withoutDots);
+    // Blanks typed around a field ('csv, pdf') would keep that field from ever matching.
+    std::string prepared;
+    prepared.reserve(lowered.size());
+    std::size_t fieldStart = 0;
+    while (true) {
+        const std::size_t fieldEnd = lowered.find(';', fieldStart);
+        const std::string_view field = std::string_view(lowered).substr(fieldStart, fieldEnd - fieldStart);
+        const std::size_t first = field.find_first_not_of(" \t");
+        if (first != std::string_view::npos) {
+            prepared += field.substr(first, field.find_last_not_of(" \t") - first + 1);
+        }
+        if (fieldEnd == std::string::npos) return prepared;
+        prepared += ';';
+        fieldStart = fieldEnd + 1;
     }
-    return prepared;
 }
 
 std::string FileNameExtension(std::string_view fileName) {

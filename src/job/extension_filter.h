@@ -5,8 +5,8 @@
 
 namespace zendrel {
 
-// The allowed-extension list as a run uses it, made from the text the user typed ('.CSV, pdf' gives 'csv; pdf'):
-// every "." removed, lower-cased, every "," replaced by ";". Blanks are kept, so they stay significant.
+// The allowed-extension list as a run uses it, made from the text the user typed ('.CSV, pdf' gives 'csv;pdf'):
+// every "." removed, lower-cased, every "," replaced by ";", and blanks and tabs around each field dropped.
 std::string PrepareExtensionList(std::string_view typedList);
 
 // The extension of a file name: the text after the last "." that follows the last "/" or "\", up to the end or to

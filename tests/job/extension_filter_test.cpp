@@ -18,7 +18,10 @@ TEST(PrepareExtensionList, RemovesDotsLowerCasesAndSeparatesWithSemicolons) {
         {"csv", "csv"},
         {"CSV,PDF", "csv;pdf"},
         {".csv,.Pdf", "csv;pdf"},
-        {"csv, pdf", "csv; pdf"},  // the blank stays and keeps " pdf" from ever matching
+        {"csv, pdf", "csv;pdf"},  // blanks around a field would keep it from ever matching
+        {" CSV ;\t.pdf\t, txt", "csv;pdf;txt"},
+        {"csv, ", "csv;"},  // a field of blanks is an empty field: names without an extension
+        {"my doc", "my doc"},  // blanks inside a field stay
         {"tar.gz", "targz"},
         {"csv,", "csv;"},
         {",", ";"},
