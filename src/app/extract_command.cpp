@@ -18,10 +18,6 @@
 namespace zendrel {
 namespace {
 
-bool IsSeparator(char c) {
-    return c == static_cast<char>(std::filesystem::path::preferred_separator) || c == '/';
-}
-
 // Why SavePart refused: it reports only success, so tell a missing folder apart from content that would not go.
 std::string SaveFailureReason(const std::string& folder) {
     const std::string utf8 = Windows1252ToUtf8(folder.empty() ? std::string(".") : folder);
@@ -90,13 +86,6 @@ private:
 };
 
 }  // namespace
-
-std::string FolderWithSeparator(std::string folder) {
-    if (!folder.empty() && !IsSeparator(folder.back())) {
-        folder += static_cast<char>(std::filesystem::path::preferred_separator);
-    }
-    return folder;
-}
 
 int RunExtract(const ExtractRequest& request, std::ostream& out, std::ostream& err) {
     const std::optional<std::string> folder = PathArgumentText(request.folder);

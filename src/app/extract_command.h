@@ -5,15 +5,12 @@
 #include <string_view>
 
 #include "app/command_line.h"
+#include "job/save_folder.h"
 
 namespace zendrel {
 
 // The English text the activity log shows for each saved attachment.
 inline constexpr std::string_view kMsgFileSavedEnglish = "File '{FILE}' saved!";
-
-// A folder text as the file target takes it: the folder and the file name are joined as they stand, so a folder
-// that does not end in a separator gets one. An empty folder (the current one) stays empty.
-std::string FolderWithSeparator(std::string folder);
 
 // zendrel --extract: saves the allowed attachments of every message file, attachment 1 first as a mailbox run does,
 // and prints one activity-log line per saved file on `out`. Reasons for failures go to `err`.
