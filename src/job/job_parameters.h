@@ -1,0 +1,28 @@
+#pragma once
+// The one record the shell fills for each mailbox run and hands to it by address.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace zendrel {
+
+struct JobParameters {
+    std::string server;
+    std::int32_t port = 0;
+    std::string userName;
+    std::string password;      // in clear
+    std::string searchString;  // empty: no subject filter
+    std::string saveDir;
+    std::string extensions;    // prepared: lower case, no dots, fields separated by ";"; empty allows every name
+    // Non-zero while a run is active: the number the shell gave the run. The shell stores it before the run's thread
+    // exists, and the run sets it back to 0 as the very last thing it does.
+    std::atomic<std::uint32_t> runThread{0};
+    // Set by the shell when the run should end; the run looks at it between messages.
+    std::atomic<std::int32_t> stopRequested{0};
+    std::int32_t deleteMails = 0;
+    // 1 in the background service: the run's user messages then also go to the shared log file.
+    std::int32_t serviceMode = 0;
+};
+
+}  // namespace zendrel

@@ -1,0 +1,244 @@
+#include "job/mailbox_run.h"
+
+#include <string>
+
+#include "common/text.h"
+#include "job/extension_filter.h"
+#include "job/placeholders.h"
+#include "job/run_control.h"
+#include "job/save_folder.h"
+
+namespace zendrel {
+namespace {
+
+constexpr std::int32_t kReplyTimeoutMs = 10000;
+
+// The run's voice: user messages to the view (and in the service to "log.txt"), diagnostics to "log_long.txt" only
+// when "-logging" was given.
+class RunLog {
+public:
+    RunLog(const JobParameters& parameters, const RunServices& services)
+        : log_(*services.log), texts_(*services.texts), toSharedFile_(parameters.serviceMode != 0),
+          diagnostics_(services.loggingFlag) {}
+
+    void User(std::string_view text) { log_.WriteLog(text, toSharedFile_, true); }
+    void User(TextKey key) { User(texts_.Text(key)); }
+    void User(TextKey key, std::string_view placeholder, std::string_view value) {
+        User(FillPlaceholder(texts_.Text(key), placeholder, value));
+    }
+    void Diagnostic(std::string_view text) {
+        if (diagnostics_) log_.WriteLog(text, false, false);
+    }
+
+private:
+    ActivityLog& log_;
+    const InterfaceTexts& texts_;
+    const bool toSharedFile_;
+    const bool diagnostics_;
+};
+
+// Releases the session from the stop path's reach before the session goes.
+class AttachedSession {
+public:
+    AttachedSession(std::unique_ptr<MailSession> session, std::shared_ptr<RunCancellation> cancellation)
+        : session_(std::move(session)), cancellation_(std::move(cancellation)) {
+        if (session_ && cancellation_) cancellation_->Attach(session_.get());
+    }
+    ~AttachedSession() {
+        if (session_ && cancellation_) cancellation_->Detach();
+    }
+    AttachedSession(const AttachedSession&) = delete;
+    AttachedSession& operator=(const AttachedSession&) = delete;
+    MailSession* operator->() const { return session_.get(); }
+    MailSession& operator*() const { return *session_; }
+    explicit operator bool() const { return session_ != nullptr; }
+
+private:
+    std::unique_ptr<MailSession> session_;
+    std::shared_ptr<RunCancellation> cancellation_;
+};
+
+void LogLoginFailure(RunLog& log, std::int32_t code) {
+    switch (code) {
+        case SessionError::kNotConnected:
+            log.User(TextKey::ErrNoServer);
+            return;
+        case SessionError::kGreetingRefused:
+            log.User(TextKey::ErrNoLogin);
+            return;
+        case SessionError::kUserRefused:
+            log.User(TextKey::ErrUnknownUser);
+            return;
+        case SessionError::kPasswordRefused:
+            log.User(TextKey::ErrWrongPassword);
+            return;
+        default:
+            // Silence here would leave the user without a clue why nothing happened.
+            log.User(TextKey::ErrConnection, "{CODE}", std::to_string(code));
+            return;
+    }
+}
+
+// The first list entry that names the sender, or none.
+bool ListNamesSender(const SenderList& list, const std::string& from) {
+    const std::size_t count = list.Count();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (SenderMatches(from, list.Entry(i))) return true;
+    }
+    return false;
+}
+
+// One message: the filters, and for a wanted message its retrieval and the saving of its allowed attachments.
+class MessageWork {
+public:
+    MessageWork(MailSession& session, const JobParameters& parameters, const RunServices& services, RunLog& log,
+                RunReport& report)
+        : session_(session), parameters_(parameters), services_(services), log_(log), report_(report),
+          saveFolder_(FolderWithSeparator(parameters.saveDir)) {}
+
+    void Examine(std::int32_t n) {
+        const std::string header = session_.LoadHeader(n);
+        const std::string from = session_.GetHeaderField(header, "from");
+        const std::string subject = session_.GetHeaderField(header, "subject");
+        const std::string messageId = session_.GetHeaderField(header, "message-id");
+        log_.Diagnostic("From: " + from + "\r\nSubject: " + subject + "\r\nMessageID: " + messageId);
+
+        const bool accepted = Accepted(from, messageId);
+        const std::size_t position = LogSubjectPosition(subject);
+        if (!accepted || (!parameters_.searchString.empty() && position == 0)) return;
+
+        if (session_.LoadMessage(n) == 0) {
+            // Left in the set, a mail that failed to arrive would be skipped for the rest of the process.
+            Forget(messageId);
+            return;
+        }
+        SaveAttachments(n, messageId);
+    }
+
+private:
+    bool Accepted(const std::string& from, const std::string& messageId) {
+        const SenderList& blocked = *services_.blockedSenders;
+        if (blocked.Count() > 0) {
+            log_.Diagnostic("BlackList found (" + std::to_string(blocked.Count()) + " items)");
+            if (ListNamesSender(blocked, from)) {
+                log_.Diagnostic("Sender " + from + " blocked!");
+                return false;
+            }
+        }
+        HandledMessageIds& handled = *services_.handledMessageIds;
+        if (!messageId.empty() && handled.MarkIfKnown(messageId)) {
+            log_.Diagnostic("MessageID (" + messageId + ") allready there!");
+            return false;
+        }
+        if (!messageId.empty()) handled.Add(messageId);
+
+        const SenderList& allowed = *services_.allowedSenders;
+        if (allowed.Count() == 0) return true;
+        log_.Diagnostic("WhiteList found (" + std::to_string(allowed.Count()) + " items)");
+        if (!ListNamesSender(allowed, from)) return false;
+        log_.Diagnostic("Sender (" + from + ") allowed!");
+        return true;
+    }
+
+    // The 1-based position of the search string in the subject, ignoring case; 0 when absent or when there is no
+    // search string.
+    std::size_t LogSubjectPosition(const std::string& subject) {
+        const std::string& search = parameters_.searchString;
+        std::size_t position = 0;
+        if (!search.empty()) {
+            const std::size_t found = FindNoCase(subject, search);
+            if (found != std::string::npos) position = found + 1;
+        }
+        log_.Diagnostic("SearchInHead: " + search + " <-> FindString: " + std::to_string(position));
+        return position;
+    }
+
+    void SaveAttachments(std::int32_t n, const std::string& messageId) {
+        const std::int32_t count = session_.CountAttachments();
+        log_.Diagnostic("Message loaded, contains " + std::to_string(count) + " attachments.");
+        log_.Diagnostic("Allowed Extensions: " + parameters_.extensions);
+
+        int saved = 0;
+        int unsaved = 0;
+        for (std::int32_t a = 1; a <= count; ++a) {
+            const std::string name = session_.GetAttachmentName(a);
+            const bool allowed = IsExtensionAllowed(name, parameters_.extensions);
+            log_.Diagnostic(std::string("Ready for saving: ") + (allowed ? "1" : "0"));
+            if (!allowed) continue;
+            if (session_.SaveAttachment(a, saveFolder_, "") != 0) {
+                ++saved;
+                log_.Diagnostic("Attachment saved to: " + parameters_.saveDir);
+                log_.User(TextKey::MsgFileSaved, "{FILE}", name);
+            } else {
+                ++unsaved;
+                log_.User(TextKey::ErrFileNotSaved, "{FILE}", name);
+            }
+        }
+        report_.savedAttachments += saved;
+        report_.unsavedAttachments += unsaved;
+
+        if (unsaved > 0) {
+            // The next run tries this mail again; it stays on the server until then.
+            Forget(messageId);
+            return;
+        }
+        // Deleted once, and only when nothing of it would be lost with it at the end of the conversation.
+        if (saved > 0 && parameters_.deleteMails != 0) session_.DeleteMessage(n);
+    }
+
+    void Forget(const std::string& messageId) {
+        if (!messageId.empty()) services_.handledMessageIds->Remove(messageId);
+    }
+
+    MailSession& session_;
+    const JobParameters& parameters_;
+    const RunServices& services_;
+    RunLog& log_;
+    RunReport& report_;
+    const std::string saveFolder_;
+};
+
+void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServices& services, RunLog& log,
+                 RunReport& report) {
+    const std::int32_t count = session.GetMessageCount();
+    log.User(TextKey::MsgLoggedIn, "{COUNT}", std::to_string(count));
+    if (!parameters.searchString.empty()) log.User(TextKey::MsgSearching, "{SEARCH}", parameters.searchString);
+
+    services.handledMessageIds->ResetMarks();
+    log.Diagnostic("MessageIDs: " + std::to_string(services.handledMessageIds->Size()));
+
+    MessageWork work(session, parameters, services, log, report);
+    for (std::int32_t n = 1; n <= count; ++n) {
+        if (parameters.stopRequested.load() != 0) break;
+        work.Examine(n);
+    }
+
+    session.Logout();
+    log.User(TextKey::MsgLoggedOut);
+    log.User("");
+}
+
+}  // namespace
+
+void MailboxRun(JobParameters& parameters, const RunServices& services) {
+    RunReport report;
+    {
+        RunLog log(parameters, services);
+        AttachedSession session(services.createSession ? services.createSession() : nullptr, services.cancellation);
+        if (session) {
+            if (session->Login(parameters.server, parameters.port, parameters.userName, parameters.password,
+                               kReplyTimeoutMs) != 0) {
+                report.loggedIn = true;
+                RunLoggedIn(*session, parameters, services, log, report);
+            } else {
+                report.loginError = session->GetErrorCode();
+                LogLoginFailure(log, report.loginError);
+            }
+        }
+    }
+    services.handledMessageIds->PruneUnmarked();
+    if (services.report != nullptr) *services.report = report;
+    parameters.runThread.store(0);
+}
+
+}  // namespace zendrel

@@ -1,0 +1,44 @@
+#pragma once
+// One pass over the mailbox: log in, examine the header of every message, retrieve the wanted ones, save their
+// allowed attachments, delete handled mails when asked, log out.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "job/activity_log.h"
+#include "job/handled_message_ids.h"
+#include "job/interface_texts.h"
+#include "job/job_parameters.h"
+#include "job/sender_list.h"
+#include "pop3/mail_session.h"
+
+namespace zendrel {
+
+class RunCancellation;
+
+// What a run did, for callers that report more than the log (the command line's exit status).
+struct RunReport {
+    bool loggedIn = false;
+    std::int32_t loginError = 0;  // the session's code when the login failed
+    int savedAttachments = 0;
+    int unsavedAttachments = 0;   // allowed attachments that could not be saved
+};
+
+// Everything a run reaches besides its parameters. The referenced objects outlive the run.
+struct RunServices {
+    ActivityLog* log = nullptr;
+    const InterfaceTexts* texts = nullptr;
+    HandledMessageIds* handledMessageIds = nullptr;
+    const SenderList* allowedSenders = nullptr;  // the white list
+    const SenderList* blockedSenders = nullptr;  // the black list
+    bool loggingFlag = false;                    // write the diagnostic lines to "log_long.txt"
+    std::function<std::unique_ptr<MailSession>()> createSession = CreateMailSession;
+    std::shared_ptr<RunCancellation> cancellation;  // lets the stop path end the run's network waits
+    RunReport* report = nullptr;                 // filled before the run ends
+};
+
+// The whole run. Its last act is to set `parameters.runThread` to 0; after that it touches nothing of the caller's.
+void MailboxRun(JobParameters& parameters, const RunServices& services);
+
+}  // namespace zendrel
