@@ -11,7 +11,8 @@ namespace {
 bool IsLoggingSwitch(std::string_view argument) { return EqualsNoCase(argument, "-logging"); }
 
 bool IsCommandSwitch(std::string_view argument) {
-    return argument == "--extract" || argument == "--help" || argument == "--version";
+    return argument == "--extract" || argument == "--run-once" || argument == "--service" || argument == "--help" ||
+           argument == "--version";
 }
 
 ParsedCommand UsageProblem(std::string problem) {
@@ -121,6 +122,8 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments) {
         }
     }
     if (arguments[at] == "--extract") return ParseExtract(arguments, at + 1, logging);
+    if (arguments[at] == "--run-once") return ParseSingleSwitch(arguments, at, CommandKind::RunOnce, logging);
+    if (arguments[at] == "--service") return ParseSingleSwitch(arguments, at, CommandKind::Service, logging);
     if (arguments[at] == "--help") return ParseSingleSwitch(arguments, at, CommandKind::Help, logging);
     return ParseSingleSwitch(arguments, at, CommandKind::Version, logging);
 }
@@ -131,11 +134,19 @@ std::string UsageText() {
            "      Save the attachments of the message files (as retrieved from a mailbox, CR LF or LF line ends,\n"
            "      an mbox \"From \" first line allowed) into FOLDER, by default the current folder. LIST keeps\n"
            "      only the attachments with one of its extensions, for example csv,pdf.\n"
+           "  zendrel --run-once [-logging]\n"
+           "      One mailbox run on the saved settings; the activity log goes to standard output. Exit status 0\n"
+           "      when the run logged in, 3 when the login failed, 1 when an attachment could not be saved.\n"
+           "  zendrel --service [-logging]\n"
+           "      Poll the mailbox on the saved schedule until SIGTERM or SIGINT, as the background service does;\n"
+           "      the log also goes to log.txt in the data folder. Exit status 2 when no read interval is set.\n"
+           "  -logging writes the diagnostic log log_long.txt. The data folder is ZENDREL_DATA_DIR when set,\n"
+           "  otherwise $XDG_DATA_HOME/Korvath/Tessaly/ (by default ~/.local/share/Korvath/Tessaly/).\n"
            "  zendrel --help       Show this text.\n"
            "  zendrel --version    Show the program's version.\n"
            "  zendrel [-logging]   Start the window; -logging writes the diagnostic log.\n"
-           "Exit status: 0 when everything was read and saved, 1 when a file could not be read or an attachment\n"
-           "could not be saved, 2 for a usage error.\n";
+           "Exit status of --extract: 0 when everything was read and saved, 1 when a file could not be read or an\n"
+           "attachment could not be saved. A usage error gives 2.\n";
 }
 
 }  // namespace zendrel

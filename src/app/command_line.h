@@ -10,6 +10,8 @@ namespace zendrel {
 enum class CommandKind {
     Window,      // no command switch: the window start-up, which ignores unknown arguments
     Extract,     // --extract: save the attachments of message files
+    RunOnce,     // --run-once: one mailbox run on the saved settings
+    Service,     // --service: the background service's polling, without a window
     Help,        // --help
     Version,     // --version
     UsageError,  // the arguments do not form a command; `usageError` says why

@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/extract_command.h"
+#include "app/mailbox_commands.h"
 
 namespace zendrel {
 
@@ -10,6 +11,10 @@ int RunProgram(const std::vector<std::string>& arguments, std::ostream& out, std
     switch (command.kind) {
         case CommandKind::Extract:
             return RunExtract(command.extract, out, err);
+        case CommandKind::RunOnce:
+            return RunOnceCommand(command.logging, out, err);
+        case CommandKind::Service:
+            return ServiceCommand(command.logging, out, err);
         case CommandKind::Help:
             out << UsageText();
             return 0;

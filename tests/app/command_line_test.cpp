@@ -71,7 +71,7 @@ TEST(ParseCommandLine, ReadsExtractWithItsOptions) {
     }
 }
 
-TEST(ParseCommandLine, ReadsHelpAndVersion) {
+TEST(ParseCommandLine, ReadsTheSingleSwitchCommands) {
     struct Case {
         Arguments arguments;
         CommandKind kind;
@@ -81,10 +81,17 @@ TEST(ParseCommandLine, ReadsHelpAndVersion) {
         {{"--version"}, CommandKind::Version},
         {{"-logging", "--help"}, CommandKind::Help},
         {{"--version", "-LOGGING"}, CommandKind::Version},
+        {{"--run-once"}, CommandKind::RunOnce},
+        {{"--run-once", "-Logging"}, CommandKind::RunOnce},
+        {{"--service"}, CommandKind::Service},
+        {{"-logging", "--service"}, CommandKind::Service},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ParseCommandLine(c.arguments).kind, c.kind) << ::testing::PrintToString(c.arguments);
     }
+    EXPECT_FALSE(ParseCommandLine({"--run-once"}).logging);
+    EXPECT_TRUE(ParseCommandLine({"--run-once", "-LOGGING"}).logging);
+    EXPECT_TRUE(ParseCommandLine({"-logging", "--service"}).logging);
 }
 
 TEST(ParseCommandLine, RefusesMalformedCommandsWithAReason) {
@@ -105,6 +112,9 @@ TEST(ParseCommandLine, RefusesMalformedCommandsWithAReason) {
         {"--help", "--extract", "a.eml"},
         {"stray", "--extract", "a.eml"},
         {"stray", "--version"},
+        {"--run-once", "now"},
+        {"--service", "--run-once"},
+        {"--run-once", "logging"},
     };
     for (const Arguments& arguments : cases) {
         const ParsedCommand command = ParseCommandLine(arguments);
@@ -115,7 +125,8 @@ TEST(ParseCommandLine, RefusesMalformedCommandsWithAReason) {
 
 TEST(UsageText, NamesEveryCommand) {
     const std::string usage = UsageText();
-    for (const char* part : {"--extract", "--to FOLDER", "--extensions LIST", "FILE...", "--help", "--version"}) {
+    for (const char* part : {"--extract", "--to FOLDER", "--extensions LIST", "FILE...", "--run-once", "--service",
+                             "ZENDREL_DATA_DIR", "--help", "--version"}) {
         EXPECT_NE(usage.find(part), std::string::npos) << part;
     }
     EXPECT_EQ(usage.back(), '\n');

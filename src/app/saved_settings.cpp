@@ -1,0 +1,65 @@
+#include "app/saved_settings.h"
+
+#include <cstdlib>
+
+#include "job/extension_filter.h"
+#include "platform/special_folders.h"
+#include "settings/data_folder.h"
+#include "settings/preference_reader.h"
+#include "settings/read_intervals.h"
+
+namespace zendrel {
+namespace {
+
+class LoadDuties : public SettingsLoadDuties {
+public:
+    LoadDuties(InterfaceTexts& texts, HandledMessageIds& handledMessageIds)
+        : texts_(texts), handledMessageIds_(handledMessageIds) {}
+    void ApplyLanguage(const std::string& language) override { texts_.ApplyLanguage(language); }
+    void ForgetHandledMessages() override { handledMessageIds_.Clear(); }
+
+private:
+    InterfaceTexts& texts_;
+    HandledMessageIds& handledMessageIds_;
+};
+
+}  // namespace
+
+std::optional<SavedSettings> PrepareAndLoadSettings(InterfaceTexts& texts, HandledMessageIds& handledMessageIds) {
+    const DataFolderPlaces places = LocateDataFolder(SpecialFolder(kFolderCommonAppData), SpecialFolder(kFolderAppData),
+                                                     std::getenv(kDataFolderVariable));
+    if (places.dataFolder.empty()) return std::nullopt;
+    PrepareDataFolder(places);
+
+    SavedSettings saved;
+    saved.dataFolder = places.dataFolder;
+    texts.ApplyLanguage("english");
+    LoadDuties duties(texts, handledMessageIds);
+    LoadSettings(saved.dataFolder, GetSpecialFolderPath(kFolderProfile), saved.record, duties);
+    return saved;
+}
+
+void FillJobParameters(const SettingsRecord& record, std::int32_t serviceMode, JobParameters& parameters) {
+    parameters.server = record.server;
+    parameters.port = LeadingInteger(record.portText);
+    parameters.userName = record.userName;
+    parameters.password = record.password;
+    parameters.searchString = record.searchString;
+    parameters.saveDir = record.saveDir;
+    parameters.extensions = PrepareExtensionList(record.extensionsText);
+    parameters.deleteMails = record.deleteMails ? 1 : 0;
+    parameters.serviceMode = serviceMode;
+}
+
+ScheduleControls ScheduleControlsOf(const SettingsRecord& record) {
+    ScheduleControls controls;
+    if (record.intervalPosition && *record.intervalPosition >= 0 && *record.intervalPosition < kReadIntervalCount) {
+        controls.intervalSeconds = kReadIntervalSeconds[static_cast<std::size_t>(*record.intervalPosition)];
+    }
+    // A start time without a selection counts as midnight: the grid then still has a fixed origin.
+    controls.startHour = record.startHour.value_or(0);
+    controls.startMinute = record.startMinute.value_or(0);
+    return controls;
+}
+
+}  // namespace zendrel

@@ -1,0 +1,51 @@
+#pragma once
+// When mailbox runs start: a grid of the daily start time plus whole read intervals.
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+
+namespace zendrel {
+
+// Whole seconds of local time counted from 1970-01-01 00:00:00; 0 means none.
+using LocalDate = std::int64_t;
+
+LocalDate LocalDateOf(const std::tm& localTime);
+LocalDate CurrentLocalDate();
+
+// The controls the schedule reads: the interval's seconds (none when no interval is selected) and the start time's
+// hour and minute positions.
+struct ScheduleControls {
+    std::optional<std::int32_t> intervalSeconds;
+    int startHour = 0;
+    int startMinute = 0;
+};
+
+// The next start: today's start time while it is still ahead (a candidate equal to `now` counts), otherwise the first
+// start time + k intervals that is not in the past. 0 (nothing scheduled) without an interval: the grid has no step.
+LocalDate ComputeNextStart(LocalDate now, const ScheduleControls& controls);
+
+// The countdown text: the difference as a time of day "%hh:%ii:%ss"; 24 hours or more start again at 00:00:00.
+std::string FormatCountdown(LocalDate difference);
+
+enum class TickAction {
+    None,            // nothing due, nothing to show
+    ShowCountdown,   // waiting: show `countdown`
+    StartRun,        // start a run now
+    LeaveToService,  // the background service does this run
+    WaitForRun,      // due, but the previous run is still active; try again at the next tick
+};
+
+struct TickDecision {
+    TickAction action = TickAction::None;
+    LocalDate nextStart = 0;  // advanced by one interval for a start or a run left to the service
+    std::string countdown;
+};
+
+// What one tick of the 500 ms schedule timer does. `serviceMode` is 1 in the background service; `lastServiceState`
+// is the service's state as last seen (4 running, 2 start pending).
+TickDecision ScheduleTick(LocalDate now, LocalDate nextStart, bool runActive,
+                          std::optional<std::int32_t> intervalSeconds, int serviceMode, int lastServiceState);
+
+}  // namespace zendrel

@@ -1,0 +1,11 @@
+#pragma once
+// The request to end a process that runs without a window: SIGTERM (a service manager stopping it) or SIGINT.
+
+namespace zendrel {
+
+// Catches the stop signals from now on; a signal then only sets the request.
+void CatchStopSignals();
+// Whether a stop signal has arrived since CatchStopSignals.
+bool StopSignalReceived();
+
+}  // namespace zendrel
