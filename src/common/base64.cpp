@@ -47,4 +47,31 @@ std::string DecodeBase64(std::string_view text) {
     return out;
 }
 
+std::string EncodeBase64(std::string_view bytes) {
+    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    for (; n - i >= 3; i += 3) {
+        const unsigned v = (static_cast<unsigned>(static_cast<unsigned char>(bytes[i])) << 16) |
+                           (static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8) |
+                           static_cast<unsigned char>(bytes[i + 2]);
+        out += kAlphabet[v >> 18];
+        out += kAlphabet[(v >> 12) & 63];
+        out += kAlphabet[(v >> 6) & 63];
+        out += kAlphabet[v & 63];
+    }
+    if (i < n) {
+        const bool two = n - i == 2;
+        const unsigned v = (static_cast<unsigned>(static_cast<unsigned char>(bytes[i])) << 16) |
+                           (two ? static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8 : 0u);
+        out += kAlphabet[v >> 18];
+        out += kAlphabet[(v >> 12) & 63];
+        out += two ? kAlphabet[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
 }  // namespace zendrel

@@ -15,6 +15,9 @@ namespace zendrel {
 // Returns the decoded bytes; an empty result means nothing decoded (empty input or failure).
 std::string DecodeBase64(std::string_view text);
 
+// Encodes bytes as base64 in one line: standard alphabet ("+" and "/"), "=" padding to a multiple of four characters.
+std::string EncodeBase64(std::string_view bytes);
+
 // The value of one character of base64 text: 0-63 in either alphabet, 0 for every other byte.
 constexpr unsigned Base64Value(char c) {
     if (c >= 'A' && c <= 'Z') return static_cast<unsigned>(c - 'A');

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 using namespace std::string_literals;
@@ -74,6 +75,43 @@ TEST(DecodeBase64Group, BytesAndPadding) {
         const std::size_t count = DecodeBase64Group(c.group.data(), out);
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(out), count), c.bytes) << c.group;
         for (std::size_t i = count; i < 3; ++i) EXPECT_EQ(out[i], 0xEE) << c.group;  // nothing beyond the count
+    }
+}
+
+TEST(EncodeBase64, Rfc4648Vectors) {
+    struct Case {
+        std::string in, out;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(EncodeBase64(c.in), c.out) << c.in;
+}
+
+TEST(EncodeBase64, StandardAlphabetForTheLastTwoValues) {
+    // the program's decoder reads either alphabet, but what it writes must be the standard one
+    EXPECT_EQ(EncodeBase64("\xFB\xFF\xBF"), "+/+/");
+    EXPECT_EQ(EncodeBase64("\0\0\0"s), "AAAA");
+    EXPECT_EQ(EncodeBase64("\xFF"), "/w==");
+    EXPECT_EQ(EncodeBase64("\xFF\xFF"), "//8=");
+}
+
+TEST(EncodeBase64, RoundTripThroughTheDecoder) {
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (std::size_t length = 0; length < 200; ++length) {
+        std::string bytes(length, '\0');
+        for (char& c : bytes) c = static_cast<char>(byte(random));
+        const std::string text = EncodeBase64(bytes);
+        ASSERT_EQ(text.size(), (length + 2) / 3 * 4) << length;
+        EXPECT_EQ(text.find_first_of("\r\n-_"), std::string::npos) << length;  // one line, standard alphabet
+        EXPECT_EQ(DecodeBase64(text), bytes) << length;
     }
 }
 
