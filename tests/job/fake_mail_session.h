@@ -1,0 +1,103 @@
+#pragma once
+// A mailbox in memory behind the MailSession interface, for the mailbox run's decisions without a network.
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "pop3/mail_session.h"
+
+namespace zendrel::testing {
+
+struct FakeAttachment {
+    std::string name;
+    bool saves = true;  // whether SaveAttachment succeeds for it
+};
+
+struct FakeMessage {
+    std::string from;
+    std::string subject;
+    std::string messageId;
+    std::vector<FakeAttachment> attachments;
+    bool retrievalFails = false;
+};
+
+struct SavedAttachment {
+    std::int32_t message;
+    std::int32_t attachment;
+    std::string folder;
+};
+
+class FakeMailSession : public MailSession {
+public:
+    explicit FakeMailSession(std::vector<FakeMessage> messages) : messages_(std::move(messages)) {}
+
+    // Login fails with this code when set.
+    std::optional<std::int32_t> loginFailure;
+    // Called at the start of LoadMessage(n), e.g. to request a stop in the middle of a run.
+    std::function<void(std::int32_t)> onLoadMessage;
+    // LoadHeader then waits until CancelReceive, as a read from a silent server does; with `ignoreCancel` it waits
+    // until Release() instead.
+    bool hangInLoadHeader = false;
+    bool ignoreCancel = false;
+
+    // What the run did.
+    std::vector<std::string> calls;  // operation names in order, with the number: "LoadMessage 3"
+    std::vector<SavedAttachment> saved;
+    std::vector<std::int32_t> deleted;
+    std::atomic<int> cancels{0};
+
+    void Release();
+    // Returns once the run waits in LoadHeader.
+    void AwaitHang();
+
+    std::int32_t GetErrorCode() const override { return errorCode_; }
+    std::string GetLastReply() const override { return {}; }
+    std::int32_t Login(const std::string& host, std::int32_t port, const std::string& userName,
+                       const std::string& password, std::int32_t timeoutMs) override;
+    std::int32_t Logout() override;
+    std::int32_t GetMessageCount() override { return static_cast<std::int32_t>(messages_.size()); }
+    std::string LoadHeader(std::int32_t n) override;
+    std::string GetHeaderField(const std::string& header, const std::string& name) override;
+    std::int32_t LoadMessage(std::int32_t n) override;
+    std::int32_t CountAttachments() override;
+    std::string GetAttachmentName(std::int32_t n) override;
+    std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) override;
+    std::int32_t CountBodyParts() override { return 0; }
+    std::string GetBodyPartHeader(std::int32_t) override { return {}; }
+    std::string GetBodyPartText(std::int32_t) override { return {}; }
+    std::int32_t SaveBodyPart(std::int32_t, const std::string&, const std::string&) override { return 0; }
+    std::string ConvertBodyCharset(const std::string&, const std::string& text) override { return text; }
+    std::int32_t DeleteMessage(std::int32_t n) override;
+    std::int32_t ResetSession() override { return 1; }
+    std::int32_t CancelReceive() override;
+
+    // The last Login's arguments.
+    std::string host;
+    std::int32_t port = 0;
+    std::string userName;
+    std::string password;
+    std::int32_t timeoutMs = 0;
+
+private:
+    const FakeMessage* Loaded() const;
+
+    std::vector<FakeMessage> messages_;
+    std::int32_t errorCode_ = 0;
+    std::int32_t loaded_ = 0;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool cancelled_ = false;
+    bool released_ = false;
+    bool hanging_ = false;
+};
+
+// A session that forwards to `fake`, so the test can look at the fake after the run has released its session.
+std::unique_ptr<MailSession> Borrow(FakeMailSession& fake);
+
+}  // namespace zendrel::testing

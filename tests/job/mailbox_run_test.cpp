@@ -1,0 +1,527 @@
+#include "job/mailbox_run.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "fake_mail_session.h"
+#include "job/run_control.h"
+
+namespace zendrel {
+namespace {
+
+using testing::FakeAttachment;
+using testing::FakeMailSession;
+using testing::FakeMessage;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+// Log files in memory: what each file holds, by name.
+class MemoryLogFiles : public SharedLogFiles {
+public:
+    std::unique_ptr<SharedLogFile> Open(const std::filesystem::path& file) override {
+        return std::make_unique<File>(*this, file.filename().string());
+    }
+    std::string Contents(const std::string& name) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return files_.count(name) ? files_[name] : std::string("<missing>");
+    }
+
+private:
+    class File : public SharedLogFile {
+    public:
+        File(MemoryLogFiles& owner, std::string name) : owner_(owner), name_(std::move(name)) {
+            std::lock_guard<std::mutex> lock(owner_.mutex_);
+            owner_.files_[name_];
+        }
+        bool Append(std::string_view bytes) override {
+            std::lock_guard<std::mutex> lock(owner_.mutex_);
+            owner_.files_[name_].append(bytes);
+            return true;
+        }
+        std::optional<std::string> ReadAll() override {
+            std::lock_guard<std::mutex> lock(owner_.mutex_);
+            return owner_.files_[name_];
+        }
+        bool Truncate() override {
+            std::lock_guard<std::mutex> lock(owner_.mutex_);
+            owner_.files_[name_].clear();
+            return true;
+        }
+
+    private:
+        MemoryLogFiles& owner_;
+        std::string name_;
+    };
+
+    std::mutex mutex_;
+    std::map<std::string, std::string> files_;
+};
+
+class RowCollector : public LogView {
+public:
+    void AppendRow(const std::string& row) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        rows_.push_back(row);
+        if (onRow) onRow(row);
+    }
+    bool HasRow(const std::string& row) const override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::find(rows_.begin(), rows_.end(), row) != rows_.end();
+    }
+    std::vector<std::string> Rows() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return rows_;
+    }
+    void Clear() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        rows_.clear();
+    }
+    std::function<void(const std::string&)> onRow;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> rows_;
+};
+
+std::tm NineFive() {
+    std::tm time{};
+    time.tm_hour = 9;
+    time.tm_min = 5;
+    return time;
+}
+
+FakeMessage Mail(std::string from, std::string subject, std::string id, std::vector<FakeAttachment> attachments = {
+                                                                           {"report.csv"}}) {
+    return FakeMessage{std::move(from), std::move(subject), std::move(id), std::move(attachments), false};
+}
+
+class MailboxRunTest : public ::testing::Test {
+protected:
+    MailboxRunTest() : log_("/data/", view_, files_, NineFive) {
+        parameters_.server = "pop.example.org";
+        parameters_.port = 110;
+        parameters_.userName = "jo";
+        parameters_.password = "secret";
+        parameters_.saveDir = "/home/jo/out";
+        parameters_.extensions = "csv";
+    }
+
+    // One run over `mailbox`, as the shell starts it (runThread set), waited for on this thread.
+    RunReport Run(FakeMailSession& mailbox) {
+        RunServices services;
+        services.log = &log_;
+        services.texts = &texts_;
+        services.handledMessageIds = &handled_;
+        services.allowedSenders = &allowed_;
+        services.blockedSenders = &blocked_;
+        services.loggingFlag = logging_;
+        services.createSession = [&mailbox] { return testing::Borrow(mailbox); };
+        RunReport report;
+        services.report = &report;
+        parameters_.runThread.store(7);
+        parameters_.stopRequested.store(0);
+        MailboxRun(parameters_, services);
+        EXPECT_EQ(parameters_.runThread.load(), 0u) << "the run clears runThread as its last act";
+        return report;
+    }
+
+    // The rows without their time stamps.
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const std::string& row : view_.Rows()) texts.push_back(row.size() > 9 ? row.substr(9) : row);
+        return texts;
+    }
+
+    std::vector<std::int32_t> Retrieved(const FakeMailSession& mailbox) const {
+        std::vector<std::int32_t> numbers;
+        for (const std::string& call : mailbox.calls) {
+            if (call.rfind("LoadMessage ", 0) == 0) numbers.push_back(std::stoi(call.substr(12)));
+        }
+        return numbers;
+    }
+
+    JobParameters parameters_;
+    RowCollector view_;
+    MemoryLogFiles files_;
+    ActivityLog log_;
+    InterfaceTexts texts_;
+    HandledMessageIds handled_;
+    FixedSenderList allowed_;
+    FixedSenderList blocked_;
+    bool logging_ = false;
+};
+
+TEST_F(MailboxRunTest, AnEmptyMailboxLogsInAndOut) {
+    FakeMailSession mailbox({});
+    const RunReport report = Run(mailbox);
+    EXPECT_THAT(Texts(), ElementsAre("Successfully logged into account! (0 messages).", "Successfully signed out!", ""));
+    EXPECT_EQ(view_.Rows().front(), "09:05:00 Successfully logged into account! (0 messages).");
+    EXPECT_EQ(view_.Rows().back(), "") << "the separator carries no stamp";
+    EXPECT_THAT(mailbox.calls, ElementsAre("Login", "Logout"));
+    EXPECT_EQ(mailbox.host, "pop.example.org");
+    EXPECT_EQ(mailbox.port, 110);
+    EXPECT_EQ(mailbox.userName, "jo");
+    EXPECT_EQ(mailbox.password, "secret");
+    EXPECT_EQ(mailbox.timeoutMs, 10000);
+    EXPECT_TRUE(report.loggedIn);
+    EXPECT_EQ(files_.Contents("log.txt"), "<missing>") << "an interactive run writes no shared file";
+    EXPECT_EQ(files_.Contents("log_long.txt"), "<missing>") << "no diagnostics without -logging";
+}
+
+TEST_F(MailboxRunTest, TheServiceAlsoWritesItsUserMessagesToTheSharedFile) {
+    parameters_.serviceMode = 1;
+    FakeMailSession mailbox({});
+    Run(mailbox);
+    EXPECT_EQ(files_.Contents("log.txt"),
+              "09:05:00 Successfully logged into account! (0 messages).\r\n09:05:00 Successfully signed out!\r\n\r\n");
+}
+
+TEST_F(MailboxRunTest, LoginFailuresSayWhy) {
+    const struct {
+        std::int32_t code;
+        const char* english;
+    } cases[] = {
+        {1, "ERROR!! (Can't reach server)"},
+        {2, "ERROR!! (no login)"},
+        {4, "ERROR!! (unknown username)"},
+        {5, "ERROR!! (wrong password)"},
+        {3, "ERROR!! (Connection failed, code 3)"},
+        {14, "ERROR!! (Connection failed, code 14)"},
+        {15, "ERROR!! (Connection failed, code 15)"},
+    };
+    for (const auto& c : cases) {
+        RowCollector rows;
+        ActivityLog log("/data/", rows, files_, NineFive);
+        FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
+        mailbox.loginFailure = c.code;
+        RunServices services;
+        services.log = &log;
+        services.texts = &texts_;
+        services.handledMessageIds = &handled_;
+        services.allowedSenders = &allowed_;
+        services.blockedSenders = &blocked_;
+        services.createSession = [&mailbox] { return testing::Borrow(mailbox); };
+        RunReport report;
+        services.report = &report;
+        parameters_.runThread.store(1);
+        MailboxRun(parameters_, services);
+        EXPECT_THAT(rows.Rows(), ElementsAre(std::string("09:05:00 ") + c.english)) << c.code;
+        EXPECT_THAT(mailbox.calls, ElementsAre("Login")) << "no Logout after a failed login";
+        EXPECT_FALSE(report.loggedIn);
+        EXPECT_EQ(report.loginError, c.code);
+        EXPECT_EQ(parameters_.runThread.load(), 0u);
+    }
+}
+
+TEST_F(MailboxRunTest, LoginFailuresInGerman) {
+    texts_.ApplyLanguage("german");
+    FakeMailSession mailbox({});
+    mailbox.loginFailure = 14;
+    Run(mailbox);
+    EXPECT_THAT(Texts(), ElementsAre("FEHLER!! (Verbindung fehlgeschlagen, Code 14)"));
+}
+
+TEST_F(MailboxRunTest, NoSessionEndsTheRunQuietly) {
+    RunServices services;
+    services.log = &log_;
+    services.texts = &texts_;
+    services.handledMessageIds = &handled_;
+    services.allowedSenders = &allowed_;
+    services.blockedSenders = &blocked_;
+    services.createSession = [] { return std::unique_ptr<MailSession>(); };
+    parameters_.runThread.store(3);
+    MailboxRun(parameters_, services);
+    EXPECT_THAT(view_.Rows(), IsEmpty());
+    EXPECT_EQ(parameters_.runThread.load(), 0u);
+}
+
+TEST_F(MailboxRunTest, SenderListsDecideWhichMailsAreRetrieved) {
+    const struct {
+        const char* what;
+        std::vector<std::string> blocked;
+        std::vector<std::string> allowed;
+        std::string from;
+        bool retrieved;
+    } cases[] = {
+        {"no lists", {}, {}, "anyone@x", true},
+        {"black list entry equals From", {"newsdesk"}, {}, "newsdesk", false},
+        {"From is part of the entry", {"newsdesk"}, {}, "NEWS", false},
+        {"entry inside a From with display name", {"newsdesk"}, {}, "News <newsdesk>", false},
+        {"unrelated black list entry", {"spam@x"}, {}, "alice@example.org", true},
+        {"empty From passes the black list", {"spam@x"}, {}, "", true},
+        {"empty black list entry blocks nobody", {""}, {}, "alice@example.org", true},
+        {"white list bare address, From with display name", {}, {"alice@example.org"},
+         "Alice <ALICE@example.org>", true},
+        {"white list entry with display name, bare From", {}, {"Alice <alice@example.org>"}, "alice@example.org",
+         true},
+        {"sender not on the white list", {}, {"alice@example.org"}, "bob@example.org", false},
+        {"white list with one empty entry refuses everyone", {}, {""}, "alice@example.org", false},
+        {"empty From is refused by a white list", {}, {"alice@example.org"}, "", false},
+        {"black list wins over the white list", {"alice"}, {"alice@example.org"}, "alice@example.org", false},
+        {"second white list entry matches", {}, {"x@y", "bob@"}, "Bob <bob@example.org>", true},
+        {"Windows-1252 letters compare without case", {"J\xD6RG@x"}, {}, "j\xF6rg@x", false},
+    };
+    for (const auto& c : cases) {
+        blocked_ = FixedSenderList(c.blocked);
+        allowed_ = FixedSenderList(c.allowed);
+        handled_.Clear();
+        FakeMailSession mailbox({Mail(c.from, "subject", "<1@x>")});
+        parameters_.searchString = "";
+        Run(mailbox);
+        EXPECT_EQ(Retrieved(mailbox).size(), c.retrieved ? 1u : 0u) << c.what;
+    }
+}
+
+TEST_F(MailboxRunTest, TheSubjectSearchIgnoresCase) {
+    parameters_.searchString = "abc";
+    logging_ = true;
+    FakeMailSession mailbox({Mail("a@x", "Report ABC 12", "<1@x>"), Mail("a@x", "Report AB C", "<2@x>"),
+                             Mail("a@x", "", "<3@x>")});
+    Run(mailbox);
+    EXPECT_THAT(Retrieved(mailbox), ElementsAre(1));
+    EXPECT_THAT(Texts(), ::testing::Contains("Now searching for 'abc'."));
+    const std::string diagnostics = files_.Contents("log_long.txt");
+    EXPECT_THAT(diagnostics, HasSubstr("09:05:00 SearchInHead: abc <-> FindString: 8\r\n"));
+    EXPECT_THAT(diagnostics, HasSubstr("09:05:00 SearchInHead: abc <-> FindString: 0\r\n"));
+}
+
+TEST_F(MailboxRunTest, DiagnosticLinesTellTheWholeStory) {
+    logging_ = true;
+    parameters_.extensions = "csv;pdf";
+    parameters_.saveDir = "/out/";
+    blocked_ = FixedSenderList({"spam@x"});
+    allowed_ = FixedSenderList({"alice@x"});
+    FakeMailSession mailbox({Mail("alice@x", "Monthly", "<1@x>", {{"a.csv"}, {"b.txt"}}),
+                             Mail("spam@x", "Buy", "<2@x>"), Mail("bob@x", "Hi", "")});
+    Run(mailbox);
+    EXPECT_EQ(files_.Contents("log_long.txt"),
+              "09:05:00 MessageIDs: 0\r\n"
+              "09:05:00 From: alice@x\r\nSubject: Monthly\r\nMessageID: <1@x>\r\n"
+              "09:05:00 BlackList found (1 items)\r\n"
+              "09:05:00 WhiteList found (1 items)\r\n"
+              "09:05:00 Sender (alice@x) allowed!\r\n"
+              "09:05:00 SearchInHead:  <-> FindString: 0\r\n"
+              "09:05:00 Message loaded, contains 2 attachments.\r\n"
+              "09:05:00 Allowed Extensions: csv;pdf\r\n"
+              "09:05:00 Ready for saving: 1\r\n"
+              "09:05:00 Attachment saved to: /out/\r\n"
+              "09:05:00 Ready for saving: 0\r\n"
+              "09:05:00 From: spam@x\r\nSubject: Buy\r\nMessageID: <2@x>\r\n"
+              "09:05:00 BlackList found (1 items)\r\n"
+              "09:05:00 Sender spam@x blocked!\r\n"
+              "09:05:00 SearchInHead:  <-> FindString: 0\r\n"
+              "09:05:00 From: bob@x\r\nSubject: Hi\r\nMessageID: \r\n"
+              "09:05:00 BlackList found (1 items)\r\n"
+              "09:05:00 WhiteList found (1 items)\r\n"
+              "09:05:00 SearchInHead:  <-> FindString: 0\r\n");
+    EXPECT_THAT(Texts(), ElementsAre("Successfully logged into account! (3 messages).", "File 'a.csv' saved!",
+                                     "Successfully signed out!", ""));
+}
+
+TEST_F(MailboxRunTest, AMailIsExaminedOncePerProcess) {
+    logging_ = true;
+    FakeMailSession first({Mail("a@x", "s", "<1@x>"), Mail("a@x", "s", "")});
+    Run(first);
+    EXPECT_THAT(Retrieved(first), ElementsAre(1, 2));
+    EXPECT_TRUE(handled_.Contains("<1@x>"));
+
+    FakeMailSession second({Mail("a@x", "s", "<1@x>"), Mail("a@x", "s", "")});
+    Run(second);
+    EXPECT_THAT(Retrieved(second), ElementsAre(2)) << "a mail without Message-ID is examined on every run";
+    EXPECT_THAT(files_.Contents("log_long.txt"), HasSubstr("09:05:00 MessageID (<1@x>) allready there!\r\n"));
+    EXPECT_EQ(second.saved.size(), 1u);
+}
+
+TEST_F(MailboxRunTest, IdsOfMailsGoneFromTheServerAreForgotten) {
+    FakeMailSession first({Mail("a@x", "s", "<1@x>"), Mail("a@x", "s", "<2@x>")});
+    Run(first);
+    FakeMailSession second({Mail("a@x", "s", "<2@x>")});
+    Run(second);
+    EXPECT_FALSE(handled_.Contains("<1@x>"));
+    EXPECT_TRUE(handled_.Contains("<2@x>"));
+    EXPECT_EQ(handled_.Size(), 1u);
+}
+
+TEST_F(MailboxRunTest, BlockedMailsAreNotRecorded) {
+    blocked_ = FixedSenderList({"spam"});
+    FakeMailSession mailbox({Mail("spam@x", "s", "<1@x>")});
+    Run(mailbox);
+    EXPECT_FALSE(handled_.Contains("<1@x>"));
+}
+
+TEST_F(MailboxRunTest, OnlyAllowedExtensionsAreSaved) {
+    const struct {
+        const char* extensions;
+        std::vector<std::string> savedNames;
+    } cases[] = {
+        {"csv;pdf", {"A.CSV"}},
+        {"csv;", {"A.CSV", "c"}},
+        {"", {"A.CSV", "b.txt", "c"}},
+        {"txt", {"b.txt"}},
+    };
+    for (const auto& c : cases) {
+        view_.Clear();
+        handled_.Clear();
+        parameters_.extensions = c.extensions;
+        FakeMailSession mailbox({Mail("a@x", "s", "<1@x>", {{"A.CSV"}, {"b.txt"}, {"c"}})});
+        Run(mailbox);
+        std::vector<std::string> rows;
+        for (const std::string& name : c.savedNames) rows.push_back("File '" + name + "' saved!");
+        std::vector<std::string> texts = Texts();
+        texts.erase(texts.begin());
+        texts.erase(texts.end() - 2, texts.end());
+        EXPECT_THAT(texts, ElementsAreArray(rows)) << c.extensions;
+    }
+}
+
+TEST_F(MailboxRunTest, AttachmentsGoIntoTheSaveFolderEvenWithoutATrailingSeparator) {
+    FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
+    Run(mailbox);
+    ASSERT_EQ(mailbox.saved.size(), 1u);
+    EXPECT_EQ(mailbox.saved[0].folder, "/home/jo/out/");
+}
+
+TEST_F(MailboxRunTest, AMailIsDeletedOnceAfterAllItsAttachmentsWereSaved) {
+    parameters_.deleteMails = 1;
+    parameters_.extensions = "";
+    FakeMailSession mailbox({Mail("a@x", "s", "<1@x>", {{"a.csv"}, {"b.csv"}}), Mail("a@x", "s", "<2@x>", {}),
+                             Mail("a@x", "s", "<3@x>", {{"c.csv"}})});
+    Run(mailbox);
+    EXPECT_THAT(mailbox.deleted, ElementsAre(1, 3)) << "a mail without a saved attachment stays";
+    const auto first = std::find(mailbox.calls.begin(), mailbox.calls.end(), "DeleteMessage 1");
+    ASSERT_NE(first, mailbox.calls.end());
+    EXPECT_EQ(*(first - 1), "SaveAttachment 2") << "deleted after the last attachment, not after the first";
+}
+
+TEST_F(MailboxRunTest, NothingIsDeletedWithoutTheSetting) {
+    FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
+    Run(mailbox);
+    EXPECT_THAT(mailbox.deleted, IsEmpty());
+}
+
+TEST_F(MailboxRunTest, AnAttachmentThatCannotBeSavedKeepsTheMailAndIsReported) {
+    parameters_.deleteMails = 1;
+    FakeMailSession first({Mail("a@x", "s", "<1@x>", {{"a.csv"}, {"b.csv", false}})});
+    const RunReport report = Run(first);
+    EXPECT_THAT(first.deleted, IsEmpty()) << "the mail would be lost with b.csv at the end of the conversation";
+    EXPECT_THAT(Texts(), ::testing::Contains("ERROR!! (File 'b.csv' could not be saved)"));
+    EXPECT_THAT(Texts(), ::testing::Contains("File 'a.csv' saved!"));
+    EXPECT_EQ(report.savedAttachments, 1);
+    EXPECT_EQ(report.unsavedAttachments, 1);
+    EXPECT_FALSE(handled_.Contains("<1@x>")) << "the next run examines it again";
+
+    FakeMailSession second({Mail("a@x", "s", "<1@x>", {{"a.csv"}, {"b.csv"}})});
+    Run(second);
+    EXPECT_THAT(Retrieved(second), ElementsAre(1));
+    EXPECT_THAT(second.deleted, ElementsAre(1));
+}
+
+TEST_F(MailboxRunTest, AFailedRetrievalIsTriedAgainByTheNextRun) {
+    FakeMessage broken = Mail("a@x", "s", "<1@x>");
+    broken.retrievalFails = true;
+    FakeMailSession first({broken});
+    Run(first);
+    EXPECT_THAT(Texts(), ElementsAre("Successfully logged into account! (1 messages).", "Successfully signed out!", ""));
+    EXPECT_FALSE(handled_.Contains("<1@x>"));
+
+    FakeMailSession second({Mail("a@x", "s", "<1@x>")});
+    Run(second);
+    EXPECT_THAT(Retrieved(second), ElementsAre(1));
+}
+
+TEST_F(MailboxRunTest, AStopEndsTheRunBetweenMessages) {
+    std::vector<FakeMessage> messages;
+    for (int n = 1; n <= 10; ++n) messages.push_back(Mail("a@x", "s", "<" + std::to_string(n) + "@x>"));
+    FakeMailSession mailbox(messages);
+    mailbox.onLoadMessage = [&](std::int32_t n) {
+        if (n == 5) parameters_.stopRequested.store(1);
+    };
+    Run(mailbox);
+    EXPECT_THAT(Retrieved(mailbox), ElementsAre(1, 2, 3, 4, 5));
+    EXPECT_EQ(mailbox.saved.size(), 5u) << "message 5 is completed";
+    EXPECT_EQ(mailbox.calls.back(), "Logout");
+    EXPECT_EQ(Texts().back(), "");
+    EXPECT_EQ(Texts()[Texts().size() - 2], "Successfully signed out!");
+    EXPECT_EQ(handled_.Size(), 5u) << "the mails the run did not reach are examined again later";
+    EXPECT_FALSE(handled_.Contains("<6@x>"));
+}
+
+TEST(SenderMatches, EitherTextContainsTheOther) {
+    EXPECT_TRUE(SenderMatches("Alice <alice@example.org>", "alice@example.org"));
+    EXPECT_TRUE(SenderMatches("alice", "Alice <alice@example.org>"));
+    EXPECT_FALSE(SenderMatches("", "a"));
+    EXPECT_FALSE(SenderMatches("a", ""));
+    EXPECT_FALSE(SenderMatches("alice@example.org", "bob@example.org"));
+}
+
+class RunControllerTest : public MailboxRunTest {
+protected:
+    RunServices Services(FakeMailSession& mailbox) {
+        RunServices services;
+        services.log = &log_;
+        services.texts = &texts_;
+        services.handledMessageIds = &handled_;
+        services.allowedSenders = &allowed_;
+        services.blockedSenders = &blocked_;
+        services.createSession = [&mailbox] { return testing::Borrow(mailbox); };
+        return services;
+    }
+};
+
+TEST_F(RunControllerTest, OneRunAtATime) {
+    FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
+    mailbox.hangInLoadHeader = true;
+    mailbox.ignoreCancel = true;
+    RunController controller(parameters_);
+    ASSERT_TRUE(controller.Start(Services(mailbox)));
+    EXPECT_NE(parameters_.runThread.load(), 0u);
+    EXPECT_FALSE(controller.Start(Services(mailbox))) << "a second run never starts beside the first";
+    mailbox.Release();
+    controller.WaitUntilEnded();
+    EXPECT_EQ(parameters_.runThread.load(), 0u);
+    EXPECT_EQ(mailbox.saved.size(), 1u);
+}
+
+TEST_F(RunControllerTest, AStopEndsARunThatHangsInARead) {
+    FakeMailSession mailbox({Mail("a@x", "s", "<1@x>"), Mail("a@x", "s", "<2@x>")});
+    mailbox.hangInLoadHeader = true;
+    RunController controller(parameters_);
+    ASSERT_TRUE(controller.Start(Services(mailbox)));
+    mailbox.AwaitHang();
+    EXPECT_TRUE(controller.Stop());
+    EXPECT_FALSE(controller.Active());
+    EXPECT_GE(mailbox.cancels.load(), 1);
+    EXPECT_EQ(mailbox.calls.back(), "Logout") << "the run still logs out";
+    EXPECT_EQ(parameters_.stopRequested.load(), 1);
+}
+
+TEST_F(RunControllerTest, ARunThatWillNotEndKeepsRunThreadSetUntilItDoes) {
+    FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
+    mailbox.hangInLoadHeader = true;
+    mailbox.ignoreCancel = true;
+    RunController controller(parameters_);
+    ASSERT_TRUE(controller.Start(Services(mailbox)));
+    mailbox.AwaitHang();
+    EXPECT_FALSE(controller.Stop(std::chrono::milliseconds(100)));
+    EXPECT_TRUE(controller.Active());
+    EXPECT_FALSE(controller.Start(Services(mailbox)));
+    mailbox.Release();
+    controller.WaitUntilEnded();
+    EXPECT_FALSE(controller.Active());
+    EXPECT_TRUE(controller.Stop()) << "nothing left to stop";
+}
+
+TEST_F(RunControllerTest, StopWithoutARunDoesNothing) {
+    RunController controller(parameters_);
+    EXPECT_TRUE(controller.Stop());
+    EXPECT_EQ(parameters_.stopRequested.load(), 0);
+}
+
+}  // namespace
+}  // namespace zendrel
