@@ -3,11 +3,30 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <ctime>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
 #include <string>
+#include <string_view>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "job/shared_log_file.h"
+#include "test_files.h"
 
 namespace zendrel {
 namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 
 std::tm TimeOfDay(int hour, int minute, int second) {
     std::tm time{};
@@ -44,6 +63,349 @@ TEST(CurrentLocalTime, GivesAValidTimeOfDay) {
     const std::tm now = CurrentLocalTime();
     EXPECT_GE(now.tm_year, 120);  // the clock is at least in 2020, so this is a real local time, not a zeroed record
     EXPECT_THAT(FormatLogLine("t", now), ::testing::MatchesRegex("([01][0-9]|2[0-3]):[0-5][0-9]:[0-6][0-9] t"));
+}
+
+// The rows of the view in the order they came.
+class RecordingView final : public LogView {
+public:
+    explicit RecordingView(std::vector<std::string> rows = {}) : rows_(std::move(rows)) {}
+
+    void AppendRow(const std::string& row) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        rows_.push_back(row);
+    }
+    bool HasRow(const std::string& row) const override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const std::string& known : rows_) {
+            if (known == row) return true;
+        }
+        return false;
+    }
+    std::vector<std::string> Rows() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return rows_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> rows_;
+};
+
+// Log files on the real file system through whole-file reads and writes, which count every attempt to open a file
+// and can play another writer that holds a file.
+class FakeLogFiles final : public SharedLogFiles {
+public:
+    std::unique_ptr<SharedLogFile> Open(const fs::path& file) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++opens_[file];
+        opened_.notify_all();
+        if (held_.count(file) != 0) return nullptr;
+        std::error_code error;
+        if (!fs::exists(file, error) && !testing::WriteBytes(file, "")) return nullptr;
+        return std::make_unique<File>(file, failReads_);
+    }
+
+    // Another writer opens the file (creating it, as a real one would) and keeps it until Release.
+    void Hold(const fs::path& file) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::error_code error;
+        if (!fs::exists(file, error)) {
+            EXPECT_TRUE(testing::WriteBytes(file, ""));
+        }
+        held_.insert(file);
+    }
+    void Release(const fs::path& file) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held_.erase(file);
+    }
+    int Opens(const fs::path& file) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = opens_.find(file);
+        return found == opens_.end() ? 0 : found->second;
+    }
+    // Waits (at most a few seconds, so that a broken log fails instead of hanging) until `file` was asked for at
+    // least `count` times.
+    void WaitForOpens(const fs::path& file, int count) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        opened_.wait_for(lock, std::chrono::seconds(5), [&] { return opens_[file] >= count; });
+    }
+    void FailReads() { failReads_ = true; }
+
+private:
+    class File final : public SharedLogFile {
+    public:
+        File(fs::path path, bool failReads) : path_(std::move(path)), failReads_(failReads) {}
+        bool Append(std::string_view bytes) override {
+            return testing::WriteBytes(path_, testing::ReadBytes(path_) + std::string(bytes));
+        }
+        std::optional<std::string> ReadAll() override {
+            if (failReads_) return std::nullopt;
+            return testing::ReadBytes(path_);
+        }
+        bool Truncate() override { return testing::WriteBytes(path_, ""); }
+
+    private:
+        fs::path path_;
+        bool failReads_;
+    };
+
+    mutable std::mutex mutex_;
+    std::condition_variable opened_;
+    std::map<fs::path, int> opens_;
+    std::set<fs::path> held_;
+    bool failReads_ = false;
+};
+
+// The bytes of a file, or nothing when it does not exist.
+std::optional<std::string> FileBytes(const fs::path& path) {
+    std::error_code error;
+    if (!fs::exists(path, error)) return std::nullopt;
+    return testing::ReadBytes(path);
+}
+
+const std::string kCrLf = "\r\n";
+
+class ActivityLogTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(folder_.Created()); }
+
+    fs::path SharedPath() const { return folder_.Path() / "log.txt"; }
+    fs::path DiagnosticPath() const { return folder_.Path() / "log_long.txt"; }
+    ActivityLog MakeLog(RecordingView& view, std::tm time = TimeOfDay(9, 5, 0)) {
+        return ActivityLog(folder_.Path(), view, files_, [time] { return time; });
+    }
+
+    testing::TemporaryFolder folder_;
+    FakeLogFiles files_;
+};
+
+struct DestinationCase {
+    bool toSharedFile;
+    bool toView;
+    bool inView;
+    std::optional<std::string> sharedFile;
+    std::optional<std::string> diagnosticFile;
+};
+
+TEST_F(ActivityLogTest, WriteLogSendsTheLineToItsDestinations) {
+    const std::string line = "14:03:07 Successfully signed out!";
+    const DestinationCase cases[] = {
+        {false, true, true, std::nullopt, std::nullopt},   // the shell's own messages
+        {true, true, true, line + kCrLf, std::nullopt},    // the service's user messages
+        {false, false, false, std::nullopt, line + kCrLf}, // diagnostic lines
+        {true, false, false, std::nullopt, line + kCrLf},  // without the view the shared flag is not looked at
+    };
+    for (const DestinationCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "toSharedFile " << c.toSharedFile << ", toView " << c.toView);
+        testing::TemporaryFolder folder;
+        ASSERT_TRUE(folder.Created());
+        RecordingView view;
+        FakeLogFiles files;
+        ActivityLog log(folder.Path(), view, files, [] { return TimeOfDay(14, 3, 7); });
+        log.WriteLog("Successfully signed out!", c.toSharedFile, c.toView);
+        if (c.inView) {
+            EXPECT_THAT(view.Rows(), ElementsAre(line));
+        } else {
+            EXPECT_THAT(view.Rows(), IsEmpty());
+        }
+        EXPECT_EQ(FileBytes(folder.Path() / "log.txt"), c.sharedFile);
+        EXPECT_EQ(FileBytes(folder.Path() / "log_long.txt"), c.diagnosticFile);
+    }
+}
+
+TEST_F(ActivityLogTest, EmptyTextGivesAnUnstampedEmptyLine) {
+    RecordingView view;
+    ActivityLog log = MakeLog(view);
+    log.WriteLog("", true, true);
+    log.WriteLog("", false, false);
+    EXPECT_THAT(view.Rows(), ElementsAre(""));
+    EXPECT_EQ(FileBytes(SharedPath()), kCrLf);
+    EXPECT_EQ(FileBytes(DiagnosticPath()), kCrLf);
+}
+
+TEST_F(ActivityLogTest, TextWithLineBreaksIsStampedOnlyOnItsFirstPhysicalLine) {
+    RecordingView view;
+    ActivityLog log = MakeLog(view, TimeOfDay(9, 5, 0));
+    log.WriteLog("From: a\r\nSubject: b\r\nMessageID: c", false, false);
+    EXPECT_EQ(FileBytes(DiagnosticPath()), "09:05:00 From: a\r\nSubject: b\r\nMessageID: c\r\n");
+    EXPECT_THAT(view.Rows(), IsEmpty());
+}
+
+TEST_F(ActivityLogTest, LinesAreAppendedBehindWhatTheFilesHold) {
+    ASSERT_TRUE(testing::WriteBytes(SharedPath(), "08:00:00 earlier\r\n"));
+    ASSERT_TRUE(testing::WriteBytes(DiagnosticPath(), "no line end"));
+    RecordingView view;
+    int second = 0;
+    ActivityLog log(folder_.Path(), view, files_, [&second] { return TimeOfDay(10, 0, second++); });
+    const std::string eightBit = std::string("nul\0and \xE4\xFF", 11);
+    log.WriteLog("first", true, true);
+    log.WriteLog(eightBit, true, true);
+    log.WriteLog("", true, true);
+    log.WriteLog("diagnostic", false, false);
+    log.WriteLog("view only", false, true);
+    log.WriteLog("last", true, true);
+    EXPECT_EQ(FileBytes(SharedPath()), "08:00:00 earlier\r\n10:00:00 first\r\n10:00:01 " + eightBit +
+                                           "\r\n\r\n10:00:05 last\r\n");
+    EXPECT_EQ(FileBytes(DiagnosticPath()), "no line end10:00:03 diagnostic\r\n");
+    EXPECT_THAT(view.Rows(),
+                ElementsAre("10:00:00 first", "10:00:01 " + eightBit, "", "10:00:04 view only", "10:00:05 last"));
+}
+
+TEST_F(ActivityLogTest, LineForAMissingDataFolderIsDroppedWithoutWaitingForIt) {
+    RecordingView view;
+    const fs::path missing = folder_.Path() / "missing";
+    ActivityLog log(missing, view, files_, [] { return TimeOfDay(9, 5, 0); });
+    log.WriteLog("lost", true, true);
+    log.WriteLog("lost too", false, false);
+    EXPECT_THAT(view.Rows(), ElementsAre("09:05:00 lost"));
+    // Nobody can hold a file in a folder that does not exist, so there is nothing to wait for.
+    EXPECT_EQ(files_.Opens(missing / "log.txt"), 1);
+    EXPECT_EQ(files_.Opens(missing / "log_long.txt"), 1);
+    EXPECT_FALSE(fs::exists(missing));
+}
+
+TEST_F(ActivityLogTest, WriterWaitsForAFileThatAnotherWriterReleasesSoon) {
+    ASSERT_TRUE(testing::WriteBytes(SharedPath(), "09:04:59 before\r\n"));
+    files_.Hold(SharedPath());
+    // Released once the log has been refused several times, which stands for a short take-over; counting the attempts
+    // instead of sleeping keeps the test independent of the machine's speed.
+    std::thread releaser([this] {
+        files_.WaitForOpens(SharedPath(), 5);
+        files_.Release(SharedPath());
+    });
+    RecordingView view;
+    MakeLog(view).WriteLog("late", true, true);
+    releaser.join();
+    EXPECT_EQ(FileBytes(SharedPath()), "09:04:59 before\r\n09:05:00 late\r\n");
+    EXPECT_GE(files_.Opens(SharedPath()), 6);
+}
+
+TEST_F(ActivityLogTest, WriterGivesUpOnAFileThatStaysHeld) {
+    ASSERT_TRUE(testing::WriteBytes(DiagnosticPath(), "09:04:59 before\r\n"));
+    files_.Hold(DiagnosticPath());
+    RecordingView view;
+    MakeLog(view).WriteLog("lost", false, false);
+    EXPECT_EQ(FileBytes(DiagnosticPath()), "09:04:59 before\r\n");
+    EXPECT_GT(files_.Opens(DiagnosticPath()), 1);  // it did wait before dropping the line
+}
+
+TEST_F(ActivityLogTest, TakeOverMovesEveryLineInFileOrderAndEmptiesTheFile) {
+    ASSERT_TRUE(testing::WriteBytes(SharedPath(), "10:00:00 a\r\n10:00:01 b\r\n\r\n10:00:00 a\r\n10:00:02 c\r\n"));
+    RecordingView view({"10:00:01 b", "earlier"});
+    bool stamped = false;
+    ActivityLog log(folder_.Path(), view, files_, [&stamped] {
+        stamped = true;
+        return TimeOfDay(11, 0, 0);
+    });
+    log.TakeOverSharedLog(false);
+    EXPECT_THAT(view.Rows(), ElementsAre("10:00:01 b", "earlier", "10:00:00 a", "10:00:01 b", "", "10:00:00 a",
+                                         "10:00:02 c"));
+    EXPECT_EQ(FileBytes(SharedPath()), "");
+    EXPECT_FALSE(stamped);
+}
+
+TEST_F(ActivityLogTest, TakeOverWithSkipLeavesOutLinesTheViewHolds) {
+    ASSERT_TRUE(testing::WriteBytes(SharedPath(), "10:00:00 a\r\n10:00:01 B\r\n\r\n10:00:02 c\r\n"));
+    RecordingView view({"", "10:00:01 b", "10:00:02 c"});
+    MakeLog(view).TakeOverSharedLog(true);
+    // The empty line matches the empty row; the comparison heeds letter case.
+    EXPECT_THAT(view.Rows(), ElementsAre("", "10:00:01 b", "10:00:02 c", "10:00:00 a", "10:00:01 B"));
+    EXPECT_EQ(FileBytes(SharedPath()), "");
+}
+
+TEST_F(ActivityLogTest, TakeOverWithSkipEmptiesAFileWhoseLinesAreAllKnown) {
+    ASSERT_TRUE(testing::WriteBytes(SharedPath(), "\r\n"));
+    RecordingView view({""});
+    MakeLog(view).TakeOverSharedLog(true);
+    EXPECT_THAT(view.Rows(), ElementsAre(""));
+    EXPECT_EQ(FileBytes(SharedPath()), "");
+}
+
+TEST_F(ActivityLogTest, TakeOverWithSkipDoesNotOpenAnEmptyOrMissingFile) {
+    RecordingView view({"row"});
+    ActivityLog log = MakeLog(view);
+    log.TakeOverSharedLog(true);
+    EXPECT_EQ(files_.Opens(SharedPath()), 0);
+    EXPECT_EQ(FileBytes(SharedPath()), std::nullopt);
+
+    ASSERT_TRUE(testing::WriteBytes(SharedPath(), ""));
+    log.TakeOverSharedLog(true);
+    EXPECT_EQ(files_.Opens(SharedPath()), 0);
+    EXPECT_THAT(view.Rows(), ElementsAre("row"));
+}
+
+TEST_F(ActivityLogTest, TakeOverWithoutSkipCreatesAMissingFileEmpty) {
+    RecordingView view({"row"});
+    MakeLog(view).TakeOverSharedLog(false);
+    EXPECT_EQ(files_.Opens(SharedPath()), 1);
+    EXPECT_EQ(FileBytes(SharedPath()), "");
+    EXPECT_THAT(view.Rows(), ElementsAre("row"));
+}
+
+struct LineEndCase {
+    std::string bytes;
+    std::vector<std::string> rows;
+};
+
+TEST_F(ActivityLogTest, TakeOverEndsALineAtCrLfCrOrLf) {
+    const LineEndCase cases[] = {
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\rb\r", {"a", "b"}},
+        {"a\nb\n", {"a", "b"}},
+        {"a\rb\nc\r\nd", {"a", "b", "c", "d"}},  // the last line needs no terminator
+        {"a", {"a"}},
+        {"\r\n", {""}},
+        {"\r", {""}},
+        {"\n", {""}},
+        {"a\r\n\r\nb", {"a", "", "b"}},
+        {"a\r\rb", {"a", "", "b"}},
+        {"a\n\rb", {"a", "", "b"}},  // LF CR is two line ends, not one
+        {"a\n\nb", {"a", "", "b"}},
+        {"a\r\n\r\n", {"a", ""}},
+        {std::string("n\0l\r\n\xE4", 6), {std::string("n\0l", 3), "\xE4"}},
+    };
+    for (const LineEndCase& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.bytes));
+        ASSERT_TRUE(testing::WriteBytes(SharedPath(), c.bytes));
+        RecordingView view;
+        MakeLog(view).TakeOverSharedLog(false);
+        EXPECT_EQ(view.Rows(), c.rows);
+        EXPECT_EQ(FileBytes(SharedPath()), "");
+    }
+}
+
+TEST_F(ActivityLogTest, TakeOverOfAHeldFileLeavesEverythingAsItWas) {
+    ASSERT_TRUE(testing::WriteBytes(SharedPath(), "10:00:00 a\r\n"));
+    files_.Hold(SharedPath());
+    for (const bool skipKnownLines : {false, true}) {
+        RecordingView view({"row"});
+        MakeLog(view).TakeOverSharedLog(skipKnownLines);
+        EXPECT_THAT(view.Rows(), ElementsAre("row"));
+        EXPECT_EQ(FileBytes(SharedPath()), "10:00:00 a\r\n");
+    }
+    EXPECT_EQ(files_.Opens(SharedPath()), 2);  // one attempt each: the next tick tries again
+}
+
+TEST_F(ActivityLogTest, TakeOverKeepsAFileItCannotRead) {
+    ASSERT_TRUE(testing::WriteBytes(SharedPath(), "10:00:00 a\r\n"));
+    files_.FailReads();
+    RecordingView view;
+    MakeLog(view).TakeOverSharedLog(false);
+    EXPECT_THAT(view.Rows(), IsEmpty());
+    EXPECT_EQ(FileBytes(SharedPath()), "10:00:00 a\r\n");
+}
+
+TEST_F(ActivityLogTest, LinesWrittenForTheWindowComeBackAsTheyWere) {
+    RecordingView serviceView;
+    int second = 0;
+    ActivityLog service(folder_.Path(), serviceView, files_, [&second] { return TimeOfDay(12, 0, second++); });
+    service.WriteLog("one", true, true);
+    service.WriteLog("", true, true);
+    service.WriteLog("two", true, true);
+    service.WriteLog("not shared", false, true);
+    RecordingView windowView;
+    MakeLog(windowView).TakeOverSharedLog(false);
+    EXPECT_THAT(windowView.Rows(), ElementsAre("12:00:00 one", "", "12:00:02 two"));
 }
 
 }  // namespace
