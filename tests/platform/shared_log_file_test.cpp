@@ -1,0 +1,375 @@
+#include "platform/shared_log_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "job/activity_log.h"
+#include "test_files.h"
+
+extern char** environ;
+
+namespace zendrel {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// The log writer program (log_writer_main.cpp) running as a process of its own; killed and reaped if the test ends
+// before it does.
+class LogWriterProcess {
+public:
+    explicit LogWriterProcess(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), ZENDREL_LOG_WRITER);
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        if (::posix_spawn(&pid_, ZENDREL_LOG_WRITER, nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    }
+    LogWriterProcess(const LogWriterProcess&) = delete;
+    LogWriterProcess& operator=(const LogWriterProcess&) = delete;
+    ~LogWriterProcess() {
+        if (pid_ <= 0 || exitCode_) return;
+        ::kill(pid_, SIGKILL);
+        Wait();
+    }
+
+    bool Started() const { return pid_ > 0; }
+    // Whether the process has ended, without waiting for it.
+    bool Ended() { return Reap(WNOHANG); }
+    // The exit code once the process ended; -1 when it did not end by exiting.
+    int Wait() {
+        Reap(0);
+        return exitCode_.value_or(-1);
+    }
+
+private:
+    bool Reap(int options) {
+        if (exitCode_) return true;
+        int status = 0;
+        pid_t reaped;
+        do {
+            reaped = ::waitpid(pid_, &status, options);
+        } while (reaped < 0 && errno == EINTR);
+        if (reaped == 0) return false;
+        exitCode_ = reaped == pid_ && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return true;
+    }
+
+    pid_t pid_ = -1;
+    std::optional<int> exitCode_;
+};
+
+int RunLogWriter(std::vector<std::string> arguments) {
+    LogWriterProcess process(std::move(arguments));
+    return process.Started() ? process.Wait() : -1;
+}
+
+class PosixSharedLogFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(folder_.Created()); }
+    fs::path LogPath() const { return folder_.Path() / "log.txt"; }
+
+    testing::TemporaryFolder folder_;
+    PosixSharedLogFiles files_;
+};
+
+TEST_F(PosixSharedLogFilesTest, OpenCreatesAMissingFileEmpty) {
+    std::unique_ptr<SharedLogFile> file = files_.Open(LogPath());
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(fs::is_regular_file(LogPath()));
+    EXPECT_EQ(fs::file_size(LogPath()), 0u);
+    EXPECT_EQ(file->ReadAll(), "");
+}
+
+TEST_F(PosixSharedLogFilesTest, OpenFailsWhereNoFileCanBe) {
+    EXPECT_EQ(files_.Open(folder_.Path() / "missing" / "log.txt"), nullptr);
+    EXPECT_FALSE(fs::exists(folder_.Path() / "missing"));
+    EXPECT_EQ(files_.Open(folder_.MakeFolder("a folder")), nullptr);
+}
+
+TEST_F(PosixSharedLogFilesTest, OnlyOneWriterAtATimeInThisProcess) {
+    std::unique_ptr<SharedLogFile> first = files_.Open(LogPath());
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(files_.Open(LogPath()), nullptr);
+    bool refusedInOtherThread = false;
+    std::thread other([&] { refusedInOtherThread = files_.Open(LogPath()) == nullptr; });
+    other.join();
+    EXPECT_TRUE(refusedInOtherThread);
+    // Another file is not affected.
+    EXPECT_NE(files_.Open(folder_.Path() / "log_long.txt"), nullptr);
+
+    first.reset();  // closing gives the file up
+    EXPECT_NE(files_.Open(LogPath()), nullptr);
+}
+
+TEST_F(PosixSharedLogFilesTest, AnotherProcessIsRefusedWhileTheFileIsHeld) {
+    std::unique_ptr<SharedLogFile> held = files_.Open(LogPath());
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(RunLogWriter({"--try-open", LogPath().string()}), 1);
+    held.reset();
+    EXPECT_EQ(RunLogWriter({"--try-open", LogPath().string()}), 0);
+}
+
+TEST_F(PosixSharedLogFilesTest, AppendWritesTheExactBytesAtTheCurrentEnd) {
+    ASSERT_TRUE(testing::WriteBytes(LogPath(), "old\r\n"));
+    const std::string eightBit("n\0l \xE4\xFF\r\n", 8);
+    std::unique_ptr<SharedLogFile> file = files_.Open(LogPath());
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(file->Append("first\r\n"));
+    {
+        // Something that ignores the lock lengthens the file; the next append still goes behind it.
+        std::ofstream other(LogPath(), std::ios::binary | std::ios::app);
+        other << "other\r\n";
+    }
+    EXPECT_TRUE(file->Append(eightBit));
+    EXPECT_TRUE(file->Append(""));
+    file.reset();
+    file = files_.Open(LogPath());
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(file->Append("reopened\r\n"));
+    const std::string expected = "old\r\nfirst\r\nother\r\n" + eightBit + "reopened\r\n";
+    EXPECT_EQ(file->ReadAll(), expected);
+    file.reset();
+    EXPECT_EQ(testing::ReadBytes(LogPath()), expected);
+}
+
+TEST_F(PosixSharedLogFilesTest, ReadAllReadsTheWholeFileFromItsStart) {
+    std::string large(200001, '\0');
+    for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 31 % 256);
+    ASSERT_TRUE(testing::WriteBytes(LogPath(), large));
+    std::unique_ptr<SharedLogFile> file = files_.Open(LogPath());
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(file->Append("tail"));  // the file position is now at the end
+    EXPECT_EQ(file->ReadAll(), large + "tail");
+    EXPECT_EQ(file->ReadAll(), large + "tail");
+}
+
+TEST_F(PosixSharedLogFilesTest, TruncateEmptiesTheFileAndTheNextAppendStartsItAgain) {
+    ASSERT_TRUE(testing::WriteBytes(LogPath(), "10:00:00 a\r\n10:00:01 b\r\n"));
+    std::unique_ptr<SharedLogFile> file = files_.Open(LogPath());
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(file->ReadAll(), "10:00:00 a\r\n10:00:01 b\r\n");
+    EXPECT_TRUE(file->Truncate());
+    EXPECT_EQ(fs::file_size(LogPath()), 0u);
+    EXPECT_EQ(file->ReadAll(), "");
+    EXPECT_TRUE(file->Append("x\r\n"));  // at offset 0, not behind a gap where the old lines were
+    file.reset();
+    EXPECT_EQ(testing::ReadBytes(LogPath()), "x\r\n");
+}
+
+TEST_F(PosixSharedLogFilesTest, ReadersNeedNoLock) {
+    std::unique_ptr<SharedLogFile> file = files_.Open(LogPath());
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(file->Append("10:00:00 a\r\n"));
+    EXPECT_EQ(testing::ReadBytes(LogPath()), "10:00:00 a\r\n");
+}
+
+TEST_F(PosixSharedLogFilesTest, NewFileTakesItsPermissionsFromTheUmask) {
+    const mode_t previous = ::umask(027);
+    std::unique_ptr<SharedLogFile> file = files_.Open(LogPath());
+    ::umask(previous);
+    ASSERT_NE(file, nullptr);
+    struct stat status {};
+    ASSERT_EQ(::stat(LogPath().c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640u);
+}
+
+// Rows kept in the order they came, from any thread.
+class CollectingView final : public LogView {
+public:
+    void AppendRow(const std::string& row) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        rows_.push_back(row);
+    }
+    bool HasRow(const std::string& row) const override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const std::string& known : rows_) {
+            if (known == row) return true;
+        }
+        return false;
+    }
+    std::vector<std::string> Rows() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return rows_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> rows_;
+};
+
+// The POSIX files, counting the attempts to open each file so that a test can act while a writer is retrying.
+class CountingFiles final : public SharedLogFiles {
+public:
+    std::unique_ptr<SharedLogFile> Open(const fs::path& file) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++opens_[file];
+        }
+        opened_.notify_all();
+        return files_.Open(file);
+    }
+    int Opens(const fs::path& file) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return opens_[file];
+    }
+    // Waits (a few seconds at most, so that a broken log fails instead of hanging) for `count` attempts.
+    void WaitForOpens(const fs::path& file, int count) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        opened_.wait_for(lock, std::chrono::seconds(5), [&] { return opens_[file] >= count; });
+    }
+
+private:
+    PosixSharedLogFiles files_;
+    std::mutex mutex_;
+    std::condition_variable opened_;
+    std::map<fs::path, int> opens_;
+};
+
+std::tm TimeOfDay(int hour, int minute, int second) {
+    std::tm time{};
+    time.tm_hour = hour;
+    time.tm_min = minute;
+    time.tm_sec = second;
+    return time;
+}
+
+class ActivityLogFilesTest : public PosixSharedLogFilesTest {
+protected:
+    ActivityLog MakeLog(LogView& view) {
+        return ActivityLog(folder_.Path(), view, counting_, [] { return TimeOfDay(9, 5, 0); });
+    }
+
+    CountingFiles counting_;
+};
+
+TEST_F(ActivityLogFilesTest, WriterWaitsForAShortTakeOverToEnd) {
+    std::unique_ptr<SharedLogFile> takeOver = files_.Open(LogPath());
+    ASSERT_NE(takeOver, nullptr);
+    std::thread releaser([&] {
+        counting_.WaitForOpens(LogPath(), 5);
+        takeOver.reset();
+    });
+    CollectingView view;
+    MakeLog(view).WriteLog("late", true, true);
+    releaser.join();
+    EXPECT_EQ(testing::ReadBytes(LogPath()), "09:05:00 late\r\n");
+    EXPECT_THAT(view.Rows(), ElementsAre("09:05:00 late"));
+}
+
+TEST_F(ActivityLogFilesTest, WriterDropsTheLineWhenTheFileStaysHeld) {
+    ASSERT_TRUE(testing::WriteBytes(LogPath(), "09:04:59 before\r\n"));
+    std::unique_ptr<SharedLogFile> holder = files_.Open(LogPath());
+    ASSERT_NE(holder, nullptr);
+    CollectingView view;
+    MakeLog(view).WriteLog("lost", true, true);
+    EXPECT_GT(counting_.Opens(LogPath()), 1);
+    holder.reset();
+    EXPECT_EQ(testing::ReadBytes(LogPath()), "09:04:59 before\r\n");
+}
+
+TEST_F(ActivityLogFilesTest, TakeOverOfAHeldFileWaitsForTheNextTick) {
+    ASSERT_TRUE(testing::WriteBytes(LogPath(), "09:04:59 a\r\n09:05:00 b\r\n"));
+    CollectingView view;
+    ActivityLog log = MakeLog(view);
+    std::unique_ptr<SharedLogFile> writer = files_.Open(LogPath());
+    ASSERT_NE(writer, nullptr);
+    log.TakeOverSharedLog(true);
+    log.TakeOverSharedLog(false);
+    EXPECT_THAT(view.Rows(), IsEmpty());
+    writer.reset();
+    EXPECT_EQ(testing::ReadBytes(LogPath()), "09:04:59 a\r\n09:05:00 b\r\n");
+
+    log.TakeOverSharedLog(true);
+    EXPECT_THAT(view.Rows(), ElementsAre("09:04:59 a", "09:05:00 b"));
+    EXPECT_EQ(testing::ReadBytes(LogPath()), "");
+}
+
+TEST_F(ActivityLogFilesTest, ThreadsWritingAtOnceKeepEveryLineWhole) {
+    constexpr int kLinesPerThread = 500;
+    CollectingView view;
+    ActivityLog log = MakeLog(view);
+    auto writeLines = [&log](const std::string& prefix) {
+        for (int i = 0; i < kLinesPerThread; ++i) log.WriteLog(prefix + std::to_string(i), false, false);
+    };
+    std::thread run(writeLines, "run ");
+    writeLines("window ");
+    run.join();
+
+    std::map<std::string, int> lineCounts;
+    const std::string bytes = testing::ReadBytes(folder_.Path() / "log_long.txt");
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t end = bytes.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos) << "an unfinished last line";
+        ++lineCounts[bytes.substr(start, end - start)];
+        start = end + 2;
+    }
+    EXPECT_EQ(lineCounts.size(), 2u * kLinesPerThread);
+    for (const std::string prefix : {"09:05:00 run ", "09:05:00 window "}) {
+        for (int i = 0; i < kLinesPerThread; ++i) EXPECT_EQ(lineCounts[prefix + std::to_string(i)], 1) << prefix << i;
+    }
+}
+
+// Two service-like processes append numbered lines while this process takes the file over again and again, as the
+// window does. Every line must arrive exactly once, and each writer's lines in the order it wrote them.
+TEST_F(ActivityLogFilesTest, LinesOfTwoWriterProcessesArriveOnceThroughRepeatedTakeOvers) {
+    constexpr int kLinesPerWriter = 2000;
+    const std::string folder = folder_.Path().string();
+    LogWriterProcess writerA({"--write", folder, "A", std::to_string(kLinesPerWriter)});
+    LogWriterProcess writerB({"--write", folder, "B", std::to_string(kLinesPerWriter)});
+    ASSERT_TRUE(writerA.Started());
+    ASSERT_TRUE(writerB.Started());
+
+    CollectingView view;
+    PosixSharedLogFiles files;
+    ActivityLog window(folder_.Path(), view, files);
+    while (!(writerA.Ended() && writerB.Ended())) {
+        window.TakeOverSharedLog(false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    window.TakeOverSharedLog(false);
+    EXPECT_EQ(writerA.Wait(), 0);
+    EXPECT_EQ(writerB.Wait(), 0);
+    EXPECT_EQ(testing::ReadBytes(LogPath()), "");
+
+    std::map<std::string, std::vector<int>> numbersByWriter;
+    for (const std::string& row : view.Rows()) {
+        // "hh:mm:ss A-17"
+        const std::size_t dash = row.find('-');
+        int number = -1;
+        const bool wellFormed = row.size() > 11 && row[2] == ':' && row[5] == ':' && row[8] == ' ' && dash == 10 &&
+                                std::from_chars(row.data() + 11, row.data() + row.size(), number).ptr ==
+                                    row.data() + row.size();
+        ASSERT_TRUE(wellFormed) << "row '" << row << "'";
+        numbersByWriter[row.substr(9, 1)].push_back(number);
+    }
+    std::vector<int> expected(kLinesPerWriter);
+    for (int i = 0; i < kLinesPerWriter; ++i) expected[i] = i;
+    ASSERT_EQ(numbersByWriter.size(), 2u);
+    EXPECT_EQ(numbersByWriter["A"], expected);
+    EXPECT_EQ(numbersByWriter["B"], expected);
+}
+
+}  // namespace
+}  // namespace zendrel
