@@ -1,9 +1,10 @@
-# Wraps CMake. `make demo` extracts the attachments of the sample messages; `make test` runs the test suite.
+# Wraps CMake. `make demo` runs one mailbox run against a local POP3 server holding sample mails; `make test` runs the
+# test suite.
 JOBS ?= 2
 BUILD ?= build
 DEMO_OUT ?= demo-out
 
-.PHONY: all build demo test test-sanitize fuzz ci bench clean
+.PHONY: all build demo demo-extract test test-sanitize fuzz ci bench clean
 
 all: build
 
@@ -12,7 +13,16 @@ build:
 	cmake -S . -B $(BUILD) >/dev/null
 	cmake --build $(BUILD) -j$(JOBS)
 
-demo: build
+# A local Dovecot server (the one the POP3 tests start) with sample mails, one `zendrel --run-once` against it, and the
+# files it saved in $(DEMO_OUT)/. Dovecot's login and mail processes need root on most systems.
+demo:
+	@scripts/setup.sh build demo
+	cmake -S . -B $(BUILD) -DZENDREL_TESTS=ON >/dev/null
+	cmake --build $(BUILD) -j$(JOBS) --target zendrel mailbox_demo
+	@$(BUILD)/demo/mailbox_demo $(BUILD)/zendrel $(DEMO_OUT)
+
+# The attachments of the sample message files, without a server.
+demo-extract: build
 	@rm -rf $(DEMO_OUT) && mkdir -p $(DEMO_OUT)
 	$(BUILD)/zendrel --extract --to $(DEMO_OUT)/ tests/data/messages/*.eml
 	@echo "Saved in $(DEMO_OUT)/:" && ls -l $(DEMO_OUT)

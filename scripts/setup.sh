@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests or the benchmarks need, when they are missing.
-# Usage: scripts/setup.sh [build|test|fuzz|bench]...
+# Usage: scripts/setup.sh [build|demo|test|fuzz|bench]...
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev python3)
 for need in "$@"; do
   case "$need" in
     build) ;;
+    demo) packages+=(dovecot-pop3d) ;;
     test) packages+=(dovecot-pop3d) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(libbenchmark-dev ripmime mpack dovecot-pop3d time) ;;
