@@ -93,6 +93,7 @@ ParsedCommand ParseSingleSwitch(const std::vector<std::string>& arguments, std::
         if (!IsLoggingSwitch(arguments[rest])) {
             return UsageProblem("unexpected argument '" + arguments[rest] + "' after " + arguments[at]);
         }
+        logging = true;
     }
     ParsedCommand command;
     command.kind = kind;

@@ -71,9 +71,11 @@ PreferenceFile PreferenceFile::Parse(std::string_view bytes) {
         }
         const std::size_t equals = line.find('=');
         if (current == nullptr || equals == std::string_view::npos) continue;
-        const std::string_view value = TrimEnd(TrimStart(line.substr(equals + 1)));
+        // Converted before trimming: a malformed UTF-8 byte that is dropped may have stood beside a blank.
+        const std::string_view raw = line.substr(equals + 1);
+        const std::string value = utf8 ? Utf8ToSingleByte(raw) : std::string(raw);
         current->entries.emplace_back(std::string(TrimEnd(line.substr(0, equals))),
-                                      utf8 ? Utf8ToSingleByte(value) : std::string(value));
+                                      std::string(TrimEnd(TrimStart(value))));
     }
     return file;
 }

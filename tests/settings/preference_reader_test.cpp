@@ -85,6 +85,11 @@ TEST(PreferenceFile, Utf8FileValuesBecomeSingleBytes) {
     EXPECT_EQ(file.Text("Main", "Server"), "?-?");
 }
 
+TEST(PreferenceFile, Utf8ValuesAreTrimmedAfterMalformedBytesWereDropped) {
+    const PreferenceFile file = PreferenceFile::Parse("\xEF\xBB\xBF[Main]\r\nServer = pop \xD4\r\n");
+    EXPECT_EQ(file.Text("Main", "Server"), "pop");
+}
+
 TEST(PreferenceFile, SingleByteFileKeepsItsBytes) {
     const PreferenceFile file =
         PreferenceFile::Parse("[Main]\r\nUsername = J\xC3\xBCrgen\xFC\0x\r\n"s);
