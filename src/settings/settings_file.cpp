@@ -65,7 +65,12 @@ std::filesystem::path TemporaryNameIn(const std::filesystem::path& folder) {
 void LoadSettings(const std::filesystem::path& dataFolder, const std::string& defaultSaveDir, SettingsRecord& record,
                   SettingsLoadDuties& duties) {
     const std::optional<std::string> bytes = ReadWholeFile(dataFolder / kSettingsFileName);
-    const PreferenceFile file = PreferenceFile::Parse(bytes.value_or(""));
+    LoadSettingsFromBytes(bytes.value_or(""), defaultSaveDir, record, duties);
+}
+
+void LoadSettingsFromBytes(std::string_view bytes, const std::string& defaultSaveDir, SettingsRecord& record,
+                           SettingsLoadDuties& duties) {
+    const PreferenceFile file = PreferenceFile::Parse(bytes);
 
     const std::string language = LowerCase(file.Text(kMain, "Language").value_or("german"));
     duties.ApplyLanguage(language);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zendrel {
@@ -45,6 +46,10 @@ public:
 // leaves `intervalPosition` as it was. `defaultSaveDir` is the user's home folder with a trailing separator.
 void LoadSettings(const std::filesystem::path& dataFolder, const std::string& defaultSaveDir, SettingsRecord& record,
                   SettingsLoadDuties& duties);
+
+// The same from the file's bytes (empty when there is no file).
+void LoadSettingsFromBytes(std::string_view bytes, const std::string& defaultSaveDir, SettingsRecord& record,
+                           SettingsLoadDuties& duties);
 
 // Writes `record` as the settings file in `dataFolder`. The file is written under a temporary name and renamed into
 // place, so a save that cannot complete leaves the previous file as it was. The result is for tests; the program
