@@ -1,8 +1,6 @@
 #include "app/schedule.h"
 
-#include <chrono>
-
-#include "job/activity_log.h"
+#include "common/local_time.h"
 
 namespace zendrel {
 namespace {
@@ -18,15 +16,9 @@ void AppendTwoDigits(std::string& out, LocalDate value) {
 
 }  // namespace
 
-LocalDate LocalDateOf(const std::tm& localTime) {
-    using namespace std::chrono;
-    const sys_days date = year{localTime.tm_year + 1900} / month{static_cast<unsigned>(localTime.tm_mon + 1)} /
-                         day{static_cast<unsigned>(localTime.tm_mday)};
-    return date.time_since_epoch().count() * kDay + localTime.tm_hour * 3600 + localTime.tm_min * 60 +
-           localTime.tm_sec;
-}
+LocalDate LocalDateOf(const std::tm& localTime) { return LocalSecondsOf(localTime); }
 
-LocalDate CurrentLocalDate() { return LocalDateOf(CurrentLocalTime()); }
+LocalDate CurrentLocalDate() { return CurrentLocalSeconds(); }
 
 LocalDate ComputeNextStart(LocalDate now, const ScheduleControls& controls) {
     if (!controls.intervalSeconds || *controls.intervalSeconds <= 0) return 0;

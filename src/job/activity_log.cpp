@@ -43,15 +43,6 @@ std::vector<std::string_view> SplitLines(std::string_view bytes) {
 
 }  // namespace
 
-std::tm CurrentLocalTime() {
-    // std::localtime hands out one shared buffer; the window thread and the run both stamp lines.
-    static std::mutex localTimeMutex;
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::lock_guard<std::mutex> lock(localTimeMutex);
-    const std::tm* local = std::localtime(&now);
-    return local != nullptr ? *local : std::tm{};
-}
-
 std::string FormatLogLine(std::string_view text, const std::tm& localTime) {
     if (text.empty()) return {};
     std::string line;

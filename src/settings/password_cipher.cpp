@@ -1,6 +1,7 @@
 #include "settings/password_cipher.h"
 
 #include "common/base64.h"
+#include "common/local_time.h"
 #include "common/md5.h"
 #include "settings/cipher_tables.h"
 
@@ -112,25 +113,13 @@ private:
     std::array<std::uint32_t, kStateWords> state_;
 };
 
-// The program's date value: seconds of local wall-clock time counted from 1970-01-01 00:00:00.
-std::uint32_t LocalSecondsSince1970() {
-    using namespace std::chrono;
-    const std::time_t now = system_clock::to_time_t(system_clock::now());
-    const std::tm* local = std::localtime(&now);
-    if (local == nullptr) return static_cast<std::uint32_t>(now);
-    const sys_days date = year{local->tm_year + 1900} / month{static_cast<unsigned>(local->tm_mon + 1)} /
-                          day{static_cast<unsigned>(local->tm_mday)};
-    const seconds total = date.time_since_epoch() + hours{local->tm_hour} + minutes{local->tm_min} +
-                          seconds{local->tm_sec};
-    return static_cast<std::uint32_t>(total.count());
-}
-
 CipherVector ClockVector() {
     using namespace std::chrono;
     const auto sinceStart = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
     // Only the low 32 bits of the product count, so the wrap of the unsigned multiplication is what is wanted.
     const auto second = static_cast<std::uint32_t>(static_cast<std::uint64_t>(sinceStart) * 1000000u);
-    return {LocalSecondsSince1970(), second};
+    // The program's date value: seconds of local wall-clock time counted from 1970-01-01 00:00:00.
+    return {static_cast<std::uint32_t>(CurrentLocalSeconds()), second};
 }
 
 std::uint32_t Encode(const unsigned char* password, std::uint32_t length, const unsigned char* key,

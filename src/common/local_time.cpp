@@ -1,0 +1,27 @@
+#include "common/local_time.h"
+
+#include <chrono>
+#include <mutex>
+
+namespace zendrel {
+
+std::tm CurrentLocalTime() {
+    // std::localtime hands out one shared buffer; the window thread, the run and the password cipher all read it.
+    static std::mutex localTimeMutex;
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::lock_guard<std::mutex> lock(localTimeMutex);
+    const std::tm* local = std::localtime(&now);
+    return local != nullptr ? *local : std::tm{};
+}
+
+std::int64_t LocalSecondsOf(const std::tm& localTime) {
+    using namespace std::chrono;
+    const sys_days date = year{localTime.tm_year + 1900} / month{static_cast<unsigned>(localTime.tm_mon + 1)} /
+                          day{static_cast<unsigned>(localTime.tm_mday)};
+    return std::int64_t{date.time_since_epoch().count()} * 86400 + localTime.tm_hour * 3600 + localTime.tm_min * 60 +
+           localTime.tm_sec;
+}
+
+std::int64_t CurrentLocalSeconds() { return LocalSecondsOf(CurrentLocalTime()); }
+
+}  // namespace zendrel
