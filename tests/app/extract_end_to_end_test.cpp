@@ -168,7 +168,8 @@ TEST_F(ExtractTest, SavesOnlyTheAllowedExtensions) {
         {"CSV,", {"A.CSV", "c"}},
         {".gz", {"lager.backup.2024.tar.gz"}},
         {"tar.gz", {}},
-        {"csv, txt", {"A.CSV"}},  // " txt" keeps its blank and never matches
+        {"csv, txt", {"A.CSV", "b.txt"}},  // blanks around a field do not count
+        {" csv ,", {"A.CSV", "c"}},
         {"TXT,Csv,gz", {"lager.backup.2024.tar.gz", "A.CSV", "b.txt"}},
         {"", {"lager.backup.2024.tar.gz", "A.CSV", "b.txt", "c"}},
         {"pdf", {}},
