@@ -39,6 +39,7 @@ namespace fs = std::filesystem;
 using testsupport::DovecotServer;
 using Clock = std::chrono::steady_clock;
 using Files = std::map<std::string, std::string>;
+using Environment = std::vector<std::pair<std::string, std::string>>;
 
 constexpr const char* kUser = "bench";
 constexpr const char* kPassword = "bench-secret";
@@ -87,8 +88,7 @@ struct Timing {
 };
 
 // Runs `words` with `environment` added, its standard output and error into `output`, and waits for it.
-Timing RunTimed(const std::vector<std::string>& words, const std::vector<std::pair<std::string, std::string>>& environment,
-                const fs::path& output) {
+Timing RunTimed(const std::vector<std::string>& words, const Environment& environment, const fs::path& output) {
     std::vector<char*> argv;
     std::vector<std::string> copies = words;
     for (std::string& word : copies) argv.push_back(word.data());
@@ -259,7 +259,7 @@ public:
         const double pCpu = Median(python.cpu);
         std::printf("%-8s %14.3f %10.3f %14.3f %10.3f\n", "median", zWall, zCpu, pWall, pCpu);
         std::printf("\nzendrel / python: wall %.3f, CPU %.3f\n", zWall / pWall, zCpu / pCpu);
-        std::printf("Saved files: %s\n", allSame ? "both folders held the expected files, names and bytes, in every round"
+        std::printf("Saved files: %s\n", allSame ? "both folders held the expected names and bytes in every round"
                                                  : "MISMATCH (see above)");
         const bool ok = allSame && !zendrel.failed && !python.failed;
         std::printf("Goal, zendrel takes no longer than the Python script: %s\n",
