@@ -1,0 +1,102 @@
+#pragma once
+// Everything a mailbox run reaches, set up in the test process the way the shell sets it up: the parameters, a log
+// with a collecting view and real files in a temporary data folder, the texts, the sender lists and the handled
+// Message-IDs, which live on from run to run as they do in a process.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "job/activity_log.h"
+#include "job/handled_message_ids.h"
+#include "job/interface_texts.h"
+#include "job/job_parameters.h"
+#include "job/mailbox_run.h"
+#include "job/sender_list.h"
+#include "log_rows.h"
+#include "platform/shared_log_file.h"
+#include "recording_session.h"
+#include "test_files.h"
+
+namespace zendrel::testsupport {
+
+class RunBench {
+public:
+    RunBench() : log_(data_.Path(), view_, files_) {}
+
+    bool Ready() const { return data_.Created() && save_.Created(); }
+
+    // The server and account of the next runs; the save folder is typed without a trailing separator.
+    void UseServer(const std::string& host, int port, const std::string& user, const std::string& password) {
+        parameters_.server = host;
+        parameters_.port = port;
+        parameters_.userName = user;
+        parameters_.password = password;
+        parameters_.saveDir = save_.Path().string();
+    }
+
+    RunServices Services() {
+        RunServices services;
+        services.log = &log_;
+        services.texts = &texts_;
+        services.handledMessageIds = &handled_;
+        services.allowedSenders = &allowed_;
+        services.blockedSenders = &blocked_;
+        services.loggingFlag = logging_;
+        services.createSession = [journal = journal_] {
+            return std::unique_ptr<MailSession>(new RecordingSession(CreateMailSession(), journal));
+        };
+        services.report = &report_;
+        return services;
+    }
+
+    // One run on this thread, as the run's own thread would do it; it must end by clearing runThread.
+    void RunOnce() {
+        parameters_.runThread.store(7);
+        MailboxRun(parameters_, Services());
+        EXPECT_EQ(parameters_.runThread.load(), 0u) << "the run must clear runThread as its last step";
+    }
+
+    // What a fresh process would have: no handled Message-IDs, an empty log, an empty save folder.
+    void StartOver() {
+        handled_.Clear();
+        view_.Clear();
+        journal_->Clear();
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(save_.Path(), error)) {
+            std::filesystem::remove_all(entry.path(), error);
+        }
+        std::filesystem::remove(DataFile(ActivityLog::kDiagnosticLogName), error);
+        std::filesystem::remove(DataFile(ActivityLog::kSharedLogName), error);
+    }
+
+    // The files in the save folder by name, with their bytes.
+    std::map<std::string, std::string> Saved() const { return testing::FilesIn(save_.Path()); }
+    std::filesystem::path DataFile(const char* name) const { return data_.Path() / name; }
+    // The lines of "log_long.txt" behind their stamps.
+    std::vector<std::string> Diagnostics() const {
+        return TextsOfLogFile(testing::ReadBytes(DataFile(ActivityLog::kDiagnosticLogName)));
+    }
+    std::vector<std::string> Calls() const { return journal_->Calls(); }
+
+protected:
+    testing::TemporaryFolder data_{"zendrel-data"};
+    testing::TemporaryFolder save_{"zendrel-save"};
+    JobParameters parameters_;
+    CollectingView view_;
+    PosixSharedLogFiles files_;
+    ActivityLog log_;
+    InterfaceTexts texts_;
+    HandledMessageIds handled_;
+    FixedSenderList allowed_;
+    FixedSenderList blocked_;
+    bool logging_ = false;
+    std::shared_ptr<CallJournal> journal_ = std::make_shared<CallJournal>();
+    RunReport report_;
+};
+
+}  // namespace zendrel::testsupport
