@@ -1,0 +1,157 @@
+// zendrel --run-once on saved settings against a real Dovecot server: what it prints, saves, deletes and returns.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "dovecot/free_port.h"
+#include "mailbox_program_test.h"
+
+namespace zendrel::testsupport {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using Files = std::map<std::string, std::string>;
+
+class RunOnceProgram : public MailboxProgramTest {};
+
+TEST_F(RunOnceProgram, PrintsTheRunAsTheLogViewShowsItAndExitsWith0) {
+    TestMail mail = MailWithAttachment("once.1", "report.csv");
+    mail.attachments.push_back({"notes.txt", AttachmentBytesFor("notes.txt")});
+    mail.attachments.push_back({"summary.pdf", AttachmentBytesFor("summary.pdf")});
+    DeliverMails({mail, MailWithAttachment("once.2", "second.CSV")});
+    // As typed in the window: dots, capitals and blanks are the user's business.
+    settings_.extensionsText = ".CSV, pdf";
+    SaveTheSettings();
+
+    const testing::ProgramResult result = RunProgram({"--run-once"});
+    ASSERT_EQ(result.exitCode, 0) << Shown(result);
+    const std::vector<std::string> lines = result.OutLines();
+    // Attachments count from the last one in the mail.
+    EXPECT_THAT(TextsOfRows(lines), ElementsAre(LoggedIn(2), FileSaved("summary.pdf"), FileSaved("report.csv"),
+                                                FileSaved("second.CSV"), kSignedOut, ""))
+        << Shown(result);
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) EXPECT_TRUE(StartsWithStamp(lines[i])) << lines[i];
+    EXPECT_TRUE(result.out.ends_with(kSignedOut + "\n\n")) << "the separator is an empty line of its own";
+
+    const Files expected = {{"summary.pdf", AttachmentBytesFor("summary.pdf")},
+                            {"report.csv", AttachmentBytesFor("report.csv")},
+                            {"second.CSV", AttachmentBytesFor("second.CSV")}};
+    EXPECT_EQ(testing::FilesIn(save_), expected);
+    EXPECT_EQ(Server().CountStoredMessages(box_.user), 2u) << "DeleteFiles is off";
+    EXPECT_FALSE(fs::exists(data_ / "log_long.txt")) << "no diagnostics without -logging";
+}
+
+struct LoggingCase {
+    std::vector<std::string> arguments;
+    bool diagnostics;
+};
+
+TEST_F(RunOnceProgram, LoggingSwitchWritesTheDiagnosticLogIntoTheDataFolder) {
+    DeliverMails({MailWithAttachment("logged.1", "logged.csv")});
+    SaveTheSettings();
+    const std::vector<LoggingCase> cases = {
+        {{"--run-once"}, false},
+        {{"--run-once", "-logging"}, true},
+        {{"-LOGGING", "--run-once"}, true},
+    };
+    for (const LoggingCase& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.arguments));
+        std::error_code error;
+        fs::remove(data_ / "log_long.txt", error);
+        const testing::ProgramResult result = RunProgram(c.arguments);
+        ASSERT_EQ(result.exitCode, 0) << Shown(result);
+        // Every run is a new process: the mail is new to it each time.
+        EXPECT_THAT(TextsOfRows(result.OutLines()), ElementsAre(LoggedIn(1), FileSaved("logged.csv"), kSignedOut, ""));
+        EXPECT_EQ(fs::exists(data_ / "log_long.txt"), c.diagnostics);
+        if (!c.diagnostics) continue;
+        const std::vector<std::string> diagnostics = TextsOfLogFile(testing::ReadBytes(data_ / "log_long.txt"));
+        EXPECT_THAT(diagnostics, Contains("MessageIDs: 0"));
+        EXPECT_THAT(diagnostics, Contains("MessageID: <logged.1@zendrel.test>"));
+        EXPECT_THAT(diagnostics, Contains("Allowed Extensions: csv"));
+        EXPECT_THAT(diagnostics, Contains("Attachment saved to: " + save_.string()));
+        // Diagnostics never reach standard output.
+        EXPECT_EQ(result.out.find("Allowed Extensions"), std::string::npos);
+    }
+}
+
+struct LanguageCase {
+    std::string language;
+    std::string errorLine;
+};
+
+TEST_F(RunOnceProgram, RefusedLoginExitsWith3AfterItsErrorLineInTheSavedLanguage) {
+    DeliverMails({MailWithAttachment("refused.1", "refused.csv")});
+    settings_.password = "not-" + box_.password;
+    const std::vector<LanguageCase> cases = {
+        {"english", "ERROR!! (wrong password)"},
+        {"german", "FEHLER!! (falsches Passwort)"},
+    };
+    for (const LanguageCase& c : cases) {
+        SCOPED_TRACE(c.language);
+        settings_.language = c.language;
+        SaveTheSettings();
+        const testing::ProgramResult result = RunProgram({"--run-once"});
+        EXPECT_EQ(result.exitCode, 3) << Shown(result);
+        const std::vector<std::string> lines = result.OutLines();
+        ASSERT_EQ(lines.size(), 1u) << Shown(result);
+        EXPECT_TRUE(StartsWithStamp(lines[0])) << lines[0];
+        EXPECT_EQ(TextOfRow(lines[0]), c.errorLine);
+    }
+    EXPECT_THAT(testing::FilesIn(save_), IsEmpty());
+}
+
+TEST_F(RunOnceProgram, AttachmentThatCannotBeSavedExitsWith1AndKeepsItsMail) {
+    DeliverMails({MailWithAttachment("blocked.1", "blocked.csv"), MailWithAttachment("fine.2", "fine.csv")});
+    // A folder where the file belongs: it cannot be written.
+    ASSERT_TRUE(fs::create_directory(save_ / "blocked.csv"));
+    settings_.deleteMails = true;
+    SaveTheSettings();
+
+    const testing::ProgramResult result = RunProgram({"--run-once"});
+    EXPECT_EQ(result.exitCode, 1) << Shown(result);
+    EXPECT_THAT(TextsOfRows(result.OutLines()),
+                ElementsAre(LoggedIn(2), FileNotSaved("blocked.csv"), FileSaved("fine.csv"), kSignedOut, ""));
+    // The mail saved whole is gone; the other one waits for the next run.
+    EXPECT_EQ(Server().CountStoredMessages(box_.user), 1u);
+
+    ASSERT_TRUE(fs::remove(save_ / "blocked.csv"));
+    const testing::ProgramResult again = RunProgram({"--run-once"});
+    EXPECT_EQ(again.exitCode, 0) << Shown(again);
+    EXPECT_THAT(TextsOfRows(again.OutLines()), ElementsAre(LoggedIn(1), FileSaved("blocked.csv"), kSignedOut, ""));
+    EXPECT_EQ(Server().CountStoredMessages(box_.user), 0u);
+}
+
+// No server needed: nobody listens on the port.
+class RunOnceWithoutServer : public ::testing::Test {
+protected:
+    testing::TemporaryFolder work_{"zendrel-program"};
+};
+
+TEST_F(RunOnceWithoutServer, UnreachableServerExitsWith3AfterItsErrorLine) {
+    ASSERT_TRUE(work_.Created());
+    const fs::path data = work_.MakeFolder("data");
+    const fs::path scratch = work_.MakeFolder("scratch");
+    SettingsRecord settings;
+    settings.language = "english";
+    settings.server = "127.0.0.1";
+    settings.portText = std::to_string(FindFreeLoopbackPort());
+    settings.userName = "someone";
+    settings.saveDir = work_.MakeFolder("save").string();
+    ASSERT_TRUE(SaveSettings(data, settings));
+
+    const testing::ProgramResult result =
+        testing::RunProgramFile(kProgram, {"--run-once"}, work_.Path(), scratch, {{"ZENDREL_DATA_DIR", data.string()}});
+    EXPECT_EQ(result.exitCode, 3) << result.out << result.err;
+    EXPECT_THAT(TextsOfRows(result.OutLines()), ElementsAre("ERROR!! (Can't reach server)"));
+}
+
+}  // namespace
+}  // namespace zendrel::testsupport

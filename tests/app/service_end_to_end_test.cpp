@@ -1,0 +1,132 @@
+// zendrel --service on saved settings: a run at the first due time of the schedule, its lines on standard output and
+// in "log.txt", and the end on a signal.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "mailbox_program_test.h"
+
+namespace zendrel::testsupport {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::Not;
+using ::testing::IsEmpty;
+using namespace std::chrono_literals;
+
+// Long enough for any machine; the tests never wait this long when all is well.
+constexpr std::chrono::milliseconds kPatience = 30s;
+
+// The lines of a log file, CR LF after each.
+std::vector<std::string> LinesOf(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::size_t begin = 0;
+    for (std::size_t end; (end = bytes.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
+        lines.push_back(bytes.substr(begin, end - begin));
+    }
+    if (begin < bytes.size()) lines.push_back("<unterminated> " + bytes.substr(begin));
+    return lines;
+}
+
+// A local time zone for the program in which the time of day is a few seconds before a full minute, and that
+// minute. Runs fall on the grid of the start time plus whole intervals, which are whole minutes, so a start time of
+// that minute makes the first run due in those few seconds, whatever the real clock says.
+struct ShiftedClock {
+    std::string timeZone;  // for TZ
+    int startHour = 0;
+    int startMinute = 0;
+};
+
+ShiftedClock ClockJustBeforeAMinute(int secondsBefore) {
+    // Starting on a whole second gives the program all of those seconds.
+    const auto now = std::chrono::system_clock::now();
+    const auto nextSecond = std::chrono::ceil<std::chrono::seconds>(now);
+    std::this_thread::sleep_until(nextSecond);
+    const std::time_t utc = std::chrono::system_clock::to_time_t(nextSecond);
+    // A zone west of UTC by `offset` seconds: local time = UTC - offset.
+    const long offset = ((utc % 60) - (60 - secondsBefore) + 60) % 60;
+    const std::time_t local = utc - offset;
+    const std::time_t dueMinute = (local / 60 + 1) * 60;
+    ShiftedClock clock;
+    clock.timeZone = "ZTST+00:00:" + std::string(offset < 10 ? "0" : "") + std::to_string(offset);
+    clock.startHour = static_cast<int>(dueMinute % 86400 / 3600);
+    clock.startMinute = static_cast<int>(dueMinute % 3600 / 60);
+    return clock;
+}
+
+class ServiceProgram : public MailboxProgramTest {};
+
+TEST_F(ServiceProgram, RunsAtTheDueTimeWritesLogTxtAndEndsOnSigterm) {
+    DeliverMails({MailWithAttachment("service.1", "service.csv")});
+    const ShiftedClock clock = ClockJustBeforeAMinute(3);
+    settings_.intervalPosition = 0;  // 300 s
+    settings_.startHour = clock.startHour;
+    settings_.startMinute = clock.startMinute;
+    SaveTheSettings();
+
+    testing::ProgramEnvironment environment = Environment();
+    environment.emplace_back("TZ", clock.timeZone);
+    std::optional<testing::StartedProgram> program =
+        testing::StartedProgram::Start(kProgram, {"--service"}, work_.Path(), scratch_, environment);
+    ASSERT_TRUE(program);
+    ASSERT_TRUE(program->WaitForOutput(kSignedOut + "\n\n", kPatience))
+        << "no run came; stdout:\n" << program->Out() << "stderr:\n" << program->Err();
+
+    ASSERT_TRUE(program->Signal(SIGTERM));
+    const std::optional<int> exitCode = program->Wait(kPatience);
+    ASSERT_TRUE(exitCode) << "the service did not end on SIGTERM";
+    EXPECT_EQ(*exitCode, 0) << program->Err();
+
+    const std::vector<std::string> expected = {LoggedIn(1), FileSaved("service.csv"), kSignedOut, ""};
+    const std::vector<std::string> out = testing::ProgramResult{0, program->Out(), ""}.OutLines();
+    EXPECT_THAT(TextsOfRows(out), ::testing::ElementsAreArray(expected)) << program->Out();
+    // The service's user lines also go to "log.txt", stamps and all, for a window to take over.
+    EXPECT_EQ(LinesOf(testing::ReadBytes(data_ / "log.txt")), out);
+    EXPECT_EQ(testing::ReadBytes(save_ / "service.csv"), AttachmentBytesFor("service.csv"));
+    EXPECT_FALSE(fs::exists(data_ / "log_long.txt"));
+}
+
+// No server needed: the settings select no interval, so there is nothing to wait for.
+TEST(ServiceProgramWithoutInterval, ExitsWith2AtOnce) {
+    testing::TemporaryFolder work("zendrel-program");
+    ASSERT_TRUE(work.Created());
+    const fs::path data = work.MakeFolder("data");
+    const fs::path scratch = work.MakeFolder("scratch");
+    SettingsRecord settings;
+    settings.language = "english";
+    settings.server = "127.0.0.1";
+    settings.portText = "110";
+    settings.saveDir = work.MakeFolder("save").string();
+    settings.intervalPosition.reset();
+    // Without a selection no TimeOUT is written, and a missing one loads as the default interval; only a stored value
+    // that is no interval leaves the selection empty.
+    std::string prefs = FormatSettingsFile(settings);
+    const std::string group = "[Main]\r\n";
+    ASSERT_EQ(prefs.rfind(group, 0), 0u) << prefs;
+    ASSERT_EQ(prefs.find("TimeOUT"), std::string::npos) << prefs;
+    prefs.insert(group.size(), "TimeOUT=123\r\n");
+    ASSERT_TRUE(testing::WriteBytes(data / kSettingsFileName, prefs));
+
+    // Started in the background, so that a service that goes on polling fails the test instead of hanging it.
+    std::optional<testing::StartedProgram> program = testing::StartedProgram::Start(
+        kProgram, {"--service"}, work.Path(), scratch, {{"ZENDREL_DATA_DIR", data.string()}});
+    ASSERT_TRUE(program);
+    const std::optional<int> exitCode = program->Wait(kPatience);
+    ASSERT_TRUE(exitCode) << "the service polls without an interval";
+    EXPECT_EQ(*exitCode, 2) << program->Err();
+    EXPECT_THAT(program->Out(), IsEmpty());
+    EXPECT_THAT(program->Err(), Not(IsEmpty())) << "it says why it does not poll";
+}
+
+}  // namespace
+}  // namespace zendrel::testsupport
