@@ -148,7 +148,8 @@ TEST_F(MailboxRunAgainstDovecot, SenderListsMatchWithAndWithoutDisplayNames) {
          {},
          {"alice@example.org"},
          {"newsdesk.csv", "news-upper.csv", "news-named.csv", "bob.csv"},
-         {"BlackList found (1 items)", "Sender Alice <alice@example.org> blocked!", "Sender alice@example.org blocked!"}},
+         {"BlackList found (1 items)", "Sender Alice <alice@example.org> blocked!",
+          "Sender alice@example.org blocked!"}},
         {"bare address on the white list lets it in with and without a display name",
          {"alice@example.org"},
          {},
@@ -370,7 +371,9 @@ TEST_F(MailboxRunAgainstDovecot, WrongPasswordIsReportedAndLeavesTheHandledMessa
 
 TEST_F(MailboxRunAgainstDovecot, StopDuringTheFifthOfTenMailsFinishesItAndLogsOut) {
     std::vector<TestMail> mails;
-    for (int i = 1; i <= 10; ++i) mails.push_back(MailWithAttachment("m" + std::to_string(i), "m" + std::to_string(i) + ".csv"));
+    for (int i = 1; i <= 10; ++i) {
+        mails.push_back(MailWithAttachment("m" + std::to_string(i), "m" + std::to_string(i) + ".csv"));
+    }
     DeliverMails(mails);
     // The stop button is pressed the moment the fifth mail's file is reported.
     view_.OnRow([this](const std::string& row) {
