@@ -84,6 +84,8 @@ bool SavePart(const MessagePart& part, std::string_view folder, std::string_view
 
         const std::string cte = LowerCase(GetHeaderField(part.header, "content-transfer-encoding"));
         if (cte.find("base64") != std::string::npos) {
+            // A body of line breaks alone is an empty attachment, which decodes to nothing without being damaged.
+            if (part.body.find_first_not_of("\r\n\t ") == std::string::npos) return ReplaceFile(target, {});
             const auto decoded = DecodeBase64Block(part.body);
             return decoded && ReplaceFile(target, *decoded);
         }

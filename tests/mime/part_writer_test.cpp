@@ -65,10 +65,19 @@ TEST_F(SavePartTest, WritesTheDecodedBytes) {
 }
 
 TEST_F(SavePartTest, UndecodableBase64LeavesNoFile) {
-    for (const std::string body : {"QUJDR", "QUJD\t", "", "\r\n"}) {
+    for (const std::string body : {"QUJDR", "QUJD\t", "=", "\r\n=\r\n"}) {
         EXPECT_FALSE(SavePart(Part("Content-Transfer-Encoding: base64", body), Folder(), "bad.pdf")) << body;
     }
     EXPECT_TRUE(Entries().empty());
+}
+
+TEST_F(SavePartTest, AnEmptyBase64BodyIsAnEmptyFile) {
+    for (const std::string body : {"", "\r\n", "\r\n\r\n", " \t\r\n"}) {
+        ASSERT_TRUE(WriteBytes(dir_.Path() / "empty.dat", "old")) << body;
+        EXPECT_TRUE(SavePart(Part("Content-Transfer-Encoding: base64", body), Folder(), "empty.dat")) << body;
+        EXPECT_EQ(ReadBytes(dir_.Path() / "empty.dat"), "") << body;
+    }
+    EXPECT_EQ(Entries(), std::set<std::string>{"empty.dat"});
 }
 
 TEST_F(SavePartTest, ExistingFileIsReplacedOnlyByACompleteOne) {

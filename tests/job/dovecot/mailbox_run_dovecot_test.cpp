@@ -404,6 +404,7 @@ TEST_F(MailboxRunAgainstDovecot, SavedAttachmentsHoldExactlyTheBytesThatWereSent
     TestMail binary = MailWithAttachment("bytes.1", "bytes.bin");
     binary.attachments[0].bytes = AllByteValues(5);
     binary.attachments.push_back({"dots.txt", "first\r\n.dot line\r\n.\r\nlast", "text/plain"});
+    binary.attachments.push_back({"empty.dat", ""});
     DeliverMails({binary});
     // And mail from Python's MIME generator: pseudo-random binary files and a text file with dot lines.
     testing::TemporaryFolder generated("zendrel-messages");
@@ -413,7 +414,8 @@ TEST_F(MailboxRunAgainstDovecot, SavedAttachmentsHoldExactlyTheBytesThatWereSent
     RunOnce();
 
     Files expected = {{"bytes.bin", AllByteValues(5)},
-                      {"dots.txt", "first\r\n.dot line\r\n.\r\nlast"}};
+                      {"dots.txt", "first\r\n.dot line\r\n.\r\nlast"},
+                      {"empty.dat", ""}};
     for (const char* name : {"report.pdf", "photo.jpg", "notes.txt"}) {
         expected[name] = testing::ReadBytes(generated.Path() / "attachments" / name);
     }
