@@ -232,7 +232,10 @@ void MailboxRun(JobParameters& parameters, const RunServices& services) {
                 RunLoggedIn(*session, parameters, services, log, report);
             } else {
                 report.loginError = session->GetErrorCode();
-                LogLoginFailure(log, report.loginError);
+                // A login cut short by the user's own stop needs no error line.
+                const bool stopped = report.loginError == SessionError::kCancelled &&
+                                     parameters.stopRequested.load() != 0;
+                if (!stopped) LogLoginFailure(log, report.loginError);
             }
         }
     }

@@ -219,6 +219,23 @@ TEST_F(MailboxRunTest, LoginFailuresSayWhy) {
     }
 }
 
+TEST_F(MailboxRunTest, ALoginCutShortByAStopIsNoError) {
+    FakeMailSession mailbox({});
+    mailbox.loginFailure = SessionError::kCancelled;
+    RunServices services;
+    services.log = &log_;
+    services.texts = &texts_;
+    services.handledMessageIds = &handled_;
+    services.allowedSenders = &allowed_;
+    services.blockedSenders = &blocked_;
+    services.createSession = [&mailbox] { return testing::Borrow(mailbox); };
+    parameters_.runThread.store(1);
+    parameters_.stopRequested.store(1);
+    MailboxRun(parameters_, services);
+    EXPECT_THAT(view_.Rows(), IsEmpty());
+    EXPECT_EQ(parameters_.runThread.load(), 0u);
+}
+
 TEST_F(MailboxRunTest, LoginFailuresInGerman) {
     texts_.ApplyLanguage("german");
     FakeMailSession mailbox({});
