@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "job/shared_log_file.h"
+#include "log_rows.h"
 #include "test_files.h"
 
 namespace zendrel {
@@ -65,31 +66,7 @@ TEST(CurrentLocalTime, GivesAValidTimeOfDay) {
     EXPECT_THAT(FormatLogLine("t", now), ::testing::MatchesRegex("([01][0-9]|2[0-3]):[0-5][0-9]:[0-6][0-9] t"));
 }
 
-// The rows of the view in the order they came.
-class RecordingView final : public LogView {
-public:
-    explicit RecordingView(std::vector<std::string> rows = {}) : rows_(std::move(rows)) {}
-
-    void AppendRow(const std::string& row) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        rows_.push_back(row);
-    }
-    bool HasRow(const std::string& row) const override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (const std::string& known : rows_) {
-            if (known == row) return true;
-        }
-        return false;
-    }
-    std::vector<std::string> Rows() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return rows_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> rows_;
-};
+using RecordingView = testsupport::CollectingView;
 
 // Log files on the real file system through whole-file reads and writes, which count every attempt to open a file
 // and can play another writer that holds a file.

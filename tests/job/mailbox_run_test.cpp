@@ -9,6 +9,7 @@
 
 #include "fake_mail_session.h"
 #include "job/run_control.h"
+#include "log_rows.h"
 
 namespace zendrel {
 namespace {
@@ -63,31 +64,7 @@ private:
     std::map<std::string, std::string> files_;
 };
 
-class RowCollector : public LogView {
-public:
-    void AppendRow(const std::string& row) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        rows_.push_back(row);
-        if (onRow) onRow(row);
-    }
-    bool HasRow(const std::string& row) const override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return std::find(rows_.begin(), rows_.end(), row) != rows_.end();
-    }
-    std::vector<std::string> Rows() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return rows_;
-    }
-    void Clear() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        rows_.clear();
-    }
-    std::function<void(const std::string&)> onRow;
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> rows_;
-};
+using RowCollector = testsupport::CollectingView;
 
 std::tm NineFive() {
     std::tm time{};
@@ -112,16 +89,21 @@ protected:
         parameters_.extensions = "csv";
     }
 
-    // One run over `mailbox`, as the shell starts it (runThread set), waited for on this thread.
-    RunReport Run(FakeMailSession& mailbox) {
+    RunServices Services(FakeMailSession& mailbox, ActivityLog* log = nullptr) {
         RunServices services;
-        services.log = &log_;
+        services.log = log != nullptr ? log : &log_;
         services.texts = &texts_;
         services.handledMessageIds = &handled_;
         services.allowedSenders = &allowed_;
         services.blockedSenders = &blocked_;
         services.loggingFlag = logging_;
         services.createSession = [&mailbox] { return testing::Borrow(mailbox); };
+        return services;
+    }
+
+    // One run over `mailbox`, as the shell starts it (runThread set), waited for on this thread.
+    RunReport Run(FakeMailSession& mailbox) {
+        RunServices services = Services(mailbox);
         RunReport report;
         services.report = &report;
         parameters_.runThread.store(7);
@@ -200,13 +182,7 @@ TEST_F(MailboxRunTest, LoginFailuresSayWhy) {
         ActivityLog log("/data/", rows, files_, NineFive);
         FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
         mailbox.loginFailure = c.code;
-        RunServices services;
-        services.log = &log;
-        services.texts = &texts_;
-        services.handledMessageIds = &handled_;
-        services.allowedSenders = &allowed_;
-        services.blockedSenders = &blocked_;
-        services.createSession = [&mailbox] { return testing::Borrow(mailbox); };
+        RunServices services = Services(mailbox, &log);
         RunReport report;
         services.report = &report;
         parameters_.runThread.store(1);
@@ -222,13 +198,7 @@ TEST_F(MailboxRunTest, LoginFailuresSayWhy) {
 TEST_F(MailboxRunTest, ALoginCutShortByAStopIsNoError) {
     FakeMailSession mailbox({});
     mailbox.loginFailure = SessionError::kCancelled;
-    RunServices services;
-    services.log = &log_;
-    services.texts = &texts_;
-    services.handledMessageIds = &handled_;
-    services.allowedSenders = &allowed_;
-    services.blockedSenders = &blocked_;
-    services.createSession = [&mailbox] { return testing::Borrow(mailbox); };
+    const RunServices services = Services(mailbox);
     parameters_.runThread.store(1);
     parameters_.stopRequested.store(1);
     MailboxRun(parameters_, services);
@@ -245,12 +215,8 @@ TEST_F(MailboxRunTest, LoginFailuresInGerman) {
 }
 
 TEST_F(MailboxRunTest, NoSessionEndsTheRunQuietly) {
-    RunServices services;
-    services.log = &log_;
-    services.texts = &texts_;
-    services.handledMessageIds = &handled_;
-    services.allowedSenders = &allowed_;
-    services.blockedSenders = &blocked_;
+    FakeMailSession unused({});
+    RunServices services = Services(unused);
     services.createSession = [] { return std::unique_ptr<MailSession>(); };
     parameters_.runThread.store(3);
     MailboxRun(parameters_, services);
@@ -477,19 +443,7 @@ TEST(SenderMatches, EitherTextContainsTheOther) {
     EXPECT_FALSE(SenderMatches("alice@example.org", "bob@example.org"));
 }
 
-class RunControllerTest : public MailboxRunTest {
-protected:
-    RunServices Services(FakeMailSession& mailbox) {
-        RunServices services;
-        services.log = &log_;
-        services.texts = &texts_;
-        services.handledMessageIds = &handled_;
-        services.allowedSenders = &allowed_;
-        services.blockedSenders = &blocked_;
-        services.createSession = [&mailbox] { return testing::Borrow(mailbox); };
-        return services;
-    }
-};
+using RunControllerTest = MailboxRunTest;
 
 TEST_F(RunControllerTest, OneRunAtATime) {
     FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});

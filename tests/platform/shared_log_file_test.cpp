@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "job/activity_log.h"
+#include "log_rows.h"
 #include "test_files.h"
 
 extern char** environ;
@@ -195,29 +196,7 @@ TEST_F(PosixSharedLogFilesTest, NewFileTakesItsPermissionsFromTheUmask) {
     EXPECT_EQ(status.st_mode & 0777, 0640u);
 }
 
-// Rows kept in the order they came, from any thread.
-class CollectingView final : public LogView {
-public:
-    void AppendRow(const std::string& row) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        rows_.push_back(row);
-    }
-    bool HasRow(const std::string& row) const override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (const std::string& known : rows_) {
-            if (known == row) return true;
-        }
-        return false;
-    }
-    std::vector<std::string> Rows() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return rows_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> rows_;
-};
+using testsupport::CollectingView;
 
 // The POSIX files, counting the attempts to open each file so that a test can act while a writer is retrying.
 class CountingFiles final : public SharedLogFiles {

@@ -61,6 +61,8 @@ inline std::vector<std::string> TextsOfLogFile(const std::string& bytes) {
 // A log view that keeps its rows, and lets a test act on a row the moment it arrives (from the run's thread).
 class CollectingView final : public LogView {
 public:
+    explicit CollectingView(std::vector<std::string> rows = {}) : rows_(std::move(rows)) {}
+
     void AppendRow(const std::string& row) override {
         std::function<void(const std::string&)> hook;
         {
