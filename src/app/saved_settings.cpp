@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "job/extension_filter.h"
-#include "platform/special_folders.h"
+#include "platform/known_folders.h"
 #include "settings/data_folder.h"
 #include "settings/preference_reader.h"
 #include "settings/read_intervals.h"

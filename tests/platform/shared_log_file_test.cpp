@@ -226,13 +226,7 @@ private:
     std::map<fs::path, int> opens_;
 };
 
-std::tm TimeOfDay(int hour, int minute, int second) {
-    std::tm time{};
-    time.tm_hour = hour;
-    time.tm_min = minute;
-    time.tm_sec = second;
-    return time;
-}
+using testsupport::TimeOfDay;
 
 class ActivityLogFilesTest : public PosixSharedLogFilesTest {
 protected:
