@@ -29,13 +29,7 @@ namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-std::tm TimeOfDay(int hour, int minute, int second) {
-    std::tm time{};
-    time.tm_hour = hour;
-    time.tm_min = minute;
-    time.tm_sec = second;
-    return time;
-}
+using testsupport::TimeOfDay;
 
 struct LineCase {
     std::tm time;

@@ -66,12 +66,7 @@ private:
 
 using RowCollector = testsupport::CollectingView;
 
-std::tm NineFive() {
-    std::tm time{};
-    time.tm_hour = 9;
-    time.tm_min = 5;
-    return time;
-}
+std::tm NineFive() { return testsupport::TimeOfDay(9, 5, 0); }
 
 FakeMessage Mail(std::string from, std::string subject, std::string id, std::vector<FakeAttachment> attachments = {
                                                                            {"report.csv"}}) {

@@ -2,6 +2,7 @@
 // The log as a test reads it: the view's rows collected in order, and the texts behind their time stamps.
 
 #include <cctype>
+#include <ctime>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -11,6 +12,15 @@
 #include "job/activity_log.h"
 
 namespace zendrel::testsupport {
+
+// A time of day for a log clock that stands still.
+inline std::tm TimeOfDay(int hour, int minute, int second) {
+    std::tm time{};
+    time.tm_hour = hour;
+    time.tm_min = minute;
+    time.tm_sec = second;
+    return time;
+}
 
 // The user texts of a run in English.
 inline std::string LoggedIn(int count) {
