@@ -9,7 +9,7 @@
 #include "app/schedule.h"
 #include "job/run_control.h"
 #include "job/sender_list.h"
-#include "platform/shared_log_file.h"
+#include "platform/locked_log_files.h"
 #include "platform/stop_signals.h"
 
 namespace zendrel {
@@ -55,7 +55,7 @@ private:
     const InterfaceTexts& texts_;
     HandledMessageIds& handledMessageIds_;
     ConsoleLogView view_;
-    PosixSharedLogFiles files_;
+    LockedLogFiles files_;
     ActivityLog log_;
     FixedSenderList allowedSenders_;
     FixedSenderList blockedSenders_;

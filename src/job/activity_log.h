@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "common/local_time.h"
-#include "job/shared_log_file.h"
+#include "common/shared_log_file.h"
 
 namespace zendrel {
 

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "job/shared_log_file.h"
+#include "common/shared_log_file.h"
 #include "log_rows.h"
 #include "test_files.h"
 

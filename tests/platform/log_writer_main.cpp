@@ -14,7 +14,7 @@
 #include <system_error>
 
 #include "job/activity_log.h"
-#include "platform/shared_log_file.h"
+#include "platform/locked_log_files.h"
 
 namespace {
 
@@ -30,14 +30,14 @@ int WriteLines(const char* dataFolder, const std::string& prefix, const char* co
     const std::from_chars_result parsed = std::from_chars(countText, end, count);
     if (parsed.ec != std::errc() || parsed.ptr != end || count < 0) return 2;
     DiscardingView view;
-    zendrel::PosixSharedLogFiles files;
+    zendrel::LockedLogFiles files;
     zendrel::ActivityLog log(dataFolder, view, files);
     for (int i = 0; i < count; ++i) log.WriteLog(prefix + "-" + std::to_string(i), true, true);
     return 0;
 }
 
 int TryOpen(const char* file) {
-    zendrel::PosixSharedLogFiles files;
+    zendrel::LockedLogFiles files;
     return files.Open(file) != nullptr ? 0 : 1;
 }
 

@@ -18,7 +18,7 @@
 #include "job/mailbox_run.h"
 #include "job/sender_list.h"
 #include "log_rows.h"
-#include "platform/shared_log_file.h"
+#include "platform/locked_log_files.h"
 #include "recording_session.h"
 #include "test_files.h"
 
@@ -88,7 +88,7 @@ protected:
     testing::TemporaryFolder save_{"zendrel-save"};
     JobParameters parameters_;
     CollectingView view_;
-    PosixSharedLogFiles files_;
+    LockedLogFiles files_;
     ActivityLog log_;
     InterfaceTexts texts_;
     HandledMessageIds handled_;

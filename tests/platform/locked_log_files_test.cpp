@@ -1,4 +1,4 @@
-#include "platform/shared_log_file.h"
+#include "platform/locked_log_files.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -86,16 +86,16 @@ int RunLogWriter(std::vector<std::string> arguments) {
     return process.Started() ? process.Wait() : -1;
 }
 
-class PosixSharedLogFilesTest : public ::testing::Test {
+class LockedLogFilesTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(folder_.Created()); }
     fs::path LogPath() const { return folder_.Path() / "log.txt"; }
 
     testing::TemporaryFolder folder_;
-    PosixSharedLogFiles files_;
+    LockedLogFiles files_;
 };
 
-TEST_F(PosixSharedLogFilesTest, OpenCreatesAMissingFileEmpty) {
+TEST_F(LockedLogFilesTest, OpenCreatesAMissingFileEmpty) {
     std::unique_ptr<SharedLogFile> file = files_.Open(LogPath());
     ASSERT_NE(file, nullptr);
     EXPECT_TRUE(fs::is_regular_file(LogPath()));
@@ -103,13 +103,13 @@ TEST_F(PosixSharedLogFilesTest, OpenCreatesAMissingFileEmpty) {
     EXPECT_EQ(file->ReadAll(), "");
 }
 
-TEST_F(PosixSharedLogFilesTest, OpenFailsWhereNoFileCanBe) {
+TEST_F(LockedLogFilesTest, OpenFailsWhereNoFileCanBe) {
     EXPECT_EQ(files_.Open(folder_.Path() / "missing" / "log.txt"), nullptr);
     EXPECT_FALSE(fs::exists(folder_.Path() / "missing"));
     EXPECT_EQ(files_.Open(folder_.MakeFolder("a folder")), nullptr);
 }
 
-TEST_F(PosixSharedLogFilesTest, OnlyOneWriterAtATimeInThisProcess) {
+TEST_F(LockedLogFilesTest, OnlyOneWriterAtATimeInThisProcess) {
     std::unique_ptr<SharedLogFile> first = files_.Open(LogPath());
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(files_.Open(LogPath()), nullptr);
@@ -124,7 +124,7 @@ TEST_F(PosixSharedLogFilesTest, OnlyOneWriterAtATimeInThisProcess) {
     EXPECT_NE(files_.Open(LogPath()), nullptr);
 }
 
-TEST_F(PosixSharedLogFilesTest, AnotherProcessIsRefusedWhileTheFileIsHeld) {
+TEST_F(LockedLogFilesTest, AnotherProcessIsRefusedWhileTheFileIsHeld) {
     std::unique_ptr<SharedLogFile> held = files_.Open(LogPath());
     ASSERT_NE(held, nullptr);
     EXPECT_EQ(RunLogWriter({"--try-open", LogPath().string()}), 1);
@@ -132,7 +132,7 @@ TEST_F(PosixSharedLogFilesTest, AnotherProcessIsRefusedWhileTheFileIsHeld) {
     EXPECT_EQ(RunLogWriter({"--try-open", LogPath().string()}), 0);
 }
 
-TEST_F(PosixSharedLogFilesTest, AppendWritesTheExactBytesAtTheCurrentEnd) {
+TEST_F(LockedLogFilesTest, AppendWritesTheExactBytesAtTheCurrentEnd) {
     ASSERT_TRUE(testing::WriteBytes(LogPath(), "old\r\n"));
     const std::string eightBit("n\0l \xE4\xFF\r\n", 8);
     std::unique_ptr<SharedLogFile> file = files_.Open(LogPath());
@@ -155,7 +155,7 @@ TEST_F(PosixSharedLogFilesTest, AppendWritesTheExactBytesAtTheCurrentEnd) {
     EXPECT_EQ(testing::ReadBytes(LogPath()), expected);
 }
 
-TEST_F(PosixSharedLogFilesTest, ReadAllReadsTheWholeFileFromItsStart) {
+TEST_F(LockedLogFilesTest, ReadAllReadsTheWholeFileFromItsStart) {
     std::string large(200001, '\0');
     for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 31 % 256);
     ASSERT_TRUE(testing::WriteBytes(LogPath(), large));
@@ -166,7 +166,7 @@ TEST_F(PosixSharedLogFilesTest, ReadAllReadsTheWholeFileFromItsStart) {
     EXPECT_EQ(file->ReadAll(), large + "tail");
 }
 
-TEST_F(PosixSharedLogFilesTest, TruncateEmptiesTheFileAndTheNextAppendStartsItAgain) {
+TEST_F(LockedLogFilesTest, TruncateEmptiesTheFileAndTheNextAppendStartsItAgain) {
     ASSERT_TRUE(testing::WriteBytes(LogPath(), "10:00:00 a\r\n10:00:01 b\r\n"));
     std::unique_ptr<SharedLogFile> file = files_.Open(LogPath());
     ASSERT_NE(file, nullptr);
@@ -179,21 +179,29 @@ TEST_F(PosixSharedLogFilesTest, TruncateEmptiesTheFileAndTheNextAppendStartsItAg
     EXPECT_EQ(testing::ReadBytes(LogPath()), "x\r\n");
 }
 
-TEST_F(PosixSharedLogFilesTest, ReadersNeedNoLock) {
+TEST_F(LockedLogFilesTest, ReadersNeedNoLock) {
     std::unique_ptr<SharedLogFile> file = files_.Open(LogPath());
     ASSERT_NE(file, nullptr);
     ASSERT_TRUE(file->Append("10:00:00 a\r\n"));
     EXPECT_EQ(testing::ReadBytes(LogPath()), "10:00:00 a\r\n");
 }
 
-TEST_F(PosixSharedLogFilesTest, NewFileTakesItsPermissionsFromTheUmask) {
-    const mode_t previous = ::umask(027);
-    std::unique_ptr<SharedLogFile> file = files_.Open(LogPath());
+TEST_F(LockedLogFilesTest, LogFilesAreReadableByTheirOwnerAlone) {
+    // A new file under a permissive umask, and an older file that every local user could read.
+    const mode_t previous = ::umask(0);
+    const bool opened = files_.Open(LogPath()) != nullptr;
     ::umask(previous);
-    ASSERT_NE(file, nullptr);
-    struct stat status {};
-    ASSERT_EQ(::stat(LogPath().c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 0777, 0640u);
+    ASSERT_TRUE(opened);
+    const std::filesystem::path older = folder_.Path() / "log_long.txt";
+    ASSERT_TRUE(testing::WriteBytes(older, "old\r\n"));
+    ASSERT_EQ(::chmod(older.c_str(), 0644), 0);
+    ASSERT_NE(files_.Open(older), nullptr);
+
+    for (const std::filesystem::path& path : {LogPath(), older}) {
+        struct stat status {};
+        ASSERT_EQ(::stat(path.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0600u) << path;
+    }
 }
 
 using testsupport::CollectingView;
@@ -220,7 +228,7 @@ public:
     }
 
 private:
-    PosixSharedLogFiles files_;
+    LockedLogFiles files_;
     std::mutex mutex_;
     std::condition_variable opened_;
     std::map<fs::path, int> opens_;
@@ -228,7 +236,7 @@ private:
 
 using testsupport::TimeOfDay;
 
-class ActivityLogFilesTest : public PosixSharedLogFilesTest {
+class ActivityLogFilesTest : public LockedLogFilesTest {
 protected:
     ActivityLog MakeLog(LogView& view) {
         return ActivityLog(folder_.Path(), view, counting_, [] { return TimeOfDay(9, 5, 0); });
@@ -315,7 +323,7 @@ TEST_F(ActivityLogFilesTest, LinesOfTwoWriterProcessesArriveOnceThroughRepeatedT
     ASSERT_TRUE(writerB.Started());
 
     CollectingView view;
-    PosixSharedLogFiles files;
+    LockedLogFiles files;
     ActivityLog window(folder_.Path(), view, files);
     while (!(writerA.Ended() && writerB.Ended())) {
         window.TakeOverSharedLog(false);

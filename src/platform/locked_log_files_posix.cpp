@@ -1,4 +1,4 @@
-#include "platform/shared_log_file.h"
+#include "platform/locked_log_files.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,14 +9,31 @@
 #include <cstddef>
 
 namespace zendrel {
+namespace {
 
-PosixSharedLogFile::~PosixSharedLogFile() {
+class LockedLogFile final : public SharedLogFile {
+public:
+    // Takes over `fd`, open for reading and writing and already locked.
+    explicit LockedLogFile(int fd) : fd_(fd) {}
+    ~LockedLogFile() override;
+    LockedLogFile(const LockedLogFile&) = delete;
+    LockedLogFile& operator=(const LockedLogFile&) = delete;
+
+    bool Append(std::string_view bytes) override;
+    std::optional<std::string> ReadAll() override;
+    bool Truncate() override;
+
+private:
+    int fd_;
+};
+
+LockedLogFile::~LockedLogFile() {
     // Closing the last descriptor of the open file description also drops the lock. close() is not repeated after
     // EINTR: the descriptor is gone either way on Linux.
     ::close(fd_);
 }
 
-bool PosixSharedLogFile::Append(std::string_view bytes) {
+bool LockedLogFile::Append(std::string_view bytes) {
     if (::lseek(fd_, 0, SEEK_END) < 0) return false;
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
@@ -29,7 +46,7 @@ bool PosixSharedLogFile::Append(std::string_view bytes) {
     return true;
 }
 
-std::optional<std::string> PosixSharedLogFile::ReadAll() {
+std::optional<std::string> LockedLogFile::ReadAll() {
     std::string bytes;
     struct stat status {};
     if (::fstat(fd_, &status) == 0 && status.st_size > 0) bytes.reserve(static_cast<std::size_t>(status.st_size));
@@ -47,17 +64,19 @@ std::optional<std::string> PosixSharedLogFile::ReadAll() {
     }
 }
 
-bool PosixSharedLogFile::Truncate() {
+bool LockedLogFile::Truncate() {
     for (;;) {
         if (::ftruncate(fd_, 0) == 0) return true;
         if (errno != EINTR) return false;
     }
 }
 
-std::unique_ptr<SharedLogFile> PosixSharedLogFiles::Open(const std::filesystem::path& file) {
+}  // namespace
+
+std::unique_ptr<SharedLogFile> LockedLogFiles::Open(const std::filesystem::path& file) {
     int fd;
     do {
-        fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return nullptr;
     int locked;
@@ -70,7 +89,11 @@ std::unique_ptr<SharedLogFile> PosixSharedLogFiles::Open(const std::filesystem::
         ::close(fd);
         return nullptr;
     }
-    return std::make_unique<PosixSharedLogFile>(fd);
+    // A file made by an older version, or under another umask, may be readable by every local user. Only its owner
+    // can change that, and a file of someone else's is still written.
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && (status.st_mode & 077) != 0) ::fchmod(fd, status.st_mode & 0700);
+    return std::make_unique<LockedLogFile>(fd);
 }
 
 }  // namespace zendrel
