@@ -88,7 +88,7 @@ std::unique_ptr<WindowlessProcess> StartProcess(bool logging, std::ostream& out,
 int RunOnceCommand(bool logging, std::ostream& out, std::ostream& err) {
     std::unique_ptr<WindowlessProcess> process = StartProcess(logging, out, err);
     if (!process) return 2;
-    CatchStopSignals();
+    if (!CatchStopSignals()) err << "zendrel: the stop signals cannot be caught; a stop ends the run at once\n";
     if (!process->StartRun(0)) {
         err << "zendrel: the run could not be started\n";
         return 1;
@@ -110,13 +110,16 @@ int ServiceCommand(bool logging, std::ostream& out, std::ostream& err) {
         err << "zendrel: the saved settings select no read interval (TimeOUT), so there is nothing to schedule\n";
         return 2;
     }
-    CatchStopSignals();
-    LocalDate nextStart = ComputeNextStart(CurrentLocalDate(), controls);
+    if (!CatchStopSignals()) {
+        err << "zendrel: the stop signals cannot be caught, so the service could not end its runs cleanly\n";
+        return 1;
+    }
+    LocalSeconds nextStart = ComputeNextStart(CurrentLocalSeconds(), controls);
     err << "zendrel: polling every " << *controls.intervalSeconds << " s, first run in "
-        << FormatCountdown(nextStart - CurrentLocalDate()) << "\n";
+        << FormatCountdown(nextStart - CurrentLocalSeconds()) << "\n";
 
     while (!StopSignalReceived()) {
-        const TickDecision decision = ScheduleTick(CurrentLocalDate(), nextStart, process->Controller().Active(),
+        const TickDecision decision = ScheduleTick(CurrentLocalSeconds(), nextStart, process->Controller().Active(),
                                                    controls.intervalSeconds, 1, 0);
         nextStart = decision.nextStart;
         if (decision.action == TickAction::StartRun) process->StartRun(1);
