@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -43,8 +44,13 @@ public:
     static constexpr const char* kSharedLogName = "log.txt";
     static constexpr const char* kDiagnosticLogName = "log_long.txt";
 
+    // The window holds "log.txt" only for the moment of a take-over, so a writer that finds it held waits up to
+    // `appendPatience` for it instead of losing the line at once; only a file held for longer loses the line.
+    static constexpr std::chrono::milliseconds kDefaultAppendPatience{250};
+
     ActivityLog(std::filesystem::path dataFolder, LogView& view, SharedLogFiles& files,
-                std::function<std::tm()> localTime = CurrentLocalTime);
+                std::function<std::tm()> localTime = CurrentLocalTime,
+                std::chrono::milliseconds appendPatience = kDefaultAppendPatience);
 
     // Stamps `text` with the time of day (an empty text stays an empty line) and writes it to `destination`. A line
     // that cannot reach its file is dropped without a word. May be called from several threads at once.
@@ -63,6 +69,7 @@ private:
     LogView& view_;
     SharedLogFiles& files_;
     std::function<std::tm()> localTime_;
+    std::chrono::milliseconds appendPatience_;
 };
 
 }  // namespace zendrel

@@ -142,8 +142,9 @@ protected:
 
     fs::path SharedPath() const { return folder_.Path() / "log.txt"; }
     fs::path DiagnosticPath() const { return folder_.Path() / "log_long.txt"; }
-    ActivityLog MakeLog(RecordingView& view, std::tm time = TimeOfDay(9, 5, 0)) {
-        return ActivityLog(folder_.Path(), view, files_, [time] { return time; });
+    ActivityLog MakeLog(RecordingView& view, std::tm time = TimeOfDay(9, 5, 0),
+                        std::chrono::milliseconds patience = ActivityLog::kDefaultAppendPatience) {
+        return ActivityLog(folder_.Path(), view, files_, [time] { return time; }, patience);
     }
 
     testing::TemporaryFolder folder_;
@@ -243,7 +244,8 @@ TEST_F(ActivityLogTest, WriterWaitsForAFileThatAnotherWriterReleasesSoon) {
         files_.Release(SharedPath());
     });
     RecordingView view;
-    MakeLog(view).WriteLog("late", LogDestination::kViewAndSharedFile);
+    // Patience to spare: the releasing thread may be slow to get its turn on a loaded machine.
+    MakeLog(view, TimeOfDay(9, 5, 0), std::chrono::seconds(60)).WriteLog("late", LogDestination::kViewAndSharedFile);
     releaser.join();
     EXPECT_EQ(FileBytes(SharedPath()), "09:04:59 before\r\n09:05:00 late\r\n");
     EXPECT_GE(files_.Opens(SharedPath()), 6);
