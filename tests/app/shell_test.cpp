@@ -321,6 +321,16 @@ TEST_F(ShellTest, LanguageSwitchWhileRunningKeepsTheStopRoleAndTheStatusFields) 
     EXPECT_EQ(shell.NextStart(), 0);
 }
 
+TEST_F(ShellTest, WithoutSettingsItComesUpInGermanWithTheServiceStateInEnglish) {
+    writeSettings_ = false;
+    StartShell();
+    EXPECT_EQ(view_.Text(MainControl::StartStopButton), German(TextKey::ButtonStart));
+    EXPECT_TRUE(view_.MenuChecked(MenuItem::German));
+    EXPECT_EQ(view_.StatusText(StatusField::ServiceField), English(TextKey::ServiceNotInstalled));
+    EXPECT_TRUE(fs::exists(data_ / "log.txt"));
+    EXPECT_EQ(view_.WindowTitle(), "Zendrel V1.02");
+}
+
 TEST_F(ShellTest, StartUpWithTheServiceStoppedStartsItAndSchedules) {
     controller_.state = kServiceStopped;
     Shell& shell = StartShell();
