@@ -1,6 +1,10 @@
 // The session over real TCP sockets on the loopback interface, with the platform transport.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -9,8 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "loopback_server.h"
+#include "loopback_pop3_server.h"
 #include "pop3/mail_session.h"
+#include "pop3/posix_transport.h"
 
 namespace zendrel::testing {
 namespace {
@@ -112,16 +117,35 @@ TEST_F(LoopbackTest, QuietServerTimesOutWith14) {
     EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
 }
 
-TEST_F(LoopbackTest, ServerClosingMidReplyLeavesTheTextSoFar) {
-    server.CloseOnRetr(1);
-    ASSERT_EQ(LogIn(), 1);
-    EXPECT_EQ(session->LoadHeader(1), "\r\nFrom: a@example.org\r\nSubject: hello\r\n\r\n.\r\n");
-    // The text that arrived is taken as the message (its last three characters going as the dot line would).
-    EXPECT_EQ(session->LoadMessage(1), 1);
-    EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
-    EXPECT_EQ(session->GetLastReply(), "\r\nSubject: cut\r\n\r\nfirst");
-    EXPECT_EQ(session->Logout(), 0);
-    EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
+TEST_F(LoopbackTest, ARetrievalCutShortByACloseOrAResetFailsWith3) {
+    for (const bool reset : {false, true}) {
+        SCOPED_TRACE(reset ? "reset" : "close");
+        server.CloseOnRetr(1, 40, reset);
+        ASSERT_EQ(LogIn(), 1);
+        EXPECT_EQ(session->LoadMessage(1), 0);
+        EXPECT_EQ(session->GetErrorCode(), SessionError::kReadFailed);
+        EXPECT_EQ(session->CountAttachments(), 0) << "nothing of the cut message is there to save";
+        EXPECT_EQ(session->Logout(), 0) << "the session was logged out already";
+    }
+}
+
+TEST(PosixTransportSend, BytesThatCannotAllGoOutAreAFailureNotAPartialSuccess) {
+    // A peer that accepts the connection and never reads: the send buffers fill, and the rest cannot go out.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    PosixTransport transport;
+    ASSERT_EQ(transport.Open("127.0.0.1", ntohs(address.sin_port), 200), OpenResult::kConnected);
+    EXPECT_TRUE(transport.Send("NOOP\r\n"));
+    EXPECT_FALSE(transport.Send(std::string(64 << 20, 'x')));
+    ::close(listener);
 }
 
 TEST(LoopbackConnect, ClosedPortGives1) {

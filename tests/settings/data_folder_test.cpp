@@ -1,6 +1,7 @@
 #include "settings/data_folder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "settings/settings_file.h"
 #include "test_files.h"
@@ -41,6 +42,16 @@ TEST_F(DataFolderTest, TheVariableNamesTheFolderAndDisablesTheTakeOver) {
     EXPECT_EQ(places.dataFolder, std::filesystem::path("/tmp/profile-a/"));
     EXPECT_TRUE(places.formerSettingsFile.empty());
     EXPECT_EQ(LocateDataFolder(common_, perUser_, "").dataFolder, places_.dataFolder) << "empty counts as unset";
+}
+
+TEST_F(DataFolderTest, TheDataFolderAndATakenOverFileArePrivate) {
+    PutFormerSettings("[Main]\r\nServer = former\r\n");
+    PrepareDataFolder(places_);
+    struct stat folder {}, file {};
+    ASSERT_EQ(::stat(places_.dataFolder.c_str(), &folder), 0);
+    ASSERT_EQ(::stat(DataFile().c_str(), &file), 0);
+    EXPECT_EQ(folder.st_mode & 077, 0u);
+    EXPECT_EQ(file.st_mode & 077, 0u) << "it holds the mailbox password";
 }
 
 TEST_F(DataFolderTest, FirstStartTakesOverTheFormerSettings) {

@@ -1,4 +1,4 @@
-#include "loopback_server.h"
+#include "loopback_pop3_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -100,6 +100,12 @@ void LoopbackPop3Server::ServeConnection(int fd) {
     }
 }
 
+// Whether `flag` holds `number`; if so it is cleared, so the fault happens once.
+bool TakeIfEqual(std::atomic<int>& flag, int number) {
+    int expected = number;
+    return flag.compare_exchange_strong(expected, 0);
+}
+
 bool LoopbackPop3Server::Answer(int fd, const std::string& line) {
     const std::string verb = line.substr(0, line.find(' '));
     const std::string argument = line.size() > verb.size() ? line.substr(verb.size() + 1) : std::string();
@@ -118,8 +124,12 @@ bool LoopbackPop3Server::Answer(int fd, const std::string& line) {
         const std::string header = message.substr(0, message.find("\r\n\r\n") + 4);
         return SendAll(fd, "+OK\r\n" + DotStuffed(header) + ".\r\n");
     }
-    if (verb == "RETR" && validNumber && number == stalledMessage_) {
-        if (!SendAll(fd, "+OK\r\nSubject: stalled\r\n\r\nfirst lines\r\n")) return false;
+    const auto wholeReply = [&] {
+        const std::string& message = messages_[number - 1];
+        return "+OK " + std::to_string(message.size()) + " octets\r\n" + DotStuffed(message) + ".\r\n";
+    };
+    if (verb == "RETR" && validNumber && TakeIfEqual(stalledMessage_, number)) {
+        if (!SendAll(fd, wholeReply().substr(0, cutAt_))) return false;
         {
             std::lock_guard lock(mutex_);
             stallStarted_ = true;
@@ -128,14 +138,16 @@ bool LoopbackPop3Server::Answer(int fd, const std::string& line) {
         WaitForPeerToLeave(fd);
         return false;
     }
-    if (verb == "RETR" && validNumber && number == closedMessage_) {
-        SendAll(fd, "+OK\r\nSubject: cut\r\n\r\nfirst li");
+    if (verb == "RETR" && validNumber && TakeIfEqual(closedMessage_, number)) {
+        SendAll(fd, wholeReply().substr(0, cutAt_));
+        if (resetOnClose_) {
+            // A zero linger time makes the close a reset, as a crashing server or a broken route would.
+            const linger abort{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        }
         return false;
     }
-    if (verb == "RETR" && validNumber) {
-        const std::string& message = messages_[number - 1];
-        return SendAll(fd, "+OK " + std::to_string(message.size()) + " octets\r\n" + DotStuffed(message) + ".\r\n");
-    }
+    if (verb == "RETR" && validNumber) return SendAll(fd, wholeReply());
     if (verb == "QUIT") {
         SendAll(fd, "+OK bye\r\n");
         return false;
