@@ -110,8 +110,8 @@ int RunOnceCommand(bool logging, std::ostream& out, std::ostream& err) {
 }
 
 int ServiceCommand(bool logging, std::ostream& out, std::ostream& err) {
-    static InterfaceTexts texts;
-    static HandledMessageIds handledMessageIds;
+    auto texts = std::make_shared<InterfaceTexts>();
+    auto handledMessageIds = std::make_shared<HandledMessageIds>();
     const DataFolderPlaces places = LocateDataFolder(SpecialFolder(kFolderCommonAppData),
                                                      SpecialFolder(kFolderAppData), std::getenv(kDataFolderVariable));
     if (places.dataFolder.empty()) {
@@ -135,8 +135,8 @@ int ServiceCommand(bool logging, std::ostream& out, std::ostream& err) {
     parts.shortcuts = shortcuts.get();
     parts.system = system.get();
     parts.run = &run;
-    parts.texts = &texts;
-    parts.handledMessageIds = &handledMessageIds;
+    parts.texts = texts;
+    parts.handledMessageIds = handledMessageIds;
     parts.logFiles = &files;
     parts.places = places;
     parts.defaultSaveDir = GetSpecialFolderPath(kFolderProfile);

@@ -4,24 +4,29 @@
 
 namespace zendrel {
 
-MailboxShellRun::MailboxShellRun(const InterfaceTexts& texts, HandledMessageIds& handledMessageIds,
+MailboxShellRun::MailboxShellRun(std::shared_ptr<const InterfaceTexts> texts,
+                                 std::shared_ptr<HandledMessageIds> handledMessageIds,
                                  std::function<std::unique_ptr<MailSession>()> createSession)
-    : texts_(texts), handledMessageIds_(handledMessageIds), createSession_(std::move(createSession)) {}
+    : texts_(std::move(texts)),
+      handledMessageIds_(std::move(handledMessageIds)),
+      createSession_(std::move(createSession)) {}
 
 bool MailboxShellRun::Start(const RunRequest& request) {
-    if (controller_.Active() || request.log == nullptr) return false;
-    FillJobParameters(request.controls, request.serviceMode, parameters_);
-    allowedSenders_ = FixedSenderList(request.controls.allowedSenders);
-    blockedSenders_ = FixedSenderList(request.controls.blockedSenders);
+    if (request.log == nullptr) return false;
     RunServices services;
     services.log = request.log;
-    services.texts = &texts_;
-    services.handledMessageIds = &handledMessageIds_;
-    services.allowedSenders = &allowedSenders_;
-    services.blockedSenders = &blockedSenders_;
+    services.texts = texts_;
+    services.handledMessageIds = handledMessageIds_;
+    // The sender lists as they are at the run's start: the run reads its own copy while the user edits the lists.
+    services.allowedSenders = std::make_shared<FixedSenderList>(request.controls.allowedSenders);
+    services.blockedSenders = std::make_shared<FixedSenderList>(request.controls.blockedSenders);
     services.loggingFlag = request.loggingFlag;
     if (createSession_) services.createSession = createSession_;
-    return controller_.Start(services);
+    return controller_.Start(
+        [&request](JobParameters& parameters) {
+            FillJobParameters(request.controls, request.serviceMode, parameters);
+        },
+        std::move(services));
 }
 
 }  // namespace zendrel

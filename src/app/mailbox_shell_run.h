@@ -14,8 +14,8 @@ namespace zendrel {
 
 class MailboxShellRun final : public ShellRun {
 public:
-    // `texts` and `handledMessageIds` live as long as the process; `createSession` makes each run's session.
-    MailboxShellRun(const InterfaceTexts& texts, HandledMessageIds& handledMessageIds,
+    // `createSession` makes each run's session.
+    MailboxShellRun(std::shared_ptr<const InterfaceTexts> texts, std::shared_ptr<HandledMessageIds> handledMessageIds,
                     std::function<std::unique_ptr<MailSession>()> createSession = CreateMailSession);
 
     bool Start(const RunRequest& request) override;
@@ -23,15 +23,10 @@ public:
     bool Stop(std::chrono::milliseconds limit) override { return controller_.Stop(limit); }
 
 private:
-    const InterfaceTexts& texts_;
-    HandledMessageIds& handledMessageIds_;
+    std::shared_ptr<const InterfaceTexts> texts_;
+    std::shared_ptr<HandledMessageIds> handledMessageIds_;
     std::function<std::unique_ptr<MailSession>()> createSession_;
-    // The sender lists as they were at the run's start; replaced only when no run is active, so a run never reads
-    // them while they change.
-    FixedSenderList allowedSenders_;
-    FixedSenderList blockedSenders_;
-    JobParameters parameters_;
-    RunController controller_{parameters_};
+    RunController controller_;
 };
 
 }  // namespace zendrel

@@ -11,7 +11,7 @@ namespace zendrel {
 struct ShellOutcome {
     StartUpResult startUp = StartUpResult::Continue;
     // The quit path left a run behind that had not ended: the process must end without waiting for it or tearing
-    // down what it still uses (the parts stay; the shell itself is kept alive for it).
+    // down what it still uses (the parts given to the shell).
     bool runLeftBehind = false;
 };
 

@@ -90,7 +90,8 @@ Shell::Shell(ShellParts parts, std::int32_t serviceMode)
       system_(*parts_.system),
       run_(*parts_.run),
       texts_(*parts_.texts),
-      log_(parts_.places.dataFolder, parts_.mainView->Log(), *parts_.logFiles, parts_.logTime),
+      log_(std::make_shared<ActivityLog>(parts_.places.dataFolder, parts_.mainView->Log(), *parts_.logFiles,
+                                         parts_.logTime)),
       serviceMode_(serviceMode) {}
 
 StartUpResult Shell::StartUp() {
@@ -159,7 +160,7 @@ void Shell::FillCombos() {
 
 void Shell::LoadSettingsIntoControls() {
     SettingsRecord record;
-    LoadDuties duties(*this, parts_.handledMessageIds);
+    LoadDuties duties(*this, parts_.handledMessageIds.get());
     // Without a data folder a relative path would read whatever file lies in the working folder.
     if (parts_.places.dataFolder.empty()) {
         LoadSettingsFromBytes("", parts_.defaultSaveDir, record, duties);
@@ -178,7 +179,7 @@ void Shell::StartUpByServiceState() {
         } else if (lastServiceState_ == kServiceRunning && serviceMode_ == 0) {
             main_.SetText(MainControl::StartStopButton, TextOf(TextKey::ButtonStop));
             SetInputsLocked(true);
-            log_.TakeOverSharedLog(false);
+            log_->TakeOverSharedLog(false);
             nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
             return;
         }
@@ -309,7 +310,7 @@ ScheduleControls Shell::ScheduleControlsNow() const {
 
 void Shell::Log(TextKey key) { Log(TextOf(key)); }
 
-void Shell::Log(const std::string& text) { log_.WriteLog(text, false, true); }
+void Shell::Log(const std::string& text) { log_->WriteLog(text, false, true); }
 
 void Shell::LogSystemError(TextKey generalError, TextKey rightsError, std::uint32_t code) {
     Log(generalError);
@@ -540,12 +541,12 @@ void Shell::StartRun() {
     request.controls = ReadControls();
     request.serviceMode = serviceMode_;
     request.loggingFlag = loggingFlag_;
-    request.log = &log_;
+    request.log = log_;
     run_.Start(request);
 }
 
 void Shell::OnLogPollTimer() {
-    if (serviceMode_ == 0) log_.TakeOverSharedLog(true);
+    if (serviceMode_ == 0) log_->TakeOverSharedLog(true);
 }
 
 }  // namespace zendrel

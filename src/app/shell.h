@@ -31,7 +31,7 @@ namespace zendrel {
 
 inline constexpr std::string_view kDonationAddress = "https://zendrel.org/donate";
 
-// Everything the shell works with; the objects behind the pointers outlive the shell.
+// Everything the shell works with; the objects behind the plain pointers outlive the shell and its runs.
 struct ShellParts {
     MainView* mainView = nullptr;
     AdvancedView* advancedView = nullptr;
@@ -39,8 +39,9 @@ struct ShellParts {
     StartupShortcuts* shortcuts = nullptr;
     SystemInfo* system = nullptr;
     ShellRun* run = nullptr;
-    InterfaceTexts* texts = nullptr;
-    HandledMessageIds* handledMessageIds = nullptr;
+    // Shared with the runs, which may outlive a quit that could not wait for them.
+    std::shared_ptr<InterfaceTexts> texts;
+    std::shared_ptr<HandledMessageIds> handledMessageIds;
     SharedLogFiles* logFiles = nullptr;
     DataFolderPlaces places;     // an empty data folder: none known, the settings are the defaults
     std::string defaultSaveDir;  // the user's home folder, for a settings file that names no save folder
@@ -135,7 +136,7 @@ private:
     SystemInfo& system_;
     ShellRun& run_;
     InterfaceTexts& texts_;
-    ActivityLog log_;
+    std::shared_ptr<ActivityLog> log_;
 
     const std::int32_t serviceMode_;
     bool loggingFlag_ = false;

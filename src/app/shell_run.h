@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 
 #include "job/activity_log.h"
 #include "settings/settings_file.h"
@@ -14,7 +15,7 @@ struct RunRequest {
     SettingsRecord controls;  // the settings as the controls hold them at the run's start
     std::int32_t serviceMode = 0;
     bool loggingFlag = false;
-    ActivityLog* log = nullptr;
+    std::shared_ptr<ActivityLog> log;
 };
 
 class ShellRun {

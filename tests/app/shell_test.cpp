@@ -56,8 +56,8 @@ protected:
         parts.shortcuts = &shortcuts_;
         parts.system = &system_;
         parts.run = run_;
-        parts.texts = &texts_;
-        parts.handledMessageIds = &handledMessageIds_;
+        parts.texts = texts_;
+        parts.handledMessageIds = handledMessageIds_;
         parts.logFiles = &files_;
         parts.places.dataFolder = data_;
         parts.now = [this] { return now_; };
@@ -84,8 +84,8 @@ protected:
     FakeShortcuts shortcuts_;
     FakeRun fakeRun_;
     ShellRun* run_ = &fakeRun_;
-    InterfaceTexts texts_;
-    HandledMessageIds handledMessageIds_;
+    std::shared_ptr<InterfaceTexts> texts_ = std::make_shared<InterfaceTexts>();
+    std::shared_ptr<HandledMessageIds> handledMessageIds_ = std::make_shared<HandledMessageIds>();
     LockedLogFiles files_;
     std::unique_ptr<Shell> shell_;
     StartUpResult startUp_ = StartUpResult::Continue;
@@ -280,7 +280,7 @@ TEST_F(ShellTest, WithoutTheFacilitiesTheBoxesStayUncheckedAndDisabled) {
     parts.shortcuts = noShortcuts.get();
     parts.system = &system_;
     parts.run = &fakeRun_;
-    parts.texts = &texts_;
+    parts.texts = texts_;
     parts.logFiles = &files_;
     parts.places.dataFolder = data_;
     parts.now = [this] { return now_; };
