@@ -507,6 +507,13 @@ void Shell::OnSenderDeleteButton(SenderListKind kind) {
 }
 
 void Shell::OnScheduleTimer() {
+    // The service's state is read before the due start is decided: a service that the start button has just
+    // installed or started must not find this window running the same mailbox beside it.
+    const int state = services_.QueryState(kServiceName);
+    if (state != lastServiceState_) {
+        main_.SetStatusText(StatusField::ServiceField, std::string(texts_.ServiceStateText(state)));
+        lastServiceState_ = state;
+    }
     const LocalDate now = parts_.now();
     const TickDecision decision = ScheduleTick(now, nextStart_, run_.Active(), ScheduleControlsNow().intervalSeconds,
                                                serviceMode_, lastServiceState_);
@@ -528,12 +535,6 @@ void Shell::OnScheduleTimer() {
             break;
     }
     nextStart_ = decision.nextStart;
-
-    const int state = services_.QueryState(kServiceName);
-    if (state != lastServiceState_) {
-        main_.SetStatusText(StatusField::ServiceField, std::string(texts_.ServiceStateText(state)));
-        lastServiceState_ = state;
-    }
 }
 
 void Shell::StartRun() {

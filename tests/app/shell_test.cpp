@@ -181,6 +181,16 @@ TEST_F(ShellTest, StartRoleWithTheServiceBox) {
     EXPECT_EQ(controller_.granted, "alice|112");
 }
 
+TEST_F(ShellTest, AServiceJustInstalledDoesTheFirstDueRunAlone) {
+    Shell& shell = StartShell();
+    view_.SetChecked(MainControl::ServiceCheck, true);
+    shell.OnStartStopButton();
+    controller_.state = kServiceRunning;  // the install started it
+    shell.OnScheduleTimer();
+    EXPECT_THAT(fakeRun_.requests, IsEmpty());
+    EXPECT_EQ(shell.NextStart(), kTenOClock + 600);
+}
+
 TEST_F(ShellTest, ShortcutIsMadeRemovedAndGivesWayToTheService) {
     Shell& shell = StartShell();
     view_.SetChecked(MainControl::ShortcutCheck, true);
