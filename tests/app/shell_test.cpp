@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/mailbox_shell_run.h"
+#include "app/main_procedure.h"
 #include "app/shell.h"
 #include "../job/fake_mail_session.h"
 #include "platform/locked_log_files.h"
@@ -529,6 +530,30 @@ TEST_F(ShellTest, TheServiceProcessSchedulesAtOnceWithoutAWindow) {
     writeSettings_ = false;
     StartShell(1);
     EXPECT_EQ(startUp_, StartUpResult::NothingToSchedule);
+}
+
+TEST_F(ShellTest, TheWindowlessServiceRunsItsScheduleUntilAStopSignalAndLeavesAHangingRunBehind) {
+    ASSERT_TRUE(SaveSettings(data_, settings_));
+    fakeRun_.endsOnStop = false;
+    testsupport::CollectingView rows;
+    HeadlessMainView headless(rows, [this] { return !fakeRun_.requests.empty(); });
+    ShellParts parts;
+    parts.mainView = &headless;
+    parts.advancedView = &advanced_;
+    parts.serviceController = &controller_;
+    parts.shortcuts = &shortcuts_;
+    parts.system = &system_;
+    parts.run = &fakeRun_;
+    parts.texts = texts_;
+    parts.logFiles = &files_;
+    parts.places.dataFolder = data_;
+    parts.now = [this] { return now_; };
+    const ShellOutcome outcome = MainProcedure(1, parts);
+    EXPECT_EQ(outcome.startUp, StartUpResult::Continue);
+    ASSERT_EQ(fakeRun_.requests.size(), 1u);
+    EXPECT_EQ(fakeRun_.requests[0].serviceMode, 1);
+    EXPECT_EQ(fakeRun_.stops, 1);
+    EXPECT_TRUE(outcome.runLeftBehind);
 }
 
 }  // namespace
