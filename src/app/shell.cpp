@@ -293,9 +293,13 @@ void Shell::WriteControls(const SettingsRecord& record) {
     main_.SetChecked(MainControl::DeleteMailsCheck, record.deleteMails);
     advanced_.SetText(AdvancedControl::ExtensionsEdit, record.extensionsText);
     advanced_.ClearList(AdvancedControl::AllowedList);
-    for (const std::string& entry : record.allowedSenders) advanced_.AppendListEntry(AdvancedControl::AllowedList, entry);
+    for (const std::string& entry : record.allowedSenders) {
+        advanced_.AppendListEntry(AdvancedControl::AllowedList, entry);
+    }
     advanced_.ClearList(AdvancedControl::BlockedList);
-    for (const std::string& entry : record.blockedSenders) advanced_.AppendListEntry(AdvancedControl::BlockedList, entry);
+    for (const std::string& entry : record.blockedSenders) {
+        advanced_.AppendListEntry(AdvancedControl::BlockedList, entry);
+    }
 }
 
 ScheduleControls Shell::ScheduleControlsNow() const {
