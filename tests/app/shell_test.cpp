@@ -414,7 +414,9 @@ TEST_F(ShellTest, WhileTheServiceRunsTheWindowOnlyMovesItsCountdown) {
         EXPECT_EQ(shell.NextStart(), kTenOClock + expected);
     }
     EXPECT_THAT(fakeRun_.requests, IsEmpty());
-    EXPECT_EQ(view_.StatusText(StatusField::ServiceField), English(TextKey::ServiceRunning));
+    view_.SetStatusText(StatusField::ServiceField, "unchanged");
+    shell.OnScheduleTimer();
+    EXPECT_EQ(view_.StatusText(StatusField::ServiceField), "unchanged");
     controller_.state = kServiceStopped;
     shell.OnScheduleTimer();
     EXPECT_EQ(view_.StatusText(StatusField::ServiceField), English(TextKey::ServiceStopped));
@@ -487,6 +489,20 @@ TEST_F(ShellTest, MinimisingHidesIntoTheTrayOnlyWhereThereIsOne) {
     shell.OnMinimised();
     EXPECT_TRUE(view_.WindowShown());
     EXPECT_FALSE(view_.TrayTooltip());
+}
+
+TEST_F(ShellTest, TheAdvancedWindowHoldsTheMainWindowAndTheLogCanBeCleared) {
+    Shell& shell = StartShell();
+    shell.OnAdvancedButton();
+    EXPECT_FALSE(view_.WindowEnabled());
+    EXPECT_TRUE(advanced_.Shown());
+    shell.OnAdvancedClosed();
+    EXPECT_TRUE(view_.WindowEnabled());
+    EXPECT_FALSE(advanced_.Shown());
+
+    view_.Log().AppendRow("10:00:00 a row");
+    shell.OnClearLogButton();
+    EXPECT_THAT(view_.Rows().Rows(), IsEmpty());
 }
 
 TEST_F(ShellTest, SenderListsDropDuplicatesIgnoringCase) {
