@@ -1,7 +1,9 @@
 # Wraps CMake. `make demo` runs one mailbox run against a local POP3 server holding sample mails; `make test` runs the
 # test suite.
-JOBS ?= 2
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD ?= build
+# The builds below are make's own children; their "Entering directory" lines say nothing to a reader.
+MAKEFLAGS += --no-print-directory
 DEMO_OUT ?= demo-out
 
 .PHONY: all build demo demo-extract test test-sanitize fuzz ci bench clean
@@ -17,8 +19,11 @@ build:
 # files it saved in $(DEMO_OUT)/. Dovecot's login and mail processes need root on most systems.
 demo:
 	@scripts/setup.sh build demo
-	cmake -S . -B $(BUILD) -DZENDREL_TESTS=ON >/dev/null
-	cmake --build $(BUILD) -j$(JOBS) --target zendrel mailbox_demo
+	@echo "Building zendrel and the demo (output only if it fails)..."
+	@log=$$(mktemp); \
+	if cmake -S . -B $(BUILD) -DZENDREL_TESTS=ON >$$log 2>&1 && \
+	   cmake --build $(BUILD) -j$(JOBS) --target zendrel mailbox_demo >>$$log 2>&1; then rm -f $$log; \
+	else cat $$log; rm -f $$log; exit 1; fi
 	@$(BUILD)/demo/mailbox_demo $(BUILD)/zendrel $(DEMO_OUT)
 
 # The attachments of the sample message files, without a server.

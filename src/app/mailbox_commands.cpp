@@ -95,7 +95,7 @@ std::unique_ptr<WindowlessProcess> StartProcess(bool logging, std::ostream& out,
 int RunOnceCommand(bool logging, std::ostream& out, std::ostream& err) {
     std::unique_ptr<WindowlessProcess> process = StartProcess(logging, out, err);
     if (!process) return 2;
-    CatchStopSignals();
+    if (!CatchStopSignals()) err << "zendrel: the stop signals cannot be caught; a stop ends the run at once\n";
     if (!process->StartRun(0)) {
         err << "zendrel: the run could not be started\n";
         return 1;
@@ -112,13 +112,17 @@ int RunOnceCommand(bool logging, std::ostream& out, std::ostream& err) {
 int ServiceCommand(bool logging, std::ostream& out, std::ostream& err) {
     auto texts = std::make_shared<InterfaceTexts>();
     auto handledMessageIds = std::make_shared<HandledMessageIds>();
-    const DataFolderPlaces places = LocateDataFolder(SpecialFolder(kFolderCommonAppData),
-                                                     SpecialFolder(kFolderAppData), std::getenv(kDataFolderVariable));
+    const DataFolderPlaces places = LocateDataFolder(SpecialFolderLocation(SpecialFolder::kCommonAppData),
+                                                     SpecialFolderLocation(SpecialFolder::kAppData),
+                                                     std::getenv(kDataFolderVariable));
     if (places.dataFolder.empty()) {
         err << "zendrel: the system names no data folder; set HOME or ZENDREL_DATA_DIR\n";
         return 2;
     }
-    CatchStopSignals();
+    if (!CatchStopSignals()) {
+        err << "zendrel: the stop signals cannot be caught, so the service could not end its runs cleanly\n";
+        return 1;
+    }
     ConsoleLogView view(out);
     HeadlessMainView mainView(view, StopSignalReceived);
     MemoryAdvancedView advancedView;
@@ -139,7 +143,7 @@ int ServiceCommand(bool logging, std::ostream& out, std::ostream& err) {
     parts.handledMessageIds = handledMessageIds;
     parts.logFiles = &files;
     parts.places = places;
-    parts.defaultSaveDir = GetSpecialFolderPath(kFolderProfile);
+    parts.defaultSaveDir = GetSpecialFolderPath(SpecialFolder::kProfile);
     if (logging) parts.arguments.push_back("-logging");
 
     const ShellOutcome outcome = MainProcedure(1, parts);

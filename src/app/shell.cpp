@@ -314,7 +314,7 @@ ScheduleControls Shell::ScheduleControlsNow() const {
 
 void Shell::Log(TextKey key) { Log(TextOf(key)); }
 
-void Shell::Log(const std::string& text) { log_->WriteLog(text, false, true); }
+void Shell::Log(const std::string& text) { log_->WriteLog(text, LogDestination::kView); }
 
 void Shell::LogSystemError(TextKey generalError, TextKey rightsError, std::uint32_t code) {
     Log(generalError);
@@ -404,7 +404,7 @@ void Shell::StartRole() {
     if (shortcuts_.Available()) {
         const bool wanted = main_.Checked(MainControl::ShortcutCheck);
         if (wanted && startupShortcutPath_.empty()) {
-            const std::string link = system_.GetSpecialFolderPath(kFolderCommonStartup) + kStartupShortcutName;
+            const std::string link = system_.GetSpecialFolderPath(SpecialFolder::kCommonStartup) + kStartupShortcutName;
             if (shortcuts_.CreateShortcut(system_.ProgramPath(), link, "", TextOf(TextKey::ProductDescription), "") ==
                 1) {
                 startupShortcutPath_ = link;
@@ -518,7 +518,7 @@ void Shell::OnScheduleTimer() {
         main_.SetStatusText(StatusField::ServiceField, std::string(texts_.ServiceStateText(state)));
         lastServiceState_ = state;
     }
-    const LocalDate now = parts_.now();
+    const LocalSeconds now = parts_.now();
     const TickDecision decision = ScheduleTick(now, nextStart_, run_.Active(), ScheduleControlsNow().intervalSeconds,
                                                serviceMode_, lastServiceState_);
     switch (decision.action) {

@@ -46,7 +46,7 @@ struct ShellParts {
     DataFolderPlaces places;     // an empty data folder: none known, the settings are the defaults
     std::string defaultSaveDir;  // the user's home folder, for a settings file that names no save folder
     std::vector<std::string> arguments;
-    std::function<LocalDate()> now = CurrentLocalDate;
+    std::function<LocalSeconds()> now = CurrentLocalSeconds;
     std::function<std::tm()> logTime = CurrentLocalTime;
     // What the service dispatcher runs when the service manager started this process: the main procedure with 1.
     ServiceProgram serviceProgram;
@@ -98,7 +98,7 @@ public:
 
     // The quit path has run and the run it stopped had not ended by then.
     bool RunLeftBehind() const { return runLeftBehind_; }
-    LocalDate NextStart() const { return nextStart_; }
+    LocalSeconds NextStart() const { return nextStart_; }
     int LastServiceState() const { return lastServiceState_; }
     int ServiceInstalled() const { return serviceInstalled_; }
     const std::string& StartupShortcutPath() const { return startupShortcutPath_; }
@@ -140,7 +140,7 @@ private:
 
     const std::int32_t serviceMode_;
     bool loggingFlag_ = false;
-    LocalDate nextStart_ = 0;
+    LocalSeconds nextStart_ = 0;
     int lastServiceState_ = 0;
     int serviceInstalled_ = 0;
     std::string startupShortcutPath_;

@@ -1,17 +1,19 @@
 #include "common/local_time.h"
 
 #include <chrono>
-#include <mutex>
 
 namespace zendrel {
 
 std::tm CurrentLocalTime() {
-    // std::localtime hands out one shared buffer; the window thread, the run and the password cipher all read it.
-    static std::mutex localTimeMutex;
+    // The window thread, the run and the password cipher all ask at once: each gets a result of its own.
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::lock_guard<std::mutex> lock(localTimeMutex);
-    const std::tm* local = std::localtime(&now);
-    return local != nullptr ? *local : std::tm{};
+    std::tm local{};
+#ifdef _WIN32
+    if (localtime_s(&local, &now) != 0) return std::tm{};
+#else
+    if (localtime_r(&now, &local) == nullptr) return std::tm{};
+#endif
+    return local;
 }
 
 std::int64_t LocalSecondsOf(const std::tm& localTime) {

@@ -10,17 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "common/text.h"
+
 namespace zendrel {
 namespace {
 
-void AppendTwoDigits(std::string& out, int value) {
-    out += static_cast<char>('0' + value / 10 % 10);
-    out += static_cast<char>('0' + value % 10);
-}
-
-// The window holds "log.txt" only for the moment of a take-over, so a writer that finds it held waits a little for it
-// instead of losing the line at once; only a file held for longer than this loses the line.
-constexpr std::chrono::milliseconds kAppendPatience{250};
 constexpr std::chrono::milliseconds kAppendRetryInterval{5};
 
 // The lines of a file: each ends at CR LF, CR or LF. A terminator at the very end does not start another line, but
@@ -58,16 +52,23 @@ std::string FormatLogLine(std::string_view text, const std::tm& localTime) {
 }
 
 ActivityLog::ActivityLog(std::filesystem::path dataFolder, LogView& view, SharedLogFiles& files,
-                         std::function<std::tm()> localTime)
-    : dataFolder_(std::move(dataFolder)), view_(view), files_(files), localTime_(std::move(localTime)) {}
+                         std::function<std::tm()> localTime, std::chrono::milliseconds appendPatience)
+    : dataFolder_(std::move(dataFolder)), view_(view), files_(files), localTime_(std::move(localTime)),
+      appendPatience_(appendPatience) {}
 
-void ActivityLog::WriteLog(std::string_view text, bool toSharedFile, bool toView) {
+void ActivityLog::WriteLog(std::string_view text, LogDestination destination) {
     const std::string line = FormatLogLine(text, localTime_());
-    if (toView) {
-        view_.AppendRow(line);
-        if (toSharedFile) AppendLine(kSharedLogName, line);
-    } else {
-        AppendLine(kDiagnosticLogName, line);
+    switch (destination) {
+        case LogDestination::kView:
+            view_.AppendRow(line);
+            return;
+        case LogDestination::kViewAndSharedFile:
+            view_.AppendRow(line);
+            AppendLine(kSharedLogName, line);
+            return;
+        case LogDestination::kDiagnosticFile:
+            AppendLine(kDiagnosticLogName, line);
+            return;
     }
 }
 
@@ -96,7 +97,7 @@ void ActivityLog::AppendLine(const char* fileName, std::string_view line) {
     bytes.reserve(line.size() + 2);
     bytes += line;
     bytes += "\r\n";
-    const auto deadline = std::chrono::steady_clock::now() + kAppendPatience;
+    const auto deadline = std::chrono::steady_clock::now() + appendPatience_;
     for (;;) {
         if (const std::unique_ptr<SharedLogFile> file = files_.Open(path)) {
             file->Append(bytes);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -15,6 +16,13 @@ namespace zendrel {
 // A line of the activity log: the time of day as "%hh:%ii:%ss", a blank and the text. An empty text gives an empty
 // line without a time stamp, which the run uses as a separator.
 std::string FormatLogLine(std::string_view text, const std::tm& localTime);
+
+// Where a log line goes.
+enum class LogDestination {
+    kView,               // the view only: the shell's own messages, and a run's in a window
+    kViewAndSharedFile,  // the view and "log.txt": a run's user messages in the service, for the window to take over
+    kDiagnosticFile,     // "log_long.txt" only: the run's diagnostic lines
+};
 
 // Where the user reads the log: the window's list, or standard output on the command line. Rows are only ever added
 // at the end.
@@ -36,14 +44,17 @@ public:
     static constexpr const char* kSharedLogName = "log.txt";
     static constexpr const char* kDiagnosticLogName = "log_long.txt";
 
-    ActivityLog(std::filesystem::path dataFolder, LogView& view, SharedLogFiles& files,
-                std::function<std::tm()> localTime = CurrentLocalTime);
+    // The window holds "log.txt" only for the moment of a take-over, so a writer that finds it held waits up to
+    // `appendPatience` for it instead of losing the line at once; only a file held for longer loses the line.
+    static constexpr std::chrono::milliseconds kDefaultAppendPatience{250};
 
-    // Stamps `text` with the time of day (an empty text stays an empty line). With `toView` the line becomes a row of
-    // the view and, with `toSharedFile` as well, a line of "log.txt"; without `toView` it becomes a line of
-    // "log_long.txt" whatever `toSharedFile` says. A line that cannot reach its file is dropped without a word.
-    // May be called from several threads at once.
-    void WriteLog(std::string_view text, bool toSharedFile, bool toView);
+    ActivityLog(std::filesystem::path dataFolder, LogView& view, SharedLogFiles& files,
+                std::function<std::tm()> localTime = CurrentLocalTime,
+                std::chrono::milliseconds appendPatience = kDefaultAppendPatience);
+
+    // Stamps `text` with the time of day (an empty text stays an empty line) and writes it to `destination`. A line
+    // that cannot reach its file is dropped without a word. May be called from several threads at once.
+    void WriteLog(std::string_view text, LogDestination destination);
 
     // Moves the lines of "log.txt" into the view in file order, as they are (they carry their stamps already), and
     // empties the file. With `skipKnownLines` a line equal to a row the view already has is left out, and a missing
@@ -58,6 +69,7 @@ private:
     LogView& view_;
     SharedLogFiles& files_;
     std::function<std::tm()> localTime_;
+    std::chrono::milliseconds appendPatience_;
 };
 
 }  // namespace zendrel

@@ -23,22 +23,23 @@ constexpr std::chrono::hours kStaleTemporaryAge(1);
 class RunLog {
 public:
     RunLog(const JobParameters& parameters, const RunServices& services)
-        : log_(*services.log), texts_(*services.texts), toSharedFile_(parameters.serviceMode != 0),
+        : log_(*services.log), texts_(*services.texts),
+          userDestination_(parameters.serviceMode != 0 ? LogDestination::kViewAndSharedFile : LogDestination::kView),
           diagnostics_(services.loggingFlag) {}
 
-    void User(std::string_view text) { log_.WriteLog(text, toSharedFile_, true); }
+    void User(std::string_view text) { log_.WriteLog(text, userDestination_); }
     void User(TextKey key) { User(texts_.Text(key)); }
     void User(TextKey key, std::string_view placeholder, std::string_view value) {
         User(FillPlaceholder(texts_.Text(key), placeholder, value));
     }
     void Diagnostic(std::string_view text) {
-        if (diagnostics_) log_.WriteLog(text, false, false);
+        if (diagnostics_) log_.WriteLog(text, LogDestination::kDiagnosticFile);
     }
 
 private:
     ActivityLog& log_;
     const InterfaceTexts& texts_;
-    const bool toSharedFile_;
+    const LogDestination userDestination_;
     const bool diagnostics_;
 };
 

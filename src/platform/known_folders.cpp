@@ -44,26 +44,26 @@ std::filesystem::path WithTrailingSeparator(const std::filesystem::path& folder)
 
 }  // namespace
 
-std::filesystem::path SpecialFolder(int csidl) {
-    switch (csidl) {
-        case kFolderCommonAppData:
+std::filesystem::path SpecialFolderLocation(SpecialFolder folder) {
+    switch (folder) {
+        case SpecialFolder::kCommonAppData:
             return WithTrailingSeparator(XdgFolder("XDG_DATA_HOME", ".local/share"));
-        case kFolderAppData:
+        case SpecialFolder::kAppData:
             return WithTrailingSeparator(XdgFolder("XDG_CONFIG_HOME", ".config"));
-        case kFolderStartup:
-        case kFolderCommonStartup: {
+        case SpecialFolder::kStartup:
+        case SpecialFolder::kCommonStartup: {
             const std::filesystem::path config = XdgFolder("XDG_CONFIG_HOME", ".config");
             return config.empty() ? config : WithTrailingSeparator(config / "autostart");
         }
-        case kFolderProfile:
+        case SpecialFolder::kProfile:
             return WithTrailingSeparator(HomeFolder());
         default:
             return {};
     }
 }
 
-std::string GetSpecialFolderPath(int csidl) {
-    const std::optional<std::string> text = Utf8ToWindows1252(SpecialFolder(csidl).string());
+std::string GetSpecialFolderPath(SpecialFolder folder) {
+    const std::optional<std::string> text = Utf8ToWindows1252(SpecialFolderLocation(folder).string());
     if (!text) return {};
     const std::size_t first = text->find_first_not_of(' ');
     if (first == std::string::npos) return {};

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/known_folders.h"
+
 namespace zendrel {
 
 // System error codes are Windows codes on every platform, so the shell can tell "access denied" from the rest.
@@ -23,8 +25,8 @@ public:
     virtual std::string CurrentUserName() const = 0;
     // The program file's full path.
     virtual std::string ProgramPath() const = 0;
-    // A special folder by its Windows shell number, ending in a separator; "" when the system has none.
-    virtual std::string GetSpecialFolderPath(int csidl) const = 0;
+    // A special folder's path ending in a separator; "" when the system has none.
+    virtual std::string GetSpecialFolderPath(SpecialFolder folder) const = 0;
 };
 
 std::unique_ptr<SystemInfo> CreateSystemInfo();

@@ -81,7 +81,9 @@ public:
         return Utf8ToWindows1252(std::string_view(buffer.data(), static_cast<std::size_t>(length))).value_or("");
     }
 
-    std::string GetSpecialFolderPath(int csidl) const override { return zendrel::GetSpecialFolderPath(csidl); }
+    std::string GetSpecialFolderPath(SpecialFolder folder) const override {
+        return zendrel::GetSpecialFolderPath(folder);
+    }
 };
 
 }  // namespace

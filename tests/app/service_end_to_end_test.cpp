@@ -68,7 +68,8 @@ class ServiceProgram : public MailboxProgramTest {};
 
 TEST_F(ServiceProgram, RunsAtTheDueTimeWritesLogTxtAndEndsOnSigterm) {
     DeliverMails({MailWithAttachment("service.1", "service.csv")});
-    const ShiftedClock clock = ClockJustBeforeAMinute(3);
+    // A program that needs longer than this to start would find the due time passed and wait a whole interval.
+    const ShiftedClock clock = ClockJustBeforeAMinute(15);
     settings_.intervalPosition = 0;  // 300 s
     settings_.startHour = clock.startHour;
     settings_.startMinute = clock.startMinute;

@@ -53,7 +53,7 @@ public:
     std::string SystemErrorText(std::uint32_t code) const override { return "system text " + std::to_string(code); }
     std::string CurrentUserName() const override { return "alice"; }
     std::string ProgramPath() const override { return "/opt/zendrel/zendrel"; }
-    std::string GetSpecialFolderPath(int) const override { return "/startup/"; }
+    std::string GetSpecialFolderPath(SpecialFolder) const override { return "/startup/"; }
 
     std::uint32_t lastError = 0;
 };

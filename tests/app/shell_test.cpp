@@ -26,9 +26,9 @@ using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using namespace std::chrono_literals;
 
-constexpr LocalDate kDay = 86400;
-constexpr LocalDate kMidnight = 20000 * kDay;
-constexpr LocalDate kTenOClock = kMidnight + 10 * 3600;
+constexpr LocalSeconds kDay = 86400;
+constexpr LocalSeconds kMidnight = 20000 * kDay;
+constexpr LocalSeconds kTenOClock = kMidnight + 10 * 3600;
 
 std::string English(TextKey key) { return std::string(TextOf(Language::English, key)); }
 std::string German(TextKey key) { return std::string(TextOf(Language::German, key)); }
@@ -77,7 +77,7 @@ protected:
     fs::path save_ = work_.MakeFolder("save");
     bool writeSettings_ = true;
     SettingsRecord settings_;
-    LocalDate now_ = kTenOClock;
+    LocalSeconds now_ = kTenOClock;
     RecordingMainView view_;
     MemoryAdvancedView advanced_;
     FakeSystemInfo system_;
@@ -409,7 +409,7 @@ TEST_F(ShellTest, WhileTheServiceRunsTheWindowOnlyMovesItsCountdown) {
     controller_.state = kServiceRunning;
     Shell& shell = StartShell();
     now_ = kTenOClock + 1300;
-    for (LocalDate expected : {600, 1200, 1800}) {
+    for (LocalSeconds expected : {600, 1200, 1800}) {
         shell.OnScheduleTimer();
         EXPECT_EQ(shell.NextStart(), kTenOClock + expected);
     }

@@ -238,8 +238,9 @@ using testsupport::TimeOfDay;
 
 class ActivityLogFilesTest : public LockedLogFilesTest {
 protected:
-    ActivityLog MakeLog(LogView& view) {
-        return ActivityLog(folder_.Path(), view, counting_, [] { return TimeOfDay(9, 5, 0); });
+    ActivityLog MakeLog(LogView& view,
+                        std::chrono::milliseconds patience = ActivityLog::kDefaultAppendPatience) {
+        return ActivityLog(folder_.Path(), view, counting_, [] { return TimeOfDay(9, 5, 0); }, patience);
     }
 
     CountingFiles counting_;
@@ -253,7 +254,7 @@ TEST_F(ActivityLogFilesTest, WriterWaitsForAShortTakeOverToEnd) {
         takeOver.reset();
     });
     CollectingView view;
-    MakeLog(view).WriteLog("late", true, true);
+    MakeLog(view, std::chrono::seconds(60)).WriteLog("late", LogDestination::kViewAndSharedFile);
     releaser.join();
     EXPECT_EQ(testing::ReadBytes(LogPath()), "09:05:00 late\r\n");
     EXPECT_THAT(view.Rows(), ElementsAre("09:05:00 late"));
@@ -264,7 +265,7 @@ TEST_F(ActivityLogFilesTest, WriterDropsTheLineWhenTheFileStaysHeld) {
     std::unique_ptr<SharedLogFile> holder = files_.Open(LogPath());
     ASSERT_NE(holder, nullptr);
     CollectingView view;
-    MakeLog(view).WriteLog("lost", true, true);
+    MakeLog(view).WriteLog("lost", LogDestination::kViewAndSharedFile);
     EXPECT_GT(counting_.Opens(LogPath()), 1);
     holder.reset();
     EXPECT_EQ(testing::ReadBytes(LogPath()), "09:04:59 before\r\n");
@@ -290,9 +291,10 @@ TEST_F(ActivityLogFilesTest, TakeOverOfAHeldFileWaitsForTheNextTick) {
 TEST_F(ActivityLogFilesTest, ThreadsWritingAtOnceKeepEveryLineWhole) {
     constexpr int kLinesPerThread = 500;
     CollectingView view;
-    ActivityLog log = MakeLog(view);
+    // Each writer holds the file for one line; only a thread put to sleep while it holds it keeps the other waiting.
+    ActivityLog log = MakeLog(view, std::chrono::seconds(60));
     auto writeLines = [&log](const std::string& prefix) {
-        for (int i = 0; i < kLinesPerThread; ++i) log.WriteLog(prefix + std::to_string(i), false, false);
+        for (int i = 0; i < kLinesPerThread; ++i) log.WriteLog(prefix + std::to_string(i), LogDestination::kDiagnosticFile);
     };
     std::thread run(writeLines, "run ");
     writeLines("window ");

@@ -31,8 +31,9 @@ int WriteLines(const char* dataFolder, const std::string& prefix, const char* co
     if (parsed.ec != std::errc() || parsed.ptr != end || count < 0) return 2;
     DiscardingView view;
     zendrel::LockedLogFiles files;
-    zendrel::ActivityLog log(dataFolder, view, files);
-    for (int i = 0; i < count; ++i) log.WriteLog(prefix + "-" + std::to_string(i), true, true);
+    // The test's take-overs may be slow on a loaded machine; a line lost to impatience would fail it for nothing.
+    zendrel::ActivityLog log(dataFolder, view, files, zendrel::CurrentLocalTime, std::chrono::seconds(60));
+    for (int i = 0; i < count; ++i) log.WriteLog(prefix + "-" + std::to_string(i), zendrel::LogDestination::kViewAndSharedFile);
     return 0;
 }
 

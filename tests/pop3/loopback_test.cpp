@@ -110,7 +110,7 @@ TEST_F(LoopbackTest, CancelFromAnotherThreadEndsABlockedRead) {
 
 TEST_F(LoopbackTest, QuietServerTimesOutWith14) {
     server.StallOnRetr(1);
-    ASSERT_EQ(LogIn(100), 1);
+    ASSERT_EQ(LogIn(2000), 1);
     EXPECT_EQ(session->LoadMessage(1), 0);
     EXPECT_EQ(session->GetErrorCode(), SessionError::kTimedOut);
     session->Logout();
