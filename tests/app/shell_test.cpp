@@ -46,7 +46,7 @@ protected:
         settings_.startMinute = 0;
     }
 
-    Shell& StartShell(std::int32_t serviceMode = 0) {
+    ShellParts Parts() {
         if (writeSettings_) {
             EXPECT_TRUE(SaveSettings(data_, settings_));
         }
@@ -64,6 +64,12 @@ protected:
         parts.now = [this] { return now_; };
         parts.logTime = [] { return testsupport::TimeOfDay(10, 0, 0); };
         parts.serviceProgram = [](std::int32_t) {};
+        return parts;
+    }
+
+    Shell& StartShell(std::int32_t serviceMode = 0, std::function<void(ShellParts&)> change = {}) {
+        ShellParts parts = Parts();
+        if (change) change(parts);
         shell_ = std::make_unique<Shell>(parts, serviceMode);
         startUp_ = shell_->StartUp();
         return *shell_;
@@ -284,19 +290,10 @@ TEST_F(ShellTest, TheUninstallQuestionAndItsAnswers) {
 TEST_F(ShellTest, WithoutTheFacilitiesTheBoxesStayUncheckedAndDisabled) {
     std::unique_ptr<ServiceController> none = CreateServiceController();
     std::unique_ptr<StartupShortcuts> noShortcuts = CreateStartupShortcuts();
-    ShellParts parts;
-    parts.mainView = &view_;
-    parts.advancedView = &advanced_;
-    parts.serviceController = none.get();
-    parts.shortcuts = noShortcuts.get();
-    parts.system = &system_;
-    parts.run = &fakeRun_;
-    parts.texts = texts_;
-    parts.logFiles = &files_;
-    parts.places.dataFolder = data_;
-    parts.now = [this] { return now_; };
-    Shell shell(parts, 0);
-    ASSERT_EQ(shell.StartUp(), StartUpResult::Continue);
+    Shell& shell = StartShell(0, [&](ShellParts& parts) {
+        parts.serviceController = none.get();
+        parts.shortcuts = noShortcuts.get();
+    });
     view_.SetChecked(MainControl::ServiceCheck, true);
     shell.OnServiceCheckChanged();
     view_.SetChecked(MainControl::ShortcutCheck, true);
@@ -491,20 +488,6 @@ TEST_F(ShellTest, MinimisingHidesIntoTheTrayOnlyWhereThereIsOne) {
     EXPECT_FALSE(view_.TrayTooltip());
 }
 
-TEST_F(ShellTest, TheAdvancedWindowHoldsTheMainWindowAndTheLogCanBeCleared) {
-    Shell& shell = StartShell();
-    shell.OnAdvancedButton();
-    EXPECT_FALSE(view_.WindowEnabled());
-    EXPECT_TRUE(advanced_.Shown());
-    shell.OnAdvancedClosed();
-    EXPECT_TRUE(view_.WindowEnabled());
-    EXPECT_FALSE(advanced_.Shown());
-
-    view_.Log().AppendRow("10:00:00 a row");
-    shell.OnClearLogButton();
-    EXPECT_THAT(view_.Rows().Rows(), IsEmpty());
-}
-
 TEST_F(ShellTest, SenderListsDropDuplicatesIgnoringCase) {
     settings_.blockedSenders = {"spam@example.org"};
     Shell& shell = StartShell();
@@ -549,21 +532,11 @@ TEST_F(ShellTest, TheServiceProcessSchedulesAtOnceWithoutAWindow) {
 }
 
 TEST_F(ShellTest, TheWindowlessServiceRunsItsScheduleUntilAStopSignalAndLeavesAHangingRunBehind) {
-    ASSERT_TRUE(SaveSettings(data_, settings_));
     fakeRun_.endsOnStop = false;
     testsupport::CollectingView rows;
     HeadlessMainView headless(rows, [this] { return !fakeRun_.requests.empty(); });
-    ShellParts parts;
+    ShellParts parts = Parts();
     parts.mainView = &headless;
-    parts.advancedView = &advanced_;
-    parts.serviceController = &controller_;
-    parts.shortcuts = &shortcuts_;
-    parts.system = &system_;
-    parts.run = &fakeRun_;
-    parts.texts = texts_;
-    parts.logFiles = &files_;
-    parts.places.dataFolder = data_;
-    parts.now = [this] { return now_; };
     const ShellOutcome outcome = MainProcedure(1, parts);
     EXPECT_EQ(outcome.startUp, StartUpResult::Continue);
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
