@@ -14,6 +14,16 @@ bool ValidIndex(int index, std::size_t size) { return index >= 0 && static_cast<
 
 }  // namespace
 
+void MemoryMainView::Create() {
+    controls_ = {};
+    status_ = {};
+    menu_ = {};
+    title_.clear();
+    windowShown_ = false;
+    windowEnabled_ = true;
+    trayTooltip_.reset();
+}
+
 void MemoryMainView::AddComboItem(MainControl combo, const std::string& text, std::int32_t data) {
     At(combo).items.emplace_back(text, data);
 }
@@ -41,6 +51,9 @@ void MemoryMainView::SelectComboItem(MainControl combo, std::optional<int> index
 }
 
 void MemoryAdvancedView::Create() {
+    controls_ = {};
+    title_.clear();
+    shown_ = false;
     SetEnabled(AdvancedControl::AllowedDeleteButton, false);
     SetEnabled(AdvancedControl::BlockedDeleteButton, false);
 }

@@ -18,7 +18,8 @@ class MemoryMainView : public MainView {
 public:
     explicit MemoryMainView(LogView& log) : log_(log) {}
 
-    void Create() override {}
+    // Fresh controls, as a window built anew has them.
+    void Create() override;
     void SetWindowTitle(const std::string& title) override { title_ = title; }
     void SetText(MainControl control, const std::string& text) override { At(control).text = text; }
     std::string Text(MainControl control) const override { return At(control).text; }
