@@ -2,6 +2,7 @@
 
 #include "common/base64.h"
 #include "common/local_time.h"
+#include "common/steady_time.h"
 #include "common/md5.h"
 #include "settings/cipher_tables.h"
 
@@ -113,14 +114,17 @@ private:
     std::array<std::uint32_t, kStateWords> state_;
 };
 
-CipherVector ClockVector() {
-    using namespace std::chrono;
-    const auto sinceStart = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+CipherVector ClockVector() { return VectorFromClocks(CurrentLocalSeconds(), SteadyMilliseconds()); }
+
+}  // namespace
+
+CipherVector VectorFromClocks(std::int64_t localSeconds, std::int64_t millisecondsSinceStart) {
     // Only the low 32 bits of the product count, so the wrap of the unsigned multiplication is what is wanted.
-    const auto second = static_cast<std::uint32_t>(static_cast<std::uint64_t>(sinceStart) * 1000000u);
-    // The program's date value: seconds of local wall-clock time counted from 1970-01-01 00:00:00.
-    return {static_cast<std::uint32_t>(CurrentLocalSeconds()), second};
+    const auto second = static_cast<std::uint32_t>(static_cast<std::uint64_t>(millisecondsSinceStart) * 1000000u);
+    return {static_cast<std::uint32_t>(localSeconds), second};
 }
+
+namespace {
 
 std::uint32_t Encode(const unsigned char* password, std::uint32_t length, const unsigned char* key,
                      std::uint32_t keyLength, unsigned char* output, std::uint32_t capacity, std::uint32_t mode,

@@ -18,6 +18,10 @@ struct CipherVector {
     std::uint32_t second;
 };
 
+// The vector a save uses: the seconds of local time (the program's date value), and the milliseconds since the
+// system started times a million, both kept to their low 32 bits.
+CipherVector VectorFromClocks(std::int64_t localSeconds, std::int64_t millisecondsSinceStart);
+
 // The program's fixed 12-byte key: 5A E1 07 C3 9D 24 B8 6F 13 D0 4E 8A
 extern const unsigned char kPasswordKey[12];
 

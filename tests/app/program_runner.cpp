@@ -7,8 +7,11 @@
 #if !defined(_WIN32)
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 #endif
 
 #include "test_files.h"
@@ -16,6 +19,7 @@
 namespace zendrel::testing {
 namespace {
 
+#if defined(_WIN32)
 // One argument for the shell, taken literally.
 std::string ShellQuoted(const std::string& argument) {
     std::string quoted = "'";
@@ -36,6 +40,7 @@ int ExitCodeOf(int status) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
 }
+#endif
 
 }  // namespace
 
@@ -50,6 +55,8 @@ ProgramResult RunProgramFile(const std::filesystem::path& program, const std::ve
                              const std::filesystem::path& workingFolder, const std::filesystem::path& scratchFolder) {
     return RunProgramFile(program, arguments, workingFolder, scratchFolder, {});
 }
+
+#if defined(_WIN32)
 
 ProgramResult RunProgramFile(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                              const std::filesystem::path& workingFolder, const std::filesystem::path& scratchFolder,
@@ -70,7 +77,20 @@ ProgramResult RunProgramFile(const std::filesystem::path& program, const std::ve
     return result;
 }
 
-#if !defined(_WIN32)
+#else
+
+ProgramResult RunProgramFile(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                             const std::filesystem::path& workingFolder, const std::filesystem::path& scratchFolder,
+                             const ProgramEnvironment& environment) {
+    std::optional<StartedProgram> started =
+        StartedProgram::Start(program, arguments, workingFolder, scratchFolder, environment);
+    if (!started) return {};
+    ProgramResult result;
+    result.exitCode = started->Wait(std::chrono::hours(1)).value_or(-1);
+    result.out = started->Out();
+    result.err = started->Err();
+    return result;
+}
 
 std::optional<StartedProgram> StartedProgram::Start(const std::filesystem::path& program,
                                                     const std::vector<std::string>& arguments,
@@ -79,32 +99,44 @@ std::optional<StartedProgram> StartedProgram::Start(const std::filesystem::path&
                                                     const ProgramEnvironment& environment) {
     const std::filesystem::path outFile = scratchFolder / "stdout.txt";
     const std::filesystem::path errFile = scratchFolder / "stderr.txt";
-    // Everything the child needs is made before the fork: after it, only calls that are safe in a child.
     std::vector<std::string> words = {program.string()};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
-    std::vector<std::string> assignments;
-    for (const auto& [name, value] : environment) assignments.push_back(name + "=" + value);
+
+    // The test's own environment with the given variables put in place of (or beside) the inherited ones; the
+    // environment of the test process itself stays as it is.
+    std::vector<std::string> variables;
+    for (char** inherited = environ; *inherited != nullptr; ++inherited) {
+        const std::string variable = *inherited;
+        const std::string name = variable.substr(0, variable.find('='));
+        bool replaced = false;
+        for (const auto& entry : environment) replaced = replaced || entry.first == name;
+        if (!replaced) variables.push_back(variable);
+    }
+    for (const auto& [name, value] : environment) variables.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (std::string& variable : variables) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    if (::posix_spawn_file_actions_init(&actions) != 0) return std::nullopt;
     const std::string folder = workingFolder.string();
     const std::string out = outFile.string();
     const std::string err = errFile.string();
-
-    const pid_t child = ::fork();
-    if (child < 0) return std::nullopt;
-    if (child == 0) {
-        for (std::string& assignment : assignments) ::putenv(assignment.data());
-        const int in = ::open("/dev/null", O_RDONLY);
-        const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || outFd < 0 || errFd < 0 || ::chdir(folder.c_str()) != 0) ::_exit(127);
-        ::dup2(in, STDIN_FILENO);
-        ::dup2(outFd, STDOUT_FILENO);
-        ::dup2(errFd, STDERR_FILENO);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
+    const bool prepared =
+        ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0 &&
+        ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644) ==
+            0 &&
+        ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644) ==
+            0 &&
+        ::posix_spawn_file_actions_addchdir_np(&actions, folder.c_str()) == 0;
+    pid_t child = -1;
+    const bool spawned =
+        prepared && ::posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0;
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (!spawned) return std::nullopt;
     return StartedProgram(child, outFile, errFile);
 }
 

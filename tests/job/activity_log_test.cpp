@@ -20,6 +20,7 @@
 
 #include "common/shared_log_file.h"
 #include "log_rows.h"
+#include "test_log_files.h"
 #include "test_files.h"
 
 namespace zendrel {
@@ -62,70 +63,6 @@ TEST(CurrentLocalTime, GivesAValidTimeOfDay) {
 
 using RecordingView = testsupport::CollectingView;
 
-// Log files on the real file system through whole-file reads and writes, which count every attempt to open a file
-// and can play another writer that holds a file.
-class FakeLogFiles final : public SharedLogFiles {
-public:
-    std::unique_ptr<SharedLogFile> Open(const fs::path& file) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++opens_[file];
-        opened_.notify_all();
-        if (held_.count(file) != 0) return nullptr;
-        std::error_code error;
-        if (!fs::exists(file, error) && !testing::WriteBytes(file, "")) return nullptr;
-        return std::make_unique<File>(file, failReads_);
-    }
-
-    // Another writer opens the file (creating it, as a real one would) and keeps it until Release.
-    void Hold(const fs::path& file) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        std::error_code error;
-        if (!fs::exists(file, error)) {
-            EXPECT_TRUE(testing::WriteBytes(file, ""));
-        }
-        held_.insert(file);
-    }
-    void Release(const fs::path& file) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        held_.erase(file);
-    }
-    int Opens(const fs::path& file) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        const auto found = opens_.find(file);
-        return found == opens_.end() ? 0 : found->second;
-    }
-    // Waits (at most a few seconds, so that a broken log fails instead of hanging) until `file` was asked for at
-    // least `count` times.
-    void WaitForOpens(const fs::path& file, int count) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        opened_.wait_for(lock, std::chrono::seconds(5), [&] { return opens_[file] >= count; });
-    }
-    void FailReads() { failReads_ = true; }
-
-private:
-    class File final : public SharedLogFile {
-    public:
-        File(fs::path path, bool failReads) : path_(std::move(path)), failReads_(failReads) {}
-        bool Append(std::string_view bytes) override {
-            return testing::WriteBytes(path_, testing::ReadBytes(path_) + std::string(bytes));
-        }
-        std::optional<std::string> ReadAll() override {
-            if (failReads_) return std::nullopt;
-            return testing::ReadBytes(path_);
-        }
-        bool Truncate() override { return testing::WriteBytes(path_, ""); }
-
-    private:
-        fs::path path_;
-        bool failReads_;
-    };
-
-    mutable std::mutex mutex_;
-    std::condition_variable opened_;
-    std::map<fs::path, int> opens_;
-    std::set<fs::path> held_;
-    bool failReads_ = false;
-};
 
 // The bytes of a file, or nothing when it does not exist.
 std::optional<std::string> FileBytes(const fs::path& path) {
@@ -148,7 +85,7 @@ protected:
     }
 
     testing::TemporaryFolder folder_;
-    FakeLogFiles files_;
+    testsupport::TestLogFiles files_;
 };
 
 struct DestinationCase {
@@ -170,7 +107,7 @@ TEST_F(ActivityLogTest, WriteLogSendsTheLineToItsDestinations) {
         testing::TemporaryFolder folder;
         ASSERT_TRUE(folder.Created());
         RecordingView view;
-        FakeLogFiles files;
+        testsupport::TestLogFiles files;
         ActivityLog log(folder.Path(), view, files, [] { return TimeOfDay(14, 3, 7); });
         log.WriteLog("Successfully signed out!", c.destination);
         if (c.inView) {

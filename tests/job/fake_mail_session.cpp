@@ -1,5 +1,7 @@
 #include "fake_mail_session.h"
 
+#include "forwarding_session.h"
+
 namespace zendrel::testing {
 
 void FakeMailSession::Release() {
@@ -108,48 +110,8 @@ std::int32_t FakeMailSession::CancelReceive() {
     return 0;
 }
 
-namespace {
-
-class BorrowedSession : public MailSession {
-public:
-    explicit BorrowedSession(FakeMailSession& fake) : fake_(fake) {}
-    std::int32_t GetErrorCode() const override { return fake_.GetErrorCode(); }
-    std::string GetLastReply() const override { return fake_.GetLastReply(); }
-    std::int32_t Login(const std::string& h, std::int32_t p, const std::string& u, const std::string& w,
-                       std::int32_t t) override {
-        return fake_.Login(h, p, u, w, t);
-    }
-    std::int32_t Logout() override { return fake_.Logout(); }
-    std::int32_t GetMessageCount() override { return fake_.GetMessageCount(); }
-    std::string LoadHeader(std::int32_t n) override { return fake_.LoadHeader(n); }
-    std::string GetHeaderField(const std::string& h, const std::string& n) override {
-        return fake_.GetHeaderField(h, n);
-    }
-    std::int32_t LoadMessage(std::int32_t n) override { return fake_.LoadMessage(n); }
-    std::int32_t CountAttachments() override { return fake_.CountAttachments(); }
-    std::string GetAttachmentName(std::int32_t n) override { return fake_.GetAttachmentName(n); }
-    std::int32_t SaveAttachment(std::int32_t n, const std::string& f, const std::string& name) override {
-        return fake_.SaveAttachment(n, f, name);
-    }
-    std::int32_t CountBodyParts() override { return fake_.CountBodyParts(); }
-    std::string GetBodyPartHeader(std::int32_t n) override { return fake_.GetBodyPartHeader(n); }
-    std::string GetBodyPartText(std::int32_t n) override { return fake_.GetBodyPartText(n); }
-    std::int32_t SaveBodyPart(std::int32_t n, const std::string& f, const std::string& name) override {
-        return fake_.SaveBodyPart(n, f, name);
-    }
-    std::string ConvertBodyCharset(const std::string& h, const std::string& t) override {
-        return fake_.ConvertBodyCharset(h, t);
-    }
-    std::int32_t DeleteMessage(std::int32_t n) override { return fake_.DeleteMessage(n); }
-    std::int32_t ResetSession() override { return fake_.ResetSession(); }
-    std::int32_t CancelReceive() override { return fake_.CancelReceive(); }
-
-private:
-    FakeMailSession& fake_;
-};
-
-}  // namespace
-
-std::unique_ptr<MailSession> Borrow(FakeMailSession& fake) { return std::make_unique<BorrowedSession>(fake); }
+std::unique_ptr<MailSession> Borrow(FakeMailSession& fake) {
+    return std::make_unique<testsupport::ForwardingSession>(fake);
+}
 
 }  // namespace zendrel::testing

@@ -264,30 +264,5 @@ TEST(InterfaceTexts, KeyOutsideTheListGivesNoText) {
     EXPECT_TRUE(TextOf(Language::German, KeyAt(kTextCount)).empty());
 }
 
-TEST(InterfaceTexts, ReaderOnAnotherThreadSeesOneWholeLanguage) {
-    InterfaceTexts texts;
-    constexpr int kSwitches = 20000;
-    constexpr int kReads = 200000;
-    int mixed = 0;
-    const auto isWhole = [](TextKey key, std::string_view text) {
-        return text == TextOf(Language::English, key) || text == TextOf(Language::German, key);
-    };
-    std::thread reader([&] {
-        for (int read = 0; read < kReads; ++read) {
-            const TextKey key = KeyAt(read % kTextCount);
-            if (!isWhole(key, texts.Text(key))) ++mixed;
-            const int state = read % kServiceStateCount;
-            const TextKey stateKey = KeyAt(static_cast<int>(TextKey::ServiceNotInstalled) + state);
-            if (!isWhole(stateKey, texts.ServiceStateText(state))) ++mixed;
-        }
-    });
-    for (int change = 0; change < kSwitches; ++change) {
-        const Language chosen = texts.ApplyLanguage(change % 2 == 0 ? "german" : "english");
-        EXPECT_EQ(chosen, change % 2 == 0 ? Language::German : Language::English);
-    }
-    reader.join();
-    EXPECT_EQ(mixed, 0);
-}
-
 }  // namespace
 }  // namespace zendrel

@@ -11,6 +11,8 @@
 #include "fake_mail_session.h"
 #include "job/run_control.h"
 #include "log_rows.h"
+#include "test_log_files.h"
+#include "test_files.h"
 
 namespace zendrel {
 namespace {
@@ -23,47 +25,6 @@ using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
-// Log files in memory: what each file holds, by name.
-class MemoryLogFiles : public SharedLogFiles {
-public:
-    std::unique_ptr<SharedLogFile> Open(const std::filesystem::path& file) override {
-        return std::make_unique<File>(*this, file.filename().string());
-    }
-    std::string Contents(const std::string& name) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return files_.count(name) ? files_[name] : std::string("<missing>");
-    }
-
-private:
-    class File : public SharedLogFile {
-    public:
-        File(MemoryLogFiles& owner, std::string name) : owner_(owner), name_(std::move(name)) {
-            std::lock_guard<std::mutex> lock(owner_.mutex_);
-            owner_.files_[name_];
-        }
-        bool Append(std::string_view bytes) override {
-            std::lock_guard<std::mutex> lock(owner_.mutex_);
-            owner_.files_[name_].append(bytes);
-            return true;
-        }
-        std::optional<std::string> ReadAll() override {
-            std::lock_guard<std::mutex> lock(owner_.mutex_);
-            return owner_.files_[name_];
-        }
-        bool Truncate() override {
-            std::lock_guard<std::mutex> lock(owner_.mutex_);
-            owner_.files_[name_].clear();
-            return true;
-        }
-
-    private:
-        MemoryLogFiles& owner_;
-        std::string name_;
-    };
-
-    std::mutex mutex_;
-    std::map<std::string, std::string> files_;
-};
 
 using RowCollector = testsupport::CollectingView;
 
@@ -76,7 +37,7 @@ FakeMessage Mail(std::string from, std::string subject, std::string id, std::vec
 
 class MailboxRunTest : public ::testing::Test {
 protected:
-    MailboxRunTest() : log_("/data/", view_, files_, NineFive) {
+    MailboxRunTest() : log_(data_.Path(), view_, files_, NineFive) {
         parameters_.server = "pop.example.org";
         parameters_.port = 110;
         parameters_.userName = "jo";
@@ -136,10 +97,14 @@ protected:
         return numbers;
     }
 
+    // What the log file `name` of the data folder holds.
+    std::string LogFile(const char* name) const { return testsupport::LogFileContents(data_.Path() / name); }
+
     std::shared_ptr<int> keepAlive_ = std::make_shared<int>(0);
+    testing::TemporaryFolder data_{"zendrel-data"};
     JobParameters parameters_;
     RowCollector view_;
-    MemoryLogFiles files_;
+    testsupport::TestLogFiles files_;
     ActivityLog log_;
     InterfaceTexts texts_;
     HandledMessageIds handled_;
@@ -161,15 +126,15 @@ TEST_F(MailboxRunTest, AnEmptyMailboxLogsInAndOut) {
     EXPECT_EQ(mailbox.password, "secret");
     EXPECT_EQ(mailbox.timeoutMs, 10000);
     EXPECT_TRUE(report.loggedIn);
-    EXPECT_EQ(files_.Contents("log.txt"), "<missing>") << "an interactive run writes no shared file";
-    EXPECT_EQ(files_.Contents("log_long.txt"), "<missing>") << "no diagnostics without -logging";
+    EXPECT_EQ(LogFile("log.txt"), "<missing>") << "an interactive run writes no shared file";
+    EXPECT_EQ(LogFile("log_long.txt"), "<missing>") << "no diagnostics without -logging";
 }
 
 TEST_F(MailboxRunTest, TheServiceAlsoWritesItsUserMessagesToTheSharedFile) {
     parameters_.serviceMode = 1;
     FakeMailSession mailbox({});
     Run(mailbox);
-    EXPECT_EQ(files_.Contents("log.txt"),
+    EXPECT_EQ(LogFile("log.txt"),
               "09:05:00 Successfully logged into account! (0 messages).\r\n09:05:00 Successfully signed out!\r\n\r\n");
 }
 
@@ -189,7 +154,7 @@ TEST_F(MailboxRunTest, LoginFailuresSayWhy) {
     };
     for (const auto& c : cases) {
         RowCollector rows;
-        ActivityLog log("/data/", rows, files_, NineFive);
+        ActivityLog log(data_.Path(), rows, files_, NineFive);
         FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
         mailbox.loginFailure = c.code;
         parameters_.runThread.store(1);
@@ -278,7 +243,7 @@ TEST_F(MailboxRunTest, TheSubjectSearchIgnoresCase) {
     Run(mailbox);
     EXPECT_THAT(Retrieved(mailbox), ElementsAre(1));
     EXPECT_THAT(Texts(), ::testing::Contains("Now searching for 'abc'."));
-    const std::string diagnostics = files_.Contents("log_long.txt");
+    const std::string diagnostics = LogFile("log_long.txt");
     EXPECT_THAT(diagnostics, HasSubstr("09:05:00 SearchInHead: abc <-> FindString: 8\r\n"));
     EXPECT_THAT(diagnostics, HasSubstr("09:05:00 SearchInHead: abc <-> FindString: 0\r\n"));
 }
@@ -292,7 +257,7 @@ TEST_F(MailboxRunTest, DiagnosticLinesTellTheWholeStory) {
     FakeMailSession mailbox({Mail("alice@x", "Monthly", "<1@x>", {{"a.csv"}, {"b.txt"}}),
                              Mail("spam@x", "Buy", "<2@x>"), Mail("bob@x", "Hi", "")});
     Run(mailbox);
-    EXPECT_EQ(files_.Contents("log_long.txt"),
+    EXPECT_EQ(LogFile("log_long.txt"),
               "09:05:00 MessageIDs: 0\r\n"
               "09:05:00 From: alice@x\r\nSubject: Monthly\r\nMessageID: <1@x>\r\n"
               "09:05:00 BlackList found (1 items)\r\n"
@@ -326,7 +291,7 @@ TEST_F(MailboxRunTest, AMailIsExaminedOncePerProcess) {
     FakeMailSession second({Mail("a@x", "s", "<1@x>"), Mail("a@x", "s", "")});
     Run(second);
     EXPECT_THAT(Retrieved(second), ElementsAre(2)) << "a mail without Message-ID is examined on every run";
-    EXPECT_THAT(files_.Contents("log_long.txt"), HasSubstr("09:05:00 MessageID (<1@x>) allready there!\r\n"));
+    EXPECT_THAT(LogFile("log_long.txt"), HasSubstr("09:05:00 MessageID (<1@x>) allready there!\r\n"));
     EXPECT_EQ(second.saved.size(), 1u);
 }
 
@@ -539,8 +504,8 @@ TEST_F(RunControllerTest, ARunOutlivesTheControllerThatCouldNotStopIt) {
     // Services owned only through the run, as a window that quits while a run hangs leaves them.
     struct OwnedLog {
         RowCollector view;
-        MemoryLogFiles files;
-        ActivityLog log{"/data/", view, files, NineFive};
+        testsupport::TestLogFiles files;
+        ActivityLog log{std::filesystem::temp_directory_path() / "zendrel-no-such-folder", view, files, NineFive};
     };
     auto owned = std::make_shared<OwnedLog>();
     RunServices services;

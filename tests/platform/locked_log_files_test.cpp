@@ -25,6 +25,7 @@
 
 #include "job/activity_log.h"
 #include "log_rows.h"
+#include "test_log_files.h"
 #include "test_files.h"
 
 extern char** environ;
@@ -206,34 +207,6 @@ TEST_F(LockedLogFilesTest, LogFilesAreReadableByTheirOwnerAlone) {
 
 using testsupport::CollectingView;
 
-// The POSIX files, counting the attempts to open each file so that a test can act while a writer is retrying.
-class CountingFiles final : public SharedLogFiles {
-public:
-    std::unique_ptr<SharedLogFile> Open(const fs::path& file) override {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ++opens_[file];
-        }
-        opened_.notify_all();
-        return files_.Open(file);
-    }
-    int Opens(const fs::path& file) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return opens_[file];
-    }
-    // Waits (a few seconds at most, so that a broken log fails instead of hanging) for `count` attempts.
-    void WaitForOpens(const fs::path& file, int count) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        opened_.wait_for(lock, std::chrono::seconds(5), [&] { return opens_[file] >= count; });
-    }
-
-private:
-    LockedLogFiles files_;
-    std::mutex mutex_;
-    std::condition_variable opened_;
-    std::map<fs::path, int> opens_;
-};
-
 using testsupport::TimeOfDay;
 
 class ActivityLogFilesTest : public LockedLogFilesTest {
@@ -243,7 +216,9 @@ protected:
         return ActivityLog(folder_.Path(), view, counting_, [] { return TimeOfDay(9, 5, 0); }, patience);
     }
 
-    CountingFiles counting_;
+    LockedLogFiles locked_;
+    // The platform's files, with the attempts to open each one counted, so that a test can act while a writer retries.
+    testsupport::TestLogFiles counting_{&locked_};
 };
 
 TEST_F(ActivityLogFilesTest, WriterWaitsForAShortTakeOverToEnd) {

@@ -381,35 +381,21 @@ TEST(StoredPassword, EverySaveDiffersAndAllReadBack) {
     for (const std::string& stored : {first, second, third}) EXPECT_EQ(DecodeStoredPassword(stored), password);
 }
 
-TEST(StoredPassword, VectorComesFromTheClocks) {
-    const auto password = Bytes("clock");
-    std::vector<unsigned char> output(64);
-    const auto utcBefore = std::chrono::system_clock::now();
-    const auto sinceStartBefore = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
-    const std::uint32_t count = EncodePassword(password.data(), static_cast<std::uint32_t>(password.size()),
-                                               kPasswordKey, sizeof kPasswordKey, output.data(), 64,
-                                               kPasswordModeChained);
-    const auto sinceStartAfter = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
-    ASSERT_EQ(count, 24u);
-    const auto word = [&](std::size_t at) {
-        return static_cast<std::uint32_t>(output[at]) | (static_cast<std::uint32_t>(output[at + 1]) << 8) |
-               (static_cast<std::uint32_t>(output[at + 2]) << 16) | (static_cast<std::uint32_t>(output[at + 3]) << 24);
+TEST(StoredPassword, VectorFromTheClocksKeepsTheLow32Bits) {
+    const struct {
+        std::int64_t localSeconds, milliseconds;
+        std::uint32_t first, second;
+    } cases[] = {
+        {1700000000, 1234, 1700000000u, 1234000000u},
+        {1700000000, 5000, 1700000000u, 705032704u},    // 5,000,000,000 wraps past 2^32
+        {4294967296 + 7, 4294, 7u, 4294000000u},        // a date beyond 2106 keeps its low bits
+        {0, 0, 0u, 0u},
     };
-    // local time: UTC shifted by at most 14 hours either way, to the second
-    const auto utc = std::chrono::duration_cast<std::chrono::seconds>(utcBefore.time_since_epoch()).count();
-    const auto local = static_cast<std::int64_t>(word(0));
-    EXPECT_LE(std::abs(local - utc), 14 * 3600 + 60) << local << " " << utc;
-    // zone offsets are whole quarter hours; the encoding itself takes far less than a minute
-    const auto offsetRest = ((local - utc) % 900 + 900) % 900;
-    EXPECT_TRUE(offsetRest <= 60 || offsetRest >= 899) << local - utc;
-    // milliseconds since start times a million, kept to 32 bits
-    bool found = false;
-    for (auto ms = sinceStartBefore.count(); ms <= sinceStartAfter.count() && !found; ++ms)
-        found = static_cast<std::uint32_t>(static_cast<std::uint64_t>(ms) * 1000000u) == word(4);
-    EXPECT_TRUE(found) << word(4);
-    EXPECT_EQ(Decode(Text(output, count), kKey, kPasswordModeChained).buffer.substr(0, 5), "clock");
+    for (const auto& c : cases) {
+        const CipherVector vector = VectorFromClocks(c.localSeconds, c.milliseconds);
+        EXPECT_EQ(vector.first, c.first) << c.localSeconds;
+        EXPECT_EQ(vector.second, c.second) << c.milliseconds;
+    }
 }
 
 TEST(StoredPassword, EmptyTextGivesAnEmptyPassword) {

@@ -62,6 +62,19 @@ bool LoopbackPop3Server::WaitUntilStalled(std::chrono::milliseconds limit) {
     return stalled_.wait_for(lock, limit, [this] { return stallStarted_; });
 }
 
+bool LoopbackPop3Server::WaitUntilClientLeft(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return stalled_.wait_for(lock, limit, [this] { return clientLeft_; });
+}
+
+void LoopbackPop3Server::MarkStalled() {
+    {
+        std::lock_guard lock(mutex_);
+        stallStarted_ = true;
+    }
+    stalled_.notify_all();
+}
+
 std::vector<std::string> LoopbackPop3Server::commands() const {
     std::lock_guard lock(mutex_);
     return commands_;
@@ -73,12 +86,26 @@ void LoopbackPop3Server::Serve() {
         if (::poll(&listening, 1, kPollSliceMs) <= 0) continue;
         const int fd = ::accept(listenFd_, nullptr, nullptr);
         if (fd < 0) continue;
+        {
+            std::lock_guard lock(mutex_);
+            clientLeft_ = false;
+        }
         ServeConnection(fd);
         ::close(fd);
+        {
+            std::lock_guard lock(mutex_);
+            clientLeft_ = true;
+        }
+        stalled_.notify_all();
     }
 }
 
 void LoopbackPop3Server::ServeConnection(int fd) {
+    if (silentBeforeGreeting_) {
+        MarkStalled();
+        WaitForPeerToLeave(fd);
+        return;
+    }
     if (!SendAll(fd, "+OK loopback POP3 ready\r\n")) return;
     std::string pending;
     char buffer[4096];
@@ -130,11 +157,7 @@ bool LoopbackPop3Server::Answer(int fd, const std::string& line) {
     };
     if (verb == "RETR" && validNumber && TakeIfEqual(stalledMessage_, number)) {
         if (!SendAll(fd, wholeReply().substr(0, cutAt_))) return false;
-        {
-            std::lock_guard lock(mutex_);
-            stallStarted_ = true;
-        }
-        stalled_.notify_all();
+        MarkStalled();
         WaitForPeerToLeave(fd);
         return false;
     }

@@ -38,8 +38,13 @@ public:
         resetOnClose_ = reset;
         closedMessage_ = n;
     }
-    // Waits until the stalled reply has been started; false when that does not happen within `limit`.
+    // Every connection is accepted and then met with silence, not even a greeting, until the client goes away.
+    void SilentBeforeGreeting() { silentBeforeGreeting_ = true; }
+    // Waits until the server has fallen silent on a client (before its greeting, or inside the stalled reply); false
+    // when that does not happen within `limit`.
     bool WaitUntilStalled(std::chrono::milliseconds limit);
+    // Waits until the client of the last connection has gone away; false when it stays beyond `limit`.
+    bool WaitUntilClientLeft(std::chrono::milliseconds limit);
 
     // The command lines received so far, without their CR LF.
     std::vector<std::string> commands() const;
@@ -47,6 +52,7 @@ public:
 private:
     void Serve();
     void ServeConnection(int fd);
+    void MarkStalled();
     // Answers one command line; false when the conversation is over.
     bool Answer(int fd, const std::string& line);
     bool SendAll(int fd, const std::string& bytes);
@@ -63,10 +69,12 @@ private:
     std::atomic<int> closedMessage_{0};
     std::atomic<std::size_t> cutAt_{40};
     std::atomic<bool> resetOnClose_{false};
+    std::atomic<bool> silentBeforeGreeting_{false};
 
     mutable std::mutex mutex_;
     std::condition_variable stalled_;
     bool stallStarted_ = false;
+    bool clientLeft_ = false;
     std::vector<std::string> commands_;
     std::thread thread_;
 };

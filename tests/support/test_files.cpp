@@ -1,5 +1,7 @@
 #include "test_files.h"
 
+#include <stdlib.h>
+
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -32,24 +34,28 @@ fs::path BaseFolder() {
 
 TemporaryFolder::TemporaryFolder(std::string_view prefix) {
     const fs::path base = BaseFolder();
+    std::error_code ec;
+#if defined(_WIN32)
     std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
         const fs::path candidate = base / (std::string(prefix) + "-" + std::to_string(random()));
-        std::error_code ec;
         // create_directory is false without an error when the name is taken: then another name is tried.
-        if (!fs::create_directory(candidate, ec)) {
-            if (ec) return;
-            continue;
-        }
-        path_ = candidate;
-        constexpr fs::perms kEveryoneMayRead = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                               fs::perms::others_read | fs::perms::others_exec;
-        fs::permissions(path_, kEveryoneMayRead, fs::perm_options::replace, ec);
-        if (ec) {
-            fs::remove(path_, ec);
-            path_.clear();
-        }
-        return;
+        if (fs::create_directory(candidate, ec)) path_ = candidate;
+        if (ec) return;
+    }
+    if (path_.empty()) return;
+#else
+    // mkdtemp makes the name and the folder in one step, so no other process can take the name in between.
+    std::string pattern = (base / (std::string(prefix) + "-XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) return;
+    path_ = pattern;
+#endif
+    constexpr fs::perms kEveryoneMayRead = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                           fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(path_, kEveryoneMayRead, fs::perm_options::replace, ec);
+    if (ec) {
+        fs::remove(path_, ec);
+        path_.clear();
     }
 }
 

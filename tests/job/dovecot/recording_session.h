@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "forwarding_session.h"
 #include "pop3/mail_session.h"
 
 namespace zendrel::testsupport {
@@ -33,56 +34,31 @@ private:
     std::vector<std::string> calls_;
 };
 
-class RecordingSession final : public MailSession {
+class RecordingSession final : public ForwardingSession {
 public:
     RecordingSession(std::unique_ptr<MailSession> real, std::shared_ptr<CallJournal> journal)
-        : real_(std::move(real)), journal_(std::move(journal)) {}
+        : ForwardingSession(std::move(real)), journal_(std::move(journal)) {}
 
-    std::int32_t GetErrorCode() const override { return real_->GetErrorCode(); }
-    std::string GetLastReply() const override { return real_->GetLastReply(); }
-    std::int32_t Login(const std::string& host, std::int32_t port, const std::string& userName,
-                       const std::string& password, std::int32_t timeoutMs) override {
-        return real_->Login(host, port, userName, password, timeoutMs);
-    }
     std::int32_t Logout() override {
         journal_->Note("QUIT");
-        return real_->Logout();
-    }
-    std::int32_t GetMessageCount() override { return real_->GetMessageCount(); }
-    std::string LoadHeader(std::int32_t n) override { return real_->LoadHeader(n); }
-    std::string GetHeaderField(const std::string& header, const std::string& name) override {
-        return real_->GetHeaderField(header, name);
+        return ForwardingSession::Logout();
     }
     std::int32_t LoadMessage(std::int32_t n) override {
         journal_->Note("RETR " + std::to_string(n));
         loaded_ = n;
-        return real_->LoadMessage(n);
+        return ForwardingSession::LoadMessage(n);
     }
-    std::int32_t CountAttachments() override { return real_->CountAttachments(); }
-    std::string GetAttachmentName(std::int32_t n) override { return real_->GetAttachmentName(n); }
     std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) override {
-        const std::int32_t result = real_->SaveAttachment(n, folder, fileName);
+        const std::int32_t result = ForwardingSession::SaveAttachment(n, folder, fileName);
         journal_->Note("SAVE " + std::to_string(loaded_) + "." + std::to_string(n) + (result != 0 ? "" : " failed"));
         return result;
     }
-    std::int32_t CountBodyParts() override { return real_->CountBodyParts(); }
-    std::string GetBodyPartHeader(std::int32_t n) override { return real_->GetBodyPartHeader(n); }
-    std::string GetBodyPartText(std::int32_t n) override { return real_->GetBodyPartText(n); }
-    std::int32_t SaveBodyPart(std::int32_t n, const std::string& folder, const std::string& fileName) override {
-        return real_->SaveBodyPart(n, folder, fileName);
-    }
-    std::string ConvertBodyCharset(const std::string& header, const std::string& text) override {
-        return real_->ConvertBodyCharset(header, text);
-    }
     std::int32_t DeleteMessage(std::int32_t n) override {
         journal_->Note("DELE " + std::to_string(n));
-        return real_->DeleteMessage(n);
+        return ForwardingSession::DeleteMessage(n);
     }
-    std::int32_t ResetSession() override { return real_->ResetSession(); }
-    std::int32_t CancelReceive() override { return real_->CancelReceive(); }
 
 private:
-    std::unique_ptr<MailSession> real_;
     std::shared_ptr<CallJournal> journal_;
     std::int32_t loaded_ = 0;
 };

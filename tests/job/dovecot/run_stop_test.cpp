@@ -9,7 +9,7 @@
 
 #include "dovecot/free_port.h"
 #include "job/run_control.h"
-#include "quiet_server.h"
+#include "loopback_pop3_server.h"
 #include "run_bench.h"
 
 namespace zendrel::testsupport {
@@ -52,11 +52,12 @@ protected:
 };
 
 TEST_F(StoppedRun, ServerThatNeverGreetsDoesNotKeepTheStopWaiting) {
-    QuietPop3Server server(QuietPop3Server::Silence::BeforeGreeting);
-    ASSERT_TRUE(server.Listening());
-    UseServer("127.0.0.1", server.Port(), "someone", "secret");
+    testing::LoopbackPop3Server server("someone", "secret", {});
+    server.SilentBeforeGreeting();
+    ASSERT_TRUE(server.listening());
+    UseServer("127.0.0.1", server.port(), "someone", "secret");
     ASSERT_TRUE(controller_.Start(Fill(), Services()));
-    ASSERT_TRUE(server.WaitUntilSilent(kPatience)) << "the run never connected";
+    ASSERT_TRUE(server.WaitUntilStalled(kPatience)) << "the run never connected";
     EXPECT_TRUE(controller_.Active());
     EXPECT_FALSE(controller_.Start(Fill(), Services())) << "no second run beside an active one";
 
@@ -70,11 +71,15 @@ TEST_F(StoppedRun, ServerThatNeverGreetsDoesNotKeepTheStopWaiting) {
 }
 
 TEST_F(StoppedRun, ServerThatFallsSilentInsideARetrievalDoesNotKeepTheStopWaiting) {
-    QuietPop3Server server(QuietPop3Server::Silence::InsideRetr);
-    ASSERT_TRUE(server.Listening());
-    UseServer("127.0.0.1", server.Port(), "someone", "secret");
+    testing::LoopbackPop3Server server(
+        "someone", "secret",
+        {"From: Sender <sender@example.org>\r\nSubject: Stalled\r\nMessage-ID: <stalled.1@zendrel.test>\r\n\r\n"
+         "The mail that never ends.\r\n"});
+    server.StallOnRetr(1);
+    ASSERT_TRUE(server.listening());
+    UseServer("127.0.0.1", server.port(), "someone", "secret");
     ASSERT_TRUE(controller_.Start(Fill(), Services()));
-    ASSERT_TRUE(server.WaitUntilSilent(kPatience)) << "the run never asked for the mail";
+    ASSERT_TRUE(server.WaitUntilStalled(kPatience)) << "the run never asked for the mail";
 
     EXPECT_TRUE(controller_.Stop(kStopWait)) << "the run must end within the stop's wait, though the mail never ends";
     EXPECT_FALSE(controller_.Active());
@@ -82,7 +87,7 @@ TEST_F(StoppedRun, ServerThatFallsSilentInsideARetrievalDoesNotKeepTheStopWaitin
     EXPECT_THAT(view_.Texts(), ElementsAre(LoggedIn(1), kSignedOut, ""));
     EXPECT_THAT(Calls(), ElementsAre("RETR 1", "QUIT"));
     EXPECT_TRUE(server.WaitUntilClientLeft(kPatience));
-    EXPECT_THAT(server.Commands(), Contains("QUIT"));
+    EXPECT_THAT(server.commands(), Contains("QUIT"));
     // A mail that never arrived is examined again by the next run.
     EXPECT_FALSE(handled_.Contains("<stalled.1@zendrel.test>"));
     EXPECT_EQ(handled_.Size(), 0u);

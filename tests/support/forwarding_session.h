@@ -1,0 +1,53 @@
+#pragma once
+// A mail session that passes every call on to another one, which it owns or borrows: a run can then use a session
+// that the test keeps, and a test can note the calls that matter by overriding just those.
+
+#include <memory>
+#include <string>
+
+#include "pop3/mail_session.h"
+
+namespace zendrel::testsupport {
+
+class ForwardingSession : public MailSession {
+public:
+    explicit ForwardingSession(MailSession& target) : target_(target) {}
+    explicit ForwardingSession(std::unique_ptr<MailSession> owned) : owned_(std::move(owned)), target_(*owned_) {}
+
+    std::int32_t GetErrorCode() const override { return target_.GetErrorCode(); }
+    std::string GetLastReply() const override { return target_.GetLastReply(); }
+    std::int32_t Login(const std::string& host, std::int32_t port, const std::string& userName,
+                       const std::string& password, std::int32_t timeoutMs) override {
+        return target_.Login(host, port, userName, password, timeoutMs);
+    }
+    std::int32_t Logout() override { return target_.Logout(); }
+    std::int32_t GetMessageCount() override { return target_.GetMessageCount(); }
+    std::string LoadHeader(std::int32_t n) override { return target_.LoadHeader(n); }
+    std::string GetHeaderField(const std::string& header, const std::string& name) override {
+        return target_.GetHeaderField(header, name);
+    }
+    std::int32_t LoadMessage(std::int32_t n) override { return target_.LoadMessage(n); }
+    std::int32_t CountAttachments() override { return target_.CountAttachments(); }
+    std::string GetAttachmentName(std::int32_t n) override { return target_.GetAttachmentName(n); }
+    std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) override {
+        return target_.SaveAttachment(n, folder, fileName);
+    }
+    std::int32_t CountBodyParts() override { return target_.CountBodyParts(); }
+    std::string GetBodyPartHeader(std::int32_t n) override { return target_.GetBodyPartHeader(n); }
+    std::string GetBodyPartText(std::int32_t n) override { return target_.GetBodyPartText(n); }
+    std::int32_t SaveBodyPart(std::int32_t n, const std::string& folder, const std::string& fileName) override {
+        return target_.SaveBodyPart(n, folder, fileName);
+    }
+    std::string ConvertBodyCharset(const std::string& header, const std::string& text) override {
+        return target_.ConvertBodyCharset(header, text);
+    }
+    std::int32_t DeleteMessage(std::int32_t n) override { return target_.DeleteMessage(n); }
+    std::int32_t ResetSession() override { return target_.ResetSession(); }
+    std::int32_t CancelReceive() override { return target_.CancelReceive(); }
+
+private:
+    std::unique_ptr<MailSession> owned_;
+    MailSession& target_;
+};
+
+}  // namespace zendrel::testsupport
