@@ -5,17 +5,24 @@
 #include <thread>
 
 #include "app/console_log_view.h"
+#include "app/mailbox_shell_run.h"
+#include "app/main_procedure.h"
+#include "app/memory_views.h"
 #include "app/saved_settings.h"
 #include "app/schedule.h"
 #include "job/run_control.h"
 #include "job/sender_list.h"
+#include "platform/known_folders.h"
 #include "platform/locked_log_files.h"
+#include "platform/service_controller.h"
+#include "platform/startup_shortcut.h"
 #include "platform/stop_signals.h"
+#include "platform/system_info.h"
+#include "settings/data_folder.h"
 
 namespace zendrel {
 namespace {
 
-constexpr std::chrono::milliseconds kTick(500);
 constexpr std::chrono::milliseconds kSignalCheck(50);
 
 // The log of a process without a window, held together: the run shares it through the log.
@@ -103,32 +110,48 @@ int RunOnceCommand(bool logging, std::ostream& out, std::ostream& err) {
 }
 
 int ServiceCommand(bool logging, std::ostream& out, std::ostream& err) {
-    std::unique_ptr<WindowlessProcess> process = StartProcess(logging, out, err);
-    if (!process) return 2;
-    const ScheduleControls controls = ScheduleControlsOf(process->Record());
-    if (!controls.intervalSeconds) {
-        err << "zendrel: the saved settings select no read interval (TimeOUT), so there is nothing to schedule\n";
+    auto texts = std::make_shared<InterfaceTexts>();
+    auto handledMessageIds = std::make_shared<HandledMessageIds>();
+    const DataFolderPlaces places = LocateDataFolder(SpecialFolderLocation(SpecialFolder::kCommonAppData),
+                                                     SpecialFolderLocation(SpecialFolder::kAppData),
+                                                     std::getenv(kDataFolderVariable));
+    if (places.dataFolder.empty()) {
+        err << "zendrel: the system names no data folder; set HOME or ZENDREL_DATA_DIR\n";
         return 2;
     }
     if (!CatchStopSignals()) {
         err << "zendrel: the stop signals cannot be caught, so the service could not end its runs cleanly\n";
         return 1;
     }
-    LocalSeconds nextStart = ComputeNextStart(CurrentLocalSeconds(), controls);
-    err << "zendrel: polling every " << *controls.intervalSeconds << " s, first run in "
-        << FormatCountdown(nextStart - CurrentLocalSeconds()) << "\n";
+    ConsoleLogView view(out);
+    HeadlessMainView mainView(view, StopSignalReceived);
+    MemoryAdvancedView advancedView;
+    std::unique_ptr<ServiceController> serviceController = CreateServiceController();
+    std::unique_ptr<StartupShortcuts> shortcuts = CreateStartupShortcuts();
+    std::unique_ptr<SystemInfo> system = CreateSystemInfo();
+    LockedLogFiles files;
+    MailboxShellRun run(texts, handledMessageIds);
 
-    while (!StopSignalReceived()) {
-        const TickDecision decision = ScheduleTick(CurrentLocalSeconds(), nextStart, process->Controller().Active(),
-                                                   controls.intervalSeconds, 1, 0);
-        nextStart = decision.nextStart;
-        if (decision.action == TickAction::StartRun) process->StartRun(1);
-        for (auto waited = std::chrono::milliseconds(0); waited < kTick && !StopSignalReceived();
-             waited += kSignalCheck) {
-            std::this_thread::sleep_for(kSignalCheck);
-        }
+    ShellParts parts;
+    parts.mainView = &mainView;
+    parts.advancedView = &advancedView;
+    parts.serviceController = serviceController.get();
+    parts.shortcuts = shortcuts.get();
+    parts.system = system.get();
+    parts.run = &run;
+    parts.texts = texts;
+    parts.handledMessageIds = handledMessageIds;
+    parts.logFiles = &files;
+    parts.places = places;
+    parts.defaultSaveDir = GetSpecialFolderPath(SpecialFolder::kProfile);
+    if (logging) parts.arguments.push_back("-logging");
+
+    const ShellOutcome outcome = MainProcedure(1, parts);
+    if (outcome.startUp == StartUpResult::NothingToSchedule) {
+        err << "zendrel: the saved settings select no read interval (TimeOUT), so there is nothing to schedule\n";
+        return 2;
     }
-    if (!process->Controller().Stop()) LeaveRunBehind(out, 0);
+    if (outcome.runLeftBehind) LeaveRunBehind(out, 0);
     return 0;
 }
 

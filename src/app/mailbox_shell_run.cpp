@@ -1,0 +1,32 @@
+#include "app/mailbox_shell_run.h"
+
+#include "app/saved_settings.h"
+
+namespace zendrel {
+
+MailboxShellRun::MailboxShellRun(std::shared_ptr<const InterfaceTexts> texts,
+                                 std::shared_ptr<HandledMessageIds> handledMessageIds,
+                                 std::function<std::unique_ptr<MailSession>()> createSession)
+    : texts_(std::move(texts)),
+      handledMessageIds_(std::move(handledMessageIds)),
+      createSession_(std::move(createSession)) {}
+
+bool MailboxShellRun::Start(const RunRequest& request) {
+    if (request.log == nullptr) return false;
+    RunServices services;
+    services.log = request.log;
+    services.texts = texts_;
+    services.handledMessageIds = handledMessageIds_;
+    // The sender lists as they are at the run's start: the run reads its own copy while the user edits the lists.
+    services.allowedSenders = std::make_shared<FixedSenderList>(request.controls.allowedSenders);
+    services.blockedSenders = std::make_shared<FixedSenderList>(request.controls.blockedSenders);
+    services.loggingFlag = request.loggingFlag;
+    if (createSession_) services.createSession = createSession_;
+    return controller_.Start(
+        [&request](JobParameters& parameters) {
+            FillJobParameters(request.controls, request.serviceMode, parameters);
+        },
+        std::move(services));
+}
+
+}  // namespace zendrel

@@ -1,0 +1,15 @@
+#include "app/main_procedure.h"
+
+namespace zendrel {
+
+ShellOutcome MainProcedure(std::int32_t serviceMode, const ShellParts& parts) {
+    Shell shell(parts, serviceMode);
+    ShellOutcome outcome;
+    outcome.startUp = shell.StartUp();
+    if (outcome.startUp != StartUpResult::Continue) return outcome;
+    parts.mainView->RunEventLoop(shell);
+    outcome.runLeftBehind = shell.RunLeftBehind();
+    return outcome;
+}
+
+}  // namespace zendrel

@@ -1,0 +1,557 @@
+#include "app/shell.h"
+
+#include <array>
+#include <system_error>
+#include <utility>
+
+#include "app/command_line.h"
+#include "common/text.h"
+#include "job/placeholders.h"
+#include "platform/known_folders.h"
+#include "settings/preference_reader.h"
+#include "settings/read_intervals.h"
+
+namespace zendrel {
+namespace {
+
+constexpr const char* kAboutTitle = "About Zendrel";
+constexpr const char* kAboutText = "Zendrel V1.02\nWritten by the Zendrel developers.";
+
+// The inputs that a running schedule freezes: the settings a run reads and the two system boxes.
+constexpr std::array<MainControl, 13> kLockedMainControls = {
+    MainControl::PasswordEdit,   MainControl::SaveDirEdit,      MainControl::ServerEdit,
+    MainControl::PortEdit,       MainControl::UserNameEdit,     MainControl::DeleteMailsCheck,
+    MainControl::BrowseButton,   MainControl::IntervalCombo,    MainControl::StartHourCombo,
+    MainControl::StartMinuteCombo, MainControl::AdvancedButton, MainControl::ServiceCheck,
+    MainControl::ShortcutCheck};
+constexpr std::array<AdvancedControl, 2> kLockedAdvancedControls = {AdvancedControl::SearchStringEdit,
+                                                                    AdvancedControl::ExtensionsEdit};
+
+struct LabelText {
+    MainControl label;
+    TextKey key;
+};
+constexpr std::array<LabelText, 7> kMainLabels = {{
+    {MainControl::ServerLabel, TextKey::LabelServer},
+    {MainControl::PortLabel, TextKey::LabelPort},
+    {MainControl::UserNameLabel, TextKey::LabelUserName},
+    {MainControl::PasswordLabel, TextKey::LabelPassword},
+    {MainControl::IntervalLabel, TextKey::LabelInterval},
+    {MainControl::StartTimeLabel, TextKey::LabelStartTime},
+    {MainControl::SaveDirLabel, TextKey::LabelSaveDir},
+}};
+
+struct SenderListControls {
+    AdvancedControl list;
+    AdvancedControl addButton;
+    AdvancedControl deleteButton;
+};
+
+SenderListControls ControlsOf(SenderListKind kind) {
+    if (kind == SenderListKind::Allowed) {
+        return {AdvancedControl::AllowedList, AdvancedControl::AllowedAddButton, AdvancedControl::AllowedDeleteButton};
+    }
+    return {AdvancedControl::BlockedList, AdvancedControl::BlockedAddButton, AdvancedControl::BlockedDeleteButton};
+}
+
+std::string TwoDigits(int value) {
+    return std::string(1, static_cast<char>('0' + value / 10)) + static_cast<char>('0' + value % 10);
+}
+
+bool IsFolder(const std::string& text) {
+    // The program's text is Windows-1252; the file system takes the name as Unicode.
+    const std::string utf8 = Windows1252ToUtf8(text);
+    std::error_code error;
+    return std::filesystem::is_directory(std::filesystem::path(std::u8string(utf8.begin(), utf8.end())), error);
+}
+
+class LoadDuties final : public SettingsLoadDuties {
+public:
+    LoadDuties(Shell& shell, HandledMessageIds* handledMessageIds)
+        : shell_(shell), handledMessageIds_(handledMessageIds) {}
+    void ApplyLanguage(const std::string& language) override { shell_.ApplyLanguage(language); }
+    void ForgetHandledMessages() override {
+        if (handledMessageIds_ != nullptr) handledMessageIds_->Clear();
+    }
+
+private:
+    Shell& shell_;
+    HandledMessageIds* handledMessageIds_;
+};
+
+}  // namespace
+
+Shell::Shell(ShellParts parts, std::int32_t serviceMode)
+    : parts_(std::move(parts)),
+      main_(*parts_.mainView),
+      advanced_(*parts_.advancedView),
+      services_(*parts_.serviceController),
+      shortcuts_(*parts_.shortcuts),
+      system_(*parts_.system),
+      run_(*parts_.run),
+      texts_(*parts_.texts),
+      log_(std::make_shared<ActivityLog>(parts_.places.dataFolder, parts_.mainView->Log(), *parts_.logFiles,
+                                         parts_.logTime)),
+      serviceMode_(serviceMode) {}
+
+StartUpResult Shell::StartUp() {
+    ApplyLanguage("english");
+    for (const std::string& argument : parts_.arguments) {
+        if (LowerCase(argument) == "-logging") loggingFlag_ = true;
+    }
+    lastServiceState_ = services_.QueryState(kServiceName);
+    serviceInstalled_ = lastServiceState_;
+
+    if (serviceMode_ == 0 && lastServiceState_ == kServiceStartPending && parts_.serviceProgram &&
+        services_.RunAsService(kServiceName, parts_.serviceProgram, nullptr) != 0) {
+        return StartUpResult::RanAsService;
+    }
+
+    BuildMainWindow();
+    main_.SetStatusText(StatusField::ServiceField, std::string(texts_.ServiceStateText(lastServiceState_)));
+    FillCombos();
+
+    if (shortcuts_.Available()) startupShortcutPath_ = shortcuts_.FindStartupShortcut();
+    if (!startupShortcutPath_.empty()) main_.SetChecked(MainControl::ShortcutCheck, true);
+
+    if (!parts_.places.dataFolder.empty()) PrepareDataFolder(parts_.places);
+    BuildAdvancedWindow();
+    LoadSettingsIntoControls();
+    StartUpByServiceState();
+
+    main_.StartTimers();
+    if (serviceMode_ == 1) {
+        nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
+        // A service that can never start a run would only idle; its manager should hear so at once.
+        if (nextStart_ == 0) return StartUpResult::NothingToSchedule;
+        main_.ShowTrayIcon(TextOf(TextKey::TipTrayService));
+    } else {
+        main_.ShowWindow();
+    }
+    return StartUpResult::Continue;
+}
+
+void Shell::BuildMainWindow() {
+    main_.Create();
+    main_.SetWindowTitle(std::string(kVersionText));
+    mainBuilt_ = true;
+    WriteMainTexts(false);
+    // Where the platform has no service manager or no shortcuts, their boxes can never mean anything.
+    if (!services_.Available()) main_.SetEnabled(MainControl::ServiceCheck, false);
+    if (!shortcuts_.Available()) main_.SetEnabled(MainControl::ShortcutCheck, false);
+}
+
+void Shell::BuildAdvancedWindow() {
+    advanced_.Create();
+    advancedBuilt_ = true;
+    WriteAdvancedTexts();
+}
+
+void Shell::FillCombos() {
+    for (int position = 0; position < kReadIntervalCount; ++position) {
+        main_.AddComboItem(MainControl::IntervalCombo, std::string(texts_.IntervalText(position)),
+                           kReadIntervalSeconds[static_cast<std::size_t>(position)]);
+    }
+    for (int hour = 0; hour < 24; ++hour) main_.AddComboItem(MainControl::StartHourCombo, TwoDigits(hour), hour);
+    for (int minute = 0; minute < 60; ++minute) {
+        main_.AddComboItem(MainControl::StartMinuteCombo, TwoDigits(minute), minute);
+    }
+}
+
+void Shell::LoadSettingsIntoControls() {
+    SettingsRecord record;
+    LoadDuties duties(*this, parts_.handledMessageIds.get());
+    // Without a data folder a relative path would read whatever file lies in the working folder.
+    if (parts_.places.dataFolder.empty()) {
+        LoadSettingsFromBytes("", parts_.defaultSaveDir, record, duties);
+    } else {
+        LoadSettings(parts_.places.dataFolder, parts_.defaultSaveDir, record, duties);
+    }
+    WriteControls(record);
+}
+
+void Shell::StartUpByServiceState() {
+    if (lastServiceState_ > kServiceNotInstalled) {
+        main_.SetChecked(MainControl::ServiceCheck, true);
+        if (lastServiceState_ == kServiceStopped) {
+            services_.Start(kServiceName);
+            nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
+        } else if (lastServiceState_ == kServiceRunning && serviceMode_ == 0) {
+            main_.SetText(MainControl::StartStopButton, TextOf(TextKey::ButtonStop));
+            SetInputsLocked(true);
+            log_->TakeOverSharedLog(false);
+            nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
+            return;
+        }
+        SetInputsLocked(false);
+        return;
+    }
+    SetInputsLocked(false);
+    if (!parts_.places.dataFolder.empty()) {
+        const std::filesystem::path sharedLog = parts_.places.dataFolder / ActivityLog::kSharedLogName;
+        std::error_code error;
+        if (!std::filesystem::exists(sharedLog, error)) parts_.logFiles->Open(sharedLog);
+    }
+}
+
+void Shell::ApplyLanguage(std::string_view language) {
+    const bool stopRole =
+        mainBuilt_ && main_.Text(MainControl::StartStopButton) == texts_.Text(TextKey::ButtonStop);
+    texts_.ApplyLanguage(language);
+    if (advancedBuilt_) WriteAdvancedTexts();
+    if (mainBuilt_) WriteMainTexts(stopRole);
+}
+
+// The status fields, the tray tooltip and the log rows keep their texts: they change with the next tick, the next
+// service state or never.
+void Shell::WriteMainTexts(bool stopRole) {
+    const bool german = texts_.CurrentLanguage() == Language::German;
+    main_.SetMenuChecked(MenuItem::German, german);
+    main_.SetMenuChecked(MenuItem::English, !german);
+    main_.SetText(MainControl::PreferencesFrame, TextOf(TextKey::FramePreferences));
+    for (const LabelText& label : kMainLabels) main_.SetText(label.label, TextOf(label.key) + ":");
+    main_.SetText(MainControl::AdvancedButton, TextOf(TextKey::ButtonAdvanced));
+    main_.SetText(MainControl::ShortcutCheck, TextOf(TextKey::CheckShortcut));
+    main_.SetText(MainControl::ServiceCheck, TextOf(TextKey::CheckService));
+    main_.SetText(MainControl::DeleteMailsCheck, TextOf(TextKey::CheckDeleteMails));
+    main_.SetText(MainControl::StartStopButton, TextOf(stopRole ? TextKey::ButtonStop : TextKey::ButtonStart));
+    main_.SetText(MainControl::LogFrame, TextOf(TextKey::FrameLog) + ":");
+    main_.SetTooltip(MainControl::DonateButton, TextOf(TextKey::TipDonate));
+    main_.SetTooltip(MainControl::ClearLogButton, TextOf(TextKey::TipClearLog));
+    for (int item = 0; item < main_.ComboItemCount(MainControl::IntervalCombo); ++item) {
+        const std::optional<int> position =
+            ReadIntervalPosition(main_.ComboItemData(MainControl::IntervalCombo, item));
+        if (position) {
+            main_.SetComboItemText(MainControl::IntervalCombo, item, std::string(texts_.IntervalText(*position)));
+        }
+    }
+}
+
+void Shell::WriteAdvancedTexts() {
+    advanced_.SetTitle(TextOf(TextKey::TitleAdvanced));
+    advanced_.SetText(AdvancedControl::SearchStringLabel, TextOf(TextKey::LabelSearchString) + ":");
+    advanced_.SetText(AdvancedControl::ExtensionsLabel, TextOf(TextKey::LabelExtensions) + ":");
+    advanced_.SetText(AdvancedControl::AllowedLabel, TextOf(TextKey::LabelAllowedSenders) + ":");
+    advanced_.SetText(AdvancedControl::BlockedLabel, TextOf(TextKey::LabelBlockedSenders) + ":");
+    advanced_.SetText(AdvancedControl::AllowedAddButton, TextOf(TextKey::ButtonAdd));
+    advanced_.SetText(AdvancedControl::BlockedAddButton, TextOf(TextKey::ButtonAdd));
+    advanced_.SetText(AdvancedControl::AllowedDeleteButton, TextOf(TextKey::ButtonDelete));
+    advanced_.SetText(AdvancedControl::BlockedDeleteButton, TextOf(TextKey::ButtonDelete));
+}
+
+void Shell::SetInputsLocked(bool locked) {
+    for (MainControl control : kLockedMainControls) main_.SetEnabled(control, !locked);
+    for (AdvancedControl control : kLockedAdvancedControls) advanced_.SetEnabled(control, !locked);
+    if (!services_.Available()) main_.SetEnabled(MainControl::ServiceCheck, false);
+    if (!shortcuts_.Available()) main_.SetEnabled(MainControl::ShortcutCheck, false);
+    main_.SetEnabled(MainControl::StartStopButton, locked || InputsValid());
+}
+
+bool Shell::InputsValid() const {
+    const std::string saveDir = main_.Text(MainControl::SaveDirEdit);
+    return !saveDir.empty() && IsFolder(saveDir) && !main_.Text(MainControl::UserNameEdit).empty() &&
+           !main_.Text(MainControl::ServerEdit).empty() && LeadingInteger(main_.Text(MainControl::PortEdit)) > 0 &&
+           main_.ComboSelection(MainControl::IntervalCombo).has_value();
+}
+
+SettingsRecord Shell::ReadControls() const {
+    SettingsRecord record;
+    record.language = main_.MenuChecked(MenuItem::English) ? "english" : "german";
+    record.portText = main_.Text(MainControl::PortEdit);
+    record.server = main_.Text(MainControl::ServerEdit);
+    record.userName = main_.Text(MainControl::UserNameEdit);
+    record.password = main_.Text(MainControl::PasswordEdit);
+    if (const std::optional<int> item = main_.ComboSelection(MainControl::IntervalCombo)) {
+        record.intervalPosition = ReadIntervalPosition(main_.ComboItemData(MainControl::IntervalCombo, *item));
+    }
+    record.searchString = advanced_.Text(AdvancedControl::SearchStringEdit);
+    record.saveDir = main_.Text(MainControl::SaveDirEdit);
+    record.startHour = main_.ComboSelection(MainControl::StartHourCombo);
+    record.startMinute = main_.ComboSelection(MainControl::StartMinuteCombo);
+    record.deleteMails = main_.Checked(MainControl::DeleteMailsCheck);
+    record.extensionsText = advanced_.Text(AdvancedControl::ExtensionsEdit);
+    for (int i = 0; i < advanced_.ListCount(AdvancedControl::AllowedList); ++i) {
+        record.allowedSenders.push_back(advanced_.ListEntry(AdvancedControl::AllowedList, i));
+    }
+    for (int i = 0; i < advanced_.ListCount(AdvancedControl::BlockedList); ++i) {
+        record.blockedSenders.push_back(advanced_.ListEntry(AdvancedControl::BlockedList, i));
+    }
+    return record;
+}
+
+void Shell::WriteControls(const SettingsRecord& record) {
+    main_.SetText(MainControl::PortEdit, record.portText);
+    main_.SetText(MainControl::ServerEdit, record.server);
+    main_.SetText(MainControl::UserNameEdit, record.userName);
+    main_.SetText(MainControl::PasswordEdit, record.password);
+    // The items are in table order, so a table position is an item index.
+    main_.SelectComboItem(MainControl::IntervalCombo, record.intervalPosition);
+    advanced_.SetText(AdvancedControl::SearchStringEdit, record.searchString);
+    main_.SetText(MainControl::SaveDirEdit, record.saveDir);
+    main_.SelectComboItem(MainControl::StartHourCombo, record.startHour);
+    main_.SelectComboItem(MainControl::StartMinuteCombo, record.startMinute);
+    main_.SetChecked(MainControl::DeleteMailsCheck, record.deleteMails);
+    advanced_.SetText(AdvancedControl::ExtensionsEdit, record.extensionsText);
+    advanced_.ClearList(AdvancedControl::AllowedList);
+    for (const std::string& entry : record.allowedSenders) {
+        advanced_.AppendListEntry(AdvancedControl::AllowedList, entry);
+    }
+    advanced_.ClearList(AdvancedControl::BlockedList);
+    for (const std::string& entry : record.blockedSenders) {
+        advanced_.AppendListEntry(AdvancedControl::BlockedList, entry);
+    }
+}
+
+ScheduleControls Shell::ScheduleControlsNow() const {
+    ScheduleControls controls;
+    if (const std::optional<int> item = main_.ComboSelection(MainControl::IntervalCombo)) {
+        controls.intervalSeconds = main_.ComboItemData(MainControl::IntervalCombo, *item);
+    }
+    controls.startHour = main_.ComboSelection(MainControl::StartHourCombo).value_or(0);
+    controls.startMinute = main_.ComboSelection(MainControl::StartMinuteCombo).value_or(0);
+    return controls;
+}
+
+void Shell::Log(TextKey key) { Log(TextOf(key)); }
+
+void Shell::Log(const std::string& text) { log_->WriteLog(text, LogDestination::kView); }
+
+void Shell::LogSystemError(TextKey generalError, TextKey rightsError, std::uint32_t code) {
+    Log(generalError);
+    Log(code == kErrorAccessDenied ? TextOf(rightsError) : system_.SystemErrorText(code));
+}
+
+void Shell::OnQuit() {
+    // The run is asked to stop and given its time; one that hangs is left to end by itself, never killed, and the
+    // process entry leaves without waiting for it.
+    runLeftBehind_ = !run_.Stop(parts_.stopWait);
+    main_.EndEventLoop();
+}
+
+void Shell::OnAbout() { main_.ShowMessage(kAboutTitle, kAboutText); }
+
+void Shell::OnLanguageChosen(MenuItem language) {
+    const bool german = language == MenuItem::German;
+    main_.SetMenuChecked(MenuItem::German, german);
+    main_.SetMenuChecked(MenuItem::English, !german);
+    ApplyLanguage(german ? "german" : "english");
+}
+
+void Shell::OnMinimised() {
+    if (serviceMode_ != 0) return;
+    // Without a notification area a hidden window could never be brought back: it stays minimised instead.
+    if (!main_.HasNotificationArea()) return;
+    main_.HideWindow();
+    main_.ShowTrayIcon(TextOf(TextKey::TipTrayRestore));
+}
+
+void Shell::OnTrayDoubleClick() {
+    if (serviceMode_ != 0) return;
+    main_.HideTrayIcon();
+    main_.ShowWindow();
+    main_.RestoreWindow();
+}
+
+void Shell::OnAdvancedButton() {
+    main_.SetWindowEnabled(false);
+    advanced_.Show();
+}
+
+void Shell::OnAdvancedClosed() {
+    main_.SetWindowEnabled(true);
+    advanced_.Hide();
+}
+
+void Shell::OnBrowseButton() {
+    std::string folder = main_.ChooseFolder(TextOf(TextKey::TitleChooseFolder), main_.Text(MainControl::SaveDirEdit));
+    if (folder.empty()) return;
+    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    if (folder.back() != separator && folder.back() != '/') folder += separator;
+    main_.SetText(MainControl::SaveDirEdit, folder);
+    SetInputsLocked(false);
+}
+
+void Shell::OnDonateButton() { main_.OpenWebAddress(std::string(kDonationAddress)); }
+
+void Shell::OnClearLogButton() { main_.ClearLog(); }
+
+void Shell::OnInputChanged() { SetInputsLocked(false); }
+
+void Shell::OnStartStopButton() {
+    // The button's role is its caption: after a change of language the caption is rewritten in its role.
+    if (main_.Text(MainControl::StartStopButton) == texts_.Text(TextKey::ButtonStart)) {
+        StartRole();
+    } else {
+        StopRole();
+    }
+}
+
+void Shell::StartRole() {
+    nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
+    main_.SetText(MainControl::StartStopButton, TextOf(TextKey::ButtonStop));
+    SetInputsLocked(true);
+
+    if (services_.Available() && main_.Checked(MainControl::ServiceCheck)) {
+        if (serviceInstalled_ == kServiceNotInstalled) {
+            InstallService();
+        } else if (services_.Start(kServiceName) != 0) {
+            Log(TextKey::MsgServiceInstalled);
+            Log(TextKey::MsgRunningInBackground);
+            Log(TextKey::MsgHowToReconfigure);
+            serviceInstalled_ = kServiceRunning;
+        }
+    }
+    if (shortcuts_.Available()) {
+        const bool wanted = main_.Checked(MainControl::ShortcutCheck);
+        if (wanted && startupShortcutPath_.empty()) {
+            const std::string link = system_.GetSpecialFolderPath(SpecialFolder::kCommonStartup) + kStartupShortcutName;
+            if (shortcuts_.CreateShortcut(system_.ProgramPath(), link, "", TextOf(TextKey::ProductDescription), "") ==
+                1) {
+                startupShortcutPath_ = link;
+            }
+        } else if (!wanted && !startupShortcutPath_.empty()) {
+            shortcuts_.DeleteShortcut(startupShortcutPath_);
+            startupShortcutPath_.clear();
+        }
+    }
+    if (!parts_.places.dataFolder.empty()) SaveSettings(parts_.places.dataFolder, ReadControls());
+}
+
+void Shell::InstallService() {
+    if (services_.Install(kServiceName, kServiceDisplayName, system_.ProgramPath(),
+                          TextOf(TextKey::ProductDescription), kServiceAutoStart) == 0) {
+        LogSystemError(TextKey::ErrInstallService, TextKey::ErrInstallRights, system_.LastSystemError());
+        return;
+    }
+    // The service and the autostart shortcut exclude each other; the service wins.
+    if (!startupShortcutPath_.empty()) {
+        shortcuts_.DeleteShortcut(startupShortcutPath_);
+        startupShortcutPath_.clear();
+        main_.SetChecked(MainControl::ShortcutCheck, false);
+    }
+    if (services_.GrantAccess(kServiceName, system_.CurrentUserName(), kServiceUserRights) == 0) {
+        Log(system_.SystemErrorText(system_.LastSystemError()));
+    }
+    Log(TextKey::MsgServiceInstalled);
+    Log(TextKey::MsgRunningInBackground);
+    Log(TextKey::MsgHowToReconfigure);
+    serviceInstalled_ = kServiceRunning;
+}
+
+void Shell::StopRole() {
+    // Not ended in time: the run goes on to its end by itself and the schedule starts no other before that.
+    run_.Stop(parts_.stopWait);
+    nextStart_ = 0;
+    main_.SetStatusText(StatusField::ScheduleField, "");
+    main_.SetText(MainControl::StartStopButton, TextOf(TextKey::ButtonStart));
+    if (services_.QueryState(kServiceName) > kServiceNotInstalled && services_.Stop(kServiceName) != 0) {
+        Log(TextKey::MsgServiceHalted);
+    }
+    SetInputsLocked(false);
+}
+
+void Shell::UninstallService(MainControl askingBox) {
+    if (!main_.AskYesNo(TextOf(TextKey::TitleUninstall), TextOf(TextKey::AskUninstall))) {
+        main_.SetChecked(askingBox, askingBox == MainControl::ServiceCheck);
+        return;
+    }
+    if (services_.Uninstall(kServiceName) == 0) {
+        LogSystemError(TextKey::ErrUninstallService, TextKey::ErrUninstallRights, system_.LastSystemError());
+        main_.SetChecked(askingBox, askingBox == MainControl::ServiceCheck);
+        return;
+    }
+    Log(TextKey::MsgServiceUninstalled);
+    main_.SetChecked(MainControl::ServiceCheck, false);
+    serviceInstalled_ = kServiceNotInstalled;
+}
+
+void Shell::OnServiceCheckChanged() {
+    if (!services_.Available()) {
+        main_.SetChecked(MainControl::ServiceCheck, false);
+        return;
+    }
+    if (!main_.Checked(MainControl::ServiceCheck) && lastServiceState_ > kServiceNotInstalled) {
+        UninstallService(MainControl::ServiceCheck);
+    }
+    if (main_.Checked(MainControl::ServiceCheck)) main_.SetChecked(MainControl::ShortcutCheck, false);
+}
+
+void Shell::OnShortcutCheckChanged() {
+    if (!shortcuts_.Available()) {
+        main_.SetChecked(MainControl::ShortcutCheck, false);
+        return;
+    }
+    if (main_.Checked(MainControl::ShortcutCheck) && lastServiceState_ > kServiceNotInstalled) {
+        UninstallService(MainControl::ShortcutCheck);
+    }
+}
+
+void Shell::OnSenderListClicked(SenderListKind kind) {
+    const SenderListControls controls = ControlsOf(kind);
+    advanced_.SetEnabled(controls.deleteButton, advanced_.ListSelection(controls.list).has_value());
+}
+
+void Shell::OnSenderAddButton(SenderListKind kind) {
+    const SenderListControls controls = ControlsOf(kind);
+    const std::string address = main_.AskText(TextOf(TextKey::TitleAddEmail), TextOf(TextKey::PromptEmail), "");
+    if (address.empty()) return;
+    for (int i = 0; i < advanced_.ListCount(controls.list); ++i) {
+        if (EqualsNoCase(advanced_.ListEntry(controls.list, i), address)) return;
+    }
+    advanced_.AppendListEntry(controls.list, address);
+    advanced_.SetEnabled(controls.deleteButton, false);
+}
+
+void Shell::OnSenderDeleteButton(SenderListKind kind) {
+    const SenderListControls controls = ControlsOf(kind);
+    const std::optional<int> selected = advanced_.ListSelection(controls.list);
+    if (!selected) return;
+    advanced_.RemoveListEntry(controls.list, *selected);
+    advanced_.SetEnabled(controls.deleteButton, false);
+}
+
+void Shell::OnScheduleTimer() {
+    // The service's state is read before the due start is decided: a service that the start button has just
+    // installed or started must not find this window running the same mailbox beside it.
+    const int state = services_.QueryState(kServiceName);
+    if (state != lastServiceState_) {
+        main_.SetStatusText(StatusField::ServiceField, std::string(texts_.ServiceStateText(state)));
+        lastServiceState_ = state;
+    }
+    const LocalSeconds now = parts_.now();
+    const TickDecision decision = ScheduleTick(now, nextStart_, run_.Active(), ScheduleControlsNow().intervalSeconds,
+                                               serviceMode_, lastServiceState_);
+    switch (decision.action) {
+        case TickAction::ShowCountdown:
+            main_.SetStatusText(StatusField::ScheduleField,
+                                FillPlaceholder(texts_.Text(TextKey::StatusNextStart), "{START}", decision.countdown));
+            break;
+        case TickAction::StartRun:
+            // While paused the due times pass without runs, so a resume does not bring a burst of missed ones.
+            if (!paused_) {
+                StartRun();
+                main_.SetStatusText(StatusField::ScheduleField, TextOf(TextKey::StatusExamining));
+            }
+            break;
+        case TickAction::LeaveToService:
+        case TickAction::WaitForRun:
+        case TickAction::None:
+            break;
+    }
+    nextStart_ = decision.nextStart;
+}
+
+void Shell::StartRun() {
+    RunRequest request;
+    request.controls = ReadControls();
+    request.serviceMode = serviceMode_;
+    request.loggingFlag = loggingFlag_;
+    request.log = log_;
+    run_.Start(request);
+}
+
+void Shell::OnLogPollTimer() {
+    if (serviceMode_ == 0) log_->TakeOverSharedLog(true);
+}
+
+}  // namespace zendrel

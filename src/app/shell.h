@@ -1,0 +1,153 @@
+#pragma once
+// The program's shell: start-up, the logic of both windows, the schedule tick and the quit path. It reaches the
+// screen only through the views and the system only through the platform's interfaces, so every decision here runs
+// the same under a window, in the windowless service and in the tests.
+
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/schedule.h"
+#include "app/shell_run.h"
+#include "app/views.h"
+#include "common/local_time.h"
+#include "common/shared_log_file.h"
+#include "job/activity_log.h"
+#include "job/handled_message_ids.h"
+#include "job/interface_texts.h"
+#include "platform/service_controller.h"
+#include "platform/startup_shortcut.h"
+#include "platform/system_info.h"
+#include "settings/data_folder.h"
+#include "settings/settings_file.h"
+
+namespace zendrel {
+
+inline constexpr std::string_view kDonationAddress = "https://zendrel.org/donate";
+
+// Everything the shell works with; the objects behind the plain pointers outlive the shell and its runs.
+struct ShellParts {
+    MainView* mainView = nullptr;
+    AdvancedView* advancedView = nullptr;
+    ServiceController* serviceController = nullptr;
+    StartupShortcuts* shortcuts = nullptr;
+    SystemInfo* system = nullptr;
+    ShellRun* run = nullptr;
+    // Shared with the runs, which may outlive a quit that could not wait for them.
+    std::shared_ptr<InterfaceTexts> texts;
+    std::shared_ptr<HandledMessageIds> handledMessageIds;
+    SharedLogFiles* logFiles = nullptr;
+    DataFolderPlaces places;     // an empty data folder: none known, the settings are the defaults
+    std::string defaultSaveDir;  // the user's home folder, for a settings file that names no save folder
+    std::vector<std::string> arguments;
+    std::function<LocalSeconds()> now = CurrentLocalSeconds;
+    std::function<std::tm()> logTime = CurrentLocalTime;
+    // What the service dispatcher runs when the service manager started this process: the main procedure with 1.
+    ServiceProgram serviceProgram;
+    // How long a stop waits for the run to end by itself.
+    std::chrono::milliseconds stopWait{1000};
+};
+
+enum class StartUpResult {
+    Continue,           // enter the event loop
+    RanAsService,       // the process was the service, which has ended: leave at once
+    NothingToSchedule,  // a service process whose settings select no read interval
+};
+
+class Shell final : public MainEvents {
+public:
+    Shell(ShellParts parts, std::int32_t serviceMode);
+    Shell(const Shell&) = delete;
+    Shell& operator=(const Shell&) = delete;
+
+    StartUpResult StartUp();
+
+    void OnQuit() override;
+    void OnAbout() override;
+    void OnLanguageChosen(MenuItem language) override;
+    void OnMinimised() override;
+    void OnTrayDoubleClick() override;
+    void OnAdvancedButton() override;
+    void OnAdvancedClosed() override;
+    void OnBrowseButton() override;
+    void OnDonateButton() override;
+    void OnClearLogButton() override;
+    void OnInputChanged() override;
+    void OnStartStopButton() override;
+    void OnServiceCheckChanged() override;
+    void OnShortcutCheckChanged() override;
+    void OnSenderListClicked(SenderListKind list) override;
+    void OnSenderAddButton(SenderListKind list) override;
+    void OnSenderDeleteButton(SenderListKind list) override;
+    void OnScheduleTimer() override;
+    void OnLogPollTimer() override;
+
+    // The service manager's pause control: while paused, due starts pass without a run.
+    void PauseSchedule() { paused_ = true; }
+    void ResumeSchedule() { paused_ = false; }
+
+    void SetInputsLocked(bool locked);
+    // Switches the texts and rewrites what is on the screen; see WriteMainTexts for what stays.
+    void ApplyLanguage(std::string_view language);
+
+    // The quit path has run and the run it stopped had not ended by then.
+    bool RunLeftBehind() const { return runLeftBehind_; }
+    LocalSeconds NextStart() const { return nextStart_; }
+    int LastServiceState() const { return lastServiceState_; }
+    int ServiceInstalled() const { return serviceInstalled_; }
+    const std::string& StartupShortcutPath() const { return startupShortcutPath_; }
+    bool LoggingFlag() const { return loggingFlag_; }
+
+private:
+    void BuildMainWindow();
+    void BuildAdvancedWindow();
+    void FillCombos();
+    void LoadSettingsIntoControls();
+    void StartUpByServiceState();
+    void WriteMainTexts(bool stopRole);
+    void WriteAdvancedTexts();
+
+    void StartRole();
+    void StopRole();
+    void StartRun();
+    void InstallService();
+    void UninstallService(MainControl askingBox);
+    void LogSystemError(TextKey generalError, TextKey rightsError, std::uint32_t code);
+    void Log(TextKey key);
+    void Log(const std::string& text);
+
+    bool InputsValid() const;
+    SettingsRecord ReadControls() const;
+    void WriteControls(const SettingsRecord& record);
+    ScheduleControls ScheduleControlsNow() const;
+    std::string TextOf(TextKey key) const { return std::string(texts_.Text(key)); }
+
+    ShellParts parts_;
+    MainView& main_;
+    AdvancedView& advanced_;
+    ServiceController& services_;
+    StartupShortcuts& shortcuts_;
+    SystemInfo& system_;
+    ShellRun& run_;
+    InterfaceTexts& texts_;
+    std::shared_ptr<ActivityLog> log_;
+
+    const std::int32_t serviceMode_;
+    bool loggingFlag_ = false;
+    LocalSeconds nextStart_ = 0;
+    int lastServiceState_ = 0;
+    int serviceInstalled_ = 0;
+    std::string startupShortcutPath_;
+    bool mainBuilt_ = false;
+    bool advancedBuilt_ = false;
+    bool paused_ = false;
+    bool runLeftBehind_ = false;
+};
+
+}  // namespace zendrel

@@ -1,0 +1,173 @@
+#pragma once
+// The two windows as the shell sees them: passive views addressed by control name. A view creates its controls,
+// forwards each user action and timer tick to MainEvents and does what the shell tells it; it decides nothing.
+// Changes the shell makes to a control raise no event: only the user's own actions are forwarded.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "job/activity_log.h"
+
+namespace zendrel {
+
+enum class MainControl {
+    PreferencesFrame,
+    ServerLabel,
+    ServerEdit,
+    PortLabel,
+    PortEdit,
+    UserNameLabel,
+    UserNameEdit,
+    PasswordLabel,
+    PasswordEdit,
+    IntervalLabel,
+    IntervalCombo,
+    StartTimeLabel,
+    StartHourCombo,
+    StartMinuteCombo,
+    SaveDirLabel,
+    SaveDirEdit,
+    BrowseButton,
+    AdvancedButton,
+    ShortcutCheck,
+    ServiceCheck,
+    DeleteMailsCheck,
+    StartStopButton,
+    DonateButton,
+    LogFrame,
+    ClearLogButton,
+};
+inline constexpr int kMainControlCount = static_cast<int>(MainControl::ClearLogButton) + 1;
+
+enum class AdvancedControl {
+    SearchStringLabel,
+    SearchStringEdit,
+    ExtensionsLabel,
+    ExtensionsEdit,
+    AllowedLabel,
+    AllowedList,
+    AllowedAddButton,
+    AllowedDeleteButton,
+    BlockedLabel,
+    BlockedList,
+    BlockedAddButton,
+    BlockedDeleteButton,
+};
+inline constexpr int kAdvancedControlCount = static_cast<int>(AdvancedControl::BlockedDeleteButton) + 1;
+
+enum class StatusField { ScheduleField, ServiceField };
+enum class MenuItem { Quit, About, German, English };
+// The two sender lists: the white list and the black list.
+enum class SenderListKind { Allowed, Blocked };
+
+// What the user and the timers do, delivered by a view to the shell on the window's thread.
+class MainEvents {
+public:
+    virtual ~MainEvents() = default;
+    virtual void OnQuit() = 0;  // the menu item "Quit" or the main window closed
+    virtual void OnAbout() = 0;
+    virtual void OnLanguageChosen(MenuItem language) = 0;  // German or English
+    virtual void OnMinimised() = 0;
+    virtual void OnTrayDoubleClick() = 0;
+    virtual void OnAdvancedButton() = 0;
+    virtual void OnAdvancedClosed() = 0;
+    virtual void OnBrowseButton() = 0;
+    virtual void OnDonateButton() = 0;
+    virtual void OnClearLogButton() = 0;
+    // The user changed the text of an edit box (of either window) or the selection of the interval.
+    virtual void OnInputChanged() = 0;
+    virtual void OnStartStopButton() = 0;
+    // The user has just toggled the check box; the view shows the new state before it calls.
+    virtual void OnServiceCheckChanged() = 0;
+    virtual void OnShortcutCheckChanged() = 0;
+    virtual void OnSenderListClicked(SenderListKind list) = 0;
+    virtual void OnSenderAddButton(SenderListKind list) = 0;
+    virtual void OnSenderDeleteButton(SenderListKind list) = 0;
+    virtual void OnScheduleTimer() = 0;  // every 500 ms
+    virtual void OnLogPollTimer() = 0;   // every 1500 ms
+};
+
+class MainView {
+public:
+    virtual ~MainView() = default;
+
+    // Creates the window hidden with all its controls and the menu; the shell then writes their texts.
+    virtual void Create() = 0;
+    virtual void SetWindowTitle(const std::string& title) = 0;
+
+    virtual void SetText(MainControl control, const std::string& text) = 0;
+    virtual std::string Text(MainControl control) const = 0;
+    virtual void SetEnabled(MainControl control, bool enabled) = 0;
+    virtual void SetChecked(MainControl control, bool checked) = 0;
+    virtual bool Checked(MainControl control) const = 0;
+    virtual void SetTooltip(MainControl control, const std::string& tip) = 0;
+
+    // Drop-down lists whose items carry a 32-bit value.
+    virtual void AddComboItem(MainControl combo, const std::string& text, std::int32_t data) = 0;
+    virtual int ComboItemCount(MainControl combo) const = 0;
+    virtual std::int32_t ComboItemData(MainControl combo, int index) const = 0;
+    virtual void SetComboItemText(MainControl combo, int index, const std::string& text) = 0;
+    virtual std::optional<int> ComboSelection(MainControl combo) const = 0;
+    virtual void SelectComboItem(MainControl combo, std::optional<int> index) = 0;
+
+    // The activity log's rows; rows may arrive from the run's thread.
+    virtual LogView& Log() = 0;
+    virtual void ClearLog() = 0;
+
+    virtual void SetStatusText(StatusField field, const std::string& text) = 0;
+    virtual void SetMenuChecked(MenuItem item, bool checked) = 0;
+    virtual bool MenuChecked(MenuItem item) const = 0;
+
+    virtual void ShowWindow() = 0;
+    virtual void HideWindow() = 0;
+    // Back from minimised (or hidden) to the window's normal state.
+    virtual void RestoreWindow() = 0;
+    virtual void SetWindowEnabled(bool enabled) = 0;
+
+    // Whether the desktop has a notification area to hold a tray icon.
+    virtual bool HasNotificationArea() const = 0;
+    virtual void ShowTrayIcon(const std::string& tooltip) = 0;
+    virtual void HideTrayIcon() = 0;
+
+    virtual void ShowMessage(const std::string& title, const std::string& text) = 0;
+    // True for Yes.
+    virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
+    // The text entered, "" when the box was closed otherwise.
+    virtual std::string AskText(const std::string& title, const std::string& prompt,
+                                const std::string& defaultText) = 0;
+    // The folder chosen, ending in a separator; "" when the chooser was cancelled.
+    virtual std::string ChooseFolder(const std::string& title, const std::string& initialFolder) = 0;
+    virtual void OpenWebAddress(const std::string& address) = 0;
+
+    // Starts the 500 ms and the 1500 ms timers.
+    virtual void StartTimers() = 0;
+    // Delivers events to `events` until EndEventLoop.
+    virtual void RunEventLoop(MainEvents& events) = 0;
+    virtual void EndEventLoop() = 0;
+};
+
+class AdvancedView {
+public:
+    virtual ~AdvancedView() = default;
+
+    // Creates the window hidden, owned by the main window, both delete buttons disabled.
+    virtual void Create() = 0;
+    virtual void SetTitle(const std::string& title) = 0;
+    virtual void Show() = 0;
+    virtual void Hide() = 0;
+
+    virtual void SetText(AdvancedControl control, const std::string& text) = 0;
+    virtual std::string Text(AdvancedControl control) const = 0;
+    virtual void SetEnabled(AdvancedControl control, bool enabled) = 0;
+
+    // List boxes.
+    virtual int ListCount(AdvancedControl list) const = 0;
+    virtual std::string ListEntry(AdvancedControl list, int index) const = 0;
+    virtual std::optional<int> ListSelection(AdvancedControl list) const = 0;
+    virtual void AppendListEntry(AdvancedControl list, const std::string& entry) = 0;
+    virtual void RemoveListEntry(AdvancedControl list, int index) = 0;
+    virtual void ClearList(AdvancedControl list) = 0;
+};
+
+}  // namespace zendrel

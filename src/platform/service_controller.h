@@ -1,0 +1,63 @@
+#pragma once
+// The background service as the system's service manager knows it: its state, installing and removing it, starting
+// and stopping it, and handing the process to the service dispatcher when the manager started it.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace zendrel {
+
+inline constexpr const char* kServiceName = "Zendrel_Service";
+inline constexpr const char* kServiceDisplayName = "Zendrel";
+
+// Service states: 0 when the service is not installed or its state cannot be read, otherwise the Windows values.
+inline constexpr int kServiceNotInstalled = 0;
+inline constexpr int kServiceStopped = 1;
+inline constexpr int kServiceStartPending = 2;
+inline constexpr int kServiceStopPending = 3;
+inline constexpr int kServiceRunning = 4;
+inline constexpr int kServiceContinuePending = 5;
+inline constexpr int kServicePausePending = 6;
+inline constexpr int kServicePaused = 7;
+
+inline constexpr std::int32_t kServiceAutoStart = 2;
+// Start, stop and pause or continue: what the interactive user may do with the service without administrator rights.
+inline constexpr std::uint32_t kServiceUserRights = 0x70;
+
+// The program's main procedure, run inside the service with the argument 1.
+using ServiceProgram = std::function<void(std::int32_t serviceMode)>;
+using ServiceControlCallback = std::function<void(std::uint32_t control)>;
+
+// Every operation keeps no handle open after it returns. After a failure the reason is the system's last error
+// (SystemInfo::LastSystemError); nothing is shown to the user here.
+class ServiceController {
+public:
+    virtual ~ServiceController() = default;
+
+    // Whether this platform has a service manager at all. Where it has none every operation fails and the state
+    // reads 0, so the program always runs interactively.
+    virtual bool Available() const = 0;
+
+    virtual std::int32_t Start(const std::string& name) = 0;
+    virtual std::int32_t Stop(const std::string& name) = 0;
+    virtual std::int32_t Pause(const std::string& name) = 0;
+    virtual std::int32_t Resume(const std::string& name) = 0;
+    // Creates the service and, when it starts by itself, starts it: nonzero only when both worked.
+    virtual std::int32_t Install(const std::string& name, const std::string& displayName,
+                                 const std::string& programPath, const std::string& description,
+                                 std::int32_t startType) = 0;
+    virtual std::int32_t Uninstall(const std::string& name) = 0;
+    // Nonzero when the process ran as the service and the service has ended; 0 when the service manager did not
+    // start this process or refused the call.
+    virtual std::int32_t RunAsService(const std::string& name, ServiceProgram program,
+                                      ServiceControlCallback control) = 0;
+    virtual std::int32_t QueryState(const std::string& name) = 0;
+    virtual std::int32_t GrantAccess(const std::string& name, const std::string& trustee, std::uint32_t rights) = 0;
+};
+
+// The service manager of the platform the program was built for.
+std::unique_ptr<ServiceController> CreateServiceController();
+
+}  // namespace zendrel

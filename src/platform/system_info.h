@@ -1,0 +1,34 @@
+#pragma once
+// What the shell asks the system about itself: the last error and its text, the user, the program's own file and the
+// well-known folders.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/known_folders.h"
+
+namespace zendrel {
+
+// System error codes are Windows codes on every platform, so the shell can tell "access denied" from the rest.
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
+
+class SystemInfo {
+public:
+    virtual ~SystemInfo() = default;
+
+    // The calling thread's last system error as a Windows code; a POSIX layer maps EACCES and EPERM to 5 and never
+    // passes a raw errno on.
+    virtual std::uint32_t LastSystemError() const = 0;
+    // The system's own text for a code, without a closing line break; "" when the system has none.
+    virtual std::string SystemErrorText(std::uint32_t code) const = 0;
+    virtual std::string CurrentUserName() const = 0;
+    // The program file's full path.
+    virtual std::string ProgramPath() const = 0;
+    // A special folder's path ending in a separator; "" when the system has none.
+    virtual std::string GetSpecialFolderPath(SpecialFolder folder) const = 0;
+};
+
+std::unique_ptr<SystemInfo> CreateSystemInfo();
+
+}  // namespace zendrel

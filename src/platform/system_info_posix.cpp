@@ -1,0 +1,93 @@
+#include "platform/system_info.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include "common/text.h"
+#include "platform/known_folders.h"
+
+namespace zendrel {
+namespace {
+
+struct ErrorText {
+    std::uint32_t code;
+    const char* text;
+};
+
+// The Windows texts of the codes this layer hands out, so a log line reads the same on every platform.
+constexpr ErrorText kErrorTexts[] = {
+    {2, "The system cannot find the file specified."},
+    {3, "The system cannot find the path specified."},
+    {5, "Access is denied."},
+    {31, "A device attached to the system is not functioning."},
+    {112, "There is not enough space on the disk."},
+    {183, "Cannot create a file when that file already exists."},
+};
+
+std::uint32_t WindowsCodeOf(int error) {
+    switch (error) {
+        case 0:
+            return 0;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return kErrorAccessDenied;
+        case ENOENT:
+            return 2;
+        case ENOTDIR:
+            return 3;
+        case ENOSPC:
+        case EDQUOT:
+            return 112;
+        case EEXIST:
+            return 183;
+        default:
+            return 31;
+    }
+}
+
+class PosixSystemInfo final : public SystemInfo {
+public:
+    std::uint32_t LastSystemError() const override { return WindowsCodeOf(errno); }
+
+    std::string SystemErrorText(std::uint32_t code) const override {
+        for (const ErrorText& entry : kErrorTexts) {
+            if (entry.code == code) return entry.text;
+        }
+        return "";
+    }
+
+    std::string CurrentUserName() const override {
+        long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+        std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+        passwd entry{};
+        passwd* found = nullptr;
+        if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+            found->pw_name != nullptr) {
+            return Utf8ToWindows1252(found->pw_name).value_or("");
+        }
+        const char* user = std::getenv("USER");
+        return user != nullptr ? Utf8ToWindows1252(user).value_or("") : "";
+    }
+
+    std::string ProgramPath() const override {
+        std::vector<char> buffer(4096);
+        const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) return "";
+        return Utf8ToWindows1252(std::string_view(buffer.data(), static_cast<std::size_t>(length))).value_or("");
+    }
+
+    std::string GetSpecialFolderPath(SpecialFolder folder) const override {
+        return zendrel::GetSpecialFolderPath(folder);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<SystemInfo> CreateSystemInfo() { return std::make_unique<PosixSystemInfo>(); }
+
+}  // namespace zendrel

@@ -1,0 +1,148 @@
+#pragma once
+// The shell's surroundings for tests: a recording view, a service manager and shortcuts that do what the test says,
+// a system with a settable last error, and a run that stays active until the test ends it.
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/memory_views.h"
+#include "app/shell_run.h"
+#include "log_rows.h"
+#include "platform/service_controller.h"
+#include "platform/startup_shortcut.h"
+#include "platform/system_info.h"
+
+namespace zendrel::testing {
+
+// The collecting log comes first, so it exists before the view that refers to it.
+struct LogHolder {
+    testsupport::CollectingView log;
+};
+
+class RecordingMainView final : private LogHolder, public MemoryMainView {
+public:
+    RecordingMainView() : MemoryMainView(LogHolder::log) {}
+
+    testsupport::CollectingView& Rows() { return LogHolder::log; }
+    void ClearLog() override { LogHolder::log.Clear(); }
+    bool HasNotificationArea() const override { return notificationArea; }
+    bool AskYesNo(const std::string& title, const std::string& text) override {
+        questions.push_back(title + "|" + text);
+        const bool answer = !yesNoAnswers.empty() && yesNoAnswers.front();
+        if (!yesNoAnswers.empty()) yesNoAnswers.pop_front();
+        return answer;
+    }
+    std::string AskText(const std::string&, const std::string&, const std::string&) override { return textAnswer; }
+    std::string ChooseFolder(const std::string&, const std::string&) override { return folderAnswer; }
+    void EndEventLoop() override { loopEnded = true; }
+
+    bool notificationArea = true;
+    std::deque<bool> yesNoAnswers;
+    std::vector<std::string> questions;
+    std::string textAnswer;
+    std::string folderAnswer;
+    bool loopEnded = false;
+};
+
+class FakeSystemInfo final : public SystemInfo {
+public:
+    std::uint32_t LastSystemError() const override { return lastError; }
+    std::string SystemErrorText(std::uint32_t code) const override { return "system text " + std::to_string(code); }
+    std::string CurrentUserName() const override { return "alice"; }
+    std::string ProgramPath() const override { return "/opt/zendrel/zendrel"; }
+    std::string GetSpecialFolderPath(SpecialFolder) const override { return "/startup/"; }
+
+    std::uint32_t lastError = 0;
+};
+
+// A service manager that the platform has. Every operation succeeds unless the test names it in `failing`; a failed
+// operation leaves `failureError` as the last error.
+class FakeServiceController final : public ServiceController {
+public:
+    explicit FakeServiceController(FakeSystemInfo& system) : system_(system) {}
+
+    bool Available() const override { return true; }
+    std::int32_t Start(const std::string&) override { return Done("Start"); }
+    std::int32_t Stop(const std::string&) override { return Done("Stop"); }
+    std::int32_t Pause(const std::string&) override { return Done("Pause"); }
+    std::int32_t Resume(const std::string&) override { return Done("Resume"); }
+    std::int32_t Install(const std::string& name, const std::string& displayName, const std::string& path,
+                         const std::string& description, std::int32_t startType) override {
+        installed = name + "|" + displayName + "|" + path + "|" + description + "|" + std::to_string(startType);
+        return Done("Install");
+    }
+    std::int32_t Uninstall(const std::string&) override { return Done("Uninstall"); }
+    std::int32_t RunAsService(const std::string&, ServiceProgram, ServiceControlCallback) override {
+        return Done("RunAsService");
+    }
+    std::int32_t QueryState(const std::string&) override { return state; }
+    std::int32_t GrantAccess(const std::string&, const std::string& trustee, std::uint32_t rights) override {
+        granted = trustee + "|" + std::to_string(rights);
+        return Done("GrantAccess");
+    }
+
+    int state = kServiceNotInstalled;
+    std::vector<std::string> failing;
+    std::uint32_t failureError = 0;
+    std::vector<std::string> calls;
+    std::string installed;
+    std::string granted;
+
+private:
+    std::int32_t Done(const std::string& operation) {
+        calls.push_back(operation);
+        for (const std::string& failure : failing) {
+            if (failure == operation) {
+                system_.lastError = failureError;
+                return 0;
+            }
+        }
+        return 1;
+    }
+    FakeSystemInfo& system_;
+};
+
+// Link files by path with their targets.
+class FakeShortcuts final : public StartupShortcuts {
+public:
+    bool Available() const override { return true; }
+    int CreateShortcut(const std::string& target, const std::string& linkPath, const std::string&,
+                       const std::string& description, const std::string&) override {
+        if (!creates) return 0;
+        links[linkPath] = target + "|" + description;
+        return 1;
+    }
+    std::string GetShortcutTarget(const std::string& linkPath) override { return links[linkPath]; }
+    std::string FindStartupShortcut() override { return links.empty() ? "" : links.begin()->first; }
+    bool DeleteShortcut(const std::string& linkPath) override { return links.erase(linkPath) == 1; }
+
+    bool creates = true;
+    std::map<std::string, std::string> links;
+};
+
+// A run that is active from its start until the test ends it; a stop ends it only when `endsOnStop`.
+class FakeRun final : public ShellRun {
+public:
+    bool Start(const RunRequest& request) override {
+        if (active) return false;
+        requests.push_back(request);
+        active = true;
+        return true;
+    }
+    bool Active() const override { return active; }
+    bool Stop(std::chrono::milliseconds) override {
+        ++stops;
+        if (endsOnStop) active = false;
+        return !active;
+    }
+
+    bool active = false;
+    bool endsOnStop = true;
+    int stops = 0;
+    std::vector<RunRequest> requests;
+};
+
+}  // namespace zendrel::testing
