@@ -8,7 +8,7 @@ for need in "$@"; do
   case "$need" in
     build) ;;
     demo) packages+=(dovecot-pop3d) ;;
-    test) packages+=(dovecot-pop3d) ;;
+    test) packages+=(dovecot-pop3d desktop-file-utils) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(libbenchmark-dev ripmime mpack dovecot-pop3d time) ;;
     *) echo "setup: unknown need '$need'" >&2; exit 2 ;;

@@ -6,7 +6,12 @@
 
 namespace zendrel {
 
+// The link's file name in the Startup folder: a shell link on Windows, an autostart entry of the desktop elsewhere.
+#ifdef _WIN32
 inline constexpr const char* kStartupShortcutName = "Zendrel.lnk";
+#else
+inline constexpr const char* kStartupShortcutName = "zendrel.desktop";
+#endif
 
 class StartupShortcuts {
 public:

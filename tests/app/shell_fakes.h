@@ -108,7 +108,8 @@ private:
 // Link files by path with their targets.
 class FakeShortcuts final : public StartupShortcuts {
 public:
-    bool Available() const override { return true; }
+    bool available = true;  // false: a platform without shortcuts
+    bool Available() const override { return available; }
     int CreateShortcut(const std::string& target, const std::string& linkPath, const std::string&,
                        const std::string& description, const std::string&) override {
         if (!creates) return 0;

@@ -202,8 +202,8 @@ TEST_F(ShellTest, ShortcutIsMadeRemovedAndGivesWayToTheService) {
     Shell& shell = StartShell();
     view_.SetChecked(MainControl::ShortcutCheck, true);
     shell.OnStartStopButton();
-    EXPECT_EQ(shell.StartupShortcutPath(), "/startup/Zendrel.lnk");
-    EXPECT_EQ(shortcuts_.links["/startup/Zendrel.lnk"],
+    EXPECT_EQ(shell.StartupShortcutPath(), std::string("/startup/") + kStartupShortcutName);
+    EXPECT_EQ(shortcuts_.links[std::string("/startup/") + kStartupShortcutName],
               "/opt/zendrel/zendrel|" + English(TextKey::ProductDescription));
     shell.OnStartStopButton();
     view_.SetChecked(MainControl::ShortcutCheck, false);
@@ -232,7 +232,7 @@ TEST_F(ShellTest, AShortcutThatCannotBeMadeIsTriedAgainAtTheNextStart) {
     shell.OnStartStopButton();
     shortcuts_.creates = true;
     shell.OnStartStopButton();
-    EXPECT_EQ(shell.StartupShortcutPath(), "/startup/Zendrel.lnk");
+    EXPECT_EQ(shell.StartupShortcutPath(), std::string("/startup/") + kStartupShortcutName);
 }
 
 struct QuestionCase {
@@ -289,10 +289,11 @@ TEST_F(ShellTest, TheUninstallQuestionAndItsAnswers) {
 
 TEST_F(ShellTest, WithoutTheFacilitiesTheBoxesStayUncheckedAndDisabled) {
     std::unique_ptr<ServiceController> none = CreateServiceController();
-    std::unique_ptr<StartupShortcuts> noShortcuts = CreateStartupShortcuts();
+    FakeShortcuts noShortcuts;
+    noShortcuts.available = false;
     Shell& shell = StartShell(0, [&](ShellParts& parts) {
         parts.serviceController = none.get();
-        parts.shortcuts = noShortcuts.get();
+        parts.shortcuts = &noShortcuts;
     });
     view_.SetChecked(MainControl::ServiceCheck, true);
     shell.OnServiceCheckChanged();

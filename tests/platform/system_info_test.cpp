@@ -36,14 +36,11 @@ TEST(SystemInfo, KnowsTheProgramFile) {
     EXPECT_NE(path.find("platform_tests"), std::string::npos) << path;
 }
 
-TEST(SystemFacilities, LinuxHasNoServiceManagerNorShortcutsYet) {
+TEST(SystemFacilities, LinuxHasNoServiceManagerYet) {
     const std::unique_ptr<ServiceController> services = CreateServiceController();
-    const std::unique_ptr<StartupShortcuts> shortcuts = CreateStartupShortcuts();
     EXPECT_FALSE(services->Available());
     EXPECT_EQ(services->QueryState(kServiceName), kServiceNotInstalled);
     EXPECT_EQ(services->RunAsService(kServiceName, [](std::int32_t) {}, nullptr), 0);
-    EXPECT_FALSE(shortcuts->Available());
-    EXPECT_EQ(shortcuts->FindStartupShortcut(), "");
 }
 
 }  // namespace
