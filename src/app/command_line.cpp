@@ -12,7 +12,8 @@ bool IsLoggingSwitch(std::string_view argument) { return EqualsNoCase(argument, 
 
 bool IsCommandSwitch(std::string_view argument) {
     return argument == "--extract" || argument == "--run-once" || argument == "--service" || argument == "--help" ||
-           argument == "--version";
+           argument == "--version" || argument == "--settings" || argument == "--set" || argument == "--set-password" ||
+           argument == "--allow" || argument == "--block" || argument == "--unlist";
 }
 
 ParsedCommand UsageProblem(std::string problem) {
@@ -101,6 +102,19 @@ ParsedCommand ParseSingleSwitch(const std::vector<std::string>& arguments, std::
     return command;
 }
 
+// A command followed by its values: at least one for --set, exactly one address for the sender lists.
+ParsedCommand ParseValues(const std::vector<std::string>& arguments, std::size_t at, CommandKind kind) {
+    ParsedCommand command;
+    command.kind = kind;
+    command.values.assign(arguments.begin() + static_cast<std::ptrdiff_t>(at) + 1, arguments.end());
+    if (kind == CommandKind::SetSettings) {
+        if (command.values.empty()) return UsageProblem("--set needs at least one KEY=VALUE");
+    } else if (command.values.size() != 1) {
+        return UsageProblem(arguments[at] + " needs exactly one address");
+    }
+    return command;
+}
+
 }  // namespace
 
 ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -126,6 +140,12 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments) {
     if (arguments[at] == "--run-once") return ParseSingleSwitch(arguments, at, CommandKind::RunOnce, logging);
     if (arguments[at] == "--service") return ParseSingleSwitch(arguments, at, CommandKind::Service, logging);
     if (arguments[at] == "--help") return ParseSingleSwitch(arguments, at, CommandKind::Help, logging);
+    if (arguments[at] == "--settings") return ParseSingleSwitch(arguments, at, CommandKind::ShowSettings, logging);
+    if (arguments[at] == "--set-password") return ParseSingleSwitch(arguments, at, CommandKind::SetPassword, logging);
+    if (arguments[at] == "--set") return ParseValues(arguments, at, CommandKind::SetSettings);
+    if (arguments[at] == "--allow") return ParseValues(arguments, at, CommandKind::AllowSender);
+    if (arguments[at] == "--block") return ParseValues(arguments, at, CommandKind::BlockSender);
+    if (arguments[at] == "--unlist") return ParseValues(arguments, at, CommandKind::UnlistSender);
     return ParseSingleSwitch(arguments, at, CommandKind::Version, logging);
 }
 
@@ -141,6 +161,17 @@ std::string UsageText() {
            "  zendrel --service [-logging]\n"
            "      Poll the mailbox on the saved schedule until SIGTERM or SIGINT, as the background service does;\n"
            "      the log also goes to log.txt in the data folder. Exit status 2 when no read interval is set.\n"
+           "  zendrel --settings\n"
+           "      Show the saved settings (the password only as (set) or (empty)).\n"
+           "  zendrel --set KEY=VALUE...\n"
+           "      Change saved settings: Language (english, german), Port, Server, Username, TimeOUT (seconds of a\n"
+           "      read interval: 300, 600, 900, 1800, 3600, 7200, 14400, 21600, 28800, 43200, 86400), SearchString,\n"
+           "      SaveDir (an existing folder), StartAtHour (0-23), StartAtMinute (0-59), DeleteFiles (0, 1),\n"
+           "      FileExtensions. Nothing is written when one of them is refused (exit status 2).\n"
+           "  zendrel --set-password\n"
+           "      Store the password read from standard input (not shown on a terminal).\n"
+           "  zendrel --allow ADDRESS | --block ADDRESS | --unlist ADDRESS\n"
+           "      Add a sender to the allowed or the blocked senders, or take it off both lists.\n"
            "  -logging writes the diagnostic log log_long.txt. The data folder is ZENDREL_DATA_DIR when set,\n"
            "  otherwise $XDG_DATA_HOME/Korvath/Tessaly/ (by default ~/.local/share/Korvath/Tessaly/).\n"
            "  zendrel --help       Show this text.\n"

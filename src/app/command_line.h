@@ -12,6 +12,12 @@ enum class CommandKind {
     Extract,     // --extract: save the attachments of message files
     RunOnce,     // --run-once: one mailbox run on the saved settings
     Service,     // --service: the background service's polling, without a window
+    ShowSettings,   // --settings: print the saved settings
+    SetSettings,    // --set KEY=VALUE...: change saved settings
+    SetPassword,    // --set-password: store a password read from standard input
+    AllowSender,    // --allow ADDRESS
+    BlockSender,    // --block ADDRESS
+    UnlistSender,   // --unlist ADDRESS
     Help,        // --help
     Version,     // --version
     UsageError,  // the arguments do not form a command; `usageError` says why
@@ -27,6 +33,7 @@ struct ParsedCommand {
     CommandKind kind = CommandKind::Window;
     bool logging = false;  // "-logging" in any letter case
     ExtractRequest extract;
+    std::vector<std::string> values;  // the assignments of --set, or the one address of --allow, --block, --unlist
     std::string usageError;
 };
 

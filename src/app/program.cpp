@@ -1,8 +1,11 @@
 #include "app/program.h"
 
+#include <iostream>
+
 #include "app/command_line.h"
 #include "app/extract_command.h"
 #include "app/mailbox_commands.h"
+#include "app/settings_commands.h"
 
 namespace zendrel {
 
@@ -15,6 +18,18 @@ int RunProgram(const std::vector<std::string>& arguments, std::ostream& out, std
             return RunOnceCommand(command.logging, out, err);
         case CommandKind::Service:
             return ServiceCommand(command.logging, out, err);
+        case CommandKind::ShowSettings:
+            return ShowSettingsCommand(out, err);
+        case CommandKind::SetSettings:
+            return SetSettingsCommand(command.values, out, err);
+        case CommandKind::SetPassword:
+            return SetPasswordCommand(std::cin, out, err);
+        case CommandKind::AllowSender:
+            return EditSenderListCommand(SenderListEdit::kAllow, command.values.front(), out, err);
+        case CommandKind::BlockSender:
+            return EditSenderListCommand(SenderListEdit::kBlock, command.values.front(), out, err);
+        case CommandKind::UnlistSender:
+            return EditSenderListCommand(SenderListEdit::kUnlist, command.values.front(), out, err);
         case CommandKind::Help:
             out << UsageText();
             return 0;

@@ -85,6 +85,10 @@ TEST(ParseCommandLine, ReadsTheSingleSwitchCommands) {
         {{"--run-once", "-Logging"}, CommandKind::RunOnce},
         {{"--service"}, CommandKind::Service},
         {{"-logging", "--service"}, CommandKind::Service},
+        {{"--settings"}, CommandKind::ShowSettings},
+        {{"--set-password"}, CommandKind::SetPassword},
+        {{"--set", "Port=110", "--allow"}, CommandKind::SetSettings},  // the values are checked by the command
+        {{"--unlist", "--set"}, CommandKind::UnlistSender},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ParseCommandLine(c.arguments).kind, c.kind) << ::testing::PrintToString(c.arguments);
@@ -115,6 +119,10 @@ TEST(ParseCommandLine, RefusesMalformedCommandsWithAReason) {
         {"--run-once", "now"},
         {"--service", "--run-once"},
         {"--run-once", "logging"},
+        {"--set"},
+        {"--allow"},
+        {"--block", "a@x", "b@x"},
+        {"--settings", "Port"},
     };
     for (const Arguments& arguments : cases) {
         const ParsedCommand command = ParseCommandLine(arguments);

@@ -1,0 +1,123 @@
+#include "app/settings_commands.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+#include "settings/password_cipher.h"
+#include "settings/settings_file.h"
+#include "test_files.h"
+
+namespace zendrel {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+class NoDuties : public SettingsLoadDuties {
+public:
+    void ApplyLanguage(const std::string&) override {}
+    void ForgetHandledMessages() override {}
+};
+
+class SettingsCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder_.Created());
+        ::setenv("ZENDREL_DATA_DIR", data_.c_str(), 1);
+        ASSERT_EQ(Run({"Port=995", "Server=pop.example.org", "TimeOUT=300", "SaveDir=" + folder_.Path().string()}), 0);
+    }
+    void TearDown() override { ::unsetenv("ZENDREL_DATA_DIR"); }
+
+    int Run(const std::vector<std::string>& assignments) {
+        std::ostringstream out;
+        err_.str("");
+        return SetSettingsCommand(assignments, out, err_);
+    }
+    int Edit(SenderListEdit edit, const std::string& address) {
+        std::ostringstream out;
+        err_.str("");
+        return EditSenderListCommand(edit, address, out, err_);
+    }
+    std::string FileBytes() const { return testing::ReadBytes(data_ / kSettingsFileName); }
+    SettingsRecord Saved() const {
+        SettingsRecord record;
+        NoDuties duties;
+        LoadSettings(data_, "", record, duties);
+        return record;
+    }
+
+    testing::TemporaryFolder folder_;
+    std::filesystem::path data_ = folder_.Path() / "data";
+    std::ostringstream err_;
+};
+
+TEST_F(SettingsCommandsTest, AcceptedValuesAreSavedAsTheWindowWouldSaveThem) {
+    ASSERT_EQ(Run({"language=English", "StartAtHour=23", "startatminute=5", "DeleteFiles=1", "FileExtensions=CSV, .Pdf"}),
+              0);
+    const SettingsRecord record = Saved();
+    EXPECT_EQ(record.language, "english");
+    EXPECT_EQ(record.portText, "995");
+    EXPECT_EQ(record.server, "pop.example.org");
+    EXPECT_EQ(record.intervalPosition, 0);
+    EXPECT_EQ(record.startHour, 23);
+    EXPECT_EQ(record.startMinute, 5);
+    EXPECT_TRUE(record.deleteMails);
+    EXPECT_EQ(record.extensionsText, "CSV, .Pdf");
+}
+
+TEST_F(SettingsCommandsTest, ARefusedValueLeavesTheFileUntouched) {
+    const std::string before = FileBytes();
+    const struct {
+        std::vector<std::string> assignments;
+        const char* reason;
+    } cases[] = {
+        {{"Port=0"}, "Port"},
+        {{"Port=110x"}, "Port"},
+        {{"Server=ok", "TimeOUT=123"}, "TimeOUT"},  // the good one before it is not written either
+        {{"StartAtHour=24"}, "StartAtHour"},
+        {{"StartAtMinute=-1"}, "StartAtMinute"},
+        {{"DeleteFiles=yes"}, "DeleteFiles"},
+        {{"Language=french"}, "Language"},
+        {{"SaveDir=" + (folder_.Path() / "missing").string()}, "SaveDir"},
+        {{"Password=secret"}, "--set-password"},
+        {{"Colour=blue"}, "unknown setting"},
+        {{"Server"}, "KEY=VALUE"},
+        {{"Server=\xE2\x9C\x93"}, "cannot store"},  // a check mark: no Windows-1252 byte for it
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Run(c.assignments), 2) << c.reason;
+        EXPECT_THAT(err_.str(), HasSubstr(c.reason));
+        EXPECT_EQ(FileBytes(), before) << c.reason;
+    }
+}
+
+TEST_F(SettingsCommandsTest, ThePasswordIsReadFromTheInputAndStoredEnciphered) {
+    std::istringstream in("s\xC3\xA4kret\r\nignored\n");
+    std::ostringstream out, err;
+    ASSERT_EQ(SetPasswordCommand(in, out, err), 0);
+    EXPECT_EQ(Saved().password, "s\xE4kret");
+    EXPECT_THAT(FileBytes(), ::testing::Not(HasSubstr("kret")));
+}
+
+TEST_F(SettingsCommandsTest, SenderListsFollowTheWindowsDuplicateRule) {
+    EXPECT_EQ(Edit(SenderListEdit::kAllow, "a@example.org"), 0);
+    EXPECT_EQ(Edit(SenderListEdit::kAllow, "A@Example.org"), 0);
+    EXPECT_EQ(Edit(SenderListEdit::kBlock, "a@example.org"), 0);
+    EXPECT_EQ(Edit(SenderListEdit::kBlock, "spam@x"), 0);
+    EXPECT_THAT(Saved().allowedSenders, ElementsAre("a@example.org"));
+    EXPECT_THAT(Saved().blockedSenders, ElementsAre("a@example.org", "spam@x"));
+    EXPECT_EQ(Edit(SenderListEdit::kUnlist, "A@EXAMPLE.ORG"), 0);
+    EXPECT_THAT(Saved().allowedSenders, ElementsAre());
+    EXPECT_THAT(Saved().blockedSenders, ElementsAre("spam@x"));
+    const std::string before = FileBytes();
+    EXPECT_EQ(Edit(SenderListEdit::kUnlist, "nobody@x"), 2);
+    EXPECT_EQ(Edit(SenderListEdit::kAllow, ""), 2);
+    EXPECT_EQ(FileBytes(), before);
+}
+
+}  // namespace
+}  // namespace zendrel
