@@ -1,17 +1,21 @@
 #include "common/local_time.h"
 
 #include <chrono>
-#include <mutex>
+#include <time.h>
 
 namespace zendrel {
 
 std::tm CurrentLocalTime() {
-    // std::localtime hands out one shared buffer; the window thread, the run and the password cipher all read it.
-    static std::mutex localTimeMutex;
+    // std::localtime hands out one shared buffer, and the window thread, the run and the password cipher all read the
+    // clock; the C runtimes' forms that fill the caller's own are used instead.
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::lock_guard<std::mutex> lock(localTimeMutex);
-    const std::tm* local = std::localtime(&now);
-    return local != nullptr ? *local : std::tm{};
+    std::tm local{};
+#if defined(_WIN32)
+    if (localtime_s(&local, &now) != 0) return std::tm{};
+#else
+    if (localtime_r(&now, &local) == nullptr) return std::tm{};
+#endif
+    return local;
 }
 
 std::int64_t LocalSecondsOf(const std::tm& localTime) {
