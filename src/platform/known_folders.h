@@ -16,7 +16,7 @@ inline constexpr int kFolderProfile = 40;           // the user's home folder: d
 // The folder's path ending in a separator, empty when the system has no such folder. On Linux the program, its
 // background service and its window run as the same user, so every folder is a per-user one:
 // common application data is $XDG_DATA_HOME (~/.local/share/), application data $XDG_CONFIG_HOME (~/.config/),
-// both autostart folders $XDG_CONFIG_HOME/autostart/, the profile the home folder.
+// both autostart folders $XDG_CONFIG_HOME/autostart/, the profile the home folder. On Windows the shell's folders.
 std::filesystem::path SpecialFolder(int csidl);
 
 // The same as program text (Windows-1252), with leading and trailing blanks removed; empty when the path has no
