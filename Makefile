@@ -4,7 +4,7 @@ JOBS ?= 2
 BUILD ?= build
 DEMO_OUT ?= demo-out
 
-.PHONY: all build demo demo-extract test test-sanitize fuzz ci bench clean
+.PHONY: all build demo demo-extract test test-sanitize fuzz ci bench windows test-windows clean
 
 all: build
 
@@ -56,5 +56,12 @@ bench:
 	cmake --build build-bench -j$(JOBS)
 	benchmarks/run.sh build-bench
 
+# The Windows program, cross-built with mingw-w64: build-windows/zendrel.exe, one file with nothing to ship beside it.
+WINDOWS_BUILD ?= build-windows
+windows:
+	@scripts/setup.sh windows
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DZENDREL_TESTS=OFF >/dev/null
+	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target zendrel
+
 clean:
-	rm -rf $(BUILD) build-sanitize build-fuzz build-bench $(DEMO_OUT)
+	rm -rf $(BUILD) build-sanitize build-fuzz build-bench $(WINDOWS_BUILD) $(DEMO_OUT)
