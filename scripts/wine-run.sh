@@ -23,6 +23,7 @@ if [ -n "${WINEPREFIX:-}" ]; then
   exec "$wine" "$@"
 fi
 
+
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/zendrel-wine.XXXXXX") || exit 1
 export WINEPREFIX="$prefix"
 # Wine sets a new prefix up on its first start and reports on that to the console; done here apart, the program's own
