@@ -1,8 +1,6 @@
 #include "app/extract_command.h"
 
-#include <filesystem>
 #include <optional>
-#include <system_error>
 #include <vector>
 
 #include "app/console_text.h"
@@ -18,14 +16,28 @@
 namespace zendrel {
 namespace {
 
-// Why SavePart refused: it reports only success, so tell a missing folder apart from content that would not go.
-std::string SaveFailureReason(const std::string& folder) {
-    const std::string utf8 = Windows1252ToUtf8(folder.empty() ? std::string(".") : folder);
-    std::error_code error;
-    if (!std::filesystem::is_directory(std::filesystem::path(std::u8string(utf8.begin(), utf8.end())), error)) {
-        return "the folder does not exist";
+std::string SaveFailureReason(const SaveResult& result) {
+    switch (result.outcome) {
+        case SaveOutcome::kNoFileName:
+            return "it names no usable file";
+        case SaveOutcome::kUndecodable:
+            return "its content does not decode";
+        case SaveOutcome::kSaved:
+        case SaveOutcome::kNotWritten:
+            break;
     }
-    return "its content does not decode or the file cannot be written";
+    switch (result.fileError) {
+        case FileError::kNotFound:
+            return "the folder does not exist";
+        case FileError::kAccessDenied:
+            return "permission denied";
+        case FileError::kNoSpace:
+            return "no space left on the disk";
+        case FileError::kNameTooLong:
+            return "the name is too long for the file system";
+        default:
+            return "the file cannot be written";
+    }
 }
 
 // Splits one message file. The file's text is released before the attachments are decoded, so a large message is
@@ -59,9 +71,10 @@ public:
                 Fail(path + ": attachment " + std::to_string(n) + " names no usable file");
                 continue;
             }
-            if (!SavePart(part, folder_, name)) {
+            const SaveResult saved = SavePart(part, folder_, name);
+            if (!saved.Saved()) {
                 Fail(path + ": attachment " + std::to_string(n) + " could not be saved as '" + ConsoleText(folder_ + name) +
-                     "': " + SaveFailureReason(folder_));
+                     "': " + SaveFailureReason(saved));
                 continue;
             }
             const std::string line =

@@ -18,57 +18,58 @@ namespace {
 constexpr std::chrono::milliseconds kTick(500);
 constexpr std::chrono::milliseconds kSignalCheck(50);
 
-// Everything a windowless process keeps for its runs, in the place of the window's controls.
+// The log of a process without a window, held together: the run shares it through the log.
+struct ConsoleLog {
+    ConsoleLog(const std::filesystem::path& dataFolder, std::ostream& out) : view(out), log(dataFolder, view, files) {}
+    ConsoleLogView view;
+    LockedLogFiles files;
+    ActivityLog log;
+};
+
+// Everything a windowless process keeps for its runs, in the place of the window's controls. The run shares what it
+// reads, so a run that a stop could not end in time never reads freed memory.
 class WindowlessProcess {
 public:
-    WindowlessProcess(SavedSettings saved, const InterfaceTexts& texts, HandledMessageIds& handledMessageIds,
-                      bool logging, std::ostream& out)
-        : saved_(std::move(saved)),
-          logging_(logging),
-          texts_(texts),
-          handledMessageIds_(handledMessageIds),
-          view_(out),
-          log_(saved_.dataFolder, view_, files_),
-          allowedSenders_(saved_.record.allowedSenders),
-          blockedSenders_(saved_.record.blockedSenders) {}
+    WindowlessProcess(SavedSettings saved, std::shared_ptr<const InterfaceTexts> texts,
+                      std::shared_ptr<HandledMessageIds> handledMessageIds, bool logging, std::ostream& out)
+        : saved_(std::move(saved)), logging_(logging), texts_(std::move(texts)),
+          handledMessageIds_(std::move(handledMessageIds)),
+          log_(std::make_shared<ConsoleLog>(saved_.dataFolder, out)),
+          allowedSenders_(std::make_shared<FixedSenderList>(saved_.record.allowedSenders)),
+          blockedSenders_(std::make_shared<FixedSenderList>(saved_.record.blockedSenders)) {}
 
     const SettingsRecord& Record() const { return saved_.record; }
     RunController& Controller() { return controller_; }
-    const RunReport& LastReport() const { return report_; }
 
     bool StartRun(std::int32_t serviceMode) {
-        FillJobParameters(saved_.record, serviceMode, parameters_);
         RunServices services;
-        services.log = &log_;
-        services.texts = &texts_;
-        services.handledMessageIds = &handledMessageIds_;
-        services.allowedSenders = &allowedSenders_;
-        services.blockedSenders = &blockedSenders_;
+        services.log = std::shared_ptr<ActivityLog>(log_, &log_->log);
+        services.texts = texts_;
+        services.handledMessageIds = handledMessageIds_;
+        services.allowedSenders = allowedSenders_;
+        services.blockedSenders = blockedSenders_;
         services.loggingFlag = logging_;
-        services.report = &report_;
-        return controller_.Start(services);
+        return controller_.Start(
+            [&](JobParameters& parameters) { FillJobParameters(saved_.record, serviceMode, parameters); },
+            std::move(services));
     }
 
 private:
     SavedSettings saved_;
     bool logging_;
-    const InterfaceTexts& texts_;
-    HandledMessageIds& handledMessageIds_;
-    ConsoleLogView view_;
-    LockedLogFiles files_;
-    ActivityLog log_;
-    FixedSenderList allowedSenders_;
-    FixedSenderList blockedSenders_;
-    JobParameters parameters_;
-    RunController controller_{parameters_};
-    RunReport report_;
+    std::shared_ptr<const InterfaceTexts> texts_;
+    std::shared_ptr<HandledMessageIds> handledMessageIds_;
+    std::shared_ptr<ConsoleLog> log_;
+    std::shared_ptr<const SenderList> allowedSenders_;
+    std::shared_ptr<const SenderList> blockedSenders_;
+    RunController controller_;
 };
 
 // The settings as the window's start-up loads them; the texts and the handled Message-IDs live as long as the process.
 std::unique_ptr<WindowlessProcess> StartProcess(bool logging, std::ostream& out, std::ostream& err) {
-    static InterfaceTexts texts;
-    static HandledMessageIds handledMessageIds;
-    std::optional<SavedSettings> saved = PrepareAndLoadSettings(texts, handledMessageIds);
+    auto texts = std::make_shared<InterfaceTexts>();
+    auto handledMessageIds = std::make_shared<HandledMessageIds>();
+    std::optional<SavedSettings> saved = PrepareAndLoadSettings(*texts, *handledMessageIds);
     if (!saved) {
         err << "zendrel: the system names no data folder; set HOME or ZENDREL_DATA_DIR\n";
         return nullptr;
@@ -87,18 +88,18 @@ std::unique_ptr<WindowlessProcess> StartProcess(bool logging, std::ostream& out,
 int RunOnceCommand(bool logging, std::ostream& out, std::ostream& err) {
     std::unique_ptr<WindowlessProcess> process = StartProcess(logging, out, err);
     if (!process) return 2;
-    CatchStopSignals();
+    if (!CatchStopSignals()) err << "zendrel: the stop signals cannot be caught; a stop ends the run at once\n";
     if (!process->StartRun(0)) {
         err << "zendrel: the run could not be started\n";
         return 1;
     }
-    while (process->Controller().Active()) {
+    // The run's end wakes the wait at once; a signal is noticed within one check.
+    while (!process->Controller().WaitUntilEnded(kSignalCheck)) {
         if (StopSignalReceived() && !process->Controller().Stop()) LeaveRunBehind(out, 1);
-        std::this_thread::sleep_for(kSignalCheck);
     }
-    const RunReport& report = process->LastReport();
+    const RunReport report = process->Controller().LastReport();
     if (!report.loggedIn) return 3;
-    return report.unsavedAttachments > 0 ? 1 : 0;
+    return report.failed || report.unsavedAttachments > 0 ? 1 : 0;
 }
 
 int ServiceCommand(bool logging, std::ostream& out, std::ostream& err) {
@@ -109,13 +110,16 @@ int ServiceCommand(bool logging, std::ostream& out, std::ostream& err) {
         err << "zendrel: the saved settings select no read interval (TimeOUT), so there is nothing to schedule\n";
         return 2;
     }
-    CatchStopSignals();
-    LocalDate nextStart = ComputeNextStart(CurrentLocalDate(), controls);
+    if (!CatchStopSignals()) {
+        err << "zendrel: the stop signals cannot be caught, so the service could not end its runs cleanly\n";
+        return 1;
+    }
+    LocalSeconds nextStart = ComputeNextStart(CurrentLocalSeconds(), controls);
     err << "zendrel: polling every " << *controls.intervalSeconds << " s, first run in "
-        << FormatCountdown(nextStart - CurrentLocalDate()) << "\n";
+        << FormatCountdown(nextStart - CurrentLocalSeconds()) << "\n";
 
     while (!StopSignalReceived()) {
-        const TickDecision decision = ScheduleTick(CurrentLocalDate(), nextStart, process->Controller().Active(),
+        const TickDecision decision = ScheduleTick(CurrentLocalSeconds(), nextStart, process->Controller().Active(),
                                                    controls.intervalSeconds, 1, 0);
         nextStart = decision.nextStart;
         if (decision.action == TickAction::StartRun) process->StartRun(1);

@@ -26,7 +26,7 @@ private:
 }  // namespace
 
 std::optional<SavedSettings> PrepareAndLoadSettings(InterfaceTexts& texts, HandledMessageIds& handledMessageIds) {
-    const DataFolderPlaces places = LocateDataFolder(SpecialFolder(kFolderCommonAppData), SpecialFolder(kFolderAppData),
+    const DataFolderPlaces places = LocateDataFolder(SpecialFolderLocation(SpecialFolder::kCommonAppData), SpecialFolderLocation(SpecialFolder::kAppData),
                                                      std::getenv(kDataFolderVariable));
     if (places.dataFolder.empty()) return std::nullopt;
     PrepareDataFolder(places);
@@ -35,7 +35,7 @@ std::optional<SavedSettings> PrepareAndLoadSettings(InterfaceTexts& texts, Handl
     saved.dataFolder = places.dataFolder;
     texts.ApplyLanguage("english");
     LoadDuties duties(texts, handledMessageIds);
-    LoadSettings(saved.dataFolder, GetSpecialFolderPath(kFolderProfile), saved.record, duties);
+    LoadSettings(saved.dataFolder, GetSpecialFolderPath(SpecialFolder::kProfile), saved.record, duties);
     return saved;
 }
 

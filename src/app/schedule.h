@@ -2,17 +2,16 @@
 // When mailbox runs start: a grid of the daily start time plus whole read intervals.
 
 #include <cstdint>
+
+#include "common/local_time.h"
 #include <ctime>
 #include <optional>
 #include <string>
 
 namespace zendrel {
 
-// Whole seconds of local time counted from 1970-01-01 00:00:00; 0 means none.
-using LocalDate = std::int64_t;
-
-LocalDate LocalDateOf(const std::tm& localTime);
-LocalDate CurrentLocalDate();
+// Whole seconds of local time counted from 1970-01-01 00:00:00 (every day 86400 of them); 0 means none.
+using LocalSeconds = std::int64_t;
 
 // The controls the schedule reads: the interval's seconds (none when no interval is selected) and the start time's
 // hour and minute positions.
@@ -24,10 +23,10 @@ struct ScheduleControls {
 
 // The next start: today's start time while it is still ahead (a candidate equal to `now` counts), otherwise the first
 // start time + k intervals that is not in the past. 0 (nothing scheduled) without an interval: the grid has no step.
-LocalDate ComputeNextStart(LocalDate now, const ScheduleControls& controls);
+LocalSeconds ComputeNextStart(LocalSeconds now, const ScheduleControls& controls);
 
 // The countdown text: the difference as a time of day "%hh:%ii:%ss"; 24 hours or more start again at 00:00:00.
-std::string FormatCountdown(LocalDate difference);
+std::string FormatCountdown(LocalSeconds difference);
 
 enum class TickAction {
     None,            // nothing due, nothing to show
@@ -39,13 +38,13 @@ enum class TickAction {
 
 struct TickDecision {
     TickAction action = TickAction::None;
-    LocalDate nextStart = 0;  // advanced by one interval for a start or a run left to the service
+    LocalSeconds nextStart = 0;  // advanced by one interval for a start or a run left to the service
     std::string countdown;
 };
 
 // What one tick of the 500 ms schedule timer does. `serviceMode` is 1 in the background service; `lastServiceState`
 // is the service's state as last seen (4 running, 2 start pending).
-TickDecision ScheduleTick(LocalDate now, LocalDate nextStart, bool runActive,
+TickDecision ScheduleTick(LocalSeconds now, LocalSeconds nextStart, bool runActive,
                           std::optional<std::int32_t> intervalSeconds, int serviceMode, int lastServiceState);
 
 }  // namespace zendrel

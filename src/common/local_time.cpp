@@ -1,16 +1,14 @@
 #include "common/local_time.h"
 
 #include <chrono>
-#include <time.h>
 
 namespace zendrel {
 
 std::tm CurrentLocalTime() {
-    // std::localtime hands out one shared buffer, and the window thread, the run and the password cipher all read the
-    // clock; the C runtimes' forms that fill the caller's own are used instead.
+    // The window thread, the run and the password cipher all ask at once: each gets a result of its own.
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     std::tm local{};
-#if defined(_WIN32)
+#ifdef _WIN32
     if (localtime_s(&local, &now) != 0) return std::tm{};
 #else
     if (localtime_r(&now, &local) == nullptr) return std::tm{};

@@ -5,6 +5,11 @@
 #include <optional>
 
 namespace zendrel {
+
+void AppendTwoDigits(std::string& out, long long value) {
+    out += static_cast<char>('0' + value / 10 % 10);
+    out += static_cast<char>('0' + value % 10);
+}
 namespace {
 
 constexpr std::array<unsigned char, 256> MakeLowerTable() {

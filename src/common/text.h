@@ -14,6 +14,18 @@ enum class TextFormat {
     Utf8,        // the bytes are UTF-8; the single-byte side is ISO 8859-1, code point for code point
 };
 
+// Blank, tab, CR or LF: the white space of mail headers and bodies.
+constexpr bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// The value of a hexadecimal digit in either letter case, -1 for any other character.
+constexpr int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+// Appends `value` (0-99) as two decimal digits, as the clock times "%hh:%ii:%ss" show it.
+void AppendTwoDigits(std::string& out, long long value);
+
 // Windows-1252 lower-casing, byte by byte, from the program's own table (the same on every platform).
 char LowerChar(char c);
 std::string LowerCase(std::string_view text);

@@ -10,13 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "common/text.h"
+
 namespace zendrel {
 namespace {
-
-void AppendTwoDigits(std::string& out, int value) {
-    out += static_cast<char>('0' + value / 10 % 10);
-    out += static_cast<char>('0' + value % 10);
-}
 
 // The window holds "log.txt" only for the moment of a take-over, so a writer that finds it held waits a little for it
 // instead of losing the line at once; only a file held for longer than this loses the line.
@@ -61,13 +58,19 @@ ActivityLog::ActivityLog(std::filesystem::path dataFolder, LogView& view, Shared
                          std::function<std::tm()> localTime)
     : dataFolder_(std::move(dataFolder)), view_(view), files_(files), localTime_(std::move(localTime)) {}
 
-void ActivityLog::WriteLog(std::string_view text, bool toSharedFile, bool toView) {
+void ActivityLog::WriteLog(std::string_view text, LogDestination destination) {
     const std::string line = FormatLogLine(text, localTime_());
-    if (toView) {
-        view_.AppendRow(line);
-        if (toSharedFile) AppendLine(kSharedLogName, line);
-    } else {
-        AppendLine(kDiagnosticLogName, line);
+    switch (destination) {
+        case LogDestination::kView:
+            view_.AppendRow(line);
+            return;
+        case LogDestination::kViewAndSharedFile:
+            view_.AppendRow(line);
+            AppendLine(kSharedLogName, line);
+            return;
+        case LogDestination::kDiagnosticFile:
+            AppendLine(kDiagnosticLogName, line);
+            return;
     }
 }
 

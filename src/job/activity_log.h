@@ -16,6 +16,13 @@ namespace zendrel {
 // line without a time stamp, which the run uses as a separator.
 std::string FormatLogLine(std::string_view text, const std::tm& localTime);
 
+// Where a log line goes.
+enum class LogDestination {
+    kView,               // the view only: the shell's own messages, and a run's in a window
+    kViewAndSharedFile,  // the view and "log.txt": a run's user messages in the service, for the window to take over
+    kDiagnosticFile,     // "log_long.txt" only: the run's diagnostic lines
+};
+
 // Where the user reads the log: the window's list, or standard output on the command line. Rows are only ever added
 // at the end.
 class LogView {
@@ -39,11 +46,9 @@ public:
     ActivityLog(std::filesystem::path dataFolder, LogView& view, SharedLogFiles& files,
                 std::function<std::tm()> localTime = CurrentLocalTime);
 
-    // Stamps `text` with the time of day (an empty text stays an empty line). With `toView` the line becomes a row of
-    // the view and, with `toSharedFile` as well, a line of "log.txt"; without `toView` it becomes a line of
-    // "log_long.txt" whatever `toSharedFile` says. A line that cannot reach its file is dropped without a word.
-    // May be called from several threads at once.
-    void WriteLog(std::string_view text, bool toSharedFile, bool toView);
+    // Stamps `text` with the time of day (an empty text stays an empty line) and writes it to `destination`. A line
+    // that cannot reach its file is dropped without a word. May be called from several threads at once.
+    void WriteLog(std::string_view text, LogDestination destination);
 
     // Moves the lines of "log.txt" into the view in file order, as they are (they carry their stamps already), and
     // empties the file. With `skipKnownLines` a line equal to a row the view already has is left out, and a missing

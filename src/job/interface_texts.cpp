@@ -86,6 +86,7 @@ constexpr TextList kEnglishTexts = {
     "Now searching for '{SEARCH}'.",                                                      // MsgSearching
     "ERROR!! (File '{FILE}' could not be saved)",                                         // ErrFileNotSaved
     "ERROR!! (Connection failed, code {CODE})",                                           // ErrConnection
+    "ERROR!! (The run was cut short by an internal error)",                               // ErrRunFailed
 };
 
 constexpr TextList kGermanTexts = {
@@ -162,6 +163,7 @@ constexpr TextList kGermanTexts = {
     "Suche nach '{SEARCH}'.",                                                             // MsgSearching
     "FEHLER!! (Datei '{FILE}' konnte nicht gespeichert werden)",                          // ErrFileNotSaved
     "FEHLER!! (Verbindung fehlgeschlagen, Code {CODE})",                                  // ErrConnection
+    "FEHLER!! (Der Lauf wurde durch einen internen Fehler abgebrochen)",                  // ErrRunFailed
 };
 
 // A list with fewer initialisers than keys would be padded with empty texts; an empty text would end the list for
@@ -179,7 +181,7 @@ constexpr int kFirstIntervalKey = static_cast<int>(TextKey::Interval5Minutes);
 constexpr int kFirstServiceStateKey = static_cast<int>(TextKey::ServiceNotInstalled);
 static_assert(static_cast<int>(TextKey::IntervalDaily) - kFirstIntervalKey + 1 == kIntervalCount);
 static_assert(static_cast<int>(TextKey::ServicePaused) - kFirstServiceStateKey + 1 == kServiceStateCount);
-static_assert(static_cast<int>(TextKey::ErrConnection) + 1 == kTextCount);
+static_assert(static_cast<int>(TextKey::ErrRunFailed) + 1 == kTextCount);
 
 const TextList& ListOf(Language language) {
     return language == Language::German ? kGermanTexts : kEnglishTexts;

@@ -82,9 +82,10 @@ enum class TextKey : int {
     MsgSearching = 69,
     ErrFileNotSaved = 70,
     ErrConnection = 71,
+    ErrRunFailed = 72,  // something inside a run failed that the run could not handle (out of memory, say)
 };
 
-inline constexpr int kTextCount = 72;
+inline constexpr int kTextCount = 73;
 
 // Number of entries of the read interval list and of the service states (0 = not installed, 1..7 the system's).
 inline constexpr int kIntervalCount = 11;

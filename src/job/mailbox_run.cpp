@@ -1,7 +1,10 @@
 #include "job/mailbox_run.h"
 
+#include <chrono>
+#include <exception>
 #include <string>
 
+#include "common/file_io.h"
 #include "common/text.h"
 #include "job/extension_filter.h"
 #include "job/placeholders.h"
@@ -12,28 +15,31 @@ namespace zendrel {
 namespace {
 
 constexpr std::int32_t kReplyTimeoutMs = 10000;
+// A write in progress takes seconds at most; a temporary file this old was left by a process that died.
+constexpr std::chrono::hours kStaleTemporaryAge(1);
 
 // The run's voice: user messages to the view (and in the service to "log.txt"), diagnostics to "log_long.txt" only
 // when "-logging" was given.
 class RunLog {
 public:
     RunLog(const JobParameters& parameters, const RunServices& services)
-        : log_(*services.log), texts_(*services.texts), toSharedFile_(parameters.serviceMode != 0),
+        : log_(*services.log), texts_(*services.texts),
+          userDestination_(parameters.serviceMode != 0 ? LogDestination::kViewAndSharedFile : LogDestination::kView),
           diagnostics_(services.loggingFlag) {}
 
-    void User(std::string_view text) { log_.WriteLog(text, toSharedFile_, true); }
+    void User(std::string_view text) { log_.WriteLog(text, userDestination_); }
     void User(TextKey key) { User(texts_.Text(key)); }
     void User(TextKey key, std::string_view placeholder, std::string_view value) {
         User(FillPlaceholder(texts_.Text(key), placeholder, value));
     }
     void Diagnostic(std::string_view text) {
-        if (diagnostics_) log_.WriteLog(text, false, false);
+        if (diagnostics_) log_.WriteLog(text, LogDestination::kDiagnosticFile);
     }
 
 private:
     ActivityLog& log_;
     const InterfaceTexts& texts_;
-    const bool toSharedFile_;
+    const LogDestination userDestination_;
     const bool diagnostics_;
 };
 
@@ -64,6 +70,8 @@ void LogLoginFailure(RunLog& log, std::int32_t code) {
             log.User(TextKey::ErrNoServer);
             return;
         case SessionError::kGreetingRefused:
+        case SessionError::kNone:        // the greeting was no POP3 status line
+        case SessionError::kReadFailed:  // the server hung up before the login was through
             log.User(TextKey::ErrNoLogin);
             return;
         case SessionError::kUserRefused:
@@ -159,31 +167,50 @@ private:
         log_.Diagnostic("Allowed Extensions: " + parameters_.extensions);
 
         int saved = 0;
-        int unsaved = 0;
+        int retryable = 0;
+        int lost = 0;  // can never be saved: no name, or content that does not decode
         for (std::int32_t a = 1; a <= count; ++a) {
             const std::string name = session_.GetAttachmentName(a);
             const bool allowed = IsExtensionAllowed(name, parameters_.extensions);
             log_.Diagnostic(std::string("Ready for saving: ") + (allowed ? "1" : "0"));
             if (!allowed) continue;
+            ClearStaleTemporaryFiles();
             if (session_.SaveAttachment(a, saveFolder_, "") != 0) {
                 ++saved;
                 log_.Diagnostic("Attachment saved to: " + parameters_.saveDir);
                 log_.User(TextKey::MsgFileSaved, "{FILE}", name);
-            } else {
-                ++unsaved;
-                log_.User(TextKey::ErrFileNotSaved, "{FILE}", name);
+                continue;
             }
+            const std::int32_t reason = session_.GetErrorCode();
+            if (reason == SessionError::kNoFileName || reason == SessionError::kNotDecodable) {
+                ++lost;
+            } else {
+                ++retryable;
+            }
+            log_.User(TextKey::ErrFileNotSaved, "{FILE}", name);
         }
         report_.savedAttachments += saved;
-        report_.unsavedAttachments += unsaved;
+        report_.unsavedAttachments += retryable + lost;
 
-        if (unsaved > 0) {
+        if (retryable > 0) {
             // The next run tries this mail again; it stays on the server until then.
             Forget(messageId);
             return;
         }
+        // An attachment that no retry can save stays recorded, so this process does not download the mail and report
+        // it again at every run; the mail stays on the server, since the attachment is not on disk.
+        if (lost > 0) return;
         // Deleted once, and only when nothing of it would be lost with it at the end of the conversation.
         if (saved > 0 && parameters_.deleteMails != 0) session_.DeleteMessage(n);
+    }
+
+    // Leftovers of a process killed while writing into the save folder; looked for once per run, before its first
+    // save there.
+    void ClearStaleTemporaryFiles() {
+        if (staleFilesCleared_) return;
+        staleFilesCleared_ = true;
+        RemoveStaleTemporaryFiles(PathFromText(saveFolder_.empty() ? std::string(".") : saveFolder_),
+                                  kStaleTemporaryAge);
     }
 
     void Forget(const std::string& messageId) {
@@ -196,6 +223,7 @@ private:
     RunLog& log_;
     RunReport& report_;
     const std::string saveFolder_;
+    bool staleFilesCleared_ = false;
 };
 
 void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServices& services, RunLog& log,
@@ -218,30 +246,49 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
     log.User("");
 }
 
+// The run from its login to its logout, without the last step that every run ends with.
+void RunSession(JobParameters& parameters, const RunServices& services, RunLog& log, RunReport& report) {
+    AttachedSession session(services.createSession ? services.createSession() : nullptr, services.cancellation);
+    if (!session) return;
+    if (session->Login(parameters.server, parameters.port, parameters.userName, parameters.password,
+                       kReplyTimeoutMs) != 0) {
+        report.loggedIn = true;
+        try {
+            RunLoggedIn(*session, parameters, services, log, report);
+        } catch (...) {
+            // Deletions take effect only at the logout: a run that cannot go on still ends its conversation.
+            session->Logout();
+            throw;
+        }
+        return;
+    }
+    report.loginError = session->GetErrorCode();
+    // Whatever step a stop cut short, the user asked for it and needs no error line.
+    if (parameters.stopRequested.load() == 0) LogLoginFailure(log, report.loginError);
+}
+
 }  // namespace
 
-void MailboxRun(JobParameters& parameters, const RunServices& services) {
+RunReport MailboxRun(JobParameters& parameters, const RunServices& services) {
     RunReport report;
-    {
+    try {
         RunLog log(parameters, services);
-        AttachedSession session(services.createSession ? services.createSession() : nullptr, services.cancellation);
-        if (session) {
-            if (session->Login(parameters.server, parameters.port, parameters.userName, parameters.password,
-                               kReplyTimeoutMs) != 0) {
-                report.loggedIn = true;
-                RunLoggedIn(*session, parameters, services, log, report);
-            } else {
-                report.loginError = session->GetErrorCode();
-                // A login cut short by the user's own stop needs no error line.
-                const bool stopped = report.loginError == SessionError::kCancelled &&
-                                     parameters.stopRequested.load() != 0;
-                if (!stopped) LogLoginFailure(log, report.loginError);
-            }
+        try {
+            RunSession(parameters, services, log, report);
+        } catch (...) {
+            report.failed = true;
+            log.User(TextKey::ErrRunFailed);
         }
+    } catch (...) {
+        // Even the log failed (out of memory): the run ends silently rather than taking the program down.
+        report.failed = true;
     }
-    services.handledMessageIds->PruneUnmarked();
-    if (services.report != nullptr) *services.report = report;
+    try {
+        services.handledMessageIds->PruneUnmarked();
+    } catch (...) {
+    }
     parameters.runThread.store(0);
+    return report;
 }
 
 }  // namespace zendrel

@@ -23,22 +23,24 @@ struct RunReport {
     std::int32_t loginError = 0;  // the session's code when the login failed
     int savedAttachments = 0;
     int unsavedAttachments = 0;   // allowed attachments that could not be saved
+    bool failed = false;          // the run was cut short by something it could not handle
 };
 
-// Everything a run reaches besides its parameters. The referenced objects outlive the run.
+// Everything a run reaches besides its parameters, shared with whoever started it: a run that a stop could not end in
+// time keeps them alive until it ends.
 struct RunServices {
-    ActivityLog* log = nullptr;
-    const InterfaceTexts* texts = nullptr;
-    HandledMessageIds* handledMessageIds = nullptr;
-    const SenderList* allowedSenders = nullptr;  // the white list
-    const SenderList* blockedSenders = nullptr;  // the black list
-    bool loggingFlag = false;                    // write the diagnostic lines to "log_long.txt"
+    std::shared_ptr<ActivityLog> log;
+    std::shared_ptr<const InterfaceTexts> texts;
+    std::shared_ptr<HandledMessageIds> handledMessageIds;
+    std::shared_ptr<const SenderList> allowedSenders;  // the white list
+    std::shared_ptr<const SenderList> blockedSenders;  // the black list
+    bool loggingFlag = false;                          // write the diagnostic lines to "log_long.txt"
     std::function<std::unique_ptr<MailSession>()> createSession = CreateMailSession;
-    std::shared_ptr<RunCancellation> cancellation;  // lets the stop path end the run's network waits
-    RunReport* report = nullptr;                 // filled before the run ends
+    std::shared_ptr<RunCancellation> cancellation;     // lets the stop path end the run's network waits
 };
 
 // The whole run. Its last act is to set `parameters.runThread` to 0; after that it touches nothing of the caller's.
-void MailboxRun(JobParameters& parameters, const RunServices& services);
+// Nothing thrown inside it leaves it: such a failure is logged and ends the run as a logout would.
+RunReport MailboxRun(JobParameters& parameters, const RunServices& services);
 
 }  // namespace zendrel

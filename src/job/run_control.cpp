@@ -7,8 +7,9 @@ namespace zendrel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr std::chrono::milliseconds kPollStep(5);
 constexpr std::chrono::milliseconds kCancelStep(20);
+// A run on a working server ends between two messages well within this.
+constexpr std::chrono::milliseconds kPatienceBeforeCancel(600);
 
 }  // namespace
 
@@ -28,45 +29,79 @@ void RunCancellation::Cancel() {
     if (session_ != nullptr) session_->CancelReceive();
 }
 
-bool RunController::Start(RunServices services) {
+bool RunController::Start(const std::function<void(JobParameters&)>& fill, RunServices services) {
     if (Active()) return false;
+    auto run = std::make_shared<Run>();
+    fill(run->parameters);
     std::uint32_t number = ++lastRunNumber_;
     if (number == 0) number = ++lastRunNumber_;
-    parameters_.stopRequested.store(0);
-    parameters_.runThread.store(number);
+    run->parameters.stopRequested.store(0);
+    run->parameters.runThread.store(number);
     services.cancellation = cancellation_;
     try {
-        std::thread([&parameters = parameters_, services] { MailboxRun(parameters, services); }).detach();
+        std::thread([run, services = std::move(services)] {
+            RunReport report = MailboxRun(run->parameters, services);
+            {
+                std::lock_guard<std::mutex> lock(run->mutex);
+                run->report = std::move(report);
+                run->finished = true;
+            }
+            run->ended.notify_all();
+        }).detach();
     } catch (const std::system_error&) {
-        parameters_.runThread.store(0);
         return false;
     }
+    run_ = std::move(run);
     return true;
+}
+
+bool RunController::Active() const {
+    if (!run_) return false;
+    std::lock_guard<std::mutex> lock(run_->mutex);
+    return !run_->finished;
 }
 
 bool RunController::Stop(std::chrono::milliseconds limit) {
     if (!Active()) return true;
-    parameters_.stopRequested.store(1);
+    const std::shared_ptr<Run> run = run_;
+    run->parameters.stopRequested.store(1);
     const Clock::time_point start = Clock::now();
     const Clock::time_point deadline = start + limit;
     // Most of the time is left to the run to end between two messages, the way it does on a working server; only a
     // run still busy after that has its network waits cut short. The rest of the time lets it log out.
-    const Clock::time_point cancelFrom = start + limit * 6 / 10;
-    Clock::time_point nextCancel = cancelFrom;
-    while (Active()) {
+    Clock::time_point nextCancel = start + std::min<Clock::duration>(limit * 6 / 10, kPatienceBeforeCancel);
+    std::unique_lock<std::mutex> lock(run->mutex);
+    while (!run->finished) {
         const Clock::time_point now = Clock::now();
         if (now >= deadline) return false;
         if (now >= nextCancel) {
+            lock.unlock();
             cancellation_->Cancel();
+            lock.lock();
             nextCancel = now + kCancelStep;
+            continue;
         }
-        std::this_thread::sleep_for(kPollStep);
+        run->ended.wait_until(lock, std::min(deadline, nextCancel));
     }
     return true;
 }
 
 void RunController::WaitUntilEnded() const {
-    while (Active()) std::this_thread::sleep_for(kPollStep);
+    if (!run_) return;
+    std::unique_lock<std::mutex> lock(run_->mutex);
+    run_->ended.wait(lock, [this] { return run_->finished; });
+}
+
+bool RunController::WaitUntilEnded(std::chrono::milliseconds limit) const {
+    if (!run_) return true;
+    std::unique_lock<std::mutex> lock(run_->mutex);
+    return run_->ended.wait_for(lock, limit, [this] { return run_->finished; });
+}
+
+RunReport RunController::LastReport() const {
+    if (!run_) return {};
+    std::lock_guard<std::mutex> lock(run_->mutex);
+    return run_->report;
 }
 
 }  // namespace zendrel

@@ -2,7 +2,9 @@
 // Starting a mailbox run on a thread of its own and stopping it again.
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -28,29 +30,45 @@ private:
 
 class RunController {
 public:
-    explicit RunController(JobParameters& parameters) : parameters_(parameters) {}
+    RunController() = default;
     RunController(const RunController&) = delete;
     RunController& operator=(const RunController&) = delete;
 
-    // Starts a run with `services` unless one is active: stopRequested goes to 0, runThread gets the run's number
-    // before the thread exists (a run that ends at once then cannot leave a stale number behind). False when a run is
-    // active or no thread could be made; runThread is then as it was, or 0.
-    bool Start(RunServices services);
+    // Starts a run unless one is active. Each run gets a record of its own, shared with its thread, so a run that a
+    // stop could not end in time keeps what it reads alive however long it takes, and a new run never writes into the
+    // record of an old one. `fill` writes the run's settings into that record; stopRequested is 0 and runThread holds
+    // the run's number before the thread exists (a run that ends at once then cannot leave a stale number behind).
+    // False when a run is active or no thread could be made.
+    bool Start(const std::function<void(JobParameters&)>& fill, RunServices services);
 
-    bool Active() const { return parameters_.runThread.load() != 0; }
+    // Whether the last run started has not reached its end yet.
+    bool Active() const;
 
     // The stop path: asks the run to end between two messages and waits for it at most `limit`. A run that is still
     // busy after most of that time has its network waits cancelled again and again, so one that hangs in a read or a
-    // connect ends as well. A thread is never killed: a run that has not ended keeps runThread set until it does, so
-    // no second run starts beside it. True when no run is active afterwards.
+    // connect ends as well. A thread is never killed: a run that has not ended stays active until it does, so no
+    // second run starts beside it. True when no run is active afterwards.
     bool Stop(std::chrono::milliseconds limit = std::chrono::milliseconds(1000));
 
-    // Waits without limit until the active run has ended.
+    // Waits without limit until the last run started has ended.
     void WaitUntilEnded() const;
+    // The same for at most `limit`; true when no run is active afterwards.
+    bool WaitUntilEnded(std::chrono::milliseconds limit) const;
+
+    // What the last run did; empty until a run has ended.
+    RunReport LastReport() const;
 
 private:
-    JobParameters& parameters_;
-    // Shared with the run's thread, which may outlive this object when a quit does not wait for it.
+    // One run's record, shared by the controller and the run's thread.
+    struct Run {
+        JobParameters parameters;
+        mutable std::mutex mutex;
+        mutable std::condition_variable ended;
+        bool finished = false;  // guarded by mutex; set after the report
+        RunReport report;       // guarded by mutex
+    };
+    std::shared_ptr<Run> run_;
+    // Shared with the runs' threads, which may outlive this object when a quit does not wait for them.
     std::shared_ptr<RunCancellation> cancellation_ = std::make_shared<RunCancellation>();
     std::uint32_t lastRunNumber_ = 0;
 };

@@ -4,10 +4,9 @@
 #include <array>
 
 #include "common/text.h"
-#include "mime/base64_block.h"
 #include "mime/header_field.h"
 #include "mime/header_params.h"
-#include "mime/quoted_printable.h"
+#include "mime/transfer_decoding.h"
 
 namespace zendrel {
 namespace {
@@ -73,8 +72,6 @@ std::optional<std::size_t> FindBodyPart(const std::vector<MessagePart>& parts, i
 
 std::string GetAttachmentName(const MessagePart& part) { return MakeSafeFileName(NamedFile(part)); }
 
-std::string GetBodyPartFileName(const MessagePart& part) { return MakeSafeFileName(NamedFile(part)); }
-
 std::string MakeSafeFileName(std::string_view name) {
     std::string safe(name);
     std::replace_if(safe.begin(), safe.end(), IsRefusedInFileName, '_');
@@ -85,15 +82,8 @@ std::string MakeSafeFileName(std::string_view name) {
 }
 
 std::string GetBodyPartText(const MessagePart& part) {
-    const std::string cte = LowerCase(GetHeaderField(part.header, "content-transfer-encoding"));
-    if (cte.find("base64") != std::string::npos) {
-        auto decoded = DecodeBase64Block(part.body);
-        return decoded ? std::move(*decoded) : part.body;
-    }
-    if (cte.find("quoted-printable") != std::string::npos) {
-        return DecodeQuotedPrintable(part.body, TextFormat::SingleByte);
-    }
-    return part.body;
+    std::optional<std::string> decoded = DecodeTransferEncoding(part);
+    return decoded ? std::move(*decoded) : part.body;
 }
 
 }  // namespace zendrel

@@ -18,11 +18,10 @@ int CountBodyParts(const std::vector<MessagePart>& parts);
 std::optional<std::size_t> FindAttachment(const std::vector<MessagePart>& parts, int n);
 std::optional<std::size_t> FindBodyPart(const std::vector<MessagePart>& parts, int n);
 
-// The file name an attachment names (Content-Disposition filename, else Content-Type name; quoted, token or
-// RFC 2231 form), made safe. Empty when it names none.
+// The file name a part names (Content-Disposition filename, else Content-Type name; quoted, token or RFC 2231 form),
+// made safe: the name of an attachment, and the name a body part is saved under when the caller gives none. Empty when
+// it names none.
 std::string GetAttachmentName(const MessagePart& part);
-// The name a body part is saved under when the caller gives none, made safe. Empty when it names none.
-std::string GetBodyPartFileName(const MessagePart& part);
 // A name as it may be created on any platform: characters that a file system refuses become "_", trailing dots and
 // blanks go, device names get a leading "_". Empty when nothing usable remains.
 std::string MakeSafeFileName(std::string_view name);

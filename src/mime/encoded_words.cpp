@@ -39,8 +39,6 @@ bool FindEncodedWord(std::string_view text, std::size_t from, EncodedWord& word)
     return true;
 }
 
-bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 bool IsAllWhiteSpace(std::string_view text) { return std::all_of(text.begin(), text.end(), IsWhiteSpace); }
 
 std::string DecodeWord(const EncodedWord& word) {

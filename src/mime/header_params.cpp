@@ -8,8 +8,6 @@
 namespace zendrel {
 namespace {
 
-bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsWhiteSpace(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsWhiteSpace(text.back())) text.remove_suffix(1);
@@ -63,13 +61,6 @@ std::string ParseValue(std::string_view raw) {
     raw = Trim(raw);
     if (!raw.empty() && raw.front() == '"') return Unquote(raw);
     return std::string(raw);
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 // "%XX" becomes its byte; a "%" without two hexadecimal digits stays as it is.

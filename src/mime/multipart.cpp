@@ -17,8 +17,6 @@ constexpr auto npos = std::string_view::npos;
 // to exhaust the stack.
 constexpr int kMaxNesting = 64;
 
-bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 // A body made of nothing but CR LF pairs and blanks is stored as empty.
 bool IsBlankBody(std::string_view body) {
     for (std::size_t i = 0; i < body.size(); ++i) {

@@ -3,13 +3,6 @@
 namespace zendrel {
 namespace {
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // Reads up to two hexadecimal digits; reading stops at the first other character, and no digit at all gives 0.
 unsigned char ReadEscapeValue(std::string_view digits) {
     unsigned value = 0;

@@ -41,18 +41,18 @@ std::filesystem::path WithTrailingSeparator(const std::filesystem::path& folder)
 
 }  // namespace
 
-std::filesystem::path SpecialFolder(int csidl) {
-    switch (csidl) {
-        case kFolderCommonAppData:
+std::filesystem::path SpecialFolderLocation(SpecialFolder folder) {
+    switch (folder) {
+        case SpecialFolder::kCommonAppData:
             return WithTrailingSeparator(XdgFolder("XDG_DATA_HOME", ".local/share"));
-        case kFolderAppData:
+        case SpecialFolder::kAppData:
             return WithTrailingSeparator(XdgFolder("XDG_CONFIG_HOME", ".config"));
-        case kFolderStartup:
-        case kFolderCommonStartup: {
+        case SpecialFolder::kStartup:
+        case SpecialFolder::kCommonStartup: {
             const std::filesystem::path config = XdgFolder("XDG_CONFIG_HOME", ".config");
             return config.empty() ? config : WithTrailingSeparator(config / "autostart");
         }
-        case kFolderProfile:
+        case SpecialFolder::kProfile:
             return WithTrailingSeparator(HomeFolder());
         default:
             return {};

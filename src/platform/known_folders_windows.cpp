@@ -16,9 +16,9 @@ using ItemIdList = std::unique_ptr<ITEMIDLIST, ItemIdListDeleter>;
 
 }  // namespace
 
-std::filesystem::path SpecialFolder(int csidl) {
+std::filesystem::path SpecialFolderLocation(SpecialFolder folder) {
     ITEMIDLIST* raw = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &raw)) || raw == nullptr) return {};
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, static_cast<int>(folder), &raw)) || raw == nullptr) return {};
     const ItemIdList list(raw);
     // The wide form: the folder may hold characters outside the system's ANSI code page, and Windows-1252 (the
     // program's text) is decided by the caller, not by that code page.

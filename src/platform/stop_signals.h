@@ -4,8 +4,9 @@
 
 namespace zendrel {
 
-// Catches the stop signals from now on; a signal then only sets the request.
-void CatchStopSignals();
+// Catches the stop signals from now on; a signal then only sets the request. False when they could not be caught:
+// a stop would then end the process at once, without its logout.
+bool CatchStopSignals();
 // Whether a stop signal has arrived since CatchStopSignals.
 bool StopSignalReceived();
 

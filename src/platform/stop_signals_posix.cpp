@@ -15,12 +15,11 @@ extern "C" void OnStopSignal(int) { stopReceived.store(true); }
 
 }  // namespace
 
-void CatchStopSignals() {
+bool CatchStopSignals() {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    if (sigemptyset(&action.sa_mask) != 0) return false;
+    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
 }
 
 bool StopSignalReceived() { return stopReceived.load(); }

@@ -27,7 +27,7 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 
 }  // namespace
 
-void CatchStopSignals() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+bool CatchStopSignals() { return SetConsoleCtrlHandler(OnConsoleControl, TRUE) != 0; }
 
 bool StopSignalReceived() { return stopReceived.load(); }
 

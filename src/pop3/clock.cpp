@@ -1,12 +1,9 @@
 #include "pop3/clock.h"
 
-#include <chrono>
+#include "common/steady_time.h"
 
 namespace zendrel {
 
-std::int64_t SteadyClock::NowMs() const {
-    const auto sinceStart = std::chrono::steady_clock::now().time_since_epoch();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(sinceStart).count();
-}
+std::int64_t SteadyClock::NowMs() const { return SteadyMilliseconds(); }
 
 }  // namespace zendrel

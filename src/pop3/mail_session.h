@@ -12,7 +12,8 @@ namespace SessionError {
 inline constexpr std::int32_t kNone = 0;
 inline constexpr std::int32_t kNotConnected = 1;      // no connection, or the server refused STAT at login
 inline constexpr std::int32_t kGreetingRefused = 2;   // the greeting was an error reply
-inline constexpr std::int32_t kReadFailed = 3;        // reading failed; the session has been logged out
+inline constexpr std::int32_t kReadFailed = 3;        // reading failed, or the server closed the connection before
+                                                      // the reply was complete; the session has been logged out
 inline constexpr std::int32_t kUserRefused = 4;
 inline constexpr std::int32_t kPasswordRefused = 5;
 inline constexpr std::int32_t kNoBuffer = 6;          // the receive buffer could not be had
@@ -23,8 +24,10 @@ inline constexpr std::int32_t kNothingToLogOut = 11;
 inline constexpr std::int32_t kCommandRefused = 12;   // DELE or RSET refused
 inline constexpr std::int32_t kSendFailed = 13;
 inline constexpr std::int32_t kTimedOut = 14;         // no complete reply before the inactivity time-out
-inline constexpr std::int32_t kCancelled = 15;        // the read was ended by CancelReceive
-inline constexpr std::int32_t kNoFileName = 16;       // SaveBodyPart got no file name and the part names none
+inline constexpr std::int32_t kCancelled = 15;        // a read or the connect was ended by CancelReceive
+inline constexpr std::int32_t kNoFileName = 16;       // a save got no file name and the part names none
+inline constexpr std::int32_t kNotDecodable = 17;     // a save found content that does not decode
+inline constexpr std::int32_t kNotWritten = 18;       // a save could not write its file (folder, space, permission)
 }  // namespace SessionError
 
 // The nineteen operations, in their fixed order. Results follow the program's conventions: 1/0, a count, or an

@@ -29,11 +29,8 @@ std::string NumberedCommand(std::string_view verb, std::int32_t n, std::string_v
 
 }  // namespace
 
-void* AllocateZeroed(std::size_t size) { return std::calloc(size, 1); }
-
-Pop3MailSession::Pop3MailSession(std::unique_ptr<Transport> transport, std::shared_ptr<const Clock> clock,
-                                 BufferAllocator allocateBuffer)
-    : transport_(std::move(transport)), clock_(std::move(clock)), allocateBuffer_(allocateBuffer) {}
+Pop3MailSession::Pop3MailSession(std::unique_ptr<Transport> transport, std::shared_ptr<const Clock> clock)
+    : transport_(std::move(transport)), clock_(std::move(clock)) {}
 
 Pop3MailSession::~Pop3MailSession() { CloseConnection(); }
 
@@ -48,7 +45,7 @@ std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, 
     parts_.clear();
     currentPart_ = 0;
     CloseConnection();  // a login replaces any conversation still open
-    receiveBuffer_.reset(static_cast<char*>(allocateBuffer_(kReceiveBufferSize)));
+    receiveBuffer_.reset(static_cast<char*>(std::calloc(kReceiveBufferSize, 1)));
     if (!receiveBuffer_) {
         errorCode_ = SessionError::kNoBuffer;
         return 0;
@@ -61,8 +58,11 @@ std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, 
     cancelRequested_.store(false);
     transport_->ClearInterrupt();
 
-    if (!transport_->Open(host, port, timeoutMs)) {
-        errorCode_ = SessionError::kNotConnected;
+    const OpenResult opened = transport_->Open(host, port, timeoutMs);
+    if (opened != OpenResult::kConnected) {
+        // A connect that the user's stop cut short says so, instead of blaming the server.
+        errorCode_ = opened == OpenResult::kInterrupted ? SessionError::kCancelled : SessionError::kNotConnected;
+        transport_->ClearInterrupt();
         receiveBuffer_.reset();
         return 0;
     }
@@ -80,7 +80,7 @@ bool Pop3MailSession::Authorise(const std::string& userName, const std::string& 
     }
     if (!CheckStatus(greeting)) return false;  // not a POP3 server; the reader's code (or none) stands
 
-    if (SendCommand("CAPA\r\n") <= 0) {
+    if (!SendCommand("CAPA\r\n")) {
         errorCode_ = SessionError::kSendFailed;
         return false;
     }
@@ -91,7 +91,7 @@ bool Pop3MailSession::Authorise(const std::string& userName, const std::string& 
     if (errorCode_ == SessionError::kNone && OffersCapability(capabilities_, "APOP")) {
         if (const auto timestamp = FindApopTimestamp(greeting)) {
             const std::string digest = Md5Hex(std::string(*timestamp) + password);
-            if (SendCommand("APOP " + userName + " " + digest + "\r\n") <= 0) {
+            if (!SendCommand("APOP " + userName + " " + digest + "\r\n")) {
                 errorCode_ = SessionError::kSendFailed;
             } else {
                 // A refused APOP leaves no code: USER and PASS get their turn.
@@ -103,7 +103,7 @@ bool Pop3MailSession::Authorise(const std::string& userName, const std::string& 
         loggedIn = SendUserAndPass(userName, password);
     }
     if (errorCode_ == SessionError::kNone) {
-        if (SendCommand("STAT\r\n") <= 0) {
+        if (!SendCommand("STAT\r\n")) {
             errorCode_ = SessionError::kSendFailed;
         } else {
             const std::string reply = ReadReplyText(ReplyMode::kSingleLine);
@@ -119,7 +119,7 @@ bool Pop3MailSession::Authorise(const std::string& userName, const std::string& 
 }
 
 bool Pop3MailSession::SendUserAndPass(const std::string& userName, const std::string& password) {
-    if (SendCommand("USER " + userName + "\r\n") <= 0) {
+    if (!SendCommand("USER " + userName + "\r\n")) {
         errorCode_ = SessionError::kSendFailed;
         return false;
     }
@@ -127,7 +127,7 @@ bool Pop3MailSession::SendUserAndPass(const std::string& userName, const std::st
         errorCode_ = SessionError::kUserRefused;
         return false;
     }
-    if (SendCommand("PASS " + password + "\r\n") <= 0) {
+    if (!SendCommand("PASS " + password + "\r\n")) {
         errorCode_ = SessionError::kSendFailed;
         return false;
     }
@@ -144,7 +144,7 @@ std::int32_t Pop3MailSession::Logout() {
     std::int32_t result = 0;
     if (!loggingOut_) {
         loggingOut_ = true;
-        if (SendCommand("QUIT\r\n") > 0) {
+        if (SendCommand("QUIT\r\n")) {
             const std::string reply = ReadReplyText(ReplyMode::kSingleLine);
             result = StartsWithNoCase(reply, "+ok") ? 1 : 0;
         }
@@ -180,7 +180,7 @@ std::string Pop3MailSession::LoadHeader(std::int32_t n) {
         errorCode_ = SessionError::kTopNotOffered;
         return {};
     }
-    if (SendCommand(NumberedCommand("TOP", n, " 0")) <= 0) {
+    if (!SendCommand(NumberedCommand("TOP", n, " 0"))) {
         errorCode_ = SessionError::kSendFailed;
         return {};
     }
@@ -205,7 +205,7 @@ std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
     currentPart_ = 0;
     lastReply_.clear();
     messageLoaded_ = false;
-    if (SendCommand(NumberedCommand("RETR", n)) <= 0) {
+    if (!SendCommand(NumberedCommand("RETR", n))) {
         errorCode_ = SessionError::kSendFailed;
         return 0;
     }
@@ -239,7 +239,7 @@ std::int32_t Pop3MailSession::ResetSession() {
 }
 
 std::int32_t Pop3MailSession::RunSimpleCommand(std::string_view command) {
-    if (SendCommand(command) <= 0) {
+    if (!SendCommand(command)) {
         errorCode_ = SessionError::kSendFailed;
         return 0;
     }
@@ -257,8 +257,8 @@ std::int32_t Pop3MailSession::CancelReceive() {
     return 0;
 }
 
-std::ptrdiff_t Pop3MailSession::SendCommand(std::string_view command) {
-    if (!connected_ || !receiveBuffer_) return -1;
+bool Pop3MailSession::SendCommand(std::string_view command) {
+    if (!connected_ || !receiveBuffer_) return false;
     // Whatever is still unread belongs to an earlier reply and must not mix with this command's.
     while (transport_->WaitReadable(0) == WaitResult::kReadable) {
         if (transport_->Read(receiveBuffer_.get(), kReceiveBufferSize) <= 0) break;
@@ -272,7 +272,6 @@ std::string Pop3MailSession::ReadReplyText(ReplyMode mode) {
                                        cancelRequested_, timeoutMs_, mode);
     switch (result.outcome) {
         case ReadOutcome::kComplete:
-        case ReadOutcome::kClosed:
             return std::move(result.text);
         case ReadOutcome::kTimedOut:
             lastReply_.clear();
@@ -281,6 +280,11 @@ std::string Pop3MailSession::ReadReplyText(ReplyMode mode) {
         case ReadOutcome::kCancelled:
             lastReply_.clear();
             errorCode_ = SessionError::kCancelled;
+            return {};
+        case ReadOutcome::kClosed:
+            // The server hung up in the middle: there is nobody left to say QUIT to.
+            CloseConnection();
+            errorCode_ = SessionError::kReadFailed;
             return {};
         case ReadOutcome::kFailed:
             // The conversation cannot go on; when Logout's own QUIT is what failed, that Logout finishes the job.
@@ -351,18 +355,35 @@ std::string Pop3MailSession::GetAttachmentName(std::int32_t n) {
 
 std::int32_t Pop3MailSession::SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) {
     if (!CanReadLoadedMessage()) return 0;
-    std::string target = fileName;
-    if (!partNumbering_) {
-        if (n < 1 || n > zendrel::CountAttachments(parts_)) {
-            errorCode_ = SessionError::kBadNumber;
-            return 0;
-        }
-        // The name lookup also leaves the current position on attachment n.
-        const std::string name = GetAttachmentName(n);
-        if (target.empty()) target = name;
+    if (n < 1 || n > zendrel::CountAttachments(parts_)) {
+        errorCode_ = SessionError::kBadNumber;
+        return 0;
     }
-    if (target.empty() || currentPart_ >= parts_.size()) return 0;
-    return SavePart(parts_[currentPart_], folder, target) ? 1 : 0;
+    // The name lookup also leaves the current position on attachment n.
+    const std::string name = GetAttachmentName(n);
+    return SavePartAt(currentPart_, folder, fileName.empty() ? name : fileName);
+}
+
+std::int32_t Pop3MailSession::SavePartAt(std::size_t position, const std::string& folder, const std::string& fileName) {
+    if (position >= parts_.size()) {
+        errorCode_ = SessionError::kBadNumber;
+        return 0;
+    }
+    switch (SavePart(parts_[position], folder, fileName).outcome) {
+        case SaveOutcome::kSaved:
+            errorCode_ = SessionError::kNone;
+            return 1;
+        case SaveOutcome::kNoFileName:
+            errorCode_ = SessionError::kNoFileName;
+            return 0;
+        case SaveOutcome::kUndecodable:
+            errorCode_ = SessionError::kNotDecodable;
+            return 0;
+        case SaveOutcome::kNotWritten:
+            errorCode_ = SessionError::kNotWritten;
+            return 0;
+    }
+    return 0;
 }
 
 std::int32_t Pop3MailSession::CountBodyParts() {
@@ -397,16 +418,7 @@ std::int32_t Pop3MailSession::SaveBodyPart(std::int32_t n, const std::string& fo
         errorCode_ = SessionError::kBadNumber;
         return 0;
     }
-    std::string target = fileName.empty() ? GetBodyPartFileName(parts_[*position]) : fileName;
-    if (target.empty()) {
-        errorCode_ = SessionError::kNoFileName;
-        return 0;
-    }
-    // With partNumbering set, SaveAttachment writes the part at the current position instead of attachment n.
-    partNumbering_ = true;
-    const std::int32_t saved = SaveAttachment(n, folder, target);
-    partNumbering_ = false;
-    return saved;
+    return SavePartAt(*position, folder, fileName.empty() ? zendrel::GetAttachmentName(parts_[*position]) : fileName);
 }
 
 std::string Pop3MailSession::ConvertBodyCharset(const std::string& header, const std::string& text) {

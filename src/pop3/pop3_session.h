@@ -23,14 +23,9 @@ namespace zendrel {
 // Every network read lands here before it joins the reply text.
 inline constexpr std::size_t kReceiveBufferSize = 8388608;
 
-// Gives zero-filled memory that std::free releases, or null when there is none.
-using BufferAllocator = void* (*)(std::size_t size);
-void* AllocateZeroed(std::size_t size);
-
 class Pop3MailSession final : public MailSession {
 public:
-    Pop3MailSession(std::unique_ptr<Transport> transport, std::shared_ptr<const Clock> clock,
-                    BufferAllocator allocateBuffer = &AllocateZeroed);
+    Pop3MailSession(std::unique_ptr<Transport> transport, std::shared_ptr<const Clock> clock);
     ~Pop3MailSession() override;
     Pop3MailSession(const Pop3MailSession&) = delete;
     Pop3MailSession& operator=(const Pop3MailSession&) = delete;
@@ -64,8 +59,8 @@ private:
     // The steps of Login after the connection is open; true when logged in.
     bool Authorise(const std::string& userName, const std::string& password);
     bool SendUserAndPass(const std::string& userName, const std::string& password);
-    // Sends one command after throwing away anything still unread; the count sent, 0 or less on failure.
-    std::ptrdiff_t SendCommand(std::string_view command);
+    // Sends one whole command after throwing away anything still unread; false when it did not all go out.
+    bool SendCommand(std::string_view command);
     // One reply, or "" with the error code set by the time-out, the cancel or a read error.
     std::string ReadReplyText(ReplyMode mode);
     // Classifies the reply and keeps its text after the status indicator in lastReply_.
@@ -81,10 +76,11 @@ private:
     bool CanReadLoadedMessage();
     // Walks to body part n as a lookup does: the current position ends on the part found, else on the last part.
     std::optional<std::size_t> SelectBodyPart(std::int32_t n);
+    // Writes the part at `position` and keeps the reason of a failure in the error code.
+    std::int32_t SavePartAt(std::size_t position, const std::string& folder, const std::string& fileName);
 
     std::unique_ptr<Transport> transport_;
     std::shared_ptr<const Clock> clock_;
-    BufferAllocator allocateBuffer_;
 
     bool connected_ = false;
     std::int32_t errorCode_ = SessionError::kNone;
@@ -95,7 +91,6 @@ private:
     std::int32_t messageCount_ = 0;
     std::string lastReply_;
     std::string capabilities_;
-    bool partNumbering_ = false;
     std::vector<MessagePart> parts_;
     std::size_t currentPart_ = 0;
     bool loggingOut_ = false;  // a read error inside Logout's own QUIT must not start another Logout

@@ -11,8 +11,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <string>
+#include <system_error>
+#include <thread>
+
+#include "common/steady_time.h"
 
 namespace zendrel {
 namespace {
@@ -26,25 +29,29 @@ constexpr int kSendFlags = 0;  // SO_NOSIGPIPE is set on the socket instead
 // Without a wake-up pipe an interrupt is noticed at the end of a slice.
 constexpr std::int32_t kInterruptSliceMs = 10;
 
-bool MakeNonBlocking(int fd) {
-    const int flags = fcntl(fd, F_GETFL, 0);
-    return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0 && fcntl(fd, F_SETFD, FD_CLOEXEC) == 0;
-}
+std::int64_t NowMs() { return SteadyMilliseconds(); }
 
-std::int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+// Close-on-exec from the start: a program that another thread starts at this moment must not inherit the socket.
+bool MakePipe(UniqueFd& readEnd, UniqueFd& writeEnd) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    readEnd.reset(fds[0]);
+    writeEnd.reset(fds[1]);
+    return true;
 }
-
-struct AddressList {
-    addrinfo* head = nullptr;
-    ~AddressList() {
-        if (head != nullptr) freeaddrinfo(head);
-    }
-};
 
 }  // namespace
+
+// The state a name lookup shares with its thread, which may outlive the transport when a stop does not wait for it.
+struct PosixTransport::Lookup {
+    UniqueFd doneRead;
+    UniqueFd doneWrite;
+    addrinfo* addresses = nullptr;
+    int status = EAI_FAIL;
+    ~Lookup() {
+        if (addresses != nullptr) ::freeaddrinfo(addresses);
+    }
+};
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     if (this != &other) reset(other.release());
@@ -63,55 +70,82 @@ void UniqueFd::reset(int fd) {
 }
 
 PosixTransport::PosixTransport() {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    UniqueFd readEnd(fds[0]);
-    UniqueFd writeEnd(fds[1]);
-    if (MakeNonBlocking(readEnd.get()) && MakeNonBlocking(writeEnd.get())) {
-        wakeRead_ = std::move(readEnd);
-        wakeWrite_ = std::move(writeEnd);
+    if (!MakePipe(wakeRead_, wakeWrite_)) {
+        wakeRead_.reset();
+        wakeWrite_.reset();
     }
 }
 
 PosixTransport::~PosixTransport() = default;
 
-bool PosixTransport::Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) {
-    Close();
-    ioTimeoutMs_ = timeoutMs;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    AddressList addresses;
-    const std::string service = std::to_string(port);
-    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &addresses.head) != 0) return false;
-    // Each address gets the whole time-out, so that an unreachable IPv6 route still leaves time for IPv4.
-    for (const addrinfo* address = addresses.head; address != nullptr; address = address->ai_next) {
-        if (interrupted_.load()) return false;
-        if (ConnectTo(address->ai_addr, address->ai_addrlen, address->ai_family, timeoutMs)) return true;
+std::shared_ptr<PosixTransport::Lookup> PosixTransport::StartLookup(const std::string& host, std::int32_t port) {
+    auto lookup = std::make_shared<Lookup>();
+    if (!MakePipe(lookup->doneRead, lookup->doneWrite)) return nullptr;
+    try {
+        std::thread([lookup, host, service = std::to_string(port)] {
+            addrinfo hints{};
+            hints.ai_family = AF_UNSPEC;
+            hints.ai_socktype = SOCK_STREAM;
+            hints.ai_protocol = IPPROTO_TCP;
+            lookup->status = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &lookup->addresses);
+            const char done = 1;
+            [[maybe_unused]] const ssize_t written = ::write(lookup->doneWrite.get(), &done, 1);
+        }).detach();
+    } catch (const std::system_error&) {
+        return nullptr;
     }
-    return false;
+    return lookup;
 }
 
-bool PosixTransport::ConnectTo(const void* address, unsigned addressLength, int family, std::int32_t timeoutMs) {
-    UniqueFd fd(::socket(family, SOCK_STREAM, IPPROTO_TCP));
-    if (!fd.valid() || !MakeNonBlocking(fd.get())) return false;
+OpenResult PosixTransport::Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) {
+    Close();
+    ioTimeoutMs_ = timeoutMs;
+    const std::shared_ptr<Lookup> lookup = StartLookup(host, port);
+    if (!lookup) return OpenResult::kFailed;
+    // The resolver's own time-outs bound the lookup; only a stop cuts it short.
+    for (;;) {
+        const PollResult waited = PollSocket(lookup->doneRead.get(), POLLIN, 60000);
+        if (waited == PollResult::kReady) break;
+        if (waited == PollResult::kInterrupted) return OpenResult::kInterrupted;
+        if (waited == PollResult::kFailed) return OpenResult::kFailed;
+    }
+    if (lookup->status != 0) return OpenResult::kFailed;
+    // Each address gets the whole time-out, so that an unreachable IPv6 route still leaves time for IPv4.
+    for (const addrinfo* address = lookup->addresses; address != nullptr; address = address->ai_next) {
+        const OpenResult result = ConnectTo(address->ai_addr, address->ai_addrlen, address->ai_family, timeoutMs);
+        if (result != OpenResult::kFailed) return result;
+    }
+    return OpenResult::kFailed;
+}
+
+OpenResult PosixTransport::ConnectTo(const void* address, unsigned addressLength, int family, std::int32_t timeoutMs) {
+    UniqueFd fd(::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
+    if (!fd.valid()) return OpenResult::kFailed;
 #ifndef MSG_NOSIGNAL
     const int noSigPipe = 1;
     ::setsockopt(fd.get(), SOL_SOCKET, SO_NOSIGPIPE, &noSigPipe, sizeof noSigPipe);
 #endif
     if (::connect(fd.get(), static_cast<const sockaddr*>(address), addressLength) != 0) {
-        if (errno != EINPROGRESS) return false;
-        if (PollSocket(fd.get(), POLLOUT, timeoutMs) != PollResult::kReady) return false;
+        if (errno != EINPROGRESS) return OpenResult::kFailed;
+        switch (PollSocket(fd.get(), POLLOUT, timeoutMs)) {
+            case PollResult::kReady:
+                break;
+            case PollResult::kInterrupted:
+                return OpenResult::kInterrupted;
+            default:
+                return OpenResult::kFailed;
+        }
         int error = 0;
         socklen_t length = sizeof error;
-        if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) return false;
+        if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+            return OpenResult::kFailed;
+        }
     }
     // Every command goes out in one piece and waits for its answer; there is nothing to coalesce.
     const int noDelay = 1;
     ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     socket_ = std::move(fd);
-    return true;
+    return OpenResult::kConnected;
 }
 
 PosixTransport::PollResult PosixTransport::PollSocket(int fd, short events, std::int32_t timeoutMs) {
@@ -170,23 +204,23 @@ std::ptrdiff_t PosixTransport::Read(char* buffer, std::size_t size) {
     }
 }
 
-std::ptrdiff_t PosixTransport::Send(std::string_view bytes) {
-    if (!socket_.valid()) return -1;
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t count = ::send(socket_.get(), bytes.data() + sent, bytes.size() - sent, kSendFlags);
+bool PosixTransport::Send(std::string_view bytes) {
+    if (!socket_.valid()) return false;
+    while (!bytes.empty()) {
+        const ssize_t count = ::send(socket_.get(), bytes.data(), bytes.size(), kSendFlags);
         if (count >= 0) {
-            sent += static_cast<std::size_t>(count);
+            bytes.remove_prefix(static_cast<std::size_t>(count));
             continue;
         }
         if (errno == EINTR) continue;
+        // A full send buffer drains as the server reads; one that does not within the time-out is a dead peer.
         if ((errno == EAGAIN || errno == EWOULDBLOCK) &&
             PollSocket(socket_.get(), POLLOUT, ioTimeoutMs_) == PollResult::kReady) {
             continue;
         }
-        return sent > 0 ? static_cast<std::ptrdiff_t>(sent) : -1;
+        return false;
     }
-    return static_cast<std::ptrdiff_t>(sent);
+    return true;
 }
 
 void PosixTransport::Close() { socket_.reset(); }

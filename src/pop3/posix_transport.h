@@ -36,10 +36,10 @@ public:
     PosixTransport();
     ~PosixTransport() override;
 
-    bool Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) override;
+    OpenResult Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) override;
     WaitResult WaitReadable(std::int32_t timeoutMs) override;
     std::ptrdiff_t Read(char* buffer, std::size_t size) override;
-    std::ptrdiff_t Send(std::string_view bytes) override;
+    bool Send(std::string_view bytes) override;
     void Close() override;
     void Interrupt() override;
     void ClearInterrupt() override;
@@ -48,7 +48,10 @@ private:
     enum class PollResult { kReady, kTimedOut, kInterrupted, kFailed };
     // Waits until the socket reports `events`, the time runs out or an interrupt arrives.
     PollResult PollSocket(int fd, short events, std::int32_t timeoutMs);
-    bool ConnectTo(const void* address, unsigned addressLength, int family, std::int32_t timeoutMs);
+    OpenResult ConnectTo(const void* address, unsigned addressLength, int family, std::int32_t timeoutMs);
+    // getaddrinfo on a thread of its own, so that a stop does not wait for a slow name server.
+    struct Lookup;
+    std::shared_ptr<Lookup> StartLookup(const std::string& host, std::int32_t port);
 
     UniqueFd socket_;
     UniqueFd wakeRead_;

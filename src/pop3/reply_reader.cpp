@@ -41,7 +41,8 @@ ReplyReadResult ReadReply(Transport& transport, const Clock& clock, std::span<ch
                 break;
             }
             case WaitResult::kClosed:
-                return {ReadOutcome::kClosed, reply.TakeText()};
+                // Whatever arrived lacks its end: a message cut short must never pass for a whole one.
+                return {ReadOutcome::kClosed, {}};
             case WaitResult::kFailed:
                 return {ReadOutcome::kFailed, {}};
             case WaitResult::kInterrupted:

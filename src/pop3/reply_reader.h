@@ -15,7 +15,7 @@ namespace zendrel {
 
 enum class ReadOutcome {
     kComplete,   // the reply reached its end
-    kClosed,     // the peer closed the connection first; the text holds what had arrived
+    kClosed,     // the peer closed the connection before the reply was complete
     kTimedOut,   // no data for the whole time-out
     kCancelled,  // the cancel flag was set while reading
     kFailed,     // reading from the connection failed
@@ -23,7 +23,7 @@ enum class ReadOutcome {
 
 struct ReplyReadResult {
     ReadOutcome outcome;
-    std::string text;  // empty unless the outcome is kComplete or kClosed
+    std::string text;  // empty unless the outcome is kComplete: a reply cut short is no reply
 };
 
 // Clears the cancel flag (and the transport's interrupt) when it starts, so a request made before the read is

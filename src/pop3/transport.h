@@ -18,19 +18,28 @@ enum class WaitResult {
     kInterrupted,  // Interrupt() was called
 };
 
+// What an attempt to connect ended with.
+enum class OpenResult {
+    kConnected,
+    kFailed,       // the name did not resolve, or no address accepted the connection in time
+    kInterrupted,  // Interrupt() was called while the name was looked up or the connection was made
+};
+
 class Transport {
 public:
     virtual ~Transport() = default;
 
     // Connects to host:port, closing any earlier connection first. Gives up after timeoutMs per address tried, or
-    // at once when Interrupt() is called. The time-out also bounds waits for room to send.
-    virtual bool Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) = 0;
+    // at once when Interrupt() is called, also while the name is being looked up. The time-out also bounds waits for
+    // room to send.
+    virtual OpenResult Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) = 0;
     // Waits at most timeoutMs (0 = just look) for data. Returns at once when Interrupt() is called.
     virtual WaitResult WaitReadable(std::int32_t timeoutMs) = 0;
     // Reads what has arrived, up to size bytes, without waiting: the count, 0 when nothing was there, -1 on error.
     virtual std::ptrdiff_t Read(char* buffer, std::size_t size) = 0;
-    // Sends the bytes: the count sent, or -1 on error.
-    virtual std::ptrdiff_t Send(std::string_view bytes) = 0;
+    // Sends all the bytes, waiting for room as long as the time-out allows. False when not all of them could be sent
+    // (an error, the time-out, or Interrupt()).
+    virtual bool Send(std::string_view bytes) = 0;
     virtual void Close() = 0;
 
     // The only operations that may be called from another thread: Interrupt() makes the wait in progress, or the

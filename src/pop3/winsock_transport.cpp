@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
+#include <system_error>
+#include <thread>
 
 namespace zendrel {
 namespace {
@@ -27,53 +29,82 @@ std::int64_t NowMs() {
         .count();
 }
 
-struct AddressList {
-    addrinfo* head = nullptr;
-    ~AddressList() {
-        if (head != nullptr) freeaddrinfo(head);
+}  // namespace
+
+// Shared by the transport and the lookup's thread, so that a transport that stops waiting can go while the thread
+// still runs; the last of the two frees it.
+struct WinsockTransport::Lookup {
+    UniqueWsaEvent done;
+    addrinfo* addresses = nullptr;
+    int status = EAI_FAIL;
+    ~Lookup() {
+        if (addresses != nullptr) freeaddrinfo(addresses);
     }
 };
 
-}  // namespace
-
 WinsockTransport::WinsockTransport() : winsockStarted_(StartWinsock()) {}
 
-bool WinsockTransport::Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) {
-    Close();
-    ioTimeoutMs_ = timeoutMs;
-    if (!winsockStarted_ || !socketEvent_.valid() || !cancelEvent_.valid()) return false;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    AddressList addresses;
-    const std::string service = std::to_string(port);
-    if (getaddrinfo(host.c_str(), service.c_str(), &hints, &addresses.head) != 0) return false;
-    // Each address gets the whole time-out, so that an unreachable IPv6 route still leaves time for IPv4.
-    for (const addrinfo* address = addresses.head; address != nullptr; address = address->ai_next) {
-        if (interrupted_.load()) return false;
-        if (ConnectTo(address->ai_addr, static_cast<int>(address->ai_addrlen), address->ai_family, timeoutMs)) {
-            return true;
-        }
+std::shared_ptr<WinsockTransport::Lookup> WinsockTransport::StartLookup(const std::string& host, std::int32_t port) {
+    auto lookup = std::make_shared<Lookup>();
+    if (!lookup->done.valid()) return nullptr;
+    try {
+        std::thread([lookup, host, service = std::to_string(port)] {
+            addrinfo hints{};
+            hints.ai_family = AF_UNSPEC;
+            hints.ai_socktype = SOCK_STREAM;
+            hints.ai_protocol = IPPROTO_TCP;
+            lookup->status = getaddrinfo(host.c_str(), service.c_str(), &hints, &lookup->addresses);
+            WSASetEvent(lookup->done.get());
+        }).detach();
+    } catch (const std::system_error&) {
+        return nullptr;
     }
-    return false;
+    return lookup;
 }
 
-bool WinsockTransport::ConnectTo(const void* address, int addressLength, int family, std::int32_t timeoutMs) {
+OpenResult WinsockTransport::Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) {
+    Close();
+    ioTimeoutMs_ = timeoutMs;
+    if (!winsockStarted_ || !socketEvent_.valid() || !cancelEvent_.valid()) return OpenResult::kFailed;
+    if (interrupted_.load()) return OpenResult::kInterrupted;
+    const std::shared_ptr<Lookup> lookup = StartLookup(host, port);
+    if (!lookup) return OpenResult::kFailed;
+    // The resolver's own time-outs bound the lookup; only a stop cuts it short.
+    const WSAEVENT watched[2] = {cancelEvent_.get(), lookup->done.get()};
+    const DWORD waited = WSAWaitForMultipleEvents(2, watched, FALSE, WSA_INFINITE, FALSE);
+    if (waited == WSA_WAIT_EVENT_0 || interrupted_.load()) return OpenResult::kInterrupted;
+    if (waited != WSA_WAIT_EVENT_0 + 1 || lookup->status != 0) return OpenResult::kFailed;
+    // Each address gets the whole time-out, so that an unreachable IPv6 route still leaves time for IPv4.
+    for (const addrinfo* address = lookup->addresses; address != nullptr; address = address->ai_next) {
+        const OpenResult result =
+            ConnectTo(address->ai_addr, static_cast<int>(address->ai_addrlen), address->ai_family, timeoutMs);
+        if (result != OpenResult::kFailed) return result;
+    }
+    return OpenResult::kFailed;
+}
+
+OpenResult WinsockTransport::ConnectTo(const void* address, int addressLength, int family, std::int32_t timeoutMs) {
     UniqueSocket socket(::socket(family, SOCK_STREAM, IPPROTO_TCP));
-    if (!socket.valid()) return false;
+    if (!socket.valid()) return OpenResult::kFailed;
     // Events recorded for the previous connection's socket must not wake a wait for this one.
     WSAResetEvent(socketEvent_.get());
-    if (WSAEventSelect(socket.get(), socketEvent_.get(), kAllEvents) != 0) return false;
+    if (WSAEventSelect(socket.get(), socketEvent_.get(), kAllEvents) != 0) return OpenResult::kFailed;
     if (::connect(socket.get(), static_cast<const sockaddr*>(address), addressLength) != 0) {
-        if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+        if (WSAGetLastError() != WSAEWOULDBLOCK) return OpenResult::kFailed;
         const std::int64_t deadline = NowMs() + std::max<std::int32_t>(timeoutMs, 0);
         for (;;) {
             WSANETWORKEVENTS events{};
             const auto remaining = static_cast<std::int32_t>(std::max<std::int64_t>(deadline - NowMs(), 0));
-            if (WaitForSocket(socket.get(), remaining, events) != EventWait::kSignalled) return false;
+            switch (WaitForSocket(socket.get(), remaining, events)) {
+                case EventWait::kSignalled:
+                    break;
+                case EventWait::kInterrupted:
+                    return OpenResult::kInterrupted;
+                default:
+                    return OpenResult::kFailed;
+            }
             if (events.lNetworkEvents & FD_CONNECT) {
-                if (events.iErrorCode[FD_CONNECT_BIT] != 0) return false;
+                if (events.iErrorCode[FD_CONNECT_BIT] != 0) return OpenResult::kFailed;
                 break;
             }
         }
@@ -82,7 +113,7 @@ bool WinsockTransport::ConnectTo(const void* address, int addressLength, int fam
     const BOOL noDelay = TRUE;
     setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
     socket_ = std::move(socket);
-    return true;
+    return OpenResult::kConnected;
 }
 
 WinsockTransport::EventWait WinsockTransport::WaitForSocket(SOCKET socket, std::int32_t timeoutMs,
@@ -135,25 +166,24 @@ std::ptrdiff_t WinsockTransport::Read(char* buffer, std::size_t size) {
     return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
 }
 
-std::ptrdiff_t WinsockTransport::Send(std::string_view bytes) {
-    if (!socket_.valid()) return -1;
-    std::size_t sent = 0;
+bool WinsockTransport::Send(std::string_view bytes) {
+    if (!socket_.valid()) return false;
+    // A full send buffer drains as the server reads; one that does not within the time-out is a dead peer.
     const std::int64_t deadline = NowMs() + std::max<std::int32_t>(ioTimeoutMs_, 0);
-    while (sent < bytes.size()) {
-        const int chunk = static_cast<int>(std::min<std::size_t>(bytes.size() - sent, 1 << 30));
-        const int count = send(socket_.get(), bytes.data() + sent, chunk, 0);
+    while (!bytes.empty()) {
+        const int chunk = static_cast<int>(std::min<std::size_t>(bytes.size(), 1 << 30));
+        const int count = send(socket_.get(), bytes.data(), chunk, 0);
         if (count >= 0) {
-            sent += static_cast<std::size_t>(count);
+            bytes.remove_prefix(static_cast<std::size_t>(count));
             continue;
         }
-        if (WSAGetLastError() != WSAEWOULDBLOCK) break;
+        if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
         // A refused send arms the write event for when there is room again.
         const auto remaining = static_cast<std::int32_t>(std::max<std::int64_t>(deadline - NowMs(), 0));
         WSANETWORKEVENTS events{};
-        if (WaitForSocket(socket_.get(), remaining, events) != EventWait::kSignalled) break;
+        if (WaitForSocket(socket_.get(), remaining, events) != EventWait::kSignalled) return false;
     }
-    if (sent == bytes.size()) return static_cast<std::ptrdiff_t>(sent);
-    return sent > 0 ? static_cast<std::ptrdiff_t>(sent) : -1;
+    return true;
 }
 
 void WinsockTransport::Close() { socket_.reset(); }

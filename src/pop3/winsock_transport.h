@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "pop3/transport.h"
 #include "pop3/unique_socket.h"
@@ -19,10 +20,10 @@ public:
     WinsockTransport(const WinsockTransport&) = delete;
     WinsockTransport& operator=(const WinsockTransport&) = delete;
 
-    bool Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) override;
+    OpenResult Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) override;
     WaitResult WaitReadable(std::int32_t timeoutMs) override;
     std::ptrdiff_t Read(char* buffer, std::size_t size) override;
-    std::ptrdiff_t Send(std::string_view bytes) override;
+    bool Send(std::string_view bytes) override;
     void Close() override;
     void Interrupt() override;
     void ClearInterrupt() override;
@@ -32,7 +33,10 @@ private:
     // Waits until the socket's event is signalled, the time runs out or an interrupt arrives; the network events that
     // were recorded are then in `events`.
     EventWait WaitForSocket(SOCKET socket, std::int32_t timeoutMs, WSANETWORKEVENTS& events);
-    bool ConnectTo(const void* address, int addressLength, int family, std::int32_t timeoutMs);
+    OpenResult ConnectTo(const void* address, int addressLength, int family, std::int32_t timeoutMs);
+    // getaddrinfo on a thread of its own, so that a stop does not wait for a slow name server.
+    struct Lookup;
+    std::shared_ptr<Lookup> StartLookup(const std::string& host, std::int32_t port);
 
     const bool winsockStarted_;
     UniqueWsaEvent socketEvent_;

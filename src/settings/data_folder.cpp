@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "common/file_io.h"
 #include "settings/settings_file.h"
 
 namespace zendrel {
@@ -26,16 +27,17 @@ DataFolderPlaces LocateDataFolder(const std::filesystem::path& commonAppData,
 
 void PrepareDataFolder(const DataFolderPlaces& places) {
     if (places.dataFolder.empty()) return;
-    std::error_code error;
-    // Every missing level is created, also the base folder, which a fresh Linux account may lack.
-    const bool created = std::filesystem::create_directories(places.dataFolder, error);
-    if (!created || error || places.formerSettingsFile.empty()) return;
+    // Every missing level is created, also the base folder, which a fresh Linux account may lack. The folder holds the
+    // settings with the mailbox password and logs that name senders: nobody else has any business in it.
+    const FolderCreation creation = CreatePrivateFolders(places.dataFolder);
+    if (creation != FolderCreation::kCreated || places.formerSettingsFile.empty()) return;
 
+    std::error_code error;
     const std::filesystem::path target = places.dataFolder / kSettingsFileName;
     if (std::filesystem::exists(target, error)) return;
-    const std::uintmax_t size = std::filesystem::file_size(places.formerSettingsFile, error);
-    if (error || size == 0) return;
-    std::filesystem::copy_file(places.formerSettingsFile, target, error);
+    const std::optional<std::string> former = ReadWholeFile(places.formerSettingsFile);
+    if (!former || former->empty()) return;
+    WriteFileAtomically(target, *former, FileAccess::kOwnerOnly);
 }
 
 }  // namespace zendrel

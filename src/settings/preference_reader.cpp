@@ -91,6 +91,29 @@ std::optional<std::string> PreferenceFile::Text(std::string_view group, std::str
     return std::nullopt;
 }
 
+std::int32_t PreferenceFile::HighestNumberedKey(std::string_view group, std::string_view prefix) const {
+    for (const Group& candidate : groups_) {
+        if (!EqualsNoCase(candidate.name, group)) continue;
+        std::int64_t highest = 0;
+        for (const auto& entry : candidate.entries) {
+            const std::string_view name = entry.first;
+            if (name.size() <= prefix.size() || !StartsWithNoCase(name, prefix)) continue;
+            // Only the spelling that a lookup of prefix + n finds: decimal digits without a leading zero.
+            const std::string_view digits = name.substr(prefix.size());
+            if (digits.size() > 10 || digits[0] == '0') continue;
+            std::int64_t n = 0;
+            bool allDigits = true;
+            for (const char c : digits) {
+                if (c < '0' || c > '9') allDigits = false;
+                n = n * 10 + (c - '0');
+            }
+            if (allDigits && n <= INT32_MAX) highest = std::max(highest, n);
+        }
+        return static_cast<std::int32_t>(highest);
+    }
+    return 0;
+}
+
 std::optional<std::int32_t> PreferenceFile::Integer(std::string_view group, std::string_view key) const {
     const std::optional<std::string> text = Text(group, key);
     if (!text) return std::nullopt;

@@ -30,6 +30,8 @@ public:
     std::optional<std::string> Text(std::string_view group, std::string_view key) const;
     // A present key reads as its leading integer (0 when the value does not start with a number); none when missing.
     std::optional<std::int32_t> Integer(std::string_view group, std::string_view key) const;
+    // The largest n for which the group has a key `prefix` + n (n in decimal, as "Mail_12"); 0 when it has none.
+    std::int32_t HighestNumberedKey(std::string_view group, std::string_view prefix) const;
 
 private:
     struct Group {

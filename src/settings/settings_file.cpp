@@ -1,11 +1,8 @@
 #include "settings/settings_file.h"
 
-#include <atomic>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <system_error>
+#include <algorithm>
 
+#include "common/file_io.h"
 #include "common/text.h"
 #include "settings/password_cipher.h"
 #include "settings/preference_reader.h"
@@ -22,21 +19,18 @@ constexpr std::int32_t kDefaultInterval = 600;
 constexpr const char* kDefaultSearchString = "TQV7000";
 constexpr const char* kDefaultExtensions = "csv";
 
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return bytes;
-}
-
 std::optional<int> PositionInRange(std::int32_t index, int count) {
     if (index < 0 || index >= count) return std::nullopt;
     return index;
 }
 
 void AppendSenders(const PreferenceFile& file, std::string_view group, std::vector<std::string>& list) {
-    const std::int32_t count = file.Integer(group, "Count").value_or(0);
+    // A Count beyond the last entry in the file stands for nothing: reading up to it would let one edited line make
+    // the start-up allocate without limit. Missing keys below the last entry stay empty entries, as a save wrote them.
+    // One empty entry stays even without any key: a white list of empty entries refuses every sender, and however
+    // many of them there are, one refuses the same.
+    const std::int32_t count =
+        std::min(file.Integer(group, "Count").value_or(0), std::max(file.HighestNumberedKey(group, "Mail_"), 1));
     for (std::int32_t n = 1; n <= count; ++n) {
         list.push_back(file.Text(group, "Mail_" + std::to_string(n)).value_or(""));
     }
@@ -50,14 +44,6 @@ void AppendSenderGroup(std::string& out, std::string_view group, const std::vect
     out.append("[").append(group).append("]\r\n");
     AppendLine(out, "Count", std::to_string(list.size()));
     for (std::size_t i = 0; i < list.size(); ++i) AppendLine(out, "Mail_" + std::to_string(i + 1), list[i]);
-}
-
-// A name beside the settings file that no other save uses at the same time, in this process or another.
-std::filesystem::path TemporaryNameIn(const std::filesystem::path& folder) {
-    static std::atomic<unsigned> counter{0};
-    static const unsigned processTag = std::random_device{}();
-    return folder / (std::string(kSettingsFileName) + "." + std::to_string(processTag) + "-" +
-                     std::to_string(counter.fetch_add(1)) + ".tmp");
 }
 
 }  // namespace
@@ -120,25 +106,9 @@ std::string FormatSettingsFile(const SettingsRecord& record) {
 }
 
 bool SaveSettings(const std::filesystem::path& dataFolder, const SettingsRecord& record) {
-    const std::string bytes = FormatSettingsFile(record);
-    const std::filesystem::path temporary = TemporaryNameIn(dataFolder);
-    std::error_code error;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::filesystem::remove(temporary, error);
-            return false;
-        }
-    }
-    std::filesystem::rename(temporary, dataFolder / kSettingsFileName, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    // The file holds the mailbox password in a reversible form: only its owner may read it.
+    return WriteFileAtomically(dataFolder / kSettingsFileName, FormatSettingsFile(record), FileAccess::kOwnerOnly) ==
+           FileError::kNone;
 }
 
 }  // namespace zendrel

@@ -7,10 +7,10 @@
 namespace zendrel {
 namespace {
 
-constexpr LocalDate kDay = 86400;
-constexpr LocalDate kDecember8 = 1796688000;  // 2026-12-08 00:00:00
+constexpr LocalSeconds kDay = 86400;
+constexpr LocalSeconds kDecember8 = 1796688000;  // 2026-12-08 00:00:00
 
-constexpr LocalDate At(int hour, int minute, int second = 0, LocalDate day = kDecember8) {
+constexpr LocalSeconds At(int hour, int minute, int second = 0, LocalSeconds day = kDecember8) {
     return day + hour * 3600 + minute * 60 + second;
 }
 
@@ -25,28 +25,28 @@ std::tm Tm(int year, int month, int day, int hour, int minute, int second) {
     return time;
 }
 
-TEST(LocalDateOf, CountsSecondsOfLocalTimeFrom1970) {
-    EXPECT_EQ(LocalDateOf(Tm(1970, 1, 1, 0, 0, 0)), 0);
-    EXPECT_EQ(LocalDateOf(Tm(2026, 12, 8, 10, 7, 30)), At(10, 7, 30));
-    EXPECT_EQ(LocalDateOf(Tm(2024, 2, 29, 23, 59, 59)), 1709164800 + kDay - 1);
-    EXPECT_EQ(LocalDateOf(Tm(2024, 3, 1, 0, 0, 0)), 1709164800 + kDay);
+TEST(LocalSecondsOf, CountsSecondsOfLocalTimeFrom1970) {
+    EXPECT_EQ(LocalSecondsOf(Tm(1970, 1, 1, 0, 0, 0)), 0);
+    EXPECT_EQ(LocalSecondsOf(Tm(2026, 12, 8, 10, 7, 30)), At(10, 7, 30));
+    EXPECT_EQ(LocalSecondsOf(Tm(2024, 2, 29, 23, 59, 59)), 1709164800 + kDay - 1);
+    EXPECT_EQ(LocalSecondsOf(Tm(2024, 3, 1, 0, 0, 0)), 1709164800 + kDay);
 }
 
-TEST(CurrentLocalDate, AgreesWithTheLocalClock) {
+TEST(CurrentLocalSeconds, AgreesWithTheLocalClock) {
     const std::tm before = CurrentLocalTime();
-    const LocalDate now = CurrentLocalDate();
-    EXPECT_GE(now, LocalDateOf(before));
-    EXPECT_LE(now, LocalDateOf(before) + 2);
+    const LocalSeconds now = CurrentLocalSeconds();
+    EXPECT_GE(now, LocalSecondsOf(before));
+    EXPECT_LE(now, LocalSecondsOf(before) + 2);
 }
 
 TEST(ComputeNextStart, FollowsTheDailyGrid) {
     const struct {
         const char* what;
-        LocalDate now;
+        LocalSeconds now;
         int interval;
         int hour;
         int minute;
-        LocalDate next;
+        LocalSeconds next;
     } cases[] = {
         {"00:00, any 15 minutes, at 10:07:30", At(10, 7, 30), 900, 0, 0, At(10, 15)},
         {"23:30 daily at 23:45: tomorrow", At(23, 45), 86400, 23, 30, At(23, 30) + kDay},
@@ -90,7 +90,7 @@ TEST(ScheduleTick, CountsDownWhileWaitingAndKeepsQuietDuringARun) {
 
 TEST(ScheduleTick, ARunLongerThanTheIntervalDelaysTheNextOneButNotTheGrid) {
     // Due at 10:15 while the run of 10:00 is still busy: the start waits, tick after tick.
-    LocalDate nextStart = At(10, 15);
+    LocalSeconds nextStart = At(10, 15);
     TickDecision decision = ScheduleTick(At(10, 15), nextStart, true, 900, 0, 0);
     EXPECT_EQ(decision.action, TickAction::WaitForRun);
     EXPECT_EQ(decision.nextStart, At(10, 15));
@@ -104,8 +104,8 @@ TEST(ScheduleTick, ARunLongerThanTheIntervalDelaysTheNextOneButNotTheGrid) {
 }
 
 TEST(ScheduleTick, AScheduleThatFellBehindCatchesUpOneRunAtATime) {
-    LocalDate nextStart = At(8, 0);
-    const LocalDate now = At(9, 1);  // a sleeping computer woke up
+    LocalSeconds nextStart = At(8, 0);
+    const LocalSeconds now = At(9, 1);  // a sleeping computer woke up
     int starts = 0;
     for (int tick = 0; tick < 20; ++tick) {
         const TickDecision decision = ScheduleTick(now, nextStart, false, 900, 1, 0);
@@ -118,7 +118,7 @@ TEST(ScheduleTick, AScheduleThatFellBehindCatchesUpOneRunAtATime) {
 
 TEST(ScheduleTick, AnInteractiveProcessLeavesRunsToARunningService) {
     for (const int serviceState : {2, 4}) {
-        LocalDate nextStart = At(10, 15);
+        LocalSeconds nextStart = At(10, 15);
         for (int tick = 0; tick < 3; ++tick) {
             const TickDecision decision = ScheduleTick(At(10, 15), nextStart, false, 900, 0, serviceState);
             ASSERT_EQ(decision.action, tick == 0 ? TickAction::LeaveToService : TickAction::ShowCountdown);

@@ -157,8 +157,7 @@ protected:
 };
 
 struct DestinationCase {
-    bool toSharedFile;
-    bool toView;
+    LogDestination destination;
     bool inView;
     std::optional<std::string> sharedFile;
     std::optional<std::string> diagnosticFile;
@@ -167,19 +166,18 @@ struct DestinationCase {
 TEST_F(ActivityLogTest, WriteLogSendsTheLineToItsDestinations) {
     const std::string line = "14:03:07 Successfully signed out!";
     const DestinationCase cases[] = {
-        {false, true, true, std::nullopt, std::nullopt},   // the shell's own messages
-        {true, true, true, line + kCrLf, std::nullopt},    // the service's user messages
-        {false, false, false, std::nullopt, line + kCrLf}, // diagnostic lines
-        {true, false, false, std::nullopt, line + kCrLf},  // without the view the shared flag is not looked at
+        {LogDestination::kView, true, std::nullopt, std::nullopt},
+        {LogDestination::kViewAndSharedFile, true, line + kCrLf, std::nullopt},
+        {LogDestination::kDiagnosticFile, false, std::nullopt, line + kCrLf},
     };
     for (const DestinationCase& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "toSharedFile " << c.toSharedFile << ", toView " << c.toView);
+        SCOPED_TRACE(static_cast<int>(c.destination));
         testing::TemporaryFolder folder;
         ASSERT_TRUE(folder.Created());
         RecordingView view;
         FakeLogFiles files;
         ActivityLog log(folder.Path(), view, files, [] { return TimeOfDay(14, 3, 7); });
-        log.WriteLog("Successfully signed out!", c.toSharedFile, c.toView);
+        log.WriteLog("Successfully signed out!", c.destination);
         if (c.inView) {
             EXPECT_THAT(view.Rows(), ElementsAre(line));
         } else {
@@ -193,8 +191,8 @@ TEST_F(ActivityLogTest, WriteLogSendsTheLineToItsDestinations) {
 TEST_F(ActivityLogTest, EmptyTextGivesAnUnstampedEmptyLine) {
     RecordingView view;
     ActivityLog log = MakeLog(view);
-    log.WriteLog("", true, true);
-    log.WriteLog("", false, false);
+    log.WriteLog("", LogDestination::kViewAndSharedFile);
+    log.WriteLog("", LogDestination::kDiagnosticFile);
     EXPECT_THAT(view.Rows(), ElementsAre(""));
     EXPECT_EQ(FileBytes(SharedPath()), kCrLf);
     EXPECT_EQ(FileBytes(DiagnosticPath()), kCrLf);
@@ -203,7 +201,7 @@ TEST_F(ActivityLogTest, EmptyTextGivesAnUnstampedEmptyLine) {
 TEST_F(ActivityLogTest, TextWithLineBreaksIsStampedOnlyOnItsFirstPhysicalLine) {
     RecordingView view;
     ActivityLog log = MakeLog(view, TimeOfDay(9, 5, 0));
-    log.WriteLog("From: a\r\nSubject: b\r\nMessageID: c", false, false);
+    log.WriteLog("From: a\r\nSubject: b\r\nMessageID: c", LogDestination::kDiagnosticFile);
     EXPECT_EQ(FileBytes(DiagnosticPath()), "09:05:00 From: a\r\nSubject: b\r\nMessageID: c\r\n");
     EXPECT_THAT(view.Rows(), IsEmpty());
 }
@@ -215,12 +213,12 @@ TEST_F(ActivityLogTest, LinesAreAppendedBehindWhatTheFilesHold) {
     int second = 0;
     ActivityLog log(folder_.Path(), view, files_, [&second] { return TimeOfDay(10, 0, second++); });
     const std::string eightBit = std::string("nul\0and \xE4\xFF", 11);
-    log.WriteLog("first", true, true);
-    log.WriteLog(eightBit, true, true);
-    log.WriteLog("", true, true);
-    log.WriteLog("diagnostic", false, false);
-    log.WriteLog("view only", false, true);
-    log.WriteLog("last", true, true);
+    log.WriteLog("first", LogDestination::kViewAndSharedFile);
+    log.WriteLog(eightBit, LogDestination::kViewAndSharedFile);
+    log.WriteLog("", LogDestination::kViewAndSharedFile);
+    log.WriteLog("diagnostic", LogDestination::kDiagnosticFile);
+    log.WriteLog("view only", LogDestination::kView);
+    log.WriteLog("last", LogDestination::kViewAndSharedFile);
     EXPECT_EQ(FileBytes(SharedPath()), "08:00:00 earlier\r\n10:00:00 first\r\n10:00:01 " + eightBit +
                                            "\r\n\r\n10:00:05 last\r\n");
     EXPECT_EQ(FileBytes(DiagnosticPath()), "no line end10:00:03 diagnostic\r\n");
@@ -232,8 +230,8 @@ TEST_F(ActivityLogTest, LineForAMissingDataFolderIsDroppedWithoutWaitingForIt) {
     RecordingView view;
     const fs::path missing = folder_.Path() / "missing";
     ActivityLog log(missing, view, files_, [] { return TimeOfDay(9, 5, 0); });
-    log.WriteLog("lost", true, true);
-    log.WriteLog("lost too", false, false);
+    log.WriteLog("lost", LogDestination::kViewAndSharedFile);
+    log.WriteLog("lost too", LogDestination::kDiagnosticFile);
     EXPECT_THAT(view.Rows(), ElementsAre("09:05:00 lost"));
     // Nobody can hold a file in a folder that does not exist, so there is nothing to wait for.
     EXPECT_EQ(files_.Opens(missing / "log.txt"), 1);
@@ -251,7 +249,7 @@ TEST_F(ActivityLogTest, WriterWaitsForAFileThatAnotherWriterReleasesSoon) {
         files_.Release(SharedPath());
     });
     RecordingView view;
-    MakeLog(view).WriteLog("late", true, true);
+    MakeLog(view).WriteLog("late", LogDestination::kViewAndSharedFile);
     releaser.join();
     EXPECT_EQ(FileBytes(SharedPath()), "09:04:59 before\r\n09:05:00 late\r\n");
     EXPECT_GE(files_.Opens(SharedPath()), 6);
@@ -261,7 +259,7 @@ TEST_F(ActivityLogTest, WriterGivesUpOnAFileThatStaysHeld) {
     ASSERT_TRUE(testing::WriteBytes(DiagnosticPath(), "09:04:59 before\r\n"));
     files_.Hold(DiagnosticPath());
     RecordingView view;
-    MakeLog(view).WriteLog("lost", false, false);
+    MakeLog(view).WriteLog("lost", LogDestination::kDiagnosticFile);
     EXPECT_EQ(FileBytes(DiagnosticPath()), "09:04:59 before\r\n");
     EXPECT_GT(files_.Opens(DiagnosticPath()), 1);  // it did wait before dropping the line
 }
@@ -376,10 +374,10 @@ TEST_F(ActivityLogTest, LinesWrittenForTheWindowComeBackAsTheyWere) {
     RecordingView serviceView;
     int second = 0;
     ActivityLog service(folder_.Path(), serviceView, files_, [&second] { return TimeOfDay(12, 0, second++); });
-    service.WriteLog("one", true, true);
-    service.WriteLog("", true, true);
-    service.WriteLog("two", true, true);
-    service.WriteLog("not shared", false, true);
+    service.WriteLog("one", LogDestination::kViewAndSharedFile);
+    service.WriteLog("", LogDestination::kViewAndSharedFile);
+    service.WriteLog("two", LogDestination::kViewAndSharedFile);
+    service.WriteLog("not shared", LogDestination::kView);
     RecordingView windowView;
     MakeLog(windowView).TakeOverSharedLog(false);
     EXPECT_THAT(windowView.Rows(), ElementsAre("12:00:00 one", "", "12:00:02 two"));

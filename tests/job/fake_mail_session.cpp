@@ -85,7 +85,11 @@ std::string FakeMailSession::GetAttachmentName(std::int32_t n) {
 std::int32_t FakeMailSession::SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) {
     calls.push_back("SaveAttachment " + std::to_string(n));
     if (!Loaded() || n < 1 || n > CountAttachments() || !fileName.empty()) return 0;
-    if (!Loaded()->attachments[static_cast<std::size_t>(n - 1)].saves) return 0;
+    const FakeAttachment& attachment = Loaded()->attachments[static_cast<std::size_t>(n - 1)];
+    if (!attachment.saves) {
+        errorCode_ = attachment.failure;
+        return 0;
+    }
     saved.push_back({loaded_, n, folder});
     return 1;
 }

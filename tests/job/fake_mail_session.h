@@ -17,6 +17,7 @@ namespace zendrel::testing {
 struct FakeAttachment {
     std::string name;
     bool saves = true;  // whether SaveAttachment succeeds for it
+    std::int32_t failure = SessionError::kNotWritten;  // the session's code when it does not
 };
 
 struct FakeMessage {
@@ -39,7 +40,7 @@ public:
 
     // Login fails with this code when set.
     std::optional<std::int32_t> loginFailure;
-    // Called at the start of LoadMessage(n), e.g. to request a stop in the middle of a run.
+    // Called at the start of LoadMessage(n), e.g. to request a stop in the middle of a run, or to throw.
     std::function<void(std::int32_t)> onLoadMessage;
     // LoadHeader then waits until CancelReceive, as a read from a silent server does; with `ignoreCancel` it waits
     // until Release() instead.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <future>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -85,13 +86,19 @@ protected:
         parameters_.extensions = "csv";
     }
 
+    // The fixture's objects as the run shares them; every run ends before the fixture does.
+    template <typename T>
+    std::shared_ptr<T> Shared(T& object) {
+        return std::shared_ptr<T>(keepAlive_, &object);
+    }
+
     RunServices Services(FakeMailSession& mailbox, ActivityLog* log = nullptr) {
         RunServices services;
-        services.log = log != nullptr ? log : &log_;
-        services.texts = &texts_;
-        services.handledMessageIds = &handled_;
-        services.allowedSenders = &allowed_;
-        services.blockedSenders = &blocked_;
+        services.log = Shared(log != nullptr ? *log : log_);
+        services.texts = Shared(texts_);
+        services.handledMessageIds = Shared(handled_);
+        services.allowedSenders = Shared(allowed_);
+        services.blockedSenders = Shared(blocked_);
         services.loggingFlag = logging_;
         services.createSession = [&mailbox] { return testing::Borrow(mailbox); };
         return services;
@@ -99,14 +106,20 @@ protected:
 
     // One run over `mailbox`, as the shell starts it (runThread set), waited for on this thread.
     RunReport Run(FakeMailSession& mailbox) {
-        RunServices services = Services(mailbox);
-        RunReport report;
-        services.report = &report;
         parameters_.runThread.store(7);
         parameters_.stopRequested.store(0);
-        MailboxRun(parameters_, services);
+        const RunReport report = MailboxRun(parameters_, Services(mailbox));
         EXPECT_EQ(parameters_.runThread.load(), 0u) << "the run clears runThread as its last act";
         return report;
+    }
+
+    // The settings a run started by a controller reads.
+    std::function<void(JobParameters&)> Fill() {
+        return [this](JobParameters& parameters) {
+            parameters.server = parameters_.server;
+            parameters.port = parameters_.port;
+            parameters.extensions = parameters_.extensions;
+        };
     }
 
     // The rows without their time stamps.
@@ -124,6 +137,7 @@ protected:
         return numbers;
     }
 
+    std::shared_ptr<int> keepAlive_ = std::make_shared<int>(0);
     JobParameters parameters_;
     RowCollector view_;
     MemoryLogFiles files_;
@@ -169,7 +183,8 @@ TEST_F(MailboxRunTest, LoginFailuresSayWhy) {
         {2, "ERROR!! (no login)"},
         {4, "ERROR!! (unknown username)"},
         {5, "ERROR!! (wrong password)"},
-        {3, "ERROR!! (Connection failed, code 3)"},
+        {0, "ERROR!! (no login)"},  // a greeting that is no POP3 status line
+        {3, "ERROR!! (no login)"},  // the server hung up during the login
         {14, "ERROR!! (Connection failed, code 14)"},
         {15, "ERROR!! (Connection failed, code 15)"},
     };
@@ -178,11 +193,8 @@ TEST_F(MailboxRunTest, LoginFailuresSayWhy) {
         ActivityLog log("/data/", rows, files_, NineFive);
         FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
         mailbox.loginFailure = c.code;
-        RunServices services = Services(mailbox, &log);
-        RunReport report;
-        services.report = &report;
         parameters_.runThread.store(1);
-        MailboxRun(parameters_, services);
+        const RunReport report = MailboxRun(parameters_, Services(mailbox, &log));
         EXPECT_THAT(rows.Rows(), ElementsAre(std::string("09:05:00 ") + c.english)) << c.code;
         EXPECT_THAT(mailbox.calls, ElementsAre("Login")) << "no Logout after a failed login";
         EXPECT_FALSE(report.loggedIn);
@@ -192,14 +204,16 @@ TEST_F(MailboxRunTest, LoginFailuresSayWhy) {
 }
 
 TEST_F(MailboxRunTest, ALoginCutShortByAStopIsNoError) {
-    FakeMailSession mailbox({});
-    mailbox.loginFailure = SessionError::kCancelled;
-    const RunServices services = Services(mailbox);
-    parameters_.runThread.store(1);
-    parameters_.stopRequested.store(1);
-    MailboxRun(parameters_, services);
-    EXPECT_THAT(view_.Rows(), IsEmpty());
-    EXPECT_EQ(parameters_.runThread.load(), 0u);
+    // Whatever step the stop cut short: the name lookup or the connect (1), or a read (15).
+    for (const std::int32_t code : {SessionError::kNotConnected, SessionError::kCancelled}) {
+        FakeMailSession mailbox({});
+        mailbox.loginFailure = code;
+        parameters_.runThread.store(1);
+        parameters_.stopRequested.store(1);
+        MailboxRun(parameters_, Services(mailbox));
+        EXPECT_THAT(view_.Rows(), IsEmpty()) << code;
+        EXPECT_EQ(parameters_.runThread.load(), 0u);
+    }
 }
 
 TEST_F(MailboxRunTest, LoginFailuresInGerman) {
@@ -416,6 +430,37 @@ TEST_F(MailboxRunTest, AFailedRetrievalIsTriedAgainByTheNextRun) {
     EXPECT_THAT(Retrieved(second), ElementsAre(1));
 }
 
+TEST_F(MailboxRunTest, AnAttachmentThatCanNeverBeSavedIsReportedOnceAndItsMailKept) {
+    parameters_.deleteMails = 1;
+    for (const std::int32_t reason : {SessionError::kNoFileName, SessionError::kNotDecodable}) {
+        handled_.Clear();
+        view_.Clear();
+        FakeAttachment lost{"b.csv", false, reason};
+        FakeMailSession first({Mail("a@x", "s", "<1@x>", {{"a.csv"}, lost})});
+        const RunReport report = Run(first);
+        EXPECT_THAT(first.deleted, IsEmpty()) << "b.csv is not on disk: the mail is the only copy";
+        EXPECT_EQ(report.unsavedAttachments, 1);
+        EXPECT_TRUE(handled_.Contains("<1@x>")) << reason;
+
+        FakeMailSession second({Mail("a@x", "s", "<1@x>", {{"a.csv"}, lost})});
+        Run(second);
+        EXPECT_THAT(Retrieved(second), IsEmpty()) << "no retry can save it: not downloaded again, " << reason;
+        EXPECT_THAT(second.deleted, IsEmpty());
+        int reported = 0;
+        for (const std::string& text : Texts()) reported += text == "ERROR!! (File 'b.csv' could not be saved)";
+        EXPECT_EQ(reported, 1) << reason;
+    }
+}
+
+TEST_F(MailboxRunTest, AFailureInsideTheRunIsLoggedAndTheRunStillLogsOut) {
+    FakeMailSession mailbox({Mail("a@x", "s", "<1@x>"), Mail("a@x", "s", "<2@x>")});
+    mailbox.onLoadMessage = [](std::int32_t) { throw std::bad_alloc(); };
+    const RunReport report = Run(mailbox);
+    EXPECT_TRUE(report.failed);
+    EXPECT_EQ(mailbox.calls.back(), "Logout") << "deletions take effect only at the logout";
+    EXPECT_THAT(Texts(), ::testing::Contains("ERROR!! (The run was cut short by an internal error)"));
+}
+
 TEST_F(MailboxRunTest, AStopEndsTheRunBetweenMessages) {
     std::vector<FakeMessage> messages;
     for (int n = 1; n <= 10; ++n) messages.push_back(Mail("a@x", "s", "<" + std::to_string(n) + "@x>"));
@@ -443,53 +488,93 @@ TEST(SenderMatches, EitherTextContainsTheOther) {
 
 using RunControllerTest = MailboxRunTest;
 
-TEST_F(RunControllerTest, OneRunAtATime) {
+TEST_F(RunControllerTest, OneRunAtATimeAndItsEndIsReported) {
     FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
     mailbox.hangInLoadHeader = true;
     mailbox.ignoreCancel = true;
-    RunController controller(parameters_);
-    ASSERT_TRUE(controller.Start(Services(mailbox)));
-    EXPECT_NE(parameters_.runThread.load(), 0u);
-    EXPECT_FALSE(controller.Start(Services(mailbox))) << "a second run never starts beside the first";
+    RunController controller;
+    ASSERT_TRUE(controller.Start(Fill(), Services(mailbox)));
+    EXPECT_TRUE(controller.Active());
+    bool filledAgain = false;
+    EXPECT_FALSE(controller.Start([&](JobParameters&) { filledAgain = true; }, Services(mailbox)))
+        << "a second run never starts beside the first";
+    EXPECT_FALSE(filledAgain) << "the active run's settings are not written while it reads them";
     mailbox.Release();
     controller.WaitUntilEnded();
-    EXPECT_EQ(parameters_.runThread.load(), 0u);
+    EXPECT_FALSE(controller.Active());
     EXPECT_EQ(mailbox.saved.size(), 1u);
+    EXPECT_EQ(controller.LastReport().savedAttachments, 1);
+    EXPECT_EQ(mailbox.host, "pop.example.org") << "the run read the settings that were filled in";
 }
 
 TEST_F(RunControllerTest, AStopEndsARunThatHangsInARead) {
     FakeMailSession mailbox({Mail("a@x", "s", "<1@x>"), Mail("a@x", "s", "<2@x>")});
     mailbox.hangInLoadHeader = true;
-    RunController controller(parameters_);
-    ASSERT_TRUE(controller.Start(Services(mailbox)));
+    RunController controller;
+    ASSERT_TRUE(controller.Start(Fill(), Services(mailbox)));
     mailbox.AwaitHang();
-    EXPECT_TRUE(controller.Stop());
+    EXPECT_TRUE(controller.Stop(std::chrono::seconds(10)));
     EXPECT_FALSE(controller.Active());
     EXPECT_GE(mailbox.cancels.load(), 1);
     EXPECT_EQ(mailbox.calls.back(), "Logout") << "the run still logs out";
-    EXPECT_EQ(parameters_.stopRequested.load(), 1);
 }
 
-TEST_F(RunControllerTest, ARunThatWillNotEndKeepsRunThreadSetUntilItDoes) {
+TEST_F(RunControllerTest, ARunThatWillNotEndStaysActiveUntilItDoes) {
     FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
     mailbox.hangInLoadHeader = true;
     mailbox.ignoreCancel = true;
-    RunController controller(parameters_);
-    ASSERT_TRUE(controller.Start(Services(mailbox)));
+    RunController controller;
+    ASSERT_TRUE(controller.Start(Fill(), Services(mailbox)));
     mailbox.AwaitHang();
     EXPECT_FALSE(controller.Stop(std::chrono::milliseconds(100)));
     EXPECT_TRUE(controller.Active());
-    EXPECT_FALSE(controller.Start(Services(mailbox)));
+    EXPECT_FALSE(controller.Start(Fill(), Services(mailbox)));
     mailbox.Release();
     controller.WaitUntilEnded();
     EXPECT_FALSE(controller.Active());
     EXPECT_TRUE(controller.Stop()) << "nothing left to stop";
 }
 
+TEST_F(RunControllerTest, ARunOutlivesTheControllerThatCouldNotStopIt) {
+    FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
+    mailbox.hangInLoadHeader = true;
+    mailbox.ignoreCancel = true;
+    // Services owned only through the run, as a window that quits while a run hangs leaves them.
+    struct OwnedLog {
+        RowCollector view;
+        MemoryLogFiles files;
+        ActivityLog log{"/data/", view, files, NineFive};
+    };
+    auto owned = std::make_shared<OwnedLog>();
+    RunServices services;
+    services.log = std::shared_ptr<ActivityLog>(owned, &owned->log);
+    services.texts = std::make_shared<InterfaceTexts>();
+    services.handledMessageIds = std::make_shared<HandledMessageIds>();
+    services.allowedSenders = std::make_shared<FixedSenderList>();
+    services.blockedSenders = std::make_shared<FixedSenderList>();
+    services.createSession = [&mailbox] { return testing::Borrow(mailbox); };
+    std::promise<void> signedOut;
+    owned->view.OnRow([&signedOut](const std::string& row) {
+        if (row.empty()) signedOut.set_value();
+    });
+    const std::shared_ptr<OwnedLog> watched = owned;
+    {
+        RunController controller;
+        ASSERT_TRUE(controller.Start(Fill(), std::move(services)));
+        owned.reset();
+        mailbox.AwaitHang();
+        EXPECT_FALSE(controller.Stop(std::chrono::milliseconds(50)));
+    }
+    // The run's record and services are still alive: it goes on and ends as usual.
+    mailbox.Release();
+    ASSERT_EQ(signedOut.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    EXPECT_THAT(testsupport::TextsOfRows(watched->view.Rows()), ::testing::Contains("Successfully signed out!"));
+}
+
 TEST_F(RunControllerTest, StopWithoutARunDoesNothing) {
-    RunController controller(parameters_);
+    RunController controller;
     EXPECT_TRUE(controller.Stop());
-    EXPECT_EQ(parameters_.stopRequested.load(), 0);
+    EXPECT_FALSE(controller.Active());
 }
 
 }  // namespace

@@ -96,13 +96,6 @@ TEST(GetAttachmentName, Table) {
     for (const auto& c : cases) EXPECT_EQ(GetAttachmentName(Part(c.header)), c.name) << c.header;
 }
 
-TEST(GetBodyPartFileName, UsesTheSameLookupMadeSafe) {
-    EXPECT_EQ(GetBodyPartFileName(Part("Content-Disposition: inline; filename=report.txt")), "report.txt");
-    EXPECT_EQ(GetBodyPartFileName(Part("Content-Disposition: inline; filename=\"../x.txt\"")), ".._x.txt");
-    EXPECT_EQ(GetBodyPartFileName(Part("Content-Type: text/plain; name=\"n.txt\"")), "n.txt");
-    EXPECT_EQ(GetBodyPartFileName(Part("Content-Type: text/plain")), "");
-}
-
 TEST(MakeSafeFileName, Table) {
     struct Case {
         std::string in, out;

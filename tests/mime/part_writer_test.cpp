@@ -58,7 +58,7 @@ TEST_F(SavePartTest, WritesTheDecodedBytes) {
     int n = 0;
     for (const auto& c : cases) {
         const std::string name = "file" + std::to_string(n++) + ".bin";
-        EXPECT_TRUE(SavePart(Part(c.header, c.body), Folder(), name)) << c.header;
+        EXPECT_TRUE(SavePart(Part(c.header, c.body), Folder(), name).Saved()) << c.header;
         EXPECT_EQ(ReadBytes(dir_.Path() / name), c.content) << c.header;
     }
     EXPECT_EQ(Entries().size(), std::size(cases));  // no temporary file is left behind
@@ -66,7 +66,9 @@ TEST_F(SavePartTest, WritesTheDecodedBytes) {
 
 TEST_F(SavePartTest, UndecodableBase64LeavesNoFile) {
     for (const std::string body : {"QUJDR", "QUJD\t", "=", "\r\n=\r\n"}) {
-        EXPECT_FALSE(SavePart(Part("Content-Transfer-Encoding: base64", body), Folder(), "bad.pdf")) << body;
+        const SaveResult result = SavePart(Part("Content-Transfer-Encoding: base64", body), Folder(), "bad.pdf");
+        EXPECT_EQ(result.outcome, SaveOutcome::kUndecodable) << body;
+        EXPECT_TRUE(result.Permanent()) << body;
     }
     EXPECT_TRUE(Entries().empty());
 }
@@ -74,7 +76,7 @@ TEST_F(SavePartTest, UndecodableBase64LeavesNoFile) {
 TEST_F(SavePartTest, AnEmptyBase64BodyIsAnEmptyFile) {
     for (const std::string body : {"", "\r\n", "\r\n\r\n", " \t\r\n"}) {
         ASSERT_TRUE(WriteBytes(dir_.Path() / "empty.dat", "old")) << body;
-        EXPECT_TRUE(SavePart(Part("Content-Transfer-Encoding: base64", body), Folder(), "empty.dat")) << body;
+        EXPECT_TRUE(SavePart(Part("Content-Transfer-Encoding: base64", body), Folder(), "empty.dat").Saved()) << body;
         EXPECT_EQ(ReadBytes(dir_.Path() / "empty.dat"), "") << body;
     }
     EXPECT_EQ(Entries(), std::set<std::string>{"empty.dat"});
@@ -82,39 +84,61 @@ TEST_F(SavePartTest, AnEmptyBase64BodyIsAnEmptyFile) {
 
 TEST_F(SavePartTest, ExistingFileIsReplacedOnlyByACompleteOne) {
     ASSERT_TRUE(WriteBytes(dir_.Path() / "a.pdf", "old content"));
-    EXPECT_FALSE(SavePart(Part("Content-Transfer-Encoding: base64", "QUJDR"), Folder(), "a.pdf"));
+    EXPECT_FALSE(SavePart(Part("Content-Transfer-Encoding: base64", "QUJDR"), Folder(), "a.pdf").Saved());
     EXPECT_EQ(ReadBytes(dir_.Path() / "a.pdf"), "old content");
 
-    EXPECT_TRUE(SavePart(Part("Content-Transfer-Encoding: base64", "QUJD"), Folder(), "a.pdf"));
+    EXPECT_TRUE(SavePart(Part("Content-Transfer-Encoding: base64", "QUJD"), Folder(), "a.pdf").Saved());
     EXPECT_EQ(ReadBytes(dir_.Path() / "a.pdf"), "ABC");
     EXPECT_EQ(Entries(), std::set<std::string>{"a.pdf"});
 }
 
 TEST_F(SavePartTest, FolderAndNameAreJoinedAsTheyStand) {
     const std::string folderWithoutSeparator = (dir_.Path() / "out").string();
-    EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "x"), folderWithoutSeparator, "a.pdf"));
+    EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "x"), folderWithoutSeparator, "a.pdf").Saved());
     EXPECT_EQ(ReadBytes(dir_.Path() / "outa.pdf"), "x");
 }
 
 TEST_F(SavePartTest, Windows1252NamesAreCreatedAsUtf8) {
-    EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "g"), Folder(), "Gr\xFC\xDF" "e.pdf"));
+    EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "g"), Folder(), "Gr\xFC\xDF" "e.pdf").Saved());
     EXPECT_EQ(ReadBytes(dir_.Path() / u8"Gr\u00fc\u00dfe.pdf"), "g");
 
     // the folder goes through the same conversion, and so do the characters of 0x80-0x9F
     fs::create_directories(dir_.Path() / u8"M\u00e4rz");
     const std::string folder = Folder() + "M\xE4rz/";
-    EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "x"), folder, "Gr\xFC\xDF" "e \x80.pdf"));
+    EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "x"), folder, "Gr\xFC\xDF" "e \x80.pdf").Saved());
     EXPECT_EQ(ReadBytes(dir_.Path() / u8"M\u00e4rz" / u8"Gr\u00fc\u00dfe \u20ac.pdf"), "x");
 }
 
-TEST_F(SavePartTest, FailuresCreateNothing) {
+TEST_F(SavePartTest, FailuresSayWhyAndCreateNothing) {
     const MessagePart part = Part("Content-Type: text/plain", "x");
-    EXPECT_FALSE(SavePart(part, Folder(), ""));                         // no name
-    EXPECT_FALSE(SavePart(part, Folder() + "missing/", "a.txt"));       // no such folder
     fs::create_directories(dir_.Path() / "taken");
-    EXPECT_FALSE(SavePart(part, Folder(), "taken"));                    // a folder stands there
+    const struct {
+        std::string folder, name;
+        SaveOutcome outcome;
+        FileError error;
+        bool permanent;
+    } cases[] = {
+        {Folder(), "", SaveOutcome::kNoFileName, FileError::kNone, true},
+        {Folder() + "missing/", "a.txt", SaveOutcome::kNotWritten, FileError::kNotFound, false},
+        {Folder(), "taken", SaveOutcome::kNotWritten, FileError::kOther, false},  // a folder stands there
+        {Folder(), std::string(256, 'n'), SaveOutcome::kNotWritten, FileError::kNameTooLong, false},
+    };
+    for (const auto& c : cases) {
+        const SaveResult result = SavePart(part, c.folder, c.name);
+        EXPECT_EQ(result.outcome, c.outcome) << c.name.substr(0, 8);
+        EXPECT_EQ(result.fileError, c.error) << c.name.substr(0, 8);
+        EXPECT_EQ(result.Permanent(), c.permanent) << c.name.substr(0, 8);
+    }
     EXPECT_EQ(Entries(), std::set<std::string>{"taken"});
     EXPECT_TRUE(fs::is_empty(dir_.Path() / "taken"));
+}
+
+TEST_F(SavePartTest, ANameAtTheFileSystemsLimitFits) {
+    // 255 bytes once the Windows-1252 letters are UTF-8: a temporary name built from the final one would not fit.
+    const std::string name = std::string(120, '\xE4') + std::string(11, 'x') + ".pdf";
+    ASSERT_TRUE(SavePart(Part("Content-Type: text/plain", "whole"), Folder(), name).Saved());
+    EXPECT_EQ(ReadBytes(PathFromText(Folder() + name)), "whole");
+    EXPECT_EQ(Entries().size(), 1u);
 }
 
 }  // namespace

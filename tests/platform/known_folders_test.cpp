@@ -37,11 +37,11 @@ TEST(SpecialFolder, FollowsTheXdgVariables) {
     environment.Set("HOME", "/home/jo");
     environment.Set("XDG_DATA_HOME", "/data/share");
     environment.Set("XDG_CONFIG_HOME", "/data/config/");
-    EXPECT_EQ(SpecialFolder(kFolderCommonAppData), "/data/share/");
-    EXPECT_EQ(SpecialFolder(kFolderAppData), "/data/config/");
-    EXPECT_EQ(SpecialFolder(kFolderStartup), "/data/config/autostart/");
-    EXPECT_EQ(SpecialFolder(kFolderCommonStartup), "/data/config/autostart/");
-    EXPECT_EQ(SpecialFolder(kFolderProfile), "/home/jo/");
+    EXPECT_EQ(SpecialFolderLocation(SpecialFolder::kCommonAppData), "/data/share/");
+    EXPECT_EQ(SpecialFolderLocation(SpecialFolder::kAppData), "/data/config/");
+    EXPECT_EQ(SpecialFolderLocation(SpecialFolder::kStartup), "/data/config/autostart/");
+    EXPECT_EQ(SpecialFolderLocation(SpecialFolder::kCommonStartup), "/data/config/autostart/");
+    EXPECT_EQ(SpecialFolderLocation(SpecialFolder::kProfile), "/home/jo/");
 }
 
 TEST(SpecialFolder, FallsBackBelowHomeForUnsetOrRelativeVariables) {
@@ -49,29 +49,29 @@ TEST(SpecialFolder, FallsBackBelowHomeForUnsetOrRelativeVariables) {
     environment.Set("HOME", "/home/jo/");
     environment.Set("XDG_DATA_HOME", nullptr);
     environment.Set("XDG_CONFIG_HOME", "relative/config");
-    EXPECT_EQ(SpecialFolder(kFolderCommonAppData), "/home/jo/.local/share/");
-    EXPECT_EQ(SpecialFolder(kFolderAppData), "/home/jo/.config/");
-    EXPECT_EQ(SpecialFolder(kFolderStartup), "/home/jo/.config/autostart/");
-    EXPECT_EQ(SpecialFolder(kFolderProfile), "/home/jo/");
+    EXPECT_EQ(SpecialFolderLocation(SpecialFolder::kCommonAppData), "/home/jo/.local/share/");
+    EXPECT_EQ(SpecialFolderLocation(SpecialFolder::kAppData), "/home/jo/.config/");
+    EXPECT_EQ(SpecialFolderLocation(SpecialFolder::kStartup), "/home/jo/.config/autostart/");
+    EXPECT_EQ(SpecialFolderLocation(SpecialFolder::kProfile), "/home/jo/");
     environment.Set("XDG_DATA_HOME", "");
-    EXPECT_EQ(SpecialFolder(kFolderCommonAppData), "/home/jo/.local/share/");
+    EXPECT_EQ(SpecialFolderLocation(SpecialFolder::kCommonAppData), "/home/jo/.local/share/");
 }
 
 TEST(SpecialFolder, WithoutHomeTheUserDatabaseKnowsTheFolder) {
     Environment environment;
     environment.Set("HOME", nullptr);
     environment.Set("XDG_DATA_HOME", nullptr);
-    const std::filesystem::path profile = SpecialFolder(kFolderProfile);
+    const std::filesystem::path profile = SpecialFolderLocation(SpecialFolder::kProfile);
     ASSERT_FALSE(profile.empty());
     EXPECT_EQ(profile.string().front(), '/');
     EXPECT_EQ(profile.string().back(), '/');
-    EXPECT_EQ(SpecialFolder(kFolderCommonAppData), profile / ".local/share/");
+    EXPECT_EQ(SpecialFolderLocation(SpecialFolder::kCommonAppData), profile / ".local/share/");
 }
 
 TEST(SpecialFolder, UnknownFoldersAreEmpty) {
     for (const int csidl : {0, 5, 25, 36, 41, -1}) {
-        EXPECT_TRUE(SpecialFolder(csidl).empty()) << csidl;
-        EXPECT_EQ(GetSpecialFolderPath(csidl), "") << csidl;
+        EXPECT_TRUE(SpecialFolderLocation(static_cast<SpecialFolder>(csidl)).empty()) << csidl;
+        EXPECT_EQ(GetSpecialFolderPath(static_cast<SpecialFolder>(csidl)), "") << csidl;
     }
 }
 
@@ -80,9 +80,9 @@ TEST(GetSpecialFolderPath, GivesProgramTextWithoutOuterBlanks) {
     environment.Set("HOME", "/home/J\xC3\xBCrgen ");
     environment.Set("XDG_CONFIG_HOME", "/home/\xE2\x82\xAC");
     environment.Set("XDG_DATA_HOME", "/home/\xE4\xB8\x80");
-    EXPECT_EQ(GetSpecialFolderPath(kFolderProfile), "/home/J\xFCrgen /");
-    EXPECT_EQ(GetSpecialFolderPath(kFolderAppData), "/home/\x80/") << "the euro sign has a Windows-1252 byte";
-    EXPECT_EQ(GetSpecialFolderPath(kFolderCommonAppData), "") << "a CJK character has none";
+    EXPECT_EQ(GetSpecialFolderPath(SpecialFolder::kProfile), "/home/J\xFCrgen /");
+    EXPECT_EQ(GetSpecialFolderPath(SpecialFolder::kAppData), "/home/\x80/") << "the euro sign has a Windows-1252 byte";
+    EXPECT_EQ(GetSpecialFolderPath(SpecialFolder::kCommonAppData), "") << "a CJK character has none";
 }
 
 }  // namespace

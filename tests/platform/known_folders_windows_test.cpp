@@ -19,33 +19,34 @@ fs::path FromEnvironment(const wchar_t* variable) {
 
 TEST(SpecialFolder, AgreesWithTheFoldersTheEnvironmentNames) {
     ASSERT_FALSE(FromEnvironment(L"ProgramData").empty());
-    EXPECT_EQ(SpecialFolder(kFolderCommonAppData), FromEnvironment(L"ProgramData"));
-    EXPECT_EQ(SpecialFolder(kFolderAppData), FromEnvironment(L"APPDATA"));
-    EXPECT_EQ(SpecialFolder(kFolderProfile), FromEnvironment(L"USERPROFILE"));
+    EXPECT_EQ(SpecialFolderLocation(SpecialFolder::kCommonAppData), FromEnvironment(L"ProgramData"));
+    EXPECT_EQ(SpecialFolderLocation(SpecialFolder::kAppData), FromEnvironment(L"APPDATA"));
+    EXPECT_EQ(SpecialFolderLocation(SpecialFolder::kProfile), FromEnvironment(L"USERPROFILE"));
 }
 
 TEST(SpecialFolder, EveryFolderTheProgramUsesIsAnExistingFolderEndingInASeparator) {
-    for (const int csidl : {kFolderStartup, kFolderCommonStartup, kFolderAppData, kFolderCommonAppData, kFolderProfile}) {
-        const fs::path folder = SpecialFolder(csidl);
-        ASSERT_FALSE(folder.empty()) << csidl;
+    for (const SpecialFolder which : {SpecialFolder::kStartup, SpecialFolder::kCommonStartup, SpecialFolder::kAppData,
+                                      SpecialFolder::kCommonAppData, SpecialFolder::kProfile}) {
+        const fs::path folder = SpecialFolderLocation(which);
+        ASSERT_FALSE(folder.empty()) << static_cast<int>(which);
         EXPECT_TRUE(folder.is_absolute()) << folder;
         EXPECT_EQ(folder.native().back(), L'\\') << folder;
         EXPECT_TRUE(fs::is_directory(folder)) << folder;
     }
-    EXPECT_NE(SpecialFolder(kFolderStartup), SpecialFolder(kFolderCommonStartup));
+    EXPECT_NE(SpecialFolderLocation(SpecialFolder::kStartup), SpecialFolderLocation(SpecialFolder::kCommonStartup));
 }
 
 TEST(SpecialFolder, UnknownFoldersAreEmpty) {
     for (const int csidl : {-1, 0x7fff}) {
-        EXPECT_TRUE(SpecialFolder(csidl).empty()) << csidl;
-        EXPECT_EQ(GetSpecialFolderPath(csidl), "") << csidl;
+        EXPECT_TRUE(SpecialFolderLocation(static_cast<SpecialFolder>(csidl)).empty()) << csidl;
+        EXPECT_EQ(GetSpecialFolderPath(static_cast<SpecialFolder>(csidl)), "") << csidl;
     }
 }
 
 TEST(GetSpecialFolderPath, GivesTheFolderAsProgramText) {
     // The folders of a fresh Wine prefix have ASCII names, the same bytes in Windows-1252.
-    const std::string text = GetSpecialFolderPath(kFolderCommonAppData);
-    EXPECT_EQ(text, SpecialFolder(kFolderCommonAppData).string());
+    const std::string text = GetSpecialFolderPath(SpecialFolder::kCommonAppData);
+    EXPECT_EQ(text, SpecialFolderLocation(SpecialFolder::kCommonAppData).string());
     EXPECT_EQ(text.back(), '\\');
 }
 

@@ -214,7 +214,7 @@ TEST_F(ActivityLogFilesTest, WriterWaitsForAShortTakeOverToEnd) {
         takeOver.reset();
     });
     CollectingView view;
-    MakeLog(view).WriteLog("late", true, true);
+    MakeLog(view).WriteLog("late", LogDestination::kViewAndSharedFile);
     releaser.join();
     EXPECT_EQ(testing::ReadBytes(LogPath()), "09:05:00 late\r\n");
     EXPECT_THAT(view.Rows(), ElementsAre("09:05:00 late"));
@@ -225,7 +225,7 @@ TEST_F(ActivityLogFilesTest, WriterDropsTheLineWhenTheFileStaysHeld) {
     std::unique_ptr<SharedLogFile> holder = files_.Open(LogPath());
     ASSERT_NE(holder, nullptr);
     CollectingView view;
-    MakeLog(view).WriteLog("lost", true, true);
+    MakeLog(view).WriteLog("lost", LogDestination::kViewAndSharedFile);
     EXPECT_GT(counting_.Opens(LogPath()), 1);
     holder.reset();
     EXPECT_EQ(testing::ReadBytes(LogPath()), "09:04:59 before\r\n");
@@ -253,7 +253,7 @@ TEST_F(ActivityLogFilesTest, ThreadsWritingAtOnceKeepEveryLineWhole) {
     CollectingView view;
     ActivityLog log = MakeLog(view);
     auto writeLines = [&log](const std::string& prefix) {
-        for (int i = 0; i < kLinesPerThread; ++i) log.WriteLog(prefix + std::to_string(i), false, false);
+        for (int i = 0; i < kLinesPerThread; ++i) log.WriteLog(prefix + std::to_string(i), LogDestination::kDiagnosticFile);
     };
     std::thread run(writeLines, "run ");
     writeLines("window ");

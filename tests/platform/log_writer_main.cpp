@@ -32,7 +32,7 @@ int WriteLines(const char* dataFolder, const std::string& prefix, const char* co
     DiscardingView view;
     zendrel::LockedLogFiles files;
     zendrel::ActivityLog log(dataFolder, view, files);
-    for (int i = 0; i < count; ++i) log.WriteLog(prefix + "-" + std::to_string(i), true, true);
+    for (int i = 0; i < count; ++i) log.WriteLog(prefix + "-" + std::to_string(i), zendrel::LogDestination::kViewAndSharedFile);
     return 0;
 }
 

@@ -13,7 +13,6 @@ namespace {
 
 using LoginTest = SessionTest;
 
-void* NoMemory(std::size_t) { return nullptr; }
 
 TEST_F(LoginTest, GreetingErrorInAnyLetterCaseGivesCode2AndSendsNothing) {
     for (const std::string greeting : {"-ERR busy\r\n", "-err busy\r\n", "-Err\r\n", "-eRr too many users\r\n"}) {
@@ -193,10 +192,17 @@ TEST_F(LoginTest, ConnectionThatCannotBeOpenedGives1) {
     EXPECT_TRUE(server.sent().empty());
 }
 
-TEST_F(LoginTest, MissingReceiveBufferGives6WithoutConnecting) {
-    Pop3MailSession starved(server.MakeTransport(), clock, &NoMemory);
-    EXPECT_EQ(starved.Login("pop.example.org", 110, "anna", "secret", kTimeoutMs), 0);
-    EXPECT_EQ(starved.GetErrorCode(), SessionError::kNoBuffer);
+TEST_F(LoginTest, ACapabilityListCutShortEndsTheLoginWith3) {
+    server.Reply("+OK ready\r\n").Expect("CAPA\r\n").Reply("+OK\r\nTOP\r\nUSER\r\n").Close(10);
+    EXPECT_EQ(LogIn(), 0);
+    EXPECT_EQ(session->GetErrorCode(), SessionError::kReadFailed);
+    EXPECT_EQ(server.sent(), std::vector<std::string>{"CAPA\r\n"}) << "no password after a broken conversation";
+}
+
+TEST_F(LoginTest, AStopWhileConnectingIsACancelNotAnUnreachableServer) {
+    server.whileConnecting = [this] { session->CancelReceive(); };
+    EXPECT_EQ(LogIn(), 0);
+    EXPECT_EQ(session->GetErrorCode(), SessionError::kCancelled);
     EXPECT_FALSE(server.opened());
 }
 

@@ -2,6 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -9,8 +19,13 @@
 #include <thread>
 #include <vector>
 
-#include "loopback_server.h"
+#include "loopback_pop3_server.h"
 #include "pop3/mail_session.h"
+#if defined(_WIN32)
+#include "pop3/winsock_transport.h"
+#else
+#include "pop3/posix_transport.h"
+#endif
 
 namespace zendrel::testing {
 namespace {
@@ -112,16 +127,47 @@ TEST_F(LoopbackTest, QuietServerTimesOutWith14) {
     EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
 }
 
-TEST_F(LoopbackTest, ServerClosingMidReplyLeavesTheTextSoFar) {
-    server.CloseOnRetr(1);
-    ASSERT_EQ(LogIn(), 1);
-    EXPECT_EQ(session->LoadHeader(1), "\r\nFrom: a@example.org\r\nSubject: hello\r\n\r\n.\r\n");
-    // The text that arrived is taken as the message (its last three characters going as the dot line would).
-    EXPECT_EQ(session->LoadMessage(1), 1);
-    EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
-    EXPECT_EQ(session->GetLastReply(), "\r\nSubject: cut\r\n\r\nfirst");
-    EXPECT_EQ(session->Logout(), 0);
-    EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
+TEST_F(LoopbackTest, ARetrievalCutShortByACloseOrAResetFailsWith3) {
+    for (const bool reset : {false, true}) {
+        SCOPED_TRACE(reset ? "reset" : "close");
+        server.CloseOnRetr(1, 40, reset);
+        ASSERT_EQ(LogIn(), 1);
+        EXPECT_EQ(session->LoadMessage(1), 0);
+        EXPECT_EQ(session->GetErrorCode(), SessionError::kReadFailed);
+        EXPECT_EQ(session->CountAttachments(), 0) << "nothing of the cut message is there to save";
+        EXPECT_EQ(session->Logout(), 0) << "the session was logged out already";
+    }
+}
+
+#if defined(_WIN32)
+using PlatformTransport = WinsockTransport;
+using NativeSocket = SOCKET;
+constexpr NativeSocket kNoSocket = INVALID_SOCKET;
+void CloseSocket(NativeSocket socket) { ::closesocket(socket); }
+#else
+using PlatformTransport = PosixTransport;
+using NativeSocket = int;
+constexpr NativeSocket kNoSocket = -1;
+void CloseSocket(NativeSocket socket) { ::close(socket); }
+#endif
+
+TEST(PlatformTransportSend, BytesThatCannotAllGoOutAreAFailureNotAPartialSuccess) {
+    PlatformTransport transport;  // first: on Windows it starts Winsock
+    // A peer that accepts the connection and never reads: the send buffers fill, and the rest cannot go out.
+    const NativeSocket listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_NE(listener, kNoSocket);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    ASSERT_EQ(transport.Open("127.0.0.1", ntohs(address.sin_port), 200), OpenResult::kConnected);
+    EXPECT_TRUE(transport.Send("NOOP\r\n"));
+    EXPECT_FALSE(transport.Send(std::string(64 << 20, 'x')));
+    CloseSocket(listener);
 }
 
 TEST(LoopbackConnect, ClosedPortGives1) {

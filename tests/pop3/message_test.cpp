@@ -102,14 +102,42 @@ TEST_F(MessageTest, NoReplyAtAllTimesOutWithAnEmptyHeader) {
     LogOutWithQuit();
 }
 
-TEST_F(MessageTest, ServerClosingMidReplyReturnsTheTextSoFarWithoutCode) {
-    server.Expect("TOP 1 0\r\n").Reply("+OK\r\nSubject: cut\r\nFro").Close(20);
-    EXPECT_EQ(session->LoadHeader(1), "\r\nSubject: cut\r\nFro");
-    EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
-    // QUIT cannot go out any more, yet the session ends cleanly.
-    EXPECT_EQ(session->Logout(), 0);
-    EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
-    EXPECT_FALSE(server.connectionOpen());
+TEST_F(MessageTest, AReplyCutShortByTheServerIsNoReply) {
+    // Closed before the terminator (anywhere, also where the text looks like a whole message), or before a status
+    // line's CR LF: what arrived must never pass for the mail, and the conversation is over.
+    const struct {
+        const char* command;
+        std::string arrived;
+    } cases[] = {
+        {"RETR 1\r\n", "+OK\r\nSubject: cut\r\n\r\nfirst"},
+        {"RETR 1\r\n", "+OK\r\nSubject: cut\r\n\r\nQUJD\r\n"},
+        {"RETR 1\r\n", "+OK\r\nSubject: cut\r\n\r\nQUJD\r\n."},
+        {"RETR 1\r\n", "+OK 1"},
+        {"TOP 1 0\r\n", "+OK\r\nSubject: cut\r\nFro"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arrived);
+        server.Expect(c.command).Reply(c.arrived).Close(20);
+        if (std::string(c.command).starts_with("RETR")) {
+            EXPECT_EQ(session->LoadMessage(1), 0);
+        } else {
+            EXPECT_EQ(session->LoadHeader(1), "");
+        }
+        EXPECT_EQ(session->GetErrorCode(), SessionError::kReadFailed);
+        EXPECT_EQ(session->CountAttachments(), 0);
+        EXPECT_FALSE(server.connectionOpen());
+        server.UserPassLogin();
+        ASSERT_EQ(LogIn(), 1);
+    }
+    LogOutWithQuit();
+}
+
+TEST_F(MessageTest, AReplyThatStallsBeforeItsEndTimesOut) {
+    server.Expect("RETR 1\r\n").Reply("+OK\r\nSubject: stalled\r\n\r\nQUJD\r\n");
+    EXPECT_EQ(session->LoadMessage(1), 0);
+    EXPECT_EQ(session->GetErrorCode(), SessionError::kTimedOut);
+    EXPECT_EQ(session->GetLastReply(), "");
+    LogOutWithQuit();
 }
 
 TEST_F(MessageTest, ReadErrorLogsOutAndGives3) {

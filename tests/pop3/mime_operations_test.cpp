@@ -102,7 +102,7 @@ TEST_F(MimeOperationsTest, SaveAttachmentWithoutAnyNameSavesNothing) {
     LoadMixedMessage();
     session->LoadHeader(0);
     EXPECT_EQ(session->SaveAttachment(1, folder(), ""), 0);
-    EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);  // set by the name lookup
+    EXPECT_EQ(session->GetErrorCode(), SessionError::kNoFileName);
     EXPECT_TRUE(std::filesystem::is_empty(folder_.Path()));
     EXPECT_NE(session->SaveAttachment(1, folder(), "given.txt"), 0);
     EXPECT_EQ(ReadBytes(folder_.Path() / "given.txt"), "abc");

@@ -11,12 +11,15 @@ class ScriptedTransport final : public Transport {
 public:
     explicit ScriptedTransport(ScriptedServer& server) : server_(server) {}
 
-    bool Open(const std::string& host, std::int32_t port, std::int32_t) override {
+    OpenResult Open(const std::string& host, std::int32_t port, std::int32_t) override {
         server_.host_ = host;
         server_.port_ = port;
-        if (server_.refuseConnections_) return false;
+        if (server_.whileConnecting) server_.whileConnecting();
+        if (server_.interrupted_) return OpenResult::kInterrupted;
+        if (server_.refuseConnections_) return OpenResult::kFailed;
         server_.opened_ = server_.open_ = true;
-        return true;
+        server_.broken_ = false;
+        return OpenResult::kConnected;
     }
 
     WaitResult WaitReadable(std::int32_t timeoutMs) override {
@@ -68,18 +71,18 @@ public:
         return static_cast<std::ptrdiff_t>(count);
     }
 
-    std::ptrdiff_t Send(std::string_view bytes) override {
+    bool Send(std::string_view bytes) override {
         server_.sent_.emplace_back(bytes);
-        if (!server_.open_ || server_.broken_) return -1;
+        if (!server_.open_ || server_.broken_) return false;
         if (server_.steps_.empty() || server_.steps_.front().kind != ScriptedServer::Kind::kExpect) {
             ADD_FAILURE() << "unexpected command '" << std::string(bytes) << "' while the script is at "
                           << (server_.steps_.empty() ? "its end" : ScriptedServer::KindName(server_.steps_.front().kind));
-            return static_cast<std::ptrdiff_t>(bytes.size());
+            return true;
         }
         const ScriptedServer::Step step = std::move(server_.steps_.front());
         server_.PopStep();
         EXPECT_EQ(std::string(bytes), step.bytes) << "the client sent a different command";
-        return step.sendFails ? -1 : static_cast<std::ptrdiff_t>(bytes.size());
+        return !step.sendFails;
     }
 
     void Close() override { server_.open_ = false; }

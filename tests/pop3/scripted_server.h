@@ -43,6 +43,8 @@ public:
     ScriptedServer& Quit();
 
     void RefuseConnections() { refuseConnections_ = true; }
+    // Runs while the client connects (for example to cancel the connect).
+    std::function<void()> whileConnecting;
 
     // --- what happened ---
     const std::vector<std::string>& sent() const { return sent_; }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include "settings/settings_file.h"
 #include "test_files.h"
 
@@ -42,6 +46,19 @@ TEST_F(DataFolderTest, TheVariableNamesTheFolderAndDisablesTheTakeOver) {
     EXPECT_TRUE(places.formerSettingsFile.empty());
     EXPECT_EQ(LocateDataFolder(common_, perUser_, "").dataFolder, places_.dataFolder) << "empty counts as unset";
 }
+
+// On Windows the access list that the data folder inherits decides, since the service and the window share it.
+#if !defined(_WIN32)
+TEST_F(DataFolderTest, TheDataFolderAndATakenOverFileArePrivate) {
+    PutFormerSettings("[Main]\r\nServer = former\r\n");
+    PrepareDataFolder(places_);
+    struct stat folder {}, file {};
+    ASSERT_EQ(::stat(places_.dataFolder.c_str(), &folder), 0);
+    ASSERT_EQ(::stat(DataFile().c_str(), &file), 0);
+    EXPECT_EQ(folder.st_mode & 077, 0u);
+    EXPECT_EQ(file.st_mode & 077, 0u) << "it holds the mailbox password";
+}
+#endif
 
 TEST_F(DataFolderTest, FirstStartTakesOverTheFormerSettings) {
     PutFormerSettings("[Main]\r\nPort = 1110\r\n");

@@ -134,13 +134,30 @@ TEST_F(SettingsFileTest, SenderListsAreAppendedAndMissingEntriesAreEmpty) {
     SettingsRecord before;
     before.blockedSenders = {"already@listed"};
     const SettingsRecord record = LoadFrom(
-        "[AllowedMails]\r\nCount = 2\r\nMail_1 = a@example.org\r\n"
+        "[AllowedMails]\r\nCount = 3\r\nMail_1 = a@example.org\r\nMail_3 = c@example.org\r\n"
         "[DisAllowedMails]\r\nCount = 2\r\nMail_2 = spam@x\r\nMail_3 = ignored\r\n",
         before);
-    EXPECT_THAT(record.allowedSenders, ElementsAre("a@example.org", ""));
+    EXPECT_THAT(record.allowedSenders, ElementsAre("a@example.org", "", "c@example.org"));
     EXPECT_THAT(record.blockedSenders, ElementsAre("already@listed", "", "spam@x"));
     EXPECT_THAT(FormatSettingsFile(record),
-                ::testing::HasSubstr("[AllowedMails]\r\nCount = 2\r\nMail_1 = a@example.org\r\nMail_2 = \r\n"));
+                ::testing::HasSubstr("[AllowedMails]\r\nCount = 3\r\nMail_1 = a@example.org\r\nMail_2 = \r\n"));
+}
+
+TEST_F(SettingsFileTest, ACountBeyondTheLastEntryReadsOnlyWhatTheFileHolds) {
+    const struct {
+        const char* group;
+        std::vector<std::string> entries;
+    } cases[] = {
+        {"Count = 2147483647\r\nMail_2 = b\r\n", {"", "b"}},
+        {"Count = 2\r\nMail_1 = a\r\n", {"a"}},
+        {"Count = 1000000\r\nMail_0002 = x\r\nmail_1 = a\r\n", {"a"}},  // only the spelling a lookup finds
+        // Without any entry one empty entry stands for all of them: the white list still refuses every sender.
+        {"Count = 99999999\r\n", {""}},
+    };
+    for (const auto& c : cases) {
+        const SettingsRecord record = LoadFrom(std::string("[AllowedMails]\r\n") + c.group);
+        EXPECT_EQ(record.allowedSenders, c.entries) << c.group;
+    }
 }
 
 TEST_F(SettingsFileTest, ACountOfZeroOrLessAppendsNothing) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -39,25 +40,40 @@ public:
         parameters_.saveDir = save_.Path().string();
     }
 
+    // The bench's objects as a run shares them; a test waits for its runs before the bench goes.
     RunServices Services() {
         RunServices services;
-        services.log = &log_;
-        services.texts = &texts_;
-        services.handledMessageIds = &handled_;
-        services.allowedSenders = &allowed_;
-        services.blockedSenders = &blocked_;
+        services.log = std::shared_ptr<ActivityLog>(keepAlive_, &log_);
+        services.texts = std::shared_ptr<const InterfaceTexts>(keepAlive_, &texts_);
+        services.handledMessageIds = std::shared_ptr<HandledMessageIds>(keepAlive_, &handled_);
+        services.allowedSenders = std::shared_ptr<const SenderList>(keepAlive_, &allowed_);
+        services.blockedSenders = std::shared_ptr<const SenderList>(keepAlive_, &blocked_);
         services.loggingFlag = logging_;
         services.createSession = [journal = journal_] {
             return std::unique_ptr<MailSession>(new RecordingSession(CreateMailSession(), journal));
         };
-        services.report = &report_;
         return services;
+    }
+
+    // The settings of UseServer and of the test, for a run that a controller starts.
+    std::function<void(JobParameters&)> Fill() {
+        return [this](JobParameters& parameters) {
+            parameters.server = parameters_.server;
+            parameters.port = parameters_.port;
+            parameters.userName = parameters_.userName;
+            parameters.password = parameters_.password;
+            parameters.searchString = parameters_.searchString;
+            parameters.saveDir = parameters_.saveDir;
+            parameters.extensions = parameters_.extensions;
+            parameters.deleteMails = parameters_.deleteMails;
+            parameters.serviceMode = parameters_.serviceMode;
+        };
     }
 
     // One run on this thread, as the run's own thread would do it; it must end by clearing runThread.
     void RunOnce() {
         parameters_.runThread.store(7);
-        MailboxRun(parameters_, Services());
+        report_ = MailboxRun(parameters_, Services());
         EXPECT_EQ(parameters_.runThread.load(), 0u) << "the run must clear runThread as its last step";
     }
 
@@ -84,6 +100,7 @@ public:
     std::vector<std::string> Calls() const { return journal_->Calls(); }
 
 protected:
+    std::shared_ptr<int> keepAlive_ = std::make_shared<int>(0);
     testing::TemporaryFolder data_{"zendrel-data"};
     testing::TemporaryFolder save_{"zendrel-save"};
     JobParameters parameters_;

@@ -46,21 +46,20 @@ protected:
     // A run that a failed stop left going must not outlive what it uses; its server has gone by now, so it ends.
     void TearDown() override { controller_.WaitUntilEnded(); }
 
-    RunController controller_{parameters_};
+    RunController controller_;
 };
 
 TEST_F(StoppedRun, ServerThatNeverGreetsDoesNotKeepTheStopWaiting) {
     QuietPop3Server server(QuietPop3Server::Silence::BeforeGreeting);
     ASSERT_TRUE(server.Listening());
     UseServer("127.0.0.1", server.Port(), "someone", "secret");
-    ASSERT_TRUE(controller_.Start(Services()));
+    ASSERT_TRUE(controller_.Start(Fill(), Services()));
     ASSERT_TRUE(server.WaitUntilSilent(kPatience)) << "the run never connected";
     EXPECT_TRUE(controller_.Active());
-    EXPECT_FALSE(controller_.Start(Services())) << "no second run beside an active one";
+    EXPECT_FALSE(controller_.Start(Fill(), Services())) << "no second run beside an active one";
 
     EXPECT_TRUE(controller_.Stop()) << "the run must end within the stop's wait, though the server says nothing";
     EXPECT_FALSE(controller_.Active());
-    EXPECT_EQ(parameters_.runThread.load(), 0u);
     // A login ended by the user's own stop is no error worth a line.
     EXPECT_THAT(view_.Texts(), IsEmpty());
     EXPECT_TRUE(server.WaitUntilClientLeft(kPatience)) << "the run must close its connection";
@@ -70,7 +69,7 @@ TEST_F(StoppedRun, ServerThatFallsSilentInsideARetrievalDoesNotKeepTheStopWaitin
     QuietPop3Server server(QuietPop3Server::Silence::InsideRetr);
     ASSERT_TRUE(server.Listening());
     UseServer("127.0.0.1", server.Port(), "someone", "secret");
-    ASSERT_TRUE(controller_.Start(Services()));
+    ASSERT_TRUE(controller_.Start(Fill(), Services()));
     ASSERT_TRUE(server.WaitUntilSilent(kPatience)) << "the run never asked for the mail";
 
     EXPECT_TRUE(controller_.Stop()) << "the run must end within the stop's wait, though the mail never ends";

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -24,10 +25,19 @@ public:
     bool listening() const { return listenFd_ >= 0; }
     std::int32_t port() const { return port_; }
 
-    // RETR of message n sends the status line and a few lines, then nothing more until the client goes away.
-    void StallOnRetr(int n) { stalledMessage_ = n; }
-    // RETR of message n sends the status line and a few lines, then closes the connection.
-    void CloseOnRetr(int n) { closedMessage_ = n; }
+    // The next RETR of message n sends the first `cutAt` bytes of its reply, then nothing more until the client goes
+    // away. Later connections are served in full.
+    void StallOnRetr(int n, std::size_t cutAt = 40) {
+        cutAt_ = cutAt;
+        stalledMessage_ = n;
+    }
+    // The next RETR of message n sends the first `cutAt` bytes of its reply, then closes the connection (with a reset
+    // when `reset`). Later connections are served in full.
+    void CloseOnRetr(int n, std::size_t cutAt = 40, bool reset = false) {
+        cutAt_ = cutAt;
+        resetOnClose_ = reset;
+        closedMessage_ = n;
+    }
     // Waits until the stalled reply has been started; false when that does not happen within `limit`.
     bool WaitUntilStalled(std::chrono::milliseconds limit);
 
@@ -51,6 +61,8 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<int> stalledMessage_{0};
     std::atomic<int> closedMessage_{0};
+    std::atomic<std::size_t> cutAt_{40};
+    std::atomic<bool> resetOnClose_{false};
 
     mutable std::mutex mutex_;
     std::condition_variable stalled_;

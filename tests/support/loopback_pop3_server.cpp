@@ -1,4 +1,4 @@
-#include "loopback_server.h"
+#include "loopback_pop3_server.h"
 
 #if defined(_WIN32)
 #include <winsock2.h>
@@ -94,7 +94,9 @@ std::vector<std::string> LoopbackPop3Server::commands() const {
 
 void LoopbackPop3Server::Serve() {
     while (!stop_) {
-        pollfd listening{listenFd_, POLLIN, 0};
+        pollfd listening{};
+        listening.fd = listenFd_;  // a Winsock SOCKET on Windows
+        listening.events = POLLIN;
         if (PollSockets(&listening, 1, kPollSliceMs) <= 0) continue;
         const int fd = static_cast<int>(::accept(listenFd_, nullptr, nullptr));
         if (fd < 0) continue;
@@ -108,7 +110,9 @@ void LoopbackPop3Server::ServeConnection(int fd) {
     std::string pending;
     char buffer[4096];
     while (!stop_) {
-        pollfd readable{fd, POLLIN, 0};
+        pollfd readable{};
+        readable.fd = fd;  // a Winsock SOCKET on Windows
+        readable.events = POLLIN;
         if (PollSockets(&readable, 1, kPollSliceMs) <= 0) continue;
         const auto count = ::recv(fd, buffer, sizeof buffer, 0);
         if (count <= 0) return;
@@ -123,6 +127,12 @@ void LoopbackPop3Server::ServeConnection(int fd) {
             if (!Answer(fd, line)) return;
         }
     }
+}
+
+// Whether `flag` holds `number`; if so it is cleared, so the fault happens once.
+bool TakeIfEqual(std::atomic<int>& flag, int number) {
+    int expected = number;
+    return flag.compare_exchange_strong(expected, 0);
 }
 
 bool LoopbackPop3Server::Answer(int fd, const std::string& line) {
@@ -143,8 +153,12 @@ bool LoopbackPop3Server::Answer(int fd, const std::string& line) {
         const std::string header = message.substr(0, message.find("\r\n\r\n") + 4);
         return SendAll(fd, "+OK\r\n" + DotStuffed(header) + ".\r\n");
     }
-    if (verb == "RETR" && validNumber && number == stalledMessage_) {
-        if (!SendAll(fd, "+OK\r\nSubject: stalled\r\n\r\nfirst lines\r\n")) return false;
+    const auto wholeReply = [&] {
+        const std::string& message = messages_[number - 1];
+        return "+OK " + std::to_string(message.size()) + " octets\r\n" + DotStuffed(message) + ".\r\n";
+    };
+    if (verb == "RETR" && validNumber && TakeIfEqual(stalledMessage_, number)) {
+        if (!SendAll(fd, wholeReply().substr(0, cutAt_))) return false;
         {
             std::lock_guard lock(mutex_);
             stallStarted_ = true;
@@ -153,14 +167,16 @@ bool LoopbackPop3Server::Answer(int fd, const std::string& line) {
         WaitForPeerToLeave(fd);
         return false;
     }
-    if (verb == "RETR" && validNumber && number == closedMessage_) {
-        SendAll(fd, "+OK\r\nSubject: cut\r\n\r\nfirst li");
+    if (verb == "RETR" && validNumber && TakeIfEqual(closedMessage_, number)) {
+        SendAll(fd, wholeReply().substr(0, cutAt_));
+        if (resetOnClose_) {
+            // A zero linger time makes the close a reset, as a crashing server or a broken route would.
+            const linger abort{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
+        }
         return false;
     }
-    if (verb == "RETR" && validNumber) {
-        const std::string& message = messages_[number - 1];
-        return SendAll(fd, "+OK " + std::to_string(message.size()) + " octets\r\n" + DotStuffed(message) + ".\r\n");
-    }
+    if (verb == "RETR" && validNumber) return SendAll(fd, wholeReply());
     if (verb == "QUIT") {
         SendAll(fd, "+OK bye\r\n");
         return false;
@@ -185,7 +201,9 @@ void LoopbackPop3Server::WaitForPeerToLeave(int fd) {
     std::string received;
     char buffer[256];
     while (!stop_) {
-        pollfd readable{fd, POLLIN, 0};
+        pollfd readable{};
+        readable.fd = fd;  // a Winsock SOCKET on Windows
+        readable.events = POLLIN;
         if (PollSockets(&readable, 1, kPollSliceMs) <= 0) continue;
         const auto count = ::recv(fd, buffer, sizeof buffer, 0);
         if (count <= 0) return;

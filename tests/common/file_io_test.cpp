@@ -1,0 +1,110 @@
+#include "common/file_io.h"
+
+#include <gtest/gtest.h>
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+#include "test_files.h"
+
+namespace zendrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileIoTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(folder_.Created()); }
+    const testing::TemporaryFolder folder_;
+};
+
+#if !defined(_WIN32)
+mode_t ModeOf(const fs::path& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 0777 : 0;
+}
+
+// Runs `body` under `mask` and puts the previous umask back.
+template <typename Body>
+void WithUmask(mode_t mask, Body body) {
+    const mode_t previous = ::umask(mask);
+    body();
+    ::umask(previous);
+}
+
+TEST_F(FileIoTest, AWrittenFileReplacesTheOldOneWholeWithTheRightPermissions) {
+    const fs::path target = folder_.Path() / "target";
+    ASSERT_TRUE(testing::WriteBytes(target, std::string(50000, 'o')));
+    ASSERT_EQ(::chmod(target.c_str(), 0644), 0);
+    WithUmask(0, [&] { EXPECT_EQ(WriteFileAtomically(target, "secret", FileAccess::kOwnerOnly), FileError::kNone); });
+    EXPECT_EQ(testing::ReadBytes(target), "secret");
+    EXPECT_EQ(ModeOf(target), 0600u) << "a settings file readable by others is tightened by the next save";
+
+    const fs::path download = folder_.Path() / "download";
+    WithUmask(022, [&] { EXPECT_EQ(WriteFileAtomically(download, "x", FileAccess::kUsual), FileError::kNone); });
+    EXPECT_EQ(ModeOf(download), 0644u) << "attachments follow the umask, as downloads do";
+    EXPECT_EQ(testing::FilesIn(folder_.Path()).size(), 2u) << "no temporary file is left";
+}
+
+TEST_F(FileIoTest, PrivateFoldersAreCreatedForTheOwnerAlone) {
+    const fs::path inner = folder_.Path() / "Korvath" / "Tessaly" / "";
+    WithUmask(0, [&] { EXPECT_EQ(CreatePrivateFolders(inner), FolderCreation::kCreated); });
+    EXPECT_EQ(ModeOf(folder_.Path() / "Korvath"), 0700u);
+    EXPECT_EQ(ModeOf(folder_.Path() / "Korvath" / "Tessaly"), 0700u);
+    EXPECT_EQ(CreatePrivateFolders(inner), FolderCreation::kExisted);
+    ASSERT_TRUE(testing::WriteBytes(folder_.Path() / "file", ""));
+    EXPECT_EQ(CreatePrivateFolders(folder_.Path() / "file" / "below"), FolderCreation::kFailed);
+}
+
+#else
+TEST_F(FileIoTest, AWrittenFileReplacesTheOldOneWhole) {
+    const fs::path target = folder_.Path() / "target";
+    ASSERT_TRUE(testing::WriteBytes(target, std::string(50000, 'o')));
+    EXPECT_EQ(WriteFileAtomically(target, std::string("se\0cret", 7), FileAccess::kOwnerOnly), FileError::kNone);
+    EXPECT_EQ(testing::ReadBytes(target), std::string("se\0cret", 7));
+    EXPECT_EQ(ReadWholeFile(target), std::string("se\0cret", 7));
+    EXPECT_EQ(testing::FilesIn(folder_.Path()).size(), 1u) << "no temporary file is left";
+    EXPECT_EQ(WriteFileAtomically(folder_.Path() / "missing" / "x", "x", FileAccess::kUsual), FileError::kNotFound);
+}
+
+TEST_F(FileIoTest, ProgramTextCrossesToTheSystemAsWindows1252) {
+    // The sharp s and the euro sign: the euro's byte 0x80 means another character in Latin-1 and in most other
+    // ANSI code pages.
+    const fs::path name = PathFromText("Stra\xDF" "enverzeichnis \x80.csv");
+    EXPECT_EQ(name.native(), L"Stra\u00DFenverzeichnis \u20AC.csv");
+    ASSERT_EQ(WriteFileAtomically(folder_.Path() / name, "a;b\r\n", FileAccess::kUsual), FileError::kNone);
+    EXPECT_EQ(testing::ReadBytes(folder_.Path() / L"Stra\u00DFenverzeichnis \u20AC.csv"), "a;b\r\n");
+    EXPECT_TRUE(PathFromText("").empty());
+}
+
+TEST_F(FileIoTest, FoldersAreCreatedDownToTheLast) {
+    const fs::path inner = folder_.Path() / "Korvath" / "Tessaly" / "";
+    EXPECT_EQ(CreatePrivateFolders(inner), FolderCreation::kCreated);
+    EXPECT_TRUE(fs::is_directory(folder_.Path() / "Korvath" / "Tessaly"));
+    EXPECT_EQ(CreatePrivateFolders(inner), FolderCreation::kExisted);
+    ASSERT_TRUE(testing::WriteBytes(folder_.Path() / "file", ""));
+    EXPECT_EQ(CreatePrivateFolders(folder_.Path() / "file" / "below"), FolderCreation::kFailed);
+}
+#endif
+
+TEST_F(FileIoTest, OnlyTemporaryFilesOlderThanTheirAgeAreRemoved) {
+    const std::string prefix(kTemporaryFilePrefix);
+    for (const std::string& name : {prefix + "old", prefix + "young", std::string("old-but-mine")}) {
+        ASSERT_TRUE(testing::WriteBytes(folder_.Path() / name, "x"));
+    }
+    const auto twoHoursAgo = fs::file_time_type::clock::now() - std::chrono::hours(2);
+    fs::last_write_time(folder_.Path() / (prefix + "old"), twoHoursAgo);
+    fs::last_write_time(folder_.Path() / "old-but-mine", twoHoursAgo);
+    RemoveStaleTemporaryFiles(folder_.Path(), std::chrono::hours(1));
+    EXPECT_FALSE(fs::exists(folder_.Path() / (prefix + "old")));
+    EXPECT_TRUE(fs::exists(folder_.Path() / (prefix + "young"))) << "a write in progress";
+    EXPECT_TRUE(fs::exists(folder_.Path() / "old-but-mine"));
+}
+
+}  // namespace
+}  // namespace zendrel
