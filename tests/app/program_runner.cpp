@@ -16,6 +16,7 @@
 namespace zendrel::testing {
 namespace {
 
+#if !defined(_WIN32)
 // One argument for the shell, taken literally.
 std::string ShellQuoted(const std::string& argument) {
     std::string quoted = "'";
@@ -29,13 +30,8 @@ std::string ShellQuoted(const std::string& argument) {
     return quoted + "'";
 }
 
-int ExitCodeOf(int status) {
-#if defined(_WIN32)
-    return status;
-#else
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+int ExitCodeOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 #endif
-}
 
 }  // namespace
 
@@ -50,6 +46,8 @@ ProgramResult RunProgramFile(const std::filesystem::path& program, const std::ve
                              const std::filesystem::path& workingFolder, const std::filesystem::path& scratchFolder) {
     return RunProgramFile(program, arguments, workingFolder, scratchFolder, {});
 }
+
+#if !defined(_WIN32)  // on Windows in program_runner_windows.cpp
 
 ProgramResult RunProgramFile(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                              const std::filesystem::path& workingFolder, const std::filesystem::path& scratchFolder,
@@ -70,7 +68,6 @@ ProgramResult RunProgramFile(const std::filesystem::path& program, const std::ve
     return result;
 }
 
-#if !defined(_WIN32)
 
 std::optional<StartedProgram> StartedProgram::Start(const std::filesystem::path& program,
                                                     const std::vector<std::string>& arguments,
