@@ -170,6 +170,37 @@ TEST(PlatformTransportSend, BytesThatCannotAllGoOutAreAFailureNotAPartialSuccess
     CloseSocket(listener);
 }
 
+// A stop must end the wait it meets, and be gone once cleared: on Windows it is an event object that stays signalled
+// until reset.
+TEST(PlatformTransportInterrupt, EndsConnectsAndWaitsUntilItIsCleared) {
+    LoopbackPop3Server server("anna", "secret", {kShortMessage});
+    ASSERT_TRUE(server.listening());
+    PlatformTransport transport;
+    transport.Interrupt();
+    EXPECT_EQ(transport.Open("127.0.0.1", server.port(), kTimeoutMs), OpenResult::kInterrupted);
+    transport.ClearInterrupt();
+
+    ASSERT_EQ(transport.Open("127.0.0.1", server.port(), kTimeoutMs), OpenResult::kConnected);
+    std::string greeting;
+    while (greeting.find("\r\n") == std::string::npos) {
+        ASSERT_EQ(transport.WaitReadable(kTimeoutMs), WaitResult::kReadable);
+        char buffer[256];
+        const std::ptrdiff_t count = transport.Read(buffer, sizeof buffer);
+        ASSERT_GT(count, 0);
+        greeting.append(buffer, static_cast<std::size_t>(count));
+    }
+    EXPECT_EQ(greeting, "+OK loopback POP3 ready\r\n");
+    EXPECT_EQ(transport.WaitReadable(0), WaitResult::kTimedOut);
+
+    transport.Interrupt();
+    EXPECT_EQ(transport.WaitReadable(kTimeoutMs), WaitResult::kInterrupted);
+    EXPECT_EQ(transport.WaitReadable(kTimeoutMs), WaitResult::kInterrupted) << "until it is cleared";
+    transport.ClearInterrupt();
+    EXPECT_EQ(transport.WaitReadable(0), WaitResult::kTimedOut);
+    EXPECT_TRUE(transport.Send("QUIT\r\n"));
+    ASSERT_EQ(transport.WaitReadable(kTimeoutMs), WaitResult::kReadable);
+}
+
 TEST(LoopbackConnect, ClosedPortGives1) {
     const std::int32_t port = UnusedLoopbackPort();
     ASSERT_NE(port, 0);
