@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <map>
+#include <string>
 
 #include "program_runner.h"
 #include "test_files.h"
@@ -93,6 +94,7 @@ ProgramResult RunProgramFile(const std::filesystem::path& program, const std::ve
         const Handle out{InheritableFile(outFile, GENERIC_WRITE, CREATE_ALWAYS)};
         const Handle err{InheritableFile(errFile, GENERIC_WRITE, CREATE_ALWAYS)};
         if (in.value == INVALID_HANDLE_VALUE || out.value == INVALID_HANDLE_VALUE || err.value == INVALID_HANDLE_VALUE) {
+            result.err = "the output files could not be made: error " + std::to_string(GetLastError()) + "\n";
             return result;
         }
         std::wstring commandLine = Quoted(program.native());
@@ -107,6 +109,7 @@ ProgramResult RunProgramFile(const std::filesystem::path& program, const std::ve
         PROCESS_INFORMATION started{};
         if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
                             block.data(), workingFolder.c_str(), &startup, &started)) {
+            result.err = "the program could not be started: error " + std::to_string(GetLastError()) + "\n";
             return result;
         }
         const Handle process{started.hProcess};
