@@ -6,7 +6,7 @@ BUILD ?= build
 MAKEFLAGS += --no-print-directory
 DEMO_OUT ?= demo-out
 
-.PHONY: all build demo demo-extract test test-sanitize fuzz ci bench clean
+.PHONY: all build demo demo-extract test test-sanitize fuzz ci bench windows test-windows clean
 
 all: build
 
@@ -61,5 +61,19 @@ bench:
 	cmake --build build-bench -j$(JOBS)
 	benchmarks/run.sh build-bench
 
+# The Windows program, cross-built with mingw-w64: build-windows/zendrel.exe, one file with nothing to ship beside it.
+WINDOWS_BUILD ?= build-windows
+windows:
+	@scripts/setup.sh windows
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DZENDREL_TESTS=OFF >/dev/null
+	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target zendrel
+
+# The test suite cross-built (googletest too) and run under Wine, all in one fresh Wine prefix that goes afterwards.
+test-windows:
+	@scripts/setup.sh windows
+	cmake -S . -B $(WINDOWS_BUILD)-tests -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+	scripts/with-wine-prefix.sh sh -c 'cmake --build $(WINDOWS_BUILD)-tests -j$(JOBS) && \
+	  ctest --test-dir $(WINDOWS_BUILD)-tests --output-on-failure -j$(JOBS)'
+
 clean:
-	rm -rf $(BUILD) build-sanitize build-fuzz build-bench $(DEMO_OUT)
+	rm -rf $(BUILD) build-sanitize build-fuzz build-bench $(WINDOWS_BUILD) $(WINDOWS_BUILD)-tests $(DEMO_OUT)

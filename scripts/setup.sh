@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests or the benchmarks need, when they are missing.
-# Usage: scripts/setup.sh [build|demo|test|fuzz|bench]...
+# Usage: scripts/setup.sh [build|demo|test|fuzz|bench|windows]...
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev python3)
@@ -11,6 +11,8 @@ for need in "$@"; do
     test) packages+=(dovecot-pop3d desktop-file-utils) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(libbenchmark-dev ripmime mpack dovecot-pop3d time) ;;
+    # The cross compiler with POSIX threads (std::thread), Wine to run the result, googletest's sources to cross-build it.
+    windows) packages+=(g++-mingw-w64-x86-64-posix wine64 googletest) ;;
     *) echo "setup: unknown need '$need'" >&2; exit 2 ;;
   esac
 done

@@ -18,7 +18,7 @@ enum class SpecialFolder : int {
 // The folder's path ending in a separator, empty when the system has no such folder. On Linux the program, its
 // background service and its window run as the same user, so every folder is a per-user one:
 // common application data is $XDG_DATA_HOME (~/.local/share/), application data $XDG_CONFIG_HOME (~/.config/),
-// both autostart folders $XDG_CONFIG_HOME/autostart/, the profile the home folder.
+// both autostart folders $XDG_CONFIG_HOME/autostart/, the profile the home folder. On Windows the shell's folders.
 std::filesystem::path SpecialFolderLocation(SpecialFolder folder);
 
 // The same as program text (Windows-1252), with leading and trailing blanks removed; empty when the path has no

@@ -13,7 +13,7 @@ namespace zendrel {
 
 class LockedLogFiles final : public SharedLogFiles {
 public:
-    // A new file is private to its owner (0600 on POSIX), and so becomes an older one that was readable by others:
+    // On POSIX a new file is private to its owner (0600), and so becomes an older one that was readable by others:
     // the log names the senders and subjects of the user's mails.
     std::unique_ptr<SharedLogFile> Open(const std::filesystem::path& file) override;
 };

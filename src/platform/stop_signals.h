@@ -1,5 +1,6 @@
 #pragma once
-// The request to end a process that runs without a window: SIGTERM (a service manager stopping it) or SIGINT.
+// The request to end a process that runs without a window: SIGTERM (a service manager stopping it) or SIGINT; on
+// Windows Ctrl+C, Ctrl+Break or the closing of its console.
 
 namespace zendrel {
 

@@ -1,6 +1,5 @@
 #include "program_runner.h"
 
-#include <cstdlib>
 #include <sstream>
 #include <thread>
 
@@ -19,29 +18,6 @@ extern char** environ;
 namespace zendrel::testing {
 namespace {
 
-#if defined(_WIN32)
-// One argument for the shell, taken literally.
-std::string ShellQuoted(const std::string& argument) {
-    std::string quoted = "'";
-    for (char c : argument) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
-}
-
-int ExitCodeOf(int status) {
-#if defined(_WIN32)
-    return status;
-#else
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-}
-#endif
-
 }  // namespace
 
 std::vector<std::string> ProgramResult::OutLines() const {
@@ -56,28 +32,7 @@ ProgramResult RunProgramFile(const std::filesystem::path& program, const std::ve
     return RunProgramFile(program, arguments, workingFolder, scratchFolder, {});
 }
 
-#if defined(_WIN32)
-
-ProgramResult RunProgramFile(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                             const std::filesystem::path& workingFolder, const std::filesystem::path& scratchFolder,
-                             const ProgramEnvironment& environment) {
-    const std::filesystem::path outFile = scratchFolder / "stdout.txt";
-    const std::filesystem::path errFile = scratchFolder / "stderr.txt";
-    std::string command = "cd " + ShellQuoted(workingFolder.string()) + " && ";
-    // Assignments in front of a command go into that command's environment only.
-    for (const auto& [name, value] : environment) command += name + "=" + ShellQuoted(value) + " ";
-    command += ShellQuoted(program.string());
-    for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
-    command += " >" + ShellQuoted(outFile.string()) + " 2>" + ShellQuoted(errFile.string()) + " </dev/null";
-
-    ProgramResult result;
-    result.exitCode = ExitCodeOf(std::system(command.c_str()));
-    result.out = ReadBytes(outFile);
-    result.err = ReadBytes(errFile);
-    return result;
-}
-
-#else
+#if !defined(_WIN32)  // on Windows in program_runner_windows.cpp
 
 ProgramResult RunProgramFile(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                              const std::filesystem::path& workingFolder, const std::filesystem::path& scratchFolder,

@@ -1,7 +1,10 @@
 #include "common/file_io.h"
 
 #include <gtest/gtest.h>
+
+#if !defined(_WIN32)
 #include <sys/stat.h>
+#endif
 
 #include <chrono>
 #include <filesystem>
@@ -14,6 +17,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+class FileIoTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(folder_.Created()); }
+    const testing::TemporaryFolder folder_;
+};
+
+#if !defined(_WIN32)
 mode_t ModeOf(const fs::path& path) {
     struct stat status {};
     return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 0777 : 0;
@@ -26,12 +36,6 @@ void WithUmask(mode_t mask, Body body) {
     body();
     ::umask(previous);
 }
-
-class FileIoTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(folder_.Created()); }
-    const testing::TemporaryFolder folder_;
-};
 
 TEST_F(FileIoTest, AWrittenFileReplacesTheOldOneWholeWithTheRightPermissions) {
     const fs::path target = folder_.Path() / "target";
@@ -56,6 +60,37 @@ TEST_F(FileIoTest, PrivateFoldersAreCreatedForTheOwnerAlone) {
     ASSERT_TRUE(testing::WriteBytes(folder_.Path() / "file", ""));
     EXPECT_EQ(CreatePrivateFolders(folder_.Path() / "file" / "below"), FolderCreation::kFailed);
 }
+
+#else
+TEST_F(FileIoTest, AWrittenFileReplacesTheOldOneWhole) {
+    const fs::path target = folder_.Path() / "target";
+    ASSERT_TRUE(testing::WriteBytes(target, std::string(50000, 'o')));
+    EXPECT_EQ(WriteFileAtomically(target, std::string("se\0cret", 7), FileAccess::kOwnerOnly), FileError::kNone);
+    EXPECT_EQ(testing::ReadBytes(target), std::string("se\0cret", 7));
+    EXPECT_EQ(ReadWholeFile(target), std::string("se\0cret", 7));
+    EXPECT_EQ(testing::FilesIn(folder_.Path()).size(), 1u) << "no temporary file is left";
+    EXPECT_EQ(WriteFileAtomically(folder_.Path() / "missing" / "x", "x", FileAccess::kUsual), FileError::kNotFound);
+}
+
+TEST_F(FileIoTest, ProgramTextCrossesToTheSystemAsWindows1252) {
+    // The sharp s and the euro sign: the euro's byte 0x80 means another character in Latin-1 and in most other
+    // ANSI code pages.
+    const fs::path name = PathFromText("Stra\xDF" "enverzeichnis \x80.csv");
+    EXPECT_EQ(name.native(), L"Stra\u00DFenverzeichnis \u20AC.csv");
+    ASSERT_EQ(WriteFileAtomically(folder_.Path() / name, "a;b\r\n", FileAccess::kUsual), FileError::kNone);
+    EXPECT_EQ(testing::ReadBytes(folder_.Path() / L"Stra\u00DFenverzeichnis \u20AC.csv"), "a;b\r\n");
+    EXPECT_TRUE(PathFromText("").empty());
+}
+
+TEST_F(FileIoTest, FoldersAreCreatedDownToTheLast) {
+    const fs::path inner = folder_.Path() / "Korvath" / "Tessaly" / "";
+    EXPECT_EQ(CreatePrivateFolders(inner), FolderCreation::kCreated);
+    EXPECT_TRUE(fs::is_directory(folder_.Path() / "Korvath" / "Tessaly"));
+    EXPECT_EQ(CreatePrivateFolders(inner), FolderCreation::kExisted);
+    ASSERT_TRUE(testing::WriteBytes(folder_.Path() / "file", ""));
+    EXPECT_EQ(CreatePrivateFolders(folder_.Path() / "file" / "below"), FolderCreation::kFailed);
+}
+#endif
 
 TEST_F(FileIoTest, OnlyTemporaryFilesOlderThanTheirAgeAreRemoved) {
     const std::string prefix(kTemporaryFilePrefix);

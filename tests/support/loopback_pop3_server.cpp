@@ -1,10 +1,15 @@
 #include "loopback_pop3_server.h"
 
+#if defined(_WIN32)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdlib>
@@ -12,11 +17,31 @@
 namespace zendrel::testing {
 namespace {
 
+#if defined(_WIN32)
+// Winsock's sockets are unsigned handles, but small ones, and an int lets the server be one file for both systems.
+constexpr int MSG_NOSIGNAL = 0;
+int CloseSocket(int fd) { return ::closesocket(static_cast<SOCKET>(fd)); }
+int PollSockets(pollfd* fds, unsigned long count, int timeoutMs) { return ::WSAPoll(fds, count, timeoutMs); }
+// The server may listen before any transport has started Winsock.
+bool StartWinsock() {
+    static const bool started = [] {
+        WSADATA data;
+        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
+}
+#else
+int CloseSocket(int fd) { return ::close(fd); }
+int PollSockets(pollfd* fds, nfds_t count, int timeoutMs) { return ::poll(fds, count, timeoutMs); }
+bool StartWinsock() { return true; }
+#endif
+
 // The server thread looks at its stop flag this often while it waits.
 constexpr int kPollSliceMs = 20;
 
 int ListenOnLoopback(std::int32_t& port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (!StartWinsock()) return -1;
+    const int fd = static_cast<int>(::socket(AF_INET, SOCK_STREAM, 0));
     if (fd < 0) return -1;
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -25,7 +50,7 @@ int ListenOnLoopback(std::int32_t& port) {
     socklen_t length = sizeof address;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(fd);
+        CloseSocket(fd);
         return -1;
     }
     port = ntohs(address.sin_port);
@@ -54,7 +79,7 @@ LoopbackPop3Server::LoopbackPop3Server(std::string user, std::string password, s
 LoopbackPop3Server::~LoopbackPop3Server() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
-    if (listenFd_ >= 0) ::close(listenFd_);
+    if (listenFd_ >= 0) CloseSocket(listenFd_);
 }
 
 bool LoopbackPop3Server::WaitUntilStalled(std::chrono::milliseconds limit) {
@@ -82,16 +107,18 @@ std::vector<std::string> LoopbackPop3Server::commands() const {
 
 void LoopbackPop3Server::Serve() {
     while (!stop_) {
-        pollfd listening{listenFd_, POLLIN, 0};
-        if (::poll(&listening, 1, kPollSliceMs) <= 0) continue;
-        const int fd = ::accept(listenFd_, nullptr, nullptr);
+        pollfd listening{};
+        listening.fd = listenFd_;  // a Winsock SOCKET on Windows
+        listening.events = POLLIN;
+        if (PollSockets(&listening, 1, kPollSliceMs) <= 0) continue;
+        const int fd = static_cast<int>(::accept(listenFd_, nullptr, nullptr));
         if (fd < 0) continue;
         {
             std::lock_guard lock(mutex_);
             clientLeft_ = false;
         }
         ServeConnection(fd);
-        ::close(fd);
+        CloseSocket(fd);
         {
             std::lock_guard lock(mutex_);
             clientLeft_ = true;
@@ -110,9 +137,11 @@ void LoopbackPop3Server::ServeConnection(int fd) {
     std::string pending;
     char buffer[4096];
     while (!stop_) {
-        pollfd readable{fd, POLLIN, 0};
-        if (::poll(&readable, 1, kPollSliceMs) <= 0) continue;
-        const ssize_t count = ::recv(fd, buffer, sizeof buffer, 0);
+        pollfd readable{};
+        readable.fd = fd;  // a Winsock SOCKET on Windows
+        readable.events = POLLIN;
+        if (PollSockets(&readable, 1, kPollSliceMs) <= 0) continue;
+        const auto count = ::recv(fd, buffer, sizeof buffer, 0);
         if (count <= 0) return;
         pending.append(buffer, static_cast<std::size_t>(count));
         for (std::size_t end; (end = pending.find("\r\n")) != std::string::npos;) {
@@ -166,7 +195,7 @@ bool LoopbackPop3Server::Answer(int fd, const std::string& line) {
         if (resetOnClose_) {
             // A zero linger time makes the close a reset, as a crashing server or a broken route would.
             const linger abort{1, 0};
-            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
         }
         return false;
     }
@@ -181,7 +210,7 @@ bool LoopbackPop3Server::Answer(int fd, const std::string& line) {
 bool LoopbackPop3Server::SendAll(int fd, const std::string& bytes) {
     std::size_t sent = 0;
     while (sent < bytes.size() && !stop_) {
-        const ssize_t count = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        const auto count = ::send(fd, bytes.data() + sent, static_cast<int>(bytes.size() - sent), MSG_NOSIGNAL);
         if (count < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -195,9 +224,11 @@ void LoopbackPop3Server::WaitForPeerToLeave(int fd) {
     std::string received;
     char buffer[256];
     while (!stop_) {
-        pollfd readable{fd, POLLIN, 0};
-        if (::poll(&readable, 1, kPollSliceMs) <= 0) continue;
-        const ssize_t count = ::recv(fd, buffer, sizeof buffer, 0);
+        pollfd readable{};
+        readable.fd = fd;  // a Winsock SOCKET on Windows
+        readable.events = POLLIN;
+        if (PollSockets(&readable, 1, kPollSliceMs) <= 0) continue;
+        const auto count = ::recv(fd, buffer, sizeof buffer, 0);
         if (count <= 0) return;
         received.append(buffer, static_cast<std::size_t>(count));
         if (received.find("QUIT\r\n") != std::string::npos) {
@@ -215,7 +246,7 @@ std::int32_t UnusedLoopbackPort() {
     std::int32_t port = 0;
     const int fd = ListenOnLoopback(port);
     if (fd < 0) return 0;
-    ::close(fd);
+    CloseSocket(fd);
     return port;
 }
 

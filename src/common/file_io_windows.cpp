@@ -1,0 +1,216 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <random>
+#include <system_error>
+
+#include "common/file_io.h"
+
+namespace zendrel {
+namespace {
+
+// Closes the file handle when the owner goes.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    ~FileHandle() {
+        if (valid()) CloseHandle(handle_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    // Closes now, reporting whether that went well.
+    bool Close() {
+        const HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return CloseHandle(handle) != 0;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+// Ends a directory search when the owner goes.
+class FileSearch {
+public:
+    explicit FileSearch(HANDLE handle) : handle_(handle) {}
+    ~FileSearch() {
+        if (valid()) FindClose(handle_);
+    }
+    FileSearch(const FileSearch&) = delete;
+    FileSearch& operator=(const FileSearch&) = delete;
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+// WriteFile and ReadFile count in 32 bits.
+constexpr std::size_t kMaxChunk = 1u << 30;
+
+FileError ErrorOf(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+            return FileError::kNotFound;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return FileError::kAccessDenied;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return FileError::kNoSpace;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return FileError::kNameTooLong;
+        default:
+            return FileError::kOther;
+    }
+}
+
+// The temporary name is short, so a name too long for the file system shows only in the rename, and there Windows
+// reports it like a missing folder (or, on some file systems, an invalid name); a folder standing in the target's
+// place is reported as a denied access. Both are told apart here as POSIX tells them.
+FileError ErrorOfRename(const std::filesystem::path& target, DWORD error) {
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileError::kOther;
+    DWORD longestName = 255;
+    std::error_code ignored;
+    const std::filesystem::path root = std::filesystem::absolute(target, ignored).root_path();
+    GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, &longestName, nullptr, nullptr, 0);
+    if (target.filename().native().size() > longestName) return FileError::kNameTooLong;
+    return error == ERROR_INVALID_NAME ? FileError::kNameTooLong : ErrorOf(error);
+}
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min(bytes.size(), kMaxChunk));
+        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr)) return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+// A name of fixed length beside the target, different for every process and every attempt.
+std::filesystem::path TemporaryNameIn(const std::filesystem::path& folder) {
+    static std::atomic<unsigned> counter{0};
+    static const unsigned processTag = std::random_device{}() ^ static_cast<unsigned>(GetCurrentProcessId());
+    char name[32];
+    std::snprintf(name, sizeof name, "%.*s%08x%08x", static_cast<int>(kTemporaryFilePrefix.size()),
+                  kTemporaryFilePrefix.data(), processTag, counter.fetch_add(1));
+    return folder / name;
+}
+
+// A file's last change as seconds since 1601, the count Windows keeps file times in.
+std::int64_t SecondsOf(const FILETIME& time) {
+    ULARGE_INTEGER ticks;
+    ticks.LowPart = time.dwLowDateTime;
+    ticks.HighPart = time.dwHighDateTime;
+    return static_cast<std::int64_t>(ticks.QuadPart / 10'000'000);
+}
+
+}  // namespace
+
+std::filesystem::path PathFromText(std::string_view text) {
+    // The program's text is Windows-1252 whatever the system's ANSI code page is, so it is converted by that code
+    // page explicitly and the paths go to the wide functions; the ANSI ones would misread every byte above 0x7F on a
+    // system with another code page.
+    if (text.empty()) return {};
+    const int length = MultiByteToWideChar(1252, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(1252, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return std::filesystem::path(std::move(wide));
+}
+
+FileError WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, FileAccess) {
+    // Both kinds of access come out the same: a new file takes the access list of its folder, and the folder is what
+    // keeps the settings and logs to their users on Windows.
+    for (int attempt = 0;; ++attempt) {
+        const std::filesystem::path temporary = TemporaryNameIn(target.parent_path());
+        FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
+        if (!file.valid()) {
+            const DWORD error = GetLastError();
+            if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && attempt < 8) continue;
+            return ErrorOf(error);
+        }
+        // The bytes reach the disk before the file takes a name that says it is whole.
+        FileError result = FileError::kNone;
+        if (!WriteAll(file.get(), bytes) || !FlushFileBuffers(file.get())) result = ErrorOf(GetLastError());
+        if (!file.Close() && result == FileError::kNone) result = ErrorOf(GetLastError());
+        if (result == FileError::kNone &&
+            !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            result = ErrorOfRename(target, GetLastError());
+        }
+        if (result != FileError::kNone) DeleteFileW(temporary.c_str());
+        return result;
+    }
+}
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
+    // Others may go on writing, replacing or removing the file meanwhile, as they could on POSIX.
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return std::nullopt;
+    std::string bytes;
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file.get(), &size) && size.QuadPart > 0) bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    char buffer[64 * 1024];
+    for (;;) {
+        DWORD count = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &count, nullptr)) return std::nullopt;
+        if (count == 0) return bytes;
+        bytes.append(buffer, count);
+    }
+}
+
+FolderCreation CreatePrivateFolders(const std::filesystem::path& folder) {
+    std::filesystem::path existing = folder;
+    while (!existing.empty() && existing.filename().empty() && existing != existing.root_path()) {
+        existing = existing.parent_path();
+    }
+    if (existing.empty()) return FolderCreation::kFailed;
+    const DWORD attributes = GetFileAttributesW(existing.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FolderCreation::kExisted : FolderCreation::kFailed;
+    }
+    const std::filesystem::path parent = existing.parent_path();
+    if (parent.empty() || parent == existing) return FolderCreation::kFailed;
+    if (CreatePrivateFolders(parent) == FolderCreation::kFailed) return FolderCreation::kFailed;
+    // The folder inherits the access list of its parent, as for the files in it.
+    if (!CreateDirectoryW(existing.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        return FolderCreation::kFailed;
+    }
+    return FolderCreation::kCreated;
+}
+
+void RemoveStaleTemporaryFiles(const std::filesystem::path& folder, std::chrono::seconds age) {
+    const std::filesystem::path pattern =
+        (folder.empty() ? std::filesystem::path(L".") : folder) / (std::string(kTemporaryFilePrefix) + "*");
+    WIN32_FIND_DATAW entry;
+    const FileSearch search(FindFirstFileW(pattern.c_str(), &entry));
+    if (!search.valid()) return;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const std::int64_t oldest = SecondsOf(now) - static_cast<std::int64_t>(age.count());
+    do {
+        // The search also matches the short 8.3 names of other files; the long name decides.
+        const std::wstring_view name(entry.cFileName);
+        const std::filesystem::path prefix{std::string(kTemporaryFilePrefix)};
+        if (name.substr(0, prefix.native().size()) != prefix.native()) continue;
+        if ((entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) continue;
+        if (SecondsOf(entry.ftLastWriteTime) < oldest) {
+            DeleteFileW(((folder.empty() ? std::filesystem::path(L".") : folder) / entry.cFileName).c_str());
+        }
+    } while (FindNextFileW(search.get(), &entry));
+}
+
+}  // namespace zendrel

@@ -1,0 +1,7 @@
+#include "platform/standard_streams.h"
+
+namespace zendrel {
+
+void ConnectStandardStreams() {}
+
+}  // namespace zendrel

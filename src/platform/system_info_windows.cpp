@@ -1,0 +1,65 @@
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/known_folders.h"
+#include "platform/system_info.h"
+
+namespace zendrel {
+namespace {
+
+// UTF-16 as the program's Windows-1252 text; characters that code page lacks become "?".
+std::string ProgramText(const wchar_t* text, int length) {
+    if (length <= 0) return "";
+    const int size = WideCharToMultiByte(1252, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return "";
+    std::string converted(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(1252, 0, text, length, converted.data(), size, nullptr, nullptr);
+    return converted;
+}
+
+class WindowsSystemInfo final : public SystemInfo {
+public:
+    std::uint32_t LastSystemError() const override { return GetLastError(); }
+
+    std::string SystemErrorText(std::uint32_t code) const override {
+        wchar_t* buffer = nullptr;
+        const DWORD length = FormatMessageW(
+            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+            code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+        if (length == 0 || buffer == nullptr) return "";
+        std::string text = ProgramText(buffer, static_cast<int>(length));
+        LocalFree(buffer);
+        // The system's texts end in CR LF.
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        return text;
+    }
+
+    std::string CurrentUserName() const override {
+        wchar_t name[256 + 1] = {};
+        DWORD size = 257;
+        if (!GetUserNameW(name, &size) || size == 0) return "";
+        return ProgramText(name, static_cast<int>(size - 1));
+    }
+
+    std::string ProgramPath() const override {
+        std::vector<wchar_t> buffer(MAX_PATH);
+        for (;;) {
+            const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+            if (length == 0) return "";
+            if (length < buffer.size()) return ProgramText(buffer.data(), static_cast<int>(length));
+            buffer.resize(buffer.size() * 2);
+        }
+    }
+
+    std::string GetSpecialFolderPath(SpecialFolder folder) const override {
+        return zendrel::GetSpecialFolderPath(folder);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<SystemInfo> CreateSystemInfo() { return std::make_unique<WindowsSystemInfo>(); }
+
+}  // namespace zendrel
