@@ -64,7 +64,7 @@ class FakeServiceController final : public ServiceController {
 public:
     explicit FakeServiceController(FakeSystemInfo& system) : system_(system) {}
 
-    bool Available() const override { return true; }
+    bool Available() const override { return available; }
     std::int32_t Start(const std::string&) override { return Done("Start"); }
     std::int32_t Stop(const std::string&) override { return Done("Stop"); }
     std::int32_t Pause(const std::string&) override { return Done("Pause"); }
@@ -84,6 +84,7 @@ public:
         return Done("GrantAccess");
     }
 
+    bool available = true;  // false: a platform without a service manager
     int state = kServiceNotInstalled;
     std::vector<std::string> failing;
     std::uint32_t failureError = 0;

@@ -288,11 +288,12 @@ TEST_F(ShellTest, TheUninstallQuestionAndItsAnswers) {
 }
 
 TEST_F(ShellTest, WithoutTheFacilitiesTheBoxesStayUncheckedAndDisabled) {
-    std::unique_ptr<ServiceController> none = CreateServiceController();
+    FakeServiceController none(system_);
+    none.available = false;
     FakeShortcuts noShortcuts;
     noShortcuts.available = false;
     Shell& shell = StartShell(0, [&](ShellParts& parts) {
-        parts.serviceController = none.get();
+        parts.serviceController = &none;
         parts.shortcuts = &noShortcuts;
     });
     view_.SetChecked(MainControl::ServiceCheck, true);

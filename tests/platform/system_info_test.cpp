@@ -1,13 +1,10 @@
-// The system's facts as the shell reads them on POSIX: errors arrive as Windows codes with the Windows texts, and
-// the facilities Linux lacks say so.
+// The system's facts as the shell reads them on POSIX: errors arrive as Windows codes with the Windows texts.
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <memory>
 
-#include "platform/service_controller.h"
-#include "platform/startup_shortcut.h"
 #include "platform/system_info.h"
 
 namespace zendrel {
@@ -34,13 +31,6 @@ TEST(SystemInfo, KnowsTheProgramFile) {
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(path.front(), '/');
     EXPECT_NE(path.find("platform_tests"), std::string::npos) << path;
-}
-
-TEST(SystemFacilities, LinuxHasNoServiceManagerYet) {
-    const std::unique_ptr<ServiceController> services = CreateServiceController();
-    EXPECT_FALSE(services->Available());
-    EXPECT_EQ(services->QueryState(kServiceName), kServiceNotInstalled);
-    EXPECT_EQ(services->RunAsService(kServiceName, [](std::int32_t) {}, nullptr), 0);
 }
 
 }  // namespace
