@@ -73,8 +73,8 @@ public:
             }
             const SaveResult saved = SavePart(part, folder_, name);
             if (!saved.Saved()) {
-                Fail(path + ": attachment " + std::to_string(n) + " could not be saved as '" + ConsoleText(folder_ + name) +
-                     "': " + SaveFailureReason(saved));
+                Fail(path + ": attachment " + std::to_string(n) + " could not be saved as '" +
+                     ConsoleText(folder_ + name) + "': " + SaveFailureReason(saved));
                 continue;
             }
             const std::string line =

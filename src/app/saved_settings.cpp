@@ -26,7 +26,8 @@ private:
 }  // namespace
 
 std::optional<SavedSettings> PrepareAndLoadSettings(InterfaceTexts& texts, HandledMessageIds& handledMessageIds) {
-    const DataFolderPlaces places = LocateDataFolder(SpecialFolderLocation(SpecialFolder::kCommonAppData), SpecialFolderLocation(SpecialFolder::kAppData),
+    const DataFolderPlaces places = LocateDataFolder(SpecialFolderLocation(SpecialFolder::kCommonAppData),
+                                                     SpecialFolderLocation(SpecialFolder::kAppData),
                                                      std::getenv(kDataFolderVariable));
     if (places.dataFolder.empty()) return std::nullopt;
     PrepareDataFolder(places);

@@ -16,7 +16,8 @@ LocalSeconds ComputeNextStart(LocalSeconds now, const ScheduleControls& controls
     if (!controls.intervalSeconds || *controls.intervalSeconds <= 0) return 0;
     const LocalSeconds interval = *controls.intervalSeconds;
     const LocalSeconds midnight = now - ((now % kDay) + kDay) % kDay;
-    LocalSeconds candidate = midnight + LocalSeconds{controls.startHour} * 3600 + LocalSeconds{controls.startMinute} * 60;
+    LocalSeconds candidate =
+        midnight + LocalSeconds{controls.startHour} * 3600 + LocalSeconds{controls.startMinute} * 60;
     if (candidate < now) candidate += (now - candidate + interval - 1) / interval * interval;
     return candidate;
 }

@@ -127,7 +127,8 @@ std::optional<std::string> ArgumentText(const std::string& argument, const std::
 }
 
 bool ListHolds(const std::vector<std::string>& list, const std::string& address) {
-    return std::any_of(list.begin(), list.end(), [&](const std::string& entry) { return EqualsNoCase(entry, address); });
+    return std::any_of(list.begin(), list.end(),
+                       [&](const std::string& entry) { return EqualsNoCase(entry, address); });
 }
 
 }  // namespace
@@ -182,7 +183,8 @@ int SetSettingsCommand(const std::vector<std::string>& assignments, std::ostream
             return 2;
         }
         const auto& keys = Keys();
-        const auto found = std::find_if(keys.begin(), keys.end(), [&](const auto& k) { return EqualsNoCase(k.first, key); });
+        const auto found =
+            std::find_if(keys.begin(), keys.end(), [&](const auto& k) { return EqualsNoCase(k.first, key); });
         if (found == keys.end()) {
             err << "zendrel: unknown setting '" << key << "'\n";
             return 2;

@@ -156,7 +156,9 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
     if (!file.valid()) return std::nullopt;
     std::string bytes;
     struct stat status {};
-    if (::fstat(file.get(), &status) == 0 && status.st_size > 0) bytes.reserve(static_cast<std::size_t>(status.st_size));
+    if (::fstat(file.get(), &status) == 0 && status.st_size > 0) {
+        bytes.reserve(static_cast<std::size_t>(status.st_size));
+    }
     char buffer[64 * 1024];
     for (;;) {
         const ssize_t count = ::read(file.get(), buffer, sizeof buffer);

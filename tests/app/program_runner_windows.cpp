@@ -93,7 +93,8 @@ ProgramResult RunProgramFile(const std::filesystem::path& program, const std::ve
         const Handle in{InheritableFile(L"NUL", GENERIC_READ, OPEN_EXISTING)};
         const Handle out{InheritableFile(outFile, GENERIC_WRITE, CREATE_ALWAYS)};
         const Handle err{InheritableFile(errFile, GENERIC_WRITE, CREATE_ALWAYS)};
-        if (in.value == INVALID_HANDLE_VALUE || out.value == INVALID_HANDLE_VALUE || err.value == INVALID_HANDLE_VALUE) {
+        if (in.value == INVALID_HANDLE_VALUE || out.value == INVALID_HANDLE_VALUE ||
+            err.value == INVALID_HANDLE_VALUE) {
             result.err = "the output files could not be made: error " + std::to_string(GetLastError()) + "\n";
             return result;
         }

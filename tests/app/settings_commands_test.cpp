@@ -69,8 +69,8 @@ protected:
 };
 
 TEST_F(SettingsCommandsTest, AcceptedValuesAreSavedAsTheWindowWouldSaveThem) {
-    ASSERT_EQ(Run({"language=English", "StartAtHour=23", "startatminute=5", "DeleteFiles=1", "FileExtensions=CSV, .Pdf"}),
-              0);
+    ASSERT_EQ(
+        Run({"language=English", "StartAtHour=23", "startatminute=5", "DeleteFiles=1", "FileExtensions=CSV, .Pdf"}), 0);
     const SettingsRecord record = Saved();
     EXPECT_EQ(record.language, "english");
     EXPECT_EQ(record.portText, "995");
