@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "mime/attachments.h"
 #include "test_files.h"
 
 using namespace std::string_literals;
@@ -131,6 +132,17 @@ TEST_F(SavePartTest, FailuresSayWhyAndCreateNothing) {
     }
     EXPECT_EQ(Entries(), std::set<std::string>{"taken"});
     EXPECT_TRUE(fs::is_empty(dir_.Path() / "taken"));
+}
+
+TEST_F(SavePartTest, DeviceNamesAreSavedAsFilesWithALeadingUnderscore) {
+    // On Windows "con.txt" or "aux" would open a device instead of a file; the name lookup makes them files.
+    for (const std::string name : {"con.txt", "aux", "LPT1.csv"}) {
+        MessagePart part = Part("Content-Disposition: attachment; filename=\"" + name + "\"", "data");
+        const std::string safe = GetAttachmentName(part);
+        EXPECT_EQ(safe, "_" + name);
+        ASSERT_TRUE(SavePart(part, Folder(), safe).Saved()) << name;
+        EXPECT_EQ(ReadBytes(dir_.Path() / safe), "data") << name;
+    }
 }
 
 TEST_F(SavePartTest, ANameAtTheFileSystemsLimitFits) {
