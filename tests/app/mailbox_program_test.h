@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,6 +19,50 @@
 namespace zendrel::testsupport {
 
 inline const std::filesystem::path kProgram = ZENDREL_PROGRAM;
+
+// The program these tests run: the zendrel built beside them, or another build of it named by ZENDREL_TEST_PROGRAM and
+// started through ZENDREL_TEST_PROGRAM_LAUNCHER. make test-windows runs the run-once tests this way on the Windows
+// program under Wine, against the same Dovecot server.
+struct ProgramUnderTest {
+    std::filesystem::path launcher;  // empty: the program is started directly
+    std::filesystem::path program;
+
+    static ProgramUnderTest FromEnvironment() {
+        const char* program = std::getenv("ZENDREL_TEST_PROGRAM");
+        const char* launcher = std::getenv("ZENDREL_TEST_PROGRAM_LAUNCHER");
+        if (program == nullptr || *program == '\0') return {{}, kProgram};
+        return {launcher != nullptr ? launcher : "", program};
+    }
+
+    bool IsWindowsProgram() const { return program.extension() == ".exe"; }
+
+    // A path of this machine as the program names it: under Wine the Linux root is the drive Z:.
+    std::string PathText(const std::filesystem::path& path) const {
+        if (!IsWindowsProgram()) return path.string();
+        std::string text = "Z:" + path.string();
+        for (char& c : text) c = c == '/' ? '\\' : c;
+        return text;
+    }
+
+    testing::ProgramResult Run(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder,
+                               const std::filesystem::path& scratchFolder,
+                               const testing::ProgramEnvironment& environment) const {
+        testing::ProgramResult result;
+        if (launcher.empty()) {
+            result = testing::RunProgramFile(program, arguments, workingFolder, scratchFolder, environment);
+        } else {
+            std::vector<std::string> launched = {program.string()};
+            launched.insert(launched.end(), arguments.begin(), arguments.end());
+            result = testing::RunProgramFile(launcher, launched, workingFolder, scratchFolder, environment);
+        }
+        // A Windows program ends its lines with CR LF; the lines are what is compared.
+        if (IsWindowsProgram()) {
+            std::erase(result.out, '\r');
+            std::erase(result.err, '\r');
+        }
+        return result;
+    }
+};
 
 class MailboxProgramTest : public MailboxServerTest {
 protected:
@@ -38,7 +83,7 @@ protected:
         settings_.password = box_.password;
         settings_.intervalPosition = 0;
         settings_.searchString = "";
-        settings_.saveDir = save_.string();
+        settings_.saveDir = program_.PathText(save_);
         settings_.startHour = 0;
         settings_.startMinute = 0;
         settings_.extensionsText = "csv";
@@ -52,16 +97,17 @@ protected:
 
     void SaveTheSettings() { ASSERT_TRUE(SaveSettings(data_, settings_)) << data_; }
 
-    testing::ProgramEnvironment Environment() const { return {{"ZENDREL_DATA_DIR", data_.string()}}; }
+    testing::ProgramEnvironment Environment() const { return {{"ZENDREL_DATA_DIR", program_.PathText(data_)}}; }
 
     testing::ProgramResult RunProgram(const std::vector<std::string>& arguments) {
-        return testing::RunProgramFile(kProgram, arguments, work_.Path(), scratch_, Environment());
+        return program_.Run(arguments, work_.Path(), scratch_, Environment());
     }
 
     static std::string Shown(const testing::ProgramResult& result) {
         return "exit " + std::to_string(result.exitCode) + "\nstdout:\n" + result.out + "stderr:\n" + result.err;
     }
 
+    const ProgramUnderTest program_ = ProgramUnderTest::FromEnvironment();
     testing::TemporaryFolder work_{"zendrel-program"};
     std::filesystem::path data_ = work_.MakeFolder("data");
     std::filesystem::path save_ = work_.MakeFolder("save");

@@ -76,7 +76,7 @@ TEST_F(RunOnceProgram, LoggingSwitchWritesTheDiagnosticLogIntoTheDataFolder) {
         EXPECT_THAT(diagnostics, Contains("MessageIDs: 0"));
         EXPECT_THAT(diagnostics, Contains("MessageID: <logged.1@zendrel.test>"));
         EXPECT_THAT(diagnostics, Contains("Allowed Extensions: csv"));
-        EXPECT_THAT(diagnostics, Contains("Attachment saved to: " + save_.string()));
+        EXPECT_THAT(diagnostics, Contains("Attachment saved to: " + program_.PathText(save_)));
         // Diagnostics never reach standard output.
         EXPECT_EQ(result.out.find("Allowed Extensions"), std::string::npos);
     }
@@ -132,6 +132,7 @@ TEST_F(RunOnceProgram, AttachmentThatCannotBeSavedExitsWith1AndKeepsItsMail) {
 // No server needed: nobody listens on the port.
 class RunOnceWithoutServer : public ::testing::Test {
 protected:
+    const ProgramUnderTest program_ = ProgramUnderTest::FromEnvironment();
     testing::TemporaryFolder work_{"zendrel-program"};
 };
 
@@ -144,11 +145,11 @@ TEST_F(RunOnceWithoutServer, UnreachableServerExitsWith3AfterItsErrorLine) {
     settings.server = "127.0.0.1";
     settings.portText = std::to_string(FindFreeLoopbackPort());
     settings.userName = "someone";
-    settings.saveDir = work_.MakeFolder("save").string();
+    settings.saveDir = program_.PathText(work_.MakeFolder("save"));
     ASSERT_TRUE(SaveSettings(data, settings));
 
     const testing::ProgramResult result =
-        testing::RunProgramFile(kProgram, {"--run-once"}, work_.Path(), scratch, {{"ZENDREL_DATA_DIR", data.string()}});
+        program_.Run({"--run-once"}, work_.Path(), scratch, {{"ZENDREL_DATA_DIR", program_.PathText(data)}});
     EXPECT_EQ(result.exitCode, 3) << result.out << result.err;
     EXPECT_THAT(TextsOfRows(result.OutLines()), ElementsAre("ERROR!! (Can't reach server)"));
 }
