@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "process_start_windows.h"
 #include "program_runner.h"
 #include "test_files.h"
 
@@ -108,8 +109,11 @@ ProgramResult RunProgramFile(const std::filesystem::path& program, const std::ve
         startup.hStdOutput = out.value;
         startup.hStdError = err.value;
         PROCESS_INFORMATION started{};
-        if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                            block.data(), workingFolder.c_str(), &startup, &started)) {
+        const bool created = CreateProcessWithRetry([&] {
+            return CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                  CREATE_UNICODE_ENVIRONMENT, block.data(), workingFolder.c_str(), &startup, &started);
+        });
+        if (!created) {
             result.err = "the program could not be started: error " + std::to_string(GetLastError()) + "\n";
             return result;
         }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "process_start_windows.h"
+
 namespace zendrel::testing {
 namespace {
 
@@ -33,10 +35,11 @@ LogWriterProcess::LogWriterProcess(std::vector<std::string> arguments) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &started)) {
-        return;
-    }
+    const bool created = CreateProcessWithRetry([&] {
+        return CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                              &started);
+    });
+    if (!created) return;
     CloseHandle(started.hThread);
     process_ = reinterpret_cast<std::intptr_t>(started.hProcess);
 }
