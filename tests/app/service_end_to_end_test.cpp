@@ -5,15 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <stdlib.h>
 
 #include <chrono>
 #include <ctime>
+#include <optional>
+#include <sstream>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "mailbox_program_test.h"
+#include "platform/service_controller.h"
 
 namespace zendrel::testsupport {
 namespace {
@@ -64,9 +68,77 @@ ShiftedClock ClockJustBeforeAMinute(int secondsBefore) {
     return clock;
 }
 
+// One word of a unit file's command line or Environment= value as systemd reads it: quotes and backslash escapes
+// undone, and in a command line "%%" and "$$" back to one character.
+std::vector<std::string> UnitWords(std::string_view value, bool commandLine) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == '\\' && i + 1 < value.size()) {
+            word += value[++i];
+        } else if (c == ' ' && !quoted) {
+            if (inWord) words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else if (commandLine && (c == '%' || c == '$') && i + 1 < value.size() && value[i + 1] == c) {
+            word += value[++i];
+            inWord = true;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) words.push_back(word);
+    return words;
+}
+
+// The service installed as a user would install it from the window, with a stand-in for systemctl that accepts every
+// call: the command and the variables of the unit file it wrote, which is what systemd would start.
+struct InstalledUnit {
+    std::vector<std::string> command;
+    testing::ProgramEnvironment environment;
+};
+
+std::optional<InstalledUnit> InstallTheUnit(const fs::path& folder, const fs::path& program, const fs::path& data) {
+    const fs::path bin = folder / "bin";
+    fs::create_directories(bin);
+    if (!testing::WriteBytes(bin / "systemctl", "#!/bin/sh\nexit 0\n")) return std::nullopt;
+    fs::permissions(bin / "systemctl", fs::perms::owner_all);
+    const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    ::setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
+    ::setenv("ZENDREL_DATA_DIR", data.c_str(), 1);
+    const std::int32_t installed =
+        CreateServiceController()->Install("Zendrel_Service", "Zendrel", program.string(), "Zendrel", 2);
+    ::setenv("PATH", path.c_str(), 1);
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::unsetenv("ZENDREL_DATA_DIR");
+    if (installed == 0) return std::nullopt;
+
+    InstalledUnit unit;
+    std::istringstream lines(testing::ReadBytes(folder / "config" / "systemd" / "user" / "zendrel.service"));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("ExecStart=")) unit.command = UnitWords(line.substr(10), true);
+        if (!line.starts_with("Environment=")) continue;
+        for (const std::string& assignment : UnitWords(line.substr(12), false)) {
+            const std::size_t equals = assignment.find('=');
+            unit.environment.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
+        }
+    }
+    if (unit.command.empty()) return std::nullopt;
+    return unit;
+}
+
 class ServiceProgram : public MailboxProgramTest {};
 
-TEST_F(ServiceProgram, RunsAtTheDueTimeWritesLogTxtAndEndsOnSigterm) {
+// Started as systemd starts the installed unit: its ExecStart= line with its Environment= only.
+TEST_F(ServiceProgram, TheInstalledUnitRunsAtTheDueTimeWritesLogTxtAndEndsOnSigterm) {
     DeliverMails({MailWithAttachment("service.1", "service.csv")});
     // A program that needs longer than this to start would find the due time passed and wait a whole interval.
     const ShiftedClock clock = ClockJustBeforeAMinute(15);
@@ -75,10 +147,14 @@ TEST_F(ServiceProgram, RunsAtTheDueTimeWritesLogTxtAndEndsOnSigterm) {
     settings_.startMinute = clock.startMinute;
     SaveTheSettings();
 
-    testing::ProgramEnvironment environment = Environment();
+    const std::optional<InstalledUnit> unit = InstallTheUnit(work_.MakeFolder("unit"), kProgram, data_);
+    ASSERT_TRUE(unit);
+    ASSERT_EQ(unit->command.front(), kProgram.string());
+    testing::ProgramEnvironment environment = unit->environment;
     environment.emplace_back("TZ", clock.timeZone);
+    const std::vector<std::string> arguments(unit->command.begin() + 1, unit->command.end());
     std::optional<testing::StartedProgram> program =
-        testing::StartedProgram::Start(kProgram, {"--service"}, work_.Path(), scratch_, environment);
+        testing::StartedProgram::Start(unit->command.front(), arguments, work_.Path(), scratch_, environment);
     ASSERT_TRUE(program);
     ASSERT_TRUE(program->WaitForOutput(kSignedOut + "\n\n", kPatience))
         << "no run came; stdout:\n" << program->Out() << "stderr:\n" << program->Err();
