@@ -6,7 +6,8 @@ BUILD ?= build
 MAKEFLAGS += --no-print-directory
 DEMO_OUT ?= demo-out
 
-.PHONY: all build demo demo-extract test test-sanitize fuzz ci bench windows test-windows clean
+.PHONY: all build demo demo-extract test test-sanitize fuzz ci bench windows test-windows package test-package \
+	windows-installer test-windows-installer clean
 
 all: build
 
@@ -81,6 +82,28 @@ test-windows:
 	  ZENDREL_TEST_PROGRAM=Z:$(abspath $(WINDOWS_BUILD)-tests)/zendrel.exe \
 	  ZENDREL_TEST_PROGRAM_LAUNCHER=$(abspath scripts/wine-run.sh) \
 	  $(BUILD)/tests/app/app_mailbox_end_to_end_tests --gtest_filter="RunOnce*" --gtest_brief=1'
+
+# The Debian package of the build tree's program: build/zendrel_1.02-1_amd64.deb. test-package installs it (as root),
+# runs it, lets lintian judge it and removes it.
+package:
+	@scripts/setup.sh build package
+	cmake -S . -B $(BUILD) >/dev/null
+	cmake --build $(BUILD) -j$(JOBS) --target zendrel package_files
+	cd $(BUILD) && cpack >/dev/null && ls $(CURDIR)/$(BUILD)/zendrel_*.deb
+
+test-package: package
+	scripts/test-linux-package.sh $(BUILD)/zendrel_1.02-1_amd64.deb
+
+# The Windows setup program: build-windows/zendrel-1.02-setup.exe. test-windows-installer runs it silently under Wine,
+# checks what it installed, uninstalls and checks that nothing of the program is left.
+windows-installer: windows
+	@scripts/setup.sh windows-installer
+	x86_64-w64-mingw32-strip -o $(WINDOWS_BUILD)/zendrel-stripped.exe $(WINDOWS_BUILD)/zendrel.exe
+	makensis -V2 -DPROGRAM=$(abspath $(WINDOWS_BUILD))/zendrel-stripped.exe -DLICENSE=$(abspath LICENSE) \
+	  -DOUTFILE=$(abspath $(WINDOWS_BUILD))/zendrel-1.02-setup.exe packaging/windows/zendrel.nsi
+
+test-windows-installer: windows-installer
+	scripts/with-wine-prefix.sh scripts/test-windows-installer.sh $(WINDOWS_BUILD)/zendrel-1.02-setup.exe
 
 clean:
 	rm -rf $(BUILD) build-sanitize build-fuzz build-bench $(WINDOWS_BUILD) $(WINDOWS_BUILD)-tests $(DEMO_OUT)

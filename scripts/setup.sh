@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests or the benchmarks need, when they are missing.
-# Usage: scripts/setup.sh [build|demo|test|fuzz|bench|windows]...
+# Usage: scripts/setup.sh [build|demo|test|fuzz|bench|windows|package|windows-installer]...
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev python3)
@@ -13,6 +13,9 @@ for need in "$@"; do
     bench) packages+=(libbenchmark-dev ripmime mpack dovecot-pop3d time) ;;
     # The cross compiler with POSIX threads (std::thread), Wine to run the result, googletest's sources to cross-build it.
     windows) packages+=(g++-mingw-w64-x86-64-posix wine64 googletest) ;;
+    # CPack's Debian generator finds the libraries the program needs with dpkg-shlibdeps, and `file`.
+    package) packages+=(dpkg-dev file lintian desktop-file-utils man-db) ;;
+    windows-installer) packages+=(nsis) ;;
     *) echo "setup: unknown need '$need'" >&2; exit 2 ;;
   esac
 done

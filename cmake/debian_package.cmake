@@ -1,0 +1,43 @@
+# What `make install` puts where on Linux, and the Debian package CPack builds from it (`make package`).
+include(GNUInstallDirs)
+
+install(TARGETS zendrel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES packaging/linux/zendrel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES packaging/linux/zendrel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# Debian keeps manual pages and the package's changelog compressed, reproducibly (no name or time in the header).
+set(ZENDREL_PACKAGE_FILES ${PROJECT_BINARY_DIR}/package-files)
+foreach(source zendrel.1 changelog)
+  add_custom_command(OUTPUT ${ZENDREL_PACKAGE_FILES}/${source}.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${ZENDREL_PACKAGE_FILES}
+    COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/packaging/linux/${source} > ${ZENDREL_PACKAGE_FILES}/${source}.gz
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/linux/${source} VERBATIM)
+endforeach()
+add_custom_target(package_files ALL DEPENDS ${ZENDREL_PACKAGE_FILES}/zendrel.1.gz ${ZENDREL_PACKAGE_FILES}/changelog.gz)
+install(FILES ${ZENDREL_PACKAGE_FILES}/zendrel.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${ZENDREL_PACKAGE_FILES}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR}
+  RENAME changelog.Debian.gz)
+install(FILES packaging/linux/copyright README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME zendrel)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Zendrel developers <packages@zendrel.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "save the attachments of selected mails from a POP3 mailbox")
+# CPack puts the summary first; the description is the long text under it.
+set(CPACK_PACKAGE_DESCRIPTION "Zendrel watches one POP3 mailbox and saves the attachments of the mails it is
+told to keep (by sender, by a text in the subject, by file extension) into a
+folder, on a schedule. It has a settings window with an activity log and a tray
+icon, runs as a systemd user service, and can be set up and run from the
+command line alone.")
+set(CPACK_DEBIAN_PACKAGE_SECTION mail)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zendrel.example/")
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Folders the package shares with the system belong to it only as far as they are its own.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian package as a user would (apt-get install ./FILE.deb from a folder of its own), checks that the
+# program runs and the package's entries are sound, lets lintian judge it, and removes it again.
+# Usage: scripts/test-linux-package.sh PACKAGE.deb   (as root: it installs into the system)
+set -euo pipefail
+deb=$(realpath "$1")
+if [ "$(id -u)" -ne 0 ]; then
+  echo "test-linux-package: installing needs root; only lintian runs" >&2
+  lintian --fail-on error "$deb"
+  exit 0
+fi
+if dpkg-query -W -f='${Status}' zendrel 2>/dev/null | grep -q 'install ok installed'; then
+  echo "test-linux-package: zendrel is already installed here; not touching it" >&2
+  exit 1
+fi
+
+folder=$(mktemp -d)
+trap 'apt-get remove -y -qq --purge zendrel >/dev/null 2>&1 || true; rm -rf "$folder"' EXIT
+cp "$deb" "$folder/"
+(cd "$folder" && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$(basename "$deb")" >/dev/null)
+
+version=$(/usr/bin/zendrel --version)
+[ "$version" = "Zendrel V1.02" ] || { echo "unexpected version: $version" >&2; exit 1; }
+desktop-file-validate /usr/share/applications/zendrel.desktop
+man -l /usr/share/man/man1/zendrel.1.gz >/dev/null
+lintian --fail-on error "$deb"
+
+DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge zendrel >/dev/null
+left=$(ls /usr/bin/zendrel /usr/share/applications/zendrel.desktop /usr/share/doc/zendrel 2>/dev/null || true)
+[ -z "$left" ] || { echo "left after removal: $left" >&2; exit 1; }
+echo "package $(basename "$deb"): installed, ran ($version), validated and removed"
