@@ -66,20 +66,21 @@ bench:
 WINDOWS_BUILD ?= build-windows
 windows:
 	@scripts/setup.sh windows
-	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DZENDREL_TESTS=OFF >/dev/null
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DZENDREL_TESTS=ON >/dev/null
 	cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target zendrel
 
-# The test suite cross-built (googletest too) and run under Wine, all in one fresh Wine prefix that goes afterwards.
+# The test suite cross-built (googletest too) in the same tree and run under Wine, all in one fresh Wine prefix that
+# goes afterwards.
 # Then the Linux suite's run-once tests start the Windows zendrel.exe under Wine instead of the Linux one, against the
 # same Dovecot server: the same files saved, the same lines printed.
 test-windows:
 	@scripts/setup.sh build test windows
-	cmake -S . -B $(WINDOWS_BUILD)-tests -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DZENDREL_TESTS=ON >/dev/null
 	cmake -S . -B $(BUILD) >/dev/null
 	cmake --build $(BUILD) -j$(JOBS) --target app_mailbox_end_to_end_tests
-	scripts/with-wine-prefix.sh sh -c 'cmake --build $(WINDOWS_BUILD)-tests -j$(JOBS) && \
-	  ctest --test-dir $(WINDOWS_BUILD)-tests --output-on-failure -j$(JOBS) && \
-	  ZENDREL_TEST_PROGRAM=Z:$(abspath $(WINDOWS_BUILD)-tests)/zendrel.exe \
+	scripts/with-wine-prefix.sh sh -c 'cmake --build $(WINDOWS_BUILD) -j$(JOBS) && \
+	  ctest --test-dir $(WINDOWS_BUILD) --output-on-failure -j$(JOBS) && \
+	  ZENDREL_TEST_PROGRAM=Z:$(abspath $(WINDOWS_BUILD))/zendrel.exe \
 	  ZENDREL_TEST_PROGRAM_LAUNCHER=$(abspath scripts/wine-run.sh) \
 	  $(BUILD)/tests/app/app_mailbox_end_to_end_tests --gtest_filter="RunOnce*" --gtest_brief=1'
 
@@ -106,4 +107,4 @@ test-windows-installer: windows-installer
 	scripts/with-wine-prefix.sh scripts/test-windows-installer.sh $(WINDOWS_BUILD)/zendrel-1.02-setup.exe
 
 clean:
-	rm -rf $(BUILD) build-sanitize build-fuzz build-bench $(WINDOWS_BUILD) $(WINDOWS_BUILD)-tests $(DEMO_OUT)
+	rm -rf $(BUILD) build-sanitize build-fuzz build-bench $(WINDOWS_BUILD) $(DEMO_OUT)
