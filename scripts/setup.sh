@@ -3,12 +3,12 @@
 # Usage: scripts/setup.sh [build|demo|test|fuzz|bench|windows|package|windows-installer]...
 set -euo pipefail
 
-packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev python3)
+packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev python3 libssl-dev)
 for need in "$@"; do
   case "$need" in
     build) ;;
     demo) packages+=(dovecot-pop3d) ;;
-    test) packages+=(dovecot-pop3d desktop-file-utils) ;;
+    test) packages+=(dovecot-pop3d desktop-file-utils openssl) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(libbenchmark-dev ripmime mpack dovecot-pop3d time) ;;
     # The cross compiler with POSIX threads (std::thread), Wine to run the result, googletest's sources to cross-build it.

@@ -43,6 +43,7 @@ std::optional<SavedSettings> PrepareAndLoadSettings(InterfaceTexts& texts, Handl
 void FillJobParameters(const SettingsRecord& record, std::int32_t serviceMode, JobParameters& parameters) {
     parameters.server = record.server;
     parameters.port = LeadingInteger(record.portText);
+    parameters.security = record.security;
     parameters.userName = record.userName;
     parameters.password = record.password;
     parameters.searchString = record.searchString;

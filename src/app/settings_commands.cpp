@@ -80,6 +80,14 @@ const std::vector<std::pair<std::string, KeyChange>>& Keys() {
              record.portText = std::to_string(*port);
              return {};
          }},
+        {"Security",
+         [](SettingsRecord& record, const std::string& value) -> std::string {
+             if (value != "0" && value != "1" && value != "2") {
+                 return "Security must be 0 (none), 1 (STARTTLS) or 2 (SSL/TLS)";
+             }
+             record.security = value[0] - '0';
+             return {};
+         }},
         {"Server", std::bind(SetText, &SettingsRecord::server, _1, _2)},
         {"Username", std::bind(SetText, &SettingsRecord::userName, _1, _2)},
         {"TimeOUT",
@@ -144,6 +152,7 @@ int ShowSettingsCommand(std::ostream& out, std::ostream& err) {
     out << "# " << (saved->dataFolder / kSettingsFileName).string() << '\n';
     line("Language", record.language);
     line("Port", record.portText);
+    line("Security", std::to_string(record.security));
     line("Server", record.server);
     line("Username", record.userName);
     line("Password", record.password.empty() ? "(empty)" : "(set)");

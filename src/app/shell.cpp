@@ -258,6 +258,7 @@ SettingsRecord Shell::ReadControls() const {
     SettingsRecord record;
     record.language = main_.MenuChecked(MenuItem::English) ? "english" : "german";
     record.portText = main_.Text(MainControl::PortEdit);
+    record.security = security_;
     record.server = main_.Text(MainControl::ServerEdit);
     record.userName = main_.Text(MainControl::UserNameEdit);
     record.password = main_.Text(MainControl::PasswordEdit);
@@ -280,6 +281,7 @@ SettingsRecord Shell::ReadControls() const {
 }
 
 void Shell::WriteControls(const SettingsRecord& record) {
+    security_ = record.security;
     main_.SetText(MainControl::PortEdit, record.portText);
     main_.SetText(MainControl::ServerEdit, record.server);
     main_.SetText(MainControl::UserNameEdit, record.userName);

@@ -144,6 +144,8 @@ private:
     int lastServiceState_ = 0;
     int serviceInstalled_ = 0;
     std::string startupShortcutPath_;
+    // How the connection is protected, as loaded: no control shows it, so a save keeps it.
+    int security_ = 0;
     bool mainBuilt_ = false;
     bool advancedBuilt_ = false;
     bool paused_ = false;

@@ -87,6 +87,12 @@ constexpr TextList kEnglishTexts = {
     "ERROR!! (File '{FILE}' could not be saved)",                                         // ErrFileNotSaved
     "ERROR!! (Connection failed, code {CODE})",                                           // ErrConnection
     "ERROR!! (The run was cut short by an internal error)",                               // ErrRunFailed
+    "ERROR!! (The server's certificate is not trusted: {REASON})",                        // ErrCertificate
+    "ERROR!! (The server offers no STARTTLS)",                                            // ErrNoStartTls
+    "Security",                                                                           // LabelSecurity
+    "None",                                                                               // SecurityNone
+    "STARTTLS",                                                                           // SecurityStartTls
+    "SSL/TLS",                                                                            // SecurityTls
 };
 
 constexpr TextList kGermanTexts = {
@@ -164,6 +170,12 @@ constexpr TextList kGermanTexts = {
     "FEHLER!! (Datei '{FILE}' konnte nicht gespeichert werden)",                          // ErrFileNotSaved
     "FEHLER!! (Verbindung fehlgeschlagen, Code {CODE})",                                  // ErrConnection
     "FEHLER!! (Der Lauf wurde durch einen internen Fehler abgebrochen)",                  // ErrRunFailed
+    "FEHLER!! (Das Zertifikat des Servers ist nicht vertrauensw\xFC" "rdig: {REASON})",     // ErrCertificate
+    "FEHLER!! (Der Server bietet kein STARTTLS an)",                                      // ErrNoStartTls
+    "Sicherheit",                                                                         // LabelSecurity
+    "Keine",                                                                              // SecurityNone
+    "STARTTLS",                                                                           // SecurityStartTls
+    "SSL/TLS",                                                                            // SecurityTls
 };
 
 // A list with fewer initialisers than keys would be padded with empty texts; an empty text would end the list for
@@ -181,7 +193,7 @@ constexpr int kFirstIntervalKey = static_cast<int>(TextKey::Interval5Minutes);
 constexpr int kFirstServiceStateKey = static_cast<int>(TextKey::ServiceNotInstalled);
 static_assert(static_cast<int>(TextKey::IntervalDaily) - kFirstIntervalKey + 1 == kIntervalCount);
 static_assert(static_cast<int>(TextKey::ServicePaused) - kFirstServiceStateKey + 1 == kServiceStateCount);
-static_assert(static_cast<int>(TextKey::ErrRunFailed) + 1 == kTextCount);
+static_assert(static_cast<int>(TextKey::SecurityTls) + 1 == kTextCount);
 
 const TextList& ListOf(Language language) {
     return language == Language::German ? kGermanTexts : kEnglishTexts;

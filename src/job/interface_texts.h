@@ -83,9 +83,15 @@ enum class TextKey : int {
     ErrFileNotSaved = 70,
     ErrConnection = 71,
     ErrRunFailed = 72,  // something inside a run failed that the run could not handle (out of memory, say)
+    ErrCertificate = 73,
+    ErrNoStartTls = 74,
+    LabelSecurity = 75,
+    SecurityNone = 76,
+    SecurityStartTls = 77,
+    SecurityTls = 78,
 };
 
-inline constexpr int kTextCount = 73;
+inline constexpr int kTextCount = 79;
 
 // Number of entries of the read interval list and of the service states (0 = not installed, 1..7 the system's).
 inline constexpr int kIntervalCount = 11;

@@ -64,8 +64,14 @@ private:
     std::shared_ptr<RunCancellation> cancellation_;
 };
 
-void LogLoginFailure(RunLog& log, std::int32_t code) {
+void LogLoginFailure(RunLog& log, const MailSession& session, std::int32_t code) {
     switch (code) {
+        case SessionError::kCertificateRefused:
+            log.User(TextKey::ErrCertificate, "{REASON}", session.GetCertificateProblem());
+            return;
+        case SessionError::kNoStartTls:
+            log.User(TextKey::ErrNoStartTls);
+            return;
         case SessionError::kNotConnected:
             log.User(TextKey::ErrNoServer);
             return;
@@ -250,6 +256,7 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
 void RunSession(JobParameters& parameters, const RunServices& services, RunLog& log, RunReport& report) {
     AttachedSession session(services.createSession ? services.createSession() : nullptr, services.cancellation);
     if (!session) return;
+    session->SetConnectionSecurity(static_cast<ConnectionSecurity>(parameters.security));
     if (session->Login(parameters.server, parameters.port, parameters.userName, parameters.password,
                        kReplyTimeoutMs) != 0) {
         report.loggedIn = true;
@@ -264,7 +271,7 @@ void RunSession(JobParameters& parameters, const RunServices& services, RunLog& 
     }
     report.loginError = session->GetErrorCode();
     // Whatever step a stop cut short, the user asked for it and needs no error line.
-    if (parameters.stopRequested.load() == 0) LogLoginFailure(log, report.loginError);
+    if (parameters.stopRequested.load() == 0) LogLoginFailure(log, *session, report.loginError);
 }
 
 }  // namespace

@@ -28,7 +28,16 @@ inline constexpr std::int32_t kCancelled = 15;        // a read or the connect w
 inline constexpr std::int32_t kNoFileName = 16;       // a save got no file name and the part names none
 inline constexpr std::int32_t kNotDecodable = 17;     // a save found content that does not decode
 inline constexpr std::int32_t kNotWritten = 18;       // a save could not write its file (folder, space, permission)
+inline constexpr std::int32_t kCertificateRefused = 19;  // the server's certificate is not trusted; nothing was sent
+inline constexpr std::int32_t kNoStartTls = 20;       // STARTTLS was asked for and the server does not offer it
 }  // namespace SessionError
+
+// How the connection to the server is protected; the number is what the settings file stores.
+enum class ConnectionSecurity : std::int32_t {
+    kNone = 0,      // plain text
+    kStartTls = 1,  // plain connect, then STLS before the login
+    kTls = 2,       // TLS from the first byte (POP3S)
+};
 
 // The nineteen operations, in their fixed order. Results follow the program's conventions: 1/0, a count, or an
 // empty text on failure, with the reason in GetErrorCode(). No operation throws.
@@ -57,6 +66,11 @@ public:
     virtual std::int32_t ResetSession() = 0;
     // May be called from another thread while a reply is being read.
     virtual std::int32_t CancelReceive() = 0;
+
+    // For the logins that follow; plain text until called.
+    virtual void SetConnectionSecurity(ConnectionSecurity security) { static_cast<void>(security); }
+    // After a login that failed with kCertificateRefused: why, in a few words.
+    virtual std::string GetCertificateProblem() const { return {}; }
 };
 
 // A session over the platform's TCP sockets.

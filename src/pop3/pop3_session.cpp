@@ -54,6 +54,7 @@ std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, 
     timeoutMs_ = timeoutMs;
     lastReply_.clear();
     capabilities_.clear();
+    certificateProblem_.clear();
     messageLoaded_ = false;
     cancelRequested_.store(false);
     transport_->ClearInterrupt();
@@ -67,12 +68,70 @@ std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, 
         return 0;
     }
     connected_ = true;
-    const bool loggedIn = Authorise(userName, password);
+    const bool loggedIn =
+        (security_ != ConnectionSecurity::kTls || SecureConnection(host)) && Authorise(host, userName, password);
     if (!loggedIn) CloseConnection();
     return loggedIn ? 1 : 0;
 }
 
-bool Pop3MailSession::Authorise(const std::string& userName, const std::string& password) {
+bool Pop3MailSession::SecureConnection(const std::string& host) {
+    switch (transport_->StartTls(host, timeoutMs_)) {
+        case TlsResult::kSecured:
+            return true;
+        case TlsResult::kCertificateRefused:
+            errorCode_ = SessionError::kCertificateRefused;
+            certificateProblem_ = transport_->CertificateProblem();
+            return false;
+        case TlsResult::kInterrupted:
+            errorCode_ = SessionError::kCancelled;
+            return false;
+        case TlsResult::kUnavailable:
+        case TlsResult::kFailed:
+        case TlsResult::kTimedOut:
+            // A server that does not speak TLS is, for this connection, no server.
+            errorCode_ = SessionError::kNotConnected;
+            return false;
+    }
+    return false;
+}
+
+bool Pop3MailSession::AskCapabilities() {
+    capabilities_.clear();
+    if (!SendCommand("CAPA\r\n")) {
+        errorCode_ = SessionError::kSendFailed;
+        return false;
+    }
+    const std::string capabilityReply = ReadReplyText(ReplyMode::kMultiLine);
+    if (!capabilityReply.empty()) capabilities_ = ParseCapabilities(capabilityReply);
+    return true;
+}
+
+bool Pop3MailSession::StartTlsInConversation(const std::string& host) {
+    if (!OffersCapability(capabilities_, "STLS")) {
+        errorCode_ = SessionError::kNoStartTls;
+        return false;
+    }
+    if (!SendCommand("STLS\r\n")) {
+        errorCode_ = SessionError::kSendFailed;
+        return false;
+    }
+    const std::string reply = ReadReplyText(ReplyMode::kSingleLine);
+    if (reply.empty()) return false;  // the reader's code stands
+    if (!CheckStatus(reply)) {
+        errorCode_ = SessionError::kNoStartTls;
+        return false;
+    }
+    // Whatever came in the clear after the server's yes was not sent by the server's TLS: it must not be read as
+    // part of the protected conversation.
+    char scrap[512];
+    while (transport_->WaitReadable(0) == WaitResult::kReadable && transport_->Read(scrap, sizeof scrap) > 0) {
+    }
+    if (!SecureConnection(host)) return false;
+    // What the server offered before TLS may have been changed on the way; only its answer over TLS counts.
+    return AskCapabilities();
+}
+
+bool Pop3MailSession::Authorise(const std::string& host, const std::string& userName, const std::string& password) {
     const std::string greeting = ReadReplyText(ReplyMode::kSingleLine);
     if (IsErrorReply(greeting)) {
         errorCode_ = SessionError::kGreetingRefused;
@@ -80,12 +139,10 @@ bool Pop3MailSession::Authorise(const std::string& userName, const std::string& 
     }
     if (!CheckStatus(greeting)) return false;  // not a POP3 server; the reader's code (or none) stands
 
-    if (!SendCommand("CAPA\r\n")) {
-        errorCode_ = SessionError::kSendFailed;
-        return false;
+    if (!AskCapabilities()) return false;
+    if (security_ == ConnectionSecurity::kStartTls) {
+        if (errorCode_ != SessionError::kNone || !StartTlsInConversation(host)) return false;
     }
-    const std::string capabilityReply = ReadReplyText(ReplyMode::kMultiLine);
-    if (!capabilityReply.empty()) capabilities_ = ParseCapabilities(capabilityReply);
 
     bool loggedIn = false;
     if (errorCode_ == SessionError::kNone && OffersCapability(capabilities_, "APOP")) {

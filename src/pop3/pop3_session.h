@@ -50,6 +50,8 @@ public:
     std::int32_t DeleteMessage(std::int32_t n) override;
     std::int32_t ResetSession() override;
     std::int32_t CancelReceive() override;
+    void SetConnectionSecurity(ConnectionSecurity security) override { security_ = security; }
+    std::string GetCertificateProblem() const override { return certificateProblem_; }
 
 private:
     struct FreeBuffer {
@@ -57,7 +59,13 @@ private:
     };
 
     // The steps of Login after the connection is open; true when logged in.
-    bool Authorise(const std::string& userName, const std::string& password);
+    bool Authorise(const std::string& host, const std::string& userName, const std::string& password);
+    // The TLS handshake on the open connection; false with the error code set.
+    bool SecureConnection(const std::string& host);
+    // CAPA, its answer kept in capabilities_; false only when the command could not be sent.
+    bool AskCapabilities();
+    // STLS and the handshake, then CAPA again over TLS; false with the error code set.
+    bool StartTlsInConversation(const std::string& host);
     bool SendUserAndPass(const std::string& userName, const std::string& password);
     // Sends one whole command after throwing away anything still unread; false when it did not all go out.
     bool SendCommand(std::string_view command);
@@ -91,6 +99,8 @@ private:
     std::int32_t messageCount_ = 0;
     std::string lastReply_;
     std::string capabilities_;
+    ConnectionSecurity security_ = ConnectionSecurity::kNone;
+    std::string certificateProblem_;
     std::vector<MessagePart> parts_;
     std::size_t currentPart_ = 0;
     bool loggingOut_ = false;  // a read error inside Logout's own QUIT must not start another Logout

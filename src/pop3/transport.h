@@ -25,6 +25,16 @@ enum class OpenResult {
     kInterrupted,  // Interrupt() was called while the name was looked up or the connection was made
 };
 
+// What securing a connection with TLS ended with.
+enum class TlsResult {
+    kSecured,
+    kUnavailable,          // this transport cannot speak TLS
+    kFailed,               // the handshake broke, or the peer does not speak TLS
+    kTimedOut,             // the handshake did not finish within the time-out
+    kInterrupted,          // Interrupt() was called during the handshake
+    kCertificateRefused,   // the server's certificate is not trusted for the host: see CertificateProblem()
+};
+
 class Transport {
 public:
     virtual ~Transport() = default;
@@ -41,6 +51,17 @@ public:
     // (an error, the time-out, or Interrupt()).
     virtual bool Send(std::string_view bytes) = 0;
     virtual void Close() = 0;
+
+    // Makes the open connection a TLS connection to `host` (the name its certificate must carry): TLS 1.2 or newer,
+    // the certificate checked against the system's trusted authorities. Afterwards the other operations carry the
+    // plain text inside TLS; the connection stays secured until Close() or the next Open().
+    virtual TlsResult StartTls(const std::string& host, std::int32_t timeoutMs) {
+        static_cast<void>(host);
+        static_cast<void>(timeoutMs);
+        return TlsResult::kUnavailable;
+    }
+    // Why the last StartTls() refused the certificate, in a few words ("expired", "wrong host name", ...).
+    virtual std::string CertificateProblem() const { return {}; }
 
     // The only operations that may be called from another thread: Interrupt() makes the wait in progress, or the
     // next one, end with kInterrupted until ClearInterrupt() is called.

@@ -119,6 +119,7 @@ TEST(InterfaceTextLists, PlaceholdersSitInTheTextsThatAreFilled) {
         {TextKey::MsgLoggedIn, {"{COUNT}"}},    {TextKey::MsgFileSaved, {"{FILE}"}},
         {TextKey::StatusNextStart, {"{START}"}}, {TextKey::MsgSearching, {"{SEARCH}"}},
         {TextKey::ErrFileNotSaved, {"{FILE}"}}, {TextKey::ErrConnection, {"{CODE}"}},
+        {TextKey::ErrCertificate, {"{REASON}"}},
     };
     std::set<int> withPlaceholder;
     for (const PlaceholderCase& c : cases) {

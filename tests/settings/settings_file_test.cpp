@@ -50,6 +50,7 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaults) {
     const SettingsRecord record = Load();
     EXPECT_EQ(record.language, "german");
     EXPECT_EQ(record.portText, "110");
+    EXPECT_EQ(record.security, 0) << "files from before TLS mean plain text";
     EXPECT_EQ(record.server, kDefaultServer);
     EXPECT_EQ(record.userName, "");
     EXPECT_EQ(record.password, "");
@@ -77,9 +78,11 @@ TEST_F(SettingsFileTest, ValuesOutOfRange) {
     SettingsRecord before;
     before.intervalPosition = 4;
     const SettingsRecord record = LoadFrom(
-        "[main]\r\nport = abc\r\nTimeOUT = 123\r\nStartAtHour = 24\r\nStartAtMinute = -1\r\nDeleteFiles = -3\r\n",
+        "[main]\r\nport = abc\r\nTimeOUT = 123\r\nStartAtHour = 24\r\nStartAtMinute = -1\r\nDeleteFiles = -3\r\n"
+        "Security = 3\r\n",
         before);
     EXPECT_EQ(record.portText, "0");
+    EXPECT_EQ(record.security, 0) << "an unknown kind of security is not guessed at";
     EXPECT_EQ(record.intervalPosition, 4) << "an interval that matches no entry leaves the selection as it was";
     EXPECT_EQ(record.startHour, std::nullopt);
     EXPECT_EQ(record.startMinute, std::nullopt);
@@ -172,6 +175,7 @@ SettingsRecord SampleRecord() {
     SettingsRecord record;
     record.language = "english";
     record.portText = "995x";
+    record.security = 2;
     record.server = "pop.example.org";
     record.userName = "J\xFCrgen";
     record.password = "Passw\xF6rt!";
@@ -200,6 +204,7 @@ TEST_F(SettingsFileTest, TheSavedFileHasItsExactLines) {
               "[Main]\r\n"
               "Language = english\r\n"
               "Port = 995\r\n"
+              "Security = 2\r\n"
               "Server = pop.example.org\r\n"
               "Username = J\xFCrgen\r\n"
               "Password = *\r\n"
@@ -235,6 +240,7 @@ TEST_F(SettingsFileTest, SaveThenLoadGivesTheSameRecord) {
     const SettingsRecord loaded = Load();
     EXPECT_EQ(loaded.language, record.language);
     EXPECT_EQ(loaded.portText, record.portText);
+    EXPECT_EQ(loaded.security, record.security);
     EXPECT_EQ(loaded.server, record.server);
     EXPECT_EQ(loaded.userName, record.userName);
     EXPECT_EQ(loaded.password, record.password);
