@@ -158,7 +158,8 @@ DovecotServer::DovecotServer(testing::TemporaryFolder folder, std::vector<MailUs
 
 DovecotServer::~DovecotServer() { Stop(); }
 
-std::unique_ptr<DovecotServer> DovecotServer::Start(const std::vector<MailUser>& users, std::string& reason) {
+std::unique_ptr<DovecotServer> DovecotServer::Start(const std::vector<MailUser>& users, std::string& reason,
+                                                    const ServerCertificate* certificate) {
     if (::access(kDovecotBinary, X_OK) != 0) {
         reason = std::string(kDovecotBinary) + " is not installed (scripts/setup.sh test installs dovecot-pop3d)";
         return nullptr;
@@ -175,6 +176,7 @@ std::unique_ptr<DovecotServer> DovecotServer::Start(const std::vector<MailUser>&
         return nullptr;
     }
     std::unique_ptr<DovecotServer> server(new DovecotServer(std::move(folder), users));
+    if (certificate != nullptr) server->certificate_ = *certificate;
     server->mailUid_ = accounts.mailUid;
     server->mailGid_ = accounts.mailGid;
     if (!server->PrepareFolders(accounts, reason)) {
@@ -183,7 +185,8 @@ std::unique_ptr<DovecotServer> DovecotServer::Start(const std::vector<MailUser>&
     // The free port may be taken by someone else before the server binds it; then another one is tried.
     for (int attempt = 1; attempt <= kPortAttempts; ++attempt) {
         const int port = FindFreeLoopbackPort();
-        if (port == 0) {
+        server->tlsPort_ = certificate != nullptr ? FindFreeLoopbackPort() : 0;
+        if (port == 0 || (certificate != nullptr && (server->tlsPort_ == 0 || server->tlsPort_ == port))) {
             reason = "no free port on 127.0.0.1";
             return nullptr;
         }
@@ -240,7 +243,7 @@ bool DovecotServer::WriteConfiguration(const Accounts& accounts, int port, std::
          << "log_path = " << root << "/dovecot.log\n"
          << "protocols = pop3\n"
          << "listen = 127.0.0.1\n"
-         << "ssl = no\n"
+         << (certificate_ ? "ssl = required\n" : "ssl = no\n")
          << "disable_plaintext_auth = no\n"
          << "auth_mechanisms = plain apop\n"
          // Refused logins are part of the tests; the server's anti-guessing delays would only slow them down.
@@ -266,7 +269,8 @@ bool DovecotServer::WriteConfiguration(const Accounts& accounts, int port, std::
          << "    port = " << port << "\n"
          << "  }\n"
          << "  inet_listener pop3s {\n"
-         << "    port = 0\n"
+         << "    port = " << tlsPort_ << "\n"
+         << (certificate_ ? "    ssl = yes\n" : "")
          << "  }\n";
     if (!accounts.root) {
         conf << "  chroot =\n";
@@ -282,6 +286,11 @@ bool DovecotServer::WriteConfiguration(const Accounts& accounts, int port, std::
         conf << "  chroot =\n";
     }
     conf << "}\n";
+    if (certificate_) {
+        // "<" makes Dovecot read the file's contents; the files stay where the test made them.
+        conf << "ssl_cert = <" << certificate_->certificate.string() << "\n"
+             << "ssl_key = <" << certificate_->key.string() << "\n";
+    }
     if (!testing::WriteBytes(folder_.Path() / "dovecot.conf", conf.str())) {
         reason = "cannot write dovecot.conf";
         return false;

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,18 @@ struct MailUser {
     std::string password;  // stored as plain text, so the server also offers APOP
 };
 
+// A server certificate and its key (PEM files), for a server that requires TLS.
+struct ServerCertificate {
+    std::filesystem::path certificate;
+    std::filesystem::path key;
+};
+
 class DovecotServer {
 public:
     // Starts a server with one Maildir per user. Returns nothing, with the reason, when it cannot be started.
-    static std::unique_ptr<DovecotServer> Start(const std::vector<MailUser>& users, std::string& reason);
+    // With a certificate the server requires TLS: on Port() only after STLS, on TlsPort() from the first byte.
+    static std::unique_ptr<DovecotServer> Start(const std::vector<MailUser>& users, std::string& reason,
+                                                const ServerCertificate* certificate = nullptr);
 
     // Whether a failure to start is to be expected here: the server binary is missing, or the process is not root
     // (Dovecot's unprivileged login and mail users can only be taken on by root).
@@ -37,6 +46,8 @@ public:
 
     const std::string& Host() const { return host_; }
     int Port() const { return port_; }
+    // The POP3S port; 0 without a certificate.
+    int TlsPort() const { return tlsPort_; }
 
     // Puts a message into the user's Maildir as a new mail owned by the mail user. The server numbers messages in
     // the order in which they were delivered. Line ends may be LF (the Maildir custom) or CR LF.
@@ -72,6 +83,8 @@ private:
     std::vector<MailUser> users_;
     std::string host_ = "127.0.0.1";
     int port_ = 0;
+    int tlsPort_ = 0;
+    std::optional<ServerCertificate> certificate_;
     pid_t master_ = -1;
     uid_t mailUid_ = 0;
     gid_t mailGid_ = 0;

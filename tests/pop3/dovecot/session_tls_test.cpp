@@ -1,0 +1,187 @@
+// The POP3 session over TLS against a real Dovecot server that requires it: POP3S and STLS logins, a retrieval
+// through TLS records, and certificates that must be refused before any password leaves the machine.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dovecot/dovecot_server.h"
+#include "dovecot/message_maker.h"
+#include "loopback_pop3_server.h"
+#include "pop3/mail_session.h"
+#include "test_files.h"
+
+namespace zendrel::testsupport {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr std::int32_t kTimeoutMs = 10000;
+const MailUser kUser{"secure", "secure-secret"};
+
+// The test authority and its certificates, made once per test program; the session trusts the authority alone.
+const fs::path& Certificates() {
+    static testing::TemporaryFolder folder("zendrel-certificates");
+    static const bool made = [] {
+        const std::string command = "sh '" ZENDREL_DOVECOT_SUPPORT_DIR "/make_certificates.sh' '" +
+                                    folder.Path().string() + "'";
+        return folder.Created() && std::system(command.c_str()) == 0;
+    }();
+    static const fs::path none;
+    return made ? folder.Path() : none;
+}
+
+ServerCertificate Certificate(const std::string& name) {
+    return {Certificates() / (name + ".pem"), Certificates() / (name + ".key")};
+}
+
+class TlsSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(Certificates().empty()) << "the openssl command could not make the test certificates";
+        ::setenv("SSL_CERT_FILE", (Certificates() / "ca.pem").c_str(), 1);
+        ::setenv("SSL_CERT_DIR", Certificates().c_str(), 1);
+    }
+    void TearDown() override {
+        ::unsetenv("SSL_CERT_FILE");
+        ::unsetenv("SSL_CERT_DIR");
+    }
+
+    // A server with the named certificate, or none (plain text only).
+    std::unique_ptr<DovecotServer> StartServer(const std::optional<std::string>& certificateName) {
+        std::string reason;
+        const ServerCertificate certificate = certificateName ? Certificate(*certificateName) : ServerCertificate{};
+        std::unique_ptr<DovecotServer> server =
+            DovecotServer::Start({kUser}, reason, certificateName ? &certificate : nullptr);
+        if (!server) {
+            if (DovecotServer::MayBeUnavailable()) {
+                skipped_ = "Dovecot cannot be started here: " + reason;
+            } else {
+                ADD_FAILURE() << "Dovecot did not start: " << reason;
+            }
+        }
+        return server;
+    }
+
+    static std::unique_ptr<MailSession> Session(ConnectionSecurity security) {
+        std::unique_ptr<MailSession> session = CreateMailSession();
+        session->SetConnectionSecurity(security);
+        return session;
+    }
+
+    std::string skipped_;
+};
+
+struct LoginCase {
+    const char* name;
+    ConnectionSecurity security;
+    bool tlsPort;
+    const char* host;
+};
+
+TEST_F(TlsSessionTest, LogsInOverPop3sAndStlsAndRetrievesThroughTls) {
+    const std::unique_ptr<DovecotServer> server = StartServer("good");
+    if (!server) GTEST_SKIP() << skipped_;
+    testing::TemporaryFolder messages("zendrel-messages");
+    std::string reason;
+    ASSERT_TRUE(MakeTestMessages(messages.Path(), reason)) << reason;
+    // Large enough to span many TLS records.
+    ASSERT_TRUE(server->Deliver(kUser.name, testing::ReadBytes(messages.Path() / "large.eml")));
+
+    const LoginCase cases[] = {
+        {"POP3S by address", ConnectionSecurity::kTls, true, "127.0.0.1"},
+        {"POP3S by name", ConnectionSecurity::kTls, true, "localhost"},
+        {"STLS", ConnectionSecurity::kStartTls, false, "127.0.0.1"},
+    };
+    for (const LoginCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::unique_ptr<MailSession> session = Session(c.security);
+        const int port = c.tlsPort ? server->TlsPort() : server->Port();
+        ASSERT_EQ(session->Login(c.host, port, kUser.name, kUser.password, kTimeoutMs), 1)
+            << "code " << session->GetErrorCode() << "\n" << server->Log();
+        EXPECT_EQ(session->GetMessageCount(), 1);
+        ASSERT_EQ(session->LoadMessage(1), 1) << session->GetErrorCode();
+        testing::TemporaryFolder saved("zendrel-saved");
+        ASSERT_GE(session->CountAttachments(), 1);
+        const std::string name = session->GetAttachmentName(1);
+        ASSERT_EQ(session->SaveAttachment(1, saved.Path().string() + "/", name), 1) << session->GetErrorCode();
+        EXPECT_EQ(testing::ReadBytes(saved.Path() / name), testing::ReadBytes(messages.Path() / "large" / name));
+        EXPECT_EQ(session->Logout(), 1);
+    }
+    // What the refusals below must not find: the server logs each login with its user and the TLS it came over.
+    EXPECT_NE(server->Log().find("Login: user=<" + kUser.name + ">"), std::string::npos) << server->Log();
+    EXPECT_NE(server->Log().find("TLS"), std::string::npos) << server->Log();
+}
+
+struct RefusalCase {
+    const char* certificate;
+    const char* problem;
+};
+
+TEST_F(TlsSessionTest, ACertificateThatIsNotTrustedIsRefusedBeforeTheLogin) {
+    const RefusalCase cases[] = {
+        {"wrong-host", "wrong host name"},
+        {"expired", "expired"},
+        {"unknown-issuer", "unknown issuer"},
+    };
+    for (const RefusalCase& c : cases) {
+        SCOPED_TRACE(c.certificate);
+        const std::unique_ptr<DovecotServer> server = StartServer(c.certificate);
+        if (!server) GTEST_SKIP() << skipped_;
+        for (const ConnectionSecurity security : {ConnectionSecurity::kTls, ConnectionSecurity::kStartTls}) {
+            const std::unique_ptr<MailSession> session = Session(security);
+            const int port = security == ConnectionSecurity::kTls ? server->TlsPort() : server->Port();
+            EXPECT_EQ(session->Login("127.0.0.1", port, kUser.name, kUser.password, kTimeoutMs), 0);
+            EXPECT_EQ(session->GetErrorCode(), SessionError::kCertificateRefused);
+            EXPECT_EQ(session->GetCertificateProblem(), c.problem);
+        }
+        // Neither the user name nor the password reached the server.
+        std::this_thread::sleep_for(200ms);
+        EXPECT_EQ(server->Log().find("user=<" + kUser.name + ">"), std::string::npos) << server->Log();
+        EXPECT_EQ(server->Log().find("Login:"), std::string::npos) << server->Log();
+    }
+}
+
+TEST_F(TlsSessionTest, AServerWithoutTlsFailsBothKindsOfTlsWithoutALogin) {
+    const std::unique_ptr<DovecotServer> server = StartServer(std::nullopt);
+    if (!server) GTEST_SKIP() << skipped_;
+    const std::unique_ptr<MailSession> startTls = Session(ConnectionSecurity::kStartTls);
+    EXPECT_EQ(startTls->Login(server->Host(), server->Port(), kUser.name, kUser.password, kTimeoutMs), 0);
+    EXPECT_EQ(startTls->GetErrorCode(), SessionError::kNoStartTls);
+    // A plain POP3 port given for POP3S: the greeting is no handshake.
+    const std::unique_ptr<MailSession> tls = Session(ConnectionSecurity::kTls);
+    EXPECT_EQ(tls->Login(server->Host(), server->Port(), kUser.name, kUser.password, kTimeoutMs), 0);
+    EXPECT_EQ(tls->GetErrorCode(), SessionError::kNotConnected);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(server->Log().find("user=<" + kUser.name + ">"), std::string::npos) << server->Log();
+}
+
+TEST_F(TlsSessionTest, ACancelEndsAHandshakeThatTheServerNeverAnswers) {
+    testing::LoopbackPop3Server silent(kUser.name, kUser.password, {});
+    silent.SilentBeforeGreeting();
+    ASSERT_TRUE(silent.listening());
+    const std::unique_ptr<MailSession> session = Session(ConnectionSecurity::kTls);
+    std::thread canceller([&session, &silent] {
+        // Once the server holds the connection, the session is inside its handshake, waiting for the answer.
+        silent.WaitUntilStalled(5s);
+        std::this_thread::sleep_for(100ms);
+        session->CancelReceive();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(session->Login("127.0.0.1", silent.port(), kUser.name, kUser.password, kTimeoutMs), 0);
+    canceller.join();
+    EXPECT_EQ(session->GetErrorCode(), SessionError::kCancelled);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(kTimeoutMs / 2))
+        << "the cancel, not the time-out, ended the handshake";
+}
+
+}  // namespace
+}  // namespace zendrel::testsupport
