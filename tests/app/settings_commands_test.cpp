@@ -41,7 +41,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(folder_.Created());
         SetDataFolderVariable(data_.string());
-        ASSERT_EQ(Run({"Port=995", "Server=pop.example.org", "TimeOUT=300", "SaveDir=" + folder_.Path().string()}), 0);
+        ASSERT_EQ(Run({"Port=995", "Security=2", "Server=pop.example.org", "TimeOUT=300",
+                       "SaveDir=" + folder_.Path().string()}),
+                  0);
     }
     void TearDown() override { SetDataFolderVariable(""); }
 
@@ -74,6 +76,7 @@ TEST_F(SettingsCommandsTest, AcceptedValuesAreSavedAsTheWindowWouldSaveThem) {
     const SettingsRecord record = Saved();
     EXPECT_EQ(record.language, "english");
     EXPECT_EQ(record.portText, "995");
+    EXPECT_EQ(record.security, 2);
     EXPECT_EQ(record.server, "pop.example.org");
     EXPECT_EQ(record.intervalPosition, 0);
     EXPECT_EQ(record.startHour, 23);
@@ -94,6 +97,7 @@ TEST_F(SettingsCommandsTest, ARefusedValueLeavesTheFileUntouched) {
         {{"StartAtHour=24"}, "StartAtHour"},
         {{"StartAtMinute=-1"}, "StartAtMinute"},
         {{"DeleteFiles=yes"}, "DeleteFiles"},
+        {{"Security=3"}, "Security"},
         {{"Language=french"}, "Language"},
         {{"SaveDir=" + (folder_.Path() / "missing").string()}, "SaveDir"},
         {{"Password=secret"}, "--set-password"},

@@ -40,6 +40,7 @@ public:
 
     // Login fails with this code when set.
     std::optional<std::int32_t> loginFailure;
+    std::string certificateProblem;
     // Called at the start of LoadMessage(n), e.g. to request a stop in the middle of a run, or to throw.
     std::function<void(std::int32_t)> onLoadMessage;
     // LoadHeader then waits until CancelReceive, as a read from a silent server does; with `ignoreCancel` it waits
@@ -52,6 +53,7 @@ public:
     std::vector<SavedAttachment> saved;
     std::vector<std::int32_t> deleted;
     std::atomic<int> cancels{0};
+    ConnectionSecurity security = ConnectionSecurity::kNone;
 
     void Release();
     // Returns once the run waits in LoadHeader.
@@ -77,6 +79,8 @@ public:
     std::int32_t DeleteMessage(std::int32_t n) override;
     std::int32_t ResetSession() override { return 1; }
     std::int32_t CancelReceive() override;
+    void SetConnectionSecurity(ConnectionSecurity wanted) override { security = wanted; }
+    std::string GetCertificateProblem() const override { return certificateProblem; }
 
     // The last Login's arguments.
     std::string host;

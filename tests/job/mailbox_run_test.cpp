@@ -152,14 +152,19 @@ TEST_F(MailboxRunTest, LoginFailuresSayWhy) {
         {3, "ERROR!! (no login)"},  // the server hung up during the login
         {14, "ERROR!! (Connection failed, code 14)"},
         {15, "ERROR!! (Connection failed, code 15)"},
+        {19, "ERROR!! (The server's certificate is not trusted: expired)"},
+        {20, "ERROR!! (The server offers no STARTTLS)"},
     };
+    parameters_.security = 2;
     for (const auto& c : cases) {
         RowCollector rows;
         ActivityLog log(data_.Path(), rows, files_, NineFive);
         FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
         mailbox.loginFailure = c.code;
+        mailbox.certificateProblem = "expired";
         parameters_.runThread.store(1);
         const RunReport report = MailboxRun(parameters_, Services(mailbox, &log));
+        EXPECT_EQ(mailbox.security, ConnectionSecurity::kTls) << "the login goes the way the settings say";
         EXPECT_THAT(rows.Rows(), ElementsAre(std::string("09:05:00 ") + c.english)) << c.code;
         EXPECT_THAT(mailbox.calls, ElementsAre("Login")) << "no Logout after a failed login";
         EXPECT_FALSE(report.loggedIn);

@@ -44,6 +44,8 @@ public:
     std::int32_t DeleteMessage(std::int32_t n) override { return target_.DeleteMessage(n); }
     std::int32_t ResetSession() override { return target_.ResetSession(); }
     std::int32_t CancelReceive() override { return target_.CancelReceive(); }
+    void SetConnectionSecurity(ConnectionSecurity security) override { target_.SetConnectionSecurity(security); }
+    std::string GetCertificateProblem() const override { return target_.GetCertificateProblem(); }
 
 private:
     std::unique_ptr<MailSession> owned_;
