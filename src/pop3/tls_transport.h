@@ -9,7 +9,7 @@
 namespace zendrel {
 
 // `inner` carries the connection; until StartTls() succeeds the result passes everything through to it unchanged.
-// Where the platform has no TLS library the result is `inner` itself, whose StartTls() answers kUnavailable.
+// OpenSSL does the TLS on Linux, the system's Schannel on Windows.
 std::unique_ptr<Transport> WrapWithTls(std::unique_ptr<Transport> inner);
 
 }  // namespace zendrel

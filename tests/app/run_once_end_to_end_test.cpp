@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "dovecot/dovecot_server.h"
 #include "dovecot/free_port.h"
+#include "dovecot/test_certificates.h"
 #include "mailbox_program_test.h"
 
 namespace zendrel::testsupport {
@@ -153,6 +155,75 @@ TEST_F(RunOnceWithoutServer, UnreachableServerExitsWith3AfterItsErrorLine) {
     EXPECT_EQ(result.exitCode, 3) << result.out << result.err;
     EXPECT_THAT(TextsOfRows(result.OutLines()), ElementsAre("ERROR!! (Can't reach server)"));
 }
+
+// A mailbox that requires TLS from the first byte, on a server whose certificate the test authority signed. The Linux
+// program trusts the authority through SSL_CERT_FILE; the Windows program's trust is the system's store, into which
+// the tool that ZENDREL_TEST_TRUST_TOOL names puts the authority first.
+void RunOnceOverTlsWith(const ProgramUnderTest& program, const char* certificateName, int exitCode,
+                        const std::vector<std::string>& lines) {
+    const ServerCertificate certificate = TestServerCertificate(certificateName);
+    const MailUser user{"tls-reader", "tls-secret"};
+    std::string reason;
+    const std::unique_ptr<DovecotServer> server = DovecotServer::Start({user}, reason, &certificate);
+    if (!server && DovecotServer::MayBeUnavailable()) GTEST_SKIP() << "Dovecot cannot be started here: " << reason;
+    ASSERT_TRUE(server) << reason;
+    ASSERT_TRUE(server->Deliver(user.name, ComposeMail(MailWithAttachment("tls.1", "secure.csv"))));
+
+    testing::TemporaryFolder work("zendrel-program");
+    ASSERT_TRUE(work.Created());
+    const fs::path data = work.MakeFolder("data");
+    const fs::path save = work.MakeFolder("save");
+    const fs::path scratch = work.MakeFolder("scratch");
+    const fs::path authority = TestCertificatesFolder() / "ca.pem";
+    if (program.IsWindowsProgram()) {
+        const char* tool = std::getenv("ZENDREL_TEST_TRUST_TOOL");
+        if (tool == nullptr) GTEST_SKIP() << "ZENDREL_TEST_TRUST_TOOL names no tool that trusts the test authority";
+        const testing::ProgramResult trusted = ProgramUnderTest{program.launcher, tool}.Run(
+            {program.PathText(authority)}, work.Path(), scratch, {});
+        ASSERT_EQ(trusted.exitCode, 0) << trusted.out << trusted.err;
+    }
+    SettingsRecord settings;
+    settings.language = "english";
+    settings.server = "localhost";
+    settings.portText = std::to_string(server->TlsPort());
+    settings.security = 2;
+    settings.userName = user.name;
+    settings.password = user.password;
+    settings.saveDir = program.PathText(save);
+    settings.extensionsText = "csv";
+    ASSERT_TRUE(SaveSettings(data, settings));
+
+    const testing::ProgramResult result = program.Run(
+        {"--run-once"}, work.Path(), scratch,
+        {{"ZENDREL_DATA_DIR", program.PathText(data)}, {"SSL_CERT_FILE", authority.string()}});
+    EXPECT_EQ(result.exitCode, exitCode) << result.out << result.err;
+    EXPECT_EQ(TextsOfRows(result.OutLines()), lines);
+    if (exitCode == 0) {
+        EXPECT_EQ(testing::ReadBytes(save / "secure.csv"), AttachmentBytesFor("secure.csv"));
+    }
+}
+
+struct TlsRunCase {
+    const char* certificate;
+    int exitCode;
+    std::vector<std::string> lines;
+};
+
+TEST(RunOnceOverTls, SavesFromAMailboxThatRequiresTlsAndRefusesCertificatesNotTrusted) {
+    const ProgramUnderTest program = ProgramUnderTest::FromEnvironment();
+    ASSERT_FALSE(TestCertificatesFolder().empty()) << "the openssl command could not make the test certificates";
+    const TlsRunCase cases[] = {
+        {"good", 0, {LoggedIn(1), FileSaved("secure.csv"), kSignedOut, ""}},
+        {"wrong-host", 3, {"ERROR!! (The server's certificate is not trusted: wrong host name)"}},
+        {"unknown-issuer", 3, {"ERROR!! (The server's certificate is not trusted: unknown issuer)"}},
+    };
+    for (const TlsRunCase& c : cases) {
+        SCOPED_TRACE(c.certificate);
+        RunOnceOverTlsWith(program, c.certificate, c.exitCode, c.lines);
+        if (IsSkipped()) return;
+    }
+}
+
 
 }  // namespace
 }  // namespace zendrel::testsupport

@@ -14,6 +14,7 @@
 
 #include "dovecot/dovecot_server.h"
 #include "dovecot/message_maker.h"
+#include "dovecot/test_certificates.h"
 #include "loopback_pop3_server.h"
 #include "pop3/mail_session.h"
 #include "test_files.h"
@@ -27,21 +28,8 @@ using namespace std::chrono_literals;
 constexpr std::int32_t kTimeoutMs = 10000;
 const MailUser kUser{"secure", "secure-secret"};
 
-// The test authority and its certificates, made once per test program; the session trusts the authority alone.
-const fs::path& Certificates() {
-    static testing::TemporaryFolder folder("zendrel-certificates");
-    static const bool made = [] {
-        const std::string command = "sh '" ZENDREL_DOVECOT_SUPPORT_DIR "/make_certificates.sh' '" +
-                                    folder.Path().string() + "'";
-        return folder.Created() && std::system(command.c_str()) == 0;
-    }();
-    static const fs::path none;
-    return made ? folder.Path() : none;
-}
-
-ServerCertificate Certificate(const std::string& name) {
-    return {Certificates() / (name + ".pem"), Certificates() / (name + ".key")};
-}
+// The session trusts the test authority alone.
+const fs::path& Certificates() { return TestCertificatesFolder(); }
 
 class TlsSessionTest : public ::testing::Test {
 protected:
@@ -58,7 +46,8 @@ protected:
     // A server with the named certificate, or none (plain text only).
     std::unique_ptr<DovecotServer> StartServer(const std::optional<std::string>& certificateName) {
         std::string reason;
-        const ServerCertificate certificate = certificateName ? Certificate(*certificateName) : ServerCertificate{};
+        const ServerCertificate certificate =
+            certificateName ? TestServerCertificate(certificateName->c_str()) : ServerCertificate{};
         std::unique_ptr<DovecotServer> server =
             DovecotServer::Start({kUser}, reason, certificateName ? &certificate : nullptr);
         if (!server) {
