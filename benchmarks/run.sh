@@ -11,6 +11,8 @@ status=0
 "$here/pop3/run.sh" "$1" || status=1
 echo
 "$here/run_once/run.sh" "$1" || status=1
+echo
+"$here/run_once/run.sh" "$1" --tls 1 || status=1
 if [ -x "$here/extract/run.sh" ]; then
   echo
   "$here/extract/run.sh" "$1" || status=1

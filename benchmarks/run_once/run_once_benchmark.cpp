@@ -28,6 +28,8 @@
 
 #include "dovecot/dovecot_server.h"
 #include "dovecot/pop3_probe.h"
+#include "dovecot/test_certificates.h"
+#include "pop3/mail_session.h"
 #include "settings/read_intervals.h"
 #include "settings/settings_file.h"
 #include "test_files.h"
@@ -37,6 +39,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using testsupport::DovecotServer;
+using testsupport::ServerCertificate;
+using testsupport::TestCertificatesFolder;
+using testsupport::TestServerCertificate;
 using Clock = std::chrono::steady_clock;
 using Files = std::map<std::string, std::string>;
 using Environment = std::vector<std::pair<std::string, std::string>>;
@@ -53,6 +58,7 @@ struct Settings {
     int mails = 1000;
     int matching = 200;
     long attachmentBytes = 100 * 1024;
+    bool tls = false;  // POP3 over TLS (POP3S) for both, against a server with the test authority's certificate
 };
 
 std::optional<Settings> ParseArguments(int argc, char** argv) {
@@ -72,6 +78,8 @@ std::optional<Settings> ParseArguments(int argc, char** argv) {
             settings.matching = static_cast<int>(value);
         } else if (name == "--attachment-bytes") {
             settings.attachmentBytes = value;
+        } else if (name == "--tls" && value <= 1) {
+            settings.tls = value == 1;
         } else {
             return std::nullopt;
         }
@@ -198,7 +206,12 @@ public:
         for (const auto& [name, bytes] : expected_) expectedBytes_ += bytes.size();
 
         std::string reason;
-        server_ = DovecotServer::Start({{kUser, kPassword}}, reason);
+        if (settings_.tls && TestCertificatesFolder().empty()) {
+            std::fprintf(stderr, "run-once benchmark: the openssl command could not make the test certificates\n");
+            return false;
+        }
+        const ServerCertificate certificate = TestServerCertificate("good");
+        server_ = DovecotServer::Start({{kUser, kPassword}}, reason, settings_.tls ? &certificate : nullptr);
         if (!server_) {
             std::fprintf(stderr, "run-once benchmark: Dovecot did not start: %s\n", reason.c_str());
             return false;
@@ -235,8 +248,8 @@ public:
     }
 
     void Print(const Contender& zendrel, const Contender& python, bool allSame) const {
-        std::printf("\nzendrel --run-once beside %s (poplib + email), Dovecot %s on %s, %ld cores\n",
-                    FirstLineOf("python3 --version 2>&1").c_str(),
+        std::printf("\nzendrel --run-once beside %s (poplib + email)%s, Dovecot %s on %s, %ld cores\n",
+                    FirstLineOf("python3 --version 2>&1").c_str(), settings_.tls ? " over TLS (POP3S)" : "",
                     FirstLineOf("/usr/sbin/dovecot --version 2>/dev/null").c_str(), server_->Host().c_str(),
                     ::sysconf(_SC_NPROCESSORS_ONLN));
         std::printf("Mailbox: %d mails, %.1f MB; %d with \"invoice\" in the subject (letter case varies), each with a\n"
@@ -273,8 +286,9 @@ private:
         fs::create_directories(dataFolder_, ec);
         SettingsRecord record;
         record.language = "english";
-        record.portText = std::to_string(server_->Port());
-        record.server = server_->Host();
+        record.portText = std::to_string(ServicePort());
+        record.security = settings_.tls ? 2 : 0;
+        record.server = ServiceHost();
         record.userName = kUser;
         record.password = kPassword;
         record.intervalPosition = ReadIntervalPosition(300);
@@ -294,6 +308,16 @@ private:
 
     // The first login after delivery makes Dovecot index the mailbox; neither contender should pay for it.
     bool WarmUp() {
+        if (settings_.tls) {
+            // The server takes no password in the clear: the warm-up logs in over TLS too.
+            for (const auto& [name, value] : TrustEnvironment()) ::setenv(name.c_str(), value.c_str(), 1);
+            const std::unique_ptr<MailSession> session = CreateMailSession();
+            session->SetConnectionSecurity(ConnectionSecurity::kTls);
+            const bool ok = session->Login(ServiceHost(), ServicePort(), kUser, kPassword, 30000) == 1;
+            if (!ok) std::fprintf(stderr, "run-once benchmark: cannot log in over TLS: %d\n", session->GetErrorCode());
+            if (ok) session->Logout();
+            return ok;
+        }
         std::string error;
         std::optional<testsupport::Pop3Probe> probe =
             testsupport::Pop3Probe::Connect(server_->Host(), server_->Port(), 30000, error);
@@ -305,18 +329,32 @@ private:
         return ok;
     }
 
+    int ServicePort() const { return settings_.tls ? server_->TlsPort() : server_->Port(); }
+    // The certificate names localhost, not the address.
+    std::string ServiceHost() const { return settings_.tls ? "localhost" : server_->Host(); }
+    // Both contenders trust the test authority, and only it, through OpenSSL's variable.
+    Environment TrustEnvironment() const {
+        if (!settings_.tls) return {};
+        return {{"SSL_CERT_FILE", (TestCertificatesFolder() / "ca.pem").string()}};
+    }
+
     bool RunOne(Contender& contender, bool isZendrel) {
         std::error_code ec;
         fs::remove_all(contender.saveFolder, ec);
         fs::create_directories(contender.saveFolder, ec);
         const fs::path output = work_ / (contender.label + "-output.txt");
         const std::string script = std::string(ZENDREL_RUN_ONCE_BENCH_DIR) + "/python_run_once.py";
-        const Timing timing =
-            isZendrel ? RunTimed({settings_.program, "--run-once"}, {{"ZENDREL_DATA_DIR", dataFolder_.string()}},
-                                 output)
-                      : RunTimed({"python3", script, server_->Host(), std::to_string(server_->Port()), kUser,
-                                  kPassword, kSearchString, kExtensions, contender.saveFolder.string()},
-                                 {}, output);
+        Environment environment = TrustEnvironment();
+        std::vector<std::string> words = {settings_.program, "--run-once"};
+        if (isZendrel) {
+            environment.emplace_back("ZENDREL_DATA_DIR", dataFolder_.string());
+        } else {
+            words = {"python3",   script,         ServiceHost(), std::to_string(ServicePort()),
+                     kUser,       kPassword,      kSearchString, kExtensions,
+                     contender.saveFolder.string()};
+            if (settings_.tls) words.push_back("tls");
+        }
+        const Timing timing = RunTimed(words, environment, output);
         contender.wall.push_back(timing.wallSeconds);
         contender.cpu.push_back(timing.cpuSeconds);
         if (timing.status != 0) {
@@ -345,7 +383,8 @@ int Run(int argc, char** argv) {
     const std::optional<Settings> settings = ParseArguments(argc, argv);
     if (!settings) {
         std::fprintf(stderr,
-                     "usage: %s ZENDREL_PROGRAM [--rounds N] [--mails N] [--matching N] [--attachment-bytes BYTES]\n",
+                     "usage: %s ZENDREL_PROGRAM [--rounds N] [--mails N] [--matching N] [--attachment-bytes BYTES] "
+                     "[--tls 1]\n",
                      argv[0]);
         return 2;
     }
