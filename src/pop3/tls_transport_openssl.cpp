@@ -171,7 +171,8 @@ TlsResult OpenSslTransport::StartTls(const std::string& host, std::int32_t timeo
             break;
         }
         const std::int64_t left = deadline - SteadyMilliseconds();
-        const WaitResult waited = left > 0 ? inner_->WaitReadable(static_cast<std::int32_t>(left)) : WaitResult::kTimedOut;
+        const WaitResult waited =
+            left > 0 ? inner_->WaitReadable(static_cast<std::int32_t>(left)) : WaitResult::kTimedOut;
         if (waited == WaitResult::kTimedOut || waited == WaitResult::kInterrupted) {
             EndTls();
             return waited == WaitResult::kTimedOut ? TlsResult::kTimedOut : TlsResult::kInterrupted;

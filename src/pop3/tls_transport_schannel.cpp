@@ -25,9 +25,10 @@ namespace {
 
 std::wstring WideText(const std::string& windows1252) {
     if (windows1252.empty()) return {};
-    const int length = MultiByteToWideChar(1252, 0, windows1252.data(), static_cast<int>(windows1252.size()), nullptr, 0);
+    const int size = static_cast<int>(windows1252.size());
+    const int length = MultiByteToWideChar(1252, 0, windows1252.data(), size, nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(1252, 0, windows1252.data(), static_cast<int>(windows1252.size()), wide.data(), length);
+    MultiByteToWideChar(1252, 0, windows1252.data(), size, wide.data(), length);
     return wide;
 }
 
