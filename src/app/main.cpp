@@ -2,12 +2,22 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/program.h"
 #include "platform/program_arguments.h"
 #include "platform/standard_streams.h"
+#if defined(ZENDREL_WITH_QT)
+#include "app/ui/qt/qt_window_program.h"
+#endif
 
 int main(int argc, char** argv) {
     zendrel::ConnectStandardStreams();
     const std::vector<std::string> arguments = zendrel::ProgramArguments(argc, argv);
+#if defined(ZENDREL_WITH_QT)
+    // Only the window loads Qt's display plugins; every command-line mode runs without a display.
+    if (zendrel::ParseCommandLine(arguments).kind == zendrel::CommandKind::Window) {
+        return zendrel::RunQtWindow(argc, argv, arguments, std::cerr);
+    }
+#endif
     return zendrel::RunProgram(arguments, std::cout, std::cerr);
 }

@@ -1,0 +1,176 @@
+#include "app/ui/qt/qt_advanced_view.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include "app/ui/qt/program_text.h"
+#include "app/ui/qt/windows1252_validator.h"
+
+namespace zendrel {
+namespace {
+
+constexpr QSize kWindowSize(505, 350);
+constexpr int kMargin = 10;
+constexpr int kLabelHeight = 18;
+constexpr int kBoxHeight = 22;
+constexpr int kHalfWidth = 237;
+constexpr int kRightHalfLeft = 258;
+constexpr int kListsTop = 112;
+constexpr int kListHeight = 170;
+constexpr int kButtonWidth = 115;
+constexpr int kButtonHeight = 26;
+
+std::size_t At(AdvancedControl control) { return static_cast<std::size_t>(control); }
+
+struct SenderListPlace {
+    SenderListKind kind;
+    AdvancedControl label;
+    AdvancedControl list;
+    AdvancedControl addButton;
+    AdvancedControl deleteButton;
+    int left;
+};
+constexpr std::array<SenderListPlace, 2> kSenderLists = {{
+    {SenderListKind::Allowed, AdvancedControl::AllowedLabel, AdvancedControl::AllowedList,
+     AdvancedControl::AllowedAddButton, AdvancedControl::AllowedDeleteButton, kMargin},
+    {SenderListKind::Blocked, AdvancedControl::BlockedLabel, AdvancedControl::BlockedList,
+     AdvancedControl::BlockedAddButton, AdvancedControl::BlockedDeleteButton, kRightHalfLeft},
+}};
+
+}  // namespace
+
+QtAdvancedView::~QtAdvancedView() = default;
+
+void QtAdvancedView::Create() {
+    window_ = std::make_unique<AdvancedWindow>(owner_.Window());
+    window_->setFixedSize(kWindowSize);
+    const int fullWidth = kWindowSize.width() - 2 * kMargin;
+    const auto label = [&](AdvancedControl control, QRect place) {
+        auto* widget = new QLabel(window_.get());
+        widget->setGeometry(place);
+        controls_[At(control)] = widget;
+    };
+    const auto edit = [&](AdvancedControl control, QRect place) {
+        auto* widget = new QLineEdit(window_.get());
+        widget->setGeometry(place);
+        AcceptOnlyWindows1252(widget);
+        controls_[At(control)] = widget;
+    };
+    const auto button = [&](AdvancedControl control, QRect place) {
+        auto* widget = new QPushButton(window_.get());
+        widget->setGeometry(place);
+        controls_[At(control)] = widget;
+    };
+
+    // Created in the keyboard order.
+    label(AdvancedControl::SearchStringLabel, QRect(kMargin, 10, fullWidth, kLabelHeight));
+    edit(AdvancedControl::SearchStringEdit, QRect(kMargin, 30, fullWidth, kBoxHeight));
+    label(AdvancedControl::ExtensionsLabel, QRect(kMargin, 62, fullWidth, kLabelHeight));
+    edit(AdvancedControl::ExtensionsEdit, QRect(kMargin, 82, fullWidth, kBoxHeight));
+    for (const SenderListPlace& place : kSenderLists) {
+        label(place.label, QRect(place.left, kListsTop, kHalfWidth, kLabelHeight));
+        auto* list = new QListWidget(window_.get());
+        list->setGeometry(place.left, kListsTop + 20, kHalfWidth, kListHeight);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        controls_[At(place.list)] = list;
+        const int buttonsTop = kListsTop + 20 + kListHeight + 8;
+        button(place.addButton, QRect(place.left, buttonsTop, kButtonWidth, kButtonHeight));
+        button(place.deleteButton,
+               QRect(place.left + kHalfWidth - kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight));
+        Widget(place.deleteButton)->setEnabled(false);
+    }
+    ForwardUserActions();
+}
+
+void QtAdvancedView::ForwardUserActions() {
+    const auto forward = [this](auto event) {
+        return [this, event](auto&&...) {
+            if (MainEvents* events = owner_.Events()) event(*events);
+        };
+    };
+    QObject::connect(window_.get(), &AdvancedWindow::closeRequested,
+                     forward([](MainEvents& e) { e.OnAdvancedClosed(); }));
+    for (AdvancedControl control : {AdvancedControl::SearchStringEdit, AdvancedControl::ExtensionsEdit}) {
+        QObject::connect(static_cast<QLineEdit*>(Widget(control)), &QLineEdit::textEdited,
+                         forward([](MainEvents& e) { e.OnInputChanged(); }));
+    }
+    for (const SenderListPlace& place : kSenderLists) {
+        const SenderListKind kind = place.kind;
+        QObject::connect(List(place.list), &QListWidget::itemSelectionChanged,
+                         forward([kind](MainEvents& e) { e.OnSenderListClicked(kind); }));
+        QObject::connect(static_cast<QPushButton*>(Widget(place.addButton)), &QPushButton::clicked,
+                         forward([kind](MainEvents& e) { e.OnSenderAddButton(kind); }));
+        QObject::connect(static_cast<QPushButton*>(Widget(place.deleteButton)), &QPushButton::clicked,
+                         forward([kind](MainEvents& e) { e.OnSenderDeleteButton(kind); }));
+    }
+}
+
+void QtAdvancedView::SetTitle(const std::string& title) { window_->setWindowTitle(ToQString(title)); }
+
+void QtAdvancedView::Show() {
+    // Centred on the window that owns it.
+    const QRect owner = owner_.Window()->frameGeometry();
+    window_->move(owner.center() - QPoint(kWindowSize.width() / 2, kWindowSize.height() / 2));
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+void QtAdvancedView::Hide() { window_->hide(); }
+
+void QtAdvancedView::SetText(AdvancedControl control, const std::string& text) {
+    QWidget* widget = Widget(control);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        edit->setText(ToQString(text));
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+        label->setText(ToQString(text));
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        button->setText(ToQString(text));
+    }
+}
+
+std::string QtAdvancedView::Text(AdvancedControl control) const {
+    const QWidget* widget = Widget(control);
+    if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) return ToProgramTextOrMarked(edit->text());
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) return ToProgramTextOrMarked(label->text());
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+        return ToProgramTextOrMarked(button->text());
+    }
+    return "";
+}
+
+void QtAdvancedView::SetEnabled(AdvancedControl control, bool enabled) { Widget(control)->setEnabled(enabled); }
+
+int QtAdvancedView::ListCount(AdvancedControl list) const { return List(list)->count(); }
+
+std::string QtAdvancedView::ListEntry(AdvancedControl list, int index) const {
+    const QListWidgetItem* item = List(list)->item(index);
+    return item != nullptr ? ToProgramTextOrMarked(item->text()) : "";
+}
+
+std::optional<int> QtAdvancedView::ListSelection(AdvancedControl list) const {
+    const QList<QListWidgetItem*> selected = List(list)->selectedItems();
+    if (selected.isEmpty()) return std::nullopt;
+    return List(list)->row(selected.front());
+}
+
+// The shell's changes raise no event, and leave no entry selected.
+void QtAdvancedView::AppendListEntry(AdvancedControl list, const std::string& entry) {
+    const QSignalBlocker quiet(List(list));
+    List(list)->addItem(ToQString(entry));
+}
+
+void QtAdvancedView::RemoveListEntry(AdvancedControl list, int index) {
+    const QSignalBlocker quiet(List(list));
+    delete List(list)->takeItem(index);
+    List(list)->clearSelection();
+}
+
+void QtAdvancedView::ClearList(AdvancedControl list) {
+    const QSignalBlocker quiet(List(list));
+    List(list)->clear();
+}
+
+}  // namespace zendrel

@@ -1,0 +1,37 @@
+#include "app/ui/qt/top_level_windows.h"
+
+#include <QCloseEvent>
+#include <QWindow>
+
+namespace zendrel {
+
+// A fixed size without a maximise button: the controls stand at fixed places.
+MainWindow::MainWindow()
+    : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                               Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint) {}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    if (isEnabled()) emit closeRequested();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)) emit minimised();
+}
+
+AdvancedWindow::AdvancedWindow(QWidget* owner)
+    : QWidget(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                           Qt::CustomizeWindowHint) {
+    // Native windows for both, so that the window system knows who owns whom.
+    winId();
+    owner->winId();
+    windowHandle()->setTransientParent(owner->windowHandle());
+}
+
+void AdvancedWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    emit closeRequested();
+}
+
+}  // namespace zendrel

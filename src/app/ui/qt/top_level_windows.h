@@ -1,0 +1,38 @@
+#pragma once
+// The two windows as Qt widgets that report what the user does to the window itself. Closing is only reported: the
+// shell decides whether a window goes. A disabled window, like one under another's dialog, cannot be closed.
+
+#include <QMainWindow>
+#include <QWidget>
+
+namespace zendrel {
+
+class MainWindow final : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow();
+
+signals:
+    void closeRequested();
+    void minimised();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+};
+
+// A window of its own that stays above its owner; not the owner's child, or disabling the owner (as the shell does
+// while this window is open) would disable this one too.
+class AdvancedWindow final : public QWidget {
+    Q_OBJECT
+public:
+    explicit AdvancedWindow(QWidget* owner);
+
+signals:
+    void closeRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+};
+
+}  // namespace zendrel
