@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests or the benchmarks need, when they are missing.
-# Usage: scripts/setup.sh [build|demo|test|fuzz|bench|windows|package|windows-installer]...
+# Usage: scripts/setup.sh [build|gui|demo|test|fuzz|bench|screenshot|windows|package|windows-installer]...
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev python3 libssl-dev)
 for need in "$@"; do
   case "$need" in
     build) ;;
+    # Qt 6 Widgets for the window (its display plugins and QtTest come with it).
+    gui) packages+=(qt6-base-dev) ;;
     demo) packages+=(dovecot-pop3d) ;;
     test) packages+=(dovecot-pop3d desktop-file-utils openssl) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(libbenchmark-dev ripmime mpack dovecot-pop3d time) ;;
+    # A virtual display, a click on a button, the capture, and a font to draw the texts with.
+    screenshot) packages+=(xvfb xdotool imagemagick x11-utils fonts-dejavu-core) ;;
     # The cross compiler with POSIX threads (std::thread), Wine to run the result, googletest's sources to cross-build it.
     windows) packages+=(g++-mingw-w64-x86-64-posix wine64 googletest) ;;
     # CPack's Debian generator finds the libraries the program needs with dpkg-shlibdeps, and `file`.

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Pictures of the window for the README: the program started on a virtual display (Xvfb) with sample settings in a
+# data folder of its own, the main window saved as OUT_DIR/screenshot-linux.png and, after a click on the advanced
+# settings button, the advanced window as OUT_DIR/screenshot-linux-advanced.png.
+# Usage: scripts/screenshot.sh PROGRAM OUT_DIR
+set -euo pipefail
+[ $# -eq 2 ] || { echo "usage: $0 PROGRAM OUT_DIR" >&2; exit 2; }
+program=$(realpath "$1")
+out=$(realpath "$2")
+
+work=$(mktemp -d)
+display_pid=""
+program_pid=""
+finish() {
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+  [ -n "$display_pid" ] && kill "$display_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap finish EXIT
+
+export ZENDREL_DATA_DIR=$work/data
+mkdir -p "$work/data" "$work/Attachments"
+"$program" --set Language=english Server=pop.example.org Port=110 Username=invoices TimeOUT=900 StartAtHour=6 \
+  SaveDir="$work/Attachments/" FileExtensions=pdf,csv SearchString=Invoice >/dev/null
+printf 'secret\n' | "$program" --set-password >/dev/null 2>&1
+"$program" --allow billing@example.org >/dev/null
+"$program" --allow accounts@example.com >/dev/null
+"$program" --block newsletter@example.net >/dev/null
+# Rows as the service leaves them for the window to take over at start-up.
+printf '%s\r\n' "06:00:01 Successfully logged into account! (2 messages)." "06:00:02 File 'invoice-0815.pdf' saved!" \
+  "06:00:02 Successfully signed out!" > "$work/data/log.txt"
+
+number=$((100 + RANDOM % 800))
+Xvfb ":$number" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+display_pid=$!
+export DISPLAY=:$number
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
+
+"$program" >"$work/program.log" 2>&1 &
+program_pid=$!
+
+# The first window whose title holds $1, waited for.
+window_named() {
+  local id=""
+  for _ in $(seq 100); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) && [ -n "$id" ] && break
+    kill -0 "$program_pid" 2>/dev/null || { cat "$work/program.log" >&2; return 1; }
+    sleep 0.2
+  done
+  [ -n "$id" ] || { echo "screenshot: no window titled '$1' came up" >&2; cat "$work/program.log" >&2; return 1; }
+  echo "$id"
+}
+
+main=$(window_named "Zendrel V")
+sleep 2  # the first take-over of log.txt (every 1.5 s)
+import -window "$main" "$out/screenshot-linux.png"
+# The advanced settings button, at its place in the settings frame.
+xdotool mousemove --window "$main" 100 172 click 1
+advanced=$(window_named "Advanced Settings")
+sleep 0.5
+import -window "$advanced" "$out/screenshot-linux-advanced.png"
+echo "saved $out/screenshot-linux.png and $out/screenshot-linux-advanced.png"
