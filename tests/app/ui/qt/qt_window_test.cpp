@@ -1,0 +1,289 @@
+// The Qt window's wiring with real widgets on Qt's offscreen platform: the shell behind it is the real one, the
+// service manager and the shortcuts are fakes, and a run goes to the real Dovecot server.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/mailbox_shell_run.h"
+#include "app/main_procedure.h"
+#include "app/ui/qt/qt_advanced_view.h"
+#include "app/ui/qt/qt_main_view.h"
+#include "log_rows.h"
+#include "mailbox_server.h"
+#include "platform/locked_log_files.h"
+#include "settings/settings_file.h"
+#include "shell_fakes.h"
+#include "test_files.h"
+#include "test_mail.h"
+
+namespace zendrel {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using ::testing::IsSupersetOf;
+
+// Long enough for any machine; all is well long before.
+constexpr std::chrono::milliseconds kPatience = 30s;
+// A local midnight: on the grid of the default start time 00:00, so a start there is due at once.
+constexpr LocalSeconds kMidnight = 20000LL * 86400;
+
+// The one application object, made when the first window needs it and gone before the process's static objects
+// go, which Qt's own clean-up needs.
+class QtApplication final : public ::testing::Environment {
+public:
+    static void Make() {
+        if (application_) return;
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        application_ = std::make_unique<QApplication>(argc_, argv_);
+    }
+    void TearDown() override { application_.reset(); }
+
+private:
+    static inline int argc_ = 1;
+    static inline char name_[] = "app_ui_qt_tests";
+    static inline char* argv_[] = {name_, nullptr};
+    static inline std::unique_ptr<QApplication> application_;
+};
+[[maybe_unused]] ::testing::Environment* const kQtApplication =
+    ::testing::AddGlobalTestEnvironment(new QtApplication);
+
+bool WaitUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+// Replaces the box's text as the user does: select all, type.
+void Type(QWidget* box, const QString& text) {
+    static_cast<QLineEdit*>(box)->selectAll();
+    QTest::keyClicks(box, text);
+}
+
+// One key that types `text`, whatever keyboard would produce it.
+void TypeCharacter(QWidget* box, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+    QApplication::sendEvent(box, &press);
+}
+
+void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+// Answers the next text input box with `answer`, once it is up.
+void AnswerNextTextBox(const QString& answer) {
+    QTimer::singleShot(0, [answer] {
+        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;  // the test then finds the list unchanged
+        box->setTextValue(answer);
+        box->accept();
+    });
+}
+
+QStringList LogRows(const QtMainView& view) { return view.LogText()->toPlainText().split(QLatin1Char('\n')); }
+
+std::vector<std::string> RowTexts(const QtMainView& view) {
+    std::vector<std::string> texts;
+    for (const QString& row : LogRows(view)) texts.push_back(testsupport::TextOfRow(row.toStdString()));
+    return texts;
+}
+
+// The window with the real shell and a real mailbox run, its settings in a data folder of its own.
+class WindowUnderTest {
+public:
+    explicit WindowUnderTest(fs::path dataFolder, std::string defaultSaveDir) {
+        QtApplication::Make();
+        services_.available = false;
+        shortcuts_.available = false;
+        parts_.mainView = &main_;
+        parts_.advancedView = &advanced_;
+        parts_.serviceController = &services_;
+        parts_.shortcuts = &shortcuts_;
+        parts_.system = &system_;
+        parts_.run = &run_;
+        parts_.texts = texts_;
+        parts_.handledMessageIds = handledMessageIds_;
+        parts_.logFiles = &files_;
+        parts_.places.dataFolder = std::move(dataFolder);
+        parts_.defaultSaveDir = std::move(defaultSaveDir);
+        parts_.now = [] { return kMidnight; };
+    }
+
+    // Starts the window, lets `script` act in its event loop, and closes the window as the user does.
+    void Run(const std::function<void()>& script) {
+        QTimer::singleShot(0, [&] {
+            script();
+            main_.Window()->close();
+        });
+        const ShellOutcome outcome = MainProcedure(0, parts_);
+        EXPECT_EQ(outcome.startUp, StartUpResult::Continue);
+    }
+
+    QtMainView& Main() { return main_; }
+    QWidget* Control(MainControl control) { return main_.Widget(control); }
+    QWidget* Control(AdvancedControl control) { return advanced_.Widget(control); }
+    QListWidget* List(AdvancedControl list) { return static_cast<QListWidget*>(advanced_.Widget(list)); }
+    template <typename Control>
+    QString Caption(Control control) {
+        return static_cast<QAbstractButton*>(this->Control(control))->text();
+    }
+
+private:
+    std::shared_ptr<InterfaceTexts> texts_ = std::make_shared<InterfaceTexts>();
+    std::shared_ptr<HandledMessageIds> handledMessageIds_ = std::make_shared<HandledMessageIds>();
+    QtMainView main_;
+    QtAdvancedView advanced_{main_};
+    testing::FakeSystemInfo system_;
+    testing::FakeServiceController services_{system_};
+    testing::FakeShortcuts shortcuts_;
+    LockedLogFiles files_;
+    MailboxShellRun run_{texts_, handledMessageIds_};
+    ShellParts parts_;
+};
+
+class QtWindow : public ::testing::Test {
+protected:
+    testing::TemporaryFolder work_{"zendrel-qt"};
+    fs::path data_ = work_.MakeFolder("data");
+    fs::path save_ = work_.MakeFolder("save");
+    // Without a settings file: the defaults, the home folder standing in for an existing save folder.
+    WindowUnderTest window_{data_, save_.string() + "/"};
+};
+
+TEST_F(QtWindow, ValidInputsEnableTheStartButton) {
+    window_.Run([&] {
+        QWidget* start = window_.Control(MainControl::StartStopButton);
+        ASSERT_FALSE(start->isEnabled()) << "no user name yet";
+        Type(window_.Control(MainControl::UserNameEdit), QStringLiteral("alice"));
+        EXPECT_TRUE(start->isEnabled());
+
+        QWidget* port = window_.Control(MainControl::PortEdit);
+        Type(port, QStringLiteral("1x1y0"));
+        EXPECT_EQ(static_cast<QLineEdit*>(port)->text(), QStringLiteral("110")) << "digits only";
+        Type(port, QStringLiteral("0"));
+        EXPECT_FALSE(start->isEnabled());
+    });
+}
+
+TEST_F(QtWindow, TextBoxesTakeOnlyWhatWindows1252Holds) {
+    window_.Run([&] {
+        auto* user = static_cast<QLineEdit*>(window_.Control(MainControl::UserNameEdit));
+        TypeCharacter(user, QString::fromUtf8("\xE2\x82\xAC"));  // the euro sign: 0x80
+        TypeCharacter(user, QString::fromUtf8("\xCE\xA9"));      // a Greek capital omega: none
+        TypeCharacter(user, QString::fromUtf8("\xC3\xA4"));      // a-umlaut: 0xE4
+        EXPECT_EQ(user->text(), QString::fromUtf8("\xE2\x82\xAC\xC3\xA4"));
+        EXPECT_EQ(window_.Main().Text(MainControl::UserNameEdit), "\x80\xE4");
+    });
+}
+
+TEST_F(QtWindow, TheLanguageMenuRewritesTheCaptions) {
+    window_.Run([&] {
+        // Without a settings file the language is German.
+        EXPECT_EQ(window_.Caption(MainControl::StartStopButton), QStringLiteral("Los geht's"));
+        window_.Main().MenuAction(MenuItem::English)->trigger();
+        EXPECT_EQ(window_.Caption(MainControl::StartStopButton), QStringLiteral("Lets go"));
+        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::SaveDirLabel))->text(),
+                  QStringLiteral("Path for Attachments:"));
+        EXPECT_TRUE(window_.Main().MenuAction(MenuItem::English)->isChecked());
+        EXPECT_FALSE(window_.Main().MenuAction(MenuItem::German)->isChecked());
+
+        window_.Main().MenuAction(MenuItem::German)->trigger();
+        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::SaveDirLabel))->text(),
+                  QString::fromUtf8("Speicherpfad f\xC3\xBCr Anh\xC3\xA4nge:"));
+        EXPECT_EQ(window_.Caption(AdvancedControl::AllowedDeleteButton), QString::fromUtf8("L\xC3\xB6schen"));
+        EXPECT_TRUE(window_.Main().MenuAction(MenuItem::German)->isChecked());
+    });
+}
+
+TEST_F(QtWindow, SenderListsAddAndDelete) {
+    window_.Run([&] {
+        Click(window_.Control(MainControl::AdvancedButton));
+        QListWidget* allowed = window_.List(AdvancedControl::AllowedList);
+        QWidget* remove = window_.Control(AdvancedControl::AllowedDeleteButton);
+        ASSERT_TRUE(allowed->isVisible());
+        EXPECT_FALSE(window_.Main().Window()->isEnabled()) << "the main window waits for the advanced one";
+
+        AnswerNextTextBox(QStringLiteral("billing@example.org"));
+        Click(window_.Control(AdvancedControl::AllowedAddButton));
+        AnswerNextTextBox(QStringLiteral("news@example.net"));
+        Click(window_.Control(AdvancedControl::BlockedAddButton));
+        ASSERT_EQ(allowed->count(), 1);
+        EXPECT_EQ(allowed->item(0)->text(), QStringLiteral("billing@example.org"));
+        EXPECT_EQ(window_.List(AdvancedControl::BlockedList)->count(), 1);
+
+        ASSERT_FALSE(remove->isEnabled());
+        const QRect entry = allowed->visualItemRect(allowed->item(0));
+        QTest::mouseClick(allowed->viewport(), Qt::LeftButton, Qt::NoModifier, entry.center());
+        ASSERT_TRUE(remove->isEnabled());
+        Click(remove);
+        EXPECT_EQ(allowed->count(), 0);
+        EXPECT_FALSE(remove->isEnabled());
+
+        window_.Control(AdvancedControl::AllowedList)->window()->close();
+        EXPECT_FALSE(allowed->isVisible());
+        EXPECT_TRUE(window_.Main().Window()->isEnabled());
+    });
+}
+
+class QtWindowWithMailbox : public testsupport::MailboxServerTest {};
+
+TEST_F(QtWindowWithMailbox, StartSavesTheSettingsAndTheRunsRowsShowInTheList) {
+    const testsupport::TestMailbox box = NewMailbox();
+    Deliver(box, {testsupport::ComposeMail(testsupport::MailWithAttachment("window.1", "window.csv"))});
+    testing::TemporaryFolder work("zendrel-qt");
+    const fs::path data = work.MakeFolder("data");
+    const fs::path save = work.MakeFolder("save");
+    SettingsRecord settings;
+    settings.language = "english";
+    settings.server = Host();
+    settings.portText = std::to_string(Port());
+    settings.userName = "someone-else";
+    settings.password = box.password;
+    settings.intervalPosition = 0;
+    settings.startHour = 0;
+    settings.startMinute = 0;
+    settings.saveDir = save.string() + "/";
+    settings.extensionsText = "csv";
+    ASSERT_TRUE(SaveSettings(data, settings));
+
+    WindowUnderTest window(data, "");
+    window.Run([&] {
+        // The user name typed into the window is the one that is saved and logged in with.
+        Type(window.Control(MainControl::UserNameEdit), QString::fromStdString(box.user));
+        QWidget* start = window.Control(MainControl::StartStopButton);
+        ASSERT_TRUE(start->isEnabled());
+        Click(start);
+
+        const std::string prefs = testing::ReadBytes(data / kSettingsFileName);
+        EXPECT_THAT(prefs, ::testing::HasSubstr("Username = " + box.user + "\r\n"));
+        // Started by the schedule's timer on the window's thread, the run logs from its own.
+        const QString signedOut = QString::fromStdString(testsupport::kSignedOut);
+        ASSERT_TRUE(WaitUntil([&] { return window.Main().LogText()->toPlainText().contains(signedOut); }))
+            << window.Main().LogText()->toPlainText().toStdString();
+        EXPECT_THAT(RowTexts(window.Main()), IsSupersetOf({testsupport::LoggedIn(1),
+                                                            testsupport::FileSaved("window.csv"),
+                                                            testsupport::kSignedOut}));
+        EXPECT_EQ(testing::ReadBytes(save / "window.csv"), testsupport::AttachmentBytesFor("window.csv"));
+        Click(start);  // back to idle, so the quit finds no run
+    });
+}
+
+}  // namespace
+}  // namespace zendrel
