@@ -8,7 +8,10 @@ set -euo pipefail
 program=$(realpath "$1")
 out=$(realpath "$2")
 
-work=$(mktemp -d)
+# A folder of a fixed name, so that the save folder in the picture does not change from one run to the next.
+work=${TMPDIR:-/tmp}/zendrel-screenshot
+[ -L "$work" ] && { echo "screenshot: $work is a symbolic link" >&2; exit 1; }
+rm -rf "$work" && mkdir -m 0700 "$work"
 display_pid=""
 program_pid=""
 finish() {

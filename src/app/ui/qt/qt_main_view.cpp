@@ -35,9 +35,9 @@ constexpr int kRowTop = 24;
 constexpr int kRowStep = 28;
 constexpr int kRowHeight = 22;
 constexpr int kLabelLeft = 10;
-constexpr int kLabelWidth = 145;
-constexpr int kBoxLeft = 158;
-constexpr int kBoxWidth = 160;
+constexpr int kLabelWidth = 170;  // "Speicherpfad für Anhänge:" on one line
+constexpr int kBoxLeft = 182;
+constexpr int kBoxWidth = 136;
 constexpr int kRightLabelLeft = 326;
 constexpr int kRightLabelWidth = 64;
 constexpr int kRightBoxLeft = 392;
@@ -136,9 +136,9 @@ void QtMainView::BuildPreferences(QWidget* frame) {
     colon->setAlignment(Qt::AlignCenter);
     combo(MainControl::StartMinuteCombo, QRect(kRightBoxLeft + 54, RowTop(2), 44, kRowHeight));
     label(MainControl::SaveDirLabel, leftLabel.translated(0, RowTop(3)));
-    edit(MainControl::SaveDirEdit, QRect(kBoxLeft, RowTop(3), 300, kRowHeight));
+    edit(MainControl::SaveDirEdit, QRect(kBoxLeft, RowTop(3), 276, kRowHeight));
     auto* browse = new QPushButton(QStringLiteral("..."), frame);
-    browse->setGeometry(kBoxLeft + 304, RowTop(3), 28, kRowHeight);
+    browse->setGeometry(kBoxLeft + 280, RowTop(3), 28, kRowHeight);
     controls_[At(MainControl::BrowseButton)] = browse;
 
     auto* advanced = new QPushButton(frame);
@@ -300,7 +300,9 @@ bool QtMainView::Checked(MainControl control) const {
     return button != nullptr && button->isChecked();
 }
 
-void QtMainView::SetTooltip(MainControl control, const std::string& tip) { Widget(control)->setToolTip(ToQString(tip)); }
+void QtMainView::SetTooltip(MainControl control, const std::string& tip) {
+    Widget(control)->setToolTip(ToQString(tip));
+}
 
 void QtMainView::AddComboItem(MainControl combo, const std::string& text, std::int32_t data) {
     QComboBox* box = Combo(combo);
