@@ -6,8 +6,8 @@ BUILD ?= build
 MAKEFLAGS += --no-print-directory
 DEMO_OUT ?= demo-out
 
-.PHONY: all build demo demo-extract test test-sanitize fuzz ci bench screenshot windows test-windows package test-package \
-	windows-installer test-windows-installer clean
+.PHONY: all build demo demo-extract test test-sanitize fuzz ci bench windows test-windows package test-package \
+	windows-installer test-windows-installer screenshot clean
 
 all: build
 
@@ -96,10 +96,10 @@ test-windows:
 	  ZENDREL_TEST_TRUST_TOOL=Z:$(abspath $(WINDOWS_BUILD))/tests/support/trust_authority.exe \
 	  $(BUILD)/tests/app/app_mailbox_end_to_end_tests --gtest_filter="RunOnce*" --gtest_brief=1'
 
-# The Debian package of the build tree's program: build/zendrel_1.02-1_amd64.deb. test-package installs it (as root),
-# runs it, lets lintian judge it and removes it.
+# The Debian package of the build tree's program, window included: build/zendrel_1.02-1_amd64.deb. test-package
+# installs it (as root), runs it, lets lintian judge it and removes it.
 package:
-	@scripts/setup.sh build package
+	@scripts/setup.sh build gui package
 	cmake -S . -B $(BUILD) >/dev/null
 	cmake --build $(BUILD) -j$(JOBS) --target zendrel package_files
 	cd $(BUILD) && cpack >/dev/null && ls $(CURDIR)/$(BUILD)/zendrel_*.deb

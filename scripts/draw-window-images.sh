@@ -17,9 +17,10 @@ convert -size 62x31 xc:none \
 convert -size 10x10 xc:none -stroke '#c0161f' -strokewidth 2 \
   -draw 'line 1,1 8,8' -draw 'line 8,1 1,8' -strip PNG32:clear-log.png
 
-# The program: an envelope with a paper clip, 64 x 64.
-convert -size 64x64 xc:none \
-  -fill '#fdfdf6' -stroke '#35506b' -strokewidth 3 -draw 'roundrectangle 4,14 59,53 4,4' \
-  -fill none -draw 'polyline 5,16 32,37 58,16' \
-  -stroke '#d4a017' -strokewidth 4 -draw 'path "M 44,40 L 44,8 C 44,2 54,2 54,8 L 54,46 C 54,54 38,54 38,46 L 38,20"' \
+# The program: the picture of packaging/linux/zendrel.svg (an envelope with a download arrow), drawn at 64 x 64.
+convert -size 64x64 xc:none -draw "scale 1.3333,1.3333 \
+    fill '#f4f1e8' stroke '#3a5f8f' stroke-width 2.5 roundrectangle 3,10 45,40 3,3 \
+    fill none stroke-linejoin round polyline 4,12 24,28 44,12 \
+    fill '#2e8b57' stroke none circle 36,35 46,35 \
+    fill none stroke '#ffffff' stroke-width 2.5 stroke-linecap round path 'M 36,29 V 40 M 31.5,35.5 L 36,40 L 40.5,35.5'" \
   -strip PNG32:zendrel.png
