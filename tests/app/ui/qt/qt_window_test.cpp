@@ -92,6 +92,8 @@ void AnswerNextTextBox(const QString& answer) {
     QTimer::singleShot(0, [answer] {
         auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
         if (box == nullptr) return;  // the test then finds the list unchanged
+        const auto* edit = box->findChild<QLineEdit*>();
+        EXPECT_TRUE(edit != nullptr && edit->validator() != nullptr) << "the box takes only what Windows-1252 holds";
         box->setTextValue(answer);
         box->accept();
     });
