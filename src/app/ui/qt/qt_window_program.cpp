@@ -39,6 +39,8 @@ int RunQtWindow(int& argc, char** argv, const std::vector<std::string>& argument
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zendrel"));
+    // The desktop entry's name: a Wayland desktop finds the program's icon and name through it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zendrel"));
     QApplication::setWindowIcon(ProgramIcon());
     // The window goes to the tray and comes back: only the shell's quit path ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
