@@ -208,7 +208,7 @@ void QtMainView::ForwardUserActions() {
             if (events_ != nullptr) event(*events_);
         };
     };
-    const auto button = [&](MainControl control) { return static_cast<QAbstractButton*>(Widget(control)); };
+    const auto button = [this](MainControl control) { return static_cast<QAbstractButton*>(Widget(control)); };
 
     QObject::connect(window_.get(), &MainWindow::closeRequested, forward([](MainEvents& e) { e.OnQuit(); }));
     QObject::connect(window_.get(), &MainWindow::minimised, forward([](MainEvents& e) { e.OnMinimised(); }));
@@ -225,8 +225,8 @@ void QtMainView::ForwardUserActions() {
         auto* edit = static_cast<QLineEdit*>(Widget(control));
         QObject::connect(edit, &QLineEdit::textEdited, forward([](MainEvents& e) { e.OnInputChanged(); }));
         // Return in a box presses the default button, as in a dialog.
-        QObject::connect(edit, &QLineEdit::returnPressed, [this, button] {
-            QAbstractButton* startStop = button(MainControl::StartStopButton);
+        QObject::connect(edit, &QLineEdit::returnPressed, [this] {
+            auto* startStop = static_cast<QAbstractButton*>(Widget(MainControl::StartStopButton));
             if (startStop->isEnabled()) startStop->click();
         });
     }

@@ -88,8 +88,6 @@ private:
     void BuildStatusBar();
     void ForwardUserActions();
     QComboBox* Combo(MainControl control) const;
-    template <typename Event>
-    void Forward(Event&& event);
 
     QtLogView log_;
     std::unique_ptr<MainWindow> window_;
