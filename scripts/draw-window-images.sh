@@ -22,5 +22,6 @@ convert -size 64x64 xc:none -draw "scale 1.3333,1.3333 \
     fill '#f4f1e8' stroke '#3a5f8f' stroke-width 2.5 roundrectangle 3,10 45,40 3,3 \
     fill none stroke-linejoin round polyline 4,12 24,28 44,12 \
     fill '#2e8b57' stroke none circle 36,35 46,35 \
-    fill none stroke '#ffffff' stroke-width 2.5 stroke-linecap round path 'M 36,29 V 40 M 31.5,35.5 L 36,40 L 40.5,35.5'" \
+    fill none stroke '#ffffff' stroke-width 2.5 stroke-linecap round \
+    path 'M 36,29 V 40 M 31.5,35.5 L 36,40 L 40.5,35.5'" \
   -strip PNG32:zendrel.png

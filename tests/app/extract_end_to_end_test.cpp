@@ -339,8 +339,8 @@ TEST_F(ExtractTest, OtherArgumentListsAreLeftToTheWindow) {
     for (const Arguments& arguments : {Arguments{}, Arguments{"-LOGGING"}, Arguments{"unknown", "/x"}}) {
 #if defined(ZENDREL_WITH_QT)
         // Kept from any display the tests may run on, the window says why it does not open.
-        const ProgramResult result = RunProgramFile(kProgram, arguments, work_.Path(), scratch_,
-                                                    {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}});
+        const ProgramEnvironment noDisplay = {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}};
+        const ProgramResult result = RunProgramFile(kProgram, arguments, work_.Path(), scratch_, noDisplay);
         EXPECT_EQ(result.exitCode, 2) << ::testing::PrintToString(arguments);
         EXPECT_THAT(result.err, HasSubstr("DISPLAY"));
 #else
