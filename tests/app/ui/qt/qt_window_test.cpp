@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -87,15 +89,34 @@ void TypeCharacter(QWidget* box, const QString& text) {
 
 void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
-// Answers the next text input box with `answer`, once it is up.
-void AnswerNextTextBox(const QString& answer) {
-    QTimer::singleShot(0, [answer] {
-        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-        if (box == nullptr) return;  // the test then finds the list unchanged
+// Acts on the next modal box of type Box once it is up: a box opened from a box's answer comes only after the first
+// one's loop has ended, so the answer waits for it.
+template <typename Box>
+void AnswerNextBox(std::function<void(Box*)> answer) {
+    auto* waiting = new QTimer;
+    QObject::connect(waiting, &QTimer::timeout, [waiting, answer] {
+        auto* box = qobject_cast<Box*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        waiting->stop();
+        waiting->deleteLater();
+        answer(box);
+    });
+    waiting->start(0);
+}
+
+void AnswerNextTextBox(const QString& text) {
+    AnswerNextBox<QInputDialog>([text](QInputDialog* box) {
         const auto* edit = box->findChild<QLineEdit*>();
         EXPECT_TRUE(edit != nullptr && edit->validator() != nullptr) << "the box takes only what Windows-1252 holds";
-        box->setTextValue(answer);
+        box->setTextValue(text);
         box->accept();
+    });
+}
+
+void ChooseFolderInNextChooser(const fs::path& folder) {
+    AnswerNextBox<QFileDialog>([folder](QFileDialog* chooser) {
+        chooser->setDirectory(QString::fromStdString(folder.string()));
+        static_cast<QDialog*>(chooser)->accept();  // the chooser's own accept, as its button calls it
     });
 }
 
@@ -192,6 +213,28 @@ TEST_F(QtWindow, TextBoxesTakeOnlyWhatWindows1252Holds) {
         TypeCharacter(user, QString::fromUtf8("\xC3\xA4"));      // a-umlaut: 0xE4
         EXPECT_EQ(user->text(), QString::fromUtf8("\xE2\x82\xAC\xC3\xA4"));
         EXPECT_EQ(window_.Main().Text(MainControl::UserNameEdit), "\x80\xE4");
+    });
+}
+
+TEST_F(QtWindow, TheChosenFolderEndsInASlashAndOneWindows1252CannotNameIsRefused) {
+    const fs::path chosen = work_.MakeFolder("chosen");
+    const fs::path greek = testing::Utf8Path((work_.Path() / "\xCE\xA9mega").string());
+    ASSERT_TRUE(fs::create_directory(greek));
+    window_.Run([&] {
+        auto* saveDir = static_cast<QLineEdit*>(window_.Control(MainControl::SaveDirEdit));
+        ChooseFolderInNextChooser(chosen);
+        Click(window_.Control(MainControl::BrowseButton));
+        EXPECT_EQ(saveDir->text().toStdString(), chosen.string() + "/");
+
+        ChooseFolderInNextChooser(greek);
+        bool told = false;
+        AnswerNextBox<QMessageBox>([&](QMessageBox* box) {
+            told = true;
+            box->accept();
+        });
+        Click(window_.Control(MainControl::BrowseButton));
+        EXPECT_TRUE(told) << "the user hears why the folder is not taken";
+        EXPECT_EQ(saveDir->text().toStdString(), chosen.string() + "/");
     });
 }
 
