@@ -1,6 +1,7 @@
 #include "app/ui/qt/top_level_windows.h"
 
 #include <QCloseEvent>
+#include <QTimer>
 #include <QWindow>
 
 namespace zendrel {
@@ -17,7 +18,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)) emit minimised();
+    if (event->type() != QEvent::WindowStateChange || !(windowState() & Qt::WindowMinimized)) return;
+    // Reported once the state change is through: hiding the window from within it is not safe on every platform.
+    QTimer::singleShot(0, this, [this] {
+        if (windowState() & Qt::WindowMinimized) emit minimised();
+    });
 }
 
 AdvancedWindow::AdvancedWindow(QWidget* owner)
