@@ -528,7 +528,7 @@ void Shell::OnScheduleTimer() {
             break;
         case TickAction::StartRun:
             // While paused the due times pass without runs, so a resume does not bring a burst of missed ones.
-            if (!paused_) {
+            if (!paused_ && !(parts_.schedulePaused && parts_.schedulePaused())) {
                 StartRun();
                 main_.SetStatusText(StatusField::ScheduleField, TextOf(TextKey::StatusExamining));
             }

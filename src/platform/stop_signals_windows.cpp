@@ -29,6 +29,8 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 
 bool CatchStopSignals() { return SetConsoleCtrlHandler(OnConsoleControl, TRUE) != 0; }
 
+void RaiseStopSignal() { stopReceived.store(true); }
+
 bool StopSignalReceived() { return stopReceived.load(); }
 
 }  // namespace zendrel
