@@ -393,6 +393,8 @@ bool Win32MainView::DispatchOne(MSG& message) {
 }
 
 void Win32MainView::RunEventLoop(MainEvents& events) {
+    // Without a window (no display to put it on) nothing could ever end the loop.
+    if (!window_) return;
     events_ = &events;
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchOne(message);
