@@ -2,7 +2,9 @@
 #include <aclapi.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "platform/service_controller.h"
@@ -164,13 +166,17 @@ std::int32_t SendServiceControl(const std::string& name, DWORD code) {
     return ControlService(service.get(), code, &status) ? 1 : 0;
 }
 
+struct RegistryKeyCloser {
+    void operator()(HKEY key) const { RegCloseKey(key); }
+};
+
 void WriteDescription(const std::string& name, const std::string& description) {
-    const std::string key = "SYSTEM\\CurrentControlSet\\Services\\" + name;
+    const std::string path = "SYSTEM\\CurrentControlSet\\Services\\" + name;
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_WRITE, &opened) != ERROR_SUCCESS) return;
-    RegSetValueExA(opened, "Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(description.c_str()),
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_WRITE, &opened) != ERROR_SUCCESS) return;
+    const std::unique_ptr<std::remove_pointer_t<HKEY>, RegistryKeyCloser> key(opened);
+    RegSetValueExA(key.get(), "Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(description.c_str()),
                    static_cast<DWORD>(description.size() + 1));
-    RegCloseKey(opened);
 }
 
 class WindowsServiceController final : public ServiceController {

@@ -133,6 +133,12 @@ TEST_F(WindowsService, StartedByTheManagerTheProgramRunsAtTheDueTimeAndStopsOnTh
                         kPatience));
     EXPECT_THAT(testing::ReadBytes(data / "log.txt"), HasSubstr("File 'service.csv' saved!\r\n"));
 
+    // Paused, the program keeps running and starts no runs; continued, it runs as before.
+    EXPECT_EQ(services_->Pause(kTestServiceName), 1);
+    EXPECT_TRUE(WaitFor([&] { return services_->QueryState(kTestServiceName) == kServicePaused; }, kPatience));
+    EXPECT_EQ(services_->Resume(kTestServiceName), 1);
+    EXPECT_TRUE(WaitFor([&] { return services_->QueryState(kTestServiceName) == kServiceRunning; }, kPatience));
+
     // Asked to quit, the program ends its loop by itself and the service reports stopped.
     EXPECT_EQ(services_->Stop(kTestServiceName), 1);
     EXPECT_TRUE(WaitFor([&] { return services_->QueryState(kTestServiceName) == kServiceStopped; }, kPatience));
