@@ -43,8 +43,6 @@ private:
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int notification);
-    void AddControl(AdvancedControl control, const char* windowClass, DWORD style, int x, int y, int width,
-                    int height);
 
     Win32MainView& main_;
     WindowClass windowClass_;

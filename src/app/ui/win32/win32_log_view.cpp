@@ -66,15 +66,4 @@ void Win32LogView::Clear() {
     if (edit_ != nullptr) SetWindowTextA(edit_, "");
 }
 
-int Win32LogView::RowCount() const {
-    const std::lock_guard lock(mutex_);
-    return static_cast<int>(rows_.size());
-}
-
-std::string Win32LogView::Row(int index) const {
-    const std::lock_guard lock(mutex_);
-    if (index < 0 || static_cast<std::size_t>(index) >= rows_.size()) return "";
-    return rows_[static_cast<std::size_t>(index)];
-}
-
 }  // namespace zendrel::win32

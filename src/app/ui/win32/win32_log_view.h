@@ -28,8 +28,6 @@ public:
     // On the window's thread: shows the rows that were queued.
     void TakePendingRows();
     void Clear();
-    int RowCount() const;
-    std::string Row(int index) const;
 
 private:
     void ShowRows(const std::vector<std::string>& rows);

@@ -381,15 +381,13 @@ void Win32MainView::StartTimers() {
     SetTimer(window_.get(), kLogPollTimerId, kLogPollTimerMilliseconds, nullptr);
 }
 
-bool Win32MainView::DispatchOne(MSG& message) {
-    // Tab, the arrow keys and Enter move and press as they do in a dialog.
+void Win32MainView::DispatchOne(MSG& message) {
     if (advanced_ != nullptr && advanced_->Window() != nullptr && IsDialogMessageA(advanced_->Window(), &message)) {
-        return true;
+        return;
     }
-    if (window_ && IsDialogMessageA(window_.get(), &message)) return true;
+    if (window_ && IsDialogMessageA(window_.get(), &message)) return;
     TranslateMessage(&message);
     DispatchMessageA(&message);
-    return true;
 }
 
 void Win32MainView::RunEventLoop(MainEvents& events) {

@@ -75,19 +75,14 @@ public:
     HWND StatusBar() const { return statusBar_; }
     HFONT Font() const { return font_.get(); }
     MainEvents* Events() const { return events_; }
-    // The rows of the log as the view holds them.
-    const Win32LogView& LogRows() const { return log_; }
-    // Delivers one message as the event loop would, so a dialog's keys and the advanced window's work too.
-    bool DispatchOne(MSG& message);
-    // The shell sets texts without raising change events; this says whether such a change is under way.
-    bool SettingText() const { return settingText_; }
 
 private:
+    // Delivers one message as the event loop does: Tab, the arrow keys and Enter work as in a dialog, in both windows.
+    void DispatchOne(MSG& message);
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int notification);
     void CreateControls();
-    HWND AddControl(MainControl control, const char* windowClass, DWORD style, int x, int y, int width, int height);
     HWND AddChild(const char* windowClass, const char* text, DWORD style, int x, int y, int width, int height, int id);
     void CreateMenuBar();
     void CreateTooltips();
