@@ -11,9 +11,8 @@ for need in "$@"; do
     test) packages+=(dovecot-pop3d desktop-file-utils) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(libbenchmark-dev ripmime mpack dovecot-pop3d time) ;;
-    # The cross compiler with POSIX threads (std::thread), Wine to run the result, googletest's sources to
-    # cross-build it, a virtual display for the windows.
-    windows) packages+=(g++-mingw-w64-x86-64-posix wine64 googletest xvfb) ;;
+    # The cross compiler with POSIX threads (std::thread), Wine to run the result, googletest's sources to cross-build it.
+    windows) packages+=(g++-mingw-w64-x86-64-posix wine64 googletest) ;;
     *) echo "setup: unknown need '$need'" >&2; exit 2 ;;
   esac
 done
