@@ -145,6 +145,7 @@ int ServiceCommand(bool logging, std::ostream& out, std::ostream& err) {
     parts.places = places;
     parts.defaultSaveDir = GetSpecialFolderPath(SpecialFolder::kProfile);
     if (logging) parts.arguments.push_back("-logging");
+    parts.schedulePaused = ServicePaused;
 
     const ShellOutcome outcome = MainProcedure(1, parts);
     if (outcome.startUp == StartUpResult::NothingToSchedule) {

@@ -431,7 +431,12 @@ void Shell::InstallService() {
         startupShortcutPath_.clear();
         main_.SetChecked(MainControl::ShortcutCheck, false);
     }
-    if (services_.GrantAccess(kServiceName, system_.CurrentUserName(), kServiceUserRights) == 0) {
+    const std::string user = system_.CurrentUserName();
+    if (services_.GrantAccess(kServiceName, user, kServiceUserRights) == 0) {
+        Log(system_.SystemErrorText(system_.LastSystemError()));
+    }
+    // The service's files in the data folder stay writable for the user who installed it, and for nobody else.
+    if (!parts_.places.dataFolder.empty() && !system_.GrantFolderModify(parts_.places.dataFolder, user)) {
         Log(system_.SystemErrorText(system_.LastSystemError()));
     }
     Log(TextKey::MsgServiceInstalled);
@@ -530,7 +535,7 @@ void Shell::OnScheduleTimer() {
             break;
         case TickAction::StartRun:
             // While paused the due times pass without runs, so a resume does not bring a burst of missed ones.
-            if (!paused_) {
+            if (!paused_ && !(parts_.schedulePaused && parts_.schedulePaused())) {
                 StartRun();
                 main_.SetStatusText(StatusField::ScheduleField, TextOf(TextKey::StatusExamining));
             }

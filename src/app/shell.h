@@ -50,6 +50,8 @@ struct ShellParts {
     std::function<std::tm()> logTime = CurrentLocalTime;
     // What the service dispatcher runs when the service manager started this process: the main procedure with 1.
     ServiceProgram serviceProgram;
+    // Whether the service manager has paused this service; due starts then pass without runs. None: never paused.
+    std::function<bool()> schedulePaused;
     // How long a stop waits for the run to end by itself.
     std::chrono::milliseconds stopWait{1000};
 };

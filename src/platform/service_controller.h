@@ -57,6 +57,10 @@ public:
     virtual std::int32_t GrantAccess(const std::string& name, const std::string& trustee, std::uint32_t rights) = 0;
 };
 
+// In the process that runs as the service: whether its manager has paused it. A paused service starts no runs; one
+// already under way goes on. Always false where the manager has no pause.
+bool ServicePaused();
+
 // The service manager of the platform the program was built for.
 std::unique_ptr<ServiceController> CreateServiceController();
 

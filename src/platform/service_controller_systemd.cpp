@@ -349,6 +349,8 @@ private:
 
 }  // namespace
 
+bool ServicePaused() { return false; }
+
 std::unique_ptr<ServiceController> CreateServiceController() { return std::make_unique<SystemdServiceController>(); }
 
 }  // namespace zendrel

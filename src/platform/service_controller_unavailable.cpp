@@ -24,6 +24,8 @@ public:
 
 }  // namespace
 
+bool ServicePaused() { return false; }
+
 std::unique_ptr<ServiceController> CreateServiceController() {
     return std::make_unique<UnavailableServiceController>();
 }

@@ -22,6 +22,8 @@ bool CatchStopSignals() {
     return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
 }
 
+void RaiseStopSignal() { stopReceived.store(true); }
+
 bool StopSignalReceived() { return stopReceived.load(); }
 
 }  // namespace zendrel

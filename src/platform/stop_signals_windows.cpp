@@ -10,13 +10,13 @@ namespace {
 std::atomic<bool> stopReceived{false};
 
 // Windows calls this on a thread of its own; Ctrl+C, Ctrl+Break and closing the console take the part that SIGINT
-// and SIGTERM have on POSIX.
+// and SIGTERM have on POSIX. A user's logoff is no stop: only services receive it, and a service goes on polling
+// for everybody when one user leaves.
 BOOL WINAPI OnConsoleControl(DWORD event) {
     switch (event) {
         case CTRL_C_EVENT:
         case CTRL_BREAK_EVENT:
         case CTRL_CLOSE_EVENT:
-        case CTRL_LOGOFF_EVENT:
         case CTRL_SHUTDOWN_EVENT:
             stopReceived.store(true);
             return TRUE;
@@ -28,6 +28,8 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 }  // namespace
 
 bool CatchStopSignals() { return SetConsoleCtrlHandler(OnConsoleControl, TRUE) != 0; }
+
+void RaiseStopSignal() { stopReceived.store(true); }
 
 bool StopSignalReceived() { return stopReceived.load(); }
 

@@ -3,6 +3,7 @@
 // well-known folders.
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,10 @@ public:
     virtual std::string ProgramPath() const = 0;
     // A special folder's path ending in a separator; "" when the system has none.
     virtual std::string GetSpecialFolderPath(SpecialFolder folder) const = 0;
+    // Lets `trustee` read, write and delete in `folder` and in everything below it, also what is made there later;
+    // nobody else gains anything. The service (another account) and the window of the user who installed it then
+    // both keep the data folder's files writable. True where one account owns both (nothing to grant).
+    virtual bool GrantFolderModify(const std::filesystem::path& folder, const std::string& trustee) = 0;
 };
 
 std::unique_ptr<SystemInfo> CreateSystemInfo();

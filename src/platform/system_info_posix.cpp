@@ -52,6 +52,8 @@ std::uint32_t WindowsCodeOf(int error) {
 
 class PosixSystemInfo final : public SystemInfo {
 public:
+    // The service is the user's own unit: the same account writes the data folder from both sides.
+    bool GrantFolderModify(const std::filesystem::path&, const std::string&) override { return true; }
     std::uint32_t LastSystemError() const override { return WindowsCodeOf(errno); }
 
     std::string SystemErrorText(std::uint32_t code) const override {

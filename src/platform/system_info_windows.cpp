@@ -1,5 +1,7 @@
 #include <windows.h>
+#include <aclapi.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,19 @@ std::string ProgramText(const wchar_t* text, int length) {
     WideCharToMultiByte(1252, 0, text, length, converted.data(), size, nullptr, nullptr);
     return converted;
 }
+
+std::wstring Wide(const std::string& text) {
+    if (text.empty()) return {};
+    const int size = MultiByteToWideChar(1252, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(1252, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}
+
+// Memory that the security functions allocate.
+struct LocalFreeDeleter {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
 
 class WindowsSystemInfo final : public SystemInfo {
 public:
@@ -55,6 +70,34 @@ public:
 
     std::string GetSpecialFolderPath(SpecialFolder folder) const override {
         return zendrel::GetSpecialFolderPath(folder);
+    }
+
+    // Modify rights, inherited by files and folders: without them the files that the service (the local system
+    // account) makes in the all-users folder would be read-only to the user's window.
+    bool GrantFolderModify(const std::filesystem::path& folder, const std::string& trustee) override {
+        PACL oldList = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        DWORD error = GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                            nullptr, &oldList, nullptr, &descriptor);
+        const std::unique_ptr<void, LocalFreeDeleter> ownedDescriptor(descriptor);
+        if (error != ERROR_SUCCESS) {
+            SetLastError(error);
+            return false;
+        }
+        std::wstring name = Wide(trustee);
+        EXPLICIT_ACCESSW entry{};
+        BuildExplicitAccessWithNameW(&entry, name.data(), FILE_GENERIC_READ | FILE_GENERIC_WRITE |
+                                     FILE_GENERIC_EXECUTE | DELETE, GRANT_ACCESS, SUB_CONTAINERS_AND_OBJECTS_INHERIT);
+        PACL newList = nullptr;
+        error = SetEntriesInAclW(1, &entry, oldList, &newList);
+        const std::unique_ptr<void, LocalFreeDeleter> ownedList(newList);
+        if (error == ERROR_SUCCESS) {
+            std::wstring path = folder.wstring();
+            error = SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                          newList, nullptr);
+        }
+        SetLastError(error);
+        return error == ERROR_SUCCESS;
     }
 };
 

@@ -54,6 +54,14 @@ public:
     std::string CurrentUserName() const override { return "alice"; }
     std::string ProgramPath() const override { return "/opt/zendrel/zendrel"; }
     std::string GetSpecialFolderPath(SpecialFolder) const override { return "/startup/"; }
+    bool GrantFolderModify(const std::filesystem::path& folder, const std::string& trustee) override {
+        folderGrant = folder.string() + "|" + trustee;
+        if (folderGrantFails) lastError = 1332;
+        return !folderGrantFails;
+    }
+
+    std::string folderGrant;
+    bool folderGrantFails = false;
 
     std::uint32_t lastError = 0;
 };

@@ -189,6 +189,17 @@ TEST_F(ShellTest, StartRoleWithTheServiceBox) {
     EXPECT_EQ(controller_.granted, "alice|112");
 }
 
+TEST_F(ShellTest, InstallingTheServiceLetsTheInstallingUserKeepTheDataFolderWritable) {
+    Shell& shell = StartShell();
+    view_.SetChecked(MainControl::ServiceCheck, true);
+    system_.folderGrantFails = true;
+    shell.OnStartStopButton();
+    EXPECT_EQ(system_.folderGrant, data_.string() + "|alice");
+    EXPECT_EQ(LogTexts(), (std::vector<std::string>{"system text 1332", English(TextKey::MsgServiceInstalled),
+                                                    English(TextKey::MsgRunningInBackground),
+                                                    English(TextKey::MsgHowToReconfigure)}));
+}
+
 TEST_F(ShellTest, AServiceJustInstalledDoesTheFirstDueRunAlone) {
     Shell& shell = StartShell();
     view_.SetChecked(MainControl::ServiceCheck, true);

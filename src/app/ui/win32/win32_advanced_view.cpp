@@ -1,0 +1,210 @@
+#include "app/ui/win32/win32_advanced_view.h"
+
+#include <iterator>
+
+#include "app/ui/win32/win32_main_view.h"
+
+namespace zendrel::win32 {
+namespace {
+
+constexpr const char* kClassName = "ZendrelAdvancedWindow";
+constexpr int kClientWidth = 505;
+constexpr int kClientHeight = 350;
+constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr int kFirstControlId = 100;
+
+constexpr int IdOf(AdvancedControl control) { return kFirstControlId + static_cast<int>(control); }
+
+struct Placement {
+    AdvancedControl control;
+    const char* windowClass;
+    DWORD style;
+    int x, y, width, height;
+};
+
+constexpr DWORD kEdit = WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
+constexpr DWORD kList = WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON;
+constexpr int kLeft = 12, kHalfWidth = 234, kRight = 259, kFullWidth = 481;
+
+// In creation order, which is also the order of the Tab key.
+constexpr Placement kPlacements[] = {
+    {AdvancedControl::SearchStringLabel, "STATIC", SS_LEFT, kLeft, 12, kFullWidth, 16},
+    {AdvancedControl::SearchStringEdit, "EDIT", kEdit, kLeft, 30, kFullWidth, 22},
+    {AdvancedControl::ExtensionsLabel, "STATIC", SS_LEFT, kLeft, 62, kFullWidth, 16},
+    {AdvancedControl::ExtensionsEdit, "EDIT", kEdit, kLeft, 80, kFullWidth, 22},
+    {AdvancedControl::AllowedLabel, "STATIC", SS_LEFT, kLeft, 114, kHalfWidth, 16},
+    {AdvancedControl::AllowedList, "LISTBOX", kList, kLeft, 132, kHalfWidth, 170},
+    {AdvancedControl::AllowedAddButton, "BUTTON", kButton, kLeft, 310, 112, 27},
+    {AdvancedControl::AllowedDeleteButton, "BUTTON", kButton, kLeft + 122, 310, 112, 27},
+    {AdvancedControl::BlockedLabel, "STATIC", SS_LEFT, kRight, 114, kHalfWidth, 16},
+    {AdvancedControl::BlockedList, "LISTBOX", kList, kRight, 132, kHalfWidth, 170},
+    {AdvancedControl::BlockedAddButton, "BUTTON", kButton, kRight, 310, 112, 27},
+    {AdvancedControl::BlockedDeleteButton, "BUTTON", kButton, kRight + 122, 310, 112, 27},
+};
+static_assert(std::size(kPlacements) == kAdvancedControlCount);
+
+std::string WindowText(HWND window) {
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+}  // namespace
+
+Win32AdvancedView::Win32AdvancedView(Win32MainView& main) : main_(main) { main_.SetAdvancedView(this); }
+
+Win32AdvancedView::~Win32AdvancedView() {
+    main_.SetAdvancedView(nullptr);
+    window_.reset();
+}
+
+void Win32AdvancedView::Create() {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    window_.reset();
+    WNDCLASSEXA description{};
+    description.cbSize = sizeof(description);
+    description.lpfnWndProc = WindowProcedure;
+    description.hInstance = instance;
+    description.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    description.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    description.lpszClassName = kClassName;
+    windowClass_.Register(description);
+
+    // Centred on the main window, which owns it.
+    RECT frame{0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    RECT mainFrame{};
+    GetWindowRect(main_.Window(), &mainFrame);
+    const int x = (mainFrame.left + mainFrame.right - width) / 2;
+    const int y = (mainFrame.top + mainFrame.bottom - height) / 2;
+    window_.reset(CreateWindowExA(WS_EX_DLGMODALFRAME, kClassName, "", kWindowStyle, x, y, width, height,
+                                  main_.Window(), nullptr, instance, this));
+    if (!window_) return;
+    for (const Placement& place : kPlacements) {
+        const HWND control = CreateWindowExA(0, place.windowClass, "", WS_CHILD | WS_VISIBLE | place.style, place.x,
+                                             place.y, place.width, place.height, window_.get(),
+                                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdOf(place.control))),
+                                             instance, nullptr);
+        if (control != nullptr && main_.Font() != nullptr) {
+            SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(main_.Font()), FALSE);
+        }
+        controls_[static_cast<std::size_t>(place.control)] = control;
+    }
+    SetEnabled(AdvancedControl::AllowedDeleteButton, false);
+    SetEnabled(AdvancedControl::BlockedDeleteButton, false);
+}
+
+void Win32AdvancedView::SetTitle(const std::string& title) { SetWindowTextA(window_.get(), title.c_str()); }
+
+void Win32AdvancedView::Show() {
+    ShowWindow(window_.get(), SW_SHOW);
+    SetForegroundWindow(window_.get());
+}
+
+void Win32AdvancedView::Hide() { ShowWindow(window_.get(), SW_HIDE); }
+
+void Win32AdvancedView::SetText(AdvancedControl control, const std::string& text) {
+    settingText_ = true;
+    SetWindowTextA(Control(control), text.c_str());
+    settingText_ = false;
+}
+
+std::string Win32AdvancedView::Text(AdvancedControl control) const { return WindowText(Control(control)); }
+
+void Win32AdvancedView::SetEnabled(AdvancedControl control, bool enabled) { EnableWindow(Control(control), enabled); }
+
+int Win32AdvancedView::ListCount(AdvancedControl list) const {
+    return static_cast<int>(SendMessageA(Control(list), LB_GETCOUNT, 0, 0));
+}
+
+std::string Win32AdvancedView::ListEntry(AdvancedControl list, int index) const {
+    const LRESULT length = SendMessageA(Control(list), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == LB_ERR) return "";
+    std::string entry(static_cast<std::size_t>(length) + 1, '\0');
+    const LRESULT copied =
+        SendMessageA(Control(list), LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(entry.data()));
+    entry.resize(copied == LB_ERR ? 0 : static_cast<std::size_t>(copied));
+    return entry;
+}
+
+std::optional<int> Win32AdvancedView::ListSelection(AdvancedControl list) const {
+    const LRESULT index = SendMessageA(Control(list), LB_GETCURSEL, 0, 0);
+    if (index == LB_ERR) return std::nullopt;
+    return static_cast<int>(index);
+}
+
+void Win32AdvancedView::AppendListEntry(AdvancedControl list, const std::string& entry) {
+    SendMessageA(Control(list), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+}
+
+void Win32AdvancedView::RemoveListEntry(AdvancedControl list, int index) {
+    SendMessageA(Control(list), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+}
+
+void Win32AdvancedView::ClearList(AdvancedControl list) { SendMessageA(Control(list), LB_RESETCONTENT, 0, 0); }
+
+LRESULT CALLBACK Win32AdvancedView::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+    }
+    auto* view = reinterpret_cast<Win32AdvancedView*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (view == nullptr || view->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
+    return view->Handle(message, wParam, lParam);
+}
+
+LRESULT Win32AdvancedView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_CLOSE:
+            if (main_.Events() != nullptr) main_.Events()->OnAdvancedClosed();
+            return 0;
+        default:
+            return DefWindowProcA(window_.get(), message, wParam, lParam);
+    }
+}
+
+void Win32AdvancedView::OnCommand(int id, int notification) {
+    MainEvents* events = main_.Events();
+    if (events == nullptr) return;
+    if (id == IDCANCEL) {  // Escape closes the window as its close box does
+        events->OnAdvancedClosed();
+        return;
+    }
+    if (id < kFirstControlId || id >= kFirstControlId + kAdvancedControlCount) return;
+    const auto control = static_cast<AdvancedControl>(id - kFirstControlId);
+    switch (control) {
+        case AdvancedControl::SearchStringEdit:
+        case AdvancedControl::ExtensionsEdit:
+            if (notification == EN_CHANGE && !settingText_) events->OnInputChanged();
+            break;
+        case AdvancedControl::AllowedList:
+        case AdvancedControl::BlockedList:
+            if (notification == LBN_SELCHANGE || notification == LBN_SELCANCEL) {
+                events->OnSenderListClicked(control == AdvancedControl::AllowedList ? SenderListKind::Allowed
+                                                                                    : SenderListKind::Blocked);
+            }
+            break;
+        case AdvancedControl::AllowedAddButton:
+            if (notification == BN_CLICKED) events->OnSenderAddButton(SenderListKind::Allowed);
+            break;
+        case AdvancedControl::BlockedAddButton:
+            if (notification == BN_CLICKED) events->OnSenderAddButton(SenderListKind::Blocked);
+            break;
+        case AdvancedControl::AllowedDeleteButton:
+            if (notification == BN_CLICKED) events->OnSenderDeleteButton(SenderListKind::Allowed);
+            break;
+        case AdvancedControl::BlockedDeleteButton:
+            if (notification == BN_CLICKED) events->OnSenderDeleteButton(SenderListKind::Blocked);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace zendrel::win32

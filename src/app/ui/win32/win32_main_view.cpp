@@ -1,0 +1,488 @@
+#include "app/ui/win32/win32_main_view.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <iterator>
+
+#include "app/ui/win32/resource_ids.h"
+#include "app/ui/win32/win32_advanced_view.h"
+#include "app/ui/win32/win32_dialogs.h"
+
+namespace zendrel::win32 {
+namespace {
+
+constexpr const char* kClassName = "ZendrelMainWindow";
+constexpr int kClientWidth = 522;
+constexpr int kClientHeight = 560;
+constexpr int kWindowLeft = 678;
+constexpr int kWindowTop = 141;
+// No WS_CLIPCHILDREN: the frames are children that draw only their border, so the window paints what lies in them.
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr int kScheduleFieldWidth = 250;
+
+// Child ids: controls by their place in MainControl, then the log, the status bar and the menu items.
+constexpr int kFirstControlId = 100;
+constexpr int kLogId = 200;
+constexpr int kStatusBarId = 201;
+constexpr int kColonId = 202;
+constexpr int kFirstMenuId = 300;
+constexpr UINT_PTR kScheduleTimerId = 1;
+constexpr UINT_PTR kLogPollTimerId = 2;
+constexpr UINT kScheduleTimerMilliseconds = 500;
+constexpr UINT kLogPollTimerMilliseconds = 1500;
+constexpr UINT kTrayMessage = WM_APP + 1;
+
+constexpr int IdOf(MainControl control) { return kFirstControlId + static_cast<int>(control); }
+constexpr int IdOf(MenuItem item) { return kFirstMenuId + static_cast<int>(item); }
+
+// Where a control stands in the client area, and how it looks.
+struct Placement {
+    MainControl control;
+    const char* windowClass;
+    DWORD style;
+    int x, y, width, height;
+};
+
+constexpr DWORD kLabel = SS_LEFT;
+constexpr DWORD kEdit = WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
+constexpr DWORD kDropDown = WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON;
+constexpr DWORD kCheck = WS_TABSTOP | BS_AUTOCHECKBOX;
+constexpr int kLabelX = 22, kLabelWidth = 126, kInputX = 150, kRightLabelX = 348, kRightInputX = 408;
+constexpr int kRow1 = 26, kRow2 = 54, kRow3 = 82, kRow4 = 110, kRowHeight = 22, kLabelDrop = 3;
+constexpr int kDropDownHeight = 240;
+
+// In creation order, which is also the order of the Tab key. The ":" between the hour and the minute stands between
+// them and is placed apart.
+constexpr Placement kPlacements[] = {
+    {MainControl::PreferencesFrame, "BUTTON", BS_GROUPBOX, 11, 6, 500, 255},
+    {MainControl::ServerLabel, "STATIC", kLabel, kLabelX, kRow1 + kLabelDrop, kLabelWidth, 16},
+    {MainControl::ServerEdit, "EDIT", kEdit, kInputX, kRow1, 188, kRowHeight},
+    {MainControl::PortLabel, "STATIC", kLabel, kRightLabelX, kRow1 + kLabelDrop, 58, 16},
+    {MainControl::PortEdit, "EDIT", kEdit | ES_NUMBER, kRightInputX, kRow1, 92, kRowHeight},
+    {MainControl::UserNameLabel, "STATIC", kLabel, kLabelX, kRow2 + kLabelDrop, kLabelWidth, 16},
+    {MainControl::UserNameEdit, "EDIT", kEdit, kInputX, kRow2, 188, kRowHeight},
+    {MainControl::PasswordLabel, "STATIC", kLabel, kRightLabelX, kRow2 + kLabelDrop, 58, 16},
+    {MainControl::PasswordEdit, "EDIT", kEdit | ES_PASSWORD, kRightInputX, kRow2, 92, kRowHeight},
+    {MainControl::IntervalLabel, "STATIC", kLabel, kLabelX, kRow3 + kLabelDrop, kLabelWidth, 16},
+    {MainControl::IntervalCombo, "COMBOBOX", kDropDown, kInputX, kRow3, 188, kDropDownHeight},
+    {MainControl::StartTimeLabel, "STATIC", kLabel, kRightLabelX, kRow3 + kLabelDrop, 58, 16},
+    {MainControl::StartHourCombo, "COMBOBOX", kDropDown, kRightInputX, kRow3, 43, kDropDownHeight},
+    {MainControl::StartMinuteCombo, "COMBOBOX", kDropDown, 457, kRow3, 43, kDropDownHeight},
+    // The folder's label is the longest; it may take two lines.
+    {MainControl::SaveDirLabel, "STATIC", kLabel, kLabelX, kRow4 - 4, kLabelWidth, 30},
+    {MainControl::SaveDirEdit, "EDIT", kEdit, kInputX, kRow4, 320, kRowHeight},
+    {MainControl::BrowseButton, "BUTTON", kButton, 474, kRow4, 26, kRowHeight},
+    {MainControl::AdvancedButton, "BUTTON", kButton, kLabelX, 140, 170, 25},
+    {MainControl::ShortcutCheck, "BUTTON", kCheck, kLabelX, 170, 405, 18},
+    {MainControl::ServiceCheck, "BUTTON", kCheck, kLabelX, 189, 405, 18},
+    {MainControl::DeleteMailsCheck, "BUTTON", kCheck, kLabelX, 208, 405, 18},
+    {MainControl::StartStopButton, "BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, 206, 229, 110, 27},
+    {MainControl::DonateButton, "BUTTON", WS_TABSTOP | BS_BITMAP, 436, 226, 64, 33},
+    {MainControl::LogFrame, "BUTTON", BS_GROUPBOX, 11, 266, 500, 245},
+    {MainControl::ClearLogButton, "BUTTON", WS_TABSTOP | BS_BITMAP, 483, 282, 20, 20},
+};
+static_assert(std::size(kPlacements) == kMainControlCount);
+
+// The log fills the log frame below the clear button.
+constexpr int kLogX = 20, kLogY = 306, kLogWidth = 483, kLogHeight = 196;
+
+bool IsTextInput(MainControl control) {
+    switch (control) {
+        case MainControl::ServerEdit:
+        case MainControl::PortEdit:
+        case MainControl::UserNameEdit:
+        case MainControl::PasswordEdit:
+        case MainControl::SaveDirEdit:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string WindowText(HWND window) {
+    if (window == nullptr) return "";
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+UniqueFont MessageFont() {
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return nullptr;
+    return UniqueFont(CreateFontIndirectA(&metrics.lfMessageFont));
+}
+
+}  // namespace
+
+bool TrayIcon::Show(HWND owner, UINT callbackMessage, HICON icon, const char* tooltip) {
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = owner;
+    data.uID = 1;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = callbackMessage;
+    data.hIcon = icon;
+    lstrcpynA(data.szTip, tooltip, sizeof(data.szTip));
+    const bool done = Shell_NotifyIconA(shown_ ? NIM_MODIFY : NIM_ADD, &data) != 0;
+    if (done) {
+        owner_ = owner;
+        shown_ = true;
+    }
+    return done;
+}
+
+void TrayIcon::Remove() {
+    if (!shown_) return;
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = owner_;
+    data.uID = 1;
+    Shell_NotifyIconA(NIM_DELETE, &data);
+    shown_ = false;
+}
+
+Win32MainView::Win32MainView() = default;
+
+Win32MainView::~Win32MainView() {
+    tray_.Remove();
+    // The window goes before the class it belongs to and the pictures its buttons show.
+    tooltip_.reset();
+    window_.reset();
+}
+
+void Win32MainView::Create() {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    INITCOMMONCONTROLSEX commonControls{sizeof(commonControls), ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&commonControls);
+    tray_.Remove();
+    tooltip_.reset();
+    window_.reset();
+
+    // The class, its icons, the font and the pictures are made once; a window built anew uses them again.
+    if (!icon_) {
+        icon_.reset(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(ZENDREL_ICON_APP), IMAGE_ICON,
+                                                  GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
+        smallIcon_.reset(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(ZENDREL_ICON_APP), IMAGE_ICON,
+                                                       GetSystemMetrics(SM_CXSMICON),
+                                                       GetSystemMetrics(SM_CYSMICON), 0)));
+        WNDCLASSEXA description{};
+        description.cbSize = sizeof(description);
+        description.lpfnWndProc = WindowProcedure;
+        description.hInstance = instance;
+        description.hIcon = icon_.get();
+        description.hIconSm = smallIcon_.get();
+        description.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+        description.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        description.lpszClassName = kClassName;
+        windowClass_.Register(description);
+        font_ = MessageFont();
+        donateBitmap_.reset(static_cast<HBITMAP>(
+            LoadImageA(instance, MAKEINTRESOURCEA(ZENDREL_BITMAP_DONATE), IMAGE_BITMAP, 0, 0, 0)));
+        clearLogBitmap_.reset(static_cast<HBITMAP>(
+            LoadImageA(instance, MAKEINTRESOURCEA(ZENDREL_BITMAP_CLEAR_LOG), IMAGE_BITMAP, 0, 0, 0)));
+    }
+
+    RECT frame{0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRectEx(&frame, kWindowStyle, TRUE, 0);
+    window_.reset(CreateWindowExA(0, kClassName, "", kWindowStyle, kWindowLeft, kWindowTop, frame.right - frame.left,
+                                  frame.bottom - frame.top, nullptr, nullptr, instance, this));
+    if (!window_) return;
+    CreateMenuBar();
+    CreateControls();
+    CreateTooltips();
+}
+
+void Win32MainView::CreateMenuBar() {
+    UniqueMenu bar(CreateMenu());
+    const HMENU file = CreatePopupMenu();
+    AppendMenuA(file, MF_STRING, IdOf(MenuItem::Quit), "Quit");
+    AppendMenuA(file, MF_STRING, IdOf(MenuItem::About), "About");
+    AppendMenuA(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(file), "File");
+    const HMENU language = CreatePopupMenu();
+    AppendMenuA(language, MF_STRING, IdOf(MenuItem::German), "German");
+    AppendMenuA(language, MF_STRING, IdOf(MenuItem::English), "English");
+    AppendMenuA(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(language), "Language");
+    if (SetMenu(window_.get(), bar.get())) menu_ = bar.release();
+}
+
+HWND Win32MainView::AddChild(const char* windowClass, const char* text, DWORD style, int x, int y, int width,
+                             int height, int id) {
+    const HWND child =
+        CreateWindowExA(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, window_.get(),
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+    if (child != nullptr && font_) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    return child;
+}
+
+void Win32MainView::CreateControls() {
+    for (const Placement& place : kPlacements) {
+        controls_[static_cast<std::size_t>(place.control)] =
+            AddChild(place.windowClass, "", place.style, place.x, place.y, place.width, place.height,
+                     IdOf(place.control));
+        if (place.control == MainControl::StartHourCombo) {
+            AddChild("STATIC", ":", SS_CENTER, 451, kRow3 + kLabelDrop, 6, 16, kColonId);
+        }
+    }
+    SetText(MainControl::BrowseButton, "...");
+    SendMessageA(Control(MainControl::DonateButton), BM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(donateBitmap_.get()));
+    SendMessageA(Control(MainControl::ClearLogButton), BM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(clearLogBitmap_.get()));
+    // Read-only, wrapping (no horizontal scrolling) and without a length limit (the log view sets it).
+    logEdit_ = AddChild("EDIT", "", WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, kLogX,
+                        kLogY, kLogWidth, kLogHeight, kLogId);
+    statusBar_ = AddChild(STATUSCLASSNAMEA, "", 0, 0, 0, 0, 0, kStatusBarId);
+    int fields[2] = {kScheduleFieldWidth, -1};
+    SendMessageA(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(fields));
+    log_.Attach(window_.get(), logEdit_);
+}
+
+void Win32MainView::CreateTooltips() {
+    tooltip_.reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.get(), nullptr,
+                                   GetModuleHandleA(nullptr), nullptr));
+    if (!tooltip_) return;
+    for (const MainControl control : {MainControl::DonateButton, MainControl::ClearLogButton}) {
+        TOOLINFOA tool{};
+        tool.cbSize = sizeof(tool);
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = window_.get();
+        tool.uId = reinterpret_cast<UINT_PTR>(Control(control));
+        tool.lpszText = const_cast<char*>("");
+        SendMessageA(tooltip_.get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+void Win32MainView::SetWindowTitle(const std::string& title) { SetWindowTextA(window_.get(), title.c_str()); }
+
+void Win32MainView::SetText(MainControl control, const std::string& text) {
+    // The edits report every change of their text; the shell's own changes are no user action.
+    settingText_ = true;
+    SetWindowTextA(Control(control), text.c_str());
+    settingText_ = false;
+}
+
+std::string Win32MainView::Text(MainControl control) const { return WindowText(Control(control)); }
+
+void Win32MainView::SetEnabled(MainControl control, bool enabled) { EnableWindow(Control(control), enabled); }
+
+void Win32MainView::SetChecked(MainControl control, bool checked) {
+    SendMessageA(Control(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool Win32MainView::Checked(MainControl control) const {
+    return SendMessageA(Control(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32MainView::SetTooltip(MainControl control, const std::string& tip) {
+    if (!tooltip_) return;
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = window_.get();
+    tool.uId = reinterpret_cast<UINT_PTR>(Control(control));
+    tool.lpszText = const_cast<char*>(tip.c_str());
+    SendMessageA(tooltip_.get(), TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void Win32MainView::AddComboItem(MainControl combo, const std::string& text, std::int32_t data) {
+    const LRESULT index = SendMessageA(Control(combo), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (index >= 0) SendMessageA(Control(combo), CB_SETITEMDATA, static_cast<WPARAM>(index), data);
+}
+
+int Win32MainView::ComboItemCount(MainControl combo) const {
+    return static_cast<int>(SendMessageA(Control(combo), CB_GETCOUNT, 0, 0));
+}
+
+std::int32_t Win32MainView::ComboItemData(MainControl combo, int index) const {
+    const LRESULT data = SendMessageA(Control(combo), CB_GETITEMDATA, static_cast<WPARAM>(index), 0);
+    return data == CB_ERR ? 0 : static_cast<std::int32_t>(data);
+}
+
+void Win32MainView::SetComboItemText(MainControl combo, int index, const std::string& text) {
+    const HWND box = Control(combo);
+    if (index < 0 || index >= ComboItemCount(combo)) return;
+    const std::int32_t data = ComboItemData(combo, index);
+    const std::optional<int> selected = ComboSelection(combo);
+    SendMessageA(box, CB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    SendMessageA(box, CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageA(box, CB_SETITEMDATA, static_cast<WPARAM>(index), data);
+    SelectComboItem(combo, selected);
+}
+
+std::optional<int> Win32MainView::ComboSelection(MainControl combo) const {
+    const LRESULT index = SendMessageA(Control(combo), CB_GETCURSEL, 0, 0);
+    if (index == CB_ERR) return std::nullopt;
+    return static_cast<int>(index);
+}
+
+void Win32MainView::SelectComboItem(MainControl combo, std::optional<int> index) {
+    SendMessageA(Control(combo), CB_SETCURSEL, index ? static_cast<WPARAM>(*index) : static_cast<WPARAM>(-1), 0);
+}
+
+void Win32MainView::SetStatusText(StatusField field, const std::string& text) {
+    SendMessageA(statusBar_, SB_SETTEXTA, static_cast<WPARAM>(field), reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void Win32MainView::SetMenuChecked(MenuItem item, bool checked) {
+    CheckMenuItem(menu_, static_cast<UINT>(IdOf(item)), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+bool Win32MainView::MenuChecked(MenuItem item) const {
+    return (GetMenuState(menu_, static_cast<UINT>(IdOf(item)), MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+void Win32MainView::ShowWindow() { ::ShowWindow(window_.get(), SW_SHOW); }
+
+void Win32MainView::HideWindow() { ::ShowWindow(window_.get(), SW_HIDE); }
+
+void Win32MainView::RestoreWindow() {
+    ::ShowWindow(window_.get(), SW_RESTORE);
+    SetForegroundWindow(window_.get());
+}
+
+void Win32MainView::SetWindowEnabled(bool enabled) { EnableWindow(window_.get(), enabled); }
+
+bool Win32MainView::HasNotificationArea() const { return FindWindowA("Shell_TrayWnd", nullptr) != nullptr; }
+
+void Win32MainView::ShowTrayIcon(const std::string& tooltip) {
+    const auto icon = reinterpret_cast<HICON>(GetClassLongPtrA(window_.get(), GCLP_HICONSM));
+    tray_.Show(window_.get(), kTrayMessage, icon, tooltip.c_str());
+}
+
+void Win32MainView::HideTrayIcon() { tray_.Remove(); }
+
+void Win32MainView::ShowMessage(const std::string& title, const std::string& text) {
+    ShowMessageBox(window_.get(), title, text);
+}
+
+bool Win32MainView::AskYesNo(const std::string& title, const std::string& text) {
+    return AskYesNoBox(window_.get(), title, text);
+}
+
+std::string Win32MainView::AskText(const std::string& title, const std::string& prompt,
+                                   const std::string& defaultText) {
+    // The question comes from the advanced window when that is open; it is the box's owner then.
+    const HWND owner = advanced_ != nullptr && IsWindowVisible(advanced_->Window()) ? advanced_->Window()
+                                                                                    : window_.get();
+    return AskTextBox(owner, title, prompt, defaultText);
+}
+
+std::string Win32MainView::ChooseFolder(const std::string& title, const std::string& initialFolder) {
+    return ChooseFolderBox(window_.get(), title, initialFolder);
+}
+
+void Win32MainView::OpenWebAddress(const std::string& address) { OpenInBrowser(window_.get(), address); }
+
+void Win32MainView::StartTimers() {
+    SetTimer(window_.get(), kScheduleTimerId, kScheduleTimerMilliseconds, nullptr);
+    SetTimer(window_.get(), kLogPollTimerId, kLogPollTimerMilliseconds, nullptr);
+}
+
+void Win32MainView::DispatchOne(MSG& message) {
+    if (advanced_ != nullptr && advanced_->Window() != nullptr && IsDialogMessageA(advanced_->Window(), &message)) {
+        return;
+    }
+    if (window_ && IsDialogMessageA(window_.get(), &message)) return;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+}
+
+void Win32MainView::RunEventLoop(MainEvents& events) {
+    // Without a window (no display to put it on) nothing could ever end the loop.
+    if (!window_) return;
+    events_ = &events;
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchOne(message);
+    events_ = nullptr;
+}
+
+void Win32MainView::EndEventLoop() { PostQuitMessage(0); }
+
+LRESULT CALLBACK Win32MainView::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+    }
+    auto* view = reinterpret_cast<Win32MainView*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (view == nullptr || view->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
+    return view->Handle(message, wParam, lParam);
+}
+
+LRESULT Win32MainView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND window = window_.get();
+    switch (message) {
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_TIMER:
+            if (events_ == nullptr) return 0;
+            if (wParam == kScheduleTimerId) events_->OnScheduleTimer();
+            if (wParam == kLogPollTimerId) events_->OnLogPollTimer();
+            return 0;
+        case WM_SIZE:
+            if (wParam == SIZE_MINIMIZED && events_ != nullptr) events_->OnMinimised();
+            return 0;
+        case WM_CLOSE:
+            if (events_ != nullptr) events_->OnQuit();
+            return 0;
+        case DM_GETDEFID:
+            return MAKELRESULT(IdOf(MainControl::StartStopButton), DC_HASDEFID);
+        case WM_CTLCOLORSTATIC:
+            // The log is read-only, which an edit shows greyed; it reads better on the window colour.
+            if (reinterpret_cast<HWND>(lParam) == logEdit_) {
+                SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
+                SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
+                return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+            }
+            break;
+        case Win32LogView::kRowsPendingMessage:
+            log_.TakePendingRows();
+            return 0;
+        case kTrayMessage:
+            if (lParam == WM_LBUTTONDBLCLK && events_ != nullptr) events_->OnTrayDoubleClick();
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void Win32MainView::OnCommand(int id, int notification) {
+    if (events_ == nullptr) return;
+    if (id >= kFirstMenuId && id < kFirstMenuId + 4) {
+        const auto item = static_cast<MenuItem>(id - kFirstMenuId);
+        if (item == MenuItem::Quit) events_->OnQuit();
+        if (item == MenuItem::About) events_->OnAbout();
+        if (item == MenuItem::German || item == MenuItem::English) events_->OnLanguageChosen(item);
+        return;
+    }
+    if (id == IDOK) id = IdOf(MainControl::StartStopButton);  // Enter where no default id is asked for
+    if (id < kFirstControlId || id >= kFirstControlId + kMainControlCount) return;
+    const auto control = static_cast<MainControl>(id - kFirstControlId);
+    if (IsTextInput(control)) {
+        if (notification == EN_CHANGE && !settingText_) events_->OnInputChanged();
+        return;
+    }
+    if (control == MainControl::IntervalCombo) {
+        if (notification == CBN_SELCHANGE) events_->OnInputChanged();
+        return;
+    }
+    if (notification != BN_CLICKED) return;
+    switch (control) {
+        case MainControl::BrowseButton: events_->OnBrowseButton(); break;
+        case MainControl::AdvancedButton: events_->OnAdvancedButton(); break;
+        case MainControl::ShortcutCheck: events_->OnShortcutCheckChanged(); break;
+        case MainControl::ServiceCheck: events_->OnServiceCheckChanged(); break;
+        case MainControl::StartStopButton:
+            if (IsWindowEnabled(Control(control))) events_->OnStartStopButton();
+            break;
+        case MainControl::DonateButton: events_->OnDonateButton(); break;
+        case MainControl::ClearLogButton: events_->OnClearLogButton(); break;
+        default: break;
+    }
+}
+
+}  // namespace zendrel::win32
