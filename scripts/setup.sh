@@ -15,7 +15,8 @@ for need in "$@"; do
     bench) packages+=(libbenchmark-dev ripmime mpack dovecot-pop3d time) ;;
     # A virtual display, a click on a button, the capture, and a font to draw the texts with.
     screenshot) packages+=(xvfb xdotool imagemagick x11-utils fonts-dejavu-core) ;;
-    # The cross compiler with POSIX threads (std::thread), Wine to run the result, googletest's sources to cross-build it.
+    # The cross compiler with POSIX threads (std::thread), Wine to run the result, googletest's sources to cross-build
+    # it, and a virtual display for the window's tests under Wine.
     windows) packages+=(g++-mingw-w64-x86-64-posix wine64 googletest xvfb) ;;
     # CPack's Debian generator finds the libraries the program needs with dpkg-shlibdeps, and `file`.
     package) packages+=(dpkg-dev file lintian desktop-file-utils man-db) ;;
