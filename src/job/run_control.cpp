@@ -29,8 +29,19 @@ void RunCancellation::Cancel() {
     if (session_ != nullptr) session_->CancelReceive();
 }
 
+RunController::~RunController() {
+    if (!thread_.joinable()) return;
+    if (Active()) {
+        thread_.detach();
+    } else {
+        thread_.join();
+    }
+}
+
 bool RunController::Start(const std::function<void(JobParameters&)>& fill, RunServices services) {
     if (Active()) return false;
+    // The last run has reached its end, so its thread is about to return.
+    if (thread_.joinable()) thread_.join();
     auto run = std::make_shared<Run>();
     fill(run->parameters);
     std::uint32_t number = ++lastRunNumber_;
@@ -39,7 +50,7 @@ bool RunController::Start(const std::function<void(JobParameters&)>& fill, RunSe
     run->parameters.runThread.store(number);
     services.cancellation = cancellation_;
     try {
-        std::thread([run, services = std::move(services)] {
+        thread_ = std::thread([run, services = std::move(services)] {
             RunReport report = MailboxRun(run->parameters, services);
             {
                 std::lock_guard<std::mutex> lock(run->mutex);
@@ -47,7 +58,7 @@ bool RunController::Start(const std::function<void(JobParameters&)>& fill, RunSe
                 run->finished = true;
             }
             run->ended.notify_all();
-        }).detach();
+        });
     } catch (const std::system_error&) {
         return false;
     }

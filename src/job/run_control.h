@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "job/mailbox_run.h"
 
@@ -31,6 +32,8 @@ private:
 class RunController {
 public:
     RunController() = default;
+    // Joins the thread of a run that has ended; one still busy is left to finish on its own.
+    ~RunController();
     RunController(const RunController&) = delete;
     RunController& operator=(const RunController&) = delete;
 
@@ -68,6 +71,9 @@ private:
         RunReport report;       // guarded by mutex
     };
     std::shared_ptr<Run> run_;
+    // The last run's thread. An ended run's thread is joined rather than left to end beside the process's own exit:
+    // the libraries it used (OpenSSL's per-thread state, say) free what they keep for it only when it has ended.
+    std::thread thread_;
     // Shared with the runs' threads, which may outlive this object when a quit does not wait for them.
     std::shared_ptr<RunCancellation> cancellation_ = std::make_shared<RunCancellation>();
     std::uint32_t lastRunNumber_ = 0;
