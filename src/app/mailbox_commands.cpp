@@ -10,6 +10,7 @@
 #include "app/memory_views.h"
 #include "app/saved_settings.h"
 #include "app/schedule.h"
+#include "app/shell_services.h"
 #include "job/run_control.h"
 #include "job/sender_list.h"
 #include "platform/known_folders.h"
@@ -110,11 +111,7 @@ int RunOnceCommand(bool logging, std::ostream& out, std::ostream& err) {
 }
 
 int ServiceCommand(bool logging, std::ostream& out, std::ostream& err) {
-    auto texts = std::make_shared<InterfaceTexts>();
-    auto handledMessageIds = std::make_shared<HandledMessageIds>();
-    const DataFolderPlaces places = LocateDataFolder(SpecialFolderLocation(SpecialFolder::kCommonAppData),
-                                                     SpecialFolderLocation(SpecialFolder::kAppData),
-                                                     std::getenv(kDataFolderVariable));
+    const DataFolderPlaces places = LocateProgramDataFolder();
     if (places.dataFolder.empty()) {
         err << "zendrel: the system names no data folder; set HOME or ZENDREL_DATA_DIR\n";
         return 2;
@@ -126,24 +123,8 @@ int ServiceCommand(bool logging, std::ostream& out, std::ostream& err) {
     ConsoleLogView view(out);
     HeadlessMainView mainView(view, StopSignalReceived);
     MemoryAdvancedView advancedView;
-    std::unique_ptr<ServiceController> serviceController = CreateServiceController();
-    std::unique_ptr<StartupShortcuts> shortcuts = CreateStartupShortcuts();
-    std::unique_ptr<SystemInfo> system = CreateSystemInfo();
-    LockedLogFiles files;
-    MailboxShellRun run(texts, handledMessageIds);
-
-    ShellParts parts;
-    parts.mainView = &mainView;
-    parts.advancedView = &advancedView;
-    parts.serviceController = serviceController.get();
-    parts.shortcuts = shortcuts.get();
-    parts.system = system.get();
-    parts.run = &run;
-    parts.texts = texts;
-    parts.handledMessageIds = handledMessageIds;
-    parts.logFiles = &files;
-    parts.places = places;
-    parts.defaultSaveDir = GetSpecialFolderPath(SpecialFolder::kProfile);
+    ShellServices services;
+    ShellParts parts = services.Parts(mainView, advancedView, places);
     if (logging) parts.arguments.push_back("-logging");
     parts.schedulePaused = ServicePaused;
 

@@ -5,17 +5,11 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/mailbox_shell_run.h"
 #include "app/main_procedure.h"
+#include "app/shell_services.h"
 #include "app/ui/qt/qt_advanced_view.h"
 #include "app/ui/qt/qt_main_view.h"
 #include "app/ui/qt/window_images.h"
-#include "platform/known_folders.h"
-#include "platform/locked_log_files.h"
-#include "platform/service_controller.h"
-#include "platform/startup_shortcut.h"
-#include "platform/system_info.h"
-#include "settings/data_folder.h"
 
 namespace zendrel {
 namespace {
@@ -45,29 +39,10 @@ int RunQtWindow(int& argc, char** argv, const std::vector<std::string>& argument
     // The window goes to the tray and comes back: only the shell's quit path ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    auto texts = std::make_shared<InterfaceTexts>();
-    auto handledMessageIds = std::make_shared<HandledMessageIds>();
     QtMainView mainView;
     QtAdvancedView advancedView(mainView);
-    std::unique_ptr<ServiceController> serviceController = CreateServiceController();
-    std::unique_ptr<StartupShortcuts> shortcuts = CreateStartupShortcuts();
-    std::unique_ptr<SystemInfo> system = CreateSystemInfo();
-    LockedLogFiles files;
-    MailboxShellRun run(texts, handledMessageIds);
-
-    ShellParts parts;
-    parts.mainView = &mainView;
-    parts.advancedView = &advancedView;
-    parts.serviceController = serviceController.get();
-    parts.shortcuts = shortcuts.get();
-    parts.system = system.get();
-    parts.run = &run;
-    parts.texts = texts;
-    parts.handledMessageIds = handledMessageIds;
-    parts.logFiles = &files;
-    parts.places = LocateDataFolder(SpecialFolderLocation(SpecialFolder::kCommonAppData),
-                                    SpecialFolderLocation(SpecialFolder::kAppData), std::getenv(kDataFolderVariable));
-    parts.defaultSaveDir = GetSpecialFolderPath(SpecialFolder::kProfile);
+    ShellServices services;
+    ShellParts parts = services.Parts(mainView, advancedView, LocateProgramDataFolder());
     parts.arguments = arguments;
 
     const ShellOutcome outcome = MainProcedure(0, parts);

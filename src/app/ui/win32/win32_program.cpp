@@ -5,46 +5,21 @@
 #include <ostream>
 
 #include "app/mailbox_commands.h"
-#include "app/mailbox_shell_run.h"
 #include "app/main_procedure.h"
+#include "app/shell_services.h"
 #include "app/ui/win32/win32_advanced_view.h"
 #include "app/ui/win32/win32_main_view.h"
 #include "platform/com_pointer.h"
-#include "platform/known_folders.h"
-#include "platform/locked_log_files.h"
-#include "platform/service_controller.h"
-#include "platform/startup_shortcut.h"
-#include "platform/system_info.h"
-#include "settings/data_folder.h"
 
 namespace zendrel {
 
 int RunWin32Program(const std::vector<std::string>& arguments, bool logging) {
     // The folder chooser and the shell links need COM on the window's thread.
     const ComScope com;
-    auto texts = std::make_shared<InterfaceTexts>();
-    auto handledMessageIds = std::make_shared<HandledMessageIds>();
     win32::Win32MainView mainView;
     win32::Win32AdvancedView advancedView(mainView);
-    std::unique_ptr<ServiceController> serviceController = CreateServiceController();
-    std::unique_ptr<StartupShortcuts> shortcuts = CreateStartupShortcuts();
-    std::unique_ptr<SystemInfo> system = CreateSystemInfo();
-    LockedLogFiles files;
-    MailboxShellRun run(texts, handledMessageIds);
-
-    ShellParts parts;
-    parts.mainView = &mainView;
-    parts.advancedView = &advancedView;
-    parts.serviceController = serviceController.get();
-    parts.shortcuts = shortcuts.get();
-    parts.system = system.get();
-    parts.run = &run;
-    parts.texts = texts;
-    parts.handledMessageIds = handledMessageIds;
-    parts.logFiles = &files;
-    parts.places = LocateDataFolder(SpecialFolderLocation(SpecialFolder::kCommonAppData),
-                                    SpecialFolderLocation(SpecialFolder::kAppData), std::getenv(kDataFolderVariable));
-    parts.defaultSaveDir = GetSpecialFolderPath(SpecialFolder::kProfile);
+    ShellServices services;
+    ShellParts parts = services.Parts(mainView, advancedView, LocateProgramDataFolder());
     parts.arguments = arguments;
     // A service has no desktop and no notification area: inside the service the main procedure runs without a
     // window, as `zendrel --service` does, and ends when the service manager asks the service to stop.
