@@ -53,7 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::optional<std::size_t> end = ReferenceEnd(bytes, mode);
 
     ReplyAssembler whole(mode);
-    FUZZ_REQUIRE(whole.Append(bytes) == end.has_value());
+    std::size_t used = 0;
+    FUZZ_REQUIRE(whole.Append(bytes, used) == end.has_value());
+    // The bytes after the end are left for the next reply.
+    FUZZ_REQUIRE(used == (end ? *end : bytes.size()));
 
     ReplyAssembler pieces(mode);
     std::size_t fed = 0;
@@ -62,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         pieceSeed = pieceSeed * 1103515245u + 12345u;
         const std::size_t piece = 1 + (pieceSeed >> 16) % 17;
         const std::string_view next = bytes.substr(fed, piece);
-        complete = pieces.Append(next);
+        complete = pieces.Append(next, used);
+        FUZZ_REQUIRE(used == (complete ? *end - fed : next.size()));
         fed += next.size();
         // Complete exactly once the end has arrived, not a byte earlier.
         FUZZ_REQUIRE(complete == (end.has_value() && fed >= *end));

@@ -7,6 +7,9 @@
 // folder differs, 2 for a usage error.
 //
 // Usage: run_once_benchmark ZENDREL_PROGRAM [--rounds N] [--mails N] [--matching N] [--attachment-bytes BYTES]
+//                           [--tls 1] [--delay-ms MS]
+// With --delay-ms both contenders reach the server through delay_proxy.h, which holds back every piece of data in
+// each direction for MS milliseconds: a server 2 × MS away.
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -26,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "delay_proxy.h"
 #include "dovecot/dovecot_server.h"
 #include "dovecot/pop3_probe.h"
 #include "dovecot/test_certificates.h"
@@ -59,6 +63,7 @@ struct Settings {
     int matching = 200;
     long attachmentBytes = 100 * 1024;
     bool tls = false;  // POP3 over TLS (POP3S) for both, against a server with the test authority's certificate
+    int delayMs = 0;   // both reach the server through a proxy that delays each direction by this much
 };
 
 std::optional<Settings> ParseArguments(int argc, char** argv) {
@@ -80,6 +85,8 @@ std::optional<Settings> ParseArguments(int argc, char** argv) {
             settings.attachmentBytes = value;
         } else if (name == "--tls" && value <= 1) {
             settings.tls = value == 1;
+        } else if (name == "--delay-ms" && value <= 10000) {
+            settings.delayMs = static_cast<int>(value);
         } else {
             return std::nullopt;
         }
@@ -216,6 +223,13 @@ public:
             std::fprintf(stderr, "run-once benchmark: Dovecot did not start: %s\n", reason.c_str());
             return false;
         }
+        if (settings_.delayMs > 0) {
+            proxy_ = DelayProxy::Start(ServiceHost(), ServerPort(), settings_.delayMs, reason);
+            if (!proxy_) {
+                std::fprintf(stderr, "run-once benchmark: %s\n", reason.c_str());
+                return false;
+            }
+        }
         char name[32];
         for (int n = 1; n <= settings_.mails; ++n) {
             std::snprintf(name, sizeof name, "%04d.eml", n);
@@ -260,6 +274,10 @@ public:
         std::printf("Run: search string \"%s\", extensions \"%s\", mails left on the server; %zu files, %.1f MB to "
                     "save.\n",
                     kSearchString, kExtensions, expected_.size(), static_cast<double>(expectedBytes_) / 1e6);
+        if (settings_.delayMs > 0) {
+            std::printf("Network: through a proxy that delays each direction by %d ms (round trip %d ms).\n",
+                        settings_.delayMs, 2 * settings_.delayMs);
+        }
         std::printf("Times in seconds: wall clock, and CPU (user + system) of the client process alone.\n\n");
         std::printf("%-8s %14s %10s %14s %10s\n", "round", "zendrel wall", "cpu", "python wall", "cpu");
         for (int r = 0; r < settings_.rounds; ++r) {
@@ -329,7 +347,9 @@ private:
         return ok;
     }
 
-    int ServicePort() const { return settings_.tls ? server_->TlsPort() : server_->Port(); }
+    int ServerPort() const { return settings_.tls ? server_->TlsPort() : server_->Port(); }
+    // Where the contenders connect: the server, or the proxy in front of it.
+    int ServicePort() const { return proxy_ ? proxy_->Port() : ServerPort(); }
     // The certificate names localhost, not the address.
     std::string ServiceHost() const { return settings_.tls ? "localhost" : server_->Host(); }
     // Both contenders trust the test authority, and only it, through OpenSSL's variable.
@@ -377,6 +397,7 @@ private:
     std::size_t expectedBytes_ = 0;
     std::size_t mailboxBytes_ = 0;
     std::unique_ptr<DovecotServer> server_;
+    std::unique_ptr<DelayProxy> proxy_;
 };
 
 int Run(int argc, char** argv) {
@@ -384,7 +405,7 @@ int Run(int argc, char** argv) {
     if (!settings) {
         std::fprintf(stderr,
                      "usage: %s ZENDREL_PROGRAM [--rounds N] [--mails N] [--matching N] [--attachment-bytes BYTES] "
-                     "[--tls 1]\n",
+                     "[--tls 1] [--delay-ms MS]\n",
                      argv[0]);
         return 2;
     }

@@ -129,6 +129,19 @@ public:
         SaveAttachments(n, messageId);
     }
 
+    // What Examine will decide for a header, foreseen without a word logged and without touching the handled
+    // Message-IDs, so that the session may retrieve the message early. A wrong guess costs a download, never a result.
+    bool WillLoad(const std::string& header) const {
+        const std::string from = session_.GetHeaderField(header, "from");
+        if (ListNamesSender(*services_.blockedSenders, from)) return false;
+        const std::string messageId = session_.GetHeaderField(header, "message-id");
+        if (!messageId.empty() && services_.handledMessageIds->Contains(messageId)) return false;
+        const SenderList& allowed = *services_.allowedSenders;
+        if (allowed.Count() > 0 && !ListNamesSender(allowed, from)) return false;
+        const std::string& search = parameters_.searchString;
+        return search.empty() || FindNoCase(session_.GetHeaderField(header, "subject"), search) != std::string::npos;
+    }
+
 private:
     bool Accepted(const std::string& from, const std::string& messageId) {
         const SenderList& blocked = *services_.blockedSenders;
@@ -242,9 +255,17 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
     log.Diagnostic("MessageIDs: " + std::to_string(services.handledMessageIds->Size()));
 
     MessageWork work(session, parameters, services, log, report);
-    for (std::int32_t n = 1; n <= count; ++n) {
-        if (parameters.stopRequested.load() != 0) break;
-        work.Examine(n);
+    {
+        // The filter reaches into `work`, so it must not outlive it, whatever ends the loop.
+        struct ReadAheadScope {
+            MailSession& session;
+            ~ReadAheadScope() { session.SetReadAheadFilter({}); }
+        } readAhead{session};
+        session.SetReadAheadFilter([&work](const std::string& header) { return work.WillLoad(header); });
+        for (std::int32_t n = 1; n <= count; ++n) {
+            if (parameters.stopRequested.load() != 0) break;
+            work.Examine(n);
+        }
     }
 
     session.Logout();

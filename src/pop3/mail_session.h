@@ -2,6 +2,7 @@
 // The one object through which a mailbox run talks to the POP3 server and reads the retrieved message.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -71,6 +72,12 @@ public:
     virtual void SetConnectionSecurity(ConnectionSecurity security) { static_cast<void>(security); }
     // After a login that failed with kCertificateRefused: why, in a few words.
     virtual std::string GetCertificateProblem() const { return {}; }
+    // For a session that reads ahead: tells, from the header of a message that LoadHeader has not reached yet,
+    // whether LoadMessage will be asked for it, so that it may be retrieved early. Only a hint: every operation
+    // gives the same results whatever it answers.
+    virtual void SetReadAheadFilter(std::function<bool(const std::string& header)> willLoad) {
+        static_cast<void>(willLoad);
+    }
 };
 
 // A session over the platform's TCP sockets.

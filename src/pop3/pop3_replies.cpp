@@ -1,5 +1,6 @@
 #include "pop3/pop3_replies.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "common/text.h"
@@ -64,6 +65,30 @@ std::int32_t ParseMessageCount(std::string_view statReply) {
         if (count > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
     }
     return static_cast<std::int32_t>(count);
+}
+
+std::vector<std::uint64_t> ParseMessageSizes(std::string_view listReply, std::int32_t count) {
+    std::vector<std::uint64_t> sizes(static_cast<std::size_t>(std::max(count, 0)) + 1, 0);
+    std::size_t at = listReply.find("\r\n");  // past the status line
+    while (at != std::string_view::npos) {
+        at += 2;
+        const std::size_t end = listReply.find("\r\n", at);
+        const std::string_view line = listReply.substr(at, end == std::string_view::npos ? end : end - at);
+        at = end;
+        std::uint64_t numbers[2] = {0, 0};
+        std::size_t i = 0;
+        bool wellFormed = true;
+        for (std::uint64_t& number : numbers) {
+            const std::size_t first = i;
+            for (; i < line.size() && line[i] >= '0' && line[i] <= '9' && number < (1ull << 40); ++i) {
+                number = number * 10 + static_cast<std::uint64_t>(line[i] - '0');
+            }
+            wellFormed = wellFormed && i > first;
+            if (i < line.size() && line[i] == ' ') ++i;
+        }
+        if (wellFormed && numbers[0] >= 1 && numbers[0] < sizes.size()) sizes[numbers[0]] = numbers[1];
+    }
+    return sizes;
 }
 
 }  // namespace zendrel

@@ -1,10 +1,12 @@
 #pragma once
-// Reading the parts of POP3 replies that the login needs: status, capability list, APOP time stamp, STAT count.
+// Reading the parts of POP3 replies that the session needs: status, capability list, APOP time stamp, STAT count,
+// message sizes.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zendrel {
 
@@ -28,5 +30,9 @@ std::optional<std::string_view> FindApopTimestamp(std::string_view greeting);
 // The message count of a STAT reply ("+OK 5 120" gives 5): the digits at the start of its second blank-separated
 // field, 0 when it has none.
 std::int32_t ParseMessageCount(std::string_view statReply);
+
+// The sizes in a LIST reply's scan listings ("1 120" lines), indexed by message number; 0 where a message between 1
+// and `count` is not listed or its line cannot be read.
+std::vector<std::uint64_t> ParseMessageSizes(std::string_view listReply, std::int32_t count);
 
 }  // namespace zendrel

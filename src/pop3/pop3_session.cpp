@@ -27,6 +27,17 @@ std::string NumberedCommand(std::string_view verb, std::int32_t n, std::string_v
     return command;
 }
 
+// The header as LoadHeader gives it: a TOP reply's text after the status indicator, its encoded words decoded, and
+// UTF-8 made single-byte unless the header declares 8bit.
+std::string PrepareHeader(std::string header) {
+    const std::string encoding = LowerCase(zendrel::GetHeaderField(header, "Content-Transfer-Encoding"));
+    const std::string type = LowerCase(zendrel::GetHeaderField(header, "Content-Type"));
+    if (type.find("utf-8") != std::string::npos && encoding.find("8bit") == std::string::npos) {
+        header = Utf8ToSingleByte(header);
+    }
+    return header;
+}
+
 }  // namespace
 
 Pop3MailSession::Pop3MailSession(std::unique_ptr<Transport> transport, std::shared_ptr<const Clock> clock)
@@ -97,11 +108,11 @@ bool Pop3MailSession::SecureConnection(const std::string& host) {
 
 bool Pop3MailSession::AskCapabilities() {
     capabilities_.clear();
-    if (!SendCommand("CAPA\r\n")) {
+    if (!SendCommand("CAPA\r\n", ReplyMode::kMultiLine)) {
         errorCode_ = SessionError::kSendFailed;
         return false;
     }
-    const std::string capabilityReply = ReadReplyText(ReplyMode::kMultiLine);
+    const std::string capabilityReply = ReadReplyText();
     if (!capabilityReply.empty()) capabilities_ = ParseCapabilities(capabilityReply);
     return true;
 }
@@ -111,11 +122,11 @@ bool Pop3MailSession::StartTlsInConversation(const std::string& host) {
         errorCode_ = SessionError::kNoStartTls;
         return false;
     }
-    if (!SendCommand("STLS\r\n")) {
+    if (!SendCommand("STLS\r\n", ReplyMode::kSingleLine)) {
         errorCode_ = SessionError::kSendFailed;
         return false;
     }
-    const std::string reply = ReadReplyText(ReplyMode::kSingleLine);
+    const std::string reply = ReadReplyText();
     if (reply.empty()) return false;  // the reader's code stands
     if (!CheckStatus(reply)) {
         errorCode_ = SessionError::kNoStartTls;
@@ -123,6 +134,7 @@ bool Pop3MailSession::StartTlsInConversation(const std::string& host) {
     }
     // Whatever came in the clear after the server's yes was not sent by the server's TLS: it must not be read as
     // part of the protected conversation.
+    unread_.Clear();
     char scrap[512];
     while (transport_->WaitReadable(0) == WaitResult::kReadable && transport_->Read(scrap, sizeof scrap) > 0) {
     }
@@ -132,7 +144,9 @@ bool Pop3MailSession::StartTlsInConversation(const std::string& host) {
 }
 
 bool Pop3MailSession::Authorise(const std::string& host, const std::string& userName, const std::string& password) {
-    const std::string greeting = ReadReplyText(ReplyMode::kSingleLine);
+    // The greeting answers the connect as a reply answers a command.
+    inFlight_.push_back({nextCommandId_++, CommandKind::kOther, 0, ReplyMode::kSingleLine, 0});
+    const std::string greeting = ReadReplyText();
     if (IsErrorReply(greeting)) {
         errorCode_ = SessionError::kGreetingRefused;
         return false;
@@ -148,11 +162,11 @@ bool Pop3MailSession::Authorise(const std::string& host, const std::string& user
     if (errorCode_ == SessionError::kNone && OffersCapability(capabilities_, "APOP")) {
         if (const auto timestamp = FindApopTimestamp(greeting)) {
             const std::string digest = Md5Hex(std::string(*timestamp) + password);
-            if (!SendCommand("APOP " + userName + " " + digest + "\r\n")) {
+            if (!SendCommand("APOP " + userName + " " + digest + "\r\n", ReplyMode::kSingleLine)) {
                 errorCode_ = SessionError::kSendFailed;
             } else {
                 // A refused APOP leaves no code: USER and PASS get their turn.
-                loggedIn = CheckStatus(ReadReplyText(ReplyMode::kSingleLine));
+                loggedIn = CheckStatus(ReadReplyText());
             }
         }
     }
@@ -160,13 +174,16 @@ bool Pop3MailSession::Authorise(const std::string& host, const std::string& user
         loggedIn = SendUserAndPass(userName, password);
     }
     if (errorCode_ == SessionError::kNone) {
-        if (!SendCommand("STAT\r\n")) {
+        if (!SendCommand("STAT\r\n", ReplyMode::kSingleLine)) {
             errorCode_ = SessionError::kSendFailed;
         } else {
-            const std::string reply = ReadReplyText(ReplyMode::kSingleLine);
+            const std::string reply = ReadReplyText();
             if (CheckStatus(reply)) {
                 loggedIn = true;
                 messageCount_ = ParseMessageCount(reply);
+                // An empty capability list offers everything else, but answering many commands at once is a promise
+                // that only a server that says so makes.
+                pipelining_ = !capabilities_.empty() && OffersCapability(capabilities_, "PIPELINING");
             } else {
                 errorCode_ = SessionError::kNotConnected;
             }
@@ -176,19 +193,19 @@ bool Pop3MailSession::Authorise(const std::string& host, const std::string& user
 }
 
 bool Pop3MailSession::SendUserAndPass(const std::string& userName, const std::string& password) {
-    if (!SendCommand("USER " + userName + "\r\n")) {
+    if (!SendCommand("USER " + userName + "\r\n", ReplyMode::kSingleLine)) {
         errorCode_ = SessionError::kSendFailed;
         return false;
     }
-    if (!CheckStatus(ReadReplyText(ReplyMode::kSingleLine))) {
+    if (!CheckStatus(ReadReplyText())) {
         errorCode_ = SessionError::kUserRefused;
         return false;
     }
-    if (!SendCommand("PASS " + password + "\r\n")) {
+    if (!SendCommand("PASS " + password + "\r\n", ReplyMode::kSingleLine)) {
         errorCode_ = SessionError::kSendFailed;
         return false;
     }
-    if (CheckStatus(ReadReplyText(ReplyMode::kSingleLine))) return true;
+    if (CheckStatus(ReadReplyText())) return true;
     errorCode_ = SessionError::kPasswordRefused;
     return false;
 }
@@ -201,8 +218,10 @@ std::int32_t Pop3MailSession::Logout() {
     std::int32_t result = 0;
     if (!loggingOut_) {
         loggingOut_ = true;
-        if (SendCommand("QUIT\r\n")) {
-            const std::string reply = ReadReplyText(ReplyMode::kSingleLine);
+        // Deletions take effect at QUIT, so the replies still on their way are read first; a conversation that
+        // cannot even do that is closed without it.
+        if (DrainInFlight() && SendCommand("QUIT\r\n", ReplyMode::kSingleLine)) {
+            const std::string reply = ReadReplyText();
             result = StartsWithNoCase(reply, "+ok") ? 1 : 0;
         }
         loggingOut_ = false;
@@ -216,6 +235,11 @@ void Pop3MailSession::CloseConnection() {
     if (connected_) transport_->Close();
     connected_ = false;
     capabilities_.clear();
+    inFlight_.clear();
+    frontReply_.reset();
+    unread_.Clear();
+    pipelining_ = false;
+    ForgetReadAhead();
     parts_.clear();
     currentPart_ = 0;
     messageLoaded_ = false;
@@ -237,19 +261,79 @@ std::string Pop3MailSession::LoadHeader(std::int32_t n) {
         errorCode_ = SessionError::kTopNotOffered;
         return {};
     }
-    if (!SendCommand(NumberedCommand("TOP", n, " 0"))) {
-        errorCode_ = SessionError::kSendFailed;
-        return {};
+    if (pipelining_) {
+        if (n > examining_) {
+            // The run has moved on: what was read ahead for earlier messages will not be asked for.
+            std::erase_if(arrived_, [this, n](const auto& entry) {
+                if (entry.first.second >= n) return false;
+                bytesAhead_ -= entry.second.bytesAhead;
+                return true;
+            });
+        }
+        examining_ = n;
+        CollectArrived();
+        if (!SendHeadersAhead(n)) return {};
     }
-    CheckStatus(DecodeEncodedWords(ReadReplyText(ReplyMode::kMultiLine)));
+    const std::string reply = TakeReply(CommandKind::kTop, n, NumberedCommand("TOP", n, " 0"), ReplyMode::kMultiLine);
+    if (reply.empty() && errorCode_ == SessionError::kSendFailed) return {};
+    CheckStatus(DecodeEncodedWords(reply));
     // Whatever the verdict, the header is the text after the status indicator.
-    std::string header = lastReply_;
-    const std::string encoding = LowerCase(zendrel::GetHeaderField(header, "Content-Transfer-Encoding"));
-    const std::string type = LowerCase(zendrel::GetHeaderField(header, "Content-Type"));
-    if (type.find("utf-8") != std::string::npos && encoding.find("8bit") == std::string::npos) {
-        header = Utf8ToSingleByte(header);
+    return PrepareHeader(lastReply_);
+}
+
+bool Pop3MailSession::SendHeadersAhead(std::int32_t n) {
+    headersSentThrough_ = std::max(headersSentThrough_, n - 1);
+    // Topped up in batches, so that one send carries many commands.
+    if (headersSentThrough_ - n >= kHeadersAhead / 2) return true;
+    const std::int32_t last = std::min(messageCount_, n + kHeadersAhead - 1);
+    if (headersSentThrough_ >= last) return true;
+    std::string batch;
+    std::vector<SentCommand> commands;
+    if (messageSizes_.empty() && readAheadFilter_) {
+        // The sizes keep the messages retrieved ahead within their budget.
+        batch += "LIST\r\n";
+        commands.push_back({0, CommandKind::kList, 0, ReplyMode::kMultiLine, 0});
+        messageSizes_.assign(1, 0);  // asked for; the reply fills it in
     }
-    return header;
+    for (std::int32_t m = headersSentThrough_ + 1; m <= last; ++m) {
+        batch += NumberedCommand("TOP", m, " 0");
+        commands.push_back({0, CommandKind::kTop, m, ReplyMode::kMultiLine, 0});
+    }
+    if (inFlight_.empty()) DiscardUnread();
+    if (!transport_->Send(batch)) {
+        // Which of the commands went out is unknown, so no later reply could be told apart.
+        CloseConnection();
+        errorCode_ = SessionError::kSendFailed;
+        return false;
+    }
+    for (SentCommand& command : commands) {
+        command.id = nextCommandId_++;
+        inFlight_.push_back(command);
+    }
+    headersSentThrough_ = last;
+    return true;
+}
+
+void Pop3MailSession::SendMessageAhead(std::int32_t n) {
+    if (n < 1 || static_cast<std::size_t>(n) >= messageSizes_.size()) return;
+    const std::uint64_t size = messageSizes_[static_cast<std::size_t>(n)];
+    // An unknown size, or a message bigger than what is left of the budget, waits until it is asked for.
+    if (size == 0 || size > kMessageBytesAhead - bytesAhead_) return;
+    if (arrived_.contains({CommandKind::kRetr, n})) return;
+    for (const SentCommand& command : inFlight_) {
+        if (command.kind == CommandKind::kRetr && command.n == n) return;
+    }
+    if (SendCommand(NumberedCommand("RETR", n), ReplyMode::kMultiLine, CommandKind::kRetr, n, size)) {
+        bytesAhead_ += size;
+    }
+}
+
+void Pop3MailSession::ForgetReadAhead() {
+    arrived_.clear();
+    bytesAhead_ = 0;
+    examining_ = 0;
+    headersSentThrough_ = 0;
+    messageSizes_.clear();
 }
 
 std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
@@ -262,11 +346,7 @@ std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
     currentPart_ = 0;
     lastReply_.clear();
     messageLoaded_ = false;
-    if (!SendCommand(NumberedCommand("RETR", n))) {
-        errorCode_ = SessionError::kSendFailed;
-        return 0;
-    }
-    std::string reply = ReadReplyText(ReplyMode::kMultiLine);
+    std::string reply = TakeReply(CommandKind::kRetr, n, NumberedCommand("RETR", n), ReplyMode::kMultiLine);
     if (reply.empty()) return 0;
     if (!CheckStatus(std::move(reply))) {
         errorCode_ = SessionError::kNotLoaded;
@@ -296,11 +376,11 @@ std::int32_t Pop3MailSession::ResetSession() {
 }
 
 std::int32_t Pop3MailSession::RunSimpleCommand(std::string_view command) {
-    if (!SendCommand(command)) {
+    if (!SendCommand(command, ReplyMode::kSingleLine)) {
         errorCode_ = SessionError::kSendFailed;
         return 0;
     }
-    if (CheckStatus(ReadReplyText(ReplyMode::kSingleLine))) {
+    if (CheckStatus(ReadReplyText())) {
         errorCode_ = SessionError::kNone;
         return 1;
     }
@@ -314,42 +394,159 @@ std::int32_t Pop3MailSession::CancelReceive() {
     return 0;
 }
 
-bool Pop3MailSession::SendCommand(std::string_view command) {
+bool Pop3MailSession::SendCommand(std::string_view command, ReplyMode mode, CommandKind kind, std::int32_t n,
+                                  std::uint64_t bytesAhead) {
     if (!connected_ || !receiveBuffer_) return false;
-    // Whatever is still unread belongs to an earlier reply and must not mix with this command's.
+    if (inFlight_.empty()) DiscardUnread();
+    if (!transport_->Send(command)) return false;
+    inFlight_.push_back({nextCommandId_++, kind, n, mode, bytesAhead});
+    return true;
+}
+
+void Pop3MailSession::DiscardUnread() {
+    // With no command in flight, whatever is still unread belongs to an earlier reply and must not mix with the next
+    // command's.
+    unread_.Clear();
+    frontReply_.reset();
     while (transport_->WaitReadable(0) == WaitResult::kReadable) {
         if (transport_->Read(receiveBuffer_.get(), kReceiveBufferSize) <= 0) break;
     }
-    return transport_->Send(command);
 }
 
-std::string Pop3MailSession::ReadReplyText(ReplyMode mode) {
-    if (!connected_ || !receiveBuffer_) return {};
-    ReplyReadResult result = ReadReply(*transport_, *clock_, std::span<char>(receiveBuffer_.get(), kReceiveBufferSize),
-                                       cancelRequested_, timeoutMs_, mode);
-    switch (result.outcome) {
+std::string Pop3MailSession::ReadReplyText() {
+    if (inFlight_.empty()) return {};
+    return ReadReplyTo(inFlight_.back().id);
+}
+
+std::string Pop3MailSession::ReadReplyTo(std::uint64_t id) {
+    SentCommand command{};
+    std::string text;
+    while (!inFlight_.empty() && inFlight_.front().id <= id) {
+        if (!ReadFrontReply(timeoutMs_, command, text)) return {};
+        if (command.id == id) {
+            bytesAhead_ -= command.bytesAhead;
+            // Replies that came with this one may let the next messages be retrieved ahead.
+            CollectArrived();
+            return text;
+        }
+        KeepArrived(command, std::move(text));
+    }
+    return {};
+}
+
+bool Pop3MailSession::ReadFrontReply(std::int32_t timeoutMs, SentCommand& command, std::string& text) {
+    if (!connected_ || !receiveBuffer_ || inFlight_.empty()) return false;
+    if (!frontReply_) frontReply_.emplace(inFlight_.front().mode);
+    const ReadOutcome outcome =
+        ReadReply(*transport_, *clock_, std::span<char>(receiveBuffer_.get(), kReceiveBufferSize), unread_,
+                  *frontReply_, cancelRequested_, timeoutMs);
+    switch (outcome) {
         case ReadOutcome::kComplete:
-            return std::move(result.text);
+            command = inFlight_.front();
+            inFlight_.pop_front();
+            text = frontReply_->TakeText();
+            frontReply_.reset();
+            return true;
         case ReadOutcome::kTimedOut:
-            lastReply_.clear();
-            errorCode_ = SessionError::kTimedOut;
-            return {};
         case ReadOutcome::kCancelled:
             lastReply_.clear();
-            errorCode_ = SessionError::kCancelled;
-            return {};
+            errorCode_ = outcome == ReadOutcome::kTimedOut ? SessionError::kTimedOut : SessionError::kCancelled;
+            if (!pipelining_) {
+                // One command at a time: its late remains are thrown away before the next one goes out. With
+                // commands in flight the reply stays at the front, to be finished by the next read, so that it is
+                // never taken for the reply of a later command.
+                bytesAhead_ -= inFlight_.front().bytesAhead;
+                inFlight_.pop_front();
+                frontReply_.reset();
+            }
+            return false;
         case ReadOutcome::kClosed:
             // The server hung up in the middle: there is nobody left to say QUIT to.
             CloseConnection();
             errorCode_ = SessionError::kReadFailed;
-            return {};
+            return false;
         case ReadOutcome::kFailed:
             // The conversation cannot go on; when Logout's own QUIT is what failed, that Logout finishes the job.
+            // One command at a time, QUIT may still be tried; with others in flight its reply could not be found.
+            if (!pipelining_) {
+                inFlight_.pop_front();
+                frontReply_.reset();
+            }
             if (!loggingOut_) Logout();
             errorCode_ = SessionError::kReadFailed;
-            return {};
+            return false;
     }
-    return {};
+    return false;
+}
+
+std::string Pop3MailSession::TakeReply(CommandKind kind, std::int32_t n, std::string_view command, ReplyMode mode) {
+    if (const auto found = arrived_.find({kind, n}); found != arrived_.end()) {
+        std::string text = std::move(found->second.text);
+        bytesAhead_ -= found->second.bytesAhead;
+        arrived_.erase(found);
+        return text;
+    }
+    for (const SentCommand& sent : inFlight_) {
+        if (sent.kind == kind && sent.n == n) return ReadReplyTo(sent.id);
+    }
+    if (!SendCommand(command, mode, kind, n)) {
+        errorCode_ = SessionError::kSendFailed;
+        return {};
+    }
+    return ReadReplyTo(inFlight_.back().id);
+}
+
+void Pop3MailSession::KeepArrived(const SentCommand& command, std::string text) {
+    switch (command.kind) {
+        case CommandKind::kList:
+            messageSizes_ = IsErrorReply(text) ? std::vector<std::uint64_t>(1, 0)
+                                               : ParseMessageSizes(text, messageCount_);
+            return;
+        case CommandKind::kTop:
+        case CommandKind::kRetr:
+            // A reply for a message the run has passed is not asked for again.
+            if (command.n < examining_) break;
+            if (command.kind == CommandKind::kTop && command.n > examining_ && readAheadFilter_ &&
+                !IsErrorReply(text)) {
+                const std::string decoded = DecodeEncodedWords(text);
+                if (readAheadFilter_(PrepareHeader(std::string(SplitStatus(decoded).text)))) {
+                    SendMessageAhead(command.n);
+                }
+            }
+            arrived_[{command.kind, command.n}] = {std::move(text), command.bytesAhead};
+            return;
+        case CommandKind::kOther:
+            // A late answer to a command that already failed: nobody waits for it any more.
+            break;
+    }
+    bytesAhead_ -= command.bytesAhead;
+}
+
+void Pop3MailSession::CollectArrived() {
+    if (!pipelining_ || !receiveBuffer_) return;
+    const std::span<char> buffer(receiveBuffer_.get(), kReceiveBufferSize);
+    while (connected_ && !inFlight_.empty()) {
+        if (!frontReply_) frontReply_.emplace(inFlight_.front().mode);
+        if (!TryCompleteReply(*transport_, buffer, unread_, *frontReply_)) return;
+        const SentCommand command = inFlight_.front();
+        inFlight_.pop_front();
+        std::string text = frontReply_->TakeText();
+        frontReply_.reset();
+        KeepArrived(command, std::move(text));
+    }
+}
+
+bool Pop3MailSession::DrainInFlight() {
+    ForgetReadAhead();
+    const std::int64_t deadline = clock_->NowMs() + timeoutMs_;
+    SentCommand command{};
+    std::string text;
+    while (connected_ && !inFlight_.empty()) {
+        const std::int64_t left = deadline - clock_->NowMs();
+        if (left <= 0 || !ReadFrontReply(static_cast<std::int32_t>(left), command, text)) return false;
+    }
+    bytesAhead_ = 0;
+    return connected_;
 }
 
 bool Pop3MailSession::CheckStatus(std::string reply) {

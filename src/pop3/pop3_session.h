@@ -1,11 +1,18 @@
 #pragma once
 // MailSession over POP3 (RFC 1939 with CAPA, RFC 2449, and APOP): the conversation with the server, and the MIME
 // operations on the message retrieved last.
+//
+// With a server that offers PIPELINING, the headers of the following messages are asked for ahead of time, and the
+// messages that the read-ahead filter expects to be loaded are retrieved ahead within a byte budget; every reply is
+// still read in the order the commands went out and belongs to exactly one of them.
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,12 +23,17 @@
 #include "pop3/clock.h"
 #include "pop3/mail_session.h"
 #include "pop3/reply_assembler.h"
+#include "pop3/reply_reader.h"
 #include "pop3/transport.h"
 
 namespace zendrel {
 
 // Every network read lands here before it joins the reply text.
 inline constexpr std::size_t kReceiveBufferSize = 8388608;
+// How far a pipelining session reads ahead: headers asked for beyond the one examined, and the sizes (as listed by
+// the server) of the messages retrieved ahead and not yet taken.
+inline constexpr std::int32_t kHeadersAhead = 64;
+inline constexpr std::uint64_t kMessageBytesAhead = 64u << 20;
 
 class Pop3MailSession final : public MailSession {
 public:
@@ -52,8 +64,24 @@ public:
     std::int32_t CancelReceive() override;
     void SetConnectionSecurity(ConnectionSecurity security) override { security_ = security; }
     std::string GetCertificateProblem() const override { return certificateProblem_; }
+    void SetReadAheadFilter(std::function<bool(const std::string& header)> willLoad) override {
+        readAheadFilter_ = std::move(willLoad);
+    }
 
 private:
+    enum class CommandKind : std::uint8_t { kOther, kList, kTop, kRetr };
+    struct SentCommand {
+        std::uint64_t id;
+        CommandKind kind;
+        std::int32_t n;               // the message number of TOP and RETR
+        ReplyMode mode;
+        std::uint64_t bytesAhead;     // what a RETR sent ahead counts against the budget until its reply is taken
+    };
+    struct ArrivedReply {
+        std::string text;
+        std::uint64_t bytesAhead;
+    };
+
     struct FreeBuffer {
         void operator()(char* block) const { std::free(block); }
     };
@@ -67,10 +95,30 @@ private:
     // STLS and the handshake, then CAPA again over TLS; false with the error code set.
     bool StartTlsInConversation(const std::string& host);
     bool SendUserAndPass(const std::string& userName, const std::string& password);
-    // Sends one whole command after throwing away anything still unread; false when it did not all go out.
-    bool SendCommand(std::string_view command);
-    // One reply, or "" with the error code set by the time-out, the cancel or a read error.
-    std::string ReadReplyText(ReplyMode mode);
+    // Sends one whole command, whose reply is read after those of the commands already in flight. With none in flight,
+    // anything still unread belongs to an earlier reply and is thrown away first. False when it did not all go out.
+    bool SendCommand(std::string_view command, ReplyMode mode, CommandKind kind = CommandKind::kOther,
+                     std::int32_t n = 0, std::uint64_t bytesAhead = 0);
+    void DiscardUnread();
+    // The reply to the command sent last, or "" with the error code set by the time-out, the cancel or a read error.
+    std::string ReadReplyText();
+    // The reply to the command with `id`; replies in front of it are kept for later or dropped.
+    std::string ReadReplyTo(std::uint64_t id);
+    // Completes the reply of the oldest command in flight, waiting at most timeoutMs between pieces; false with the
+    // error code set (and, without pipelining, the command forgotten, as its reply's remains are thrown away).
+    bool ReadFrontReply(std::int32_t timeoutMs, SentCommand& command, std::string& text);
+    // The reply to TOP or RETR for message n: one that arrived ahead, else the one in flight, else sent now.
+    std::string TakeReply(CommandKind kind, std::int32_t n, std::string_view command, ReplyMode mode);
+    // Keeps a reply that arrived before anyone asked for it, and lets the read-ahead filter judge a header.
+    void KeepArrived(const SentCommand& command, std::string text);
+    // Takes in the replies that are already complete in what has arrived, without waiting.
+    void CollectArrived();
+    // Asks for the headers after message n, keeping kHeadersAhead of them in flight or arrived.
+    bool SendHeadersAhead(std::int32_t n);
+    void SendMessageAhead(std::int32_t n);
+    // Reads the replies still in flight so that QUIT can follow them; false when that failed within the time-out.
+    bool DrainInFlight();
+    void ForgetReadAhead();
     // Classifies the reply and keeps its text after the status indicator in lastReply_.
     bool CheckStatus(std::string reply);
     // A one-line command with an optional message number whose positive answer clears the error code.
@@ -101,6 +149,17 @@ private:
     std::string capabilities_;
     ConnectionSecurity security_ = ConnectionSecurity::kNone;
     std::string certificateProblem_;
+    std::deque<SentCommand> inFlight_;
+    std::optional<ReplyAssembler> frontReply_;  // the reply of inFlight_.front(), as far as it has arrived
+    UnreadBytes unread_;
+    std::uint64_t nextCommandId_ = 1;
+    bool pipelining_ = false;
+    std::map<std::pair<CommandKind, std::int32_t>, ArrivedReply> arrived_;
+    std::int32_t examining_ = 0;        // the message whose header was asked for last
+    std::int32_t headersSentThrough_ = 0;
+    std::vector<std::uint64_t> messageSizes_;  // from LIST; empty until its reply is in
+    std::uint64_t bytesAhead_ = 0;
+    std::function<bool(const std::string& header)> readAheadFilter_;
     std::vector<MessagePart> parts_;
     std::size_t currentPart_ = 0;
     bool loggingOut_ = false;  // a read error inside Logout's own QUIT must not start another Logout

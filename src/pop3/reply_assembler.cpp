@@ -13,6 +13,7 @@ constexpr std::string_view kTerminator = "\r\n.\r\n";
 constexpr std::string_view kStuffedLineStart = "\r\n..";
 // A size announced by the server is only a hint; beyond this the text grows as it arrives.
 constexpr std::size_t kLargestSizeHint = 64u << 20;
+constexpr std::size_t kSliceSize = 256u << 10;
 
 // The size a RETR status line announces ("+OK 120 octets"), or 0.
 std::size_t AnnouncedSize(std::string_view statusLine) {
@@ -30,14 +31,25 @@ std::size_t AnnouncedSize(std::string_view statusLine) {
 
 ReplyAssembler::ReplyAssembler(ReplyMode mode) : mode_(mode) {}
 
-bool ReplyAssembler::Append(std::string_view piece) {
-    if (IsComplete() || piece.empty()) return IsComplete();
-    const std::size_t oldSize = text_.size();
-    text_.append(piece);
-    // A pattern may straddle two pieces, so each search starts a pattern's length minus one before the new bytes.
-    if (statusLineEnd_ == std::string::npos) FindStatusLineEnd(oldSize >= 1 ? oldSize - 1 : 0);
-    if (!IsComplete() && mode_ == ReplyMode::kMultiLine && statusLineEnd_ != std::string::npos) {
-        FindTerminator(oldSize >= kTerminator.size() - 1 ? oldSize - (kTerminator.size() - 1) : 0);
+bool ReplyAssembler::Append(std::string_view piece, std::size_t& used) {
+    used = 0;
+    // A big piece may hold the start of later replies: taken in slices, the bytes copied past this reply's end stay
+    // few.
+    while (!IsComplete() && used < piece.size()) {
+        const std::string_view slice = piece.substr(used, kSliceSize);
+        const std::size_t oldSize = text_.size();
+        text_.append(slice);
+        // A pattern may straddle two pieces, so each search starts a pattern's length minus one before the new bytes.
+        if (statusLineEnd_ == std::string::npos) FindStatusLineEnd(oldSize >= 1 ? oldSize - 1 : 0);
+        if (!IsComplete() && mode_ == ReplyMode::kMultiLine && statusLineEnd_ != std::string::npos) {
+            FindTerminator(oldSize >= kTerminator.size() - 1 ? oldSize - (kTerminator.size() - 1) : 0);
+        }
+        if (IsComplete()) {
+            used += end_ - oldSize;
+            text_.resize(end_);
+            return true;
+        }
+        used += slice.size();
     }
     return IsComplete();
 }
@@ -64,7 +76,6 @@ void ReplyAssembler::FindTerminator(std::size_t scanFrom) {
 }
 
 std::string ReplyAssembler::TakeText() {
-    if (IsComplete()) text_.resize(end_);
     if (mode_ == ReplyMode::kMultiLine) UndoDotStuffing(text_);
     std::string text = std::move(text_);
     text_.clear();

@@ -16,9 +16,14 @@ class ReplyAssembler {
 public:
     explicit ReplyAssembler(ReplyMode mode);
 
-    // Adds the next piece of the reply. Returns true once the reply is complete; bytes after its end belong to no
-    // reply and are ignored.
-    bool Append(std::string_view piece);
+    // Adds the next piece of the reply. Returns true once the reply is complete. `used` tells how many bytes of the
+    // piece belong to this reply: all of them until it ends inside the piece, where the rest starts the next reply.
+    bool Append(std::string_view piece, std::size_t& used);
+    // As above, for a caller that has no use for the bytes after the reply's end.
+    bool Append(std::string_view piece) {
+        std::size_t used = 0;
+        return Append(piece, used);
+    }
     bool IsComplete() const { return end_ != std::string::npos; }
     // Bytes collected so far.
     std::size_t size() const { return text_.size(); }

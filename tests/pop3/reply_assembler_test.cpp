@@ -99,6 +99,34 @@ TEST(ReplyAssembler, LargeReplyInManyPieces) {
     EXPECT_EQ(assembler.TakeText(), expected + ".\r\n");
 }
 
+TEST(ReplyAssembler, LeavesTheBytesAfterItsEndForTheNextReply) {
+    const std::string big = "+OK\r\n" + std::string(300000, 'x') + "\r\n.\r\n";
+    const struct {
+        ReplyMode mode;
+        std::string reply;
+        std::string next;
+    } cases[] = {
+        {ReplyMode::kSingleLine, "+OK 1 2\r\n", "+OK next\r\n"},
+        {ReplyMode::kMultiLine, "+OK\r\nSubject: a\r\n.\r\n", "+OK\r\nb\r\n.\r\n"},
+        {ReplyMode::kMultiLine, "-ERR no such message\r\n", "+OK\r\n.\r\n"},
+        {ReplyMode::kMultiLine, big, "+OK\r\n.\r\n"},  // ends in a later slice of one big piece
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reply.substr(0, 20));
+        const std::string input = c.reply + c.next;
+        ReplyAssembler assembler(c.mode);
+        std::size_t used = 0;
+        ASSERT_TRUE(assembler.Append(input, used));
+        EXPECT_EQ(input.substr(used), c.next);
+        EXPECT_EQ(assembler.TakeText(), c.reply);
+        // Fed in two pieces split inside the reply, only the second piece has bytes left over.
+        ASSERT_FALSE(assembler.Append(std::string_view(input).substr(0, 3), used));
+        EXPECT_EQ(used, 3u);
+        ASSERT_TRUE(assembler.Append(std::string_view(input).substr(3), used));
+        EXPECT_EQ(input.substr(3 + used), c.next);
+    }
+}
+
 TEST(UndoDotStuffing, RemovesOneDotAtEachLineStart) {
     struct Stuffed {
         std::string in, out;

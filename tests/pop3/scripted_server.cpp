@@ -74,15 +74,25 @@ public:
     bool Send(std::string_view bytes) override {
         server_.sent_.emplace_back(bytes);
         if (!server_.open_ || server_.broken_) return false;
-        if (server_.steps_.empty() || server_.steps_.front().kind != ScriptedServer::Kind::kExpect) {
-            ADD_FAILURE() << "unexpected command '" << std::string(bytes) << "' while the script is at "
-                          << (server_.steps_.empty() ? "its end" : ScriptedServer::KindName(server_.steps_.front().kind));
-            return true;
+        // Several commands may go out in one send: each must be the next one the script expects.
+        bool delivered = true;
+        while (!bytes.empty()) {
+            const std::size_t lineEnd = bytes.find("\r\n");
+            const std::string_view command = bytes.substr(0, lineEnd == std::string_view::npos ? bytes.size()
+                                                                                               : lineEnd + 2);
+            bytes.remove_prefix(command.size());
+            if (server_.steps_.empty() || server_.steps_.front().kind != ScriptedServer::Kind::kExpect) {
+                ADD_FAILURE() << "unexpected command '" << std::string(command) << "' while the script is at "
+                              << (server_.steps_.empty() ? "its end"
+                                                         : ScriptedServer::KindName(server_.steps_.front().kind));
+                continue;
+            }
+            const ScriptedServer::Step step = std::move(server_.steps_.front());
+            server_.PopStep();
+            EXPECT_EQ(std::string(command), step.bytes) << "the client sent a different command";
+            delivered = delivered && !step.sendFails;
         }
-        const ScriptedServer::Step step = std::move(server_.steps_.front());
-        server_.PopStep();
-        EXPECT_EQ(std::string(bytes), step.bytes) << "the client sent a different command";
-        return !step.sendFails;
+        return delivered;
     }
 
     void Close() override { server_.open_ = false; }

@@ -27,7 +27,8 @@ public:
     ScriptedServer& Reply(std::string bytes, std::int64_t pauseMs = 0);
     // The text cut into pieces of pieceSize bytes, each arriving after pauseMs.
     ScriptedServer& ReplyInPieces(const std::string& bytes, std::size_t pieceSize, std::int64_t pauseMs = 0);
-    // The client must send exactly this command next; sendFails makes that send report an error.
+    // The client must send exactly this command next, alone or with others in one send (pipelined); sendFails makes
+    // that send report an error.
     ScriptedServer& Expect(std::string command, bool sendFails = false);
     // The server closes the connection (after pauseMs); later sends fail.
     ScriptedServer& Close(std::int64_t pauseMs = 0);

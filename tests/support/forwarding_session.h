@@ -46,6 +46,9 @@ public:
     std::int32_t CancelReceive() override { return target_.CancelReceive(); }
     void SetConnectionSecurity(ConnectionSecurity security) override { target_.SetConnectionSecurity(security); }
     std::string GetCertificateProblem() const override { return target_.GetCertificateProblem(); }
+    void SetReadAheadFilter(std::function<bool(const std::string& header)> willLoad) override {
+        target_.SetReadAheadFilter(std::move(willLoad));
+    }
 
 private:
     std::unique_ptr<MailSession> owned_;

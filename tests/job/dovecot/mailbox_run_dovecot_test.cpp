@@ -400,6 +400,28 @@ TEST_F(MailboxRunAgainstDovecot, StopDuringTheFifthOfTenMailsFinishesItAndLogsOu
     EXPECT_EQ(handled_.Size(), 10u);
 }
 
+TEST_F(MailboxRunAgainstDovecot, StopWithReadAheadInFlightStillCommitsTheDeletions) {
+    std::vector<TestMail> mails;
+    for (int i = 1; i <= 10; ++i) {
+        mails.push_back(MailWithAttachment("d" + std::to_string(i), "d" + std::to_string(i) + ".csv"));
+    }
+    DeliverMails(mails);
+    parameters_.deleteMails = 1;
+    view_.OnRow([this](const std::string& row) {
+        if (TextOfRow(row) == FileSaved("d2.csv")) parameters_.stopRequested.store(1);
+    });
+    RunOnce();
+
+    EXPECT_THAT(view_.Texts(), ElementsAre(LoggedIn(10), FileSaved("d1.csv"), FileSaved("d2.csv"), kSignedOut, ""));
+    EXPECT_THAT(Calls(), ElementsAre("RETR 1", "SAVE 1.1", "DELE 1", "RETR 2", "SAVE 2.1", "DELE 2", "QUIT"));
+    // The server answered every header asked for ahead before the QUIT that made the two deletions count.
+    const std::vector<std::string> logouts = LogoutLines(box_, 1);
+    ASSERT_EQ(logouts.size(), 1u) << Server().Log();
+    EXPECT_EQ(LogCount(logouts[0], "top=").substr(0, 3), "10/") << logouts[0];
+    EXPECT_EQ(LogCount(logouts[0], "del="), "2/10") << logouts[0];
+    EXPECT_EQ(Server().CountStoredMessages(box_.user), 8u);
+}
+
 TEST_F(MailboxRunAgainstDovecot, SavedAttachmentsHoldExactlyTheBytesThatWereSent) {
     TestMail binary = MailWithAttachment("bytes.1", "bytes.bin");
     binary.attachments[0].bytes = AllByteValues(5);

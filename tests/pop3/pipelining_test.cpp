@@ -1,0 +1,114 @@
+// A server that lists PIPELINING: headers asked for ahead, messages retrieved ahead, and every reply taken by the
+// command it answers, also when the replies come in pieces, late, cut short, or while the run stops.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "session_fixture.h"
+
+namespace zendrel::testing {
+namespace {
+
+const std::string kPipeliningCapa = "+OK\r\nTOP\r\nUSER\r\nPIPELINING\r\n.\r\n";
+
+std::string TopReply(int n) { return "+OK\r\nSubject: s" + std::to_string(n) + "\r\n\r\n.\r\n"; }
+std::string Header(int n) { return "\r\nSubject: s" + std::to_string(n) + "\r\n\r\n.\r\n"; }
+std::string RetrReply(int n) { return "+OK\r\nSubject: s" + std::to_string(n) + "\r\n\r\nbody\r\n.\r\n"; }
+std::string Message(int n) { return "\r\nSubject: s" + std::to_string(n) + "\r\n\r\nbody\r\n"; }
+
+class PipeliningTest : public SessionTest {
+protected:
+    void SetUp() override { LogInWith(kPipeliningCapa, "+OK 3 900\r\n"); }
+
+    void ExpectHeadersAsked() { server.Expect("TOP 1 0\r\n").Expect("TOP 2 0\r\n").Expect("TOP 3 0\r\n"); }
+};
+
+TEST_F(PipeliningTest, EveryReplyGoesToItsCommandWhateverPiecesItComesIn) {
+    for (const std::size_t pieceSize : {std::size_t{1000}, std::size_t{1}, std::size_t{7}}) {
+        SCOPED_TRACE(pieceSize);
+        // The headers are asked for at once; a RETR and a DELE in between are answered after them.
+        ExpectHeadersAsked();
+        server.ReplyInPieces(TopReply(1), pieceSize)
+            .Expect("RETR 1\r\n")
+            .ReplyInPieces(TopReply(2) + TopReply(3) + RetrReply(1), pieceSize)
+            .Expect("DELE 1\r\n")
+            .ReplyInPieces("+OK deleted\r\n", pieceSize);
+        EXPECT_EQ(session->LoadHeader(1), Header(1));
+        EXPECT_EQ(session->LoadMessage(1), 1);
+        EXPECT_EQ(session->GetLastReply(), Message(1));
+        EXPECT_EQ(session->DeleteMessage(1), 1);
+        EXPECT_EQ(session->LoadHeader(2), Header(2));
+        EXPECT_EQ(session->LoadHeader(3), Header(3));
+        EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
+        LogOutWithQuit();
+        if (pieceSize != 7) LogInWith(kPipeliningCapa, "+OK 3 900\r\n");
+    }
+}
+
+TEST_F(PipeliningTest, WantedMessagesAreRetrievedAheadWithinTheBudget) {
+    session->SetReadAheadFilter([](const std::string& header) { return header.find("s1") == std::string::npos; });
+    // Message 3 is too big to be fetched before it is asked for.
+    server.Expect("LIST\r\n");
+    ExpectHeadersAsked();
+    server.Reply("+OK 3 messages\r\n1 100\r\n2 200\r\n3 99999999\r\n.\r\n" + TopReply(1) + TopReply(2) + TopReply(3))
+        .Expect("RETR 2\r\n")
+        .Reply(RetrReply(2));
+    EXPECT_EQ(session->LoadHeader(1), Header(1));
+    EXPECT_EQ(server.sent().back(), "RETR 2\r\n") << "message 2 is wanted and was asked for at once";
+    EXPECT_EQ(session->LoadHeader(2), Header(2));
+    EXPECT_EQ(session->LoadMessage(2), 1);
+    EXPECT_EQ(session->GetLastReply(), Message(2));
+    EXPECT_EQ(session->LoadHeader(3), Header(3));
+    server.Expect("RETR 3\r\n").Reply(RetrReply(3));
+    EXPECT_EQ(session->LoadMessage(3), 1);
+    EXPECT_EQ(session->GetLastReply(), Message(3));
+    LogOutWithQuit();
+}
+
+TEST_F(PipeliningTest, LateReplyIsNeverTakenForTheNextCommands) {
+    ExpectHeadersAsked();
+    server.Reply(TopReply(1).substr(0, 9)).Reply(TopReply(1).substr(9) + TopReply(2), kTimeoutMs + 500);
+    EXPECT_EQ(session->LoadHeader(1), "");
+    EXPECT_EQ(session->GetErrorCode(), SessionError::kTimedOut);
+    EXPECT_EQ(session->LoadHeader(2), Header(2));
+    server.Reply(TopReply(3));
+    EXPECT_EQ(session->LoadHeader(3), Header(3));
+    LogOutWithQuit();
+}
+
+TEST_F(PipeliningTest, ConnectionClosedInTheMiddleOfABatchFailsTheCommandWhoseReplyIsCut) {
+    ExpectHeadersAsked();
+    server.Reply(TopReply(1) + TopReply(2).substr(0, 10)).Close(30);
+    EXPECT_EQ(session->LoadHeader(1), Header(1));
+    EXPECT_EQ(session->LoadHeader(2), "");
+    EXPECT_EQ(session->GetErrorCode(), SessionError::kReadFailed);
+    EXPECT_FALSE(server.connectionOpen());
+    EXPECT_NE(server.sent().back(), "QUIT\r\n") << "nobody is left to say QUIT to";
+}
+
+TEST_F(PipeliningTest, StopWithCommandsInFlightReadsTheirRepliesBeforeQuit) {
+    ExpectHeadersAsked();
+    server.Reply(TopReply(1))
+        .Reply(TopReply(2).substr(0, 5), 50)
+        .Then([this] { session->CancelReceive(); })
+        .Reply(TopReply(2).substr(5) + TopReply(3), 200);
+    EXPECT_EQ(session->LoadHeader(1), Header(1));
+    EXPECT_EQ(session->LoadHeader(2), "");
+    EXPECT_EQ(session->GetErrorCode(), SessionError::kCancelled);
+    // Deletions count only at QUIT: it goes out once the server has answered what is in flight.
+    LogOutWithQuit();
+}
+
+TEST_F(PipeliningTest, StopIsNotHeldUpByAServerThatNeverAnswers) {
+    ExpectHeadersAsked();
+    server.Reply(TopReply(1));
+    EXPECT_EQ(session->LoadHeader(1), Header(1));
+    EXPECT_EQ(session->Logout(), 0);
+    EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
+    EXPECT_FALSE(server.connectionOpen());
+    EXPECT_NE(server.sent().back(), "QUIT\r\n") << "a QUIT now would be answered by the replies still due";
+}
+
+}  // namespace
+}  // namespace zendrel::testing
