@@ -9,16 +9,14 @@
 #include <wincrypt.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
-#include <vector>
 
-#include "common/steady_time.h"
 #include "pop3/tls_transport.h"
+#include "pop3/tls_transport_base.h"
 
 namespace zendrel {
 namespace {
@@ -125,254 +123,133 @@ std::string CheckCertificate(const CERT_CONTEXT* certificate, const std::wstring
     return {};
 }
 
-class SchannelTransport final : public Transport {
+class SchannelTransport final : public TlsTransportBase {
 public:
-    explicit SchannelTransport(std::unique_ptr<Transport> inner) : inner_(std::move(inner)) {}
-
-    OpenResult Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) override {
-        EndTls();
-        return inner_->Open(host, port, timeoutMs);
-    }
-    WaitResult WaitReadable(std::int32_t timeoutMs) override;
-    std::ptrdiff_t Read(char* buffer, std::size_t size) override;
-    bool Send(std::string_view bytes) override;
-    void Close() override {
-        EndTls();
-        inner_->Close();
-    }
-    void Interrupt() override { inner_->Interrupt(); }
-    void ClearInterrupt() override { inner_->ClearInterrupt(); }
-
-    TlsResult StartTls(const std::string& host, std::int32_t timeoutMs) override;
-    std::string CertificateProblem() const override { return certificateProblem_; }
+    explicit SchannelTransport(std::unique_ptr<Transport> inner) : TlsTransportBase(std::move(inner)) {}
 
 private:
-    enum class Decrypted { kData, kNeedMore, kClosed, kFailed };
+    bool BeginHandshake(const std::string& host) override;
+    HandshakeStep ContinueHandshake(std::string& received, std::string& send, std::string& problem) override;
+    Stream Decrypt(std::string& received, std::string& plain, std::string& send) override;
+    std::size_t Encrypt(std::string_view plain, std::string& records) override;
+    void ResetTls() override { context_.Reset(); }
 
-    void EndTls() {
-        context_.Reset();
-        secured_ = false;
-        received_.clear();
-        plain_.clear();
-        plainStart_ = 0;
-        state_ = Decrypted::kNeedMore;
-    }
-    // Moves what the wrapped transport has received into received_, without waiting: false on an error.
-    bool TakeReceived();
-    Decrypted DecryptBuffered();
-    std::size_t PlainAvailable() const { return plain_.size() - plainStart_; }
-    TlsResult Handshake(const std::wstring& host, std::int32_t timeoutMs);
+    // The end of a handshake that Schannel finished: whether the server's certificate is trusted.
+    HandshakeStep Secured(std::string& problem);
 
-    std::unique_ptr<Transport> inner_;
     CredentialsHandle credentials_;
     SecurityContext context_;
-    bool secured_ = false;
+    std::wstring host_;
     SecPkgContext_StreamSizes sizes_{};
-    std::string received_;  // cipher text not yet decrypted
-    std::string plain_;     // decrypted, from plainStart_ on not yet read
-    std::size_t plainStart_ = 0;
-    Decrypted state_ = Decrypted::kNeedMore;
-    std::string certificateProblem_;
 };
 
-bool SchannelTransport::TakeReceived() {
-    std::array<char, 16 * 1024> chunk;
-    for (;;) {
-        const std::ptrdiff_t count = inner_->Read(chunk.data(), chunk.size());
-        if (count < 0) return false;
-        if (count == 0) return true;
-        received_.append(chunk.data(), static_cast<std::size_t>(count));
-        if (static_cast<std::size_t>(count) < chunk.size()) return true;
-    }
-}
-
-TlsResult SchannelTransport::StartTls(const std::string& host, std::int32_t timeoutMs) {
-    EndTls();
-    certificateProblem_.clear();
+bool SchannelTransport::BeginHandshake(const std::string& host) {
     if (!credentials_.valid) {
         SCHANNEL_CRED settings{};
         settings.dwVersion = SCHANNEL_CRED_VERSION;
         settings.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
-        // The certificate is checked below, where a refusal can name its reason.
+        // The certificate is checked in Secured(), where a refusal can name its reason.
         settings.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
         wchar_t package[] = UNISP_NAME_W;
         if (AcquireCredentialsHandleW(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, &settings, nullptr, nullptr,
                                       &credentials_.handle, nullptr) != SEC_E_OK) {
-            return TlsResult::kFailed;
+            return false;
         }
         credentials_.valid = true;
     }
-    const std::wstring wideHost = WideText(host);
-    const TlsResult handshake = Handshake(wideHost, timeoutMs);
-    if (handshake != TlsResult::kSecured) {
-        EndTls();
-        return handshake;
-    }
-    const CERT_CONTEXT* remote = nullptr;
-    if (QueryContextAttributesW(&context_.handle, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &remote) != SEC_E_OK ||
-        remote == nullptr) {
-        EndTls();
-        return TlsResult::kFailed;
-    }
-    const std::unique_ptr<const CERT_CONTEXT, CertificateFree> certificate(remote);
-    certificateProblem_ = CheckCertificate(certificate.get(), wideHost);
-    if (!certificateProblem_.empty()) {
-        EndTls();
-        return TlsResult::kCertificateRefused;
-    }
-    if (QueryContextAttributesW(&context_.handle, SECPKG_ATTR_STREAM_SIZES, &sizes_) != SEC_E_OK) {
-        EndTls();
-        return TlsResult::kFailed;
-    }
-    secured_ = true;
-    return TlsResult::kSecured;
+    host_ = WideText(host);
+    return true;
 }
 
-TlsResult SchannelTransport::Handshake(const std::wstring& host, std::int32_t timeoutMs) {
-    const std::int64_t deadline = SteadyMilliseconds() + timeoutMs;
+SchannelTransport::HandshakeStep SchannelTransport::ContinueHandshake(std::string& received, std::string& send,
+                                                                      std::string& problem) {
     const DWORD wanted = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
                          ISC_REQ_EXTENDED_ERROR | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM |
                          ISC_REQ_MANUAL_CRED_VALIDATION;
-    bool first = true;
     for (;;) {
-        SecBuffer inputs[2] = {{static_cast<unsigned long>(received_.size()), SECBUFFER_TOKEN, received_.data()},
+        // The first call has no context yet and nothing received.
+        const bool first = !context_.valid;
+        SecBuffer inputs[2] = {{static_cast<unsigned long>(received.size()), SECBUFFER_TOKEN, received.data()},
                                {0, SECBUFFER_EMPTY, nullptr}};
         SecBufferDesc input{SECBUFFER_VERSION, 2, inputs};
         SecBuffer outputs[1] = {{0, SECBUFFER_TOKEN, nullptr}};
         SecBufferDesc output{SECBUFFER_VERSION, 1, outputs};
         DWORD granted = 0;
         const SECURITY_STATUS status = InitializeSecurityContextW(
-            &credentials_.handle, first ? nullptr : &context_.handle, const_cast<wchar_t*>(host.c_str()), wanted, 0,
-            0, first ? nullptr : &input, 0, first ? &context_.handle : nullptr, &output, &granted, nullptr);
+            &credentials_.handle, first ? nullptr : &context_.handle, host_.data(), wanted, 0, 0,
+            first ? nullptr : &input, 0, first ? &context_.handle : nullptr, &output, &granted, nullptr);
         if (first && (status == SEC_I_CONTINUE_NEEDED || status == SEC_E_OK)) context_.valid = true;
-        first = false;
-        ContextBuffer token{outputs[0].pvBuffer};
+        const ContextBuffer token{outputs[0].pvBuffer};
         if (status != SEC_E_INCOMPLETE_MESSAGE) {
             // What Schannel did not use belongs to the next step, or after the handshake to the conversation.
             if (inputs[1].BufferType == SECBUFFER_EXTRA && inputs[1].cbBuffer > 0) {
-                received_.erase(0, received_.size() - inputs[1].cbBuffer);
+                received.erase(0, received.size() - inputs[1].cbBuffer);
             } else {
-                received_.clear();
+                received.clear();
             }
         }
         if ((status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED || FAILED(status)) && outputs[0].cbBuffer > 0 &&
             token.data != nullptr) {
-            if (!inner_->Send(std::string_view(static_cast<const char*>(token.data), outputs[0].cbBuffer))) {
-                return TlsResult::kFailed;
-            }
+            send.append(static_cast<const char*>(token.data), outputs[0].cbBuffer);
         }
-        if (status == SEC_E_OK) return TlsResult::kSecured;
-        if (status != SEC_I_CONTINUE_NEEDED && status != SEC_E_INCOMPLETE_MESSAGE) return TlsResult::kFailed;
-        if (status == SEC_I_CONTINUE_NEEDED && !received_.empty()) continue;
-        const std::int64_t left = deadline - SteadyMilliseconds();
-        const WaitResult waited =
-            left > 0 ? inner_->WaitReadable(static_cast<std::int32_t>(left)) : WaitResult::kTimedOut;
-        if (waited == WaitResult::kTimedOut) return TlsResult::kTimedOut;
-        if (waited == WaitResult::kInterrupted) return TlsResult::kInterrupted;
-        if (waited != WaitResult::kReadable || !TakeReceived()) return TlsResult::kFailed;
+        if (status == SEC_E_OK) return Secured(problem);
+        if (status != SEC_I_CONTINUE_NEEDED && status != SEC_E_INCOMPLETE_MESSAGE) return HandshakeStep::kFailed;
+        if (status == SEC_E_INCOMPLETE_MESSAGE || received.empty()) return HandshakeStep::kNeedMore;
     }
 }
 
-SchannelTransport::Decrypted SchannelTransport::DecryptBuffered() {
-    if (state_ == Decrypted::kClosed || state_ == Decrypted::kFailed) return state_;
-    if (plainStart_ == plain_.size()) {
-        plain_.clear();
-        plainStart_ = 0;
+SchannelTransport::HandshakeStep SchannelTransport::Secured(std::string& problem) {
+    const CERT_CONTEXT* remote = nullptr;
+    if (QueryContextAttributesW(&context_.handle, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &remote) != SEC_E_OK ||
+        remote == nullptr) {
+        return HandshakeStep::kFailed;
     }
-    bool got = false;
-    while (!received_.empty()) {
-        SecBuffer buffers[4] = {{static_cast<unsigned long>(received_.size()), SECBUFFER_DATA, received_.data()},
+    const std::unique_ptr<const CERT_CONTEXT, CertificateFree> certificate(remote);
+    problem = CheckCertificate(certificate.get(), host_);
+    if (!problem.empty()) return HandshakeStep::kCertificateRefused;
+    return QueryContextAttributesW(&context_.handle, SECPKG_ATTR_STREAM_SIZES, &sizes_) == SEC_E_OK
+               ? HandshakeStep::kSecured
+               : HandshakeStep::kFailed;
+}
+
+SchannelTransport::Stream SchannelTransport::Decrypt(std::string& received, std::string& plain, std::string& send) {
+    static_cast<void>(send);
+    while (!received.empty()) {
+        SecBuffer buffers[4] = {{static_cast<unsigned long>(received.size()), SECBUFFER_DATA, received.data()},
                                 {0, SECBUFFER_EMPTY, nullptr},
                                 {0, SECBUFFER_EMPTY, nullptr},
                                 {0, SECBUFFER_EMPTY, nullptr}};
         SecBufferDesc description{SECBUFFER_VERSION, 4, buffers};
         const SECURITY_STATUS status = DecryptMessage(&context_.handle, &description, 0, nullptr);
         if (status == SEC_E_INCOMPLETE_MESSAGE) break;
-        if (status == SEC_I_CONTEXT_EXPIRED) {
-            state_ = Decrypted::kClosed;
-            break;
-        }
-        if (status != SEC_E_OK) {
-            // Renegotiation is not offered by this client; anything else is a broken record.
-            state_ = Decrypted::kFailed;
-            break;
-        }
+        if (status == SEC_I_CONTEXT_EXPIRED) return Stream::kClosed;
+        // Renegotiation is not offered by this client; anything else is a broken record.
+        if (status != SEC_E_OK) return Stream::kFailed;
         std::size_t extra = 0;
         for (const SecBuffer& buffer : buffers) {
             if (buffer.BufferType == SECBUFFER_DATA && buffer.cbBuffer > 0) {
-                plain_.append(static_cast<const char*>(buffer.pvBuffer), buffer.cbBuffer);
-                got = true;
+                plain.append(static_cast<const char*>(buffer.pvBuffer), buffer.cbBuffer);
             } else if (buffer.BufferType == SECBUFFER_EXTRA) {
                 extra = buffer.cbBuffer;
             }
         }
-        received_.erase(0, received_.size() - extra);
+        received.erase(0, received.size() - extra);
     }
-    if (got) return Decrypted::kData;
-    return state_ == Decrypted::kNeedMore ? Decrypted::kNeedMore : state_;
+    return Stream::kOpen;
 }
 
-WaitResult SchannelTransport::WaitReadable(std::int32_t timeoutMs) {
-    if (!secured_) return inner_->WaitReadable(timeoutMs);
-    if (PlainAvailable() > 0) return WaitResult::kReadable;
-    // Records already received but not yet decrypted count as readable too, or a reply would stall until the
-    // time-out although it is all here.
-    const std::int64_t deadline = SteadyMilliseconds() + timeoutMs;
-    for (;;) {
-        switch (DecryptBuffered()) {
-            case Decrypted::kData:
-                return WaitResult::kReadable;
-            case Decrypted::kClosed:
-                return WaitResult::kClosed;
-            case Decrypted::kFailed:
-                return WaitResult::kFailed;
-            case Decrypted::kNeedMore:
-                break;
-        }
-        const std::int64_t left = std::max<std::int64_t>(0, deadline - SteadyMilliseconds());
-        const WaitResult waited = inner_->WaitReadable(static_cast<std::int32_t>(left));
-        if (waited != WaitResult::kReadable) return waited;
-        if (!TakeReceived()) return WaitResult::kFailed;
-        if (left == 0) {
-            const Decrypted decrypted = DecryptBuffered();
-            if (decrypted == Decrypted::kData) return WaitResult::kReadable;
-            if (decrypted == Decrypted::kClosed) return WaitResult::kClosed;
-            return decrypted == Decrypted::kFailed ? WaitResult::kFailed : WaitResult::kTimedOut;
-        }
-    }
-}
-
-std::ptrdiff_t SchannelTransport::Read(char* buffer, std::size_t size) {
-    if (!secured_) return inner_->Read(buffer, size);
-    if (PlainAvailable() == 0) {
-        if (!TakeReceived()) return -1;
-        if (DecryptBuffered() == Decrypted::kFailed) return -1;
-    }
-    const std::size_t count = std::min(size, PlainAvailable());
-    std::memcpy(buffer, plain_.data() + plainStart_, count);
-    plainStart_ += count;
-    return static_cast<std::ptrdiff_t>(count);
-}
-
-bool SchannelTransport::Send(std::string_view bytes) {
-    if (!secured_) return inner_->Send(bytes);
-    if (state_ == Decrypted::kFailed) return false;
-    std::vector<char> record;
-    while (!bytes.empty()) {
-        const std::size_t piece = std::min<std::size_t>(bytes.size(), sizes_.cbMaximumMessage);
-        record.resize(sizes_.cbHeader + piece + sizes_.cbTrailer);
-        std::memcpy(record.data() + sizes_.cbHeader, bytes.data(), piece);
-        SecBuffer buffers[4] = {{sizes_.cbHeader, SECBUFFER_STREAM_HEADER, record.data()},
-                                {static_cast<unsigned long>(piece), SECBUFFER_DATA, record.data() + sizes_.cbHeader},
-                                {sizes_.cbTrailer, SECBUFFER_STREAM_TRAILER, record.data() + sizes_.cbHeader + piece},
-                                {0, SECBUFFER_EMPTY, nullptr}};
-        SecBufferDesc description{SECBUFFER_VERSION, 4, buffers};
-        if (EncryptMessage(&context_.handle, 0, &description, 0) != SEC_E_OK) return false;
-        const std::size_t total = buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer;
-        if (!inner_->Send(std::string_view(record.data(), total))) return false;
-        bytes.remove_prefix(piece);
-    }
-    return true;
+std::size_t SchannelTransport::Encrypt(std::string_view plain, std::string& records) {
+    const std::size_t piece = std::min<std::size_t>(plain.size(), sizes_.cbMaximumMessage);
+    records.resize(sizes_.cbHeader + piece + sizes_.cbTrailer);
+    std::memcpy(records.data() + sizes_.cbHeader, plain.data(), piece);
+    SecBuffer buffers[4] = {{sizes_.cbHeader, SECBUFFER_STREAM_HEADER, records.data()},
+                            {static_cast<unsigned long>(piece), SECBUFFER_DATA, records.data() + sizes_.cbHeader},
+                            {sizes_.cbTrailer, SECBUFFER_STREAM_TRAILER, records.data() + sizes_.cbHeader + piece},
+                            {0, SECBUFFER_EMPTY, nullptr}};
+    SecBufferDesc description{SECBUFFER_VERSION, 4, buffers};
+    if (EncryptMessage(&context_.handle, 0, &description, 0) != SEC_E_OK) return 0;
+    records.resize(buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer);
+    return piece;
 }
 
 }  // namespace
