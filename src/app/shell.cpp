@@ -18,12 +18,12 @@ constexpr const char* kAboutTitle = "About Zendrel";
 constexpr const char* kAboutText = "Zendrel V1.02\nWritten by the Zendrel developers.";
 
 // The inputs that a running schedule freezes: the settings a run reads and the two system boxes.
-constexpr std::array<MainControl, 13> kLockedMainControls = {
+constexpr std::array<MainControl, 14> kLockedMainControls = {
     MainControl::PasswordEdit,   MainControl::SaveDirEdit,      MainControl::ServerEdit,
-    MainControl::PortEdit,       MainControl::UserNameEdit,     MainControl::DeleteMailsCheck,
-    MainControl::BrowseButton,   MainControl::IntervalCombo,    MainControl::StartHourCombo,
-    MainControl::StartMinuteCombo, MainControl::AdvancedButton, MainControl::ServiceCheck,
-    MainControl::ShortcutCheck};
+    MainControl::SecurityCombo,  MainControl::PortEdit,         MainControl::UserNameEdit,
+    MainControl::DeleteMailsCheck, MainControl::BrowseButton,   MainControl::IntervalCombo,
+    MainControl::StartHourCombo, MainControl::StartMinuteCombo, MainControl::AdvancedButton,
+    MainControl::ServiceCheck,   MainControl::ShortcutCheck};
 constexpr std::array<AdvancedControl, 2> kLockedAdvancedControls = {AdvancedControl::SearchStringEdit,
                                                                     AdvancedControl::ExtensionsEdit};
 
@@ -31,8 +31,9 @@ struct LabelText {
     MainControl label;
     TextKey key;
 };
-constexpr std::array<LabelText, 7> kMainLabels = {{
+constexpr std::array<LabelText, 8> kMainLabels = {{
     {MainControl::ServerLabel, TextKey::LabelServer},
+    {MainControl::SecurityLabel, TextKey::LabelSecurity},
     {MainControl::PortLabel, TextKey::LabelPort},
     {MainControl::UserNameLabel, TextKey::LabelUserName},
     {MainControl::PasswordLabel, TextKey::LabelPassword},
@@ -40,6 +41,14 @@ constexpr std::array<LabelText, 7> kMainLabels = {{
     {MainControl::StartTimeLabel, TextKey::LabelStartTime},
     {MainControl::SaveDirLabel, TextKey::LabelSaveDir},
 }};
+
+// The security drop-down's items: an item's index is the stored value (0 plain, 1 STARTTLS, 2 TLS).
+constexpr std::array<TextKey, 3> kSecurityItems = {TextKey::SecurityNone, TextKey::SecurityStartTls,
+                                                   TextKey::SecurityTls};
+constexpr int kSecurityTls = 2;
+// The usual ports of POP3 and of POP3 over TLS from the first byte; STARTTLS begins plain on the first.
+constexpr std::string_view kPlainPort = "110";
+constexpr std::string_view kTlsPort = "995";
 
 struct SenderListControls {
     AdvancedControl list;
@@ -156,6 +165,9 @@ void Shell::FillCombos() {
     for (int minute = 0; minute < 60; ++minute) {
         main_.AddComboItem(MainControl::StartMinuteCombo, TwoDigits(minute), minute);
     }
+    for (std::size_t value = 0; value < kSecurityItems.size(); ++value) {
+        main_.AddComboItem(MainControl::SecurityCombo, TextOf(kSecurityItems[value]), static_cast<std::int32_t>(value));
+    }
 }
 
 void Shell::LoadSettingsIntoControls() {
@@ -225,6 +237,12 @@ void Shell::WriteMainTexts(bool stopRole) {
             main_.SetComboItemText(MainControl::IntervalCombo, item, std::string(texts_.IntervalText(*position)));
         }
     }
+    // Before the drop-downs are filled there is nothing to rewrite.
+    if (main_.ComboItemCount(MainControl::SecurityCombo) == static_cast<int>(kSecurityItems.size())) {
+        for (std::size_t item = 0; item < kSecurityItems.size(); ++item) {
+            main_.SetComboItemText(MainControl::SecurityCombo, static_cast<int>(item), TextOf(kSecurityItems[item]));
+        }
+    }
 }
 
 void Shell::WriteAdvancedTexts() {
@@ -258,7 +276,7 @@ SettingsRecord Shell::ReadControls() const {
     SettingsRecord record;
     record.language = main_.MenuChecked(MenuItem::English) ? "english" : "german";
     record.portText = main_.Text(MainControl::PortEdit);
-    record.security = security_;
+    record.security = main_.ComboSelection(MainControl::SecurityCombo).value_or(0);
     record.server = main_.Text(MainControl::ServerEdit);
     record.userName = main_.Text(MainControl::UserNameEdit);
     record.password = main_.Text(MainControl::PasswordEdit);
@@ -281,9 +299,9 @@ SettingsRecord Shell::ReadControls() const {
 }
 
 void Shell::WriteControls(const SettingsRecord& record) {
-    security_ = record.security;
     main_.SetText(MainControl::PortEdit, record.portText);
     main_.SetText(MainControl::ServerEdit, record.server);
+    main_.SelectComboItem(MainControl::SecurityCombo, record.security);
     main_.SetText(MainControl::UserNameEdit, record.userName);
     main_.SetText(MainControl::PasswordEdit, record.password);
     // The items are in table order, so a table position is an item index.
@@ -378,6 +396,14 @@ void Shell::OnDonateButton() { main_.OpenWebAddress(std::string(kDonationAddress
 void Shell::OnClearLogButton() { main_.ClearLog(); }
 
 void Shell::OnInputChanged() { SetInputsLocked(false); }
+
+// Only the usual port of the other kind of connection follows the choice: a port of the user's own choosing stays.
+void Shell::OnSecurityChanged() {
+    const bool tls = main_.ComboSelection(MainControl::SecurityCombo) == kSecurityTls;
+    const std::string port = main_.Text(MainControl::PortEdit);
+    if (tls && port == kPlainPort) main_.SetText(MainControl::PortEdit, std::string(kTlsPort));
+    if (!tls && port == kTlsPort) main_.SetText(MainControl::PortEdit, std::string(kPlainPort));
+}
 
 void Shell::OnStartStopButton() {
     // The button's role is its caption: after a change of language the caption is rewritten in its role.

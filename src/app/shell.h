@@ -81,6 +81,7 @@ public:
     void OnDonateButton() override;
     void OnClearLogButton() override;
     void OnInputChanged() override;
+    void OnSecurityChanged() override;
     void OnStartStopButton() override;
     void OnServiceCheckChanged() override;
     void OnShortcutCheckChanged() override;
@@ -146,8 +147,6 @@ private:
     int lastServiceState_ = 0;
     int serviceInstalled_ = 0;
     std::string startupShortcutPath_;
-    // How the connection is protected, as loaded: no control shows it, so a save keeps it.
-    int security_ = 0;
     bool mainBuilt_ = false;
     bool advancedBuilt_ = false;
     bool paused_ = false;

@@ -37,8 +37,11 @@ enum class MainControl {
     DonateButton,
     LogFrame,
     ClearLogButton,
+    // Later additions go at the end, so the numbers of the controls above stay as they are.
+    SecurityLabel,
+    SecurityCombo,
 };
-inline constexpr int kMainControlCount = static_cast<int>(MainControl::ClearLogButton) + 1;
+inline constexpr int kMainControlCount = static_cast<int>(MainControl::SecurityCombo) + 1;
 
 enum class AdvancedControl {
     SearchStringLabel,
@@ -77,6 +80,8 @@ public:
     virtual void OnClearLogButton() = 0;
     // The user changed the text of an edit box (of either window) or the selection of the interval.
     virtual void OnInputChanged() = 0;
+    // The user chose an item of the connection's security drop-down.
+    virtual void OnSecurityChanged() = 0;
     virtual void OnStartStopButton() = 0;
     // The user has just toggled the check box; the view shows the new state before it calls.
     virtual void OnServiceCheckChanged() = 0;

@@ -23,6 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using namespace std::chrono_literals;
 
@@ -130,9 +131,41 @@ TEST_F(ShellTest, StartStopButtonIsEnabledOnlyForCompleteInputs) {
     }
     shell.SetInputsLocked(true);
     EXPECT_FALSE(Enabled(MainControl::IntervalCombo));
+    EXPECT_FALSE(Enabled(MainControl::SecurityCombo));
     EXPECT_FALSE(advanced_.Enabled(AdvancedControl::ExtensionsEdit));
     EXPECT_FALSE(Enabled(MainControl::ServiceCheck));
     EXPECT_TRUE(Enabled(MainControl::StartStopButton));
+}
+
+TEST_F(ShellTest, TheSecurityChoiceTakesTheUsualPortAlongAndIsWhatIsSavedAndRun) {
+    settings_.security = 1;
+    Shell& shell = StartShell();
+    EXPECT_EQ(view_.ComboSelection(MainControl::SecurityCombo), 1);
+    struct Case {
+        const char* port;
+        int chosen;
+        const char* portAfter;
+    };
+    const Case cases[] = {
+        {"110", 2, "995"}, {"995", 0, "110"}, {"995", 1, "110"},  {"110", 1, "110"},
+        {"995", 2, "995"}, {"8110", 2, "8110"}, {"8110", 0, "8110"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.port) + " with " + std::to_string(c.chosen));
+        view_.SetText(MainControl::PortEdit, c.port);
+        view_.SelectComboItem(MainControl::SecurityCombo, c.chosen);
+        shell.OnSecurityChanged();
+        EXPECT_EQ(view_.Text(MainControl::PortEdit), c.portAfter);
+    }
+
+    view_.SetText(MainControl::PortEdit, "110");
+    view_.SelectComboItem(MainControl::SecurityCombo, 2);
+    shell.OnSecurityChanged();
+    shell.OnStartStopButton();
+    EXPECT_THAT(ReadBytes(data_ / kSettingsFileName), HasSubstr("Port = 995\r\nSecurity = 2\r\n"));
+    shell.OnScheduleTimer();
+    ASSERT_EQ(fakeRun_.requests.size(), 1u);
+    EXPECT_EQ(fakeRun_.requests[0].controls.security, 2);
 }
 
 TEST_F(ShellTest, AChosenFolderCompletesTheInputs) {
@@ -322,6 +355,7 @@ TEST_F(ShellTest, WithoutTheFacilitiesTheBoxesStayUncheckedAndDisabled) {
 }
 
 TEST_F(ShellTest, LanguageSwitchWhileRunningKeepsTheStopRoleAndTheStatusFields) {
+    settings_.security = 2;
     Shell& shell = StartShell();
     shell.OnStartStopButton();
     now_ = kTenOClock - 5;
@@ -335,6 +369,9 @@ TEST_F(ShellTest, LanguageSwitchWhileRunningKeepsTheStopRoleAndTheStatusFields) 
     EXPECT_EQ(view_.ComboSelection(MainControl::IntervalCombo), 1);
     EXPECT_EQ(view_.ComboItemText(MainControl::IntervalCombo, 1), German(TextKey::Interval10Minutes));
     EXPECT_EQ(view_.Text(MainControl::ServerLabel), German(TextKey::LabelServer) + ":");
+    EXPECT_EQ(view_.Text(MainControl::SecurityLabel), German(TextKey::LabelSecurity) + ":");
+    EXPECT_EQ(view_.ComboItemText(MainControl::SecurityCombo, 0), German(TextKey::SecurityNone));
+    EXPECT_EQ(view_.ComboSelection(MainControl::SecurityCombo), 2);
     EXPECT_EQ(advanced_.Title(), German(TextKey::TitleAdvanced));
     EXPECT_EQ(view_.StatusText(StatusField::ScheduleField), countdown);
     EXPECT_EQ(view_.StatusText(StatusField::ServiceField), English(TextKey::ServiceNotInstalled));

@@ -39,6 +39,7 @@ public:
     void OnDonateButton() override {}
     void OnClearLogButton() override {}
     void OnInputChanged() override { ++inputChanges; }
+    void OnSecurityChanged() override { ++securityChanges; }
     void OnStartStopButton() override { ++startStopClicks; }
     void OnServiceCheckChanged() override {
         ++serviceCheckChanges;
@@ -57,7 +58,8 @@ public:
     }
     void OnLogPollTimer() override {}
 
-    int quits = 0, advancedClosed = 0, inputChanges = 0, startStopClicks = 0, serviceCheckChanges = 0;
+    int quits = 0, advancedClosed = 0, inputChanges = 0, securityChanges = 0, startStopClicks = 0,
+        serviceCheckChanges = 0;
     int blockedAddClicks = 0, ticks = 0;
     bool serviceCheckedWhenTold = false;
 
@@ -140,6 +142,11 @@ TEST_F(Win32Window, UserActionsReachTheShellTheShellsOwnChangesDoNotAndRowsComeF
         main_.SetEnabled(MainControl::StartStopButton, true);
         main_.SetText(MainControl::ServerEdit, "pop.example.com");  // the shell's change: no event
         PostMessageA(main_.Control(MainControl::ServerEdit), WM_CHAR, 'x', 1);
+        for (const char* item : {"None", "STARTTLS", "SSL/TLS"}) {
+            main_.AddComboItem(MainControl::SecurityCombo, item, 0);
+        }
+        main_.SelectComboItem(MainControl::SecurityCombo, 0);  // the shell's choice: no event
+        PostMessageA(main_.Control(MainControl::SecurityCombo), WM_KEYDOWN, VK_DOWN, 1);
         PostMessageA(main_.Control(MainControl::ServiceCheck), BM_CLICK, 0, 0);
         PostMessageA(main_.Control(MainControl::StartStopButton), BM_CLICK, 0, 0);
         PostMessageA(advanced_.Control(AdvancedControl::BlockedAddButton), BM_CLICK, 0, 0);
@@ -155,6 +162,8 @@ TEST_F(Win32Window, UserActionsReachTheShellTheShellsOwnChangesDoNotAndRowsComeF
     main_.RunEventLoop(events);
 
     EXPECT_EQ(events.inputChanges, 1);
+    EXPECT_EQ(events.securityChanges, 1);
+    EXPECT_EQ(main_.ComboSelection(MainControl::SecurityCombo), 1);
     EXPECT_EQ(events.serviceCheckChanges, 1);
     EXPECT_TRUE(events.serviceCheckedWhenTold);
     EXPECT_EQ(events.startStopClicks, 1);

@@ -35,13 +35,28 @@ constexpr int kRowTop = 24;
 constexpr int kRowStep = 28;
 constexpr int kRowHeight = 22;
 constexpr int kLabelLeft = 10;
-constexpr int kLabelWidth = 170;  // "Speicherpfad für Anhänge:" on one line
-constexpr int kBoxLeft = 182;
-constexpr int kBoxWidth = 136;
+// Narrow enough to leave the server row its room; the folder's label, the longest, takes two lines.
+constexpr int kLabelWidth = 126;
+constexpr int kBoxLeft = 139;
+constexpr int kBoxWidth = 179;
 constexpr int kRightLabelLeft = 326;
 constexpr int kRightLabelWidth = 64;
 constexpr int kRightBoxLeft = 392;
 constexpr int kRightBoxWidth = 98;
+constexpr int kTimeBoxWidth = 44;  // the start hour and minute; the minute's column also holds the port
+constexpr int kMinuteLeft = kRightBoxLeft + kRightBoxWidth - kTimeBoxWidth;
+constexpr int kBrowseWidth = 28;
+constexpr int kBrowseLeft = kRightBoxLeft + kRightBoxWidth - kBrowseWidth;
+
+// The server row holds the security and the port beside the server: the security drop-down lines up with the labels
+// of the right column and the port box with the start minute, each label ending just before its box.
+constexpr int kLabelGap = 3;
+constexpr int kPairGap = 6;  // between a box and the next label
+constexpr int kSecurityComboWidth = 86;  // "STARTTLS"
+constexpr int kSecurityLabelWidth = 66;  // "Sicherheit:"
+constexpr int kSecurityLabelLeft = kRightLabelLeft - kLabelGap - kSecurityLabelWidth;
+constexpr int kPortLabelLeft = kRightLabelLeft + kSecurityComboWidth + kLabelGap;
+constexpr int kServerBoxWidth = kSecurityLabelLeft - kPairGap - kBoxLeft;
 
 constexpr int RowTop(int row) { return kRowTop + row * kRowStep; }
 
@@ -94,6 +109,7 @@ void QtMainView::BuildPreferences(QWidget* frame) {
         widget->setGeometry(place);
         widget->setWordWrap(true);
         controls_[At(control)] = widget;
+        return widget;
     };
     const auto edit = [&](MainControl control, QRect place) {
         auto* widget = new QLineEdit(frame);
@@ -119,9 +135,14 @@ void QtMainView::BuildPreferences(QWidget* frame) {
 
     // Created in the keyboard order.
     label(MainControl::ServerLabel, leftLabel.translated(0, RowTop(0)));
-    edit(MainControl::ServerEdit, leftBox.translated(0, RowTop(0)));
-    label(MainControl::PortLabel, rightLabel.translated(0, RowTop(0)));
-    QLineEdit* port = edit(MainControl::PortEdit, rightBox.translated(0, RowTop(0)));
+    edit(MainControl::ServerEdit, QRect(kBoxLeft, RowTop(0), kServerBoxWidth, kRowHeight));
+    label(MainControl::SecurityLabel, QRect(kSecurityLabelLeft, RowTop(0), kSecurityLabelWidth, kRowHeight))
+        ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    combo(MainControl::SecurityCombo, QRect(kRightLabelLeft, RowTop(0), kSecurityComboWidth, kRowHeight));
+    label(MainControl::PortLabel,
+          QRect(kPortLabelLeft, RowTop(0), kMinuteLeft - kLabelGap - kPortLabelLeft, kRowHeight))
+        ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QLineEdit* port = edit(MainControl::PortEdit, QRect(kMinuteLeft, RowTop(0), kTimeBoxWidth, kRowHeight));
     port->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), port));
     label(MainControl::UserNameLabel, leftLabel.translated(0, RowTop(1)));
     edit(MainControl::UserNameEdit, leftBox.translated(0, RowTop(1)));
@@ -130,15 +151,16 @@ void QtMainView::BuildPreferences(QWidget* frame) {
     label(MainControl::IntervalLabel, leftLabel.translated(0, RowTop(2)));
     combo(MainControl::IntervalCombo, leftBox.translated(0, RowTop(2)));
     label(MainControl::StartTimeLabel, rightLabel.translated(0, RowTop(2)));
-    combo(MainControl::StartHourCombo, QRect(kRightBoxLeft, RowTop(2), 44, kRowHeight));
+    combo(MainControl::StartHourCombo, QRect(kRightBoxLeft, RowTop(2), kTimeBoxWidth, kRowHeight));
     auto* colon = new QLabel(QStringLiteral(":"), frame);
-    colon->setGeometry(kRightBoxLeft + 44, RowTop(2), 10, kRowHeight);
+    colon->setGeometry(kRightBoxLeft + kTimeBoxWidth, RowTop(2), kMinuteLeft - kRightBoxLeft - kTimeBoxWidth,
+                       kRowHeight);
     colon->setAlignment(Qt::AlignCenter);
-    combo(MainControl::StartMinuteCombo, QRect(kRightBoxLeft + 54, RowTop(2), 44, kRowHeight));
-    label(MainControl::SaveDirLabel, leftLabel.translated(0, RowTop(3)));
-    edit(MainControl::SaveDirEdit, QRect(kBoxLeft, RowTop(3), 276, kRowHeight));
+    combo(MainControl::StartMinuteCombo, QRect(kMinuteLeft, RowTop(2), kTimeBoxWidth, kRowHeight));
+    label(MainControl::SaveDirLabel, QRect(kLabelLeft, RowTop(3) - 4, kLabelWidth, kRowHeight + 8));
+    edit(MainControl::SaveDirEdit, QRect(kBoxLeft, RowTop(3), kBrowseLeft - 4 - kBoxLeft, kRowHeight));
     auto* browse = new QPushButton(QStringLiteral("..."), frame);
-    browse->setGeometry(kBoxLeft + 280, RowTop(3), 28, kRowHeight);
+    browse->setGeometry(kBrowseLeft, RowTop(3), kBrowseWidth, kRowHeight);
     controls_[At(MainControl::BrowseButton)] = browse;
 
     auto* advanced = new QPushButton(frame);
@@ -232,6 +254,8 @@ void QtMainView::ForwardUserActions() {
     }
     QObject::connect(Combo(MainControl::IntervalCombo), &QComboBox::activated,
                      forward([](MainEvents& e) { e.OnInputChanged(); }));
+    QObject::connect(Combo(MainControl::SecurityCombo), &QComboBox::activated,
+                     forward([](MainEvents& e) { e.OnSecurityChanged(); }));
 
     QObject::connect(button(MainControl::BrowseButton), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnBrowseButton(); }));

@@ -52,24 +52,35 @@ constexpr DWORD kCheck = WS_TABSTOP | BS_AUTOCHECKBOX;
 constexpr int kLabelX = 22, kLabelWidth = 126, kInputX = 150, kRightLabelX = 348, kRightInputX = 408;
 constexpr int kRow1 = 26, kRow2 = 54, kRow3 = 82, kRow4 = 110, kRowHeight = 22, kLabelDrop = 3;
 constexpr int kDropDownHeight = 240;
+constexpr int kInputWidth = 188, kMinuteX = 457, kTimeWidth = 43;
+// The server row holds the security and the port beside the server: the security drop-down begins where the boxes
+// below end and the port box lines up with the start minute, each label ending just before its box.
+constexpr int kLabelGap = 3, kPairGap = 6;
+constexpr int kSecurityX = kInputX + kInputWidth, kSecurityWidth = 84;  // "STARTTLS"
+constexpr int kSecurityLabelWidth = 62;                                  // "Sicherheit:"
+constexpr int kSecurityLabelX = kSecurityX - kLabelGap - kSecurityLabelWidth;
+constexpr int kPortLabelX = kSecurityX + kSecurityWidth + kLabelGap;
 
 // In creation order, which is also the order of the Tab key. The ":" between the hour and the minute stands between
 // them and is placed apart.
 constexpr Placement kPlacements[] = {
     {MainControl::PreferencesFrame, "BUTTON", BS_GROUPBOX, 11, 6, 500, 255},
     {MainControl::ServerLabel, "STATIC", kLabel, kLabelX, kRow1 + kLabelDrop, kLabelWidth, 16},
-    {MainControl::ServerEdit, "EDIT", kEdit, kInputX, kRow1, 188, kRowHeight},
-    {MainControl::PortLabel, "STATIC", kLabel, kRightLabelX, kRow1 + kLabelDrop, 58, 16},
-    {MainControl::PortEdit, "EDIT", kEdit | ES_NUMBER, kRightInputX, kRow1, 92, kRowHeight},
+    {MainControl::ServerEdit, "EDIT", kEdit, kInputX, kRow1, kSecurityLabelX - kPairGap - kInputX, kRowHeight},
+    {MainControl::SecurityLabel, "STATIC", SS_RIGHT, kSecurityLabelX, kRow1 + kLabelDrop, kSecurityLabelWidth, 16},
+    {MainControl::SecurityCombo, "COMBOBOX", kDropDown, kSecurityX, kRow1, kSecurityWidth, kDropDownHeight},
+    {MainControl::PortLabel, "STATIC", SS_RIGHT, kPortLabelX, kRow1 + kLabelDrop, kMinuteX - kLabelGap - kPortLabelX,
+     16},
+    {MainControl::PortEdit, "EDIT", kEdit | ES_NUMBER, kMinuteX, kRow1, kTimeWidth, kRowHeight},
     {MainControl::UserNameLabel, "STATIC", kLabel, kLabelX, kRow2 + kLabelDrop, kLabelWidth, 16},
-    {MainControl::UserNameEdit, "EDIT", kEdit, kInputX, kRow2, 188, kRowHeight},
+    {MainControl::UserNameEdit, "EDIT", kEdit, kInputX, kRow2, kInputWidth, kRowHeight},
     {MainControl::PasswordLabel, "STATIC", kLabel, kRightLabelX, kRow2 + kLabelDrop, 58, 16},
     {MainControl::PasswordEdit, "EDIT", kEdit | ES_PASSWORD, kRightInputX, kRow2, 92, kRowHeight},
     {MainControl::IntervalLabel, "STATIC", kLabel, kLabelX, kRow3 + kLabelDrop, kLabelWidth, 16},
-    {MainControl::IntervalCombo, "COMBOBOX", kDropDown, kInputX, kRow3, 188, kDropDownHeight},
+    {MainControl::IntervalCombo, "COMBOBOX", kDropDown, kInputX, kRow3, kInputWidth, kDropDownHeight},
     {MainControl::StartTimeLabel, "STATIC", kLabel, kRightLabelX, kRow3 + kLabelDrop, 58, 16},
-    {MainControl::StartHourCombo, "COMBOBOX", kDropDown, kRightInputX, kRow3, 43, kDropDownHeight},
-    {MainControl::StartMinuteCombo, "COMBOBOX", kDropDown, 457, kRow3, 43, kDropDownHeight},
+    {MainControl::StartHourCombo, "COMBOBOX", kDropDown, kRightInputX, kRow3, kTimeWidth, kDropDownHeight},
+    {MainControl::StartMinuteCombo, "COMBOBOX", kDropDown, kMinuteX, kRow3, kTimeWidth, kDropDownHeight},
     // The folder's label is the longest; it may take two lines.
     {MainControl::SaveDirLabel, "STATIC", kLabel, kLabelX, kRow4 - 4, kLabelWidth, 30},
     {MainControl::SaveDirEdit, "EDIT", kEdit, kInputX, kRow4, 320, kRowHeight},
@@ -223,7 +234,8 @@ void Win32MainView::CreateControls() {
             AddChild(place.windowClass, "", place.style, place.x, place.y, place.width, place.height,
                      IdOf(place.control));
         if (place.control == MainControl::StartHourCombo) {
-            AddChild("STATIC", ":", SS_CENTER, 451, kRow3 + kLabelDrop, 6, 16, kColonId);
+            AddChild("STATIC", ":", SS_CENTER, kRightInputX + kTimeWidth, kRow3 + kLabelDrop,
+                     kMinuteX - kRightInputX - kTimeWidth, 16, kColonId);
         }
     }
     SetText(MainControl::BrowseButton, "...");
@@ -468,6 +480,10 @@ void Win32MainView::OnCommand(int id, int notification) {
     }
     if (control == MainControl::IntervalCombo) {
         if (notification == CBN_SELCHANGE) events_->OnInputChanged();
+        return;
+    }
+    if (control == MainControl::SecurityCombo) {
+        if (notification == CBN_SELCHANGE) events_->OnSecurityChanged();
         return;
     }
     if (notification != BN_CLICKED) return;

@@ -205,6 +205,35 @@ TEST_F(QtWindow, ValidInputsEnableTheStartButton) {
     });
 }
 
+TEST_F(QtWindow, TheSecurityChoiceTakesThePortAlongIsSavedAndIsLockedWhileRunning) {
+    window_.Run([&] {
+        auto* security = static_cast<QComboBox*>(window_.Control(MainControl::SecurityCombo));
+        auto* port = static_cast<QLineEdit*>(window_.Control(MainControl::PortEdit));
+        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::SecurityLabel))->text(),
+                  QStringLiteral("Sicherheit:"));
+        ASSERT_EQ(security->count(), 3);
+        EXPECT_EQ(security->itemText(0), QStringLiteral("Keine"));
+        EXPECT_EQ(security->itemText(1), QStringLiteral("STARTTLS"));
+        EXPECT_EQ(security->itemText(2), QStringLiteral("SSL/TLS"));
+        EXPECT_EQ(security->currentIndex(), 0);
+        ASSERT_EQ(port->text(), QStringLiteral("110"));
+
+        QTest::keyClick(security, Qt::Key_End);  // the user picks the last item
+        EXPECT_EQ(security->currentIndex(), 2);
+        EXPECT_EQ(port->text(), QStringLiteral("995"));
+
+        // A mailbox nobody answers for, should the schedule get to a run.
+        Type(window_.Control(MainControl::ServerEdit), QStringLiteral("127.0.0.1"));
+        Type(window_.Control(MainControl::UserNameEdit), QStringLiteral("alice"));
+        QWidget* start = window_.Control(MainControl::StartStopButton);
+        Click(start);
+        EXPECT_FALSE(security->isEnabled());
+        EXPECT_THAT(testing::ReadBytes(data_ / kSettingsFileName), ::testing::HasSubstr("Security = 2\r\n"));
+        Click(start);
+        EXPECT_TRUE(security->isEnabled());
+    });
+}
+
 TEST_F(QtWindow, TextBoxesTakeOnlyWhatWindows1252Holds) {
     window_.Run([&] {
         auto* user = static_cast<QLineEdit*>(window_.Control(MainControl::UserNameEdit));
