@@ -83,6 +83,11 @@ std::string ProblemOf(DWORD status) {
     }
 }
 
+// Windows has one verdict for a certificate used outside its dates; the server's own dates tell the user which side.
+std::string TimeProblem(const CERT_CONTEXT* certificate) {
+    return CertVerifyTimeValidity(nullptr, certificate->pCertInfo) < 0 ? "not yet valid" : "expired";
+}
+
 // The certificate chain of the server, checked for use by a TLS server of `host`: empty when it is good.
 std::string CheckCertificate(const CERT_CONTEXT* certificate, const std::wstring& host) {
     CERT_CHAIN_PARA chainParameters{};
@@ -110,6 +115,7 @@ std::string CheckCertificate(const CERT_CONTEXT* certificate, const std::wstring
     if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.get(), &policyParameters, &status)) {
         return ProblemOf(GetLastError());
     }
+    if (status.dwError == static_cast<DWORD>(CERT_E_EXPIRED)) return TimeProblem(certificate);
     if (status.dwError != 0) return ProblemOf(status.dwError);
     // The chain's own verdict as well: not every implementation of the policy looks at a chain that ends short of a
     // trusted root (Wine's does not).
@@ -117,7 +123,7 @@ std::string CheckCertificate(const CERT_CONTEXT* certificate, const std::wstring
     if ((chainErrors & (CERT_TRUST_IS_PARTIAL_CHAIN | CERT_TRUST_IS_UNTRUSTED_ROOT)) != 0) {
         return ProblemOf(static_cast<DWORD>(CERT_E_UNTRUSTEDROOT));
     }
-    if ((chainErrors & CERT_TRUST_IS_NOT_TIME_VALID) != 0) return ProblemOf(static_cast<DWORD>(CERT_E_EXPIRED));
+    if ((chainErrors & CERT_TRUST_IS_NOT_TIME_VALID) != 0) return TimeProblem(certificate);
     if ((chainErrors & CERT_TRUST_IS_REVOKED) != 0) return ProblemOf(static_cast<DWORD>(CRYPT_E_REVOKED));
     if (chainErrors != CERT_TRUST_NO_ERROR) return ProblemOf(static_cast<DWORD>(TRUST_E_FAIL));
     return {};

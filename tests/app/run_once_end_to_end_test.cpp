@@ -216,6 +216,7 @@ TEST(RunOnceOverTls, SavesFromAMailboxThatRequiresTlsAndRefusesCertificatesNotTr
         {"good", 0, {LoggedIn(1), FileSaved("secure.csv"), kSignedOut, ""}},
         {"wrong-host", 3, {"ERROR!! (The server's certificate is not trusted: wrong host name)"}},
         {"unknown-issuer", 3, {"ERROR!! (The server's certificate is not trusted: unknown issuer)"}},
+        {"not-yet-valid", 3, {"ERROR!! (The server's certificate is not trusted: not yet valid)"}},
     };
     for (const TlsRunCase& c : cases) {
         SCOPED_TRACE(c.certificate);

@@ -119,6 +119,7 @@ TEST_F(TlsSessionTest, ACertificateThatIsNotTrustedIsRefusedBeforeTheLogin) {
     const RefusalCase cases[] = {
         {"wrong-host", "wrong host name"},
         {"expired", "expired"},
+        {"not-yet-valid", "not yet valid"},
         {"unknown-issuer", "unknown issuer"},
     };
     for (const RefusalCase& c : cases) {

@@ -4,6 +4,7 @@
 #   good            for localhost and 127.0.0.1, signed by ca
 #   wrong-host      for mail.other.example only, signed by ca
 #   expired         for localhost and 127.0.0.1, signed by ca, valid in 2020 only
+#   not-yet-valid   for localhost and 127.0.0.1, signed by ca, valid from 2090
 #   unknown-issuer  for localhost and 127.0.0.1, signed by an authority nobody trusts
 set -eu
 cd "$1"
@@ -28,9 +29,11 @@ server wrong-host ca "DNS:mail.other.example"
 server unknown-issuer other-ca "DNS:localhost,IP:127.0.0.1"
 
 # openssl x509 cannot date a certificate in the past; openssl ca can.
-key expired
-openssl req -new -key expired.key -out expired.csr -subj "/CN=expired" 2>/dev/null
-extensions expired "DNS:localhost,IP:127.0.0.1"
+for dated in expired not-yet-valid; do
+  key "$dated"
+  openssl req -new -key "$dated.key" -out "$dated.csr" -subj "/CN=$dated" 2>/dev/null
+  extensions "$dated" "DNS:localhost,IP:127.0.0.1"
+done
 mkdir -p issued && : > issued/index.txt && echo 1000 > issued/serial
 cat > ca.cnf <<'CONF'
 [ca]
@@ -48,3 +51,5 @@ commonName = supplied
 CONF
 openssl ca -batch -notext -config ca.cnf -in expired.csr -out expired.pem -extfile expired.ext \
   -startdate 20200101000000Z -enddate 20201231000000Z 2>/dev/null
+openssl ca -batch -notext -config ca.cnf -in not-yet-valid.csr -out not-yet-valid.pem -extfile not-yet-valid.ext \
+  -startdate 20900101000000Z -enddate 20911231000000Z 2>/dev/null

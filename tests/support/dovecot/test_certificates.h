@@ -11,7 +11,7 @@ namespace zendrel::testsupport {
 // The folder with ca.pem and the certificates; empty when they could not be made.
 const std::filesystem::path& TestCertificatesFolder();
 
-// "good", "wrong-host", "expired" or "unknown-issuer" (see make_certificates.sh).
+// "good", "wrong-host", "expired", "not-yet-valid" or "unknown-issuer" (see make_certificates.sh).
 ServerCertificate TestServerCertificate(const char* name);
 
 }  // namespace zendrel::testsupport
