@@ -138,8 +138,7 @@ public:
         if (!messageId.empty() && services_.handledMessageIds->Contains(messageId)) return false;
         const SenderList& allowed = *services_.allowedSenders;
         if (allowed.Count() > 0 && !ListNamesSender(allowed, from)) return false;
-        const std::string& search = parameters_.searchString;
-        return search.empty() || FindNoCase(session_.GetHeaderField(header, "subject"), search) != std::string::npos;
+        return parameters_.searchString.empty() || SubjectPosition(session_.GetHeaderField(header, "subject")) > 0;
     }
 
 private:
@@ -169,14 +168,16 @@ private:
 
     // The 1-based position of the search string in the subject, ignoring case; 0 when absent or when there is no
     // search string.
-    std::size_t LogSubjectPosition(const std::string& subject) {
+    std::size_t SubjectPosition(const std::string& subject) const {
         const std::string& search = parameters_.searchString;
-        std::size_t position = 0;
-        if (!search.empty()) {
-            const std::size_t found = FindNoCase(subject, search);
-            if (found != std::string::npos) position = found + 1;
-        }
-        log_.Diagnostic("SearchInHead: " + search + " <-> FindString: " + std::to_string(position));
+        if (search.empty()) return 0;
+        const std::size_t found = FindNoCase(subject, search);
+        return found == std::string::npos ? 0 : found + 1;
+    }
+
+    std::size_t LogSubjectPosition(const std::string& subject) {
+        const std::size_t position = SubjectPosition(subject);
+        log_.Diagnostic("SearchInHead: " + parameters_.searchString + " <-> FindString: " + std::to_string(position));
         return position;
     }
 

@@ -264,11 +264,7 @@ std::string Pop3MailSession::LoadHeader(std::int32_t n) {
     if (pipelining_) {
         if (n > examining_) {
             // The run has moved on: what was read ahead for earlier messages will not be asked for.
-            std::erase_if(arrived_, [this, n](const auto& entry) {
-                if (entry.first.second >= n) return false;
-                bytesAhead_ -= entry.second.bytesAhead;
-                return true;
-            });
+            std::erase_if(arrived_, [n](const auto& entry) { return entry.first.second < n; });
         }
         examining_ = n;
         CollectArrived();
@@ -318,19 +314,27 @@ void Pop3MailSession::SendMessageAhead(std::int32_t n) {
     if (n < 1 || static_cast<std::size_t>(n) >= messageSizes_.size()) return;
     const std::uint64_t size = messageSizes_[static_cast<std::size_t>(n)];
     // An unknown size, or a message bigger than what is left of the budget, waits until it is asked for.
-    if (size == 0 || size > kMessageBytesAhead - bytesAhead_) return;
-    if (arrived_.contains({CommandKind::kRetr, n})) return;
+    if (size == 0 || size > kMessageBytesAhead - BytesAhead()) return;
+    if (arrived_.contains({CommandKind::kRetr, n}) || FindInFlight(CommandKind::kRetr, n) != nullptr) return;
+    SendCommand(NumberedCommand("RETR", n), ReplyMode::kMultiLine, CommandKind::kRetr, n, size);
+}
+
+std::uint64_t Pop3MailSession::BytesAhead() const {
+    std::uint64_t bytes = 0;
+    for (const SentCommand& command : inFlight_) bytes += command.bytesAhead;
+    for (const auto& [key, reply] : arrived_) bytes += reply.bytesAhead;
+    return bytes;
+}
+
+const Pop3MailSession::SentCommand* Pop3MailSession::FindInFlight(CommandKind kind, std::int32_t n) const {
     for (const SentCommand& command : inFlight_) {
-        if (command.kind == CommandKind::kRetr && command.n == n) return;
+        if (command.kind == kind && command.n == n) return &command;
     }
-    if (SendCommand(NumberedCommand("RETR", n), ReplyMode::kMultiLine, CommandKind::kRetr, n, size)) {
-        bytesAhead_ += size;
-    }
+    return nullptr;
 }
 
 void Pop3MailSession::ForgetReadAhead() {
     arrived_.clear();
-    bytesAhead_ = 0;
     examining_ = 0;
     headersSentThrough_ = 0;
     messageSizes_.clear();
@@ -424,7 +428,6 @@ std::string Pop3MailSession::ReadReplyTo(std::uint64_t id) {
     while (!inFlight_.empty() && inFlight_.front().id <= id) {
         if (!ReadFrontReply(timeoutMs_, command, text)) return {};
         if (command.id == id) {
-            bytesAhead_ -= command.bytesAhead;
             // Replies that came with this one may let the next messages be retrieved ahead.
             CollectArrived();
             return text;
@@ -442,10 +445,7 @@ bool Pop3MailSession::ReadFrontReply(std::int32_t timeoutMs, SentCommand& comman
                   *frontReply_, cancelRequested_, timeoutMs);
     switch (outcome) {
         case ReadOutcome::kComplete:
-            command = inFlight_.front();
-            inFlight_.pop_front();
-            text = frontReply_->TakeText();
-            frontReply_.reset();
+            text = TakeFrontReply(command);
             return true;
         case ReadOutcome::kTimedOut:
         case ReadOutcome::kCancelled:
@@ -455,7 +455,6 @@ bool Pop3MailSession::ReadFrontReply(std::int32_t timeoutMs, SentCommand& comman
                 // One command at a time: its late remains are thrown away before the next one goes out. With
                 // commands in flight the reply stays at the front, to be finished by the next read, so that it is
                 // never taken for the reply of a later command.
-                bytesAhead_ -= inFlight_.front().bytesAhead;
                 inFlight_.pop_front();
                 frontReply_.reset();
             }
@@ -479,16 +478,21 @@ bool Pop3MailSession::ReadFrontReply(std::int32_t timeoutMs, SentCommand& comman
     return false;
 }
 
+std::string Pop3MailSession::TakeFrontReply(SentCommand& command) {
+    command = inFlight_.front();
+    inFlight_.pop_front();
+    std::string text = frontReply_->TakeText();
+    frontReply_.reset();
+    return text;
+}
+
 std::string Pop3MailSession::TakeReply(CommandKind kind, std::int32_t n, std::string_view command, ReplyMode mode) {
     if (const auto found = arrived_.find({kind, n}); found != arrived_.end()) {
         std::string text = std::move(found->second.text);
-        bytesAhead_ -= found->second.bytesAhead;
         arrived_.erase(found);
         return text;
     }
-    for (const SentCommand& sent : inFlight_) {
-        if (sent.kind == kind && sent.n == n) return ReadReplyTo(sent.id);
-    }
+    if (const SentCommand* sent = FindInFlight(kind, n)) return ReadReplyTo(sent->id);
     if (!SendCommand(command, mode, kind, n)) {
         errorCode_ = SessionError::kSendFailed;
         return {};
@@ -519,7 +523,6 @@ void Pop3MailSession::KeepArrived(const SentCommand& command, std::string text) 
             // A late answer to a command that already failed: nobody waits for it any more.
             break;
     }
-    bytesAhead_ -= command.bytesAhead;
 }
 
 void Pop3MailSession::CollectArrived() {
@@ -528,10 +531,8 @@ void Pop3MailSession::CollectArrived() {
     while (connected_ && !inFlight_.empty()) {
         if (!frontReply_) frontReply_.emplace(inFlight_.front().mode);
         if (!TryCompleteReply(*transport_, buffer, unread_, *frontReply_)) return;
-        const SentCommand command = inFlight_.front();
-        inFlight_.pop_front();
-        std::string text = frontReply_->TakeText();
-        frontReply_.reset();
+        SentCommand command{};
+        std::string text = TakeFrontReply(command);
         KeepArrived(command, std::move(text));
     }
 }
@@ -545,7 +546,6 @@ bool Pop3MailSession::DrainInFlight() {
         const std::int64_t left = deadline - clock_->NowMs();
         if (left <= 0 || !ReadFrontReply(static_cast<std::int32_t>(left), command, text)) return false;
     }
-    bytesAhead_ = 0;
     return connected_;
 }
 

@@ -107,6 +107,11 @@ private:
     // Completes the reply of the oldest command in flight, waiting at most timeoutMs between pieces; false with the
     // error code set (and, without pipelining, the command forgotten, as its reply's remains are thrown away).
     bool ReadFrontReply(std::int32_t timeoutMs, SentCommand& command, std::string& text);
+    // Moves the completed reply of the oldest command in flight out of the queue.
+    std::string TakeFrontReply(SentCommand& command);
+    const SentCommand* FindInFlight(CommandKind kind, std::int32_t n) const;
+    // The listed sizes of the messages retrieved ahead whose replies are in flight or kept.
+    std::uint64_t BytesAhead() const;
     // The reply to TOP or RETR for message n: one that arrived ahead, else the one in flight, else sent now.
     std::string TakeReply(CommandKind kind, std::int32_t n, std::string_view command, ReplyMode mode);
     // Keeps a reply that arrived before anyone asked for it, and lets the read-ahead filter judge a header.
@@ -158,7 +163,6 @@ private:
     std::int32_t examining_ = 0;        // the message whose header was asked for last
     std::int32_t headersSentThrough_ = 0;
     std::vector<std::uint64_t> messageSizes_;  // from LIST; empty until its reply is in
-    std::uint64_t bytesAhead_ = 0;
     std::function<bool(const std::string& header)> readAheadFilter_;
     std::vector<MessagePart> parts_;
     std::size_t currentPart_ = 0;
