@@ -8,7 +8,9 @@
 #   unknown-issuer  for localhost and 127.0.0.1, signed by an authority nobody trusts
 set -eu
 cd "$1"
-key() { openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$1.key" 2>/dev/null; }
+# RSA keys: Wine's crypt32 now and then refuses a valid ECDSA signature (one whose r or s is shorter than the curve's
+# size), and which of the fresh keys would sign that way is chance.
+key() { openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$1.key" 2>/dev/null; }
 extensions() { printf 'basicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\nsubjectAltName=%s\n' "$2" > "$1.ext"; }
 
 for authority in ca other-ca; do
