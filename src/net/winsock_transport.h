@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "pop3/transport.h"
-#include "pop3/unique_socket.h"
-#include "pop3/unique_wsa_event.h"
+#include "net/transport.h"
+#include "net/unique_socket.h"
+#include "net/unique_wsa_event.h"
 
 namespace zendrel {
 

@@ -1,4 +1,4 @@
-#include "pop3/posix_transport.h"
+#include "net/posix_transport.h"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "common/steady_time.h"
+#include "net/socket_transport.h"
 
 namespace zendrel {
 namespace {
@@ -241,5 +242,7 @@ void PosixTransport::ClearInterrupt() {
     while (::read(wakeRead_.get(), drained, sizeof drained) > 0) {
     }
 }
+
+std::unique_ptr<Transport> CreateSocketTransport() { return std::make_unique<PosixTransport>(); }
 
 }  // namespace zendrel

@@ -1,4 +1,4 @@
-#include "pop3/winsock_transport.h"
+#include "net/winsock_transport.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -8,6 +8,8 @@
 #include <string>
 #include <system_error>
 #include <thread>
+
+#include "net/socket_transport.h"
 
 namespace zendrel {
 namespace {
@@ -197,5 +199,7 @@ void WinsockTransport::ClearInterrupt() {
     interrupted_.store(false);
     if (cancelEvent_.valid()) WSAResetEvent(cancelEvent_.get());
 }
+
+std::unique_ptr<Transport> CreateSocketTransport() { return std::make_unique<WinsockTransport>(); }
 
 }  // namespace zendrel

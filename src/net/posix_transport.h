@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "pop3/transport.h"
+#include "net/transport.h"
 
 namespace zendrel {
 
