@@ -11,31 +11,10 @@
 
 #include "common/file_io.h"
 #include "common/text.h"
+#include "common/unique_fd_posix.h"
 
 namespace zendrel {
 namespace {
-
-// Closes the descriptor when the owner goes.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now, reporting whether the last writes reached the file.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 FileError ErrorOf(int error) {
     switch (error) {
@@ -82,7 +61,7 @@ std::filesystem::path TemporaryNameIn(const std::filesystem::path& folder) {
 
 // The bytes to disk before the file gets a name that says it is whole; a crash right after the rename must not leave a
 // whole-looking file of zeros.
-FileError FillAndFlush(Descriptor& file, std::string_view bytes) {
+FileError FillAndFlush(UniqueFd& file, std::string_view bytes) {
     if (!WriteAll(file.get(), bytes) || ::fsync(file.get()) != 0) return ErrorOf(errno);
     return FileError::kNone;
 }
@@ -90,7 +69,7 @@ FileError FillAndFlush(Descriptor& file, std::string_view bytes) {
 FileError WriteThroughTemporaryName(const std::filesystem::path& target, std::string_view bytes, FileAccess access) {
     for (int attempt = 0;; ++attempt) {
         const std::filesystem::path temporary = TemporaryNameIn(target.parent_path());
-        Descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ModeFor(access)));
+        UniqueFd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ModeFor(access)));
         if (!file.valid()) {
             if (errno == EEXIST && attempt < 8) continue;
             return ErrorOf(errno);
@@ -111,7 +90,7 @@ enum class AnonymousWrite { kDone, kFailed, kUnsupported };
 AnonymousWrite WriteThroughAnonymousFile(const std::filesystem::path& target, std::string_view bytes,
                                          FileAccess access, FileError& error) {
     const std::filesystem::path folder = target.parent_path();
-    Descriptor file(::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, ModeFor(access)));
+    UniqueFd file(::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, ModeFor(access)));
     if (!file.valid()) {
         // File systems without anonymous files say so in several ways; everything else is a real failure.
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return AnonymousWrite::kUnsupported;
@@ -152,7 +131,7 @@ FileError WriteFileAtomically(const std::filesystem::path& target, std::string_v
 }
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) return std::nullopt;
     std::string bytes;
     struct stat status {};

@@ -5,29 +5,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "common/unique_fd_posix.h"
 #include "net/transport.h"
 
 namespace zendrel {
-
-// Owns one file descriptor and closes it.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    int release();
-    void reset(int fd = -1);
-
-private:
-    int fd_ = -1;
-};
 
 // Non-blocking socket, waits in poll(). A self-pipe wakes a wait when Interrupt() is called from another thread; when
 // the pipe cannot be had, waits run in short slices that look at the interrupt flag instead.

@@ -36,7 +36,7 @@ std::int64_t NowMs() {
 // Shared by the transport and the lookup's thread, so that a transport that stops waiting can go while the thread
 // still runs; the last of the two frees it.
 struct WinsockTransport::Lookup {
-    UniqueWsaEvent done;
+    UniqueWsaEvent done{WSACreateEvent()};
     addrinfo* addresses = nullptr;
     int status = EAI_FAIL;
     ~Lookup() {

@@ -6,8 +6,7 @@
 #include <memory>
 
 #include "net/transport.h"
-#include "net/unique_socket.h"
-#include "net/unique_wsa_event.h"
+#include "net/winsock_handles.h"
 
 namespace zendrel {
 
@@ -39,8 +38,8 @@ private:
     std::shared_ptr<Lookup> StartLookup(const std::string& host, std::int32_t port);
 
     const bool winsockStarted_;
-    UniqueWsaEvent socketEvent_;
-    UniqueWsaEvent cancelEvent_;
+    UniqueWsaEvent socketEvent_{WSACreateEvent()};
+    UniqueWsaEvent cancelEvent_{WSACreateEvent()};
     UniqueSocket socket_;
     std::atomic<bool> interrupted_{false};
     std::int32_t ioTimeoutMs_ = 10000;
