@@ -12,8 +12,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #include "common/steady_time.h"
 #include "net/socket_transport.h"
@@ -41,18 +39,18 @@ bool MakePipe(UniqueFd& readEnd, UniqueFd& writeEnd) {
     return true;
 }
 
-}  // namespace
-
-// The state a name lookup shares with its thread, which may outlive the transport when a stop does not wait for it.
-struct PosixTransport::Lookup {
-    UniqueFd doneRead;
-    UniqueFd doneWrite;
-    addrinfo* addresses = nullptr;
-    int status = EAI_FAIL;
-    ~Lookup() {
-        if (addresses != nullptr) ::freeaddrinfo(addresses);
+OpenResult FailureOf(int error) {
+    switch (error) {
+        case ECONNREFUSED:
+            return OpenResult::kRefused;
+        case ETIMEDOUT:
+            return OpenResult::kTimedOut;
+        default:
+            return OpenResult::kFailed;
     }
-};
+}
+
+}  // namespace
 
 PosixTransport::PosixTransport() {
     if (!MakePipe(wakeRead_, wakeWrite_)) {
@@ -63,68 +61,62 @@ PosixTransport::PosixTransport() {
 
 PosixTransport::~PosixTransport() = default;
 
-std::shared_ptr<PosixTransport::Lookup> PosixTransport::StartLookup(const std::string& host, std::int32_t port) {
-    auto lookup = std::make_shared<Lookup>();
-    if (!MakePipe(lookup->doneRead, lookup->doneWrite)) return nullptr;
-    try {
-        std::thread([lookup, host, service = std::to_string(port)] {
-            addrinfo hints{};
-            hints.ai_family = AF_UNSPEC;
-            hints.ai_socktype = SOCK_STREAM;
-            hints.ai_protocol = IPPROTO_TCP;
-            lookup->status = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &lookup->addresses);
-            const char done = 1;
-            [[maybe_unused]] const ssize_t written = ::write(lookup->doneWrite.get(), &done, 1);
-        }).detach();
-    } catch (const std::system_error&) {
-        return nullptr;
-    }
-    return lookup;
-}
-
 OpenResult PosixTransport::Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) {
     Close();
     ioTimeoutMs_ = timeoutMs;
-    const std::shared_ptr<Lookup> lookup = StartLookup(host, port);
-    if (!lookup) return OpenResult::kFailed;
-    // The resolver's own time-outs bound the lookup; only a stop cuts it short.
-    for (;;) {
-        const PollResult waited = PollSocket(lookup->doneRead.get(), POLLIN, 60000);
-        if (waited == PollResult::kReady) break;
-        if (waited == PollResult::kInterrupted) return OpenResult::kInterrupted;
-        if (waited == PollResult::kFailed) return OpenResult::kFailed;
-    }
-    if (lookup->status != 0) return OpenResult::kFailed;
-    // Each address gets the whole time-out, so that an unreachable IPv6 route still leaves time for IPv4.
-    for (const addrinfo* address = lookup->addresses; address != nullptr; address = address->ai_next) {
-        const OpenResult result = ConnectTo(address->ai_addr, address->ai_addrlen, address->ai_family, timeoutMs);
-        if (result != OpenResult::kFailed) return result;
-    }
-    return OpenResult::kFailed;
+    const OpenResult result = ConnectToHost(*this, host, port, timeoutMs);
+    lookupDone_.reset();
+    return result;
 }
 
-OpenResult PosixTransport::ConnectTo(const void* address, unsigned addressLength, int family, std::int32_t timeoutMs) {
-    UniqueFd fd(::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
+std::function<void()> PosixTransport::PrepareLookupSignal() {
+    auto done = std::make_shared<Pipe>();
+    if (!MakePipe(done->read, done->write)) return {};
+    lookupDone_ = done;
+    return [done] {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = ::write(done->write.get(), &byte, 1);
+    };
+}
+
+LookupWait PosixTransport::WaitForLookup() {
+    for (;;) {
+        switch (PollSocket(lookupDone_->read.get(), POLLIN, 60000)) {
+            case PollResult::kReady:
+                return LookupWait::kDone;
+            case PollResult::kInterrupted:
+                return LookupWait::kInterrupted;
+            case PollResult::kFailed:
+                return LookupWait::kFailed;
+            case PollResult::kTimedOut:
+                break;
+        }
+    }
+}
+
+OpenResult PosixTransport::ConnectTo(const addrinfo& address, std::int32_t timeoutMs) {
+    UniqueFd fd(::socket(address.ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
     if (!fd.valid()) return OpenResult::kFailed;
 #ifndef MSG_NOSIGNAL
     const int noSigPipe = 1;
     ::setsockopt(fd.get(), SOL_SOCKET, SO_NOSIGPIPE, &noSigPipe, sizeof noSigPipe);
 #endif
-    if (::connect(fd.get(), static_cast<const sockaddr*>(address), addressLength) != 0) {
-        if (errno != EINPROGRESS) return OpenResult::kFailed;
+    if (::connect(fd.get(), address.ai_addr, address.ai_addrlen) != 0) {
+        if (errno != EINPROGRESS) return FailureOf(errno);
         switch (PollSocket(fd.get(), POLLOUT, timeoutMs)) {
             case PollResult::kReady:
                 break;
             case PollResult::kInterrupted:
                 return OpenResult::kInterrupted;
-            default:
+            case PollResult::kTimedOut:
+                return OpenResult::kTimedOut;
+            case PollResult::kFailed:
                 return OpenResult::kFailed;
         }
         int error = 0;
         socklen_t length = sizeof error;
-        if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-            return OpenResult::kFailed;
-        }
+        if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) return OpenResult::kFailed;
+        if (error != 0) return FailureOf(error);
     }
     // Every command goes out in one piece and waits for its answer; there is nothing to coalesce.
     const int noDelay = 1;

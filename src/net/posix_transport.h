@@ -3,16 +3,18 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "common/unique_fd_posix.h"
+#include "net/host_connect.h"
 #include "net/transport.h"
 
 namespace zendrel {
 
 // Non-blocking socket, waits in poll(). A self-pipe wakes a wait when Interrupt() is called from another thread; when
 // the pipe cannot be had, waits run in short slices that look at the interrupt flag instead.
-class PosixTransport final : public Transport {
+class PosixTransport final : public Transport, private ConnectSteps {
 public:
     PosixTransport();
     ~PosixTransport() override;
@@ -26,17 +28,23 @@ public:
     void ClearInterrupt() override;
 
 private:
+    struct Pipe {
+        UniqueFd read;
+        UniqueFd write;
+    };
     enum class PollResult { kReady, kTimedOut, kInterrupted, kFailed };
     // Waits until the socket reports `events`, the time runs out or an interrupt arrives.
     PollResult PollSocket(int fd, short events, std::int32_t timeoutMs);
-    OpenResult ConnectTo(const void* address, unsigned addressLength, int family, std::int32_t timeoutMs);
-    // getaddrinfo on a thread of its own, so that a stop does not wait for a slow name server.
-    struct Lookup;
-    std::shared_ptr<Lookup> StartLookup(const std::string& host, std::int32_t port);
+
+    std::function<void()> PrepareLookupSignal() override;
+    LookupWait WaitForLookup() override;
+    OpenResult ConnectTo(const addrinfo& address, std::int32_t timeoutMs) override;
 
     UniqueFd socket_;
     UniqueFd wakeRead_;
     UniqueFd wakeWrite_;
+    // Written by the name lookup's thread when it is done; shared with it, for it may end after this transport.
+    std::shared_ptr<Pipe> lookupDone_;
     std::atomic<bool> interrupted_{false};
     std::int32_t ioTimeoutMs_ = 10000;
 };

@@ -18,11 +18,14 @@ enum class WaitResult {
     kInterrupted,  // Interrupt() was called
 };
 
-// What an attempt to connect ended with.
+// What an attempt to connect ended with. When the name has several addresses, a failure is the last address's.
 enum class OpenResult {
     kConnected,
-    kFailed,       // the name did not resolve, or no address accepted the connection in time
-    kInterrupted,  // Interrupt() was called while the name was looked up or the connection was made
+    kHostNotFound,  // the name could not be looked up
+    kRefused,       // the host refused the connection: nothing listens on the port
+    kTimedOut,      // the host did not answer within the time-out
+    kFailed,        // no connection for another reason (no route to the host, no socket to be had)
+    kInterrupted,   // Interrupt() was called while the name was looked up or the connection was made
 };
 
 // What securing a connection with TLS ended with.

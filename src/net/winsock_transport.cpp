@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #include "net/socket_transport.h"
 
@@ -31,68 +29,54 @@ std::int64_t NowMs() {
         .count();
 }
 
+OpenResult FailureOf(int error) {
+    switch (error) {
+        case WSAECONNREFUSED:
+            return OpenResult::kRefused;
+        case WSAETIMEDOUT:
+            return OpenResult::kTimedOut;
+        default:
+            return OpenResult::kFailed;
+    }
+}
+
 }  // namespace
 
-// Shared by the transport and the lookup's thread, so that a transport that stops waiting can go while the thread
-// still runs; the last of the two frees it.
-struct WinsockTransport::Lookup {
-    UniqueWsaEvent done{WSACreateEvent()};
-    addrinfo* addresses = nullptr;
-    int status = EAI_FAIL;
-    ~Lookup() {
-        if (addresses != nullptr) freeaddrinfo(addresses);
-    }
-};
-
 WinsockTransport::WinsockTransport() : winsockStarted_(StartWinsock()) {}
-
-std::shared_ptr<WinsockTransport::Lookup> WinsockTransport::StartLookup(const std::string& host, std::int32_t port) {
-    auto lookup = std::make_shared<Lookup>();
-    if (!lookup->done.valid()) return nullptr;
-    try {
-        std::thread([lookup, host, service = std::to_string(port)] {
-            addrinfo hints{};
-            hints.ai_family = AF_UNSPEC;
-            hints.ai_socktype = SOCK_STREAM;
-            hints.ai_protocol = IPPROTO_TCP;
-            lookup->status = getaddrinfo(host.c_str(), service.c_str(), &hints, &lookup->addresses);
-            WSASetEvent(lookup->done.get());
-        }).detach();
-    } catch (const std::system_error&) {
-        return nullptr;
-    }
-    return lookup;
-}
 
 OpenResult WinsockTransport::Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) {
     Close();
     ioTimeoutMs_ = timeoutMs;
     if (!winsockStarted_ || !socketEvent_.valid() || !cancelEvent_.valid()) return OpenResult::kFailed;
     if (interrupted_.load()) return OpenResult::kInterrupted;
-    const std::shared_ptr<Lookup> lookup = StartLookup(host, port);
-    if (!lookup) return OpenResult::kFailed;
-    // The resolver's own time-outs bound the lookup; only a stop cuts it short.
-    const WSAEVENT watched[2] = {cancelEvent_.get(), lookup->done.get()};
-    const DWORD waited = WSAWaitForMultipleEvents(2, watched, FALSE, WSA_INFINITE, FALSE);
-    if (waited == WSA_WAIT_EVENT_0 || interrupted_.load()) return OpenResult::kInterrupted;
-    if (waited != WSA_WAIT_EVENT_0 + 1 || lookup->status != 0) return OpenResult::kFailed;
-    // Each address gets the whole time-out, so that an unreachable IPv6 route still leaves time for IPv4.
-    for (const addrinfo* address = lookup->addresses; address != nullptr; address = address->ai_next) {
-        const OpenResult result =
-            ConnectTo(address->ai_addr, static_cast<int>(address->ai_addrlen), address->ai_family, timeoutMs);
-        if (result != OpenResult::kFailed) return result;
-    }
-    return OpenResult::kFailed;
+    const OpenResult result = ConnectToHost(*this, host, port, timeoutMs);
+    lookupDone_.reset();
+    return result;
 }
 
-OpenResult WinsockTransport::ConnectTo(const void* address, int addressLength, int family, std::int32_t timeoutMs) {
-    UniqueSocket socket(::socket(family, SOCK_STREAM, IPPROTO_TCP));
+std::function<void()> WinsockTransport::PrepareLookupSignal() {
+    auto done = std::make_shared<UniqueWsaEvent>(WSACreateEvent());
+    if (!done->valid()) return {};
+    lookupDone_ = done;
+    return [done] { WSASetEvent(done->get()); };
+}
+
+LookupWait WinsockTransport::WaitForLookup() {
+    const WSAEVENT watched[2] = {cancelEvent_.get(), lookupDone_->get()};
+    const DWORD waited = WSAWaitForMultipleEvents(2, watched, FALSE, WSA_INFINITE, FALSE);
+    if (waited == WSA_WAIT_EVENT_0 || interrupted_.load()) return LookupWait::kInterrupted;
+    return waited == WSA_WAIT_EVENT_0 + 1 ? LookupWait::kDone : LookupWait::kFailed;
+}
+
+OpenResult WinsockTransport::ConnectTo(const addrinfo& address, std::int32_t timeoutMs) {
+    UniqueSocket socket(::socket(address.ai_family, SOCK_STREAM, IPPROTO_TCP));
     if (!socket.valid()) return OpenResult::kFailed;
     // Events recorded for the previous connection's socket must not wake a wait for this one.
     WSAResetEvent(socketEvent_.get());
     if (WSAEventSelect(socket.get(), socketEvent_.get(), kAllEvents) != 0) return OpenResult::kFailed;
-    if (::connect(socket.get(), static_cast<const sockaddr*>(address), addressLength) != 0) {
-        if (WSAGetLastError() != WSAEWOULDBLOCK) return OpenResult::kFailed;
+    if (::connect(socket.get(), address.ai_addr, static_cast<int>(address.ai_addrlen)) != 0) {
+        const int error = WSAGetLastError();
+        if (error != WSAEWOULDBLOCK) return FailureOf(error);
         const std::int64_t deadline = NowMs() + std::max<std::int32_t>(timeoutMs, 0);
         for (;;) {
             WSANETWORKEVENTS events{};
@@ -102,11 +86,13 @@ OpenResult WinsockTransport::ConnectTo(const void* address, int addressLength, i
                     break;
                 case EventWait::kInterrupted:
                     return OpenResult::kInterrupted;
-                default:
+                case EventWait::kTimedOut:
+                    return OpenResult::kTimedOut;
+                case EventWait::kFailed:
                     return OpenResult::kFailed;
             }
             if (events.lNetworkEvents & FD_CONNECT) {
-                if (events.iErrorCode[FD_CONNECT_BIT] != 0) return OpenResult::kFailed;
+                if (events.iErrorCode[FD_CONNECT_BIT] != 0) return FailureOf(events.iErrorCode[FD_CONNECT_BIT]);
                 break;
             }
         }

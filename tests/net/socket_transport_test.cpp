@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "loopback_pop3_server.h"
 #include "net/socket_transport.h"
@@ -34,23 +35,60 @@ constexpr NativeSocket kNoSocket = -1;
 void CloseSocket(NativeSocket socket) { ::close(socket); }
 #endif
 
+// A socket on 127.0.0.1 that listens and never accepts: the system completes `backlog` connections on its own (on
+// Linux one more), and leaves the next requests unanswered.
+class SilentListener {
+public:
+    explicit SilentListener(int backlog) : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (socket_ == kNoSocket || ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(socket_, backlog) != 0 ||
+            ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            return;
+        }
+        port_ = ntohs(address.sin_port);
+    }
+    ~SilentListener() {
+        if (socket_ != kNoSocket) CloseSocket(socket_);
+    }
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+
+    std::int32_t port() const { return port_; }
+
+private:
+    NativeSocket socket_;
+    std::int32_t port_ = 0;
+};
+
 TEST(SocketTransportSend, BytesThatCannotAllGoOutAreAFailureNotAPartialSuccess) {
     const std::unique_ptr<Transport> transport = CreateSocketTransport();  // first: on Windows it starts Winsock
-    // A peer that accepts the connection and never reads: the send buffers fill, and the rest cannot go out.
-    const NativeSocket listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_NE(listener, kNoSocket);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 1), 0);
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-
-    ASSERT_EQ(transport->Open("127.0.0.1", ntohs(address.sin_port), 200), OpenResult::kConnected);
+    // The peer never reads: the send buffers fill, and the rest cannot go out.
+    const SilentListener listener(1);
+    ASSERT_NE(listener.port(), 0);
+    ASSERT_EQ(transport->Open("127.0.0.1", listener.port(), 200), OpenResult::kConnected);
     EXPECT_TRUE(transport->Send("NOOP\r\n"));
     EXPECT_FALSE(transport->Send(std::string(64 << 20, 'x')));
-    CloseSocket(listener);
+}
+
+TEST(SocketTransportOpen, SaysWhyNoConnectionCameAbout) {
+    const std::unique_ptr<Transport> transport = CreateSocketTransport();
+    EXPECT_EQ(transport->Open("127.0.0.1", UnusedLoopbackPort(), kTimeoutMs), OpenResult::kRefused);
+    // The top-level domain "invalid" never resolves.
+    EXPECT_EQ(transport->Open("no-such-host.invalid", 110, kTimeoutMs), OpenResult::kHostNotFound);
+
+    const SilentListener listener(0);
+    ASSERT_NE(listener.port(), 0);
+    std::vector<std::unique_ptr<Transport>> queued;
+    OpenResult opened = OpenResult::kConnected;
+    while (opened == OpenResult::kConnected && queued.size() < 8) {
+        queued.push_back(CreateSocketTransport());
+        opened = queued.back()->Open("127.0.0.1", listener.port(), 300);
+    }
+    EXPECT_EQ(opened, OpenResult::kTimedOut) << "after " << queued.size() << " attempts";
 }
 
 // A stop must end the wait it meets, and be gone once cleared: on Windows it is an event object that stays signalled
