@@ -6,12 +6,13 @@ install(FILES packaging/linux/zendrel.desktop DESTINATION ${CMAKE_INSTALL_DATADI
 install(FILES packaging/linux/zendrel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
 # Debian keeps manual pages and the package's changelog compressed, reproducibly (no name or time in the header).
+# Both name the version as @PROJECT_VERSION@, filled in here.
 set(ZENDREL_PACKAGE_FILES ${PROJECT_BINARY_DIR}/package-files)
 foreach(source zendrel.1 changelog)
+  configure_file(packaging/linux/${source} ${ZENDREL_PACKAGE_FILES}/${source} @ONLY)
   add_custom_command(OUTPUT ${ZENDREL_PACKAGE_FILES}/${source}.gz
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${ZENDREL_PACKAGE_FILES}
-    COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/packaging/linux/${source} > ${ZENDREL_PACKAGE_FILES}/${source}.gz
-    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/linux/${source} VERBATIM)
+    COMMAND gzip -9n -c ${ZENDREL_PACKAGE_FILES}/${source} > ${ZENDREL_PACKAGE_FILES}/${source}.gz
+    DEPENDS ${ZENDREL_PACKAGE_FILES}/${source} VERBATIM)
 endforeach()
 add_custom_target(package_files ALL DEPENDS ${ZENDREL_PACKAGE_FILES}/zendrel.1.gz ${ZENDREL_PACKAGE_FILES}/changelog.gz)
 install(FILES ${ZENDREL_PACKAGE_FILES}/zendrel.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -20,7 +20,9 @@ cp "$deb" "$folder/"
 (cd "$folder" && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$(basename "$deb")" >/dev/null)
 
 version=$(/usr/bin/zendrel --version)
-[ "$version" = "Zendrel V1.02" ] || { echo "unexpected version: $version" >&2; exit 1; }
+# The program's version is the package's, less the Debian revision.
+expected="Zendrel V$(dpkg-deb -f "$deb" Version | sed 's/-[^-]*$//')"
+[ "$version" = "$expected" ] || { echo "unexpected version: $version (expected $expected)" >&2; exit 1; }
 desktop-file-validate /usr/share/applications/zendrel.desktop
 man -l /usr/share/man/man1/zendrel.1.gz >/dev/null
 lintian --fail-on error "$deb"
