@@ -6,7 +6,7 @@ BUILD ?= build
 MAKEFLAGS += --no-print-directory
 DEMO_OUT ?= demo-out
 # The version is project(VERSION) in CMakeLists.txt; the package files are named after it.
-VERSION := $(shell sed -n 's/^project(zendrel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+VERSION := $(shell sed -n 's/^project(zendrel VERSION \([0-9.]*\).*)$$/\1/p' CMakeLists.txt)
 
 .PHONY: all build demo demo-extract test test-sanitize fuzz ci bench windows test-windows package test-package \
 	windows-installer test-windows-installer screenshot clean
