@@ -1,7 +1,10 @@
 # What `make install` puts where on Linux, and the Debian package CPack builds from it (`make package`).
-include(GNUInstallDirs)
-
 install(TARGETS zendrel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The window module in the program's private library folder, where the program looks for it: not a library for others
+# to link, so no soname and no ldconfig. dpkg-shlibdeps reads its dependencies (Qt) for the package all the same.
+if(TARGET zendrel_window)
+  install(TARGETS zendrel_window LIBRARY DESTINATION ${ZENDREL_PRIVATE_LIBDIR})
+endif()
 install(FILES packaging/linux/zendrel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES packaging/linux/zendrel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
@@ -41,4 +44,5 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Folders the package shares with the system belong to it only as far as they are its own.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/debian_without_ldconfig.cmake)
 include(CPack)
