@@ -64,6 +64,9 @@ bench:
 	@scripts/setup.sh build bench
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZENDREL_TESTS=OFF -DZENDREL_BENCHMARKS=ON >/dev/null
 	cmake --build build-bench -j$(JOBS)
+	@# The program without the window, for the start-time benchmark's comparison.
+	cmake -S . -B build-bench-nowindow -DCMAKE_BUILD_TYPE=Release -DZENDREL_TESTS=OFF -DZENDREL_GUI=OFF >/dev/null
+	cmake --build build-bench-nowindow -j$(JOBS) --target zendrel
 	benchmarks/run.sh build-bench
 
 # Pictures of the window on a virtual display, with sample settings: docs/screenshot-linux.png and
@@ -122,4 +125,4 @@ test-windows-installer: windows-installer
 	scripts/with-wine-prefix.sh scripts/test-windows-installer.sh $(WINDOWS_BUILD)/zendrel-$(VERSION)-setup.exe
 
 clean:
-	rm -rf $(BUILD) build-sanitize build-fuzz build-bench $(WINDOWS_BUILD) $(DEMO_OUT)
+	rm -rf $(BUILD) build-sanitize build-fuzz build-bench build-bench-nowindow $(WINDOWS_BUILD) $(DEMO_OUT)
