@@ -596,7 +596,7 @@ std::int32_t Pop3MailSession::CountAttachments() {
     return zendrel::CountAttachments(parts_);
 }
 
-std::string Pop3MailSession::GetAttachmentName(std::int32_t n) {
+Utf8Text Pop3MailSession::GetAttachmentName(std::int32_t n) {
     if (!CanReadLoadedMessage()) return {};
     const auto position = n >= 1 ? FindAttachment(parts_, n) : std::nullopt;
     if (!position) {
@@ -608,18 +608,18 @@ std::string Pop3MailSession::GetAttachmentName(std::int32_t n) {
     return zendrel::GetAttachmentName(parts_[*position]);
 }
 
-std::int32_t Pop3MailSession::SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) {
+std::int32_t Pop3MailSession::SaveAttachment(std::int32_t n, const std::string& folder, const Utf8Text& fileName) {
     if (!CanReadLoadedMessage()) return 0;
     if (n < 1 || n > zendrel::CountAttachments(parts_)) {
         errorCode_ = SessionError::kBadNumber;
         return 0;
     }
     // The name lookup also leaves the current position on attachment n.
-    const std::string name = GetAttachmentName(n);
+    const Utf8Text name = GetAttachmentName(n);
     return SavePartAt(currentPart_, folder, fileName.empty() ? name : fileName);
 }
 
-std::int32_t Pop3MailSession::SavePartAt(std::size_t position, const std::string& folder, const std::string& fileName) {
+std::int32_t Pop3MailSession::SavePartAt(std::size_t position, const std::string& folder, const Utf8Text& fileName) {
     if (position >= parts_.size()) {
         errorCode_ = SessionError::kBadNumber;
         return 0;
@@ -662,7 +662,7 @@ std::string Pop3MailSession::GetBodyPartText(std::int32_t n) {
     return zendrel::GetBodyPartText(parts_[*position]);
 }
 
-std::int32_t Pop3MailSession::SaveBodyPart(std::int32_t n, const std::string& folder, const std::string& fileName) {
+std::int32_t Pop3MailSession::SaveBodyPart(std::int32_t n, const std::string& folder, const Utf8Text& fileName) {
     if (!CanReadLoadedMessage()) return 0;
     if (n < 1) {
         errorCode_ = SessionError::kBadNumber;
