@@ -13,9 +13,9 @@ namespace zendrel {
 // UTF-8.
 bool IsUtf8Charset(std::string_view charset);
 
-// `bytes` in the declared charset as UTF-8. None when the name is unknown to the program, the system lacks the charset,
-// or the bytes are not valid in it; the caller then reads the bytes as it always did, one byte a character. Windows-1252
-// and the names mailers put on it (ISO-8859-1, US-ASCII) are read by the program's own table on every system.
+// `bytes` in the declared charset as UTF-8. None when the name is unknown to the program, the system lacks the
+// charset, or the bytes are not valid in it; the caller then reads the bytes as it always did, one byte a character.
+// Windows-1252 and the names mailers put on it (ISO-8859-1, US-ASCII) are read by the program's own table everywhere.
 std::optional<std::string> CharsetToUtf8(std::string_view charset, std::string_view bytes);
 
 }  // namespace zendrel

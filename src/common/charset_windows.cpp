@@ -15,9 +15,8 @@ std::optional<std::string> SystemCharsetToUtf8(const SystemCharset& charset, std
     const int wideLength = MultiByteToWideChar(charset.windowsCodePage, flags, bytes.data(), size, nullptr, 0);
     if (wideLength <= 0) return std::nullopt;
     std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
-    if (MultiByteToWideChar(charset.windowsCodePage, flags, bytes.data(), size, wide.data(), wideLength) != wideLength) {
-        return std::nullopt;
-    }
+    const int converted = MultiByteToWideChar(charset.windowsCodePage, flags, bytes.data(), size, wide.data(), wideLength);
+    if (converted != wideLength) return std::nullopt;
     const int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
     if (utf8Length <= 0) return std::nullopt;
     std::string utf8(static_cast<std::size_t>(utf8Length), '\0');

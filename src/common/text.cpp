@@ -266,4 +266,9 @@ bool IsWellFormedUtf8(std::string_view bytes) {
     return true;
 }
 
+std::size_t Utf8CharacterLength(std::string_view utf8, std::size_t at) {
+    std::size_t next = at;
+    return at < utf8.size() && NextCodePoint(utf8, next) ? next - at : 0;
+}
+
 }  // namespace zendrel

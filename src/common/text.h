@@ -67,5 +67,7 @@ std::string Utf8ToWindows1252Lossy(std::string_view utf8);
 
 // Whether `bytes` are well-formed UTF-8: no overlong forms, surrogates or code points beyond U+10FFFF.
 bool IsWellFormedUtf8(std::string_view bytes);
+// The length (1-4) of the well-formed UTF-8 character that begins at `at`, or 0 when the bytes there are none.
+std::size_t Utf8CharacterLength(std::string_view utf8, std::size_t at);
 
 }  // namespace zendrel

@@ -88,9 +88,10 @@ void CutToLongestName(std::string& name) {
     if (NameLength(name) <= kLongestFileName) return;
     const std::size_t dot = name.rfind('.');
     const std::size_t extensionLength = dot == std::string::npos || dot == 0 ? 0 : NameLength(name.substr(dot));
-    const std::size_t stem = extensionLength == 0 || extensionLength >= kLongestFileName
-                                 ? 0
-                                 : PrefixWithin(std::string_view(name).substr(0, dot), kLongestFileName - extensionLength);
+    const std::size_t stem =
+        extensionLength == 0 || extensionLength >= kLongestFileName
+            ? 0
+            : PrefixWithin(std::string_view(name).substr(0, dot), kLongestFileName - extensionLength);
     if (stem == 0) {
         name.resize(PrefixWithin(name, kLongestFileName));
     } else {

@@ -95,7 +95,9 @@ TEST(CharsetToUtf8, ReadsEveryCharsetMailDeclares) {
 TEST(CharsetToUtf8, KnowsTheSpellingsMailersUse) {
     const std::string koi8 = "\xEF\xD4\xDE\xA3\xD4";
     const std::string utf8 = "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82";
-    for (const std::string name : {"KOI8-R", "koi8-r*ru", " koi8-r "}) EXPECT_EQ(CharsetToUtf8(name, koi8), utf8) << name;
+    for (const std::string name : {"KOI8-R", "koi8-r*ru", " koi8-r "}) {
+        EXPECT_EQ(CharsetToUtf8(name, koi8), utf8) << name;
+    }
     const std::string latin2 = "\xA3\xF3" "d\xBC";
     for (const std::string name : {"ISO_8859-2", "iso8859-2", "Latin2"}) {
         EXPECT_EQ(CharsetToUtf8(name, latin2), "\xC5\x81\xC3\xB3" "d\xC5\xBA") << name;
