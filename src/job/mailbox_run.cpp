@@ -190,7 +190,8 @@ private:
         int retryable = 0;
         int lost = 0;  // can never be saved: no name, or content that does not decode
         for (std::int32_t a = 1; a <= count; ++a) {
-            const std::string name = session_.GetAttachmentName(a);
+            // The name keeps every character; the filter and the log see it as far as Windows-1252 goes.
+            const std::string name = Utf8ToWindows1252Lossy(session_.GetAttachmentName(a));
             const bool allowed = IsExtensionAllowed(name, parameters_.extensions);
             log_.Diagnostic(std::string("Ready for saving: ") + (allowed ? "1" : "0"));
             if (!allowed) continue;

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "common/text.h"
+
 namespace zendrel {
 
 // Codes kept in the session's error code; 0 means no error.
@@ -56,12 +58,14 @@ public:
     virtual std::string GetHeaderField(const std::string& header, const std::string& name) = 0;
     virtual std::int32_t LoadMessage(std::int32_t n) = 0;
     virtual std::int32_t CountAttachments() = 0;
-    virtual std::string GetAttachmentName(std::int32_t n) = 0;
-    virtual std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) = 0;
+    // Attachment names are UTF-8 and keep every character; the folder is program text (Windows-1252). A save with an
+    // empty file name uses the part's own.
+    virtual Utf8Text GetAttachmentName(std::int32_t n) = 0;
+    virtual std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const Utf8Text& fileName) = 0;
     virtual std::int32_t CountBodyParts() = 0;
     virtual std::string GetBodyPartHeader(std::int32_t n) = 0;
     virtual std::string GetBodyPartText(std::int32_t n) = 0;
-    virtual std::int32_t SaveBodyPart(std::int32_t n, const std::string& folder, const std::string& fileName) = 0;
+    virtual std::int32_t SaveBodyPart(std::int32_t n, const std::string& folder, const Utf8Text& fileName) = 0;
     virtual std::string ConvertBodyCharset(const std::string& header, const std::string& text) = 0;
     virtual std::int32_t DeleteMessage(std::int32_t n) = 0;
     virtual std::int32_t ResetSession() = 0;

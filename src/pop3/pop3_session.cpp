@@ -27,15 +27,16 @@ std::string NumberedCommand(std::string_view verb, std::int32_t n, std::string_v
     return command;
 }
 
-// The header as LoadHeader gives it: a TOP reply's text after the status indicator, its encoded words decoded, and
-// UTF-8 made single-byte unless the header declares 8bit.
-std::string PrepareHeader(std::string header) {
+// The header as LoadHeader gives it from a TOP reply's text after the status indicator: UTF-8 made header text unless
+// the header declares 8bit, and then its encoded words decoded. In this order the words' bytes are read in their own
+// charsets only; read again as UTF-8, a decoded "ü" or "€" of header text would be lost.
+std::string PrepareHeader(std::string_view header) {
     const std::string encoding = LowerCase(zendrel::GetHeaderField(header, "Content-Transfer-Encoding"));
     const std::string type = LowerCase(zendrel::GetHeaderField(header, "Content-Type"));
     if (type.find("utf-8") != std::string::npos && encoding.find("8bit") == std::string::npos) {
-        header = Utf8ToSingleByte(header);
+        return DecodeEncodedWords(Utf8ToWindows1252Lossy(header));
     }
-    return header;
+    return DecodeEncodedWords(header);
 }
 
 }  // namespace
@@ -272,9 +273,10 @@ std::string Pop3MailSession::LoadHeader(std::int32_t n) {
     }
     const std::string reply = TakeReply(CommandKind::kTop, n, NumberedCommand("TOP", n, " 0"), ReplyMode::kMultiLine);
     if (reply.empty() && errorCode_ == SessionError::kSendFailed) return {};
-    CheckStatus(DecodeEncodedWords(reply));
     // Whatever the verdict, the header is the text after the status indicator.
-    return PrepareHeader(lastReply_);
+    std::string header = PrepareHeader(SplitStatus(reply).text);
+    CheckStatus(DecodeEncodedWords(reply));
+    return header;
 }
 
 bool Pop3MailSession::SendHeadersAhead(std::int32_t n) {
@@ -512,8 +514,7 @@ void Pop3MailSession::KeepArrived(const SentCommand& command, std::string text) 
             if (command.n < examining_) break;
             if (command.kind == CommandKind::kTop && command.n > examining_ && readAheadFilter_ &&
                 !IsErrorReply(text)) {
-                const std::string decoded = DecodeEncodedWords(text);
-                if (readAheadFilter_(PrepareHeader(std::string(SplitStatus(decoded).text)))) {
+                if (readAheadFilter_(PrepareHeader(SplitStatus(text).text))) {
                     SendMessageAhead(command.n);
                 }
             }
@@ -595,7 +596,7 @@ std::int32_t Pop3MailSession::CountAttachments() {
     return zendrel::CountAttachments(parts_);
 }
 
-std::string Pop3MailSession::GetAttachmentName(std::int32_t n) {
+Utf8Text Pop3MailSession::GetAttachmentName(std::int32_t n) {
     if (!CanReadLoadedMessage()) return {};
     const auto position = n >= 1 ? FindAttachment(parts_, n) : std::nullopt;
     if (!position) {
@@ -607,18 +608,18 @@ std::string Pop3MailSession::GetAttachmentName(std::int32_t n) {
     return zendrel::GetAttachmentName(parts_[*position]);
 }
 
-std::int32_t Pop3MailSession::SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) {
+std::int32_t Pop3MailSession::SaveAttachment(std::int32_t n, const std::string& folder, const Utf8Text& fileName) {
     if (!CanReadLoadedMessage()) return 0;
     if (n < 1 || n > zendrel::CountAttachments(parts_)) {
         errorCode_ = SessionError::kBadNumber;
         return 0;
     }
     // The name lookup also leaves the current position on attachment n.
-    const std::string name = GetAttachmentName(n);
+    const Utf8Text name = GetAttachmentName(n);
     return SavePartAt(currentPart_, folder, fileName.empty() ? name : fileName);
 }
 
-std::int32_t Pop3MailSession::SavePartAt(std::size_t position, const std::string& folder, const std::string& fileName) {
+std::int32_t Pop3MailSession::SavePartAt(std::size_t position, const std::string& folder, const Utf8Text& fileName) {
     if (position >= parts_.size()) {
         errorCode_ = SessionError::kBadNumber;
         return 0;
@@ -661,7 +662,7 @@ std::string Pop3MailSession::GetBodyPartText(std::int32_t n) {
     return zendrel::GetBodyPartText(parts_[*position]);
 }
 
-std::int32_t Pop3MailSession::SaveBodyPart(std::int32_t n, const std::string& folder, const std::string& fileName) {
+std::int32_t Pop3MailSession::SaveBodyPart(std::int32_t n, const std::string& folder, const Utf8Text& fileName) {
     if (!CanReadLoadedMessage()) return 0;
     if (n < 1) {
         errorCode_ = SessionError::kBadNumber;

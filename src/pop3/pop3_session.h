@@ -52,12 +52,12 @@ public:
     std::string GetHeaderField(const std::string& header, const std::string& name) override;
     std::int32_t LoadMessage(std::int32_t n) override;
     std::int32_t CountAttachments() override;
-    std::string GetAttachmentName(std::int32_t n) override;
-    std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) override;
+    Utf8Text GetAttachmentName(std::int32_t n) override;
+    std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const Utf8Text& fileName) override;
     std::int32_t CountBodyParts() override;
     std::string GetBodyPartHeader(std::int32_t n) override;
     std::string GetBodyPartText(std::int32_t n) override;
-    std::int32_t SaveBodyPart(std::int32_t n, const std::string& folder, const std::string& fileName) override;
+    std::int32_t SaveBodyPart(std::int32_t n, const std::string& folder, const Utf8Text& fileName) override;
     std::string ConvertBodyCharset(const std::string& header, const std::string& text) override;
     std::int32_t DeleteMessage(std::int32_t n) override;
     std::int32_t ResetSession() override;
@@ -138,7 +138,7 @@ private:
     // Walks to body part n as a lookup does: the current position ends on the part found, else on the last part.
     std::optional<std::size_t> SelectBodyPart(std::int32_t n);
     // Writes the part at `position` and keeps the reason of a failure in the error code.
-    std::int32_t SavePartAt(std::size_t position, const std::string& folder, const std::string& fileName);
+    std::int32_t SavePartAt(std::size_t position, const std::string& folder, const Utf8Text& fileName);
 
     std::unique_ptr<Transport> transport_;
     std::shared_ptr<const Clock> clock_;

@@ -51,6 +51,26 @@ TEST_F(RunOnceProgram, PrintsTheRunAsTheLogViewShowsItAndExitsWith0) {
     EXPECT_FALSE(fs::exists(data_ / "log_long.txt")) << "no diagnostics without -logging";
 }
 
+TEST_F(RunOnceProgram, NamesInEveryScriptAreSavedWholeAndLoggedAsFarAsWindows1252Goes) {
+    const std::string invoice = "\xD0\xA1\xD1\x87\xD1\x91\xD1\x82 \xE2\x84\x96" "5.pdf";  // Счёт №5.pdf
+    const std::string euro = "Rechnung 100\xE2\x82\xAC.pdf";
+    TestMail mail = MailWithAttachment("names.1", "=?UTF-8?B?0KHRh9GR0YIg4oSWNS5wZGY=?=");
+    mail.attachments.push_back({"=?utf-8?Q?Rechnung_100=E2=82=AC.pdf?=", AttachmentBytesFor(euro)});
+    DeliverMails({mail});
+    settings_.extensionsText = "pdf";
+    SaveTheSettings();
+
+    const testing::ProgramResult result = RunProgram({"--run-once"});
+    ASSERT_EQ(result.exitCode, 0) << Shown(result);
+    // The log is Windows-1252: the euro sign is in it, the Cyrillic letters and "№" are not.
+    EXPECT_THAT(TextsOfRows(result.OutLines()),
+                ElementsAre(LoggedIn(1), FileSaved(euro), FileSaved("???? ?5.pdf"), kSignedOut, ""))
+        << Shown(result);
+    const Files expected = {{invoice, AttachmentBytesFor("=?UTF-8?B?0KHRh9GR0YIg4oSWNS5wZGY=?=")},
+                            {euro, AttachmentBytesFor(euro)}};
+    EXPECT_EQ(testing::FilesIn(save_), expected);
+}
+
 struct LoggingCase {
     std::vector<std::string> arguments;
     bool diagnostics;
