@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "pop3/transport.h"
+
 namespace zendrel {
 
 // Codes kept in the session's error code; 0 means no error.
@@ -72,6 +74,8 @@ public:
     virtual void SetConnectionSecurity(ConnectionSecurity security) { static_cast<void>(security); }
     // After a login that failed with kCertificateRefused: why, in a few words.
     virtual std::string GetCertificateProblem() const { return {}; }
+    // After a login that failed with kNotConnected: why the connection could not be made, where that is known.
+    virtual ConnectFailure GetConnectFailure() const { return ConnectFailure::kNone; }
     // For a session that reads ahead: tells, from the header of a message that LoadHeader has not reached yet,
     // whether LoadMessage will be asked for it, so that it may be retrieved early. Only a hint: every operation
     // gives the same results whatever it answers.
