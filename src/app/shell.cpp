@@ -230,6 +230,8 @@ void Shell::WriteMainTexts(bool stopRole) {
     main_.SetText(MainControl::LogFrame, TextOf(TextKey::FrameLog) + ":");
     main_.SetTooltip(MainControl::DonateButton, TextOf(TextKey::TipDonate));
     main_.SetTooltip(MainControl::ClearLogButton, TextOf(TextKey::TipClearLog));
+    // A box that stays disabled says why.
+    if (!services_.Available()) main_.SetTooltip(MainControl::ServiceCheck, TextOf(TextKey::TipNoServiceManager));
     for (int item = 0; item < main_.ComboItemCount(MainControl::IntervalCombo); ++item) {
         const std::optional<int> position =
             ReadIntervalPosition(main_.ComboItemData(MainControl::IntervalCombo, item));
@@ -338,7 +340,13 @@ void Shell::Log(const std::string& text) { log_->WriteLog(text, LogDestination::
 
 void Shell::LogSystemError(TextKey generalError, TextKey rightsError, std::uint32_t code) {
     Log(generalError);
-    Log(code == kErrorAccessDenied ? TextOf(rightsError) : system_.SystemErrorText(code));
+    if (code == kErrorAccessDenied) {
+        Log(rightsError);
+        return;
+    }
+    // Where the service manager says why in its own words (systemd), those words stand for the system's text.
+    const std::string managerText = services_.LastErrorText();
+    Log(managerText.empty() ? system_.SystemErrorText(code) : managerText);
 }
 
 void Shell::OnQuit() {

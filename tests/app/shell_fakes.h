@@ -91,11 +91,13 @@ public:
         granted = trustee + "|" + std::to_string(rights);
         return Done("GrantAccess");
     }
+    std::string LastErrorText() const override { return errorText; }
 
     bool available = true;  // false: a platform without a service manager
     int state = kServiceNotInstalled;
     std::vector<std::string> failing;
     std::uint32_t failureError = 0;
+    std::string errorText;  // the manager's own words for a failure; empty: the system's text for the code
     std::vector<std::string> calls;
     std::string installed;
     std::string granted;

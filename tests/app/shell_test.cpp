@@ -332,6 +332,17 @@ TEST_F(ShellTest, TheUninstallQuestionAndItsAnswers) {
     }
 }
 
+TEST_F(ShellTest, AServiceManagerThatSaysWhyItFailedIsQuotedInsteadOfTheSystemText) {
+    controller_.failing = {"Install"};
+    controller_.failureError = 31;
+    controller_.errorText = "Failed to enable unit: Unit file zendrel.service is masked.";
+    Shell& shell = StartShell();
+    view_.SetChecked(MainControl::ServiceCheck, true);
+    shell.OnStartStopButton();
+    EXPECT_EQ(LogTexts(), (std::vector<std::string>{English(TextKey::ErrInstallService), controller_.errorText}));
+    EXPECT_TRUE(view_.Checked(MainControl::ServiceCheck));
+}
+
 TEST_F(ShellTest, WithoutTheFacilitiesTheBoxesStayUncheckedAndDisabled) {
     FakeServiceController none(system_);
     none.available = false;
@@ -352,6 +363,9 @@ TEST_F(ShellTest, WithoutTheFacilitiesTheBoxesStayUncheckedAndDisabled) {
         EXPECT_FALSE(view_.Enabled(box));
     }
     EXPECT_THAT(LogTexts(), IsEmpty());
+    EXPECT_EQ(view_.Tooltip(MainControl::ServiceCheck), English(TextKey::TipNoServiceManager));
+    shell.OnLanguageChosen(MenuItem::German);
+    EXPECT_EQ(view_.Tooltip(MainControl::ServiceCheck), German(TextKey::TipNoServiceManager));
 }
 
 TEST_F(ShellTest, LanguageSwitchWhileRunningKeepsTheStopRoleAndTheStatusFields) {
