@@ -27,6 +27,7 @@ public:
     void SetChecked(MainControl control, bool checked) override { At(control).checked = checked; }
     bool Checked(MainControl control) const override { return At(control).checked; }
     void SetTooltip(MainControl control, const std::string& tip) override { At(control).tooltip = tip; }
+    void SetInputRefusalText(const std::string& text) override { refusalText_ = text; }
 
     void AddComboItem(MainControl combo, const std::string& text, std::int32_t data) override;
     int ComboItemCount(MainControl combo) const override;
@@ -66,6 +67,7 @@ public:
     // What the controls show, for whoever looks in.
     bool Enabled(MainControl control) const { return At(control).enabled; }
     std::string Tooltip(MainControl control) const { return At(control).tooltip; }
+    const std::string& InputRefusalText() const { return refusalText_; }
     std::string ComboItemText(MainControl combo, int index) const;
     std::string StatusText(StatusField field) const { return status_[static_cast<std::size_t>(field)]; }
     const std::string& WindowTitle() const { return title_; }
@@ -90,6 +92,7 @@ private:
     std::array<std::string, 2> status_;
     std::array<bool, 4> menu_{};
     std::string title_;
+    std::string refusalText_;
     bool windowShown_ = false;
     bool windowEnabled_ = true;
     std::optional<std::string> trayTooltip_;

@@ -174,11 +174,16 @@ void Shell::LoadSettingsIntoControls() {
     SettingsRecord record;
     LoadDuties duties(*this, parts_.handledMessageIds.get());
     // Without a data folder a relative path would read whatever file lies in the working folder.
+    std::error_code error;
+    const bool firstStart = parts_.places.dataFolder.empty() ||
+                            !std::filesystem::exists(parts_.places.dataFolder / kSettingsFileName, error);
     if (parts_.places.dataFolder.empty()) {
         LoadSettingsFromBytes("", parts_.defaultSaveDir, record, duties);
     } else {
         LoadSettings(parts_.places.dataFolder, parts_.defaultSaveDir, record, duties);
     }
+    // A new user meets the window in the system's language; a language once saved stays the user's choice.
+    if (firstStart) ApplyLanguage(system_.PreferredLanguage());
     WriteControls(record);
 }
 
@@ -230,6 +235,7 @@ void Shell::WriteMainTexts(bool stopRole) {
     main_.SetText(MainControl::LogFrame, TextOf(TextKey::FrameLog) + ":");
     main_.SetTooltip(MainControl::DonateButton, TextOf(TextKey::TipDonate));
     main_.SetTooltip(MainControl::ClearLogButton, TextOf(TextKey::TipClearLog));
+    main_.SetInputRefusalText(TextOf(TextKey::TipRefusedCharacter));
     // A box that stays disabled says why.
     if (!services_.Available()) main_.SetTooltip(MainControl::ServiceCheck, TextOf(TextKey::TipNoServiceManager));
     for (int item = 0; item < main_.ComboItemCount(MainControl::IntervalCombo); ++item) {

@@ -107,6 +107,8 @@ public:
     virtual void SetChecked(MainControl control, bool checked) = 0;
     virtual bool Checked(MainControl control) const = 0;
     virtual void SetTooltip(MainControl control, const std::string& tip) = 0;
+    // What the text boxes of both windows show when they refuse a character the program's text cannot hold.
+    virtual void SetInputRefusalText(const std::string& text) = 0;
 
     // Drop-down lists whose items carry a 32-bit value.
     virtual void AddComboItem(MainControl combo, const std::string& text, std::int32_t data) = 0;

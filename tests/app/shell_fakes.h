@@ -60,8 +60,11 @@ public:
         return !folderGrantFails;
     }
 
+    std::string PreferredLanguage() const override { return language; }
+
     std::string folderGrant;
     bool folderGrantFails = false;
+    std::string language = "german";  // the system's
 
     std::uint32_t lastError = 0;
 };

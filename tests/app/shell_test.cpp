@@ -394,12 +394,31 @@ TEST_F(ShellTest, LanguageSwitchWhileRunningKeepsTheStopRoleAndTheStatusFields) 
     EXPECT_EQ(shell.NextStart(), 0);
 }
 
-TEST_F(ShellTest, WithoutSettingsItComesUpInGermanWithTheServiceStateInEnglish) {
-    writeSettings_ = false;
-    StartShell();
-    EXPECT_EQ(view_.Text(MainControl::StartStopButton), German(TextKey::ButtonStart));
-    EXPECT_TRUE(view_.MenuChecked(MenuItem::German));
-    EXPECT_EQ(view_.StatusText(StatusField::ServiceField), English(TextKey::ServiceNotInstalled));
+TEST_F(ShellTest, WithoutSettingsItComesUpInTheSystemsLanguageWithTheServiceStateInEnglish) {
+    struct Case {
+        bool settingsFile;
+        std::string saved;
+        std::string system;
+        bool german;
+    };
+    const Case cases[] = {
+        {false, "", "english", false},
+        {false, "", "german", true},
+        {true, "german", "english", true},  // a saved language is the user's choice
+        {true, "english", "german", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.saved + " on " + c.system);
+        fs::remove(data_ / kSettingsFileName);
+        writeSettings_ = c.settingsFile;
+        settings_.language = c.saved;
+        system_.language = c.system;
+        StartShell();
+        EXPECT_EQ(view_.Text(MainControl::StartStopButton), (c.german ? German : English)(TextKey::ButtonStart));
+        EXPECT_EQ(view_.MenuChecked(MenuItem::German), c.german);
+        EXPECT_EQ(view_.MenuChecked(MenuItem::English), !c.german);
+        EXPECT_EQ(view_.StatusText(StatusField::ServiceField), English(TextKey::ServiceNotInstalled));
+    }
     EXPECT_TRUE(fs::exists(data_ / "log.txt"));
     EXPECT_EQ(view_.WindowTitle(), "Zendrel V1.02");
 }

@@ -328,6 +328,10 @@ void QtMainView::SetTooltip(MainControl control, const std::string& tip) {
     Widget(control)->setToolTip(ToQString(tip));
 }
 
+void QtMainView::SetInputRefusalText(const std::string& text) {
+    Windows1252Validator::SetRefusalText(ToQString(text));
+}
+
 void QtMainView::AddComboItem(MainControl combo, const std::string& text, std::int32_t data) {
     QComboBox* box = Combo(combo);
     // Qt selects the first item put into an empty list; the shell decides what is selected.
@@ -416,7 +420,7 @@ std::string QtMainView::ChooseFolder(const std::string& title, const std::string
     if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
     std::optional<std::string> text = ToProgramText(folder);
     if (!text) {
-        QMessageBox::warning(parent, ToQString(title), QString::fromLatin1(Windows1252Validator::kRefusalText));
+        QMessageBox::warning(parent, ToQString(title), Windows1252Validator::RefusalText());
         return "";
     }
     return *text;

@@ -37,6 +37,7 @@ public:
     void SetChecked(MainControl control, bool checked) override;
     bool Checked(MainControl control) const override;
     void SetTooltip(MainControl control, const std::string& tip) override;
+    void SetInputRefusalText(const std::string& text) override;
 
     void AddComboItem(MainControl combo, const std::string& text, std::int32_t data) override;
     int ComboItemCount(MainControl combo) const override;

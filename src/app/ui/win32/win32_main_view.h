@@ -34,6 +34,8 @@ public:
     void SetChecked(MainControl control, bool checked) override;
     bool Checked(MainControl control) const override;
     void SetTooltip(MainControl control, const std::string& tip) override;
+    // The Win32 boxes refuse no character: they hold what the system's ANSI code page holds.
+    void SetInputRefusalText(const std::string&) override {}
 
     void AddComboItem(MainControl combo, const std::string& text, std::int32_t data) override;
     int ComboItemCount(MainControl combo) const override;

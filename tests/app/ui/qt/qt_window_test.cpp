@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <chrono>
 #include <filesystem>
@@ -26,6 +27,7 @@
 #include "app/main_procedure.h"
 #include "app/ui/qt/qt_advanced_view.h"
 #include "app/ui/qt/qt_main_view.h"
+#include "common/text.h"
 #include "log_rows.h"
 #include "mailbox_server.h"
 #include "platform/locked_log_files.h"
@@ -242,6 +244,9 @@ TEST_F(QtWindow, TextBoxesTakeOnlyWhatWindows1252Holds) {
         TypeCharacter(user, QString::fromUtf8("\xC3\xA4"));      // a-umlaut: 0xE4
         EXPECT_EQ(user->text(), QString::fromUtf8("\xE2\x82\xAC\xC3\xA4"));
         EXPECT_EQ(window_.Main().Text(MainControl::UserNameEdit), "\x80\xE4");
+        // The refusal is explained in the window's language.
+        EXPECT_EQ(QToolTip::text().toStdString(),
+                  Windows1252ToUtf8(TextOf(Language::German, TextKey::TipRefusedCharacter)));
     });
 }
 
