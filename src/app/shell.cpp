@@ -263,6 +263,7 @@ void Shell::WriteAdvancedTexts() {
     advanced_.SetText(AdvancedControl::BlockedAddButton, TextOf(TextKey::ButtonAdd));
     advanced_.SetText(AdvancedControl::AllowedDeleteButton, TextOf(TextKey::ButtonDelete));
     advanced_.SetText(AdvancedControl::BlockedDeleteButton, TextOf(TextKey::ButtonDelete));
+    advanced_.SetText(AdvancedControl::CloseButton, TextOf(TextKey::ButtonClose));
 }
 
 void Shell::SetInputsLocked(bool locked) {

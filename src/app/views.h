@@ -56,8 +56,9 @@ enum class AdvancedControl {
     BlockedList,
     BlockedAddButton,
     BlockedDeleteButton,
+    CloseButton,  // at the bottom right: closes the window as its close box and Escape do
 };
-inline constexpr int kAdvancedControlCount = static_cast<int>(AdvancedControl::BlockedDeleteButton) + 1;
+inline constexpr int kAdvancedControlCount = static_cast<int>(AdvancedControl::CloseButton) + 1;
 
 enum class StatusField { ScheduleField, ServiceField };
 enum class MenuItem { Quit, About, German, English };
@@ -74,7 +75,7 @@ public:
     virtual void OnMinimised() = 0;
     virtual void OnTrayDoubleClick() = 0;
     virtual void OnAdvancedButton() = 0;
-    virtual void OnAdvancedClosed() = 0;
+    virtual void OnAdvancedClosed() = 0;  // its close box, its Close button or Escape
     virtual void OnBrowseButton() = 0;
     virtual void OnDonateButton() = 0;
     virtual void OnClearLogButton() = 0;

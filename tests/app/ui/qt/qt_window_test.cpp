@@ -315,9 +315,21 @@ TEST_F(QtWindow, SenderListsAddAndDelete) {
         EXPECT_EQ(allowed->count(), 0);
         EXPECT_FALSE(remove->isEnabled());
 
-        window_.Control(AdvancedControl::AllowedList)->window()->close();
-        EXPECT_FALSE(allowed->isVisible());
-        EXPECT_TRUE(window_.Main().Window()->isEnabled());
+        // The close box, Escape and the Close button each close it and give the main window back.
+        QWidget* advanced = window_.Control(AdvancedControl::AllowedList)->window();
+        const std::function<void()> closers[] = {
+            [&] { advanced->close(); },
+            [&] { QTest::keyClick(window_.Control(AdvancedControl::SearchStringEdit), Qt::Key_Escape); },
+            [&] { Click(window_.Control(AdvancedControl::CloseButton)); },
+        };
+        for (const auto& close : closers) {
+            if (!advanced->isVisible()) Click(window_.Control(MainControl::AdvancedButton));
+            ASSERT_TRUE(advanced->isVisible());
+            close();
+            EXPECT_FALSE(advanced->isVisible());
+            EXPECT_TRUE(window_.Main().Window()->isEnabled());
+        }
+        EXPECT_EQ(window_.Caption(AdvancedControl::CloseButton), QString::fromUtf8("Schlie\xC3\x9F" "en"));
     });
 }
 
