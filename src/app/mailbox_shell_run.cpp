@@ -26,7 +26,7 @@ bool MailboxShellRun::Start(const RunRequest& request) {
         [&request](JobParameters& parameters) {
             FillJobParameters(request.controls, request.serviceMode, parameters);
         },
-        std::move(services));
+        std::move(services), request.kind == RunKind::kConnectionCheck ? CheckConnection : MailboxRun);
 }
 
 }  // namespace zendrel

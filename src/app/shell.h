@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,8 @@ public:
     void OnQuit() override;
     void OnAbout() override;
     void OnLanguageChosen(MenuItem language) override;
+    void OnRunNow() override;
+    void OnCheckConnection() override;
     void OnMinimised() override;
     void OnTrayDoubleClick() override;
     void OnAdvancedButton() override;
@@ -118,14 +121,31 @@ private:
 
     void StartRole();
     void StopRole();
-    void StartRun();
+    // Starts a run with the controls as they are; false when none was started.
+    bool StartRun(RunKind kind);
+    // The start button's caption, and the tray menu's item that stands for the button.
+    void SetStartStopCaption(TextKey caption);
+    // The run slot is free for a run outside the schedule: no run active, and no service doing the work.
+    bool RunSlotFree() const;
+    // The enabled states of the commands that start runs, after what they depend on may have changed.
+    void RefreshCommands();
     void InstallService();
     void UninstallService(MainControl askingBox);
     void LogSystemError(TextKey generalError, TextKey rightsError, std::uint32_t code);
     void Log(TextKey key);
     void Log(const std::string& text);
 
-    bool InputsValid() const;
+    // The first input that keeps a run from starting, with the words that say so; none when all are fine. Only the
+    // inputs of the connection itself with `connectionOnly`.
+    struct InputProblem {
+        MainControl control;
+        TextKey reason;
+        bool operator==(const InputProblem&) const = default;
+    };
+    std::optional<InputProblem> FirstInvalidInput(bool connectionOnly) const;
+    // The start button's tooltip and status tip name the problem found by the last validation, and its input is
+    // marked; both in the language now shown.
+    void ShowInputProblem();
     SettingsRecord ReadControls() const;
     void WriteControls(const SettingsRecord& record);
     ScheduleControls ScheduleControlsNow() const;
@@ -151,6 +171,15 @@ private:
     bool advancedBuilt_ = false;
     bool paused_ = false;
     bool runLeftBehind_ = false;
+    bool inputsLocked_ = false;
+    std::optional<InputProblem> inputProblem_;  // as the last validation found it
+    std::optional<MainControl> marked_;         // the input the view shows marked
+    std::string startHint_;                     // what the start button's tips say now
+    // The commands' enabled states as the view shows them (run now, check connection, the tray's start and stop).
+    std::optional<bool> runNowEnabled_;
+    std::optional<bool> checkEnabled_;
+    std::optional<bool> trayStartStopEnabled_;
+    bool examiningShown_ = false;  // the schedule field shows the text of a run started outside the schedule
 };
 
 }  // namespace zendrel

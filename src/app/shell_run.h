@@ -11,7 +11,11 @@
 
 namespace zendrel {
 
+// What the run does: the mailbox run, or only a login and a logout to try the settings.
+enum class RunKind { kMailbox, kConnectionCheck };
+
 struct RunRequest {
+    RunKind kind = RunKind::kMailbox;
     SettingsRecord controls;  // the settings as the controls hold them at the run's start
     std::int32_t serviceMode = 0;
     bool loggingFlag = false;

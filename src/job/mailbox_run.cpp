@@ -336,14 +336,30 @@ void RunSession(JobParameters& parameters, const RunServices& services, RunLog& 
     if (parameters.stopRequested.load() == 0) LogLoginFailure(log, *session, report.loginError, parameters);
 }
 
-}  // namespace
+void CheckSession(JobParameters& parameters, const RunServices& services, RunLog& log, RunReport& report) {
+    AttachedSession session(services.createSession ? services.createSession() : nullptr, services.cancellation);
+    if (!session) return;
+    session->SetConnectionSecurity(static_cast<ConnectionSecurity>(parameters.security));
+    if (session->Login(parameters.server, parameters.port, parameters.userName, parameters.password,
+                       kReplyTimeoutMs) == 0) {
+        report.loginError = session->GetErrorCode();
+        if (parameters.stopRequested.load() == 0) LogLoginFailure(log, *session, report.loginError, parameters);
+        return;
+    }
+    report.loggedIn = true;
+    const std::int32_t count = session->GetMessageCount();
+    session->Logout();
+    log.User(TextKey::MsgConnected, "{COUNT}", std::to_string(count));
+}
 
-RunReport MailboxRun(JobParameters& parameters, const RunServices& services) {
+// The frame of every run: nothing thrown leaves it, and its last act clears runThread.
+template <typename Body>
+RunReport GuardedRun(JobParameters& parameters, const RunServices& services, Body body) {
     RunReport report;
     try {
         RunLog log(parameters, services);
         try {
-            RunSession(parameters, services, log, report);
+            body(parameters, services, log, report);
         } catch (...) {
             report.failed = true;
             log.User(TextKey::ErrRunFailed);
@@ -352,10 +368,23 @@ RunReport MailboxRun(JobParameters& parameters, const RunServices& services) {
         // Even the log failed (out of memory): the run ends silently rather than taking the program down.
         report.failed = true;
     }
+    return report;
+}
+
+}  // namespace
+
+RunReport MailboxRun(JobParameters& parameters, const RunServices& services) {
+    const RunReport report = GuardedRun(parameters, services, RunSession);
     try {
         services.handledMessageIds->PruneUnmarked();
     } catch (...) {
     }
+    parameters.runThread.store(0);
+    return report;
+}
+
+RunReport CheckConnection(JobParameters& parameters, const RunServices& services) {
+    const RunReport report = GuardedRun(parameters, services, CheckSession);
     parameters.runThread.store(0);
     return report;
 }

@@ -43,4 +43,11 @@ struct RunServices {
 // Nothing thrown inside it leaves it: such a failure is logged and ends the run as a logout would.
 RunReport MailboxRun(JobParameters& parameters, const RunServices& services);
 
+// A run that only logs in and out, to try the settings: one line with the number of messages, or the reason the
+// login failed. It looks at no message and saves nothing; otherwise it ends as MailboxRun does.
+RunReport CheckConnection(JobParameters& parameters, const RunServices& services);
+
+// What a run does on its thread: MailboxRun or CheckConnection.
+using RunProcedure = RunReport (*)(JobParameters& parameters, const RunServices& services);
+
 }  // namespace zendrel

@@ -99,23 +99,41 @@ protected:
     StartUpResult startUp_ = StartUpResult::Continue;
 };
 
-TEST_F(ShellTest, StartStopButtonIsEnabledOnlyForCompleteInputs) {
+TEST_F(ShellTest, StartStopButtonIsEnabledOnlyForCompleteInputsAndOtherwiseNamesTheFirstProblem) {
     Shell& shell = StartShell();
     struct Case {
         const char* name;
         std::function<void()> change;
-        bool enabled;
+        std::optional<TextKey> reason;  // none: the button is enabled
+        MainControl marked;
     };
+    const auto noInterval = [&] { view_.SelectComboItem(MainControl::IntervalCombo, std::nullopt); };
     const Case cases[] = {
-        {"all valid", [] {}, true},
-        {"empty password", [&] { view_.SetText(MainControl::PasswordEdit, ""); }, true},
-        {"port 0", [&] { view_.SetText(MainControl::PortEdit, "0"); }, false},
-        {"empty port", [&] { view_.SetText(MainControl::PortEdit, ""); }, false},
-        {"missing folder", [&] { view_.SetText(MainControl::SaveDirEdit, (save_ / "gone").string()); }, false},
-        {"empty folder", [&] { view_.SetText(MainControl::SaveDirEdit, ""); }, false},
-        {"empty user", [&] { view_.SetText(MainControl::UserNameEdit, ""); }, false},
-        {"empty server", [&] { view_.SetText(MainControl::ServerEdit, ""); }, false},
-        {"no interval", [&] { view_.SelectComboItem(MainControl::IntervalCombo, std::nullopt); }, false},
+        {"all valid", [] {}, std::nullopt, MainControl::PortEdit},
+        {"empty password", [&] { view_.SetText(MainControl::PasswordEdit, ""); }, std::nullopt, MainControl::PortEdit},
+        {"port 65535", [&] { view_.SetText(MainControl::PortEdit, "65535"); }, std::nullopt, MainControl::PortEdit},
+        {"port 0", [&] { view_.SetText(MainControl::PortEdit, "0"); }, TextKey::TipBadPort, MainControl::PortEdit},
+        {"empty port", [&] { view_.SetText(MainControl::PortEdit, ""); }, TextKey::TipBadPort, MainControl::PortEdit},
+        {"port 99999", [&] { view_.SetText(MainControl::PortEdit, "99999"); }, TextKey::TipBadPort,
+         MainControl::PortEdit},
+        {"missing folder", [&] { view_.SetText(MainControl::SaveDirEdit, (save_ / "gone").string()); },
+         TextKey::TipSaveDirMissing, MainControl::SaveDirEdit},
+        {"empty folder", [&] { view_.SetText(MainControl::SaveDirEdit, ""); }, TextKey::TipNoSaveDir,
+         MainControl::SaveDirEdit},
+        {"empty user", [&] { view_.SetText(MainControl::UserNameEdit, ""); }, TextKey::TipNoUserName,
+         MainControl::UserNameEdit},
+        {"empty server", [&] { view_.SetText(MainControl::ServerEdit, ""); }, TextKey::TipNoServer,
+         MainControl::ServerEdit},
+        {"no interval", noInterval, TextKey::TipNoInterval, MainControl::IntervalCombo},
+        // The window's own checks first, in their order, then the port's range.
+        {"empty user and server", [&] {
+             view_.SetText(MainControl::UserNameEdit, "");
+             view_.SetText(MainControl::ServerEdit, "");
+         }, TextKey::TipNoUserName, MainControl::UserNameEdit},
+        {"port 99999, no interval", [&] {
+             view_.SetText(MainControl::PortEdit, "99999");
+             noInterval();
+         }, TextKey::TipNoInterval, MainControl::IntervalCombo},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -126,15 +144,26 @@ TEST_F(ShellTest, StartStopButtonIsEnabledOnlyForCompleteInputs) {
         view_.SelectComboItem(MainControl::IntervalCombo, 1);
         c.change();
         shell.OnInputChanged();
-        EXPECT_EQ(Enabled(MainControl::StartStopButton), c.enabled);
+        EXPECT_EQ(Enabled(MainControl::StartStopButton), !c.reason);
+        const std::string reason = c.reason ? English(*c.reason) : "";
+        EXPECT_EQ(view_.Tooltip(MainControl::StartStopButton), reason);
+        EXPECT_EQ(view_.StatusTip(MainControl::StartStopButton), reason);
+        for (const MainControl input : {MainControl::PortEdit, MainControl::SaveDirEdit, MainControl::UserNameEdit,
+                                        MainControl::ServerEdit, MainControl::IntervalCombo}) {
+            EXPECT_EQ(view_.Marked(input), c.reason && input == c.marked) << static_cast<int>(input);
+        }
         EXPECT_TRUE(Enabled(MainControl::ServerEdit));
     }
+    shell.OnLanguageChosen(MenuItem::German);
+    EXPECT_EQ(view_.Tooltip(MainControl::StartStopButton), German(TextKey::TipNoInterval));
     shell.SetInputsLocked(true);
     EXPECT_FALSE(Enabled(MainControl::IntervalCombo));
     EXPECT_FALSE(Enabled(MainControl::SecurityCombo));
     EXPECT_FALSE(advanced_.Enabled(AdvancedControl::ExtensionsEdit));
     EXPECT_FALSE(Enabled(MainControl::ServiceCheck));
     EXPECT_TRUE(Enabled(MainControl::StartStopButton));
+    EXPECT_EQ(view_.Tooltip(MainControl::StartStopButton), "");
+    EXPECT_FALSE(view_.Marked(MainControl::IntervalCombo));
 }
 
 TEST_F(ShellTest, TheSecurityChoiceTakesTheUsualPortAlongAndIsWhatIsSavedAndRun) {
@@ -555,6 +584,98 @@ TEST_F(ShellTest, QuitWhileARunHangsEndsSoonAndLeavesTheThreadToEndByItself) {
     const auto deadline = std::chrono::steady_clock::now() + 30s;
     while (run.Active() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
     EXPECT_FALSE(run.Active()) << "the run's thread did not go on to its end";
+}
+
+TEST_F(ShellTest, RunNowRunsAtOnceWithTheInputsSavingOnlyTheSettingsAndLeavesTheScheduleAlone) {
+    Shell& shell = StartShell();
+    EXPECT_EQ(view_.MenuText(MenuItem::RunNow), "Run now");
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayRunNow), "Run now");
+    EXPECT_EQ(view_.MenuText(MenuItem::CheckConnection), "Check connection");
+    view_.SetChecked(MainControl::ServiceCheck, true);
+    view_.SetChecked(MainControl::ShortcutCheck, true);
+    view_.SetText(MainControl::ServerEdit, "other.example.org");
+    shell.OnInputChanged();
+    shell.OnRunNow();
+    ASSERT_EQ(fakeRun_.requests.size(), 1u);
+    EXPECT_EQ(fakeRun_.requests[0].kind, RunKind::kMailbox);
+    EXPECT_EQ(fakeRun_.requests[0].controls.server, "other.example.org");
+    EXPECT_THAT(ReadBytes(data_ / kSettingsFileName), HasSubstr("Server = other.example.org\r\n"));
+    EXPECT_THAT(controller_.calls, IsEmpty()) << "no service step";
+    EXPECT_THAT(shortcuts_.links, IsEmpty()) << "no shortcut step";
+    EXPECT_EQ(shell.NextStart(), 0);
+    EXPECT_EQ(view_.StatusText(StatusField::ScheduleField), English(TextKey::StatusExamining));
+    // One run at a time: both commands wait for it.
+    for (MenuItem item : {MenuItem::RunNow, MenuItem::TrayRunNow, MenuItem::CheckConnection}) {
+        EXPECT_FALSE(view_.MenuEnabled(item)) << static_cast<int>(item);
+    }
+    shell.OnRunNow();
+    EXPECT_EQ(fakeRun_.requests.size(), 1u);
+    fakeRun_.active = false;
+    shell.OnScheduleTimer();
+    EXPECT_EQ(view_.StatusText(StatusField::ScheduleField), "") << "the idle schedule has nothing to count down";
+    EXPECT_TRUE(view_.MenuEnabled(MenuItem::RunNow));
+
+    // Beside a running schedule the next start stays where it was.
+    shell.OnStartStopButton();
+    now_ = kTenOClock - 100;
+    shell.OnScheduleTimer();
+    shell.OnRunNow();
+    EXPECT_EQ(fakeRun_.requests.size(), 2u);
+    EXPECT_EQ(shell.NextStart(), kTenOClock);
+    fakeRun_.active = false;
+
+    // Not while the service does the work.
+    controller_.state = kServiceRunning;
+    shell.OnScheduleTimer();
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::RunNow));
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::CheckConnection));
+    shell.OnRunNow();
+    shell.OnCheckConnection();
+    EXPECT_EQ(fakeRun_.requests.size(), 2u);
+}
+
+TEST_F(ShellTest, RunNowNeedsWhatTheStartButtonNeedsACheckOnlyTheConnectionAndTheCheckSavesNothing) {
+    settings_.saveDir = (save_ / "gone").string();
+    Shell& shell = StartShell();
+    const std::string saved = ReadBytes(data_ / kSettingsFileName);
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::RunNow));
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::TrayRunNow));
+    EXPECT_TRUE(view_.MenuEnabled(MenuItem::CheckConnection)) << "the folder is no part of the connection";
+    shell.OnRunNow();
+    EXPECT_THAT(fakeRun_.requests, IsEmpty());
+    view_.SetText(MainControl::PortEdit, "99999");
+    view_.SetText(MainControl::UserNameEdit, "someone");
+    shell.OnInputChanged();
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::CheckConnection));
+    view_.SetText(MainControl::PortEdit, "995");
+    shell.OnInputChanged();
+    shell.OnCheckConnection();
+    ASSERT_EQ(fakeRun_.requests.size(), 1u);
+    EXPECT_EQ(fakeRun_.requests[0].kind, RunKind::kConnectionCheck);
+    EXPECT_EQ(fakeRun_.requests[0].controls.userName, "someone");
+    EXPECT_EQ(fakeRun_.requests[0].controls.portText, "995");
+    EXPECT_EQ(ReadBytes(data_ / kSettingsFileName), saved);
+    EXPECT_EQ(view_.StatusText(StatusField::ScheduleField), "");
+}
+
+TEST_F(ShellTest, TheTrayMenuNamesTheStartButtonsRoleInTheWindowsLanguageAndFollowsItsState) {
+    Shell& shell = StartShell();
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayShow), "Show");
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayQuit), "Quit");
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayStartStop), English(TextKey::ButtonStart));
+    EXPECT_TRUE(view_.MenuEnabled(MenuItem::TrayStartStop));
+    shell.OnStartStopButton();
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayStartStop), English(TextKey::ButtonStop));
+    shell.OnLanguageChosen(MenuItem::German);
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayStartStop), German(TextKey::ButtonStop));
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayShow), "Anzeigen");
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayQuit), "Beenden");
+    EXPECT_EQ(view_.MenuText(MenuItem::RunNow), "Jetzt abrufen");
+    shell.OnStartStopButton();
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayStartStop), German(TextKey::ButtonStart));
+    view_.SetText(MainControl::ServerEdit, "");
+    shell.OnInputChanged();
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::TrayStartStop)) << "as the button it stands for";
 }
 
 TEST_F(ShellTest, MinimisingHidesIntoTheTrayOnlyWhereThereIsOne) {

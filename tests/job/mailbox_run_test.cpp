@@ -194,6 +194,21 @@ TEST_F(MailboxRunTest, LoginFailuresInGerman) {
     EXPECT_THAT(Texts(), ElementsAre("FEHLER!! (Verbindung fehlgeschlagen, Code 14)"));
 }
 
+TEST_F(MailboxRunTest, AConnectionCheckLogsInAndOutAndSaysHowManyMessagesWaitOrWhyNot) {
+    FakeMailSession mailbox({Mail("a@x", "s", "<1@x>"), Mail("b@x", "s", "<2@x>")});
+    parameters_.runThread.store(3);
+    const RunReport report = CheckConnection(parameters_, Services(mailbox));
+    EXPECT_THAT(Texts(), ElementsAre("Connected: 2 messages in the mailbox"));
+    EXPECT_THAT(mailbox.calls, ElementsAre("Login", "Logout")) << "no message is looked at";
+    EXPECT_TRUE(report.loggedIn);
+    EXPECT_EQ(handled_.Size(), 0u);
+    EXPECT_EQ(parameters_.runThread.load(), 0u);
+
+    mailbox.loginFailure = SessionError::kPasswordRefused;
+    CheckConnection(parameters_, Services(mailbox));
+    EXPECT_EQ(Texts().back(), "ERROR!! (wrong password)");
+}
+
 TEST_F(MailboxRunTest, NoSessionEndsTheRunQuietly) {
     FakeMailSession unused({});
     RunServices services = Services(unused);

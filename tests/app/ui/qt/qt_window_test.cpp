@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -192,16 +193,31 @@ protected:
     WindowUnderTest window_{data_, save_.string() + "/"};
 };
 
-TEST_F(QtWindow, ValidInputsEnableTheStartButton) {
+TEST_F(QtWindow, ValidInputsEnableTheStartButtonAndADisabledOneSaysWhy) {
     window_.Run([&] {
         QWidget* start = window_.Control(MainControl::StartStopButton);
+        QWidget* user = window_.Control(MainControl::UserNameEdit);
         ASSERT_FALSE(start->isEnabled()) << "no user name yet";
-        Type(window_.Control(MainControl::UserNameEdit), QStringLiteral("alice"));
+        const QString why = QString::fromUtf8("Geben Sie den Benutzernamen des Postfachs an.");
+        EXPECT_EQ(start->toolTip(), why);
+        // The status bar tells it too while the pointer is over the button (which a disabled one still reports).
+        EXPECT_EQ(start->statusTip(), why);
+        EXPECT_NE(user->palette().color(QPalette::Base), window_.Control(MainControl::ServerEdit)->palette().color(
+                                                              QPalette::Base))
+            << "the user name box is marked";
+        Type(user, QStringLiteral("alice"));
         EXPECT_TRUE(start->isEnabled());
+        EXPECT_EQ(start->toolTip(), QString());
+        EXPECT_EQ(user->palette().color(QPalette::Base),
+                  window_.Control(MainControl::ServerEdit)->palette().color(QPalette::Base));
 
-        QWidget* port = window_.Control(MainControl::PortEdit);
+        auto* port = static_cast<QLineEdit*>(window_.Control(MainControl::PortEdit));
         Type(port, QStringLiteral("1x1y0"));
-        EXPECT_EQ(static_cast<QLineEdit*>(port)->text(), QStringLiteral("110")) << "digits only";
+        EXPECT_EQ(port->text(), QStringLiteral("110")) << "digits only";
+        Type(port, QStringLiteral("99999"));
+        EXPECT_EQ(port->text(), QStringLiteral("9999")) << "nothing above 65535";
+        Type(port, QStringLiteral("65535"));
+        EXPECT_EQ(port->text(), QStringLiteral("65535"));
         Type(port, QStringLiteral("0"));
         EXPECT_FALSE(start->isEnabled());
     });
@@ -333,7 +349,72 @@ TEST_F(QtWindow, SenderListsAddAndDelete) {
     });
 }
 
+TEST_F(QtWindow, TheTrayMenuShowsTheWindowAndStartsAndStopsAsTheButtonDoes) {
+    window_.Run([&] {
+        QMenu* menu = window_.Main().TrayIcon()->contextMenu();
+        ASSERT_NE(menu, nullptr) << "a right click on the icon brings it up";
+        QStringList items;
+        for (const QAction* action : menu->actions()) {
+            if (!action->isSeparator()) items << action->text();
+        }
+        EXPECT_EQ(items, QStringList({QStringLiteral("Anzeigen"), QStringLiteral("Jetzt abrufen"),
+                                      QStringLiteral("Los geht's"), QStringLiteral("Beenden")}));
+        QAction* startStop = window_.Main().MenuAction(MenuItem::TrayStartStop);
+        EXPECT_FALSE(startStop->isEnabled()) << "no user name yet";
+        Type(window_.Control(MainControl::UserNameEdit), QStringLiteral("alice"));
+        // A mailbox nobody answers for, should the schedule get to a run.
+        Type(window_.Control(MainControl::ServerEdit), QStringLiteral("127.0.0.1"));
+        ASSERT_TRUE(startStop->isEnabled());
+        startStop->trigger();
+        EXPECT_EQ(window_.Caption(MainControl::StartStopButton), QStringLiteral("Anhalten"));
+        EXPECT_EQ(startStop->text(), QStringLiteral("Anhalten"));
+        startStop->trigger();
+        EXPECT_EQ(window_.Caption(MainControl::StartStopButton), QStringLiteral("Los geht's"));
+
+        window_.Main().Window()->hide();
+        window_.Main().MenuAction(MenuItem::TrayShow)->trigger();
+        EXPECT_TRUE(window_.Main().Window()->isVisible());
+    });
+}
+
 class QtWindowWithMailbox : public testsupport::MailboxServerTest {};
+
+TEST_F(QtWindowWithMailbox, CheckConnectionAndRunNowWorkAtOnceOutsideTheSchedule) {
+    const testsupport::TestMailbox box = NewMailbox();
+    Deliver(box, {testsupport::ComposeMail(testsupport::MailWithAttachment("now.1", "now.csv"))});
+    testing::TemporaryFolder work("zendrel-qt");
+    const fs::path data = work.MakeFolder("data");
+    const fs::path save = work.MakeFolder("save");
+    SettingsRecord settings;
+    settings.language = "english";
+    settings.server = Host();
+    settings.portText = std::to_string(Port());
+    settings.userName = box.user;
+    settings.password = box.password;
+    settings.intervalPosition = 0;
+    settings.saveDir = save.string() + "/";
+    settings.extensionsText = "csv";
+    ASSERT_TRUE(SaveSettings(data, settings));
+
+    WindowUnderTest window(data, "");
+    window.Run([&] {
+        const auto logHas = [&](const std::string& text) {
+            return window.Main().LogText()->toPlainText().contains(QString::fromStdString(text));
+        };
+        window.Main().MenuAction(MenuItem::CheckConnection)->trigger();
+        ASSERT_TRUE(WaitUntil([&] { return logHas("Connected: 1 messages in the mailbox"); }))
+            << window.Main().LogText()->toPlainText().toStdString();
+        EXPECT_THAT(testing::FilesIn(save), ::testing::IsEmpty());
+
+        QAction* runNow = window.Main().MenuAction(MenuItem::RunNow);
+        ASSERT_TRUE(WaitUntil([&] { return runNow->isEnabled(); })) << "free again once the check has ended";
+        runNow->trigger();
+        ASSERT_TRUE(WaitUntil([&] { return logHas(testsupport::kSignedOut); }))
+            << window.Main().LogText()->toPlainText().toStdString();
+        EXPECT_EQ(testing::ReadBytes(save / "now.csv"), testsupport::AttachmentBytesFor("now.csv"));
+        EXPECT_EQ(window.Caption(MainControl::StartStopButton), QStringLiteral("Lets go")) << "the schedule is idle";
+    });
+}
 
 TEST_F(QtWindowWithMailbox, StartSavesTheSettingsAndTheRunsRowsShowInTheList) {
     const testsupport::TestMailbox box = NewMailbox();
