@@ -126,6 +126,12 @@ StartUpResult Shell::StartUp() {
     if (!startupShortcutPath_.empty()) main_.SetChecked(MainControl::ShortcutCheck, true);
 
     if (!parts_.places.dataFolder.empty()) PrepareDataFolder(parts_.places);
+    // Two windows on one data folder would both run its schedule against the same mailbox; the second one only
+    // brings the first forward.
+    if (serviceMode_ == 0 && parts_.locks != nullptr && !parts_.places.dataFolder.empty()) {
+        windowClaim_ = parts_.locks->ClaimWindow(parts_.places.dataFolder);
+        if (!windowClaim_) return StartUpResult::AlreadyOpen;
+    }
     BuildAdvancedWindow();
     LoadSettingsIntoControls();
     StartUpByServiceState();
@@ -477,6 +483,10 @@ void Shell::OnMinimised() {
 
 void Shell::OnTrayDoubleClick() {
     if (serviceMode_ != 0) return;
+    BringForward();
+}
+
+void Shell::BringForward() {
     main_.HideTrayIcon();
     main_.ShowWindow();
     main_.RestoreWindow();
@@ -655,6 +665,7 @@ void Shell::OnSenderDeleteButton(SenderListKind kind) {
 }
 
 void Shell::OnScheduleTimer() {
+    if (windowClaim_ && windowClaim_->TakeForwardRequest()) BringForward();
     // The service's state is read before the due start is decided: a service that the start button has just
     // installed or started must not find this window running the same mailbox beside it.
     const int state = services_.QueryState(kServiceName);
@@ -695,6 +706,16 @@ void Shell::OnScheduleTimer() {
 
 bool Shell::StartRun(RunKind kind) {
     RunRequest request;
+    // One run at a time per data folder, whoever starts it: this window, the service or --run-once.
+    if (parts_.locks != nullptr && !parts_.places.dataFolder.empty()) {
+        RunLockResult lock = parts_.locks->LockRun(parts_.places.dataFolder);
+        if (lock.state == RunLockState::kHeld) {
+            log_->WriteLog(texts_.Text(TextKey::MsgRunSkipped),
+                           serviceMode_ != 0 ? LogDestination::kViewAndSharedFile : LogDestination::kView);
+            return false;
+        }
+        request.heldWhileRunning = std::move(lock.lock);
+    }
     request.kind = kind;
     request.controls = ReadControls();
     request.serviceMode = serviceMode_;

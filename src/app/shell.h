@@ -22,6 +22,7 @@
 #include "job/activity_log.h"
 #include "job/handled_message_ids.h"
 #include "job/interface_texts.h"
+#include "platform/data_folder_locks.h"
 #include "platform/service_controller.h"
 #include "platform/startup_shortcut.h"
 #include "platform/system_info.h"
@@ -40,6 +41,7 @@ struct ShellParts {
     StartupShortcuts* shortcuts = nullptr;
     SystemInfo* system = nullptr;
     ShellRun* run = nullptr;
+    DataFolderLocks* locks = nullptr;  // none: windows and runs exclude nobody
     // Shared with the runs, which may outlive a quit that could not wait for them.
     std::shared_ptr<InterfaceTexts> texts;
     std::shared_ptr<HandledMessageIds> handledMessageIds;
@@ -61,6 +63,7 @@ enum class StartUpResult {
     Continue,           // enter the event loop
     RanAsService,       // the process was the service, which has ended: leave at once
     NothingToSchedule,  // a service process whose settings select no read interval
+    AlreadyOpen,        // a window on this data folder is open already and has been asked to come forward
 };
 
 class Shell final : public MainEvents {
@@ -116,6 +119,8 @@ private:
     void FillCombos();
     void LoadSettingsIntoControls();
     void StartUpByServiceState();
+    // The window from the tray or from behind others, to the front.
+    void BringForward();
     void WriteMainTexts(bool stopRole);
     void WriteAdvancedTexts();
 
@@ -171,6 +176,7 @@ private:
     bool advancedBuilt_ = false;
     bool paused_ = false;
     bool runLeftBehind_ = false;
+    std::unique_ptr<WindowClaim> windowClaim_;
     bool inputsLocked_ = false;
     std::optional<InputProblem> inputProblem_;  // as the last validation found it
     std::optional<MainControl> marked_;         // the input the view shows marked

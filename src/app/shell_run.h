@@ -20,6 +20,7 @@ struct RunRequest {
     std::int32_t serviceMode = 0;
     bool loggingFlag = false;
     std::shared_ptr<ActivityLog> log;
+    std::shared_ptr<void> heldWhileRunning;  // the data folder's run lock, let go when the run ends
 };
 
 class ShellRun {

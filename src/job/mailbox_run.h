@@ -37,6 +37,9 @@ struct RunServices {
     bool loggingFlag = false;                          // write the diagnostic lines to "log_long.txt"
     std::function<std::unique_ptr<MailSession>()> createSession = CreateMailSession;
     std::shared_ptr<RunCancellation> cancellation;     // lets the stop path end the run's network waits
+    // What the run keeps until it has ended (the data folder's run lock): let go before the run counts as ended, so
+    // that the next run may take it at once.
+    std::shared_ptr<void> heldUntilEnded;
 };
 
 // The whole run. Its last act is to set `parameters.runThread` to 0; after that it touches nothing of the caller's.

@@ -51,8 +51,9 @@ bool RunController::Start(const std::function<void(JobParameters&)>& fill, RunSe
     run->parameters.runThread.store(number);
     services.cancellation = cancellation_;
     try {
-        thread_ = std::thread([run, services = std::move(services), procedure] {
+        thread_ = std::thread([run, services = std::move(services), procedure]() mutable {
             RunReport report = procedure(run->parameters, services);
+            services.heldUntilEnded.reset();
             {
                 std::lock_guard<std::mutex> lock(run->mutex);
                 run->report = std::move(report);

@@ -12,6 +12,7 @@
 #include "dovecot/free_port.h"
 #include "dovecot/test_certificates.h"
 #include "mailbox_program_test.h"
+#include "platform/data_folder_locks.h"
 
 namespace zendrel::testsupport {
 namespace {
@@ -202,6 +203,26 @@ TEST_F(RunOnceWithoutServer, UnreachableServerExitsWith3AfterItsErrorLineAndWher
         EXPECT_THAT(TextsOfLogFile(testing::ReadBytes(data / "log_long.txt")),
                     Contains("Login to " + c.server + ":" + c.port + " failed with error 1 (" + c.reason + ")"));
     }
+}
+
+TEST_F(RunOnceWithoutServer, ARunOnTheSameDataFolderUnderWayMakesItExit4WithOneLine) {
+    // Wine keeps its own books of who holds a file; a lock of this Linux process is none of them.
+    if (program_.IsWindowsProgram()) GTEST_SKIP() << "the run lock is held by a Linux process here";
+    ASSERT_TRUE(work_.Created());
+    const fs::path data = work_.MakeFolder("data");
+    SettingsRecord settings;
+    settings.language = "english";
+    settings.server = "127.0.0.1";
+    settings.portText = std::to_string(FindFreeLoopbackPort());
+    ASSERT_TRUE(SaveSettings(data, settings));
+    const RunLockResult held = CreateDataFolderLocks()->LockRun(data);
+    ASSERT_EQ(held.state, RunLockState::kLocked);
+
+    const testing::ProgramResult result = program_.Run({"--run-once"}, work_.Path(), work_.MakeFolder("scratch"),
+                                                       {{"ZENDREL_DATA_DIR", program_.PathText(data)}});
+    EXPECT_EQ(result.exitCode, 4) << result.out << result.err;
+    EXPECT_THAT(TextsOfRows(result.OutLines()),
+                ElementsAre("Another run on this data folder is still under way; this run is skipped."));
 }
 
 // A mailbox that requires TLS from the first byte, on a server whose certificate the test authority signed. The Linux

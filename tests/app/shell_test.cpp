@@ -58,6 +58,7 @@ protected:
         parts.shortcuts = &shortcuts_;
         parts.system = &system_;
         parts.run = run_;
+        parts.locks = &locks_;
         parts.texts = texts_;
         parts.handledMessageIds = handledMessageIds_;
         parts.logFiles = &files_;
@@ -91,6 +92,7 @@ protected:
     FakeServiceController controller_{system_};
     FakeShortcuts shortcuts_;
     FakeRun fakeRun_;
+    FakeLocks locks_;
     ShellRun* run_ = &fakeRun_;
     std::shared_ptr<InterfaceTexts> texts_ = std::make_shared<InterfaceTexts>();
     std::shared_ptr<HandledMessageIds> handledMessageIds_ = std::make_shared<HandledMessageIds>();
@@ -676,6 +678,58 @@ TEST_F(ShellTest, TheTrayMenuNamesTheStartButtonsRoleInTheWindowsLanguageAndFoll
     view_.SetText(MainControl::ServerEdit, "");
     shell.OnInputChanged();
     EXPECT_FALSE(view_.MenuEnabled(MenuItem::TrayStartStop)) << "as the button it stands for";
+}
+
+TEST_F(ShellTest, ASecondWindowOnTheDataFolderOnlyBringsTheFirstForward) {
+    Shell& first = StartShell();
+    EXPECT_EQ(locks_.claimedFolder, data_);
+    first.OnMinimised();
+    ASSERT_FALSE(view_.WindowShown());
+    locks_.forwardRequested = true;  // what the second start does
+    first.OnScheduleTimer();
+    EXPECT_TRUE(view_.WindowShown());
+    EXPECT_FALSE(view_.TrayTooltip()) << "out of the tray";
+
+    RecordingMainView secondView;
+    locks_.windowHeld = true;
+    StartShell(0, [&](ShellParts& parts) { parts.mainView = &secondView; });
+    EXPECT_EQ(startUp_, StartUpResult::AlreadyOpen);
+    EXPECT_FALSE(secondView.WindowShown());
+
+    // The service runs beside the one window, as it always did.
+    locks_.claimedFolder.clear();
+    StartShell(1);
+    EXPECT_EQ(startUp_, StartUpResult::Continue);
+    EXPECT_TRUE(locks_.claimedFolder.empty());
+}
+
+TEST_F(ShellTest, ARunThatFindsTheDataFoldersRunLockHeldIsSkippedWithOneLine) {
+    Shell& shell = StartShell();
+    shell.OnStartStopButton();
+    locks_.runHeld = true;
+    shell.OnScheduleTimer();
+    EXPECT_THAT(fakeRun_.requests, IsEmpty());
+    EXPECT_THAT(LogTexts(), ElementsAre(English(TextKey::MsgRunSkipped)));
+    EXPECT_EQ(shell.NextStart(), kTenOClock + 600) << "the due time has passed all the same";
+    shell.OnRunNow();
+    EXPECT_THAT(fakeRun_.requests, IsEmpty());
+    EXPECT_EQ(LogTexts().size(), 2u);
+
+    // The run holds the lock until it ends.
+    locks_.runHeld = false;
+    shell.OnRunNow();
+    ASSERT_EQ(fakeRun_.requests.size(), 1u);
+    EXPECT_TRUE(locks_.runLocked);
+    fakeRun_.requests.clear();
+    fakeRun_.active = false;
+    EXPECT_FALSE(locks_.runLocked);
+
+    // The service's skipped run tells the window through log.txt.
+    locks_.runHeld = true;
+    Shell& service = StartShell(1);
+    service.OnScheduleTimer();
+    EXPECT_THAT(testsupport::TextsOfLogFile(ReadBytes(data_ / "log.txt")),
+                ElementsAre(English(TextKey::MsgRunSkipped)));
 }
 
 TEST_F(ShellTest, MinimisingHidesIntoTheTrayOnlyWhereThereIsOne) {
