@@ -75,8 +75,8 @@ TEST_F(XdgAutostartTest, APathWithBlanksQuotesDollarsAndPercentsComesBackAndTheE
         EXPECT_EQ(std::system(("desktop-file-validate '" + user_ + "'").c_str()), 0) << entry;
     }
     // An entry for this program that sets a variable of its own is the program's entry all the same.
-    ASSERT_TRUE(testing::WriteBytes(
-        user_, "[Desktop Entry]\nType=Application\nName=Z\nExec=/usr/bin/env LANG=C A_1=\"x y\" " + program_ + " -x\n"));
+    const std::string exec = "/usr/bin/env LANG=C A_1=\"x y\" " + program_ + " -x";
+    ASSERT_TRUE(testing::WriteBytes(user_, "[Desktop Entry]\nType=Application\nName=Z\nExec=" + exec + "\n"));
     EXPECT_EQ(shortcuts_->FindStartupShortcut(), user_);
 }
 
