@@ -91,8 +91,8 @@ protected:
     FakeSystemInfo system_;
     FakeServiceController controller_{system_};
     FakeShortcuts shortcuts_;
+    FakeLocks locks_;  // outlives the run requests that hold its locks
     FakeRun fakeRun_;
-    FakeLocks locks_;
     ShellRun* run_ = &fakeRun_;
     std::shared_ptr<InterfaceTexts> texts_ = std::make_shared<InterfaceTexts>();
     std::shared_ptr<HandledMessageIds> handledMessageIds_ = std::make_shared<HandledMessageIds>();
