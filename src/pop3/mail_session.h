@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/text.h"
+#include "pop3/transport.h"
 
 namespace zendrel {
 
@@ -76,6 +77,8 @@ public:
     virtual void SetConnectionSecurity(ConnectionSecurity security) { static_cast<void>(security); }
     // After a login that failed with kCertificateRefused: why, in a few words.
     virtual std::string GetCertificateProblem() const { return {}; }
+    // After a login that failed with kNotConnected: why the connection could not be made, where that is known.
+    virtual ConnectFailure GetConnectFailure() const { return ConnectFailure::kNone; }
     // For a session that reads ahead: tells, from the header of a message that LoadHeader has not reached yet,
     // whether LoadMessage will be asked for it, so that it may be retrieved early. Only a hint: every operation
     // gives the same results whatever it answers.

@@ -67,6 +67,7 @@ std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, 
     lastReply_.clear();
     capabilities_.clear();
     certificateProblem_.clear();
+    connectFailure_ = ConnectFailure::kNone;
     messageLoaded_ = false;
     cancelRequested_.store(false);
     transport_->ClearInterrupt();
@@ -75,6 +76,7 @@ std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, 
     if (opened != OpenResult::kConnected) {
         // A connect that the user's stop cut short says so, instead of blaming the server.
         errorCode_ = opened == OpenResult::kInterrupted ? SessionError::kCancelled : SessionError::kNotConnected;
+        if (opened == OpenResult::kFailed) connectFailure_ = transport_->OpenFailure();
         transport_->ClearInterrupt();
         receiveBuffer_.reset();
         return 0;
@@ -87,7 +89,8 @@ std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, 
 }
 
 bool Pop3MailSession::SecureConnection(const std::string& host) {
-    switch (transport_->StartTls(host, timeoutMs_)) {
+    const TlsResult result = transport_->StartTls(host, timeoutMs_);
+    switch (result) {
         case TlsResult::kSecured:
             return true;
         case TlsResult::kCertificateRefused:
@@ -102,6 +105,9 @@ bool Pop3MailSession::SecureConnection(const std::string& host) {
         case TlsResult::kTimedOut:
             // A server that does not speak TLS is, for this connection, no server.
             errorCode_ = SessionError::kNotConnected;
+            connectFailure_ = result == TlsResult::kFailed     ? ConnectFailure::kTlsHandshake
+                              : result == TlsResult::kTimedOut ? ConnectFailure::kTimedOut
+                                                               : ConnectFailure::kOther;
             return false;
     }
     return false;

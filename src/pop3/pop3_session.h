@@ -64,6 +64,7 @@ public:
     std::int32_t CancelReceive() override;
     void SetConnectionSecurity(ConnectionSecurity security) override { security_ = security; }
     std::string GetCertificateProblem() const override { return certificateProblem_; }
+    ConnectFailure GetConnectFailure() const override { return connectFailure_; }
     void SetReadAheadFilter(std::function<bool(const std::string& header)> willLoad) override {
         readAheadFilter_ = std::move(willLoad);
     }
@@ -154,6 +155,7 @@ private:
     std::string capabilities_;
     ConnectionSecurity security_ = ConnectionSecurity::kNone;
     std::string certificateProblem_;
+    ConnectFailure connectFailure_ = ConnectFailure::kNone;
     std::deque<SentCommand> inFlight_;
     std::optional<ReplyAssembler> frontReply_;  // the reply of inFlight_.front(), as far as it has arrived
     UnreadBytes unread_;

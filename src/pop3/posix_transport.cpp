@@ -100,6 +100,7 @@ std::shared_ptr<PosixTransport::Lookup> PosixTransport::StartLookup(const std::s
 OpenResult PosixTransport::Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) {
     Close();
     ioTimeoutMs_ = timeoutMs;
+    openFailure_ = ConnectFailure::kOther;
     const std::shared_ptr<Lookup> lookup = StartLookup(host, port);
     if (!lookup) return OpenResult::kFailed;
     // The resolver's own time-outs bound the lookup; only a stop cuts it short.
@@ -109,8 +110,18 @@ OpenResult PosixTransport::Open(const std::string& host, std::int32_t port, std:
         if (waited == PollResult::kInterrupted) return OpenResult::kInterrupted;
         if (waited == PollResult::kFailed) return OpenResult::kFailed;
     }
-    if (lookup->status != 0) return OpenResult::kFailed;
-    // Each address gets the whole time-out, so that an unreachable IPv6 route still leaves time for IPv4.
+    if (lookup->status != 0) {
+        // A name server that cannot be asked leaves the name as unknown to the user as one that says it is none.
+        const bool unknown = lookup->status == EAI_NONAME || lookup->status == EAI_AGAIN || lookup->status == EAI_FAIL
+#ifdef EAI_NODATA
+                             || lookup->status == EAI_NODATA
+#endif
+            ;
+        openFailure_ = unknown ? ConnectFailure::kNoSuchHost : ConnectFailure::kOther;
+        return OpenResult::kFailed;
+    }
+    // Each address gets the whole time-out, so that an unreachable IPv6 route still leaves time for IPv4. The reason
+    // reported is that of the last address tried.
     for (const addrinfo* address = lookup->addresses; address != nullptr; address = address->ai_next) {
         const OpenResult result = ConnectTo(address->ai_addr, address->ai_addrlen, address->ai_family, timeoutMs);
         if (result != OpenResult::kFailed) return result;
@@ -126,26 +137,36 @@ OpenResult PosixTransport::ConnectTo(const void* address, unsigned addressLength
     ::setsockopt(fd.get(), SOL_SOCKET, SO_NOSIGPIPE, &noSigPipe, sizeof noSigPipe);
 #endif
     if (::connect(fd.get(), static_cast<const sockaddr*>(address), addressLength) != 0) {
-        if (errno != EINPROGRESS) return OpenResult::kFailed;
+        if (errno != EINPROGRESS) return Refusal(errno);
         switch (PollSocket(fd.get(), POLLOUT, timeoutMs)) {
             case PollResult::kReady:
                 break;
             case PollResult::kInterrupted:
                 return OpenResult::kInterrupted;
-            default:
+            case PollResult::kTimedOut:
+                openFailure_ = ConnectFailure::kTimedOut;
+                return OpenResult::kFailed;
+            case PollResult::kFailed:
+                openFailure_ = ConnectFailure::kOther;
                 return OpenResult::kFailed;
         }
         int error = 0;
         socklen_t length = sizeof error;
-        if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-            return OpenResult::kFailed;
-        }
+        if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) return Refusal(errno);
+        if (error != 0) return Refusal(error);
     }
     // Every command goes out in one piece and waits for its answer; there is nothing to coalesce.
     const int noDelay = 1;
     ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     socket_ = std::move(fd);
     return OpenResult::kConnected;
+}
+
+OpenResult PosixTransport::Refusal(int error) {
+    openFailure_ = error == ECONNREFUSED ? ConnectFailure::kRefused
+                   : error == ETIMEDOUT  ? ConnectFailure::kTimedOut
+                                         : ConnectFailure::kOther;
+    return OpenResult::kFailed;
 }
 
 PosixTransport::PollResult PosixTransport::PollSocket(int fd, short events, std::int32_t timeoutMs) {

@@ -37,6 +37,7 @@ public:
     ~PosixTransport() override;
 
     OpenResult Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) override;
+    ConnectFailure OpenFailure() const override { return openFailure_; }
     WaitResult WaitReadable(std::int32_t timeoutMs) override;
     std::ptrdiff_t Read(char* buffer, std::size_t size) override;
     bool Send(std::string_view bytes) override;
@@ -49,6 +50,8 @@ private:
     // Waits until the socket reports `events`, the time runs out or an interrupt arrives.
     PollResult PollSocket(int fd, short events, std::int32_t timeoutMs);
     OpenResult ConnectTo(const void* address, unsigned addressLength, int family, std::int32_t timeoutMs);
+    // A connect that failed with the system's `error`: kFailed, its reason kept for OpenFailure().
+    OpenResult Refusal(int error);
     // getaddrinfo on a thread of its own, so that a stop does not wait for a slow name server.
     struct Lookup;
     std::shared_ptr<Lookup> StartLookup(const std::string& host, std::int32_t port);
@@ -58,6 +61,7 @@ private:
     UniqueFd wakeWrite_;
     std::atomic<bool> interrupted_{false};
     std::int32_t ioTimeoutMs_ = 10000;
+    ConnectFailure openFailure_ = ConnectFailure::kNone;
 };
 
 }  // namespace zendrel

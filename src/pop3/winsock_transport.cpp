@@ -65,6 +65,7 @@ std::shared_ptr<WinsockTransport::Lookup> WinsockTransport::StartLookup(const st
 OpenResult WinsockTransport::Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) {
     Close();
     ioTimeoutMs_ = timeoutMs;
+    openFailure_ = ConnectFailure::kOther;
     if (!winsockStarted_ || !socketEvent_.valid() || !cancelEvent_.valid()) return OpenResult::kFailed;
     if (interrupted_.load()) return OpenResult::kInterrupted;
     const std::shared_ptr<Lookup> lookup = StartLookup(host, port);
@@ -73,8 +74,17 @@ OpenResult WinsockTransport::Open(const std::string& host, std::int32_t port, st
     const WSAEVENT watched[2] = {cancelEvent_.get(), lookup->done.get()};
     const DWORD waited = WSAWaitForMultipleEvents(2, watched, FALSE, WSA_INFINITE, FALSE);
     if (waited == WSA_WAIT_EVENT_0 || interrupted_.load()) return OpenResult::kInterrupted;
-    if (waited != WSA_WAIT_EVENT_0 + 1 || lookup->status != 0) return OpenResult::kFailed;
-    // Each address gets the whole time-out, so that an unreachable IPv6 route still leaves time for IPv4.
+    if (waited != WSA_WAIT_EVENT_0 + 1) return OpenResult::kFailed;
+    if (lookup->status != 0) {
+        // A name server that cannot be asked leaves the name as unknown to the user as one that says it is none.
+        const int status = lookup->status;
+        const bool unknown = status == WSAHOST_NOT_FOUND || status == WSANO_DATA || status == WSATRY_AGAIN ||
+                             status == WSANO_RECOVERY;
+        openFailure_ = unknown ? ConnectFailure::kNoSuchHost : ConnectFailure::kOther;
+        return OpenResult::kFailed;
+    }
+    // Each address gets the whole time-out, so that an unreachable IPv6 route still leaves time for IPv4. The reason
+    // reported is that of the last address tried.
     for (const addrinfo* address = lookup->addresses; address != nullptr; address = address->ai_next) {
         const OpenResult result =
             ConnectTo(address->ai_addr, static_cast<int>(address->ai_addrlen), address->ai_family, timeoutMs);
@@ -90,7 +100,7 @@ OpenResult WinsockTransport::ConnectTo(const void* address, int addressLength, i
     WSAResetEvent(socketEvent_.get());
     if (WSAEventSelect(socket.get(), socketEvent_.get(), kAllEvents) != 0) return OpenResult::kFailed;
     if (::connect(socket.get(), static_cast<const sockaddr*>(address), addressLength) != 0) {
-        if (WSAGetLastError() != WSAEWOULDBLOCK) return OpenResult::kFailed;
+        if (const int error = WSAGetLastError(); error != WSAEWOULDBLOCK) return Refusal(error);
         const std::int64_t deadline = NowMs() + std::max<std::int32_t>(timeoutMs, 0);
         for (;;) {
             WSANETWORKEVENTS events{};
@@ -100,11 +110,13 @@ OpenResult WinsockTransport::ConnectTo(const void* address, int addressLength, i
                     break;
                 case EventWait::kInterrupted:
                     return OpenResult::kInterrupted;
-                default:
-                    return OpenResult::kFailed;
+                case EventWait::kTimedOut:
+                    return Refusal(WSAETIMEDOUT);
+                case EventWait::kFailed:
+                    return Refusal(WSAGetLastError());
             }
             if (events.lNetworkEvents & FD_CONNECT) {
-                if (events.iErrorCode[FD_CONNECT_BIT] != 0) return OpenResult::kFailed;
+                if (events.iErrorCode[FD_CONNECT_BIT] != 0) return Refusal(events.iErrorCode[FD_CONNECT_BIT]);
                 break;
             }
         }
@@ -114,6 +126,13 @@ OpenResult WinsockTransport::ConnectTo(const void* address, int addressLength, i
     setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
     socket_ = std::move(socket);
     return OpenResult::kConnected;
+}
+
+OpenResult WinsockTransport::Refusal(int error) {
+    openFailure_ = error == WSAECONNREFUSED ? ConnectFailure::kRefused
+                   : error == WSAETIMEDOUT  ? ConnectFailure::kTimedOut
+                                            : ConnectFailure::kOther;
+    return OpenResult::kFailed;
 }
 
 WinsockTransport::EventWait WinsockTransport::WaitForSocket(SOCKET socket, std::int32_t timeoutMs,

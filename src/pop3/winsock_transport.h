@@ -21,6 +21,7 @@ public:
     WinsockTransport& operator=(const WinsockTransport&) = delete;
 
     OpenResult Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) override;
+    ConnectFailure OpenFailure() const override { return openFailure_; }
     WaitResult WaitReadable(std::int32_t timeoutMs) override;
     std::ptrdiff_t Read(char* buffer, std::size_t size) override;
     bool Send(std::string_view bytes) override;
@@ -34,6 +35,8 @@ private:
     // were recorded are then in `events`.
     EventWait WaitForSocket(SOCKET socket, std::int32_t timeoutMs, WSANETWORKEVENTS& events);
     OpenResult ConnectTo(const void* address, int addressLength, int family, std::int32_t timeoutMs);
+    // A connect that failed with Winsock's `error`: kFailed, its reason kept for OpenFailure().
+    OpenResult Refusal(int error);
     // getaddrinfo on a thread of its own, so that a stop does not wait for a slow name server.
     struct Lookup;
     std::shared_ptr<Lookup> StartLookup(const std::string& host, std::int32_t port);
@@ -44,6 +47,7 @@ private:
     UniqueSocket socket_;
     std::atomic<bool> interrupted_{false};
     std::int32_t ioTimeoutMs_ = 10000;
+    ConnectFailure openFailure_ = ConnectFailure::kNone;
 };
 
 }  // namespace zendrel

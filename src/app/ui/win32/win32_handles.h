@@ -22,6 +22,7 @@ template <typename Handle>
 using UniqueGdiObject = std::unique_ptr<std::remove_pointer_t<Handle>, GdiObjectDeleter>;
 using UniqueFont = UniqueGdiObject<HFONT>;
 using UniqueBitmap = UniqueGdiObject<HBITMAP>;
+using UniqueBrush = UniqueGdiObject<HBRUSH>;
 
 struct IconDestroyer {
     void operator()(HICON icon) const { DestroyIcon(icon); }
