@@ -22,7 +22,13 @@ finish() {
 trap finish EXIT
 
 export ZENDREL_DATA_DIR=$work/data
-mkdir -p "$work/data" "$work/Attachments"
+# The picture shows the window as a desktop session has it: the user's own configuration folder out of the way, and a
+# stand-in systemctl that answers as a user's service manager does (a container has none, and its box is disabled).
+export XDG_CONFIG_HOME=$work/config
+mkdir -p "$work/data" "$work/Attachments" "$work/bin"
+printf '#!/bin/sh\n[ "$2" = show-environment ] && exit 0\nexit 1\n' > "$work/bin/systemctl"
+chmod +x "$work/bin/systemctl"
+export PATH=$work/bin:$PATH
 "$program" --set Language=english Server=pop.example.org Port=110 Username=invoices TimeOUT=900 StartAtHour=6 \
   SaveDir="$work/Attachments/" FileExtensions=pdf,csv SearchString=Invoice >/dev/null
 printf 'secret\n' | "$program" --set-password >/dev/null 2>&1

@@ -3,6 +3,8 @@
 # Usage: scripts/setup.sh [build|gui|demo|test|fuzz|bench|screenshot|windows|package|windows-installer]...
 set -euo pipefail
 
+# The charsets of attachment names need nothing more: iconv and all its gconv modules, the East Asian ones (CP932,
+# EUC-JP, ISO-2022-JP, GBK, BIG5, CP949) included, come with Debian's libc6.
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev python3 libssl-dev)
 for need in "$@"; do
   case "$need" in

@@ -65,20 +65,22 @@ public:
             const std::optional<std::size_t> at = FindAttachment(*parts, n);
             if (!at) continue;
             const MessagePart& part = (*parts)[*at];
-            const std::string name = GetAttachmentName(part);
-            if (!IsExtensionAllowed(name, extensions_)) continue;
+            const Utf8Text name = GetAttachmentName(part);
+            // The filter and the log line see the name as far as Windows-1252 goes, as in a mailbox run.
+            const std::string shown = Utf8ToWindows1252Lossy(name);
+            if (!IsExtensionAllowed(shown, extensions_)) continue;
             if (name.empty()) {
                 Fail(path + ": attachment " + std::to_string(n) + " names no usable file");
                 continue;
             }
             const SaveResult saved = SavePart(part, folder_, name);
             if (!saved.Saved()) {
-                Fail(path + ": attachment " + std::to_string(n) + " could not be saved as '" +
-                     ConsoleText(folder_ + name) + "': " + SaveFailureReason(saved));
+                Fail(path + ": attachment " + std::to_string(n) + " could not be saved as '" + ConsoleText(folder_) +
+                     name + "': " + SaveFailureReason(saved));
                 continue;
             }
             const std::string line =
-                FormatLogLine(FillPlaceholder(kMsgFileSavedEnglish, "{FILE}", name), CurrentLocalTime());
+                FormatLogLine(FillPlaceholder(kMsgFileSavedEnglish, "{FILE}", shown), CurrentLocalTime());
             out_ << ConsoleText(line) << '\n' << std::flush;
         }
     }

@@ -13,6 +13,7 @@
 #include "app/shell_services.h"
 #include "job/run_control.h"
 #include "job/sender_list.h"
+#include "platform/data_folder_locks.h"
 #include "platform/known_folders.h"
 #include "platform/locked_log_files.h"
 #include "platform/service_controller.h"
@@ -49,17 +50,28 @@ public:
     const SettingsRecord& Record() const { return saved_.record; }
     RunController& Controller() { return controller_; }
 
-    bool StartRun(std::int32_t serviceMode) {
+    // What a start came to: kHeld when another run on the data folder holds its run lock; the line that says so is
+    // in the log then.
+    enum class Start { kStarted, kHeld, kFailed };
+
+    Start StartRun(std::int32_t serviceMode) {
+        RunLockResult lock = CreateDataFolderLocks()->LockRun(saved_.dataFolder);
+        if (lock.state == RunLockState::kHeld) {
+            log_->log.WriteLog(texts_->Text(TextKey::MsgRunSkipped), LogDestination::kView);
+            return Start::kHeld;
+        }
         RunServices services;
+        services.heldUntilEnded = std::move(lock.lock);
         services.log = std::shared_ptr<ActivityLog>(log_, &log_->log);
         services.texts = texts_;
         services.handledMessageIds = handledMessageIds_;
         services.allowedSenders = allowedSenders_;
         services.blockedSenders = blockedSenders_;
         services.loggingFlag = logging_;
-        return controller_.Start(
+        const bool started = controller_.Start(
             [&](JobParameters& parameters) { FillJobParameters(saved_.record, serviceMode, parameters); },
             std::move(services));
+        return started ? Start::kStarted : Start::kFailed;
     }
 
 private:
@@ -97,9 +109,14 @@ int RunOnceCommand(bool logging, std::ostream& out, std::ostream& err) {
     std::unique_ptr<WindowlessProcess> process = StartProcess(logging, out, err);
     if (!process) return 2;
     if (!CatchStopSignals()) err << "zendrel: the stop signals cannot be caught; a stop ends the run at once\n";
-    if (!process->StartRun(0)) {
-        err << "zendrel: the run could not be started\n";
-        return 1;
+    switch (process->StartRun(0)) {
+        case WindowlessProcess::Start::kStarted:
+            break;
+        case WindowlessProcess::Start::kHeld:
+            return 4;
+        case WindowlessProcess::Start::kFailed:
+            err << "zendrel: the run could not be started\n";
+            return 1;
     }
     // The run's end wakes the wait at once; a signal is noticed within one check.
     while (!process->Controller().WaitUntilEnded(kSignalCheck)) {

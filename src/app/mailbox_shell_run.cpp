@@ -21,12 +21,13 @@ bool MailboxShellRun::Start(const RunRequest& request) {
     services.allowedSenders = std::make_shared<FixedSenderList>(request.controls.allowedSenders);
     services.blockedSenders = std::make_shared<FixedSenderList>(request.controls.blockedSenders);
     services.loggingFlag = request.loggingFlag;
+    services.heldUntilEnded = request.heldWhileRunning;
     if (createSession_) services.createSession = createSession_;
     return controller_.Start(
         [&request](JobParameters& parameters) {
             FillJobParameters(request.controls, request.serviceMode, parameters);
         },
-        std::move(services));
+        std::move(services), request.kind == RunKind::kConnectionCheck ? CheckConnection : MailboxRun);
 }
 
 }  // namespace zendrel

@@ -27,6 +27,9 @@ public:
     void SetChecked(MainControl control, bool checked) override { At(control).checked = checked; }
     bool Checked(MainControl control) const override { return At(control).checked; }
     void SetTooltip(MainControl control, const std::string& tip) override { At(control).tooltip = tip; }
+    void SetInputRefusalText(const std::string& text) override { refusalText_ = text; }
+    void SetStatusTip(MainControl control, const std::string& tip) override { At(control).statusTip = tip; }
+    void SetMarked(MainControl control, bool marked) override { At(control).marked = marked; }
 
     void AddComboItem(MainControl combo, const std::string& text, std::int32_t data) override;
     int ComboItemCount(MainControl combo) const override;
@@ -41,8 +44,10 @@ public:
     void SetStatusText(StatusField field, const std::string& text) override {
         status_[static_cast<std::size_t>(field)] = text;
     }
-    void SetMenuChecked(MenuItem item, bool checked) override { menu_[static_cast<std::size_t>(item)] = checked; }
-    bool MenuChecked(MenuItem item) const override { return menu_[static_cast<std::size_t>(item)]; }
+    void SetMenuChecked(MenuItem item, bool checked) override { Menu(item).checked = checked; }
+    bool MenuChecked(MenuItem item) const override { return Menu(item).checked; }
+    void SetMenuText(MenuItem item, const std::string& text) override { Menu(item).text = text; }
+    void SetMenuEnabled(MenuItem item, bool enabled) override { Menu(item).enabled = enabled; }
 
     void ShowWindow() override { windowShown_ = true; }
     void HideWindow() override { windowShown_ = false; }
@@ -66,8 +71,13 @@ public:
     // What the controls show, for whoever looks in.
     bool Enabled(MainControl control) const { return At(control).enabled; }
     std::string Tooltip(MainControl control) const { return At(control).tooltip; }
+    std::string StatusTip(MainControl control) const { return At(control).statusTip; }
+    bool Marked(MainControl control) const { return At(control).marked; }
+    const std::string& InputRefusalText() const { return refusalText_; }
     std::string ComboItemText(MainControl combo, int index) const;
     std::string StatusText(StatusField field) const { return status_[static_cast<std::size_t>(field)]; }
+    const std::string& MenuText(MenuItem item) const { return Menu(item).text; }
+    bool MenuEnabled(MenuItem item) const { return Menu(item).enabled; }
     const std::string& WindowTitle() const { return title_; }
     bool WindowShown() const { return windowShown_; }
     bool WindowEnabled() const { return windowEnabled_; }
@@ -77,19 +87,29 @@ private:
     struct Control {
         std::string text;
         std::string tooltip;
+        std::string statusTip;
         bool enabled = true;
         bool checked = false;
+        bool marked = false;
         std::vector<std::pair<std::string, std::int32_t>> items;
         std::optional<int> selection;
     };
+    struct MenuEntry {
+        std::string text;
+        bool checked = false;
+        bool enabled = true;
+    };
     Control& At(MainControl control) { return controls_[static_cast<std::size_t>(control)]; }
     const Control& At(MainControl control) const { return controls_[static_cast<std::size_t>(control)]; }
+    MenuEntry& Menu(MenuItem item) { return menu_[static_cast<std::size_t>(item)]; }
+    const MenuEntry& Menu(MenuItem item) const { return menu_[static_cast<std::size_t>(item)]; }
 
     LogView& log_;
     std::array<Control, kMainControlCount> controls_;
     std::array<std::string, 2> status_;
-    std::array<bool, 4> menu_{};
+    std::array<MenuEntry, kMenuItemCount> menu_{};
     std::string title_;
+    std::string refusalText_;
     bool windowShown_ = false;
     bool windowEnabled_ = true;
     std::optional<std::string> trayTooltip_;

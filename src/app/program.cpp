@@ -6,6 +6,7 @@
 #include "app/extract_command.h"
 #include "app/mailbox_commands.h"
 #include "app/settings_commands.h"
+#include "platform/terminal_echo.h"
 
 namespace zendrel {
 
@@ -23,7 +24,7 @@ int RunProgram(const std::vector<std::string>& arguments, std::ostream& out, std
         case CommandKind::SetSettings:
             return SetSettingsCommand(command.values, out, err);
         case CommandKind::SetPassword:
-            return SetPasswordCommand(std::cin, out, err);
+            return SetPasswordCommand(std::cin, StandardInputIsTerminal(), out, err);
         case CommandKind::AllowSender:
             return EditSenderListCommand(SenderListEdit::kAllow, command.values.front(), out, err);
         case CommandKind::BlockSender:

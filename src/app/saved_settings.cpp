@@ -1,9 +1,11 @@
 #include "app/saved_settings.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "job/extension_filter.h"
 #include "platform/known_folders.h"
+#include "platform/system_info.h"
 #include "settings/data_folder.h"
 #include "settings/preference_reader.h"
 #include "settings/read_intervals.h"
@@ -36,7 +38,14 @@ std::optional<SavedSettings> PrepareAndLoadSettings(InterfaceTexts& texts, Handl
     saved.dataFolder = places.dataFolder;
     texts.ApplyLanguage("english");
     LoadDuties duties(texts, handledMessageIds);
+    std::error_code error;
+    const bool firstStart = !std::filesystem::exists(saved.dataFolder / kSettingsFileName, error);
     LoadSettings(saved.dataFolder, GetSpecialFolderPath(SpecialFolder::kProfile), saved.record, duties);
+    // Without a settings file the language is the system's, as the window's first start has it.
+    if (firstStart) {
+        saved.record.language = CreateSystemInfo()->PreferredLanguage();
+        texts.ApplyLanguage(saved.record.language);
+    }
     return saved;
 }
 

@@ -26,6 +26,18 @@ std::optional<int> WholeNumber(const std::string& text) {
     return value;
 }
 
+// An existing folder's path as typed, made absolute from the current folder; an absolute one stays as typed. None
+// when the full path holds a character that Windows-1252 cannot write.
+std::optional<std::string> AbsoluteFolderText(const std::string& folder) {
+    const std::filesystem::path typed = PathFromText(folder);
+    if (typed.is_absolute()) return folder;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(typed, error).lexically_normal();
+    if (error) return std::nullopt;
+    const std::u8string utf8 = absolute.u8string();
+    return Utf8ToWindows1252(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+}
+
 std::optional<SavedSettings> Load(std::ostream& err) {
     InterfaceTexts texts;
     HandledMessageIds handled;
@@ -111,7 +123,10 @@ const std::vector<std::pair<std::string, KeyChange>>& Keys() {
              if (value.empty() || !std::filesystem::is_directory(PathFromText(value), error)) {
                  return "SaveDir must name an existing folder";
              }
-             record.saveDir = value;
+             // Every later run starts in some other folder: a relative path would name a different folder there.
+             const std::optional<std::string> absolute = AbsoluteFolderText(value);
+             if (!absolute) return "SaveDir must name a folder whose full path the settings file can store";
+             record.saveDir = *absolute;
              return {};
          }},
         {"StartAtHour", std::bind(SetPosition, &SettingsRecord::startHour, 24, "StartAtHour", _1, _2)},
@@ -209,12 +224,13 @@ int SetSettingsCommand(const std::vector<std::string>& assignments, std::ostream
     return Save(*saved, out, err);
 }
 
-int SetPasswordCommand(std::istream& in, std::ostream& out, std::ostream& err) {
+int SetPasswordCommand(std::istream& in, bool interactive, std::ostream& out, std::ostream& err) {
     std::optional<SavedSettings> saved = Load(err);
     if (!saved) return 2;
-    err << "Password: " << std::flush;
+    // A password piped in has nobody to read a prompt.
+    if (interactive) err << "Password: " << std::flush;
     const std::optional<std::string> typed = ReadHiddenLine(in);
-    err << '\n';
+    if (interactive) err << '\n';
     if (!typed) {
         err << "zendrel: no password was given\n";
         return 2;
@@ -239,9 +255,10 @@ int EditSenderListCommand(SenderListEdit edit, const std::string& typed, std::os
         const auto unlisted = [&](std::vector<std::string>& list) {
             return std::erase_if(list, [&](const std::string& entry) { return EqualsNoCase(entry, *address); });
         };
+        // Not a usage error: the command was right, the address was not there.
         if (unlisted(record.allowedSenders) + unlisted(record.blockedSenders) == 0) {
             err << "zendrel: '" << typed << "' is in neither sender list\n";
-            return 2;
+            return 1;
         }
         return Save(*saved, out, err);
     }

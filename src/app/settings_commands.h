@@ -20,11 +20,11 @@ int ShowSettingsCommand(std::ostream& out, std::ostream& err);
 // and gives 2 with the reason on `err`. 1 when the file cannot be written.
 int SetSettingsCommand(const std::vector<std::string>& assignments, std::ostream& out, std::ostream& err);
 
-// --set-password: the password is the first line of `in`.
-int SetPasswordCommand(std::istream& in, std::ostream& out, std::ostream& err);
+// --set-password: the password is the first line of `in`. Only an `interactive` input (a terminal) is prompted for it.
+int SetPasswordCommand(std::istream& in, bool interactive, std::ostream& out, std::ostream& err);
 
 // --allow, --block, --unlist ADDRESS: with the window's rule, an address that a list already holds in any letter
-// case is not added again; --unlist takes it out of both lists.
+// case is not added again; --unlist takes it out of both lists, and gives 1 when neither list holds it.
 int EditSenderListCommand(SenderListEdit edit, const std::string& address, std::ostream& out, std::ostream& err);
 
 }  // namespace zendrel

@@ -1,6 +1,7 @@
 #include "app/shell.h"
 
 #include <array>
+#include <initializer_list>
 #include <system_error>
 #include <utility>
 
@@ -50,6 +51,7 @@ constexpr int kSecurityTls = 2;
 // The usual ports of POP3 and of POP3 over TLS from the first byte; STARTTLS begins plain on the first.
 constexpr std::string_view kPlainPort = "110";
 constexpr std::string_view kTlsPort = "995";
+constexpr std::int32_t kHighestPort = 65535;
 
 struct SenderListControls {
     AdvancedControl list;
@@ -125,6 +127,12 @@ StartUpResult Shell::StartUp() {
     if (!startupShortcutPath_.empty()) main_.SetChecked(MainControl::ShortcutCheck, true);
 
     if (!parts_.places.dataFolder.empty()) PrepareDataFolder(parts_.places);
+    // Two windows on one data folder would both run its schedule against the same mailbox; the second one only
+    // brings the first forward.
+    if (serviceMode_ == 0 && parts_.locks != nullptr && !parts_.places.dataFolder.empty()) {
+        windowClaim_ = parts_.locks->ClaimWindow(parts_.places.dataFolder);
+        if (!windowClaim_) return StartUpResult::AlreadyOpen;
+    }
     BuildAdvancedWindow();
     LoadSettingsIntoControls();
     StartUpByServiceState();
@@ -175,11 +183,16 @@ void Shell::LoadSettingsIntoControls() {
     SettingsRecord record;
     LoadDuties duties(*this, parts_.handledMessageIds.get());
     // Without a data folder a relative path would read whatever file lies in the working folder.
+    std::error_code error;
+    const bool firstStart = parts_.places.dataFolder.empty() ||
+                            !std::filesystem::exists(parts_.places.dataFolder / kSettingsFileName, error);
     if (parts_.places.dataFolder.empty()) {
         LoadSettingsFromBytes("", parts_.defaultSaveDir, record, duties);
     } else {
         LoadSettings(parts_.places.dataFolder, parts_.defaultSaveDir, record, duties);
     }
+    // A new user meets the window in the system's language; a language once saved stays the user's choice.
+    if (firstStart) ApplyLanguage(system_.PreferredLanguage());
     WriteControls(record);
 }
 
@@ -190,7 +203,7 @@ void Shell::StartUpByServiceState() {
             services_.Start(kServiceName);
             nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
         } else if (lastServiceState_ == kServiceRunning && serviceMode_ == 0) {
-            main_.SetText(MainControl::StartStopButton, TextOf(TextKey::ButtonStop));
+            SetStartStopCaption(TextKey::ButtonStop);
             SetInputsLocked(true);
             log_->TakeOverSharedLog(false);
             nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
@@ -221,22 +234,36 @@ void Shell::WriteMainTexts(bool stopRole) {
     const bool german = texts_.CurrentLanguage() == Language::German;
     main_.SetMenuChecked(MenuItem::German, german);
     main_.SetMenuChecked(MenuItem::English, !german);
+    // The menus' later items follow the language; the first ones keep their fixed English words.
+    main_.SetMenuText(MenuItem::RunNow, TextOf(TextKey::MenuRunNow));
+    main_.SetMenuText(MenuItem::CheckConnection, TextOf(TextKey::MenuCheckConnection));
+    main_.SetMenuText(MenuItem::TrayShow, TextOf(TextKey::MenuShow));
+    main_.SetMenuText(MenuItem::TrayRunNow, TextOf(TextKey::MenuRunNow));
+    main_.SetMenuText(MenuItem::TrayQuit, TextOf(TextKey::MenuQuit));
     main_.SetText(MainControl::PreferencesFrame, TextOf(TextKey::FramePreferences));
     for (const LabelText& label : kMainLabels) main_.SetText(label.label, TextOf(label.key) + ":");
     main_.SetText(MainControl::AdvancedButton, TextOf(TextKey::ButtonAdvanced));
     main_.SetText(MainControl::ShortcutCheck, TextOf(TextKey::CheckShortcut));
     main_.SetText(MainControl::ServiceCheck, TextOf(TextKey::CheckService));
     main_.SetText(MainControl::DeleteMailsCheck, TextOf(TextKey::CheckDeleteMails));
-    main_.SetText(MainControl::StartStopButton, TextOf(stopRole ? TextKey::ButtonStop : TextKey::ButtonStart));
+    SetStartStopCaption(stopRole ? TextKey::ButtonStop : TextKey::ButtonStart);
     main_.SetText(MainControl::LogFrame, TextOf(TextKey::FrameLog) + ":");
     main_.SetTooltip(MainControl::DonateButton, TextOf(TextKey::TipDonate));
     main_.SetTooltip(MainControl::ClearLogButton, TextOf(TextKey::TipClearLog));
+    main_.SetInputRefusalText(TextOf(TextKey::TipRefusedCharacter));
+    // A box that stays disabled says why.
+    if (!services_.Available()) main_.SetTooltip(MainControl::ServiceCheck, TextOf(TextKey::TipNoServiceManager));
     for (int item = 0; item < main_.ComboItemCount(MainControl::IntervalCombo); ++item) {
         const std::optional<int> position =
             ReadIntervalPosition(main_.ComboItemData(MainControl::IntervalCombo, item));
         if (position) {
             main_.SetComboItemText(MainControl::IntervalCombo, item, std::string(texts_.IntervalText(*position)));
         }
+    }
+    // The start button's tips in the new language; none before the first validation.
+    if (inputProblem_) {
+        startHint_.clear();
+        ShowInputProblem();
     }
     // Before the drop-downs are filled there is nothing to rewrite.
     if (main_.ComboItemCount(MainControl::SecurityCombo) == static_cast<int>(kSecurityItems.size())) {
@@ -256,6 +283,7 @@ void Shell::WriteAdvancedTexts() {
     advanced_.SetText(AdvancedControl::BlockedAddButton, TextOf(TextKey::ButtonAdd));
     advanced_.SetText(AdvancedControl::AllowedDeleteButton, TextOf(TextKey::ButtonDelete));
     advanced_.SetText(AdvancedControl::BlockedDeleteButton, TextOf(TextKey::ButtonDelete));
+    advanced_.SetText(AdvancedControl::CloseButton, TextOf(TextKey::ButtonClose));
 }
 
 void Shell::SetInputsLocked(bool locked) {
@@ -263,14 +291,46 @@ void Shell::SetInputsLocked(bool locked) {
     for (AdvancedControl control : kLockedAdvancedControls) advanced_.SetEnabled(control, !locked);
     if (!services_.Available()) main_.SetEnabled(MainControl::ServiceCheck, false);
     if (!shortcuts_.Available()) main_.SetEnabled(MainControl::ShortcutCheck, false);
-    main_.SetEnabled(MainControl::StartStopButton, locked || InputsValid());
+    inputsLocked_ = locked;
+    inputProblem_ = locked ? std::nullopt : FirstInvalidInput(false);
+    main_.SetEnabled(MainControl::StartStopButton, locked || !inputProblem_);
+    ShowInputProblem();
+    RefreshCommands();
 }
 
-bool Shell::InputsValid() const {
+std::optional<Shell::InputProblem> Shell::FirstInvalidInput(bool connectionOnly) const {
     const std::string saveDir = main_.Text(MainControl::SaveDirEdit);
-    return !saveDir.empty() && IsFolder(saveDir) && !main_.Text(MainControl::UserNameEdit).empty() &&
-           !main_.Text(MainControl::ServerEdit).empty() && LeadingInteger(main_.Text(MainControl::PortEdit)) > 0 &&
-           main_.ComboSelection(MainControl::IntervalCombo).has_value();
+    if (!connectionOnly && saveDir.empty()) return InputProblem{MainControl::SaveDirEdit, TextKey::TipNoSaveDir};
+    if (!connectionOnly && !IsFolder(saveDir)) {
+        return InputProblem{MainControl::SaveDirEdit, TextKey::TipSaveDirMissing};
+    }
+    if (main_.Text(MainControl::UserNameEdit).empty()) {
+        return InputProblem{MainControl::UserNameEdit, TextKey::TipNoUserName};
+    }
+    if (main_.Text(MainControl::ServerEdit).empty()) return InputProblem{MainControl::ServerEdit, TextKey::TipNoServer};
+    const std::int32_t port = LeadingInteger(main_.Text(MainControl::PortEdit));
+    if (port <= 0) return InputProblem{MainControl::PortEdit, TextKey::TipBadPort};
+    if (!connectionOnly && !main_.ComboSelection(MainControl::IntervalCombo)) {
+        return InputProblem{MainControl::IntervalCombo, TextKey::TipNoInterval};
+    }
+    // After the window's own checks: a port above the range could never connect, and --set refuses it too.
+    if (port > kHighestPort) return InputProblem{MainControl::PortEdit, TextKey::TipBadPort};
+    return std::nullopt;
+}
+
+void Shell::ShowInputProblem() {
+    const std::string hint = inputProblem_ ? TextOf(inputProblem_->reason) : std::string();
+    if (hint != startHint_) {
+        main_.SetTooltip(MainControl::StartStopButton, hint);
+        main_.SetStatusTip(MainControl::StartStopButton, hint);
+        startHint_ = hint;
+    }
+    const std::optional<MainControl> marked =
+        inputProblem_ ? std::optional<MainControl>(inputProblem_->control) : std::nullopt;
+    if (marked == marked_) return;
+    if (marked_) main_.SetMarked(*marked_, false);
+    if (marked) main_.SetMarked(*marked, true);
+    marked_ = marked;
 }
 
 SettingsRecord Shell::ReadControls() const {
@@ -323,6 +383,31 @@ void Shell::WriteControls(const SettingsRecord& record) {
     }
 }
 
+void Shell::SetStartStopCaption(TextKey caption) {
+    main_.SetText(MainControl::StartStopButton, TextOf(caption));
+    main_.SetMenuText(MenuItem::TrayStartStop, TextOf(caption));
+}
+
+bool Shell::RunSlotFree() const {
+    const bool serviceDoesTheWork =
+        serviceMode_ == 0 && (lastServiceState_ == kServiceRunning || lastServiceState_ == kServiceStartPending);
+    return !run_.Active() && !serviceDoesTheWork;
+}
+
+void Shell::RefreshCommands() {
+    const auto show = [this](std::optional<bool>& shown, bool enabled, std::initializer_list<MenuItem> items) {
+        if (shown == enabled) return;
+        for (const MenuItem item : items) main_.SetMenuEnabled(item, enabled);
+        shown = enabled;
+    };
+    const bool free = RunSlotFree();
+    // The inputs as the last validation found them; a locked window was valid when the schedule started.
+    const bool inputsValid = inputsLocked_ || !inputProblem_;
+    show(runNowEnabled_, free && inputsValid, {MenuItem::RunNow, MenuItem::TrayRunNow});
+    show(checkEnabled_, free && (inputsLocked_ || !FirstInvalidInput(true)), {MenuItem::CheckConnection});
+    show(trayStartStopEnabled_, inputsValid, {MenuItem::TrayStartStop});
+}
+
 ScheduleControls Shell::ScheduleControlsNow() const {
     ScheduleControls controls;
     if (const std::optional<int> item = main_.ComboSelection(MainControl::IntervalCombo)) {
@@ -339,7 +424,13 @@ void Shell::Log(const std::string& text) { log_->WriteLog(text, LogDestination::
 
 void Shell::LogSystemError(TextKey generalError, TextKey rightsError, std::uint32_t code) {
     Log(generalError);
-    Log(code == kErrorAccessDenied ? TextOf(rightsError) : system_.SystemErrorText(code));
+    if (code == kErrorAccessDenied) {
+        Log(rightsError);
+        return;
+    }
+    // Where the service manager says why in its own words (systemd), those words stand for the system's text.
+    const std::string managerText = services_.LastErrorText();
+    Log(managerText.empty() ? system_.SystemErrorText(code) : managerText);
 }
 
 void Shell::OnQuit() {
@@ -358,6 +449,31 @@ void Shell::OnLanguageChosen(MenuItem language) {
     ApplyLanguage(german ? "german" : "english");
 }
 
+// A run at once, outside the schedule's grid: the schedule's next start stays where it is.
+void Shell::OnRunNow() {
+    if (!RunSlotFree() || FirstInvalidInput(false)) {
+        RefreshCommands();
+        return;
+    }
+    // Saved as the start button saves them, without the start's service and shortcut steps.
+    if (!parts_.places.dataFolder.empty()) SaveSettings(parts_.places.dataFolder, ReadControls());
+    if (StartRun(RunKind::kMailbox)) {
+        main_.SetStatusText(StatusField::ScheduleField, TextOf(TextKey::StatusExamining));
+        examiningShown_ = true;
+    }
+    RefreshCommands();
+}
+
+// A login and a logout with the controls as they are, in the run's slot; nothing is saved.
+void Shell::OnCheckConnection() {
+    if (!RunSlotFree() || FirstInvalidInput(true)) {
+        RefreshCommands();
+        return;
+    }
+    StartRun(RunKind::kConnectionCheck);
+    RefreshCommands();
+}
+
 void Shell::OnMinimised() {
     if (serviceMode_ != 0) return;
     // Without a notification area a hidden window could never be brought back: it stays minimised instead.
@@ -368,6 +484,10 @@ void Shell::OnMinimised() {
 
 void Shell::OnTrayDoubleClick() {
     if (serviceMode_ != 0) return;
+    BringForward();
+}
+
+void Shell::BringForward() {
     main_.HideTrayIcon();
     main_.ShowWindow();
     main_.RestoreWindow();
@@ -417,7 +537,7 @@ void Shell::OnStartStopButton() {
 
 void Shell::StartRole() {
     nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
-    main_.SetText(MainControl::StartStopButton, TextOf(TextKey::ButtonStop));
+    SetStartStopCaption(TextKey::ButtonStop);
     SetInputsLocked(true);
 
     if (services_.Available() && main_.Checked(MainControl::ServiceCheck)) {
@@ -477,7 +597,8 @@ void Shell::StopRole() {
     run_.Stop(parts_.stopWait);
     nextStart_ = 0;
     main_.SetStatusText(StatusField::ScheduleField, "");
-    main_.SetText(MainControl::StartStopButton, TextOf(TextKey::ButtonStart));
+    examiningShown_ = false;
+    SetStartStopCaption(TextKey::ButtonStart);
     if (services_.QueryState(kServiceName) > kServiceNotInstalled && services_.Stop(kServiceName) != 0) {
         Log(TextKey::MsgServiceHalted);
     }
@@ -545,6 +666,7 @@ void Shell::OnSenderDeleteButton(SenderListKind kind) {
 }
 
 void Shell::OnScheduleTimer() {
+    if (windowClaim_ && windowClaim_->TakeForwardRequest()) BringForward();
     // The service's state is read before the due start is decided: a service that the start button has just
     // installed or started must not find this window running the same mailbox beside it.
     const int state = services_.QueryState(kServiceName);
@@ -559,29 +681,48 @@ void Shell::OnScheduleTimer() {
         case TickAction::ShowCountdown:
             main_.SetStatusText(StatusField::ScheduleField,
                                 FillPlaceholder(texts_.Text(TextKey::StatusNextStart), "{START}", decision.countdown));
+            examiningShown_ = false;
             break;
         case TickAction::StartRun:
             // While paused the due times pass without runs, so a resume does not bring a burst of missed ones.
             if (!paused_ && !(parts_.schedulePaused && parts_.schedulePaused())) {
-                StartRun();
+                StartRun(RunKind::kMailbox);
                 main_.SetStatusText(StatusField::ScheduleField, TextOf(TextKey::StatusExamining));
             }
             break;
         case TickAction::LeaveToService:
         case TickAction::WaitForRun:
+            break;
         case TickAction::None:
+            // A run started outside an idle schedule has ended: nothing is counted down, so its text goes.
+            if (examiningShown_ && nextStart_ == 0 && !run_.Active()) {
+                main_.SetStatusText(StatusField::ScheduleField, "");
+                examiningShown_ = false;
+            }
             break;
     }
     nextStart_ = decision.nextStart;
+    RefreshCommands();
 }
 
-void Shell::StartRun() {
+bool Shell::StartRun(RunKind kind) {
     RunRequest request;
+    // One run at a time per data folder, whoever starts it: this window, the service or --run-once.
+    if (parts_.locks != nullptr && !parts_.places.dataFolder.empty()) {
+        RunLockResult lock = parts_.locks->LockRun(parts_.places.dataFolder);
+        if (lock.state == RunLockState::kHeld) {
+            log_->WriteLog(texts_.Text(TextKey::MsgRunSkipped),
+                           serviceMode_ != 0 ? LogDestination::kViewAndSharedFile : LogDestination::kView);
+            return false;
+        }
+        request.heldWhileRunning = std::move(lock.lock);
+    }
+    request.kind = kind;
     request.controls = ReadControls();
     request.serviceMode = serviceMode_;
     request.loggingFlag = loggingFlag_;
     request.log = log_;
-    run_.Start(request);
+    return run_.Start(request);
 }
 
 void Shell::OnLogPollTimer() {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "job/activity_log.h"
 #include "job/handled_message_ids.h"
 #include "job/interface_texts.h"
+#include "platform/data_folder_locks.h"
 #include "platform/service_controller.h"
 #include "platform/startup_shortcut.h"
 #include "platform/system_info.h"
@@ -39,6 +41,7 @@ struct ShellParts {
     StartupShortcuts* shortcuts = nullptr;
     SystemInfo* system = nullptr;
     ShellRun* run = nullptr;
+    DataFolderLocks* locks = nullptr;  // none: windows and runs exclude nobody
     // Shared with the runs, which may outlive a quit that could not wait for them.
     std::shared_ptr<InterfaceTexts> texts;
     std::shared_ptr<HandledMessageIds> handledMessageIds;
@@ -60,6 +63,7 @@ enum class StartUpResult {
     Continue,           // enter the event loop
     RanAsService,       // the process was the service, which has ended: leave at once
     NothingToSchedule,  // a service process whose settings select no read interval
+    AlreadyOpen,        // a window on this data folder is open already and has been asked to come forward
 };
 
 class Shell final : public MainEvents {
@@ -73,6 +77,8 @@ public:
     void OnQuit() override;
     void OnAbout() override;
     void OnLanguageChosen(MenuItem language) override;
+    void OnRunNow() override;
+    void OnCheckConnection() override;
     void OnMinimised() override;
     void OnTrayDoubleClick() override;
     void OnAdvancedButton() override;
@@ -113,19 +119,38 @@ private:
     void FillCombos();
     void LoadSettingsIntoControls();
     void StartUpByServiceState();
+    // The window from the tray or from behind others, to the front.
+    void BringForward();
     void WriteMainTexts(bool stopRole);
     void WriteAdvancedTexts();
 
     void StartRole();
     void StopRole();
-    void StartRun();
+    // Starts a run with the controls as they are; false when none was started.
+    bool StartRun(RunKind kind);
+    // The start button's caption, and the tray menu's item that stands for the button.
+    void SetStartStopCaption(TextKey caption);
+    // The run slot is free for a run outside the schedule: no run active, and no service doing the work.
+    bool RunSlotFree() const;
+    // The enabled states of the commands that start runs, after what they depend on may have changed.
+    void RefreshCommands();
     void InstallService();
     void UninstallService(MainControl askingBox);
     void LogSystemError(TextKey generalError, TextKey rightsError, std::uint32_t code);
     void Log(TextKey key);
     void Log(const std::string& text);
 
-    bool InputsValid() const;
+    // The first input that keeps a run from starting, with the words that say so; none when all are fine. Only the
+    // inputs of the connection itself with `connectionOnly`.
+    struct InputProblem {
+        MainControl control;
+        TextKey reason;
+        bool operator==(const InputProblem&) const = default;
+    };
+    std::optional<InputProblem> FirstInvalidInput(bool connectionOnly) const;
+    // The start button's tooltip and status tip name the problem found by the last validation, and its input is
+    // marked; both in the language now shown.
+    void ShowInputProblem();
     SettingsRecord ReadControls() const;
     void WriteControls(const SettingsRecord& record);
     ScheduleControls ScheduleControlsNow() const;
@@ -151,6 +176,16 @@ private:
     bool advancedBuilt_ = false;
     bool paused_ = false;
     bool runLeftBehind_ = false;
+    std::unique_ptr<WindowClaim> windowClaim_;
+    bool inputsLocked_ = false;
+    std::optional<InputProblem> inputProblem_;  // as the last validation found it
+    std::optional<MainControl> marked_;         // the input the view shows marked
+    std::string startHint_;                     // what the start button's tips say now
+    // The commands' enabled states as the view shows them (run now, check connection, the tray's start and stop).
+    std::optional<bool> runNowEnabled_;
+    std::optional<bool> checkEnabled_;
+    std::optional<bool> trayStartStopEnabled_;
+    bool examiningShown_ = false;  // the schedule field shows the text of a run started outside the schedule
 };
 
 }  // namespace zendrel

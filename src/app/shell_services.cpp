@@ -16,6 +16,7 @@ ShellParts ShellServices::Parts(MainView& mainView, AdvancedView& advancedView, 
     parts.shortcuts = shortcuts_.get();
     parts.system = system_.get();
     parts.run = &run_;
+    parts.locks = locks_.get();
     parts.texts = texts_;
     parts.handledMessageIds = handledMessageIds_;
     parts.logFiles = &files_;

@@ -6,6 +6,7 @@
 
 #include "app/mailbox_shell_run.h"
 #include "app/shell.h"
+#include "platform/data_folder_locks.h"
 #include "platform/locked_log_files.h"
 #include "platform/service_controller.h"
 #include "platform/startup_shortcut.h"
@@ -29,6 +30,7 @@ private:
     std::unique_ptr<ServiceController> serviceController_ = CreateServiceController();
     std::unique_ptr<StartupShortcuts> shortcuts_ = CreateStartupShortcuts();
     std::unique_ptr<SystemInfo> system_ = CreateSystemInfo();
+    std::unique_ptr<DataFolderLocks> locks_ = CreateDataFolderLocks();
     LockedLogFiles files_;
     MailboxShellRun run_;
 };

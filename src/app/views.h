@@ -56,11 +56,26 @@ enum class AdvancedControl {
     BlockedList,
     BlockedAddButton,
     BlockedDeleteButton,
+    CloseButton,  // at the bottom right: closes the window as its close box and Escape do
 };
-inline constexpr int kAdvancedControlCount = static_cast<int>(AdvancedControl::BlockedDeleteButton) + 1;
+inline constexpr int kAdvancedControlCount = static_cast<int>(AdvancedControl::CloseButton) + 1;
 
 enum class StatusField { ScheduleField, ServiceField };
-enum class MenuItem { Quit, About, German, English };
+// The items of the window's menu and of the tray icon's menu. The first four keep their fixed English words; the
+// others take theirs from the shell, in the window's language.
+enum class MenuItem {
+    Quit,
+    About,
+    German,
+    English,
+    RunNow,           // File menu
+    CheckConnection,  // File menu
+    TrayShow,         // the tray's menu, brought up by a right click on the icon
+    TrayRunNow,
+    TrayStartStop,    // the start button's role and caption
+    TrayQuit,
+};
+inline constexpr int kMenuItemCount = static_cast<int>(MenuItem::TrayQuit) + 1;
 // The two sender lists: the white list and the black list.
 enum class SenderListKind { Allowed, Blocked };
 
@@ -68,13 +83,15 @@ enum class SenderListKind { Allowed, Blocked };
 class MainEvents {
 public:
     virtual ~MainEvents() = default;
-    virtual void OnQuit() = 0;  // the menu item "Quit" or the main window closed
+    virtual void OnQuit() = 0;  // the menu item "Quit" (or the tray's), or the main window closed
     virtual void OnAbout() = 0;
     virtual void OnLanguageChosen(MenuItem language) = 0;  // German or English
+    virtual void OnRunNow() = 0;                           // from the File menu or the tray's menu
+    virtual void OnCheckConnection() = 0;
     virtual void OnMinimised() = 0;
-    virtual void OnTrayDoubleClick() = 0;
+    virtual void OnTrayDoubleClick() = 0;  // also the tray menu's "Show"
     virtual void OnAdvancedButton() = 0;
-    virtual void OnAdvancedClosed() = 0;
+    virtual void OnAdvancedClosed() = 0;  // its close box, its Close button or Escape
     virtual void OnBrowseButton() = 0;
     virtual void OnDonateButton() = 0;
     virtual void OnClearLogButton() = 0;
@@ -82,7 +99,7 @@ public:
     virtual void OnInputChanged() = 0;
     // The user chose an item of the connection's security drop-down.
     virtual void OnSecurityChanged() = 0;
-    virtual void OnStartStopButton() = 0;
+    virtual void OnStartStopButton() = 0;  // also the tray menu's item of the same caption
     // The user has just toggled the check box; the view shows the new state before it calls.
     virtual void OnServiceCheckChanged() = 0;
     virtual void OnShortcutCheckChanged() = 0;
@@ -107,6 +124,12 @@ public:
     virtual void SetChecked(MainControl control, bool checked) = 0;
     virtual bool Checked(MainControl control) const = 0;
     virtual void SetTooltip(MainControl control, const std::string& tip) = 0;
+    // What the status bar shows while the pointer is over the control, disabled or not; "" shows nothing.
+    virtual void SetStatusTip(MainControl control, const std::string& tip) = 0;
+    // Marks an input as the one that needs the user's attention, or takes the mark away.
+    virtual void SetMarked(MainControl control, bool marked) = 0;
+    // What the text boxes of both windows show when they refuse a character the program's text cannot hold.
+    virtual void SetInputRefusalText(const std::string& text) = 0;
 
     // Drop-down lists whose items carry a 32-bit value.
     virtual void AddComboItem(MainControl combo, const std::string& text, std::int32_t data) = 0;
@@ -123,6 +146,8 @@ public:
     virtual void SetStatusText(StatusField field, const std::string& text) = 0;
     virtual void SetMenuChecked(MenuItem item, bool checked) = 0;
     virtual bool MenuChecked(MenuItem item) const = 0;
+    virtual void SetMenuText(MenuItem item, const std::string& text) = 0;
+    virtual void SetMenuEnabled(MenuItem item, bool enabled) = 0;
 
     virtual void ShowWindow() = 0;
     virtual void HideWindow() = 0;

@@ -4,6 +4,7 @@
 // these are the only OS calls below platform.
 
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -33,6 +34,19 @@ inline constexpr std::string_view kTemporaryFilePrefix = ".zendrel-";
 
 // The program's text (Windows-1252) as a path: UTF-8 on POSIX, UTF-16 on Windows.
 std::filesystem::path PathFromText(std::string_view text);
+// An attachment's name, UTF-8 that keeps every character, as a path: its bytes unchanged on POSIX, UTF-16 on Windows.
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+
+// How this system measures a file name, and the longest it takes: 255 bytes of UTF-8 on POSIX file systems, 255
+// UTF-16 units on Windows. (A path longer than Windows' 260 characters goes to the file calls below in the
+// extended "\\?\" form, so such a name fits in any folder.)
+enum class FileNameUnit { kUtf8Byte, kUtf16Unit };
+#ifdef _WIN32
+inline constexpr FileNameUnit kFileNameUnit = FileNameUnit::kUtf16Unit;
+#else
+inline constexpr FileNameUnit kFileNameUnit = FileNameUnit::kUtf8Byte;
+#endif
+inline constexpr std::size_t kLongestFileName = 255;
 
 // Makes `target` hold exactly `bytes`. The bytes go to an anonymous file (Linux) or to a temporary name of fixed
 // length in the target's folder, are flushed to disk, and only then take the target's name, replacing an existing

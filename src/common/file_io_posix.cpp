@@ -122,6 +122,10 @@ std::filesystem::path PathFromText(std::string_view text) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
+std::filesystem::path PathFromUtf8(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 FileError WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, FileAccess access) {
 #ifdef O_TMPFILE
     FileError error = FileError::kNone;

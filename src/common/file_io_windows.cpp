@@ -71,6 +71,20 @@ std::filesystem::path TemporaryNameIn(const std::filesystem::path& folder) {
     return folder / name;
 }
 
+// The path as the file calls must see it. One of MAX_PATH characters or more only works in the extended form
+// "\\?\C:\..." (or "\\?\UNC\server\share\..."), which the system takes as it stands: absolute, with backslashes,
+// without "." and ".." parts. A long attachment name in a deep folder needs it; shorter paths stay as they are.
+std::filesystem::path SystemPath(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error) return path;
+    std::wstring text = absolute.lexically_normal().make_preferred().native();
+    // Folders are refused from 248 characters on, the length that leaves room for an 8.3 name in them.
+    if (text.size() < MAX_PATH - 12 || text.starts_with(LR"(\\?\)")) return path;
+    if (text.starts_with(LR"(\\)")) return LR"(\\?\UNC\)" + text.substr(2);
+    return LR"(\\?\)" + text;
+}
+
 // A file's last change as seconds since 1601, the count Windows keeps file times in.
 std::int64_t SecondsOf(const FILETIME& time) {
     ULARGE_INTEGER ticks;
@@ -93,7 +107,18 @@ std::filesystem::path PathFromText(std::string_view text) {
     return std::filesystem::path(std::move(wide));
 }
 
-FileError WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, FileAccess) {
+std::filesystem::path PathFromUtf8(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+    return std::filesystem::path(std::move(wide));
+}
+
+FileError WriteFileAtomically(const std::filesystem::path& givenTarget, std::string_view bytes, FileAccess) {
+    // The temporary name beside the target is built from this path, so it takes the same form.
+    const std::filesystem::path target = SystemPath(givenTarget);
     // Both kinds of access come out the same: a new file takes the access list of its folder, and the folder is what
     // keeps the settings and logs to their users on Windows.
     for (int attempt = 0;; ++attempt) {
@@ -120,8 +145,9 @@ FileError WriteFileAtomically(const std::filesystem::path& target, std::string_v
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
     // Others may go on writing, replacing or removing the file meanwhile, as they could on POSIX.
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return std::nullopt;
     std::string bytes;
     LARGE_INTEGER size;
@@ -141,7 +167,7 @@ FolderCreation CreatePrivateFolders(const std::filesystem::path& folder) {
         existing = existing.parent_path();
     }
     if (existing.empty()) return FolderCreation::kFailed;
-    const DWORD attributes = GetFileAttributesW(existing.c_str());
+    const DWORD attributes = GetFileAttributesW(SystemPath(existing).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FolderCreation::kExisted : FolderCreation::kFailed;
     }
@@ -149,7 +175,7 @@ FolderCreation CreatePrivateFolders(const std::filesystem::path& folder) {
     if (parent.empty() || parent == existing) return FolderCreation::kFailed;
     if (CreatePrivateFolders(parent) == FolderCreation::kFailed) return FolderCreation::kFailed;
     // The folder inherits the access list of its parent, as for the files in it.
-    if (!CreateDirectoryW(existing.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    if (!CreateDirectoryW(SystemPath(existing).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
         return FolderCreation::kFailed;
     }
     return FolderCreation::kCreated;

@@ -100,8 +100,16 @@ std::optional<std::uint32_t> NextCodePoint(std::string_view utf8, std::size_t& a
     }
     constexpr std::array<std::uint32_t, 5> kSmallestOfLength = {0, 0, 0x80, 0x800, 0x10000};
     if (codePoint < kSmallestOfLength[length]) return std::nullopt;
+    if ((codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF) return std::nullopt;
     at += length;
     return codePoint;
+}
+
+// A code point of header text as its Windows-1252 byte: below 256 the byte of the same value (as ISO 8859-1 reads
+// it), above that the byte Windows-1252 gives the character, or "?".
+char HeaderTextByte(std::uint32_t codePoint) {
+    if (codePoint < 0x100) return static_cast<char>(codePoint);
+    return Windows1252Byte(codePoint).value_or('?');
 }
 
 }  // namespace
@@ -211,6 +219,56 @@ std::optional<std::string> Utf8ToWindows1252(std::string_view utf8) {
         text += *byte;
     }
     return text;
+}
+
+std::string Utf8ToWindows1252Lossy(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    const std::size_t n = utf8.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        if (b < 0x80) {
+            out += static_cast<char>(b);
+            ++i;
+        } else if (b >= 0xC0 && b <= 0xDF && i + 1 < n) {
+            const auto b2 = static_cast<unsigned char>(utf8[i + 1]);
+            if (IsContinuation(b2)) {
+                out += HeaderTextByte(((b & 0x1Fu) << 6) | (b2 & 0x3Fu));
+                i += 2;
+            } else {
+                out += '?';  // the second byte starts the next character
+                ++i;
+            }
+        } else if ((b >= 0xE0 && b <= 0xEF && i + 2 < n) || (b >= 0xF0 && b <= 0xF7 && i + 3 < n)) {
+            const std::size_t length = b <= 0xEF ? 3 : 4;
+            std::uint32_t codePoint = b & (length == 3 ? 0x0Fu : 0x07u);
+            std::size_t k = 1;
+            for (; k < length && IsContinuation(static_cast<unsigned char>(utf8[i + k])); ++k) {
+                codePoint = (codePoint << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
+            }
+            // Only a whole sequence in its shortest form names a character; every character below U+0800 has a
+            // shorter one, so an overlong form cannot pass for one of the Windows-1252 characters.
+            const bool whole = k == length && codePoint >= (length == 3 ? 0x800u : 0x10000u);
+            out += whole ? HeaderTextByte(codePoint) : '?';
+            i += k;
+        } else {
+            ++i;  // stray continuation byte, 0xF8-0xFF, or a sequence that runs past the end
+        }
+    }
+    return out;
+}
+
+bool IsWellFormedUtf8(std::string_view bytes) {
+    for (std::size_t at = 0; at < bytes.size();) {
+        if (!NextCodePoint(bytes, at)) return false;
+    }
+    return true;
+}
+
+std::size_t Utf8CharacterLength(std::string_view utf8, std::size_t at) {
+    std::size_t next = at;
+    return at < utf8.size() && NextCodePoint(utf8, next) ? next - at : 0;
 }
 
 }  // namespace zendrel

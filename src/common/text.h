@@ -1,5 +1,6 @@
 #pragma once
-// 8-bit text: std::string holding Windows-1252 bytes. A NUL is an ordinary byte.
+// 8-bit text: std::string holding Windows-1252 bytes. A NUL is an ordinary byte. Attachment names are the one
+// exception: they keep every character, as UTF-8 (Utf8Text).
 
 #include <cstddef>
 #include <optional>
@@ -7,6 +8,10 @@
 #include <string_view>
 
 namespace zendrel {
+
+// Text in UTF-8 instead of Windows-1252: an attachment's name, which keeps characters that Windows-1252 lacks
+// ("Счёт №5.pdf"). It becomes a file name unchanged and is shown in the log through Utf8ToWindows1252Lossy.
+using Utf8Text = std::string;
 
 // How bytes become text, or text becomes bytes.
 enum class TextFormat {
@@ -53,5 +58,16 @@ std::string Windows1252ToUtf8(std::string_view text);
 // The way back: UTF-8 (a name typed on a Linux terminal) as Windows-1252 text. None when a character has no
 // Windows-1252 byte or the bytes are not well-formed UTF-8.
 std::optional<std::string> Utf8ToWindows1252(std::string_view utf8);
+
+// UTF-8 as Windows-1252 text as far as Windows-1252 goes: header text (subjects for the search, the log) and the
+// names shown in the log. Read by the rules of Utf8ToSingleByte (code points below 256 become that byte, malformed
+// bytes as there), except that the characters Windows-1252 has beyond U+00FF ("€", "„", "Š", ...) become its bytes
+// instead of "?".
+std::string Utf8ToWindows1252Lossy(std::string_view utf8);
+
+// Whether `bytes` are well-formed UTF-8: no overlong forms, surrogates or code points beyond U+10FFFF.
+bool IsWellFormedUtf8(std::string_view bytes);
+// The length (1-4) of the well-formed UTF-8 character that begins at `at`, or 0 when the bytes there are none.
+std::size_t Utf8CharacterLength(std::string_view utf8, std::size_t at);
 
 }  // namespace zendrel

@@ -93,6 +93,27 @@ constexpr TextList kEnglishTexts = {
     "None",                                                                               // SecurityNone
     "STARTTLS",                                                                           // SecurityStartTls
     "SSL/TLS",                                                                            // SecurityTls
+    "Run now",                                                                            // MenuRunNow
+    "Check connection",                                                                   // MenuCheckConnection
+    "Show",                                                                               // MenuShow
+    "Quit",                                                                               // MenuQuit
+    "Close",                                                                              // ButtonClose
+    "Connected: {COUNT} messages in the mailbox",                                         // MsgConnected
+    "Enter the folder for the attachments.",                                              // TipNoSaveDir
+    "The folder for the attachments does not exist.",                                     // TipSaveDirMissing
+    "Enter the user name of the mailbox.",                                                // TipNoUserName
+    "Enter the POP3 server.",                                                             // TipNoServer
+    "The port must be a number from 1 to 65535.",                                         // TipBadPort
+    "Choose a read interval.",                                                            // TipNoInterval
+    "Server {HOST}, port {PORT}: {REASON}",                                               // ErrConnectDetail
+    "connection refused",                                                                 // ReasonRefused
+    "no such host",                                                                       // ReasonNoSuchHost
+    "timed out",                                                                          // ReasonTimedOut
+    "TLS handshake failed",                                                               // ReasonTlsHandshake
+    "Another run on this data folder is still under way; this run is skipped.",           // MsgRunSkipped
+    "No service manager runs for this user here (systemctl --user does not answer).",     // TipNoServiceManager
+    "This character cannot be kept: Zendrel stores its texts in the Western European character set "
+    "(Windows-1252).",                                                                    // TipRefusedCharacter
 };
 
 constexpr TextList kGermanTexts = {
@@ -176,6 +197,28 @@ constexpr TextList kGermanTexts = {
     "Keine",                                                                              // SecurityNone
     "STARTTLS",                                                                           // SecurityStartTls
     "SSL/TLS",                                                                            // SecurityTls
+    "Jetzt abrufen",                                                                      // MenuRunNow
+    "Verbindung pr\xFC" "fen",                                                            // MenuCheckConnection
+    "Anzeigen",                                                                           // MenuShow
+    "Beenden",                                                                            // MenuQuit
+    "Schlie\xDF" "en",                                                                    // ButtonClose
+    "Verbunden: {COUNT} Nachrichten im Postfach",                                         // MsgConnected
+    "Geben Sie den Ordner f\xFC" "r die Anh\xE4" "nge an.",                               // TipNoSaveDir
+    "Der Ordner f\xFC" "r die Anh\xE4" "nge existiert nicht.",                            // TipSaveDirMissing
+    "Geben Sie den Benutzernamen des Postfachs an.",                                      // TipNoUserName
+    "Geben Sie den POP3-Server an.",                                                      // TipNoServer
+    "Der Port muss eine Zahl von 1 bis 65535 sein.",                                      // TipBadPort
+    "W\xE4" "hlen Sie ein Leseintervall.",                                                // TipNoInterval
+    "Server {HOST}, Port {PORT}: {REASON}",                                               // ErrConnectDetail
+    "Verbindung abgelehnt",                                                               // ReasonRefused
+    "Rechner nicht gefunden",                                                             // ReasonNoSuchHost
+    "Zeit\xFC" "berschreitung",                                                           // ReasonTimedOut
+    "TLS-Handshake fehlgeschlagen",                                                       // ReasonTlsHandshake
+    "Ein anderer Abruf mit diesem Datenordner l\xE4" "uft noch; dieser Abruf entf\xE4" "llt.",  // MsgRunSkipped
+    "Hier l\xE4" "uft kein Dienst-Manager f\xFC" "r diesen Benutzer (systemctl --user antwortet "
+    "nicht).",                                                                            // TipNoServiceManager
+    "Dieses Zeichen kann nicht \xFC" "bernommen werden: Zendrel speichert seine Texte im "
+    "westeurop\xE4" "ischen Zeichensatz (Windows-1252).",                                 // TipRefusedCharacter
 };
 
 // A list with fewer initialisers than keys would be padded with empty texts; an empty text would end the list for
@@ -193,7 +236,7 @@ constexpr int kFirstIntervalKey = static_cast<int>(TextKey::Interval5Minutes);
 constexpr int kFirstServiceStateKey = static_cast<int>(TextKey::ServiceNotInstalled);
 static_assert(static_cast<int>(TextKey::IntervalDaily) - kFirstIntervalKey + 1 == kIntervalCount);
 static_assert(static_cast<int>(TextKey::ServicePaused) - kFirstServiceStateKey + 1 == kServiceStateCount);
-static_assert(static_cast<int>(TextKey::SecurityTls) + 1 == kTextCount);
+static_assert(static_cast<int>(TextKey::TipRefusedCharacter) + 1 == kTextCount);
 
 const TextList& ListOf(Language language) {
     return language == Language::German ? kGermanTexts : kEnglishTexts;

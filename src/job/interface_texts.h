@@ -89,9 +89,33 @@ enum class TextKey : int {
     SecurityNone = 76,
     SecurityStartTls = 77,
     SecurityTls = 78,
+    // The window's commands beside the schedule, the tray's menu and the advanced window's button.
+    MenuRunNow = 79,
+    MenuCheckConnection = 80,
+    MenuShow = 81,
+    MenuQuit = 82,
+    ButtonClose = 83,
+    // What a connection check found, and why the start button is disabled.
+    MsgConnected = 84,
+    TipNoSaveDir = 85,
+    TipSaveDirMissing = 86,
+    TipNoUserName = 87,
+    TipNoServer = 88,
+    TipBadPort = 89,
+    TipNoInterval = 90,
+    // The line after ErrNoServer that says where and why the connection failed.
+    ErrConnectDetail = 91,
+    ReasonRefused = 92,
+    ReasonNoSuchHost = 93,
+    ReasonTimedOut = 94,
+    ReasonTlsHandshake = 95,
+    // A run that found another one on the same data folder, and texts the views show.
+    MsgRunSkipped = 96,
+    TipNoServiceManager = 97,
+    TipRefusedCharacter = 98,
 };
 
-inline constexpr int kTextCount = 79;
+inline constexpr int kTextCount = 99;
 
 // Number of entries of the read interval list and of the service states (0 = not installed, 1..7 the system's).
 inline constexpr int kIntervalCount = 11;

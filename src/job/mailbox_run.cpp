@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "common/file_io.h"
@@ -35,6 +36,7 @@ public:
     void Diagnostic(std::string_view text) {
         if (diagnostics_) log_.WriteLog(text, LogDestination::kDiagnosticFile);
     }
+    std::string_view Text(TextKey key) const { return texts_.Text(key); }
 
 private:
     ActivityLog& log_;
@@ -64,7 +66,25 @@ private:
     std::shared_ptr<RunCancellation> cancellation_;
 };
 
-void LogLoginFailure(RunLog& log, const MailSession& session, std::int32_t code) {
+// The words for why a connection could not be made; none where the system named no reason the user can act on.
+std::optional<TextKey> ReasonOf(ConnectFailure failure) {
+    switch (failure) {
+        case ConnectFailure::kRefused:
+            return TextKey::ReasonRefused;
+        case ConnectFailure::kNoSuchHost:
+            return TextKey::ReasonNoSuchHost;
+        case ConnectFailure::kTimedOut:
+            return TextKey::ReasonTimedOut;
+        case ConnectFailure::kTlsHandshake:
+            return TextKey::ReasonTlsHandshake;
+        case ConnectFailure::kNone:
+        case ConnectFailure::kOther:
+            break;
+    }
+    return std::nullopt;
+}
+
+void LogUserLoginFailure(RunLog& log, const MailSession& session, std::int32_t code, const JobParameters& parameters) {
     switch (code) {
         case SessionError::kCertificateRefused:
             log.User(TextKey::ErrCertificate, "{REASON}", session.GetCertificateProblem());
@@ -74,6 +94,13 @@ void LogLoginFailure(RunLog& log, const MailSession& session, std::int32_t code)
             return;
         case SessionError::kNotConnected:
             log.User(TextKey::ErrNoServer);
+            // "Can't reach server" alone leaves the user guessing between a wrong name, a wrong port and a wrong
+            // security setting.
+            if (const std::optional<TextKey> reason = ReasonOf(session.GetConnectFailure())) {
+                std::string detail = FillPlaceholder(log.Text(TextKey::ErrConnectDetail), "{HOST}", parameters.server);
+                detail = FillPlaceholder(detail, "{PORT}", std::to_string(parameters.port));
+                log.User(FillPlaceholder(detail, "{REASON}", log.Text(*reason)));
+            }
             return;
         case SessionError::kGreetingRefused:
         case SessionError::kNone:        // the greeting was no POP3 status line
@@ -91,6 +118,19 @@ void LogLoginFailure(RunLog& log, const MailSession& session, std::int32_t code)
             log.User(TextKey::ErrConnection, "{CODE}", std::to_string(code));
             return;
     }
+}
+
+// The user's line, and for the diagnostic log the code, the system's reason and the server's last words.
+void LogLoginFailure(RunLog& log, const MailSession& session, std::int32_t code, const JobParameters& parameters) {
+    LogUserLoginFailure(log, session, code, parameters);
+    std::string diagnostic = "Login to " + parameters.server + ":" + std::to_string(parameters.port) +
+                             " failed with error " + std::to_string(code);
+    if (const std::optional<TextKey> reason = ReasonOf(session.GetConnectFailure())) {
+        diagnostic += " (" + std::string(TextOf(Language::English, *reason)) + ")";
+    }
+    const std::string reply = session.GetLastReply();
+    if (!reply.empty()) diagnostic += ", last reply: " + reply;
+    log.Diagnostic(diagnostic);
 }
 
 // The first list entry that names the sender, or none.
@@ -190,7 +230,8 @@ private:
         int retryable = 0;
         int lost = 0;  // can never be saved: no name, or content that does not decode
         for (std::int32_t a = 1; a <= count; ++a) {
-            const std::string name = session_.GetAttachmentName(a);
+            // The name keeps every character; the filter and the log see it as far as Windows-1252 goes.
+            const std::string name = Utf8ToWindows1252Lossy(session_.GetAttachmentName(a));
             const bool allowed = IsExtensionAllowed(name, parameters_.extensions);
             log_.Diagnostic(std::string("Ready for saving: ") + (allowed ? "1" : "0"));
             if (!allowed) continue;
@@ -293,17 +334,33 @@ void RunSession(JobParameters& parameters, const RunServices& services, RunLog& 
     }
     report.loginError = session->GetErrorCode();
     // Whatever step a stop cut short, the user asked for it and needs no error line.
-    if (parameters.stopRequested.load() == 0) LogLoginFailure(log, *session, report.loginError);
+    if (parameters.stopRequested.load() == 0) LogLoginFailure(log, *session, report.loginError, parameters);
 }
 
-}  // namespace
+void CheckSession(JobParameters& parameters, const RunServices& services, RunLog& log, RunReport& report) {
+    AttachedSession session(services.createSession ? services.createSession() : nullptr, services.cancellation);
+    if (!session) return;
+    session->SetConnectionSecurity(static_cast<ConnectionSecurity>(parameters.security));
+    if (session->Login(parameters.server, parameters.port, parameters.userName, parameters.password,
+                       kReplyTimeoutMs) == 0) {
+        report.loginError = session->GetErrorCode();
+        if (parameters.stopRequested.load() == 0) LogLoginFailure(log, *session, report.loginError, parameters);
+        return;
+    }
+    report.loggedIn = true;
+    const std::int32_t count = session->GetMessageCount();
+    session->Logout();
+    log.User(TextKey::MsgConnected, "{COUNT}", std::to_string(count));
+}
 
-RunReport MailboxRun(JobParameters& parameters, const RunServices& services) {
+// The frame of every run: nothing thrown leaves it, and its last act clears runThread.
+template <typename Body>
+RunReport GuardedRun(JobParameters& parameters, const RunServices& services, Body body) {
     RunReport report;
     try {
         RunLog log(parameters, services);
         try {
-            RunSession(parameters, services, log, report);
+            body(parameters, services, log, report);
         } catch (...) {
             report.failed = true;
             log.User(TextKey::ErrRunFailed);
@@ -312,10 +369,23 @@ RunReport MailboxRun(JobParameters& parameters, const RunServices& services) {
         // Even the log failed (out of memory): the run ends silently rather than taking the program down.
         report.failed = true;
     }
+    return report;
+}
+
+}  // namespace
+
+RunReport MailboxRun(JobParameters& parameters, const RunServices& services) {
+    const RunReport report = GuardedRun(parameters, services, RunSession);
     try {
         services.handledMessageIds->PruneUnmarked();
     } catch (...) {
     }
+    parameters.runThread.store(0);
+    return report;
+}
+
+RunReport CheckConnection(JobParameters& parameters, const RunServices& services) {
+    const RunReport report = GuardedRun(parameters, services, CheckSession);
     parameters.runThread.store(0);
     return report;
 }

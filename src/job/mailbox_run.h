@@ -37,10 +37,20 @@ struct RunServices {
     bool loggingFlag = false;                          // write the diagnostic lines to "log_long.txt"
     std::function<std::unique_ptr<MailSession>()> createSession = CreateMailSession;
     std::shared_ptr<RunCancellation> cancellation;     // lets the stop path end the run's network waits
+    // What the run keeps until it has ended (the data folder's run lock): let go before the run counts as ended, so
+    // that the next run may take it at once.
+    std::shared_ptr<void> heldUntilEnded;
 };
 
 // The whole run. Its last act is to set `parameters.runThread` to 0; after that it touches nothing of the caller's.
 // Nothing thrown inside it leaves it: such a failure is logged and ends the run as a logout would.
 RunReport MailboxRun(JobParameters& parameters, const RunServices& services);
+
+// A run that only logs in and out, to try the settings: one line with the number of messages, or the reason the
+// login failed. It looks at no message and saves nothing; otherwise it ends as MailboxRun does.
+RunReport CheckConnection(JobParameters& parameters, const RunServices& services);
+
+// What a run does on its thread: MailboxRun or CheckConnection.
+using RunProcedure = RunReport (*)(JobParameters& parameters, const RunServices& services);
 
 }  // namespace zendrel

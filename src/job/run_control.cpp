@@ -38,7 +38,8 @@ RunController::~RunController() {
     }
 }
 
-bool RunController::Start(const std::function<void(JobParameters&)>& fill, RunServices services) {
+bool RunController::Start(const std::function<void(JobParameters&)>& fill, RunServices services,
+                          RunProcedure procedure) {
     if (Active()) return false;
     // The last run has reached its end, so its thread is about to return.
     if (thread_.joinable()) thread_.join();
@@ -50,8 +51,9 @@ bool RunController::Start(const std::function<void(JobParameters&)>& fill, RunSe
     run->parameters.runThread.store(number);
     services.cancellation = cancellation_;
     try {
-        thread_ = std::thread([run, services = std::move(services)] {
-            RunReport report = MailboxRun(run->parameters, services);
+        thread_ = std::thread([run, services = std::move(services), procedure]() mutable {
+            RunReport report = procedure(run->parameters, services);
+            services.heldUntilEnded.reset();
             {
                 std::lock_guard<std::mutex> lock(run->mutex);
                 run->report = std::move(report);

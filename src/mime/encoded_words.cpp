@@ -1,9 +1,11 @@
 #include "mime/encoded_words.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "common/base64.h"
 #include "common/text.h"
+#include "mime/declared_charset.h"
 #include "mime/quoted_printable.h"
 
 namespace zendrel {
@@ -41,36 +43,69 @@ bool FindEncodedWord(std::string_view text, std::size_t from, EncodedWord& word)
 
 bool IsAllWhiteSpace(std::string_view text) { return std::all_of(text.begin(), text.end(), IsWhiteSpace); }
 
-std::string DecodeWord(const EncodedWord& word) {
-    const TextFormat format = EqualsNoCase(word.charset, "utf-8") ? TextFormat::Utf8 : TextFormat::SingleByte;
+// The bytes a word carries; none for an unknown encoding, which removes the word.
+std::optional<std::string> WordBytes(const EncodedWord& word) {
     const std::string encoding = LowerCase(word.encoding);
-    if (encoding == "b") return ReadText(DecodeBase64(word.encodedText), format);
+    if (encoding == "b") return DecodeBase64(word.encodedText);
     if (encoding == "q") {
         std::string qp(word.encodedText);
         std::replace(qp.begin(), qp.end(), '_', ' ');
-        return DecodeQuotedPrintable(qp, format);
+        return DecodeQuotedPrintable(qp, TextFormat::SingleByte);
     }
-    return {};  // an unknown encoding removes the word
+    return std::nullopt;
 }
 
-}  // namespace
-
-std::string DecodeEncodedWords(std::string_view text) {
+// Scans `text` for encoded words; `readWords` turns the bytes of a run of adjacent words of one charset into the
+// result's text, `readLiteral` the text around them.
+template <typename ReadWords, typename ReadLiteral>
+std::string Decode(std::string_view text, ReadWords readWords, ReadLiteral readLiteral) {
     std::string result;
     result.reserve(text.size());
+    std::string_view runCharset;
+    std::string runBytes;
+    bool inRun = false;
+    const auto endRun = [&] {
+        if (inRun) result += readWords(runCharset, runBytes);
+        runBytes.clear();
+        inRun = false;
+    };
     std::size_t scan = 0;
     bool afterWord = false;
     EncodedWord word;
     while (FindEncodedWord(text, scan, word)) {
         const std::string_view between = text.substr(scan, word.begin - scan);
         // Linear white space between two encoded words only separates them; any other text is real content.
-        if (!afterWord || !IsAllWhiteSpace(between)) result += between;
-        result += DecodeWord(word);
+        if (!afterWord || !IsAllWhiteSpace(between)) {
+            endRun();
+            result += readLiteral(between);
+        }
+        const std::optional<std::string> bytes = WordBytes(word);
+        if (!bytes || (inRun && !EqualsNoCase(runCharset, word.charset))) endRun();
+        if (bytes) {
+            runCharset = word.charset;
+            runBytes += *bytes;
+            inRun = true;
+        }
         scan = word.end;
         afterWord = true;
     }
-    result += text.substr(scan);
+    endRun();
+    result += readLiteral(text.substr(scan));
     return result;
+}
+
+}  // namespace
+
+std::string DecodeEncodedWords(std::string_view text) {
+    return Decode(text, HeaderTextFromCharset, [](std::string_view literal) { return std::string(literal); });
+}
+
+Utf8Text DecodeEncodedWordsToUtf8(std::string_view text) {
+    // Checked once for the whole text: the words a mailer writes are ASCII, so this speaks for the text around them.
+    const bool utf8 = IsWellFormedUtf8(text);
+    return Decode(text, Utf8FromCharset, [utf8](std::string_view literal) {
+        return utf8 ? std::string(literal) : Windows1252ToUtf8(literal);
+    });
 }
 
 }  // namespace zendrel

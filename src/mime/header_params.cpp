@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "common/text.h"
+#include "mime/declared_charset.h"
+#include "mime/encoded_words.h"
 
 namespace zendrel {
 namespace {
@@ -114,12 +116,6 @@ std::optional<RawParameter> ParseParameter(std::string_view item) {
     return parameter;
 }
 
-// Undoes the RFC 2231 encoding of a whole value: charset'language'%XX...
-std::string DecodeExtendedValue(std::string_view charset, std::string_view encoded) {
-    const std::string bytes = PercentDecode(encoded);
-    return EqualsNoCase(charset, "utf-8") ? Utf8ToSingleByte(bytes) : bytes;
-}
-
 // Splits 'charset'language'text' into its charset and its text; a value without the two quotes is all text.
 void SplitCharset(std::string_view value, std::string_view& charset, std::string_view& text) {
     const std::size_t first = value.find('\'');
@@ -133,8 +129,15 @@ void SplitCharset(std::string_view value, std::string_view& charset, std::string
     text = value.substr(second + 1);
 }
 
+// A parameter's value as it was sent: its bytes, and for the RFC 2231 form the charset it declares for them.
+struct ParameterValue {
+    std::string bytes;
+    bool rfc2231 = false;
+    std::string charset;
+};
+
 // Joins the numbered pieces 0, 1, 2 ... (up to the first missing one) of an RFC 2231 parameter.
-std::optional<std::string> JoinPieces(const std::map<int, const RawParameter*>& pieces) {
+std::optional<ParameterValue> JoinPieces(const std::map<int, const RawParameter*>& pieces) {
     auto first = pieces.find(0);
     if (first == pieces.end()) return std::nullopt;
     std::string_view charset;
@@ -151,12 +154,10 @@ std::optional<std::string> JoinPieces(const std::map<int, const RawParameter*>& 
         if (n == 0) SplitCharset(piece.value, charset, text);
         bytes += PercentDecode(text);
     }
-    return EqualsNoCase(charset, "utf-8") ? Utf8ToSingleByte(bytes) : bytes;
+    return ParameterValue{std::move(bytes), true, std::string(charset)};
 }
 
-}  // namespace
-
-std::optional<std::string> GetHeaderParameter(std::string_view fieldValue, std::string_view name) {
+std::optional<ParameterValue> FindParameter(std::string_view fieldValue, std::string_view name) {
     const std::string wanted = LowerCase(name);
     std::vector<RawParameter> parameters;
     for (std::string_view item : SplitAtSemicolons(fieldValue)) {
@@ -179,11 +180,25 @@ std::optional<std::string> GetHeaderParameter(std::string_view fieldValue, std::
         std::string_view charset;
         std::string_view text;
         SplitCharset(extended->value, charset, text);
-        return DecodeExtendedValue(charset, text);
+        return ParameterValue{PercentDecode(text), true, std::string(charset)};
     }
     if (auto joined = JoinPieces(pieces)) return joined;
-    if (plain) return plain->value;
+    if (plain) return ParameterValue{plain->value, false, {}};
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> GetHeaderParameter(std::string_view fieldValue, std::string_view name) {
+    std::optional<ParameterValue> value = FindParameter(fieldValue, name);
+    if (!value) return std::nullopt;
+    return value->rfc2231 ? HeaderTextFromCharset(value->charset, value->bytes) : std::move(value->bytes);
+}
+
+std::optional<Utf8Text> GetHeaderParameterUtf8(std::string_view fieldValue, std::string_view name) {
+    const std::optional<ParameterValue> value = FindParameter(fieldValue, name);
+    if (!value) return std::nullopt;
+    return value->rfc2231 ? Utf8FromCharset(value->charset, value->bytes) : DecodeEncodedWordsToUtf8(value->bytes);
 }
 
 }  // namespace zendrel

@@ -111,6 +111,7 @@ private:
         part.index = static_cast<std::int32_t>(parts_.size());
         part.boundary = std::string(boundary);
         part.header = DecodeEncodedWords(header);
+        part.rawHeader = std::string(header);
         part.body = std::move(body);
         parts_.push_back(std::move(part));
     }

@@ -8,14 +8,14 @@
 
 namespace zendrel {
 
-SaveResult SavePart(const MessagePart& part, std::string_view folder, std::string_view fileName) {
-    if (fileName.empty()) return {SaveOutcome::kNoFileName};
+SaveResult SavePart(const MessagePart& part, std::string_view folder, std::string_view utf8FileName) {
+    if (utf8FileName.empty()) return {SaveOutcome::kNoFileName};
     try {
-        std::string fullName(folder);
-        fullName += fileName;
+        std::filesystem::path target = PathFromText(folder);
+        target += PathFromUtf8(utf8FileName);
         const std::optional<std::string> content = DecodeTransferEncoding(part);
         if (!content) return {SaveOutcome::kUndecodable};
-        const FileError error = WriteFileAtomically(PathFromText(fullName), *content, FileAccess::kUsual);
+        const FileError error = WriteFileAtomically(target, *content, FileAccess::kUsual);
         if (error != FileError::kNone) return {SaveOutcome::kNotWritten, error};
         return {};
     } catch (const std::bad_alloc&) {

@@ -24,8 +24,9 @@ struct SaveResult {
 };
 
 // Writes the part's transfer-decoded content to folder + fileName (joined as they stand; the caller supplies the
-// separator). The name is program text (Windows-1252). The file takes its name only when it is whole and on disk, so
-// an existing file is replaced only by a complete one; a failure leaves no file.
-SaveResult SavePart(const MessagePart& part, std::string_view folder, std::string_view fileName);
+// separator). The folder is program text (Windows-1252), the name UTF-8 as GetAttachmentName gives it. The file takes
+// its name only when it is whole and on disk, so an existing file is replaced only by a complete one; a failure leaves
+// no file.
+SaveResult SavePart(const MessagePart& part, std::string_view folder, std::string_view utf8FileName);
 
 }  // namespace zendrel

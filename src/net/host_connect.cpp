@@ -28,11 +28,25 @@ struct Lookup {
     }
 };
 
+// A name server that cannot be asked leaves the name as unknown to the user as one that says it is none.
+bool NameUnknown(int status) {
+#if defined(_WIN32)
+    return status == WSAHOST_NOT_FOUND || status == WSANO_DATA || status == WSATRY_AGAIN || status == WSANO_RECOVERY;
+#else
+    return status == EAI_NONAME || status == EAI_AGAIN || status == EAI_FAIL
+#ifdef EAI_NODATA
+           || status == EAI_NODATA
+#endif
+        ;
+#endif
+}
+
 }  // namespace
 
-OpenResult ConnectToHost(ConnectSteps& steps, const std::string& host, std::int32_t port, std::int32_t timeoutMs) {
+ConnectOutcome ConnectToHost(ConnectSteps& steps, const std::string& host, std::int32_t port,
+                             std::int32_t timeoutMs) {
     std::function<void()> raise = steps.PrepareLookupSignal();
-    if (!raise) return OpenResult::kFailed;
+    if (!raise) return {};
     const auto lookup = std::make_shared<Lookup>();
     try {
         std::thread([lookup, raise = std::move(raise), host, service = std::to_string(port)] {
@@ -45,25 +59,28 @@ OpenResult ConnectToHost(ConnectSteps& steps, const std::string& host, std::int3
             raise();
         }).detach();
     } catch (const std::system_error&) {
-        return OpenResult::kFailed;
+        return {};
     }
     // The resolver's own time-outs bound the lookup; only a stop cuts it short.
     switch (steps.WaitForLookup()) {
         case LookupWait::kInterrupted:
-            return OpenResult::kInterrupted;
+            return {OpenResult::kInterrupted, ConnectFailure::kOther};
         case LookupWait::kFailed:
-            return OpenResult::kFailed;
+            return {};
         case LookupWait::kDone:
             break;
     }
-    if (!lookup->done.load(std::memory_order_acquire)) return OpenResult::kFailed;
-    if (lookup->status != 0) return OpenResult::kHostNotFound;
-    OpenResult result = OpenResult::kHostNotFound;  // a name without addresses
-    for (const addrinfo* address = lookup->addresses; address != nullptr; address = address->ai_next) {
-        result = steps.ConnectTo(*address, timeoutMs);
-        if (result == OpenResult::kConnected || result == OpenResult::kInterrupted) return result;
+    if (!lookup->done.load(std::memory_order_acquire)) return {};
+    if (lookup->status != 0) {
+        return {OpenResult::kFailed,
+                NameUnknown(lookup->status) ? ConnectFailure::kNoSuchHost : ConnectFailure::kOther};
     }
-    return result;
+    ConnectOutcome outcome{OpenResult::kFailed, ConnectFailure::kNoSuchHost};  // a name without addresses
+    for (const addrinfo* address = lookup->addresses; address != nullptr; address = address->ai_next) {
+        outcome = steps.ConnectTo(*address, timeoutMs);
+        if (outcome.result != OpenResult::kFailed) return outcome;
+    }
+    return outcome;
 }
 
 }  // namespace zendrel

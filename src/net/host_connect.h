@@ -16,6 +16,12 @@ namespace zendrel {
 // What waiting for the name lookup ended with.
 enum class LookupWait { kDone, kInterrupted, kFailed };
 
+// What a connect ended with, and why when it failed.
+struct ConnectOutcome {
+    OpenResult result = OpenResult::kFailed;
+    ConnectFailure failure = ConnectFailure::kOther;  // kNone once connected
+};
+
 class ConnectSteps {
 public:
     virtual ~ConnectSteps() = default;
@@ -26,9 +32,10 @@ public:
     // Waits until the signal prepared last is raised, or until Interrupt().
     virtual LookupWait WaitForLookup() = 0;
     // Connects to one address of the host within timeoutMs, and keeps the connection when it succeeds.
-    virtual OpenResult ConnectTo(const addrinfo& address, std::int32_t timeoutMs) = 0;
+    virtual ConnectOutcome ConnectTo(const addrinfo& address, std::int32_t timeoutMs) = 0;
 };
 
-OpenResult ConnectToHost(ConnectSteps& steps, const std::string& host, std::int32_t port, std::int32_t timeoutMs);
+// When the name has several addresses and none of them connects, the failure is that of the last one tried.
+ConnectOutcome ConnectToHost(ConnectSteps& steps, const std::string& host, std::int32_t port, std::int32_t timeoutMs);
 
 }  // namespace zendrel

@@ -39,15 +39,11 @@ bool MakePipe(UniqueFd& readEnd, UniqueFd& writeEnd) {
     return true;
 }
 
-OpenResult FailureOf(int error) {
-    switch (error) {
-        case ECONNREFUSED:
-            return OpenResult::kRefused;
-        case ETIMEDOUT:
-            return OpenResult::kTimedOut;
-        default:
-            return OpenResult::kFailed;
-    }
+// A connect that the system refused with `error`.
+ConnectOutcome Refusal(int error) {
+    return {OpenResult::kFailed, error == ECONNREFUSED ? ConnectFailure::kRefused
+                                 : error == ETIMEDOUT  ? ConnectFailure::kTimedOut
+                                                       : ConnectFailure::kOther};
 }
 
 }  // namespace
@@ -64,9 +60,10 @@ PosixTransport::~PosixTransport() = default;
 OpenResult PosixTransport::Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) {
     Close();
     ioTimeoutMs_ = timeoutMs;
-    const OpenResult result = ConnectToHost(*this, host, port, timeoutMs);
+    const ConnectOutcome outcome = ConnectToHost(*this, host, port, timeoutMs);
     lookupDone_.reset();
-    return result;
+    openFailure_ = outcome.failure;
+    return outcome.result;
 }
 
 std::function<void()> PosixTransport::PrepareLookupSignal() {
@@ -94,35 +91,35 @@ LookupWait PosixTransport::WaitForLookup() {
     }
 }
 
-OpenResult PosixTransport::ConnectTo(const addrinfo& address, std::int32_t timeoutMs) {
+ConnectOutcome PosixTransport::ConnectTo(const addrinfo& address, std::int32_t timeoutMs) {
     UniqueFd fd(::socket(address.ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
-    if (!fd.valid()) return OpenResult::kFailed;
+    if (!fd.valid()) return {};
 #ifndef MSG_NOSIGNAL
     const int noSigPipe = 1;
     ::setsockopt(fd.get(), SOL_SOCKET, SO_NOSIGPIPE, &noSigPipe, sizeof noSigPipe);
 #endif
     if (::connect(fd.get(), address.ai_addr, address.ai_addrlen) != 0) {
-        if (errno != EINPROGRESS) return FailureOf(errno);
+        if (errno != EINPROGRESS) return Refusal(errno);
         switch (PollSocket(fd.get(), POLLOUT, timeoutMs)) {
             case PollResult::kReady:
                 break;
             case PollResult::kInterrupted:
-                return OpenResult::kInterrupted;
+                return {OpenResult::kInterrupted, ConnectFailure::kOther};
             case PollResult::kTimedOut:
-                return OpenResult::kTimedOut;
+                return {OpenResult::kFailed, ConnectFailure::kTimedOut};
             case PollResult::kFailed:
-                return OpenResult::kFailed;
+                return {};
         }
         int error = 0;
         socklen_t length = sizeof error;
-        if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) return OpenResult::kFailed;
-        if (error != 0) return FailureOf(error);
+        if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) return Refusal(errno);
+        if (error != 0) return Refusal(error);
     }
     // Every command goes out in one piece and waits for its answer; there is nothing to coalesce.
     const int noDelay = 1;
     ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     socket_ = std::move(fd);
-    return OpenResult::kConnected;
+    return {OpenResult::kConnected, ConnectFailure::kNone};
 }
 
 PosixTransport::PollResult PosixTransport::PollSocket(int fd, short events, std::int32_t timeoutMs) {

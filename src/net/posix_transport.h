@@ -20,6 +20,7 @@ public:
     ~PosixTransport() override;
 
     OpenResult Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) override;
+    ConnectFailure OpenFailure() const override { return openFailure_; }
     WaitResult WaitReadable(std::int32_t timeoutMs) override;
     std::ptrdiff_t Read(char* buffer, std::size_t size) override;
     bool Send(std::string_view bytes) override;
@@ -38,7 +39,7 @@ private:
 
     std::function<void()> PrepareLookupSignal() override;
     LookupWait WaitForLookup() override;
-    OpenResult ConnectTo(const addrinfo& address, std::int32_t timeoutMs) override;
+    ConnectOutcome ConnectTo(const addrinfo& address, std::int32_t timeoutMs) override;
 
     UniqueFd socket_;
     UniqueFd wakeRead_;
@@ -47,6 +48,7 @@ private:
     std::shared_ptr<Pipe> lookupDone_;
     std::atomic<bool> interrupted_{false};
     std::int32_t ioTimeoutMs_ = 10000;
+    ConnectFailure openFailure_ = ConnectFailure::kNone;
 };
 
 }  // namespace zendrel

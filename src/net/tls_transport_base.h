@@ -17,6 +17,7 @@ namespace zendrel {
 class TlsTransportBase : public Transport {
 public:
     OpenResult Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) final;
+    ConnectFailure OpenFailure() const final { return inner_->OpenFailure(); }
     WaitResult WaitReadable(std::int32_t timeoutMs) final;
     std::ptrdiff_t Read(char* buffer, std::size_t size) final;
     bool Send(std::string_view bytes) final;

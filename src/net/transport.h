@@ -18,14 +18,21 @@ enum class WaitResult {
     kInterrupted,  // Interrupt() was called
 };
 
-// What an attempt to connect ended with. When the name has several addresses, a failure is the last address's.
+// What an attempt to connect ended with.
 enum class OpenResult {
     kConnected,
-    kHostNotFound,  // the name could not be looked up
-    kRefused,       // the host refused the connection: nothing listens on the port
-    kTimedOut,      // the host did not answer within the time-out
-    kFailed,        // no connection for another reason (no route to the host, no socket to be had)
-    kInterrupted,   // Interrupt() was called while the name was looked up or the connection was made
+    kFailed,       // the name did not resolve, or no address accepted the connection in time
+    kInterrupted,  // Interrupt() was called while the name was looked up or the connection was made
+};
+
+// Why a connection could not be made, in the system's terms, for the user's log.
+enum class ConnectFailure {
+    kNone,          // connected, or nothing known
+    kRefused,       // the host answered that nothing listens on the port
+    kNoSuchHost,    // the name does not resolve
+    kTimedOut,      // no answer within the time-out
+    kTlsHandshake,  // connected, but the TLS handshake failed (a port that speaks no TLS, say)
+    kOther,
 };
 
 // What securing a connection with TLS ended with.
@@ -46,6 +53,8 @@ public:
     // at once when Interrupt() is called, also while the name is being looked up. The time-out also bounds waits for
     // room to send.
     virtual OpenResult Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) = 0;
+    // Why the last Open() that ended with kFailed failed.
+    virtual ConnectFailure OpenFailure() const { return ConnectFailure::kOther; }
     // Waits at most timeoutMs (0 = just look) for data. Returns at once when Interrupt() is called.
     virtual WaitResult WaitReadable(std::int32_t timeoutMs) = 0;
     // Reads what has arrived, up to size bytes, without waiting: the count, 0 when nothing was there, -1 on error.

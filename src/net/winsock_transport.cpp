@@ -29,15 +29,11 @@ std::int64_t NowMs() {
         .count();
 }
 
-OpenResult FailureOf(int error) {
-    switch (error) {
-        case WSAECONNREFUSED:
-            return OpenResult::kRefused;
-        case WSAETIMEDOUT:
-            return OpenResult::kTimedOut;
-        default:
-            return OpenResult::kFailed;
-    }
+// A connect that Winsock refused with `error`.
+ConnectOutcome Refusal(int error) {
+    return {OpenResult::kFailed, error == WSAECONNREFUSED ? ConnectFailure::kRefused
+                                 : error == WSAETIMEDOUT  ? ConnectFailure::kTimedOut
+                                                          : ConnectFailure::kOther};
 }
 
 }  // namespace
@@ -47,11 +43,13 @@ WinsockTransport::WinsockTransport() : winsockStarted_(StartWinsock()) {}
 OpenResult WinsockTransport::Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) {
     Close();
     ioTimeoutMs_ = timeoutMs;
+    openFailure_ = ConnectFailure::kOther;
     if (!winsockStarted_ || !socketEvent_.valid() || !cancelEvent_.valid()) return OpenResult::kFailed;
     if (interrupted_.load()) return OpenResult::kInterrupted;
-    const OpenResult result = ConnectToHost(*this, host, port, timeoutMs);
+    const ConnectOutcome outcome = ConnectToHost(*this, host, port, timeoutMs);
     lookupDone_.reset();
-    return result;
+    openFailure_ = outcome.failure;
+    return outcome.result;
 }
 
 std::function<void()> WinsockTransport::PrepareLookupSignal() {
@@ -68,15 +66,15 @@ LookupWait WinsockTransport::WaitForLookup() {
     return waited == WSA_WAIT_EVENT_0 + 1 ? LookupWait::kDone : LookupWait::kFailed;
 }
 
-OpenResult WinsockTransport::ConnectTo(const addrinfo& address, std::int32_t timeoutMs) {
+ConnectOutcome WinsockTransport::ConnectTo(const addrinfo& address, std::int32_t timeoutMs) {
     UniqueSocket socket(::socket(address.ai_family, SOCK_STREAM, IPPROTO_TCP));
-    if (!socket.valid()) return OpenResult::kFailed;
+    if (!socket.valid()) return {};
     // Events recorded for the previous connection's socket must not wake a wait for this one.
     WSAResetEvent(socketEvent_.get());
-    if (WSAEventSelect(socket.get(), socketEvent_.get(), kAllEvents) != 0) return OpenResult::kFailed;
+    if (WSAEventSelect(socket.get(), socketEvent_.get(), kAllEvents) != 0) return {};
     if (::connect(socket.get(), address.ai_addr, static_cast<int>(address.ai_addrlen)) != 0) {
         const int error = WSAGetLastError();
-        if (error != WSAEWOULDBLOCK) return FailureOf(error);
+        if (error != WSAEWOULDBLOCK) return Refusal(error);
         const std::int64_t deadline = NowMs() + std::max<std::int32_t>(timeoutMs, 0);
         for (;;) {
             WSANETWORKEVENTS events{};
@@ -85,14 +83,14 @@ OpenResult WinsockTransport::ConnectTo(const addrinfo& address, std::int32_t tim
                 case EventWait::kSignalled:
                     break;
                 case EventWait::kInterrupted:
-                    return OpenResult::kInterrupted;
+                    return {OpenResult::kInterrupted, ConnectFailure::kOther};
                 case EventWait::kTimedOut:
-                    return OpenResult::kTimedOut;
+                    return Refusal(WSAETIMEDOUT);
                 case EventWait::kFailed:
-                    return OpenResult::kFailed;
+                    return Refusal(WSAGetLastError());
             }
             if (events.lNetworkEvents & FD_CONNECT) {
-                if (events.iErrorCode[FD_CONNECT_BIT] != 0) return FailureOf(events.iErrorCode[FD_CONNECT_BIT]);
+                if (events.iErrorCode[FD_CONNECT_BIT] != 0) return Refusal(events.iErrorCode[FD_CONNECT_BIT]);
                 break;
             }
         }
@@ -101,7 +99,7 @@ OpenResult WinsockTransport::ConnectTo(const addrinfo& address, std::int32_t tim
     const BOOL noDelay = TRUE;
     setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
     socket_ = std::move(socket);
-    return OpenResult::kConnected;
+    return {OpenResult::kConnected, ConnectFailure::kNone};
 }
 
 WinsockTransport::EventWait WinsockTransport::WaitForSocket(SOCKET socket, std::int32_t timeoutMs,

@@ -22,6 +22,7 @@ public:
     WinsockTransport& operator=(const WinsockTransport&) = delete;
 
     OpenResult Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) override;
+    ConnectFailure OpenFailure() const override { return openFailure_; }
     WaitResult WaitReadable(std::int32_t timeoutMs) override;
     std::ptrdiff_t Read(char* buffer, std::size_t size) override;
     bool Send(std::string_view bytes) override;
@@ -37,7 +38,7 @@ private:
 
     std::function<void()> PrepareLookupSignal() override;
     LookupWait WaitForLookup() override;
-    OpenResult ConnectTo(const addrinfo& address, std::int32_t timeoutMs) override;
+    ConnectOutcome ConnectTo(const addrinfo& address, std::int32_t timeoutMs) override;
 
     const bool winsockStarted_;
     UniqueWsaEvent socketEvent_{WSACreateEvent()};
@@ -47,6 +48,7 @@ private:
     std::shared_ptr<UniqueWsaEvent> lookupDone_;
     std::atomic<bool> interrupted_{false};
     std::int32_t ioTimeoutMs_ = 10000;
+    ConnectFailure openFailure_ = ConnectFailure::kNone;
 };
 
 }  // namespace zendrel

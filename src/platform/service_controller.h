@@ -36,8 +36,8 @@ class ServiceController {
 public:
     virtual ~ServiceController() = default;
 
-    // Whether this platform has a service manager at all. Where it has none every operation fails and the state
-    // reads 0, so the program always runs interactively.
+    // Whether this platform, and this session on it, has a service manager at all. Where it has none every operation
+    // fails and the state reads 0, so the program always runs interactively.
     virtual bool Available() const = 0;
 
     virtual std::int32_t Start(const std::string& name) = 0;
@@ -55,6 +55,10 @@ public:
                                       ServiceControlCallback control) = 0;
     virtual std::int32_t QueryState(const std::string& name) = 0;
     virtual std::int32_t GrantAccess(const std::string& name, const std::string& trustee, std::uint32_t rights) = 0;
+
+    // The service manager's own words for why the last operation failed, as program text; empty where the system's
+    // text for the error code says it (Windows). The error code stays what the shell decides by.
+    virtual std::string LastErrorText() const { return {}; }
 };
 
 // In the process that runs as the service: whether its manager has paused it. A paused service starts no runs; one

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -97,9 +98,26 @@ bool ReadUntilClosed(UniqueFd& out, UniqueFd& err, Outcome& outcome, std::int64_
     return true;
 }
 
+// What systemctl wrote on its error stream, on one line and as program text.
+std::string FailureText(std::string_view utf8) {
+    std::string line;
+    for (const char c : utf8) {
+        if (c == '\n' || c == '\r') {
+            if (!line.empty() && line.back() != ' ') line += ' ';
+        } else {
+            line += c;
+        }
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return Utf8ToWindows1252(line).value_or(Utf8ToSingleByte(line));
+}
+
 // Runs `systemctl --user ARGS...` without a shell. On any failure errno says why, in the terms the shell turns into
-// its messages: a refusal by the service manager is "access denied", anything else an I/O error.
-std::optional<std::string> Systemctl(const std::vector<std::string>& args) {
+// its messages: a refusal by the service manager is "access denied", anything else an I/O error; and `failure` gets
+// what systemctl said, or what kept it from saying anything.
+std::optional<std::string> Systemctl(const std::vector<std::string>& args, std::string* failure = nullptr) {
+    std::string ignored;
+    std::string& failureText = failure != nullptr ? *failure : ignored;
     std::vector<std::string> words = {"systemctl", "--user"};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -109,16 +127,21 @@ std::optional<std::string> Systemctl(const std::vector<std::string>& args) {
     Pipe out;
     Pipe err;
     SpawnActions actions;
-    if (!OpenPipe(out) || !OpenPipe(err) || !actions.Ok()) return std::nullopt;
+    if (!OpenPipe(out) || !OpenPipe(err) || !actions.Ok()) {
+        failureText = std::strerror(errno);
+        return std::nullopt;
+    }
     if (::posix_spawn_file_actions_addopen(actions.Get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0) != 0 ||
         ::posix_spawn_file_actions_adddup2(actions.Get(), out.write.get(), STDOUT_FILENO) != 0 ||
         ::posix_spawn_file_actions_adddup2(actions.Get(), err.write.get(), STDERR_FILENO) != 0) {
         errno = ENOMEM;
+        failureText = std::strerror(errno);
         return std::nullopt;
     }
     pid_t child = -1;
     const int spawnError = ::posix_spawnp(&child, "systemctl", actions.Get(), nullptr, argv.data(), environ);
     if (spawnError != 0) {
+        failureText = "systemctl: " + std::string(std::strerror(spawnError));
         errno = spawnError;
         return std::nullopt;
     }
@@ -139,6 +162,8 @@ std::optional<std::string> Systemctl(const std::vector<std::string>& args) {
         ::kill(child, SIGKILL);
         while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
+        failureText = "systemctl gave no answer within " + std::to_string(kSystemctlTimeoutMilliseconds / 1000) +
+                      " seconds";
         errno = ETIMEDOUT;
         return std::nullopt;
     }
@@ -146,6 +171,12 @@ std::optional<std::string> Systemctl(const std::vector<std::string>& args) {
         const bool refused = reaped > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 1 &&
                              (outcome.err.find("Access denied") != std::string::npos ||
                               outcome.err.find("Permission denied") != std::string::npos);
+        failureText = FailureText(outcome.err);
+        if (failureText.empty()) {
+            failureText = reaped > 0 && WIFEXITED(status)
+                              ? "systemctl ended with status " + std::to_string(WEXITSTATUS(status))
+                              : "systemctl ended abnormally";
+        }
         errno = refused ? EACCES : EIO;
         return std::nullopt;
     }
@@ -236,44 +267,33 @@ int StateOf(std::string_view shown) {
 // more rights than the user has. The service-name arguments are ignored: the unit's name is fixed.
 class SystemdServiceController final : public ServiceController {
 public:
-    bool Available() const override { return true; }
+    // A container or a minimal session has systemctl but no manager of the user's own to talk to; the box that would
+    // install the service there must not promise what no operation could keep. Asked once.
+    bool Available() const override {
+        if (!available_) available_ = Systemctl({"show-environment"}).has_value();
+        return *available_;
+    }
 
     std::int32_t Start(const std::string&) override { return Run({"start", kUnitName}); }
     std::int32_t Stop(const std::string&) override { return Run({"stop", kUnitName}); }
 
     // A unit can only be stopped and started again; systemd has no paused state.
-    std::int32_t Pause(const std::string&) override {
-        errno = ENOTSUP;
-        return 0;
-    }
-    std::int32_t Resume(const std::string&) override {
-        errno = ENOTSUP;
-        return 0;
-    }
+    std::int32_t Pause(const std::string&) override { return Fail(ENOTSUP, "systemd has no paused state"); }
+    std::int32_t Resume(const std::string&) override { return Fail(ENOTSUP, "systemd has no paused state"); }
 
     std::int32_t Install(const std::string&, const std::string&, const std::string& programPath,
                          const std::string& description, std::int32_t startType) override {
         cachedAt_.reset();
         const fs::path path = UnitFilePath();
-        if (path.empty()) {
-            errno = ENOENT;
-            return 0;
-        }
+        if (path.empty()) return Fail(ENOENT, "the system names no folder for the user's units");
         // Where Windows reports an existing service, the nearest code here is "file exists".
-        if (UnitFileExists(path)) {
-            errno = EEXIST;
-            return 0;
-        }
+        if (UnitFileExists(path)) return Fail(EEXIST, FileText(path, EEXIST));
         std::error_code error;
         fs::create_directories(path.parent_path(), error);
-        if (error) {
-            errno = error.value();
-            return 0;
-        }
+        if (error) return Fail(error.value(), FileText(path.parent_path(), error.value()));
         if (const FileError written = WriteFileAtomically(path, UnitText(programPath, description), FileAccess::kUsual);
             written != FileError::kNone) {
-            errno = ErrnoOf(written);
-            return 0;
+            return Fail(ErrnoOf(written), FileText(path, ErrnoOf(written)));
         }
         if (Run({"daemon-reload"}) == 0) {
             // The manager never heard of the unit: leaving the file would make the service look installed although
@@ -290,16 +310,10 @@ public:
     std::int32_t Uninstall(const std::string&) override {
         cachedAt_.reset();
         const fs::path path = UnitFilePath();
-        if (!UnitFileExists(path)) {
-            errno = ENOENT;
-            return 0;
-        }
+        if (!UnitFileExists(path)) return Fail(ENOENT, FileText(path, ENOENT));
         if (Run({"stop", kUnitName}) == 0 || Run({"disable", kUnitName}) == 0) return 0;
         std::error_code error;
-        if (!fs::remove(path, error) && error) {
-            errno = error.value();
-            return 0;
-        }
+        if (!fs::remove(path, error) && error) return Fail(error.value(), FileText(path, error.value()));
         return Run({"daemon-reload"});
     }
 
@@ -320,15 +334,31 @@ public:
     // The unit is the user's own: the user already has every right over it.
     std::int32_t GrantAccess(const std::string&, const std::string&, std::uint32_t) override { return 1; }
 
+    std::string LastErrorText() const override { return lastErrorText_; }
+
 private:
     std::int32_t Run(const std::vector<std::string>& args) {
-        const bool ran = Systemctl(args).has_value();
+        const bool ran = Systemctl(args, &lastErrorText_).has_value();
         cachedAt_.reset();
         return ran ? 1 : 0;
     }
 
+    // A failure of the controller's own, with the words the log shows for it.
+    std::int32_t Fail(int error, std::string text) {
+        lastErrorText_ = std::move(text);
+        errno = error;
+        return 0;
+    }
+
+    static std::string FileText(const fs::path& path, int error) {
+        return Utf8ToWindows1252(path.string()).value_or(Utf8ToSingleByte(path.string())) + ": " +
+               std::strerror(error);
+    }
+
+    mutable std::optional<bool> available_;
     std::optional<std::int64_t> cachedAt_;
     std::int32_t cachedState_ = kServiceNotInstalled;
+    std::string lastErrorText_;
 };
 
 }  // namespace

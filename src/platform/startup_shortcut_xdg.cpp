@@ -14,39 +14,86 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A value of a desktop entry: the program's path quoted for Exec=, its reserved characters escaped, and the
-// backslashes of that escaped again, as the desktop entry format asks of every string.
-std::string ExecValue(std::string_view utf8Path) {
+// The variable that names the data folder in the place of the usual one.
+constexpr const char* kDataFolderVariable = "ZENDREL_DATA_DIR";
+
+// One word of an Exec= value, quoted: its reserved characters escaped and a percent sign doubled, so that it is no
+// field code.
+std::string QuotedExecWord(std::string_view utf8) {
     std::string quoted = "\"";
-    for (const char c : utf8Path) {
+    for (const char c : utf8) {
         if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+        if (c == '%') quoted += '%';
         quoted += c;
     }
-    quoted += '"';
+    return quoted + '"';
+}
+
+// A string of a desktop entry: its backslashes escaped again, as the format asks of every string value.
+std::string EscapedValue(std::string_view text) {
     std::string value;
-    for (const char c : quoted) {
+    for (const char c : text) {
         if (c == '\\') value += '\\';
         value += c;
     }
     return value;
 }
 
-// The program of an Exec= value: the first word, quoted or not, with the escapes undone.
-std::string ProgramOfExec(std::string_view value) {
+// The words of an Exec= value, with the string escapes, the quoting and the doubled percent signs undone.
+std::vector<std::string> ExecWords(std::string_view value) {
     std::string unescaped;
     for (std::size_t i = 0; i < value.size(); ++i) {
         if (value[i] == '\\' && i + 1 < value.size() && value[i + 1] == '\\') ++i;
         unescaped += value[i];
     }
-    std::string program;
-    if (!unescaped.empty() && unescaped[0] == '"') {
-        for (std::size_t i = 1; i < unescaped.size() && unescaped[i] != '"'; ++i) {
-            if (unescaped[i] == '\\' && i + 1 < unescaped.size()) ++i;
-            program += unescaped[i];
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < unescaped.size()) {
+        if (unescaped[i] == ' ') {
+            ++i;
+            continue;
         }
-        return program;
+        std::string word;
+        bool quoted = false;
+        for (; i < unescaped.size() && (quoted || unescaped[i] != ' '); ++i) {
+            const char c = unescaped[i];
+            if (c == '"') {
+                quoted = !quoted;
+            } else if (quoted && c == '\\' && i + 1 < unescaped.size()) {
+                word += unescaped[++i];
+            } else if (c == '%' && i + 1 < unescaped.size() && unescaped[i + 1] == '%') {
+                word += unescaped[++i];
+            } else {
+                word += c;
+            }
+        }
+        words.push_back(std::move(word));
     }
-    return unescaped.substr(0, unescaped.find(' '));
+    return words;
+}
+
+// A word VAR=value as env(1) takes it: a variable's name, then the equals sign.
+bool IsAssignment(std::string_view word) {
+    const std::size_t equals = word.find('=');
+    if (equals == 0 || equals == std::string_view::npos) return false;
+    for (std::size_t i = 0; i < equals; ++i) {
+        const char c = word[i];
+        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+        if (!letter && !(i > 0 && c >= '0' && c <= '9')) return false;
+    }
+    return true;
+}
+
+// The program of an Exec= value: the first word, or, when the entry starts it through env with variables set, the
+// first word after them.
+std::string ProgramOfExec(std::string_view value) {
+    const std::vector<std::string> words = ExecWords(value);
+    std::size_t at = 0;
+    if (at < words.size() && (words[at] == "env" || words[at].ends_with("/env"))) {
+        ++at;
+        while (at < words.size() && IsAssignment(words[at])) ++at;
+    }
+    return at < words.size() ? words[at] : std::string();
 }
 
 // The autostart folders, the common ones first: autostart/ below each of $XDG_CONFIG_DIRS, then the user's.
@@ -72,9 +119,14 @@ public:
                        const std::string& description, const std::string&) override {
         std::string entry = "[Desktop Entry]\nType=Application\nName=Zendrel\n";
         entry += "Comment=" + Windows1252ToUtf8(description) + "\n";
-        entry += "Exec=" + ExecValue(Windows1252ToUtf8(target));
-        if (!arguments.empty()) entry += " " + Windows1252ToUtf8(arguments);
-        entry += "\nTerminal=false\n";
+        // A desktop starts the entry with its own environment: a data folder chosen by the variable must be named.
+        std::string exec;
+        if (const char* dataDir = std::getenv(kDataFolderVariable); dataDir != nullptr && *dataDir != '\0') {
+            exec = "env " + QuotedExecWord(std::string(kDataFolderVariable) + "=" + dataDir) + " ";
+        }
+        exec += QuotedExecWord(Windows1252ToUtf8(target));
+        if (!arguments.empty()) exec += " " + Windows1252ToUtf8(arguments);
+        entry += "Exec=" + EscapedValue(exec) + "\nTerminal=false\n";
         const fs::path path = PathFromText(linkPath);
         std::error_code error;
         fs::create_directories(path.parent_path(), error);

@@ -32,7 +32,16 @@ public:
     // nobody else gains anything. The service (another account) and the window of the user who installed it then
     // both keep the data folder's files writable. True where one account owns both (nothing to grant).
     virtual bool GrantFolderModify(const std::filesystem::path& folder, const std::string& trustee) = 0;
+    // The language of the user's system as the program names its languages: "german" for a German locale (Linux) or
+    // user interface language (Windows), "english" for every other.
+    virtual std::string PreferredLanguage() const = 0;
 };
+
+#ifndef _WIN32
+// PreferredLanguage from the values of LC_ALL, LC_MESSAGES and LANG (each may be null): the first one set decides, as
+// it decides the language of messages.
+std::string LanguageOfLocale(const char* lcAll, const char* lcMessages, const char* lang);
+#endif
 
 std::unique_ptr<SystemInfo> CreateSystemInfo();
 

@@ -86,9 +86,25 @@ public:
     std::string GetSpecialFolderPath(SpecialFolder folder) const override {
         return zendrel::GetSpecialFolderPath(folder);
     }
+
+    std::string PreferredLanguage() const override {
+        return LanguageOfLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+    }
 };
 
 }  // namespace
+
+std::string LanguageOfLocale(const char* lcAll, const char* lcMessages, const char* lang) {
+    for (const char* value : {lcAll, lcMessages, lang}) {
+        if (value == nullptr || *value == '\0') continue;
+        // "de", "de_DE.UTF-8", "de_AT@euro": the language is the part before the territory.
+        const std::string_view locale(value);
+        const bool german = locale.substr(0, 2) == "de" && (locale.size() == 2 || locale[2] == '_' ||
+                                                            locale[2] == '.' || locale[2] == '@');
+        return german ? "german" : "english";
+    }
+    return "english";
+}
 
 std::unique_ptr<SystemInfo> CreateSystemInfo() { return std::make_unique<PosixSystemInfo>(); }
 

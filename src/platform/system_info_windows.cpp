@@ -74,6 +74,10 @@ public:
 
     // Modify rights, inherited by files and folders: without them the files that the service (the local system
     // account) makes in the all-users folder would be read-only to the user's window.
+    std::string PreferredLanguage() const override {
+        return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_GERMAN ? "german" : "english";
+    }
+
     bool GrantFolderModify(const std::filesystem::path& folder, const std::string& trustee) override {
         PACL oldList = nullptr;
         PSECURITY_DESCRIPTOR descriptor = nullptr;

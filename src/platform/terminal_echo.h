@@ -1,9 +1,13 @@
 #pragma once
-// The echo of what is typed at the terminal or console on standard input, off for as long as an EchoOff lives.
+// The echo of what is typed at the terminal or console on standard input, off for as long as an EchoOff lives; and
+// whether standard input is such a terminal at all.
 
 #include <memory>
 
 namespace zendrel {
+
+// True when standard input is a terminal or console that a person types into, not a pipe or a file.
+bool StandardInputIsTerminal();
 
 class EchoOff {
 public:

@@ -5,6 +5,8 @@
 
 namespace zendrel {
 
+bool StandardInputIsTerminal() { return ::isatty(STDIN_FILENO) != 0; }
+
 struct EchoOff::Saved {
     termios mode{};
 };

@@ -4,6 +4,13 @@
 
 namespace zendrel {
 
+// A console has a mode; a pipe or a file has none.
+bool StandardInputIsTerminal() {
+    const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    return input != INVALID_HANDLE_VALUE && input != nullptr && ::GetConsoleMode(input, &mode) != 0;
+}
+
 struct EchoOff::Saved {
     HANDLE input;
     DWORD mode;

@@ -6,6 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "common/text.h"
+#include "net/transport.h"
+
 namespace zendrel {
 
 // Codes kept in the session's error code; 0 means no error.
@@ -56,12 +59,14 @@ public:
     virtual std::string GetHeaderField(const std::string& header, const std::string& name) = 0;
     virtual std::int32_t LoadMessage(std::int32_t n) = 0;
     virtual std::int32_t CountAttachments() = 0;
-    virtual std::string GetAttachmentName(std::int32_t n) = 0;
-    virtual std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) = 0;
+    // Attachment names are UTF-8 and keep every character; the folder is program text (Windows-1252). A save with an
+    // empty file name uses the part's own.
+    virtual Utf8Text GetAttachmentName(std::int32_t n) = 0;
+    virtual std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const Utf8Text& fileName) = 0;
     virtual std::int32_t CountBodyParts() = 0;
     virtual std::string GetBodyPartHeader(std::int32_t n) = 0;
     virtual std::string GetBodyPartText(std::int32_t n) = 0;
-    virtual std::int32_t SaveBodyPart(std::int32_t n, const std::string& folder, const std::string& fileName) = 0;
+    virtual std::int32_t SaveBodyPart(std::int32_t n, const std::string& folder, const Utf8Text& fileName) = 0;
     virtual std::string ConvertBodyCharset(const std::string& header, const std::string& text) = 0;
     virtual std::int32_t DeleteMessage(std::int32_t n) = 0;
     virtual std::int32_t ResetSession() = 0;
@@ -72,6 +77,8 @@ public:
     virtual void SetConnectionSecurity(ConnectionSecurity security) { static_cast<void>(security); }
     // After a login that failed with kCertificateRefused: why, in a few words.
     virtual std::string GetCertificateProblem() const { return {}; }
+    // After a login that failed with kNotConnected: why the connection could not be made, where that is known.
+    virtual ConnectFailure GetConnectFailure() const { return ConnectFailure::kNone; }
     // For a session that reads ahead: tells, from the header of a message that LoadHeader has not reached yet,
     // whether LoadMessage will be asked for it, so that it may be retrieved early. Only a hint: every operation
     // gives the same results whatever it answers.

@@ -27,15 +27,16 @@ std::string NumberedCommand(std::string_view verb, std::int32_t n, std::string_v
     return command;
 }
 
-// The header as LoadHeader gives it: a TOP reply's text after the status indicator, its encoded words decoded, and
-// UTF-8 made single-byte unless the header declares 8bit.
-std::string PrepareHeader(std::string header) {
+// The header as LoadHeader gives it from a TOP reply's text after the status indicator: UTF-8 made header text unless
+// the header declares 8bit, and then its encoded words decoded. In this order the words' bytes are read in their own
+// charsets only; read again as UTF-8, a decoded "ü" or "€" of header text would be lost.
+std::string PrepareHeader(std::string_view header) {
     const std::string encoding = LowerCase(zendrel::GetHeaderField(header, "Content-Transfer-Encoding"));
     const std::string type = LowerCase(zendrel::GetHeaderField(header, "Content-Type"));
     if (type.find("utf-8") != std::string::npos && encoding.find("8bit") == std::string::npos) {
-        header = Utf8ToSingleByte(header);
+        return DecodeEncodedWords(Utf8ToWindows1252Lossy(header));
     }
-    return header;
+    return DecodeEncodedWords(header);
 }
 
 }  // namespace
@@ -66,6 +67,7 @@ std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, 
     lastReply_.clear();
     capabilities_.clear();
     certificateProblem_.clear();
+    connectFailure_ = ConnectFailure::kNone;
     messageLoaded_ = false;
     cancelRequested_.store(false);
     transport_->ClearInterrupt();
@@ -74,6 +76,7 @@ std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, 
     if (opened != OpenResult::kConnected) {
         // A connect that the user's stop cut short says so, instead of blaming the server.
         errorCode_ = opened == OpenResult::kInterrupted ? SessionError::kCancelled : SessionError::kNotConnected;
+        if (opened == OpenResult::kFailed) connectFailure_ = transport_->OpenFailure();
         transport_->ClearInterrupt();
         receiveBuffer_.reset();
         return 0;
@@ -86,7 +89,8 @@ std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, 
 }
 
 bool Pop3MailSession::SecureConnection(const std::string& host) {
-    switch (transport_->StartTls(host, timeoutMs_)) {
+    const TlsResult result = transport_->StartTls(host, timeoutMs_);
+    switch (result) {
         case TlsResult::kSecured:
             return true;
         case TlsResult::kCertificateRefused:
@@ -101,6 +105,9 @@ bool Pop3MailSession::SecureConnection(const std::string& host) {
         case TlsResult::kTimedOut:
             // A server that does not speak TLS is, for this connection, no server.
             errorCode_ = SessionError::kNotConnected;
+            connectFailure_ = result == TlsResult::kFailed     ? ConnectFailure::kTlsHandshake
+                              : result == TlsResult::kTimedOut ? ConnectFailure::kTimedOut
+                                                               : ConnectFailure::kOther;
             return false;
     }
     return false;
@@ -272,9 +279,10 @@ std::string Pop3MailSession::LoadHeader(std::int32_t n) {
     }
     const std::string reply = TakeReply(CommandKind::kTop, n, NumberedCommand("TOP", n, " 0"), ReplyMode::kMultiLine);
     if (reply.empty() && errorCode_ == SessionError::kSendFailed) return {};
-    CheckStatus(DecodeEncodedWords(reply));
     // Whatever the verdict, the header is the text after the status indicator.
-    return PrepareHeader(lastReply_);
+    std::string header = PrepareHeader(SplitStatus(reply).text);
+    CheckStatus(DecodeEncodedWords(reply));
+    return header;
 }
 
 bool Pop3MailSession::SendHeadersAhead(std::int32_t n) {
@@ -512,8 +520,7 @@ void Pop3MailSession::KeepArrived(const SentCommand& command, std::string text) 
             if (command.n < examining_) break;
             if (command.kind == CommandKind::kTop && command.n > examining_ && readAheadFilter_ &&
                 !IsErrorReply(text)) {
-                const std::string decoded = DecodeEncodedWords(text);
-                if (readAheadFilter_(PrepareHeader(std::string(SplitStatus(decoded).text)))) {
+                if (readAheadFilter_(PrepareHeader(SplitStatus(text).text))) {
                     SendMessageAhead(command.n);
                 }
             }
@@ -595,7 +602,7 @@ std::int32_t Pop3MailSession::CountAttachments() {
     return zendrel::CountAttachments(parts_);
 }
 
-std::string Pop3MailSession::GetAttachmentName(std::int32_t n) {
+Utf8Text Pop3MailSession::GetAttachmentName(std::int32_t n) {
     if (!CanReadLoadedMessage()) return {};
     const auto position = n >= 1 ? FindAttachment(parts_, n) : std::nullopt;
     if (!position) {
@@ -607,18 +614,18 @@ std::string Pop3MailSession::GetAttachmentName(std::int32_t n) {
     return zendrel::GetAttachmentName(parts_[*position]);
 }
 
-std::int32_t Pop3MailSession::SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) {
+std::int32_t Pop3MailSession::SaveAttachment(std::int32_t n, const std::string& folder, const Utf8Text& fileName) {
     if (!CanReadLoadedMessage()) return 0;
     if (n < 1 || n > zendrel::CountAttachments(parts_)) {
         errorCode_ = SessionError::kBadNumber;
         return 0;
     }
     // The name lookup also leaves the current position on attachment n.
-    const std::string name = GetAttachmentName(n);
+    const Utf8Text name = GetAttachmentName(n);
     return SavePartAt(currentPart_, folder, fileName.empty() ? name : fileName);
 }
 
-std::int32_t Pop3MailSession::SavePartAt(std::size_t position, const std::string& folder, const std::string& fileName) {
+std::int32_t Pop3MailSession::SavePartAt(std::size_t position, const std::string& folder, const Utf8Text& fileName) {
     if (position >= parts_.size()) {
         errorCode_ = SessionError::kBadNumber;
         return 0;
@@ -661,7 +668,7 @@ std::string Pop3MailSession::GetBodyPartText(std::int32_t n) {
     return zendrel::GetBodyPartText(parts_[*position]);
 }
 
-std::int32_t Pop3MailSession::SaveBodyPart(std::int32_t n, const std::string& folder, const std::string& fileName) {
+std::int32_t Pop3MailSession::SaveBodyPart(std::int32_t n, const std::string& folder, const Utf8Text& fileName) {
     if (!CanReadLoadedMessage()) return 0;
     if (n < 1) {
         errorCode_ = SessionError::kBadNumber;

@@ -52,18 +52,19 @@ public:
     std::string GetHeaderField(const std::string& header, const std::string& name) override;
     std::int32_t LoadMessage(std::int32_t n) override;
     std::int32_t CountAttachments() override;
-    std::string GetAttachmentName(std::int32_t n) override;
-    std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) override;
+    Utf8Text GetAttachmentName(std::int32_t n) override;
+    std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const Utf8Text& fileName) override;
     std::int32_t CountBodyParts() override;
     std::string GetBodyPartHeader(std::int32_t n) override;
     std::string GetBodyPartText(std::int32_t n) override;
-    std::int32_t SaveBodyPart(std::int32_t n, const std::string& folder, const std::string& fileName) override;
+    std::int32_t SaveBodyPart(std::int32_t n, const std::string& folder, const Utf8Text& fileName) override;
     std::string ConvertBodyCharset(const std::string& header, const std::string& text) override;
     std::int32_t DeleteMessage(std::int32_t n) override;
     std::int32_t ResetSession() override;
     std::int32_t CancelReceive() override;
     void SetConnectionSecurity(ConnectionSecurity security) override { security_ = security; }
     std::string GetCertificateProblem() const override { return certificateProblem_; }
+    ConnectFailure GetConnectFailure() const override { return connectFailure_; }
     void SetReadAheadFilter(std::function<bool(const std::string& header)> willLoad) override {
         readAheadFilter_ = std::move(willLoad);
     }
@@ -138,7 +139,7 @@ private:
     // Walks to body part n as a lookup does: the current position ends on the part found, else on the last part.
     std::optional<std::size_t> SelectBodyPart(std::int32_t n);
     // Writes the part at `position` and keeps the reason of a failure in the error code.
-    std::int32_t SavePartAt(std::size_t position, const std::string& folder, const std::string& fileName);
+    std::int32_t SavePartAt(std::size_t position, const std::string& folder, const Utf8Text& fileName);
 
     std::unique_ptr<Transport> transport_;
     std::shared_ptr<const Clock> clock_;
@@ -154,6 +155,7 @@ private:
     std::string capabilities_;
     ConnectionSecurity security_ = ConnectionSecurity::kNone;
     std::string certificateProblem_;
+    ConnectFailure connectFailure_ = ConnectFailure::kNone;
     std::deque<SentCommand> inFlight_;
     std::optional<ReplyAssembler> frontReply_;  // the reply of inFlight_.front(), as far as it has arrived
     UnreadBytes unread_;

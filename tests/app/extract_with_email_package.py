@@ -6,8 +6,8 @@ Usage: extract_with_email_package.py OUTPUT_FOLDER MESSAGE...
 It follows the program's documented rules, not its code: the file is read as a retrieval delivers it (an mbox "From "
 first line skipped, LF made CR LF); a part is an attachment when its Content-Disposition contains "attachment;";
 attachments are saved from the last one in the message to the first, so of two with the same name the earlier one is
-kept; names are read into Windows-1252 text (a character it cannot hold becomes "?") and made safe for every file
-system. The decoding of names and contents is the email package's own.
+kept; names keep every character and are made safe for every file system, and cut to the 255 bytes of UTF-8 a Linux
+file system takes. The decoding of names and contents is the email package's own.
 """
 
 import email
@@ -16,7 +16,9 @@ import re
 import sys
 from pathlib import Path
 
-DEVICE_NAMES = {"con", "prn", "aux", "nul"} | {f"com{n}" for n in range(1, 10)} | {f"lpt{n}" for n in range(1, 10)}
+PORTS = [str(n) for n in range(1, 10)] + ["¹", "²", "³"]
+DEVICE_NAMES = {"con", "prn", "aux", "nul"} | {f"com{n}" for n in PORTS} | {f"lpt{n}" for n in PORTS}
+LONGEST_NAME = 255  # bytes of UTF-8
 
 
 def retrieved_bytes(raw):
@@ -25,18 +27,31 @@ def retrieved_bytes(raw):
     return re.sub(rb"(?<!\r)\n", b"\r\n", raw)
 
 
-def windows_1252_text(name):
-    return "".join(c if c.encode("cp1252", errors="ignore") else "?" for c in name)
+def utf8_prefix(text, longest):
+    """The longest beginning of text that takes at most `longest` bytes of UTF-8."""
+    while len(text.encode("utf-8")) > longest:
+        text = text[:-1]
+    return text
+
+
+def cut_to_longest(name):
+    if len(name.encode("utf-8")) <= LONGEST_NAME:
+        return name
+    dot = name.rfind(".")
+    extension = name[dot:] if dot > 0 else ""
+    room = LONGEST_NAME - len(extension.encode("utf-8"))
+    stem = utf8_prefix(name[:dot], room) if extension and room > 0 else ""
+    return stem + extension if stem else utf8_prefix(name, LONGEST_NAME)
 
 
 def safe_name(name):
-    name = "".join("_" if c in '/:\\<>"|?*' or ord(c) < 0x20 else c for c in windows_1252_text(name))
+    name = "".join("_" if c in '/:\\<>"|?*' or ord(c) < 0x20 else c for c in name)
     name = name.rstrip(". ")
     if not name.strip("."):
         return ""
-    if name.split(".")[0].lower() in DEVICE_NAMES:
+    if name.split(".")[0].rstrip(" ").lower() in DEVICE_NAMES:
         name = "_" + name
-    return name
+    return cut_to_longest(name).rstrip(". ")
 
 
 def attachments(message):

@@ -12,6 +12,7 @@
 #include "dovecot/free_port.h"
 #include "dovecot/test_certificates.h"
 #include "mailbox_program_test.h"
+#include "platform/data_folder_locks.h"
 
 namespace zendrel::testsupport {
 namespace {
@@ -49,6 +50,26 @@ TEST_F(RunOnceProgram, PrintsTheRunAsTheLogViewShowsItAndExitsWith0) {
     EXPECT_EQ(testing::FilesIn(save_), expected);
     EXPECT_EQ(Server().CountStoredMessages(box_.user), 2u) << "DeleteFiles is off";
     EXPECT_FALSE(fs::exists(data_ / "log_long.txt")) << "no diagnostics without -logging";
+}
+
+TEST_F(RunOnceProgram, NamesInEveryScriptAreSavedWholeAndLoggedAsFarAsWindows1252Goes) {
+    const std::string invoice = "\xD0\xA1\xD1\x87\xD1\x91\xD1\x82 \xE2\x84\x96" "5.pdf";  // Счёт №5.pdf
+    const std::string euro = "Rechnung 100\xE2\x82\xAC.pdf";
+    TestMail mail = MailWithAttachment("names.1", "=?UTF-8?B?0KHRh9GR0YIg4oSWNS5wZGY=?=");
+    mail.attachments.push_back({"=?utf-8?Q?Rechnung_100=E2=82=AC.pdf?=", AttachmentBytesFor(euro)});
+    DeliverMails({mail});
+    settings_.extensionsText = "pdf";
+    SaveTheSettings();
+
+    const testing::ProgramResult result = RunProgram({"--run-once"});
+    ASSERT_EQ(result.exitCode, 0) << Shown(result);
+    // The log is Windows-1252: the euro sign is in it, the Cyrillic letters and "№" are not.
+    EXPECT_THAT(TextsOfRows(result.OutLines()),
+                ElementsAre(LoggedIn(1), FileSaved(euro), FileSaved("???? ?5.pdf"), kSignedOut, ""))
+        << Shown(result);
+    const Files expected = {{invoice, AttachmentBytesFor("=?UTF-8?B?0KHRh9GR0YIg4oSWNS5wZGY=?=")},
+                            {euro, AttachmentBytesFor(euro)}};
+    EXPECT_EQ(testing::FilesIn(save_), expected);
 }
 
 struct LoggingCase {
@@ -110,6 +131,36 @@ TEST_F(RunOnceProgram, RefusedLoginExitsWith3AfterItsErrorLineInTheSavedLanguage
     EXPECT_THAT(testing::FilesIn(save_), IsEmpty());
 }
 
+TEST_F(RunOnceProgram, TlsAgainstAPlainPortAndARefusedPasswordAreToldAndGoToTheDiagnosticLog) {
+    const struct {
+        int security;
+        std::string password;
+        std::vector<std::string> lines;
+        std::string diagnostic;
+    } cases[] = {
+        {2, box_.password,
+         {"ERROR!! (Can't reach server)", "Server " + Host() + ", port " + std::to_string(Port()) +
+                                              ": TLS handshake failed"},
+         "failed with error 1 (TLS handshake failed)"},
+        {0, "not-" + box_.password, {"ERROR!! (wrong password)"}, "failed with error 5, last reply: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.diagnostic);
+        settings_.security = c.security;
+        settings_.password = c.password;
+        SaveTheSettings();
+        std::error_code error;
+        fs::remove(data_ / "log_long.txt", error);
+        const testing::ProgramResult result = RunProgram({"--run-once", "-logging"});
+        EXPECT_EQ(result.exitCode, 3) << Shown(result);
+        EXPECT_EQ(TextsOfRows(result.OutLines()), c.lines) << Shown(result);
+        const std::string diagnostics = testing::ReadBytes(data_ / "log_long.txt");
+        EXPECT_NE(diagnostics.find("Login to " + Host() + ":" + std::to_string(Port()) + " " + c.diagnostic),
+                  std::string::npos)
+            << diagnostics;
+    }
+}
+
 TEST_F(RunOnceProgram, AttachmentThatCannotBeSavedExitsWith1AndKeepsItsMail) {
     DeliverMails({MailWithAttachment("blocked.1", "blocked.csv"), MailWithAttachment("fine.2", "fine.csv")});
     // A folder where the file belongs: it cannot be written.
@@ -138,22 +189,60 @@ protected:
     testing::TemporaryFolder work_{"zendrel-program"};
 };
 
-TEST_F(RunOnceWithoutServer, UnreachableServerExitsWith3AfterItsErrorLine) {
+struct UnreachableCase {
+    std::string server;
+    std::string port;
+    std::string reason;
+};
+
+TEST_F(RunOnceWithoutServer, UnreachableServerExitsWith3AfterItsErrorLineAndWhereAndWhy) {
     ASSERT_TRUE(work_.Created());
     const fs::path data = work_.MakeFolder("data");
     const fs::path scratch = work_.MakeFolder("scratch");
+    const UnreachableCase cases[] = {
+        {"127.0.0.1", std::to_string(FindFreeLoopbackPort()), "connection refused"},
+        {"no-such-host.invalid", "110", "no such host"},  // a name that never resolves (RFC 2606)
+    };
+    for (const UnreachableCase& c : cases) {
+        SCOPED_TRACE(c.server);
+        SettingsRecord settings;
+        settings.language = "english";
+        settings.server = c.server;
+        settings.portText = c.port;
+        settings.userName = "someone";
+        settings.saveDir = program_.PathText(work_.MakeFolder("save"));
+        ASSERT_TRUE(SaveSettings(data, settings));
+
+        const testing::ProgramResult result = program_.Run({"--run-once", "-logging"}, work_.Path(), scratch,
+                                                           {{"ZENDREL_DATA_DIR", program_.PathText(data)}});
+        EXPECT_EQ(result.exitCode, 3) << result.out << result.err;
+        EXPECT_THAT(TextsOfRows(result.OutLines()),
+                    ElementsAre("ERROR!! (Can't reach server)",
+                                "Server " + c.server + ", port " + c.port + ": " + c.reason));
+        // The diagnostic log has the failure too, although no message was ever looked at.
+        EXPECT_THAT(TextsOfLogFile(testing::ReadBytes(data / "log_long.txt")),
+                    Contains("Login to " + c.server + ":" + c.port + " failed with error 1 (" + c.reason + ")"));
+    }
+}
+
+TEST_F(RunOnceWithoutServer, ARunOnTheSameDataFolderUnderWayMakesItExit4WithOneLine) {
+    // Wine keeps its own books of who holds a file; a lock of this Linux process is none of them.
+    if (program_.IsWindowsProgram()) GTEST_SKIP() << "the run lock is held by a Linux process here";
+    ASSERT_TRUE(work_.Created());
+    const fs::path data = work_.MakeFolder("data");
     SettingsRecord settings;
     settings.language = "english";
     settings.server = "127.0.0.1";
     settings.portText = std::to_string(FindFreeLoopbackPort());
-    settings.userName = "someone";
-    settings.saveDir = program_.PathText(work_.MakeFolder("save"));
     ASSERT_TRUE(SaveSettings(data, settings));
+    const RunLockResult held = CreateDataFolderLocks()->LockRun(data);
+    ASSERT_EQ(held.state, RunLockState::kLocked);
 
-    const testing::ProgramResult result =
-        program_.Run({"--run-once"}, work_.Path(), scratch, {{"ZENDREL_DATA_DIR", program_.PathText(data)}});
-    EXPECT_EQ(result.exitCode, 3) << result.out << result.err;
-    EXPECT_THAT(TextsOfRows(result.OutLines()), ElementsAre("ERROR!! (Can't reach server)"));
+    const testing::ProgramResult result = program_.Run({"--run-once"}, work_.Path(), work_.MakeFolder("scratch"),
+                                                       {{"ZENDREL_DATA_DIR", program_.PathText(data)}});
+    EXPECT_EQ(result.exitCode, 4) << result.out << result.err;
+    EXPECT_THAT(TextsOfRows(result.OutLines()),
+                ElementsAre("Another run on this data folder is still under way; this run is skipped."));
 }
 
 // A mailbox that requires TLS from the first byte, on a server whose certificate the test authority signed. The Linux

@@ -115,16 +115,32 @@ TEST_F(SettingsCommandsTest, ARefusedValueLeavesTheFileUntouched) {
     }
 }
 
-TEST_F(SettingsCommandsTest, ThePasswordIsReadFromTheInputAndStoredEnciphered) {
+TEST_F(SettingsCommandsTest, ARelativeSaveFolderIsStoredAsItsFullPath) {
+    const std::filesystem::path previous = std::filesystem::current_path();
+    const std::filesystem::path out1 = folder_.MakeFolder("out1");
+    std::filesystem::current_path(folder_.Path());
+    const int status = Run({"SaveDir=./out1"});
+    std::filesystem::current_path(previous);
+    ASSERT_EQ(status, 0) << err_.str();
+    EXPECT_TRUE(std::filesystem::equivalent(Saved().saveDir, out1));
+    EXPECT_TRUE(std::filesystem::path(Saved().saveDir).is_absolute()) << Saved().saveDir;
+    EXPECT_EQ(Saved().saveDir.find("./"), std::string::npos) << Saved().saveDir;
+}
+
+TEST_F(SettingsCommandsTest, ThePasswordIsReadFromTheInputAndStoredEncipheredWithAPromptOnlyOnATerminal) {
+    for (const bool interactive : {false, true}) {
+        SCOPED_TRACE(interactive);
 #ifdef _WIN32
-    std::istringstream in("s\xE4kret\r\nignored\n");
+        std::istringstream in("s\xE4kret\r\nignored\n");
 #else
-    std::istringstream in("s\xC3\xA4kret\r\nignored\n");  // UTF-8 from a Linux terminal
+        std::istringstream in("s\xC3\xA4kret\r\nignored\n");  // UTF-8 from a Linux terminal
 #endif
-    std::ostringstream out, err;
-    ASSERT_EQ(SetPasswordCommand(in, out, err), 0);
-    EXPECT_EQ(Saved().password, "s\xE4kret");
-    EXPECT_THAT(FileBytes(), ::testing::Not(HasSubstr("kret")));
+        std::ostringstream out, err;
+        ASSERT_EQ(SetPasswordCommand(in, interactive, out, err), 0);
+        EXPECT_EQ(Saved().password, "s\xE4kret");
+        EXPECT_THAT(FileBytes(), ::testing::Not(HasSubstr("kret")));
+        EXPECT_EQ(err.str().find("Password:") != std::string::npos, interactive) << err.str();
+    }
 }
 
 TEST_F(SettingsCommandsTest, SenderListsFollowTheWindowsDuplicateRule) {
@@ -138,7 +154,8 @@ TEST_F(SettingsCommandsTest, SenderListsFollowTheWindowsDuplicateRule) {
     EXPECT_THAT(Saved().allowedSenders, ElementsAre());
     EXPECT_THAT(Saved().blockedSenders, ElementsAre("spam@x"));
     const std::string before = FileBytes();
-    EXPECT_EQ(Edit(SenderListEdit::kUnlist, "nobody@x"), 2);
+    EXPECT_EQ(Edit(SenderListEdit::kUnlist, "nobody@x"), 1);
+    EXPECT_THAT(err_.str(), HasSubstr("neither sender list"));
     EXPECT_EQ(Edit(SenderListEdit::kAllow, ""), 2);
     EXPECT_EQ(FileBytes(), before);
 }

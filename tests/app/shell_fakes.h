@@ -5,11 +5,14 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/memory_views.h"
 #include "app/shell_run.h"
+#include "platform/data_folder_locks.h"
 #include "log_rows.h"
 #include "platform/service_controller.h"
 #include "platform/startup_shortcut.h"
@@ -60,8 +63,11 @@ public:
         return !folderGrantFails;
     }
 
+    std::string PreferredLanguage() const override { return language; }
+
     std::string folderGrant;
     bool folderGrantFails = false;
+    std::string language = "german";  // the system's
 
     std::uint32_t lastError = 0;
 };
@@ -91,11 +97,13 @@ public:
         granted = trustee + "|" + std::to_string(rights);
         return Done("GrantAccess");
     }
+    std::string LastErrorText() const override { return errorText; }
 
     bool available = true;  // false: a platform without a service manager
     int state = kServiceNotInstalled;
     std::vector<std::string> failing;
     std::uint32_t failureError = 0;
+    std::string errorText;  // the manager's own words for a failure; empty: the system's text for the code
     std::vector<std::string> calls;
     std::string installed;
     std::string granted;
@@ -131,6 +139,43 @@ public:
 
     bool creates = true;
     std::map<std::string, std::string> links;
+};
+
+// The data folder's locks as the test sets them: another window or another run holding them, or not.
+class FakeLocks final : public DataFolderLocks {
+public:
+    class Claim final : public WindowClaim {
+    public:
+        explicit Claim(FakeLocks& locks) : locks_(locks) {}
+        bool TakeForwardRequest() override { return std::exchange(locks_.forwardRequested, false); }
+
+    private:
+        FakeLocks& locks_;
+    };
+    class Lock final : public RunLock {
+    public:
+        explicit Lock(FakeLocks& locks) : locks_(locks) { locks_.runLocked = true; }
+        ~Lock() override { locks_.runLocked = false; }
+
+    private:
+        FakeLocks& locks_;
+    };
+
+    std::unique_ptr<WindowClaim> ClaimWindow(const std::filesystem::path& folder) override {
+        claimedFolder = folder;
+        if (windowHeld) return nullptr;
+        return std::make_unique<Claim>(*this);
+    }
+    RunLockResult LockRun(const std::filesystem::path&) override {
+        if (runHeld) return {RunLockState::kHeld, nullptr};
+        return {RunLockState::kLocked, std::make_unique<Lock>(*this)};
+    }
+
+    bool windowHeld = false;        // another window has the data folder
+    bool forwardRequested = false;  // another start asked the window forward
+    bool runHeld = false;           // another process's run holds the run lock
+    bool runLocked = false;         // a lock handed out here is alive (the fake run keeps it with its request)
+    std::filesystem::path claimedFolder;
 };
 
 // A run that is active from its start until the test ends it; a stop ends it only when `endsOnStop`.

@@ -58,6 +58,7 @@ protected:
         parts.shortcuts = &shortcuts_;
         parts.system = &system_;
         parts.run = run_;
+        parts.locks = &locks_;
         parts.texts = texts_;
         parts.handledMessageIds = handledMessageIds_;
         parts.logFiles = &files_;
@@ -90,6 +91,7 @@ protected:
     FakeSystemInfo system_;
     FakeServiceController controller_{system_};
     FakeShortcuts shortcuts_;
+    FakeLocks locks_;  // outlives the run requests that hold its locks
     FakeRun fakeRun_;
     ShellRun* run_ = &fakeRun_;
     std::shared_ptr<InterfaceTexts> texts_ = std::make_shared<InterfaceTexts>();
@@ -99,23 +101,41 @@ protected:
     StartUpResult startUp_ = StartUpResult::Continue;
 };
 
-TEST_F(ShellTest, StartStopButtonIsEnabledOnlyForCompleteInputs) {
+TEST_F(ShellTest, StartStopButtonIsEnabledOnlyForCompleteInputsAndOtherwiseNamesTheFirstProblem) {
     Shell& shell = StartShell();
     struct Case {
         const char* name;
         std::function<void()> change;
-        bool enabled;
+        std::optional<TextKey> reason;  // none: the button is enabled
+        MainControl marked;
     };
+    const auto noInterval = [&] { view_.SelectComboItem(MainControl::IntervalCombo, std::nullopt); };
     const Case cases[] = {
-        {"all valid", [] {}, true},
-        {"empty password", [&] { view_.SetText(MainControl::PasswordEdit, ""); }, true},
-        {"port 0", [&] { view_.SetText(MainControl::PortEdit, "0"); }, false},
-        {"empty port", [&] { view_.SetText(MainControl::PortEdit, ""); }, false},
-        {"missing folder", [&] { view_.SetText(MainControl::SaveDirEdit, (save_ / "gone").string()); }, false},
-        {"empty folder", [&] { view_.SetText(MainControl::SaveDirEdit, ""); }, false},
-        {"empty user", [&] { view_.SetText(MainControl::UserNameEdit, ""); }, false},
-        {"empty server", [&] { view_.SetText(MainControl::ServerEdit, ""); }, false},
-        {"no interval", [&] { view_.SelectComboItem(MainControl::IntervalCombo, std::nullopt); }, false},
+        {"all valid", [] {}, std::nullopt, MainControl::PortEdit},
+        {"empty password", [&] { view_.SetText(MainControl::PasswordEdit, ""); }, std::nullopt, MainControl::PortEdit},
+        {"port 65535", [&] { view_.SetText(MainControl::PortEdit, "65535"); }, std::nullopt, MainControl::PortEdit},
+        {"port 0", [&] { view_.SetText(MainControl::PortEdit, "0"); }, TextKey::TipBadPort, MainControl::PortEdit},
+        {"empty port", [&] { view_.SetText(MainControl::PortEdit, ""); }, TextKey::TipBadPort, MainControl::PortEdit},
+        {"port 99999", [&] { view_.SetText(MainControl::PortEdit, "99999"); }, TextKey::TipBadPort,
+         MainControl::PortEdit},
+        {"missing folder", [&] { view_.SetText(MainControl::SaveDirEdit, (save_ / "gone").string()); },
+         TextKey::TipSaveDirMissing, MainControl::SaveDirEdit},
+        {"empty folder", [&] { view_.SetText(MainControl::SaveDirEdit, ""); }, TextKey::TipNoSaveDir,
+         MainControl::SaveDirEdit},
+        {"empty user", [&] { view_.SetText(MainControl::UserNameEdit, ""); }, TextKey::TipNoUserName,
+         MainControl::UserNameEdit},
+        {"empty server", [&] { view_.SetText(MainControl::ServerEdit, ""); }, TextKey::TipNoServer,
+         MainControl::ServerEdit},
+        {"no interval", noInterval, TextKey::TipNoInterval, MainControl::IntervalCombo},
+        // The window's own checks first, in their order, then the port's range.
+        {"empty user and server", [&] {
+             view_.SetText(MainControl::UserNameEdit, "");
+             view_.SetText(MainControl::ServerEdit, "");
+         }, TextKey::TipNoUserName, MainControl::UserNameEdit},
+        {"port 99999, no interval", [&] {
+             view_.SetText(MainControl::PortEdit, "99999");
+             noInterval();
+         }, TextKey::TipNoInterval, MainControl::IntervalCombo},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -126,15 +146,26 @@ TEST_F(ShellTest, StartStopButtonIsEnabledOnlyForCompleteInputs) {
         view_.SelectComboItem(MainControl::IntervalCombo, 1);
         c.change();
         shell.OnInputChanged();
-        EXPECT_EQ(Enabled(MainControl::StartStopButton), c.enabled);
+        EXPECT_EQ(Enabled(MainControl::StartStopButton), !c.reason);
+        const std::string reason = c.reason ? English(*c.reason) : "";
+        EXPECT_EQ(view_.Tooltip(MainControl::StartStopButton), reason);
+        EXPECT_EQ(view_.StatusTip(MainControl::StartStopButton), reason);
+        for (const MainControl input : {MainControl::PortEdit, MainControl::SaveDirEdit, MainControl::UserNameEdit,
+                                        MainControl::ServerEdit, MainControl::IntervalCombo}) {
+            EXPECT_EQ(view_.Marked(input), c.reason && input == c.marked) << static_cast<int>(input);
+        }
         EXPECT_TRUE(Enabled(MainControl::ServerEdit));
     }
+    shell.OnLanguageChosen(MenuItem::German);
+    EXPECT_EQ(view_.Tooltip(MainControl::StartStopButton), German(TextKey::TipNoInterval));
     shell.SetInputsLocked(true);
     EXPECT_FALSE(Enabled(MainControl::IntervalCombo));
     EXPECT_FALSE(Enabled(MainControl::SecurityCombo));
     EXPECT_FALSE(advanced_.Enabled(AdvancedControl::ExtensionsEdit));
     EXPECT_FALSE(Enabled(MainControl::ServiceCheck));
     EXPECT_TRUE(Enabled(MainControl::StartStopButton));
+    EXPECT_EQ(view_.Tooltip(MainControl::StartStopButton), "");
+    EXPECT_FALSE(view_.Marked(MainControl::IntervalCombo));
 }
 
 TEST_F(ShellTest, TheSecurityChoiceTakesTheUsualPortAlongAndIsWhatIsSavedAndRun) {
@@ -332,6 +363,17 @@ TEST_F(ShellTest, TheUninstallQuestionAndItsAnswers) {
     }
 }
 
+TEST_F(ShellTest, AServiceManagerThatSaysWhyItFailedIsQuotedInsteadOfTheSystemText) {
+    controller_.failing = {"Install"};
+    controller_.failureError = 31;
+    controller_.errorText = "Failed to enable unit: Unit file zendrel.service is masked.";
+    Shell& shell = StartShell();
+    view_.SetChecked(MainControl::ServiceCheck, true);
+    shell.OnStartStopButton();
+    EXPECT_EQ(LogTexts(), (std::vector<std::string>{English(TextKey::ErrInstallService), controller_.errorText}));
+    EXPECT_TRUE(view_.Checked(MainControl::ServiceCheck));
+}
+
 TEST_F(ShellTest, WithoutTheFacilitiesTheBoxesStayUncheckedAndDisabled) {
     FakeServiceController none(system_);
     none.available = false;
@@ -352,6 +394,9 @@ TEST_F(ShellTest, WithoutTheFacilitiesTheBoxesStayUncheckedAndDisabled) {
         EXPECT_FALSE(view_.Enabled(box));
     }
     EXPECT_THAT(LogTexts(), IsEmpty());
+    EXPECT_EQ(view_.Tooltip(MainControl::ServiceCheck), English(TextKey::TipNoServiceManager));
+    shell.OnLanguageChosen(MenuItem::German);
+    EXPECT_EQ(view_.Tooltip(MainControl::ServiceCheck), German(TextKey::TipNoServiceManager));
 }
 
 TEST_F(ShellTest, LanguageSwitchWhileRunningKeepsTheStopRoleAndTheStatusFields) {
@@ -380,12 +425,31 @@ TEST_F(ShellTest, LanguageSwitchWhileRunningKeepsTheStopRoleAndTheStatusFields) 
     EXPECT_EQ(shell.NextStart(), 0);
 }
 
-TEST_F(ShellTest, WithoutSettingsItComesUpInGermanWithTheServiceStateInEnglish) {
-    writeSettings_ = false;
-    StartShell();
-    EXPECT_EQ(view_.Text(MainControl::StartStopButton), German(TextKey::ButtonStart));
-    EXPECT_TRUE(view_.MenuChecked(MenuItem::German));
-    EXPECT_EQ(view_.StatusText(StatusField::ServiceField), English(TextKey::ServiceNotInstalled));
+TEST_F(ShellTest, WithoutSettingsItComesUpInTheSystemsLanguageWithTheServiceStateInEnglish) {
+    struct Case {
+        bool settingsFile;
+        std::string saved;
+        std::string system;
+        bool german;
+    };
+    const Case cases[] = {
+        {false, "", "english", false},
+        {false, "", "german", true},
+        {true, "german", "english", true},  // a saved language is the user's choice
+        {true, "english", "german", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.saved + " on " + c.system);
+        fs::remove(data_ / kSettingsFileName);
+        writeSettings_ = c.settingsFile;
+        settings_.language = c.saved;
+        system_.language = c.system;
+        StartShell();
+        EXPECT_EQ(view_.Text(MainControl::StartStopButton), (c.german ? German : English)(TextKey::ButtonStart));
+        EXPECT_EQ(view_.MenuChecked(MenuItem::German), c.german);
+        EXPECT_EQ(view_.MenuChecked(MenuItem::English), !c.german);
+        EXPECT_EQ(view_.StatusText(StatusField::ServiceField), English(TextKey::ServiceNotInstalled));
+    }
     EXPECT_TRUE(fs::exists(data_ / "log.txt"));
     EXPECT_EQ(view_.WindowTitle(), "Zendrel V" ZENDREL_PROJECT_VERSION);
 }
@@ -522,6 +586,150 @@ TEST_F(ShellTest, QuitWhileARunHangsEndsSoonAndLeavesTheThreadToEndByItself) {
     const auto deadline = std::chrono::steady_clock::now() + 30s;
     while (run.Active() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
     EXPECT_FALSE(run.Active()) << "the run's thread did not go on to its end";
+}
+
+TEST_F(ShellTest, RunNowRunsAtOnceWithTheInputsSavingOnlyTheSettingsAndLeavesTheScheduleAlone) {
+    Shell& shell = StartShell();
+    EXPECT_EQ(view_.MenuText(MenuItem::RunNow), "Run now");
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayRunNow), "Run now");
+    EXPECT_EQ(view_.MenuText(MenuItem::CheckConnection), "Check connection");
+    view_.SetChecked(MainControl::ServiceCheck, true);
+    view_.SetChecked(MainControl::ShortcutCheck, true);
+    view_.SetText(MainControl::ServerEdit, "other.example.org");
+    shell.OnInputChanged();
+    shell.OnRunNow();
+    ASSERT_EQ(fakeRun_.requests.size(), 1u);
+    EXPECT_EQ(fakeRun_.requests[0].kind, RunKind::kMailbox);
+    EXPECT_EQ(fakeRun_.requests[0].controls.server, "other.example.org");
+    EXPECT_THAT(ReadBytes(data_ / kSettingsFileName), HasSubstr("Server = other.example.org\r\n"));
+    EXPECT_THAT(controller_.calls, IsEmpty()) << "no service step";
+    EXPECT_THAT(shortcuts_.links, IsEmpty()) << "no shortcut step";
+    EXPECT_EQ(shell.NextStart(), 0);
+    EXPECT_EQ(view_.StatusText(StatusField::ScheduleField), English(TextKey::StatusExamining));
+    // One run at a time: both commands wait for it.
+    for (MenuItem item : {MenuItem::RunNow, MenuItem::TrayRunNow, MenuItem::CheckConnection}) {
+        EXPECT_FALSE(view_.MenuEnabled(item)) << static_cast<int>(item);
+    }
+    shell.OnRunNow();
+    EXPECT_EQ(fakeRun_.requests.size(), 1u);
+    fakeRun_.active = false;
+    shell.OnScheduleTimer();
+    EXPECT_EQ(view_.StatusText(StatusField::ScheduleField), "") << "the idle schedule has nothing to count down";
+    EXPECT_TRUE(view_.MenuEnabled(MenuItem::RunNow));
+
+    // Beside a running schedule the next start stays where it was.
+    shell.OnStartStopButton();
+    now_ = kTenOClock - 100;
+    shell.OnScheduleTimer();
+    shell.OnRunNow();
+    EXPECT_EQ(fakeRun_.requests.size(), 2u);
+    EXPECT_EQ(shell.NextStart(), kTenOClock);
+    fakeRun_.active = false;
+
+    // Not while the service does the work.
+    controller_.state = kServiceRunning;
+    shell.OnScheduleTimer();
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::RunNow));
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::CheckConnection));
+    shell.OnRunNow();
+    shell.OnCheckConnection();
+    EXPECT_EQ(fakeRun_.requests.size(), 2u);
+}
+
+TEST_F(ShellTest, RunNowNeedsWhatTheStartButtonNeedsACheckOnlyTheConnectionAndTheCheckSavesNothing) {
+    settings_.saveDir = (save_ / "gone").string();
+    Shell& shell = StartShell();
+    const std::string saved = ReadBytes(data_ / kSettingsFileName);
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::RunNow));
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::TrayRunNow));
+    EXPECT_TRUE(view_.MenuEnabled(MenuItem::CheckConnection)) << "the folder is no part of the connection";
+    shell.OnRunNow();
+    EXPECT_THAT(fakeRun_.requests, IsEmpty());
+    view_.SetText(MainControl::PortEdit, "99999");
+    view_.SetText(MainControl::UserNameEdit, "someone");
+    shell.OnInputChanged();
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::CheckConnection));
+    view_.SetText(MainControl::PortEdit, "995");
+    shell.OnInputChanged();
+    shell.OnCheckConnection();
+    ASSERT_EQ(fakeRun_.requests.size(), 1u);
+    EXPECT_EQ(fakeRun_.requests[0].kind, RunKind::kConnectionCheck);
+    EXPECT_EQ(fakeRun_.requests[0].controls.userName, "someone");
+    EXPECT_EQ(fakeRun_.requests[0].controls.portText, "995");
+    EXPECT_EQ(ReadBytes(data_ / kSettingsFileName), saved);
+    EXPECT_EQ(view_.StatusText(StatusField::ScheduleField), "");
+}
+
+TEST_F(ShellTest, TheTrayMenuNamesTheStartButtonsRoleInTheWindowsLanguageAndFollowsItsState) {
+    Shell& shell = StartShell();
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayShow), "Show");
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayQuit), "Quit");
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayStartStop), English(TextKey::ButtonStart));
+    EXPECT_TRUE(view_.MenuEnabled(MenuItem::TrayStartStop));
+    shell.OnStartStopButton();
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayStartStop), English(TextKey::ButtonStop));
+    shell.OnLanguageChosen(MenuItem::German);
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayStartStop), German(TextKey::ButtonStop));
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayShow), "Anzeigen");
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayQuit), "Beenden");
+    EXPECT_EQ(view_.MenuText(MenuItem::RunNow), "Jetzt abrufen");
+    shell.OnStartStopButton();
+    EXPECT_EQ(view_.MenuText(MenuItem::TrayStartStop), German(TextKey::ButtonStart));
+    view_.SetText(MainControl::ServerEdit, "");
+    shell.OnInputChanged();
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::TrayStartStop)) << "as the button it stands for";
+}
+
+TEST_F(ShellTest, ASecondWindowOnTheDataFolderOnlyBringsTheFirstForward) {
+    Shell& first = StartShell();
+    EXPECT_EQ(locks_.claimedFolder, data_);
+    first.OnMinimised();
+    ASSERT_FALSE(view_.WindowShown());
+    locks_.forwardRequested = true;  // what the second start does
+    first.OnScheduleTimer();
+    EXPECT_TRUE(view_.WindowShown());
+    EXPECT_FALSE(view_.TrayTooltip()) << "out of the tray";
+
+    RecordingMainView secondView;
+    locks_.windowHeld = true;
+    StartShell(0, [&](ShellParts& parts) { parts.mainView = &secondView; });
+    EXPECT_EQ(startUp_, StartUpResult::AlreadyOpen);
+    EXPECT_FALSE(secondView.WindowShown());
+
+    // The service runs beside the one window, as it always did.
+    locks_.claimedFolder.clear();
+    StartShell(1);
+    EXPECT_EQ(startUp_, StartUpResult::Continue);
+    EXPECT_TRUE(locks_.claimedFolder.empty());
+}
+
+TEST_F(ShellTest, ARunThatFindsTheDataFoldersRunLockHeldIsSkippedWithOneLine) {
+    Shell& shell = StartShell();
+    shell.OnStartStopButton();
+    locks_.runHeld = true;
+    shell.OnScheduleTimer();
+    EXPECT_THAT(fakeRun_.requests, IsEmpty());
+    EXPECT_THAT(LogTexts(), ElementsAre(English(TextKey::MsgRunSkipped)));
+    EXPECT_EQ(shell.NextStart(), kTenOClock + 600) << "the due time has passed all the same";
+    shell.OnRunNow();
+    EXPECT_THAT(fakeRun_.requests, IsEmpty());
+    EXPECT_EQ(LogTexts().size(), 2u);
+
+    // The run holds the lock until it ends.
+    locks_.runHeld = false;
+    shell.OnRunNow();
+    ASSERT_EQ(fakeRun_.requests.size(), 1u);
+    EXPECT_TRUE(locks_.runLocked);
+    fakeRun_.requests.clear();
+    fakeRun_.active = false;
+    EXPECT_FALSE(locks_.runLocked);
+
+    // The service's skipped run tells the window through log.txt.
+    locks_.runHeld = true;
+    Shell& service = StartShell(1);
+    service.OnScheduleTimer();
+    EXPECT_THAT(testsupport::TextsOfLogFile(ReadBytes(data_ / "log.txt")),
+                ElementsAre(English(TextKey::MsgRunSkipped)));
 }
 
 TEST_F(ShellTest, MinimisingHidesIntoTheTrayOnlyWhereThereIsOne) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "app/ui/win32/win32_advanced_view.h"
 #include "app/ui/win32/win32_main_view.h"
@@ -31,8 +32,10 @@ public:
     }
     void OnAbout() override {}
     void OnLanguageChosen(MenuItem) override {}
+    void OnRunNow() override { ++runNows; }
+    void OnCheckConnection() override { ++checks; }
     void OnMinimised() override {}
-    void OnTrayDoubleClick() override {}
+    void OnTrayDoubleClick() override { ++trayShows; }
     void OnAdvancedButton() override {}
     void OnAdvancedClosed() override { ++advancedClosed; }
     void OnBrowseButton() override {}
@@ -54,14 +57,16 @@ public:
     void OnScheduleTimer() override {
         // A loop that never sees the close would otherwise wait for ever; the checks below then fail.
         if (++ticks == 1) firstTick_();
+        if (ticks > 1 && laterTick) laterTick();
         if (ticks > 60) main_.EndEventLoop();
     }
     void OnLogPollTimer() override {}
 
     int quits = 0, advancedClosed = 0, inputChanges = 0, securityChanges = 0, startStopClicks = 0,
         serviceCheckChanges = 0;
-    int blockedAddClicks = 0, ticks = 0;
+    int blockedAddClicks = 0, ticks = 0, runNows = 0, checks = 0, trayShows = 0;
     bool serviceCheckedWhenTold = false;
+    std::function<void()> laterTick;  // at every tick after the first, until the loop ends
 
 private:
     Win32MainView& main_;
@@ -151,6 +156,7 @@ TEST_F(Win32Window, UserActionsReachTheShellTheShellsOwnChangesDoNotAndRowsComeF
         PostMessageA(main_.Control(MainControl::StartStopButton), BM_CLICK, 0, 0);
         PostMessageA(advanced_.Control(AdvancedControl::BlockedAddButton), BM_CLICK, 0, 0);
         PostMessageA(advanced_.Window(), WM_CLOSE, 0, 0);
+        PostMessageA(advanced_.Control(AdvancedControl::CloseButton), BM_CLICK, 0, 0);
         // More than an edit holds by default (32,767 characters), from the run's side.
         std::thread run([&] {
             for (int i = 0; i < 400; ++i) main_.Log().AppendRow(row);
@@ -168,11 +174,87 @@ TEST_F(Win32Window, UserActionsReachTheShellTheShellsOwnChangesDoNotAndRowsComeF
     EXPECT_TRUE(events.serviceCheckedWhenTold);
     EXPECT_EQ(events.startStopClicks, 1);
     EXPECT_EQ(events.blockedAddClicks, 1);
-    EXPECT_EQ(events.advancedClosed, 1);
+    EXPECT_EQ(events.advancedClosed, 2);  // its close box and its Close button
     EXPECT_EQ(events.quits, 1);
     EXPECT_EQ(main_.Text(MainControl::ServerEdit).size(), std::string("pop.example.com").size() + 1);
     EXPECT_TRUE(main_.Log().HasRow(row));
     EXPECT_EQ(GetWindowTextLengthA(main_.LogControl()), 400 * 100 + 399 * 2);
+}
+
+// What a menu holds, by position: its items' texts, "-" for a separator, and "(grey)" after an item disabled.
+std::vector<std::string> MenuItems(HMENU menu) {
+    std::vector<std::string> items;
+    for (int position = 0; position < GetMenuItemCount(menu); ++position) {
+        const UINT state = GetMenuState(menu, static_cast<UINT>(position), MF_BYPOSITION);
+        char text[64] = {};
+        GetMenuStringA(menu, static_cast<UINT>(position), text, sizeof(text), MF_BYPOSITION);
+        items.push_back((state & MF_SEPARATOR) != 0 ? "-" : std::string(text) + ((state & MF_GRAYED) ? " (grey)" : ""));
+    }
+    return items;
+}
+
+TEST_F(Win32Window, ARightClickOnTheTrayIconBringsUpItsMenuWhoseItemsReachTheShell) {
+    constexpr UINT kTrayMessage = WM_APP + 1;  // the icon's callback message
+    int menuTicks = 0;
+    RecordingEvents events(main_, [&] {
+        main_.ShowWindow();
+        for (const auto& [item, text] : {std::pair{MenuItem::TrayShow, "Show"}, {MenuItem::TrayRunNow, "Run now"},
+                                         {MenuItem::TrayStartStop, "Lets go"}, {MenuItem::TrayQuit, "Quit"},
+                                         {MenuItem::RunNow, "Run now"}, {MenuItem::CheckConnection, "Check"}}) {
+            main_.SetMenuText(item, text);
+        }
+        main_.SetMenuEnabled(MenuItem::TrayStartStop, false);
+        main_.SetMenuEnabled(MenuItem::CheckConnection, false);
+        PostMessageA(main_.Window(), kTrayMessage, 0, WM_RBUTTONUP);
+    });
+    // The menu's own loop goes on delivering the timer: there the user picks the second item with the keyboard.
+    events.laterTick = [&] {
+        if (++menuTicks == 1) {
+            for (const WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) PostMessageA(main_.Window(), WM_KEYDOWN, key, 1);
+        } else if (events.runNows > 0) {
+            main_.EndEventLoop();
+        }
+    };
+    main_.StartTimers();
+    main_.RunEventLoop(events);
+
+    EXPECT_EQ(MenuItems(main_.TrayMenu()),
+              (std::vector<std::string>{"Show", "Run now", "Lets go (grey)", "-", "Quit"}));
+    EXPECT_EQ(MenuItems(GetSubMenu(main_.Menu(), 0)),
+              (std::vector<std::string>{"Run now", "Check (grey)", "-", "Quit", "About"}));
+    EXPECT_EQ(events.runNows, 1) << "the item picked from the tray's menu";
+}
+
+TEST_F(Win32Window, ADisabledButtonsTipShowsInTheStatusBarWhileThePointerRestsOnIt) {
+    const std::string why = "Enter the POP3 server.";
+    std::string statusText;
+    RecordingEvents events(main_, [&] {
+        main_.ShowWindow();
+        const HWND start = main_.Control(MainControl::StartStopButton);
+        main_.SetEnabled(MainControl::StartStopButton, false);
+        main_.SetTooltip(MainControl::StartStopButton, why);
+        main_.SetStatusTip(MainControl::StartStopButton, why);
+        RECT place{};
+        GetWindowRect(start, &place);
+        POINT centre{(place.left + place.right) / 2, (place.top + place.bottom) / 2};
+        SetCursorPos(centre.x, centre.y);
+        // The mouse message a disabled control never gets goes to the window under it.
+        ScreenToClient(main_.Window(), &centre);
+        PostMessageA(main_.Window(), WM_MOUSEMOVE, 0, MAKELPARAM(centre.x, centre.y));
+    });
+    events.laterTick = [&] {
+        if (SendMessageA(main_.StatusBar(), SB_ISSIMPLE, 0, 0) == 0) return;
+        // The simple mode's text, which some versions of the status bar give as part 0.
+        for (const WPARAM part : {WPARAM{SB_SIMPLEID}, WPARAM{0}}) {
+            char text[128] = {};
+            SendMessageA(main_.StatusBar(), SB_GETTEXTA, part, reinterpret_cast<LPARAM>(text));
+            if (statusText.empty()) statusText = text;
+        }
+        main_.EndEventLoop();
+    };
+    main_.StartTimers();
+    main_.RunEventLoop(events);
+    EXPECT_EQ(statusText, why);
 }
 
 }  // namespace

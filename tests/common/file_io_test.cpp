@@ -92,6 +92,27 @@ TEST_F(FileIoTest, FoldersAreCreatedDownToTheLast) {
 }
 #endif
 
+TEST_F(FileIoTest, AttachmentNamesKeepEveryCharacterAlsoWherePathsPassTheOldLimit) {
+    const fs::path name = PathFromUtf8("\xD0\xA1\xD1\x87\xD1\x91\xD1\x82 \xE2\x84\x96" "5 \xE5\xA0\xB1.pdf");
+    EXPECT_EQ(name, fs::path(u8"\u0421\u0447\u0451\u0442 \u21165 \u5831.pdf"));  // Счёт №5 報.pdf
+    ASSERT_EQ(WriteFileAtomically(folder_.Path() / name, "x", FileAccess::kUsual), FileError::kNone);
+    EXPECT_EQ(ReadWholeFile(folder_.Path() / name), "x");
+    EXPECT_TRUE(PathFromUtf8("").empty());
+
+    // Folders and a name of 84 characters (252 bytes of UTF-8) far beyond the 260 characters of a Windows path.
+    fs::path deep = folder_.Path();
+    for (int level = 0; level < 4; ++level) deep /= std::string(60, static_cast<char>('a' + level));
+    EXPECT_EQ(CreatePrivateFolders(deep), FolderCreation::kCreated);
+    std::string longName;
+    for (int i = 0; i < 80; ++i) longName += "\xE5\xA0\xB1";
+    const fs::path target = deep / PathFromUtf8(longName + ".pdf");
+    ASSERT_GT(target.native().size(), 330u);
+    ASSERT_EQ(WriteFileAtomically(target, "whole", FileAccess::kUsual), FileError::kNone);
+    EXPECT_EQ(ReadWholeFile(target), "whole");
+    EXPECT_EQ(WriteFileAtomically(target, "again", FileAccess::kUsual), FileError::kNone);
+    EXPECT_EQ(ReadWholeFile(target), "again");
+}
+
 TEST_F(FileIoTest, OnlyTemporaryFilesOlderThanTheirAgeAreRemoved) {
     const std::string prefix(kTemporaryFilePrefix);
     for (const std::string& name : {prefix + "old", prefix + "young", std::string("old-but-mine")}) {

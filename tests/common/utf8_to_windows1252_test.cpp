@@ -42,5 +42,43 @@ TEST(Utf8ToWindows1252, UndoesWindows1252ToUtf8ForEveryByte) {
     }
 }
 
+TEST(Utf8ToWindows1252Lossy, KeepsWhatWindows1252HasAndMarksTheRest) {
+    struct Case {
+        std::string utf8, text;
+    };
+    const Case cases[] = {
+        {"Rechnung 100\xE2\x82\xAC.pdf", "Rechnung 100\x80.pdf"},  // the euro sign keeps its byte
+        // „ “ ” – — … ‚ ‘ ’ • ™ and Š š Ž ž Œ œ Ÿ ƒ ˆ ˜ † ‡ ‰ ‹ ›
+        {"\xE2\x80\x9E\xE2\x80\x9C\xE2\x80\x9D\xE2\x80\x93\xE2\x80\x94\xE2\x80\xA6\xE2\x80\x9A\xE2\x80\x98"
+         "\xE2\x80\x99\xE2\x80\xA2\xE2\x84\xA2",
+         "\x84\x93\x94\x96\x97\x85\x82\x91\x92\x95\x99"},
+        {"\xC5\xA0\xC5\xA1\xC5\xBD\xC5\xBE\xC5\x92\xC5\x93\xC5\xB8\xC6\x92\xCB\x86\xCB\x9C\xE2\x80\xA0\xE2\x80\xA1"
+         "\xE2\x80\xB0\xE2\x80\xB9\xE2\x80\xBA",
+         "\x8A\x9A\x8E\x9E\x8C\x9C\x9F\x83\x88\x98\x86\x87\x89\x8B\x9B"},
+        {"\xD0\xA1\xD1\x87\xD1\x91\xD1\x82 \xE2\x84\x96" "5.pdf", "???? ?5.pdf"},   // Счёт №5.pdf
+        {"\xC5\x81\xC3\xB3\x64\xC5\xBA", "?\xF3" "d?"},                           // Łódź
+        {"\xE5\xA0\xB1\xE5\x91\x8A.xlsx", "??.xlsx"},                                // 報告.xlsx
+        {"\xF0\x9F\x98\x80x", "?x"},
+        {"\xC2\x80\xC2\x81", "\x80\x81"},         // below U+0100 every code point is its byte, as in Utf8ToSingleByte
+        {"\xE0\x82\xAC", "?"},                       // an overlong form is no euro sign
+        {"\xC3" "A", "?A"},                            // malformed bytes are read as Utf8ToSingleByte reads them
+        {"\xE2\x82" "x", "?x"},
+        {"\x80" "a\xFF", "a"},
+        {"a\xE2\x82", "a"},
+        {std::string("a\0b", 3), std::string("a\0b", 3)},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Utf8ToWindows1252Lossy(c.utf8), c.text) << "utf-8: '" << c.utf8 << "'";
+}
+
+TEST(IsWellFormedUtf8, RefusesWhatNoEncoderWrites) {
+    for (const std::string good : {"", "plain", "\xC3\xA4", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF"}) {
+        EXPECT_TRUE(IsWellFormedUtf8(good)) << good;
+    }
+    for (const std::string bad : {"\xC3", "\xC3\x28", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                                  "\xFC", "\x80", "ok\xF8"}) {
+        EXPECT_FALSE(IsWellFormedUtf8(bad)) << bad;
+    }
+}
+
 }  // namespace
 }  // namespace zendrel

@@ -120,6 +120,7 @@ TEST(InterfaceTextLists, PlaceholdersSitInTheTextsThatAreFilled) {
         {TextKey::StatusNextStart, {"{START}"}}, {TextKey::MsgSearching, {"{SEARCH}"}},
         {TextKey::ErrFileNotSaved, {"{FILE}"}}, {TextKey::ErrConnection, {"{CODE}"}},
         {TextKey::ErrCertificate, {"{REASON}"}},
+        {TextKey::MsgConnected, {"{COUNT}"}},    {TextKey::ErrConnectDetail, {"{HOST}", "{PORT}", "{REASON}"}},
     };
     std::set<int> withPlaceholder;
     for (const PlaceholderCase& c : cases) {
@@ -192,6 +193,13 @@ TEST(InterfaceTextLists, HoldTheseExactTexts) {
          "FEHLER!! (Datei '{FILE}' konnte nicht gespeichert werden)"},
         {TextKey::ErrConnection, "ERROR!! (Connection failed, code {CODE})",
          "FEHLER!! (Verbindung fehlgeschlagen, Code {CODE})"},
+        {TextKey::MenuRunNow, "Run now", "Jetzt abrufen"},
+        {TextKey::MenuCheckConnection, "Check connection", "Verbindung pr\xFC" "fen"},
+        {TextKey::MsgConnected, "Connected: {COUNT} messages in the mailbox",
+         "Verbunden: {COUNT} Nachrichten im Postfach"},
+        {TextKey::MenuShow, "Show", "Anzeigen"},
+        {TextKey::MenuQuit, "Quit", "Beenden"},
+        {TextKey::ButtonClose, "Close", "Schlie\xDF" "en"},
     };
     for (const ExactCase& c : cases) {
         EXPECT_EQ(TextOf(Language::English, c.key), c.english) << "key " << static_cast<int>(c.key);

@@ -194,6 +194,21 @@ TEST_F(MailboxRunTest, LoginFailuresInGerman) {
     EXPECT_THAT(Texts(), ElementsAre("FEHLER!! (Verbindung fehlgeschlagen, Code 14)"));
 }
 
+TEST_F(MailboxRunTest, AConnectionCheckLogsInAndOutAndSaysHowManyMessagesWaitOrWhyNot) {
+    FakeMailSession mailbox({Mail("a@x", "s", "<1@x>"), Mail("b@x", "s", "<2@x>")});
+    parameters_.runThread.store(3);
+    const RunReport report = CheckConnection(parameters_, Services(mailbox));
+    EXPECT_THAT(Texts(), ElementsAre("Connected: 2 messages in the mailbox"));
+    EXPECT_THAT(mailbox.calls, ElementsAre("Login", "Logout")) << "no message is looked at";
+    EXPECT_TRUE(report.loggedIn);
+    EXPECT_EQ(handled_.Size(), 0u);
+    EXPECT_EQ(parameters_.runThread.load(), 0u);
+
+    mailbox.loginFailure = SessionError::kPasswordRefused;
+    CheckConnection(parameters_, Services(mailbox));
+    EXPECT_EQ(Texts().back(), "ERROR!! (wrong password)");
+}
+
 TEST_F(MailboxRunTest, NoSessionEndsTheRunQuietly) {
     FakeMailSession unused({});
     RunServices services = Services(unused);
@@ -463,8 +478,15 @@ TEST_F(RunControllerTest, OneRunAtATimeAndItsEndIsReported) {
     mailbox.hangInLoadHeader = true;
     mailbox.ignoreCancel = true;
     RunController controller;
-    ASSERT_TRUE(controller.Start(Fill(), Services(mailbox)));
+    RunServices services = Services(mailbox);
+    // What the run holds until it ends (the data folder's run lock), let go before the end is reported.
+    auto held = std::make_shared<int>(0);
+    services.heldUntilEnded = held;
+    const std::weak_ptr<int> whileRunning = held;
+    held.reset();
+    ASSERT_TRUE(controller.Start(Fill(), std::move(services)));
     EXPECT_TRUE(controller.Active());
+    EXPECT_FALSE(whileRunning.expired());
     bool filledAgain = false;
     EXPECT_FALSE(controller.Start([&](JobParameters&) { filledAgain = true; }, Services(mailbox)))
         << "a second run never starts beside the first";
@@ -472,6 +494,7 @@ TEST_F(RunControllerTest, OneRunAtATimeAndItsEndIsReported) {
     mailbox.Release();
     controller.WaitUntilEnded();
     EXPECT_FALSE(controller.Active());
+    EXPECT_TRUE(whileRunning.expired());
     EXPECT_EQ(mailbox.saved.size(), 1u);
     EXPECT_EQ(controller.LastReport().savedAttachments, 1);
     EXPECT_EQ(mailbox.host, "pop.example.org") << "the run read the settings that were filled in";

@@ -34,7 +34,8 @@ TEST(GetHeaderParameter, Table) {
         {"text/plain; name=\"boundary.txt\"", "boundary", std::nullopt},
         // RFC 2231
         {"attachment; filename*=utf-8''Gr%C3%BC%C3%9Fe.pdf", "filename", "Gr\xFC\xDF" "e.pdf"},
-        {"attachment; filename*=UTF-8'de'%E2%82%AC.txt", "filename", "?.txt"},
+        {"attachment; filename*=UTF-8'de'%E2%82%AC%E2%84%96.txt", "filename", "\x80?.txt"},  // € kept, № not
+        {"attachment; filename*=iso-8859-2''%A3%F3d%BC.txt", "filename", "?\xF3" "d?.txt"},
         {"attachment; filename*=iso-8859-1'de'Gr%FC%DFe.pdf", "filename", "Gr\xFC\xDF" "e.pdf"},
         {"attachment; filename*=\"utf-8''a%20b.txt\"", "filename", "a b.txt"},
         {"attachment; filename*=utf-8''100%.txt", "filename", "100%.txt"},   // "%" without two digits stays
@@ -47,6 +48,28 @@ TEST(GetHeaderParameter, Table) {
         {"attachment; filename*1=\"b\"; filename=\"x.txt\"", "filename", "x.txt"},  // no piece 0
     };
     for (const auto& c : cases) EXPECT_EQ(GetHeaderParameter(c.value, c.name), c.result) << c.value;
+}
+
+TEST(GetHeaderParameterUtf8, ReadsTheValueInItsCharset) {
+    struct Case {
+        std::string value;
+        std::optional<std::string> result;
+    };
+    const Case cases[] = {
+        {"attachment; filename*=utf-8''%D0%A1%D1%87%D1%91%D1%82%20%E2%84%96" "5.pdf",
+         "\xD0\xA1\xD1\x87\xD1\x91\xD1\x82 \xE2\x84\x96" "5.pdf"},                                   // Счёт №5.pdf
+        {"attachment;\r\n filename*0*=iso-8859-2''%A3%F3d%BC%20fak;\r\n filename*1*=tura.pdf",
+         "\xC5\x81\xC3\xB3" "d\xC5\xBA faktura.pdf"},                                                // Łódź faktura.pdf
+        {"attachment; filename*0*=koi8-r''%EF%D4; filename*1*=%DE%A3%D4; filename*2=\".txt\"",
+         "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82.txt"},                                            // Отчёт.txt
+        {"attachment; filename*=''%E4.txt", "\xC3\xA4.txt"},                 // no charset: Windows-1252
+        {"attachment; filename=\"=?utf-8?B?5aCx5ZGK?=.xlsx\"", "\xE5\xA0\xB1\xE5\x91\x8A.xlsx"},  // encoded words
+        {"attachment; filename=\"=?utf-8?Q?a=22b?=.txt\"", "a\"b.txt"},   // decoded after the quotes are read
+        {"attachment; filename=\"Gr\xFC\xDF" "e.pdf\"", "Gr\xC3\xBC\xC3\x9F" "e.pdf"},  // raw Latin-1 bytes
+        {"attachment; filename=\"Gr\xC3\xBC\xC3\x9F" "e.pdf\"", "Gr\xC3\xBC\xC3\x9F" "e.pdf"},  // raw UTF-8 bytes
+        {"attachment; size=3", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(GetHeaderParameterUtf8(c.value, "filename"), c.result) << c.value;
 }
 
 }  // namespace

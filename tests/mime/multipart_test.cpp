@@ -197,7 +197,7 @@ TEST(SplitMessage, HeadersHaveTheirEncodedWordsDecoded) {
         "--b\r\nContent-Disposition: attachment; filename=\"=?utf-8?q?Gr=C3=BC=C3=9Fe.pdf?=\"\r\n\r\nx\r\n--b--");
     ASSERT_EQ(parts.size(), 2u);
     EXPECT_EQ(GetHeaderField(parts[0].header, "subject"), "M\xE4rz");
-    EXPECT_EQ(GetAttachmentName(parts[1]), "Gr\xFC\xDF" "e.pdf");
+    EXPECT_EQ(GetAttachmentName(parts[1]), "Gr\xC3\xBC\xC3\x9F" "e.pdf");
 }
 
 TEST(SplitMessage, NulBytesStayInBodies) {

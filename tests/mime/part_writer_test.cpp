@@ -7,6 +7,7 @@
 #include <string>
 
 #include "mime/attachments.h"
+#include "mime/encoded_words.h"
 #include "test_files.h"
 
 using namespace std::string_literals;
@@ -20,9 +21,15 @@ using testing::WriteBytes;
 
 MessagePart Part(std::string header, std::string body) {
     MessagePart part;
-    part.header = "--b\r\n" + header;
+    part.rawHeader = "--b\r\n" + header;
+    part.header = DecodeEncodedWords(part.rawHeader);
     part.body = std::move(body);
     return part;
+}
+
+std::string Utf8(const fs::path& path) {
+    const std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
 }
 
 class SavePartTest : public ::testing::Test {
@@ -34,7 +41,7 @@ protected:
 
     std::set<std::string> Entries() const {
         std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_.Path())) names.insert(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(dir_.Path())) names.insert(Utf8(entry.path().filename()));
         return names;
     }
 
@@ -99,15 +106,48 @@ TEST_F(SavePartTest, FolderAndNameAreJoinedAsTheyStand) {
     EXPECT_EQ(ReadBytes(dir_.Path() / "outa.pdf"), "x");
 }
 
-TEST_F(SavePartTest, Windows1252NamesAreCreatedAsUtf8) {
-    EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "g"), Folder(), "Gr\xFC\xDF" "e.pdf").Saved());
-    EXPECT_EQ(ReadBytes(dir_.Path() / u8"Gr\u00fc\u00dfe.pdf"), "g");
+TEST_F(SavePartTest, EncodedNamesAreSavedWithEveryCharacter) {
+    struct Case {
+        std::string header, name;
+    };
+    const Case cases[] = {
+        // RFC 2047, B and Q, in UTF-8, ISO-8859-2 and KOI8-R
+        {"Content-Disposition: attachment; filename=\"=?UTF-8?B?0KHRh9GR0YIg4oSWNS5wZGY=?=\"",
+         "\xD0\xA1\xD1\x87\xD1\x91\xD1\x82 \xE2\x84\x96" "5.pdf"},  // Счёт №5.pdf
+        {"Content-Disposition: attachment;\r\n filename=\"=?ISO-8859-2?Q?=A3=F3d=BC_faktura.pdf?=\"",
+         "\xC5\x81\xC3\xB3" "d\xC5\xBA faktura.pdf"},  // Łódź faktura.pdf
+        {"Content-Disposition: attachment; filename=\"=?KOI8-R?B?79Teo9QudHh0?=\"",
+         "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82.txt"},  // Отчёт.txt
+        {"Content-Type: application/pdf; name=\"=?utf-8?Q?Rechnung_100=E2=82=AC.pdf?=\"\r\n"
+         "Content-Disposition: attachment;",
+         "Rechnung 100\xE2\x82\xAC.pdf"},
+        // RFC 2231, whole and in pieces, in the same charsets
+        {"Content-Disposition: attachment;\r\n filename*0*=UTF-8''%E5%A0%B1;\r\n filename*1*=%E5%91%8A.xlsx",
+         "\xE5\xA0\xB1\xE5\x91\x8A.xlsx"},  // 報告.xlsx
+        {"Content-Disposition: attachment; filename*=iso-8859-2''Gda%F1sk.pdf", "Gda\xC5\x84sk.pdf"},  // Gdańsk.pdf
+        {"Content-Disposition: attachment;\r\n filename*0*=koi8-r''%F3%DE%A3%D4-;\r\n"
+         " filename*1*=%C6%C1%CB%D4%D5%D2%C1.pdf",
+         // Счёт-фактура.pdf
+         "\xD0\xA1\xD1\x87\xD1\x91\xD1\x82-\xD1\x84\xD0\xB0\xD0\xBA\xD1\x82\xD1\x83\xD1\x80\xD0\xB0.pdf"},
+    };
+    std::set<std::string> expected;
+    for (const Case& c : cases) {
+        const MessagePart part = Part(c.header, c.name);
+        const std::string name = GetAttachmentName(part);
+        EXPECT_EQ(name, c.name) << c.header;
+        EXPECT_TRUE(SavePart(part, Folder(), name).Saved()) << c.header;
+        EXPECT_EQ(ReadBytes(dir_.Path() / fs::path(std::u8string(c.name.begin(), c.name.end()))), c.name);
+        expected.insert(c.name);
+    }
+    EXPECT_EQ(Entries(), expected);
+}
 
-    // the folder goes through the same conversion, and so do the characters of 0x80-0x9F
-    fs::create_directories(dir_.Path() / u8"M\u00e4rz");
-    const std::string folder = Folder() + "M\xE4rz/";
-    EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "x"), folder, "Gr\xFC\xDF" "e \x80.pdf").Saved());
-    EXPECT_EQ(ReadBytes(dir_.Path() / u8"M\u00e4rz" / u8"Gr\u00fc\u00dfe \u20ac.pdf"), "x");
+TEST_F(SavePartTest, TheFolderIsWindows1252TextAndTheNameUtf8) {
+    fs::create_directories(dir_.Path() / u8"M\u00e4rz \u20ac");
+    const std::string folder = Folder() + "M\xE4rz \x80/";
+    const std::string name = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC.pdf";
+    EXPECT_TRUE(SavePart(Part("Content-Type: text/plain", "x"), folder, name).Saved());
+    EXPECT_EQ(ReadBytes(dir_.Path() / u8"M\u00e4rz \u20ac" / u8"Gr\u00fc\u00dfe \u20ac.pdf"), "x");
 }
 
 TEST_F(SavePartTest, FailuresSayWhyAndCreateNothing) {
@@ -146,11 +186,21 @@ TEST_F(SavePartTest, DeviceNamesAreSavedAsFilesWithALeadingUnderscore) {
 }
 
 TEST_F(SavePartTest, ANameAtTheFileSystemsLimitFits) {
-    // 255 bytes once the Windows-1252 letters are UTF-8: a temporary name built from the final one would not fit.
-    const std::string name = std::string(120, '\xE4') + std::string(11, 'x') + ".pdf";
+    // As long as this system's names may be: a temporary name built from the final one would not fit, and on Windows
+    // the whole path passes 260 characters. Wine keeps its files on a Linux file system, which takes 255 bytes of
+    // UTF-8 whatever Windows would, so there the name is ASCII: 255 UTF-16 units that are 255 bytes too.
+    std::string name;
+    if constexpr (kFileNameUnit == FileNameUnit::kUtf8Byte) {
+        name = "x";
+        for (int i = 0; i < 125; ++i) name += "\xC3\xA4";  // "ä", two bytes
+    } else {
+        name = std::string(251, 'a');
+    }
+    name += ".pdf";
+    ASSERT_EQ(MakeSafeFileName(name), name) << "the name is no longer than the limit";
     ASSERT_TRUE(SavePart(Part("Content-Type: text/plain", "whole"), Folder(), name).Saved());
-    EXPECT_EQ(ReadBytes(PathFromText(Folder() + name)), "whole");
-    EXPECT_EQ(Entries().size(), 1u);
+    EXPECT_EQ(ReadBytes(dir_.Path() / fs::path(std::u8string(name.begin(), name.end()))), "whole");
+    EXPECT_EQ(Entries(), std::set<std::string>{name});
 }
 
 }  // namespace

@@ -76,9 +76,11 @@ TEST(SocketTransportSend, BytesThatCannotAllGoOutAreAFailureNotAPartialSuccess) 
 
 TEST(SocketTransportOpen, SaysWhyNoConnectionCameAbout) {
     const std::unique_ptr<Transport> transport = CreateSocketTransport();
-    EXPECT_EQ(transport->Open("127.0.0.1", UnusedLoopbackPort(), kTimeoutMs), OpenResult::kRefused);
+    EXPECT_EQ(transport->Open("127.0.0.1", UnusedLoopbackPort(), kTimeoutMs), OpenResult::kFailed);
+    EXPECT_EQ(transport->OpenFailure(), ConnectFailure::kRefused);
     // The top-level domain "invalid" never resolves.
-    EXPECT_EQ(transport->Open("no-such-host.invalid", 110, kTimeoutMs), OpenResult::kHostNotFound);
+    EXPECT_EQ(transport->Open("no-such-host.invalid", 110, kTimeoutMs), OpenResult::kFailed);
+    EXPECT_EQ(transport->OpenFailure(), ConnectFailure::kNoSuchHost);
 
     const SilentListener listener(0);
     ASSERT_NE(listener.port(), 0);
@@ -88,7 +90,8 @@ TEST(SocketTransportOpen, SaysWhyNoConnectionCameAbout) {
         queued.push_back(CreateSocketTransport());
         opened = queued.back()->Open("127.0.0.1", listener.port(), 300);
     }
-    EXPECT_EQ(opened, OpenResult::kTimedOut) << "after " << queued.size() << " attempts";
+    ASSERT_EQ(opened, OpenResult::kFailed) << "after " << queued.size() << " attempts";
+    EXPECT_EQ(queued.back()->OpenFailure(), ConnectFailure::kTimedOut);
 }
 
 // A stop must end the wait it meets, and be gone once cleared: on Windows it is an event object that stays signalled

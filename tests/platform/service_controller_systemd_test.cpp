@@ -31,6 +31,8 @@ protected:
         const std::string dir = "'" + folder_.Path().string() + "'";
         const std::string script = "#!/bin/sh\n"
                                    "echo \"$*\" >> " + dir + "/calls\n"
+                                   "if [ \"$*\" = '--user show-environment' ] && [ -f " + dir + "/no-manager ]; then\n"
+                                   "  echo 'Failed to connect to bus: No medium found' >&2; exit 1; fi\n"
                                    "if [ -f " + dir + "/fail ]; then cat " + dir + "/fail >&2; exit $(cat " + dir +
                                    "/status); fi\n"
                                    "case \"$*\" in *' show '*) cat " + dir + "/state ;; esac\n";
@@ -173,8 +175,24 @@ TEST_F(SystemdServiceTest, ARefusalReadsAsAccessDeniedAndAFailedInstallLeavesNoU
         Answer("fail", c.text);
         EXPECT_EQ(Install(kServiceAutoStart), 0);
         EXPECT_EQ(CreateSystemInfo()->LastSystemError(), c.error);
+        // The log quotes systemd, never a Windows text for the code.
+        EXPECT_EQ(services_->LastErrorText() + "\n", c.text);
         EXPECT_FALSE(fs::exists(unit_)) << "a unit the manager never loaded would look installed but unreadable";
     }
+}
+
+TEST_F(SystemdServiceTest, IsAvailableOnlyWhereTheUserHasAServiceManager) {
+    for (const bool manager : {true, false}) {
+        SCOPED_TRACE(manager);
+        if (!manager) Answer("no-manager", "");
+        services_ = CreateServiceController();
+        EXPECT_EQ(services_->Available(), manager);
+        EXPECT_EQ(services_->Available(), manager);
+        EXPECT_THAT(Calls(), ElementsAre("--user show-environment")) << "asked once";
+    }
+    ::setenv("PATH", (folder_.Path() / "nowhere").c_str(), 1);
+    services_ = CreateServiceController();
+    EXPECT_FALSE(services_->Available()) << "no systemctl at all";
 }
 
 TEST_F(SystemdServiceTest, TheWrittenUnitVerifies) {

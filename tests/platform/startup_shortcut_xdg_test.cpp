@@ -24,6 +24,7 @@ protected:
         fs::create_directories(common_);
     }
     void TearDown() override {
+        ::unsetenv("ZENDREL_DATA_DIR");
         ::unsetenv("XDG_CONFIG_HOME");
         ::unsetenv("XDG_CONFIG_DIRS");
     }
@@ -59,12 +60,24 @@ TEST_F(XdgAutostartTest, OnlyAnEntryForExactlyThisProgramCounts) {
     EXPECT_EQ(shortcuts_->FindStartupShortcut(), common);
 }
 
-TEST_F(XdgAutostartTest, APathWithBlanksQuotesAndDollarsComesBackAndTheEntryValidates) {
-    const std::string odd = (folder_.Path() / "My \"Apps\" $HOME\\x" / "zendrel").string();
-    ASSERT_EQ(shortcuts_->CreateShortcut(odd, user_, "", "Zendrel. The tool for extracting attachments.", ""), 1);
-    EXPECT_EQ(shortcuts_->GetShortcutTarget(user_), odd);
-    if (std::system("command -v desktop-file-validate >/dev/null 2>&1") != 0) GTEST_SKIP() << "no desktop-file-validate";
-    EXPECT_EQ(std::system(("desktop-file-validate '" + user_ + "'").c_str()), 0);
+TEST_F(XdgAutostartTest, APathWithBlanksQuotesDollarsAndPercentsComesBackAndTheEntryValidates) {
+    const std::string odd = (folder_.Path() / "My \"Apps\" $HOME\\x 100%" / "zendrel").string();
+    for (const char* dataDir : {"", "/srv/mail \"box\" 100% $x"}) {
+        SCOPED_TRACE(dataDir);
+        ::setenv("ZENDREL_DATA_DIR", dataDir, 1);
+        ASSERT_EQ(shortcuts_->CreateShortcut(odd, user_, "", "Zendrel. The tool for extracting attachments.", ""), 1);
+        EXPECT_EQ(shortcuts_->GetShortcutTarget(user_), odd);
+        const std::string entry = testing::ReadBytes(user_);
+        // The data folder goes along to the next login, where the desktop starts the entry without this variable.
+        const bool named = entry.find("\nExec=env \"ZENDREL_DATA_DIR=") != std::string::npos;
+        EXPECT_EQ(named, *dataDir != '\0') << entry;
+        if (std::system("command -v desktop-file-validate >/dev/null 2>&1") != 0) continue;
+        EXPECT_EQ(std::system(("desktop-file-validate '" + user_ + "'").c_str()), 0) << entry;
+    }
+    // An entry for this program that sets a variable of its own is the program's entry all the same.
+    const std::string exec = "/usr/bin/env LANG=C A_1=\"x y\" " + program_ + " -x";
+    ASSERT_TRUE(testing::WriteBytes(user_, "[Desktop Entry]\nType=Application\nName=Z\nExec=" + exec + "\n"));
+    EXPECT_EQ(shortcuts_->FindStartupShortcut(), user_);
 }
 
 }  // namespace

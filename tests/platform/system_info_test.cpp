@@ -33,5 +33,23 @@ TEST(SystemInfo, KnowsTheProgramFile) {
     EXPECT_NE(path.find("platform_tests"), std::string::npos) << path;
 }
 
+TEST(SystemInfo, TheLanguageOfMessagesDecidesBetweenGermanAndEnglish) {
+    const struct {
+        const char* lcAll;
+        const char* lcMessages;
+        const char* lang;
+        const char* language;
+    } cases[] = {
+        {nullptr, nullptr, "de_DE.UTF-8", "german"}, {nullptr, nullptr, "de", "german"},
+        {nullptr, "de_AT@euro", "en_US.UTF-8", "german"}, {"en_GB.UTF-8", "de_DE", "de_DE", "english"},
+        {"", "", "de_CH.UTF-8", "german"},            {nullptr, nullptr, "C.UTF-8", "english"},
+        {nullptr, nullptr, nullptr, "english"},       {nullptr, nullptr, "dei_XX", "english"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lang != nullptr ? c.lang : "(none)");
+        EXPECT_EQ(LanguageOfLocale(c.lcAll, c.lcMessages, c.lang), c.language);
+    }
+}
+
 }  // namespace
 }  // namespace zendrel

@@ -254,15 +254,18 @@ TEST_F(MessageTest, Utf8HeaderIsReadIntoSingleByteTextUnlessItIs8bit) {
         std::string fields;
         std::string subject;
     };
+    const std::string raw = "K\xC3\xA4se \xE2\x82\xAC \xE2\x84\x96 ";  // Käse € №
+    const std::string word = "=?utf-8?q?Gr=C3=BC=C3=9Fe_=E2=82=AC?=";
     const Case cases[] = {
-        {"Content-Type: text/plain; charset=UTF-8\r\n", "K\xE4se ?"},
+        // "€" is in Windows-1252, "№" is not; the encoded word is read in its own charset only, not again as UTF-8
+        {"Content-Type: text/plain; charset=UTF-8\r\n", "K\xE4se \x80 ? Gr\xFC\xDF" "e \x80"},
         {"Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n",
-         "K\xC3\xA4se \xE2\x82\xAC"},
-        {"Content-Type: text/plain; charset=iso-8859-1\r\n", "K\xC3\xA4se \xE2\x82\xAC"},
+         raw + "Gr\xFC\xDF" "e \x80"},
+        {"Content-Type: text/plain; charset=iso-8859-1\r\n", raw + "Gr\xFC\xDF" "e \x80"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fields);
-        server.Expect("TOP 1 0\r\n").Reply("+OK\r\n" + c.fields + "Subject: K\xC3\xA4se \xE2\x82\xAC\r\n\r\n.\r\n");
+        server.Expect("TOP 1 0\r\n").Reply("+OK\r\n" + c.fields + "Subject: " + raw + word + "\r\n\r\n.\r\n");
         const std::string header = session->LoadHeader(1);
         EXPECT_EQ(session->GetHeaderField(header, "subject"), c.subject);
     }

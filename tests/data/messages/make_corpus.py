@@ -6,7 +6,7 @@ known mailer sends (Thunderbird, Outlook, Apple Mail, mutt), with its attachment
 base64 and quoted-printable encoders. The attachment bytes fed in are also written to
 tests/data/expected/<message>/<file>, so the expected files come from the source bytes, never from zendrel itself.
 tests/data/expected/save_order.txt lists, per message, the names in the order a mailbox run saves them (attachment 1,
-the last one in the message, first).
+the last one in the message, first), as its log shows them: in Windows-1252 as far as it goes, "?" for the rest.
 
 Run it from anywhere: python3 tests/data/messages/make_corpus.py. The output is committed; the script documents where
 it came from. Dates, boundaries and Message-IDs are fixed so that a rerun reproduces the same bytes.
@@ -148,6 +148,55 @@ def python_rfc2047_names():
     for name, charset, data in (
         ("Preisliste 2024 €.xlsx", "windows-1252", xlsx_bytes("prices")),
         ("Straßenverzeichnis.csv", "iso-8859-1", crlf("Straße;Hausnummer\nMühlenweg;12\nAm Wäldchen;3a\n").encode("iso-8859-1")),
+    ):
+        sample.attach(name, data)
+        part = MIMEApplication(data, "octet-stream")
+        encoded = Header(name, charset).encode()
+        part.set_param("name", encoded)
+        part.add_header("Content-Disposition", "attachment", filename=encoded)
+        message.attach(part)
+    buffer = BytesIO()
+    BytesGenerator(buffer, policy=email.policy.compat32.clone(linesep="\r\n")).flatten(
+        with_fixed_boundaries(message, sample.stem))
+    sample.message = buffer.getvalue()
+    return sample
+
+
+def python_unicode_names():
+    """Names beyond Windows-1252 as the email package writes them today: RFC 2231 in UTF-8, a long one split into
+    numbered pieces."""
+    sample = Sample("python_unicode_names")
+    message = python_message("Berichte aus Tokio und Moskau")
+    message.set_content("Die Berichte im Anhang.\n")
+    data = sample.attach("報告.xlsx", xlsx_bytes("tokyo"))
+    message.add_attachment(data, maintype="application",
+                           subtype="vnd.openxmlformats-officedocument.spreadsheetml.sheet", filename="報告.xlsx")
+    long_name = "Отчёт о продажах за первый квартал 2024 года по всем регионам.pdf"
+    data = sample.attach(long_name, pdf_bytes("moscow", 1500))
+    message.add_attachment(data, maintype="application", subtype="pdf", filename=long_name)
+    sample.message = python_bytes(message, sample.stem, email.policy.SMTP)
+    return sample
+
+
+def python_legacy_charset_names():
+    """Names in the charsets of their languages, as the email package's older interface writes them: RFC 2231 in
+    ISO-8859-2, and RFC 2047 encoded words inside the quoted parameter in KOI8-R and UTF-8 (B) and ISO-8859-2 (Q)."""
+    sample = Sample("python_legacy_charset_names")
+    message = MIMEMultipart()
+    message["From"] = "Biuro <biuro@wschod.example>"
+    message["To"] = "belege@zentrale.example"
+    message["Subject"] = Header("Faktury i счета", "utf-8").encode()
+    message["Date"] = "Wed, 13 Mar 2024 10:20:30 +0100"
+    message["Message-ID"] = "<20240313092030.2047@wschod.example>"
+    message.attach(MIMEText("Faktury w załączniku.\n", "plain", "utf-8"))
+    data = sample.attach("Łódź faktura.pdf", pdf_bytes("lodz", 1800))
+    part = MIMEApplication(data, "pdf")
+    part.add_header("Content-Disposition", "attachment", filename=("iso-8859-2", "pl", "Łódź faktura.pdf"))
+    message.attach(part)
+    for name, charset, data in (
+        ("Отчёт.txt", "koi8-r", crlf("Отчёт за март\nИтого: 5\n").encode("utf-8")),
+        ("Zażółć gęślą jaźń.txt", "iso-8859-2", crlf("Zażółć gęślą jaźń\n").encode("iso-8859-2")),
+        ("Счёт №5.pdf", "utf-8", pdf_bytes("invoice-5", 1300)),
     ):
         sample.attach(name, data)
         part = MIMEApplication(data, "octet-stream")
@@ -539,10 +588,16 @@ def plain_text_only():
 
 
 SAMPLES = (
-    python_invoice_pdf, python_rfc2231_names, python_rfc2047_names, python_text_attachments, python_extension_mix,
+    python_invoice_pdf, python_rfc2231_names, python_rfc2047_names, python_unicode_names, python_legacy_charset_names,
+    python_text_attachments, python_extension_mix,
     python_duplicate_names, python_long_headers, mpack_attachment, mpack_inline, thunderbird_nested,
     outlook_folded_disposition, apple_mail_related, mutt_mbox_latin1, scanner_single_part, plain_text_only,
 )
+
+
+def shown_in_log(name):
+    """A name as the activity log shows it: the program's log is Windows-1252, other characters become "?"."""
+    return "".join(c if c.encode("cp1252", errors="ignore") else "?" for c in name)
 
 
 def main():
@@ -562,7 +617,7 @@ def main():
         for name, data in reversed(sample.attachments):
             folder.mkdir(exist_ok=True)
             (folder / name).write_bytes(data)
-            order_lines.append(f"{sample.stem}.eml\t{name}\n")
+            order_lines.append(f"{sample.stem}.eml\t{shown_in_log(name)}\n")
     (EXPECTED / "save_order.txt").write_text("".join(order_lines), encoding="utf-8")
 
 

@@ -11,7 +11,7 @@
 namespace zendrel {
 namespace {
 
-constexpr QSize kWindowSize(505, 350);
+constexpr QSize kWindowSize(505, 386);
 constexpr int kMargin = 10;
 constexpr int kLabelHeight = 18;
 constexpr int kBoxHeight = 22;
@@ -81,6 +81,9 @@ void QtAdvancedView::Create() {
                QRect(place.left + kHalfWidth - kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight));
         Widget(place.deleteButton)->setEnabled(false);
     }
+    button(AdvancedControl::CloseButton,
+           QRect(kWindowSize.width() - kMargin - kButtonWidth, kWindowSize.height() - kMargin - kButtonHeight,
+                 kButtonWidth, kButtonHeight));
     ForwardUserActions();
 }
 
@@ -91,6 +94,8 @@ void QtAdvancedView::ForwardUserActions() {
         };
     };
     QObject::connect(window_.get(), &AdvancedWindow::closeRequested,
+                     forward([](MainEvents& e) { e.OnAdvancedClosed(); }));
+    QObject::connect(static_cast<QPushButton*>(Widget(AdvancedControl::CloseButton)), &QPushButton::clicked,
                      forward([](MainEvents& e) { e.OnAdvancedClosed(); }));
     for (AdvancedControl control : {AdvancedControl::SearchStringEdit, AdvancedControl::ExtensionsEdit}) {
         QObject::connect(static_cast<QLineEdit*>(Widget(control)), &QLineEdit::textEdited,

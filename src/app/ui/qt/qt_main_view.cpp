@@ -72,9 +72,10 @@ QWidget* DialogParent(QWidget* fallback) {
 
 QtMainView::QtMainView() = default;
 
-// The tray icon and the window go before the log view that the window's text view feeds.
+// The tray icon and the window go before the log view that the window's text view feeds, the icon before its menu.
 QtMainView::~QtMainView() {
     tray_.reset();
+    trayMenu_.reset();
     window_.reset();
 }
 
@@ -98,6 +99,13 @@ void QtMainView::Create() {
     BuildStatusBar();
 
     tray_ = std::make_unique<QSystemTrayIcon>(ProgramIcon());
+    trayMenu_ = std::make_unique<QMenu>();
+    for (const MenuItem item : {MenuItem::TrayShow, MenuItem::TrayRunNow, MenuItem::TrayStartStop}) {
+        menu_[static_cast<std::size_t>(item)] = trayMenu_->addAction(QString());
+    }
+    trayMenu_->addSeparator();
+    menu_[static_cast<std::size_t>(MenuItem::TrayQuit)] = trayMenu_->addAction(QString());
+    tray_->setContextMenu(trayMenu_.get());
     scheduleTimer_ = new QTimer(window_.get());
     logPollTimer_ = new QTimer(window_.get());
     ForwardUserActions();
@@ -143,7 +151,11 @@ void QtMainView::BuildPreferences(QWidget* frame) {
           QRect(kPortLabelLeft, RowTop(0), kMinuteLeft - kLabelGap - kPortLabelLeft, kRowHeight))
         ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     QLineEdit* port = edit(MainControl::PortEdit, QRect(kMinuteLeft, RowTop(0), kTimeBoxWidth, kRowHeight));
-    port->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), port));
+    // Digits only, and no number above the last port, 65535; 0 may stand while the user types.
+    port->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("0*([0-9]{0,4}|[1-5][0-9]{4}|6[0-4][0-9]{3}|65[0-4][0-9]{2}|655[0-2][0-9]|"
+                                          "6553[0-5])")),
+        port));
     label(MainControl::UserNameLabel, leftLabel.translated(0, RowTop(1)));
     edit(MainControl::UserNameEdit, leftBox.translated(0, RowTop(1)));
     label(MainControl::PasswordLabel, rightLabel.translated(0, RowTop(1)));
@@ -200,9 +212,12 @@ void QtMainView::BuildLog(QWidget* frame) {
     log_.Attach(logText_);
 }
 
-// The menu's words are the same in both languages.
+// The menu's own words are the same in both languages; the shell names the commands added to them.
 void QtMainView::BuildMenu() {
     QMenu* file = window_->menuBar()->addMenu(QStringLiteral("File"));
+    menu_[static_cast<std::size_t>(MenuItem::RunNow)] = file->addAction(QString());
+    menu_[static_cast<std::size_t>(MenuItem::CheckConnection)] = file->addAction(QString());
+    file->addSeparator();
     menu_[static_cast<std::size_t>(MenuItem::Quit)] = file->addAction(QStringLiteral("Quit"));
     menu_[static_cast<std::size_t>(MenuItem::About)] = file->addAction(QStringLiteral("About"));
     QMenu* language = window_->menuBar()->addMenu(QStringLiteral("Language"));
@@ -273,6 +288,17 @@ void QtMainView::ForwardUserActions() {
                      forward([](MainEvents& e) { e.OnClearLogButton(); }));
 
     QObject::connect(MenuAction(MenuItem::Quit), &QAction::triggered, forward([](MainEvents& e) { e.OnQuit(); }));
+    QObject::connect(MenuAction(MenuItem::RunNow), &QAction::triggered, forward([](MainEvents& e) { e.OnRunNow(); }));
+    QObject::connect(MenuAction(MenuItem::CheckConnection), &QAction::triggered,
+                     forward([](MainEvents& e) { e.OnCheckConnection(); }));
+    QObject::connect(MenuAction(MenuItem::TrayShow), &QAction::triggered,
+                     forward([](MainEvents& e) { e.OnTrayDoubleClick(); }));
+    QObject::connect(MenuAction(MenuItem::TrayRunNow), &QAction::triggered,
+                     forward([](MainEvents& e) { e.OnRunNow(); }));
+    QObject::connect(MenuAction(MenuItem::TrayStartStop), &QAction::triggered,
+                     forward([](MainEvents& e) { e.OnStartStopButton(); }));
+    QObject::connect(MenuAction(MenuItem::TrayQuit), &QAction::triggered,
+                     forward([](MainEvents& e) { e.OnQuit(); }));
     QObject::connect(MenuAction(MenuItem::About), &QAction::triggered, forward([](MainEvents& e) { e.OnAbout(); }));
     QObject::connect(MenuAction(MenuItem::German), &QAction::triggered,
                      forward([](MainEvents& e) { e.OnLanguageChosen(MenuItem::German); }));
@@ -328,6 +354,28 @@ void QtMainView::SetTooltip(MainControl control, const std::string& tip) {
     Widget(control)->setToolTip(ToQString(tip));
 }
 
+void QtMainView::SetStatusTip(MainControl control, const std::string& tip) {
+    Widget(control)->setStatusTip(ToQString(tip));
+}
+
+// A pale red ground, as a box that holds an error: the base of a text box, the button face of a closed drop-down.
+void QtMainView::SetMarked(MainControl control, bool marked) {
+    QWidget* widget = Widget(control);
+    if (!marked) {
+        widget->setPalette(QPalette());
+        return;
+    }
+    QPalette palette = widget->palette();
+    const QColor pale(255, 214, 214);
+    palette.setColor(QPalette::Base, pale);
+    palette.setColor(QPalette::Button, pale);
+    widget->setPalette(palette);
+}
+
+void QtMainView::SetInputRefusalText(const std::string& text) {
+    Windows1252Validator::SetRefusalText(ToQString(text));
+}
+
 void QtMainView::AddComboItem(MainControl combo, const std::string& text, std::int32_t data) {
     QComboBox* box = Combo(combo);
     // Qt selects the first item put into an empty list; the shell decides what is selected.
@@ -363,6 +411,10 @@ void QtMainView::SetStatusText(StatusField field, const std::string& text) {
 void QtMainView::SetMenuChecked(MenuItem item, bool checked) { MenuAction(item)->setChecked(checked); }
 
 bool QtMainView::MenuChecked(MenuItem item) const { return MenuAction(item)->isChecked(); }
+
+void QtMainView::SetMenuText(MenuItem item, const std::string& text) { MenuAction(item)->setText(ToQString(text)); }
+
+void QtMainView::SetMenuEnabled(MenuItem item, bool enabled) { MenuAction(item)->setEnabled(enabled); }
 
 void QtMainView::ShowWindow() { window_->show(); }
 
@@ -416,7 +468,7 @@ std::string QtMainView::ChooseFolder(const std::string& title, const std::string
     if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
     std::optional<std::string> text = ToProgramText(folder);
     if (!text) {
-        QMessageBox::warning(parent, ToQString(title), QString::fromLatin1(Windows1252Validator::kRefusalText));
+        QMessageBox::warning(parent, ToQString(title), Windows1252Validator::RefusalText());
         return "";
     }
     return *text;

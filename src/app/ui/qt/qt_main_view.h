@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QLabel>
+#include <QMenu>
 #include <QObject>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -37,6 +38,9 @@ public:
     void SetChecked(MainControl control, bool checked) override;
     bool Checked(MainControl control) const override;
     void SetTooltip(MainControl control, const std::string& tip) override;
+    void SetInputRefusalText(const std::string& text) override;
+    void SetStatusTip(MainControl control, const std::string& tip) override;
+    void SetMarked(MainControl control, bool marked) override;
 
     void AddComboItem(MainControl combo, const std::string& text, std::int32_t data) override;
     int ComboItemCount(MainControl combo) const override;
@@ -51,6 +55,8 @@ public:
     void SetStatusText(StatusField field, const std::string& text) override;
     void SetMenuChecked(MenuItem item, bool checked) override;
     bool MenuChecked(MenuItem item) const override;
+    void SetMenuText(MenuItem item, const std::string& text) override;
+    void SetMenuEnabled(MenuItem item, bool enabled) override;
 
     void ShowWindow() override;
     void HideWindow() override;
@@ -80,6 +86,7 @@ public:
     QAction* MenuAction(MenuItem item) const { return menu_[static_cast<std::size_t>(item)]; }
     QLabel* StatusLabel(StatusField field) const { return status_[static_cast<std::size_t>(field)]; }
     QSystemTrayIcon* TrayIcon() const { return tray_.get(); }
+    QMenu* TrayMenu() const { return trayMenu_.get(); }
 
 private:
     void BuildPreferences(QWidget* frame);
@@ -93,7 +100,8 @@ private:
     std::unique_ptr<MainWindow> window_;
     std::array<QWidget*, kMainControlCount> controls_{};
     QPlainTextEdit* logText_ = nullptr;
-    std::array<QAction*, 4> menu_{};
+    std::array<QAction*, kMenuItemCount> menu_{};
+    std::unique_ptr<QMenu> trayMenu_;
     std::array<QLabel*, 2> status_{};
     std::unique_ptr<QSystemTrayIcon> tray_;
     QTimer* scheduleTimer_ = nullptr;

@@ -1,6 +1,7 @@
 #include "app/ui/qt/top_level_windows.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QWindow>
 
@@ -37,6 +38,14 @@ AdvancedWindow::AdvancedWindow(QWidget* owner)
 void AdvancedWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     emit closeRequested();
+}
+
+void AdvancedWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        emit closeRequested();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 }  // namespace zendrel

@@ -29,10 +29,11 @@ public:
     explicit AdvancedWindow(QWidget* owner);
 
 signals:
-    void closeRequested();
+    void closeRequested();  // the close box, or Escape as in a dialog
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace zendrel

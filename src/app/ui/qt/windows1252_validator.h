@@ -10,7 +10,9 @@ namespace zendrel {
 class Windows1252Validator final : public QValidator {
     Q_OBJECT
 public:
-    static const char* const kRefusalText;
+    // The explanation in the window's language, for every box of the process: there is one window.
+    static QString RefusalText();
+    static void SetRefusalText(const QString& text);
 
     // Guards `edit` and belongs to it.
     explicit Windows1252Validator(QLineEdit* edit);

@@ -9,7 +9,7 @@ namespace {
 
 constexpr const char* kClassName = "ZendrelAdvancedWindow";
 constexpr int kClientWidth = 505;
-constexpr int kClientHeight = 350;
+constexpr int kClientHeight = 386;
 constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr int kFirstControlId = 100;
 
@@ -41,6 +41,7 @@ constexpr Placement kPlacements[] = {
     {AdvancedControl::BlockedList, "LISTBOX", kList, kRight, 132, kHalfWidth, 170},
     {AdvancedControl::BlockedAddButton, "BUTTON", kButton, kRight, 310, 112, 27},
     {AdvancedControl::BlockedDeleteButton, "BUTTON", kButton, kRight + 122, 310, 112, 27},
+    {AdvancedControl::CloseButton, "BUTTON", kButton, kLeft + kFullWidth - 112, kClientHeight - 12 - 27, 112, 27},
 };
 static_assert(std::size(kPlacements) == kAdvancedControlCount);
 
@@ -201,6 +202,9 @@ void Win32AdvancedView::OnCommand(int id, int notification) {
             break;
         case AdvancedControl::BlockedDeleteButton:
             if (notification == BN_CLICKED) events->OnSenderDeleteButton(SenderListKind::Blocked);
+            break;
+        case AdvancedControl::CloseButton:
+            if (notification == BN_CLICKED) events->OnAdvancedClosed();
             break;
         default:
             break;

@@ -15,7 +15,7 @@ struct WindowTraits {
 // A window and, with it, its child controls and its menu.
 using UniqueWindow = UniqueResource<WindowTraits>;
 
-// Fonts and bitmaps.
+// Fonts, bitmaps and brushes.
 template <typename GdiHandle>
 struct GdiObjectTraits {
     using Handle = GdiHandle;
@@ -24,6 +24,7 @@ struct GdiObjectTraits {
 };
 using UniqueFont = UniqueResource<GdiObjectTraits<HFONT>>;
 using UniqueBitmap = UniqueResource<GdiObjectTraits<HBITMAP>>;
+using UniqueBrush = UniqueResource<GdiObjectTraits<HBRUSH>>;
 
 struct IconTraits {
     using Handle = HICON;

@@ -32,6 +32,7 @@ constexpr UINT_PTR kLogPollTimerId = 2;
 constexpr UINT kScheduleTimerMilliseconds = 500;
 constexpr UINT kLogPollTimerMilliseconds = 1500;
 constexpr UINT kTrayMessage = WM_APP + 1;
+constexpr COLORREF kMarkColour = RGB(255, 214, 214);
 
 constexpr int IdOf(MainControl control) { return kFirstControlId + static_cast<int>(control); }
 constexpr int IdOf(MenuItem item) { return kFirstMenuId + static_cast<int>(item); }
@@ -206,9 +207,13 @@ void Win32MainView::Create() {
     CreateTooltips();
 }
 
+// The menu's own words are the same in both languages; the shell names the commands added to them.
 void Win32MainView::CreateMenuBar() {
     UniqueMenu bar(CreateMenu());
     const HMENU file = CreatePopupMenu();
+    AppendMenuA(file, MF_STRING, IdOf(MenuItem::RunNow), "");
+    AppendMenuA(file, MF_STRING, IdOf(MenuItem::CheckConnection), "");
+    AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(file, MF_STRING, IdOf(MenuItem::Quit), "Quit");
     AppendMenuA(file, MF_STRING, IdOf(MenuItem::About), "About");
     AppendMenuA(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(file), "File");
@@ -217,6 +222,28 @@ void Win32MainView::CreateMenuBar() {
     AppendMenuA(language, MF_STRING, IdOf(MenuItem::English), "English");
     AppendMenuA(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(language), "Language");
     if (SetMenu(window_.get(), bar.get())) menu_ = bar.release();
+
+    trayMenu_.reset(CreatePopupMenu());
+    for (const MenuItem item : {MenuItem::TrayShow, MenuItem::TrayRunNow, MenuItem::TrayStartStop}) {
+        AppendMenuA(trayMenu_.get(), MF_STRING, IdOf(item), "");
+    }
+    AppendMenuA(trayMenu_.get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(trayMenu_.get(), MF_STRING, IdOf(MenuItem::TrayQuit), "");
+}
+
+HMENU Win32MainView::MenuOf(MenuItem item) const {
+    const bool tray = item == MenuItem::TrayShow || item == MenuItem::TrayRunNow || item == MenuItem::TrayStartStop ||
+                      item == MenuItem::TrayQuit;
+    return tray ? trayMenu_.get() : menu_;
+}
+
+void Win32MainView::ShowTrayMenu() {
+    POINT at{};
+    GetCursorPos(&at);
+    // The menu closes when the user clicks elsewhere only if its window is in the foreground.
+    SetForegroundWindow(window_.get());
+    TrackPopupMenu(trayMenu_.get(), TPM_RIGHTBUTTON, at.x, at.y, 0, window_.get(), nullptr);
+    PostMessageA(window_.get(), WM_NULL, 0, 0);
 }
 
 HWND Win32MainView::AddChild(const char* windowClass, const char* text, DWORD style, int x, int y, int width,
@@ -239,6 +266,8 @@ void Win32MainView::CreateControls() {
         }
     }
     SetText(MainControl::BrowseButton, "...");
+    // Five digits hold every port; the shell refuses a number above the last one.
+    SendMessageA(Control(MainControl::PortEdit), EM_LIMITTEXT, 5, 0);
     SendMessageA(Control(MainControl::DonateButton), BM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(donateBitmap_.get()));
     SendMessageA(Control(MainControl::ClearLogButton), BM_SETIMAGE, IMAGE_BITMAP,
@@ -253,18 +282,57 @@ void Win32MainView::CreateControls() {
 }
 
 void Win32MainView::CreateTooltips() {
+    hasTools_ = {};
     tooltip_.reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.get(), nullptr,
                                    GetModuleHandleA(nullptr), nullptr));
     if (!tooltip_) return;
-    for (const MainControl control : {MainControl::DonateButton, MainControl::ClearLogButton}) {
-        TOOLINFOA tool{};
-        tool.cbSize = sizeof(tool);
-        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        tool.hwnd = window_.get();
-        tool.uId = reinterpret_cast<UINT_PTR>(Control(control));
-        tool.lpszText = const_cast<char*>("");
-        SendMessageA(tooltip_.get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    // A reason to read stays up while the pointer rests on it, and the status bar with it.
+    SendMessageA(tooltip_.get(), TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(30000, 0));
+    SendMessageA(tooltip_.get(), TTM_SETMAXTIPWIDTH, 0, 400);
+}
+
+void Win32MainView::AddTools(MainControl control, const char* text) {
+    const HWND child = Control(control);
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window_.get();
+    tool.uId = reinterpret_cast<UINT_PTR>(child);
+    tool.lpszText = const_cast<char*>(text);
+    SendMessageA(tooltip_.get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    // A disabled control gets no mouse messages; the window under it does.
+    RECT place{};
+    GetWindowRect(child, &place);
+    MapWindowPoints(nullptr, window_.get(), reinterpret_cast<POINT*>(&place), 2);
+    tool.uFlags = TTF_SUBCLASS;
+    tool.uId = static_cast<UINT_PTR>(IdOf(control));
+    tool.rect = place;
+    SendMessageA(tooltip_.get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    hasTools_[static_cast<std::size_t>(control)] = true;
+}
+
+std::optional<MainControl> Win32MainView::ControlOfTool(UINT_PTR toolId) const {
+    for (int index = 0; index < kMainControlCount; ++index) {
+        const auto control = static_cast<MainControl>(index);
+        if (toolId == static_cast<UINT_PTR>(IdOf(control)) || toolId == reinterpret_cast<UINT_PTR>(Control(control))) {
+            return control;
+        }
+    }
+    return std::nullopt;
+}
+
+void Win32MainView::OnTooltipShown(UINT_PTR toolId, bool shown) {
+    const std::optional<MainControl> control = ControlOfTool(toolId);
+    if (!control || statusTips_[static_cast<std::size_t>(*control)].empty()) {
+        if (!shown) SendMessageA(statusBar_, SB_SIMPLE, FALSE, 0);
+        return;
+    }
+    // The simple mode hides the two fields for as long as the tip is up, and gives them back unchanged.
+    SendMessageA(statusBar_, SB_SIMPLE, shown ? TRUE : FALSE, 0);
+    if (shown) {
+        SendMessageA(statusBar_, SB_SETTEXTA, SB_SIMPLEID,
+                     reinterpret_cast<LPARAM>(statusTips_[static_cast<std::size_t>(*control)].c_str()));
     }
 }
 
@@ -291,12 +359,27 @@ bool Win32MainView::Checked(MainControl control) const {
 
 void Win32MainView::SetTooltip(MainControl control, const std::string& tip) {
     if (!tooltip_) return;
+    if (!hasTools_[static_cast<std::size_t>(control)]) {
+        AddTools(control, tip.c_str());
+        return;
+    }
     TOOLINFOA tool{};
     tool.cbSize = sizeof(tool);
     tool.hwnd = window_.get();
-    tool.uId = reinterpret_cast<UINT_PTR>(Control(control));
     tool.lpszText = const_cast<char*>(tip.c_str());
-    SendMessageA(tooltip_.get(), TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+    for (const UINT_PTR id : {reinterpret_cast<UINT_PTR>(Control(control)), static_cast<UINT_PTR>(IdOf(control))}) {
+        tool.uId = id;
+        SendMessageA(tooltip_.get(), TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+void Win32MainView::SetStatusTip(MainControl control, const std::string& tip) {
+    statusTips_[static_cast<std::size_t>(control)] = tip;
+}
+
+void Win32MainView::SetMarked(MainControl control, bool marked) {
+    marked_[static_cast<std::size_t>(control)] = marked;
+    InvalidateRect(Control(control), nullptr, TRUE);
 }
 
 void Win32MainView::AddComboItem(MainControl combo, const std::string& text, std::int32_t data) {
@@ -344,6 +427,19 @@ void Win32MainView::SetMenuChecked(MenuItem item, bool checked) {
 
 bool Win32MainView::MenuChecked(MenuItem item) const {
     return (GetMenuState(menu_, static_cast<UINT>(IdOf(item)), MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+void Win32MainView::SetMenuText(MenuItem item, const std::string& text) {
+    // Only the text changes; a grey or a check mark stays.
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_STRING;
+    info.dwTypeData = const_cast<char*>(text.c_str());
+    SetMenuItemInfoA(MenuOf(item), static_cast<UINT>(IdOf(item)), FALSE, &info);
+}
+
+void Win32MainView::SetMenuEnabled(MenuItem item, bool enabled) {
+    EnableMenuItem(MenuOf(item), static_cast<UINT>(IdOf(item)), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 void Win32MainView::ShowWindow() { ::ShowWindow(window_.get(), SW_SHOW); }
@@ -442,6 +538,25 @@ LRESULT Win32MainView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case DM_GETDEFID:
             return MAKELRESULT(IdOf(MainControl::StartStopButton), DC_HASDEFID);
+        case WM_CTLCOLOREDIT:
+            // A marked box on a pale red ground; a drop-down list asks for its face the same way.
+            for (int index = 0; index < kMainControlCount; ++index) {
+                if (marked_[static_cast<std::size_t>(index)] && Control(static_cast<MainControl>(index)) ==
+                                                                     reinterpret_cast<HWND>(lParam)) {
+                    if (!markBrush_) markBrush_.reset(CreateSolidBrush(kMarkColour));
+                    SetBkColor(reinterpret_cast<HDC>(wParam), kMarkColour);
+                    return reinterpret_cast<LRESULT>(markBrush_.get());
+                }
+            }
+            break;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            const bool shownOrGone = header->code == TTN_SHOW || header->code == TTN_POP;
+            if (tooltip_ && header->hwndFrom == tooltip_.get() && shownOrGone) {
+                OnTooltipShown(header->idFrom, header->code == TTN_SHOW);
+            }
+            break;
+        }
         case WM_CTLCOLORSTATIC:
             // The log is read-only, which an edit shows greyed; it reads better on the window colour.
             if (reinterpret_cast<HWND>(lParam) == logEdit_) {
@@ -455,6 +570,7 @@ LRESULT Win32MainView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case kTrayMessage:
             if (lParam == WM_LBUTTONDBLCLK && events_ != nullptr) events_->OnTrayDoubleClick();
+            if (lParam == WM_RBUTTONUP || lParam == WM_CONTEXTMENU) ShowTrayMenu();
             return 0;
         default:
             break;
@@ -464,11 +580,19 @@ LRESULT Win32MainView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void Win32MainView::OnCommand(int id, int notification) {
     if (events_ == nullptr) return;
-    if (id >= kFirstMenuId && id < kFirstMenuId + 4) {
-        const auto item = static_cast<MenuItem>(id - kFirstMenuId);
-        if (item == MenuItem::Quit) events_->OnQuit();
-        if (item == MenuItem::About) events_->OnAbout();
-        if (item == MenuItem::German || item == MenuItem::English) events_->OnLanguageChosen(item);
+    if (id >= kFirstMenuId && id < kFirstMenuId + kMenuItemCount) {
+        switch (const auto item = static_cast<MenuItem>(id - kFirstMenuId)) {
+            case MenuItem::Quit:
+            case MenuItem::TrayQuit: events_->OnQuit(); break;
+            case MenuItem::About: events_->OnAbout(); break;
+            case MenuItem::German:
+            case MenuItem::English: events_->OnLanguageChosen(item); break;
+            case MenuItem::RunNow:
+            case MenuItem::TrayRunNow: events_->OnRunNow(); break;
+            case MenuItem::CheckConnection: events_->OnCheckConnection(); break;
+            case MenuItem::TrayShow: events_->OnTrayDoubleClick(); break;
+            case MenuItem::TrayStartStop: events_->OnStartStopButton(); break;
+        }
         return;
     }
     if (id == IDOK) id = IdOf(MainControl::StartStopButton);  // Enter where no default id is asked for

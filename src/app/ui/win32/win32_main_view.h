@@ -34,6 +34,10 @@ public:
     void SetChecked(MainControl control, bool checked) override;
     bool Checked(MainControl control) const override;
     void SetTooltip(MainControl control, const std::string& tip) override;
+    // The Win32 boxes refuse no character: they hold what the system's ANSI code page holds.
+    void SetInputRefusalText(const std::string&) override {}
+    void SetStatusTip(MainControl control, const std::string& tip) override;
+    void SetMarked(MainControl control, bool marked) override;
 
     void AddComboItem(MainControl combo, const std::string& text, std::int32_t data) override;
     int ComboItemCount(MainControl combo) const override;
@@ -48,6 +52,8 @@ public:
     void SetStatusText(StatusField field, const std::string& text) override;
     void SetMenuChecked(MenuItem item, bool checked) override;
     bool MenuChecked(MenuItem item) const override;
+    void SetMenuText(MenuItem item, const std::string& text) override;
+    void SetMenuEnabled(MenuItem item, bool enabled) override;
 
     void ShowWindow() override;
     void HideWindow() override;
@@ -74,6 +80,8 @@ public:
     HWND LogControl() const { return logEdit_; }
     HWND StatusBar() const { return statusBar_; }
     HFONT Font() const { return font_.get(); }
+    HMENU Menu() const { return menu_; }
+    HMENU TrayMenu() const { return trayMenu_.get(); }
     MainEvents* Events() const { return events_; }
 
 private:
@@ -85,7 +93,18 @@ private:
     void CreateControls();
     HWND AddChild(const char* windowClass, const char* text, DWORD style, int x, int y, int width, int height, int id);
     void CreateMenuBar();
+    // The menu that holds `item`: the window's or the tray icon's.
+    HMENU MenuOf(MenuItem item) const;
+    // The tray icon's menu at the pointer, as a right click on the icon brings it up.
+    void ShowTrayMenu();
     void CreateTooltips();
+    // The two tools of a control's tooltip: the control itself, and its rectangle on the window, which is where the
+    // mouse messages go while the control is disabled.
+    void AddTools(MainControl control, const char* text);
+    // The control whose tool `toolId` is, by either of its two tools.
+    std::optional<MainControl> ControlOfTool(UINT_PTR toolId) const;
+    // The tooltip of a control shows or goes: its status tip with it.
+    void OnTooltipShown(UINT_PTR toolId, bool shown);
 
     WindowClass windowClass_;
     UniqueWindow window_;
@@ -95,9 +114,14 @@ private:
     UniqueIcon icon_;
     UniqueIcon smallIcon_;
     UniqueWindow tooltip_;
+    UniqueBrush markBrush_;
     TrayIcon tray_;
     HMENU menu_ = nullptr;  // the window's; it goes with the window
+    UniqueMenu trayMenu_;
     std::array<HWND, kMainControlCount> controls_{};
+    std::array<bool, kMainControlCount> hasTools_{};
+    std::array<bool, kMainControlCount> marked_{};
+    std::array<std::string, kMainControlCount> statusTips_;
     HWND logEdit_ = nullptr;
     HWND statusBar_ = nullptr;
     Win32LogView log_;

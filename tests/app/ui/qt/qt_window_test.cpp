@@ -13,8 +13,10 @@
 #include <QMessageBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <chrono>
 #include <filesystem>
@@ -26,6 +28,7 @@
 #include "app/main_procedure.h"
 #include "app/ui/qt/qt_advanced_view.h"
 #include "app/ui/qt/qt_main_view.h"
+#include "common/text.h"
 #include "log_rows.h"
 #include "mailbox_server.h"
 #include "platform/locked_log_files.h"
@@ -190,16 +193,31 @@ protected:
     WindowUnderTest window_{data_, save_.string() + "/"};
 };
 
-TEST_F(QtWindow, ValidInputsEnableTheStartButton) {
+TEST_F(QtWindow, ValidInputsEnableTheStartButtonAndADisabledOneSaysWhy) {
     window_.Run([&] {
         QWidget* start = window_.Control(MainControl::StartStopButton);
+        QWidget* user = window_.Control(MainControl::UserNameEdit);
         ASSERT_FALSE(start->isEnabled()) << "no user name yet";
-        Type(window_.Control(MainControl::UserNameEdit), QStringLiteral("alice"));
+        const QString why = QString::fromUtf8("Geben Sie den Benutzernamen des Postfachs an.");
+        EXPECT_EQ(start->toolTip(), why);
+        // The status bar tells it too while the pointer is over the button (which a disabled one still reports).
+        EXPECT_EQ(start->statusTip(), why);
+        EXPECT_NE(user->palette().color(QPalette::Base), window_.Control(MainControl::ServerEdit)->palette().color(
+                                                              QPalette::Base))
+            << "the user name box is marked";
+        Type(user, QStringLiteral("alice"));
         EXPECT_TRUE(start->isEnabled());
+        EXPECT_EQ(start->toolTip(), QString());
+        EXPECT_EQ(user->palette().color(QPalette::Base),
+                  window_.Control(MainControl::ServerEdit)->palette().color(QPalette::Base));
 
-        QWidget* port = window_.Control(MainControl::PortEdit);
+        auto* port = static_cast<QLineEdit*>(window_.Control(MainControl::PortEdit));
         Type(port, QStringLiteral("1x1y0"));
-        EXPECT_EQ(static_cast<QLineEdit*>(port)->text(), QStringLiteral("110")) << "digits only";
+        EXPECT_EQ(port->text(), QStringLiteral("110")) << "digits only";
+        Type(port, QStringLiteral("99999"));
+        EXPECT_EQ(port->text(), QStringLiteral("9999")) << "nothing above 65535";
+        Type(port, QStringLiteral("65535"));
+        EXPECT_EQ(port->text(), QStringLiteral("65535"));
         Type(port, QStringLiteral("0"));
         EXPECT_FALSE(start->isEnabled());
     });
@@ -242,6 +260,9 @@ TEST_F(QtWindow, TextBoxesTakeOnlyWhatWindows1252Holds) {
         TypeCharacter(user, QString::fromUtf8("\xC3\xA4"));      // a-umlaut: 0xE4
         EXPECT_EQ(user->text(), QString::fromUtf8("\xE2\x82\xAC\xC3\xA4"));
         EXPECT_EQ(window_.Main().Text(MainControl::UserNameEdit), "\x80\xE4");
+        // The refusal is explained in the window's language.
+        EXPECT_EQ(QToolTip::text().toStdString(),
+                  Windows1252ToUtf8(TextOf(Language::German, TextKey::TipRefusedCharacter)));
     });
 }
 
@@ -310,13 +331,90 @@ TEST_F(QtWindow, SenderListsAddAndDelete) {
         EXPECT_EQ(allowed->count(), 0);
         EXPECT_FALSE(remove->isEnabled());
 
-        window_.Control(AdvancedControl::AllowedList)->window()->close();
-        EXPECT_FALSE(allowed->isVisible());
-        EXPECT_TRUE(window_.Main().Window()->isEnabled());
+        // The close box, Escape and the Close button each close it and give the main window back.
+        QWidget* advanced = window_.Control(AdvancedControl::AllowedList)->window();
+        const std::function<void()> closers[] = {
+            [&] { advanced->close(); },
+            [&] { QTest::keyClick(window_.Control(AdvancedControl::SearchStringEdit), Qt::Key_Escape); },
+            [&] { Click(window_.Control(AdvancedControl::CloseButton)); },
+        };
+        for (const auto& close : closers) {
+            if (!advanced->isVisible()) Click(window_.Control(MainControl::AdvancedButton));
+            ASSERT_TRUE(advanced->isVisible());
+            close();
+            EXPECT_FALSE(advanced->isVisible());
+            EXPECT_TRUE(window_.Main().Window()->isEnabled());
+        }
+        EXPECT_EQ(window_.Caption(AdvancedControl::CloseButton), QString::fromUtf8("Schlie\xC3\x9F" "en"));
+    });
+}
+
+TEST_F(QtWindow, TheTrayMenuShowsTheWindowAndStartsAndStopsAsTheButtonDoes) {
+    window_.Run([&] {
+        QMenu* menu = window_.Main().TrayIcon()->contextMenu();
+        ASSERT_NE(menu, nullptr) << "a right click on the icon brings it up";
+        QStringList items;
+        for (const QAction* action : menu->actions()) {
+            if (!action->isSeparator()) items << action->text();
+        }
+        EXPECT_EQ(items, QStringList({QStringLiteral("Anzeigen"), QStringLiteral("Jetzt abrufen"),
+                                      QStringLiteral("Los geht's"), QStringLiteral("Beenden")}));
+        QAction* startStop = window_.Main().MenuAction(MenuItem::TrayStartStop);
+        EXPECT_FALSE(startStop->isEnabled()) << "no user name yet";
+        Type(window_.Control(MainControl::UserNameEdit), QStringLiteral("alice"));
+        // A mailbox nobody answers for, should the schedule get to a run.
+        Type(window_.Control(MainControl::ServerEdit), QStringLiteral("127.0.0.1"));
+        ASSERT_TRUE(startStop->isEnabled());
+        startStop->trigger();
+        EXPECT_EQ(window_.Caption(MainControl::StartStopButton), QStringLiteral("Anhalten"));
+        EXPECT_EQ(startStop->text(), QStringLiteral("Anhalten"));
+        startStop->trigger();
+        EXPECT_EQ(window_.Caption(MainControl::StartStopButton), QStringLiteral("Los geht's"));
+
+        window_.Main().Window()->hide();
+        window_.Main().MenuAction(MenuItem::TrayShow)->trigger();
+        EXPECT_TRUE(window_.Main().Window()->isVisible());
     });
 }
 
 class QtWindowWithMailbox : public testsupport::MailboxServerTest {};
+
+TEST_F(QtWindowWithMailbox, CheckConnectionAndRunNowWorkAtOnceOutsideTheSchedule) {
+    const testsupport::TestMailbox box = NewMailbox();
+    Deliver(box, {testsupport::ComposeMail(testsupport::MailWithAttachment("now.1", "now.csv"))});
+    testing::TemporaryFolder work("zendrel-qt");
+    const fs::path data = work.MakeFolder("data");
+    const fs::path save = work.MakeFolder("save");
+    SettingsRecord settings;
+    settings.language = "english";
+    settings.server = Host();
+    settings.portText = std::to_string(Port());
+    settings.userName = box.user;
+    settings.password = box.password;
+    settings.intervalPosition = 0;
+    settings.saveDir = save.string() + "/";
+    settings.extensionsText = "csv";
+    ASSERT_TRUE(SaveSettings(data, settings));
+
+    WindowUnderTest window(data, "");
+    window.Run([&] {
+        const auto logHas = [&](const std::string& text) {
+            return window.Main().LogText()->toPlainText().contains(QString::fromStdString(text));
+        };
+        window.Main().MenuAction(MenuItem::CheckConnection)->trigger();
+        ASSERT_TRUE(WaitUntil([&] { return logHas("Connected: 1 messages in the mailbox"); }))
+            << window.Main().LogText()->toPlainText().toStdString();
+        EXPECT_THAT(testing::FilesIn(save), ::testing::IsEmpty());
+
+        QAction* runNow = window.Main().MenuAction(MenuItem::RunNow);
+        ASSERT_TRUE(WaitUntil([&] { return runNow->isEnabled(); })) << "free again once the check has ended";
+        runNow->trigger();
+        ASSERT_TRUE(WaitUntil([&] { return logHas(testsupport::kSignedOut); }))
+            << window.Main().LogText()->toPlainText().toStdString();
+        EXPECT_EQ(testing::ReadBytes(save / "now.csv"), testsupport::AttachmentBytesFor("now.csv"));
+        EXPECT_EQ(window.Caption(MainControl::StartStopButton), QStringLiteral("Lets go")) << "the schedule is idle";
+    });
+}
 
 TEST_F(QtWindowWithMailbox, StartSavesTheSettingsAndTheRunsRowsShowInTheList) {
     const testsupport::TestMailbox box = NewMailbox();
