@@ -7,9 +7,9 @@
 #include "app/message_file.h"
 #include "common/text.h"
 #include "job/activity_log.h"
-#include "job/extension_filter.h"
 #include "job/placeholders.h"
 #include "mime/attachments.h"
+#include "mime/extension_filter.h"
 #include "mime/multipart.h"
 #include "mime/part_writer.h"
 

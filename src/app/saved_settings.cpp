@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "job/extension_filter.h"
+#include "mime/extension_filter.h"
 #include "platform/known_folders.h"
 #include "settings/data_folder.h"
 #include "settings/preference_reader.h"

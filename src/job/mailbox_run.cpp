@@ -6,10 +6,10 @@
 
 #include "common/file_io.h"
 #include "common/text.h"
-#include "job/extension_filter.h"
 #include "job/placeholders.h"
 #include "job/run_control.h"
 #include "job/save_folder.h"
+#include "mime/extension_filter.h"
 
 namespace zendrel {
 namespace {
