@@ -49,6 +49,9 @@ void FillJobParameters(const SettingsRecord& record, std::int32_t serviceMode, J
     parameters.searchString = record.searchString;
     parameters.saveDir = record.saveDir;
     parameters.extensions = PrepareExtensionList(record.extensionsText);
+    parameters.existingFiles = record.existingFiles;
+    parameters.subFolder = record.subFolder;
+    parameters.saveInline = record.saveInline ? 1 : 0;
     parameters.deleteMails = record.deleteMails ? 1 : 0;
     parameters.serviceMode = serviceMode;
 }
