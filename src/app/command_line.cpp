@@ -68,6 +68,13 @@ ParsedCommand ParseExtract(const std::vector<std::string>& arguments, std::size_
             ++at;
             continue;
         }
+        if (argument == "--inline" || argument == "--replace") {
+            bool& flag = argument == "--inline" ? command.extract.saveInline : command.extract.replaceExisting;
+            if (flag) return UsageProblem(argument + " is given more than once");
+            flag = true;
+            ++at;
+            continue;
+        }
         if (OptionValue folder = ReadOptionValue(arguments, at, "--to"); folder.matched) {
             if (!folder.value) return UsageProblem("--to needs a folder");
             if (folderGiven) return UsageProblem("--to is given more than once");
@@ -151,10 +158,12 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments) {
 
 std::string UsageText() {
     return "Usage:\n"
-           "  zendrel --extract [--to FOLDER] [--extensions LIST] FILE...\n"
+           "  zendrel --extract [--to FOLDER] [--extensions LIST] [--inline] [--replace] FILE...\n"
            "      Save the attachments of the message files (as retrieved from a mailbox, CR LF or LF line ends,\n"
            "      an mbox \"From \" first line allowed) into FOLDER, by default the current folder. LIST keeps\n"
-           "      only the attachments with one of its extensions, for example csv,pdf.\n"
+           "      only the attachments with one of its extensions, for example csv,pdf. --inline also saves the\n"
+           "      inline parts that name a file. A file of the same name with other bytes is kept and the new one\n"
+           "      saved as \"name (2).ext\"; --replace replaces it instead.\n"
            "  zendrel --run-once [-logging]\n"
            "      One mailbox run on the saved settings; the activity log goes to standard output. Exit status 0\n"
            "      when the run logged in, 3 when the login failed, 1 when an attachment could not be saved.\n"

@@ -89,9 +89,26 @@ enum class TextKey : int {
     SecurityNone = 76,
     SecurityStartTls = 77,
     SecurityTls = 78,
+    // Where the files go: the advanced window's choices, and why a file could not be saved.
+    LabelExistingFiles = 79,
+    RadioKeepBoth = 80,
+    RadioReplace = 81,
+    LabelSubFolder = 82,
+    TipSubFolder = 83,
+    TipSubFolderRefused = 84,
+    CheckSaveInline = 85,
+    ReasonFolderMissing = 86,
+    ReasonNoPermission = 87,
+    ReasonDiskFull = 88,
+    ReasonNameTooLong = 89,
+    ReasonNotWritten = 90,
+    ReasonNoFileName = 91,
+    ReasonNotDecodable = 92,
+    MsgOneFileNotSaved = 93,
+    MsgFilesNotSaved = 94,
 };
 
-inline constexpr int kTextCount = 79;
+inline constexpr int kTextCount = 95;
 
 // Number of entries of the read interval list and of the service states (0 = not installed, 1..7 the system's).
 inline constexpr int kIntervalCount = 11;
