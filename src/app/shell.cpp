@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "common/text.h"
 #include "job/placeholders.h"
+#include "mime/sub_folder.h"
 #include "platform/known_folders.h"
 #include "settings/preference_reader.h"
 #include "settings/read_intervals.h"
@@ -24,8 +25,9 @@ constexpr std::array<MainControl, 14> kLockedMainControls = {
     MainControl::DeleteMailsCheck, MainControl::BrowseButton,   MainControl::IntervalCombo,
     MainControl::StartHourCombo, MainControl::StartMinuteCombo, MainControl::AdvancedButton,
     MainControl::ServiceCheck,   MainControl::ShortcutCheck};
-constexpr std::array<AdvancedControl, 2> kLockedAdvancedControls = {AdvancedControl::SearchStringEdit,
-                                                                    AdvancedControl::ExtensionsEdit};
+constexpr std::array<AdvancedControl, 6> kLockedAdvancedControls = {
+    AdvancedControl::SearchStringEdit, AdvancedControl::ExtensionsEdit, AdvancedControl::KeepBothRadio,
+    AdvancedControl::ReplaceRadio,     AdvancedControl::SubFolderEdit,  AdvancedControl::SaveInlineCheck};
 
 struct LabelText {
     MainControl label;
@@ -255,6 +257,21 @@ void Shell::WriteAdvancedTexts() {
     advanced_.SetText(AdvancedControl::BlockedAddButton, TextOf(TextKey::ButtonAdd));
     advanced_.SetText(AdvancedControl::AllowedDeleteButton, TextOf(TextKey::ButtonDelete));
     advanced_.SetText(AdvancedControl::BlockedDeleteButton, TextOf(TextKey::ButtonDelete));
+    advanced_.SetText(AdvancedControl::ExistingFilesLabel, TextOf(TextKey::LabelExistingFiles) + ":");
+    advanced_.SetText(AdvancedControl::KeepBothRadio, TextOf(TextKey::RadioKeepBoth));
+    advanced_.SetText(AdvancedControl::ReplaceRadio, TextOf(TextKey::RadioReplace));
+    advanced_.SetText(AdvancedControl::SubFolderLabel, TextOf(TextKey::LabelSubFolder) + ":");
+    advanced_.SetText(AdvancedControl::SaveInlineCheck, TextOf(TextKey::CheckSaveInline));
+    ShowSubFolderHelp();
+}
+
+// The box's tooltip lists the placeholders, or, while the box holds a template that is refused (the start button
+// then stays disabled), says what is wrong with it.
+void Shell::ShowSubFolderHelp() {
+    const bool valid = IsValidSubFolderTemplate(advanced_.Text(AdvancedControl::SubFolderEdit));
+    std::string tip = valid ? TextOf(TextKey::TipSubFolder)
+                            : TextOf(TextKey::TipSubFolderRefused) + ". " + TextOf(TextKey::TipSubFolder);
+    advanced_.SetTooltip(AdvancedControl::SubFolderEdit, tip);
 }
 
 void Shell::SetInputsLocked(bool locked) {
@@ -263,13 +280,15 @@ void Shell::SetInputsLocked(bool locked) {
     if (!services_.Available()) main_.SetEnabled(MainControl::ServiceCheck, false);
     if (!shortcuts_.Available()) main_.SetEnabled(MainControl::ShortcutCheck, false);
     main_.SetEnabled(MainControl::StartStopButton, locked || InputsValid());
+    if (advancedBuilt_) ShowSubFolderHelp();
 }
 
 bool Shell::InputsValid() const {
     const std::string saveDir = main_.Text(MainControl::SaveDirEdit);
     return !saveDir.empty() && IsFolder(saveDir) && !main_.Text(MainControl::UserNameEdit).empty() &&
            !main_.Text(MainControl::ServerEdit).empty() && LeadingInteger(main_.Text(MainControl::PortEdit)) > 0 &&
-           main_.ComboSelection(MainControl::IntervalCombo).has_value();
+           main_.ComboSelection(MainControl::IntervalCombo).has_value() &&
+           IsValidSubFolderTemplate(advanced_.Text(AdvancedControl::SubFolderEdit));
 }
 
 SettingsRecord Shell::ReadControls() const {
@@ -289,6 +308,9 @@ SettingsRecord Shell::ReadControls() const {
     record.startMinute = main_.ComboSelection(MainControl::StartMinuteCombo);
     record.deleteMails = main_.Checked(MainControl::DeleteMailsCheck);
     record.extensionsText = advanced_.Text(AdvancedControl::ExtensionsEdit);
+    record.existingFiles = advanced_.Checked(AdvancedControl::ReplaceRadio) ? 1 : 0;
+    record.subFolder = advanced_.Text(AdvancedControl::SubFolderEdit);
+    record.saveInline = advanced_.Checked(AdvancedControl::SaveInlineCheck);
     for (int i = 0; i < advanced_.ListCount(AdvancedControl::AllowedList); ++i) {
         record.allowedSenders.push_back(advanced_.ListEntry(AdvancedControl::AllowedList, i));
     }
@@ -312,6 +334,10 @@ void Shell::WriteControls(const SettingsRecord& record) {
     main_.SelectComboItem(MainControl::StartMinuteCombo, record.startMinute);
     main_.SetChecked(MainControl::DeleteMailsCheck, record.deleteMails);
     advanced_.SetText(AdvancedControl::ExtensionsEdit, record.extensionsText);
+    advanced_.SetChecked(AdvancedControl::KeepBothRadio, record.existingFiles != 1);
+    advanced_.SetChecked(AdvancedControl::ReplaceRadio, record.existingFiles == 1);
+    advanced_.SetText(AdvancedControl::SubFolderEdit, record.subFolder);
+    advanced_.SetChecked(AdvancedControl::SaveInlineCheck, record.saveInline);
     advanced_.ClearList(AdvancedControl::AllowedList);
     for (const std::string& entry : record.allowedSenders) {
         advanced_.AppendListEntry(AdvancedControl::AllowedList, entry);

@@ -115,6 +115,7 @@ private:
     void StartUpByServiceState();
     void WriteMainTexts(bool stopRole);
     void WriteAdvancedTexts();
+    void ShowSubFolderHelp();
 
     void StartRole();
     void StopRole();

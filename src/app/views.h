@@ -56,8 +56,16 @@ enum class AdvancedControl {
     BlockedList,
     BlockedAddButton,
     BlockedDeleteButton,
+    // Later additions go at the end. Where the files go: what a name that exists gets, the folders below the save
+    // folder, the inline files.
+    ExistingFilesLabel,
+    KeepBothRadio,
+    ReplaceRadio,
+    SubFolderLabel,
+    SubFolderEdit,
+    SaveInlineCheck,
 };
-inline constexpr int kAdvancedControlCount = static_cast<int>(AdvancedControl::BlockedDeleteButton) + 1;
+inline constexpr int kAdvancedControlCount = static_cast<int>(AdvancedControl::SaveInlineCheck) + 1;
 
 enum class StatusField { ScheduleField, ServiceField };
 enum class MenuItem { Quit, About, German, English };
@@ -165,6 +173,10 @@ public:
     virtual void SetText(AdvancedControl control, const std::string& text) = 0;
     virtual std::string Text(AdvancedControl control) const = 0;
     virtual void SetEnabled(AdvancedControl control, bool enabled) = 0;
+    // Check boxes and radio buttons; checking a radio button clears the other of its pair.
+    virtual void SetChecked(AdvancedControl control, bool checked) = 0;
+    virtual bool Checked(AdvancedControl control) const = 0;
+    virtual void SetTooltip(AdvancedControl control, const std::string& tip) = 0;
 
     // List boxes.
     virtual int ListCount(AdvancedControl list) const = 0;

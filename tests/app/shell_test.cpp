@@ -116,6 +116,8 @@ TEST_F(ShellTest, StartStopButtonIsEnabledOnlyForCompleteInputs) {
         {"empty user", [&] { view_.SetText(MainControl::UserNameEdit, ""); }, false},
         {"empty server", [&] { view_.SetText(MainControl::ServerEdit, ""); }, false},
         {"no interval", [&] { view_.SelectComboItem(MainControl::IntervalCombo, std::nullopt); }, false},
+        {"subfolders that climb out", [&] { advanced_.SetText(AdvancedControl::SubFolderEdit, "../{year}"); }, false},
+        {"subfolders by date", [&] { advanced_.SetText(AdvancedControl::SubFolderEdit, "{year}/{month}"); }, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -124,11 +126,19 @@ TEST_F(ShellTest, StartStopButtonIsEnabledOnlyForCompleteInputs) {
         view_.SetText(MainControl::UserNameEdit, "bob");
         view_.SetText(MainControl::ServerEdit, "pop.example.org");
         view_.SelectComboItem(MainControl::IntervalCombo, 1);
+        advanced_.SetText(AdvancedControl::SubFolderEdit, "");
         c.change();
         shell.OnInputChanged();
         EXPECT_EQ(Enabled(MainControl::StartStopButton), c.enabled);
         EXPECT_TRUE(Enabled(MainControl::ServerEdit));
     }
+    // A template that is refused says why where it is typed.
+    advanced_.SetText(AdvancedControl::SubFolderEdit, "C:{year}");
+    shell.OnInputChanged();
+    EXPECT_THAT(advanced_.Tooltip(AdvancedControl::SubFolderEdit), HasSubstr(English(TextKey::TipSubFolderRefused)));
+    advanced_.SetText(AdvancedControl::SubFolderEdit, "");
+    shell.OnInputChanged();
+    EXPECT_EQ(advanced_.Tooltip(AdvancedControl::SubFolderEdit), English(TextKey::TipSubFolder));
     shell.SetInputsLocked(true);
     EXPECT_FALSE(Enabled(MainControl::IntervalCombo));
     EXPECT_FALSE(Enabled(MainControl::SecurityCombo));
@@ -166,6 +176,33 @@ TEST_F(ShellTest, TheSecurityChoiceTakesTheUsualPortAlongAndIsWhatIsSavedAndRun)
     shell.OnScheduleTimer();
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
     EXPECT_EQ(fakeRun_.requests[0].controls.security, 2);
+}
+
+TEST_F(ShellTest, WhereTheFilesGoIsLoadedLockedSavedAndRun) {
+    settings_.existingFiles = 1;
+    settings_.subFolder = "{sender}";
+    Shell& shell = StartShell();
+    EXPECT_TRUE(advanced_.Checked(AdvancedControl::ReplaceRadio));
+    EXPECT_FALSE(advanced_.Checked(AdvancedControl::KeepBothRadio));
+    EXPECT_EQ(advanced_.Text(AdvancedControl::SubFolderEdit), "{sender}");
+    EXPECT_FALSE(advanced_.Checked(AdvancedControl::SaveInlineCheck));
+    EXPECT_EQ(advanced_.Text(AdvancedControl::ExistingFilesLabel), "If a file of that name exists:");
+
+    advanced_.SetChecked(AdvancedControl::KeepBothRadio, true);
+    advanced_.SetText(AdvancedControl::SubFolderEdit, "{domain}/{year}-{month}");
+    advanced_.SetChecked(AdvancedControl::SaveInlineCheck, true);
+    shell.OnStartStopButton();
+    for (AdvancedControl control : {AdvancedControl::KeepBothRadio, AdvancedControl::ReplaceRadio,
+                                    AdvancedControl::SubFolderEdit, AdvancedControl::SaveInlineCheck}) {
+        EXPECT_FALSE(advanced_.Enabled(control)) << static_cast<int>(control);
+    }
+    EXPECT_THAT(ReadBytes(data_ / kSettingsFileName),
+                HasSubstr("ExistingFiles = 0\r\nSubFolder = {domain}/{year}-{month}\r\nSaveInline = 1\r\n"));
+    shell.OnScheduleTimer();
+    ASSERT_EQ(fakeRun_.requests.size(), 1u);
+    EXPECT_EQ(fakeRun_.requests[0].controls.existingFiles, 0);
+    EXPECT_EQ(fakeRun_.requests[0].controls.subFolder, "{domain}/{year}-{month}");
+    EXPECT_TRUE(fakeRun_.requests[0].controls.saveInline);
 }
 
 TEST_F(ShellTest, AChosenFolderCompletesTheInputs) {
