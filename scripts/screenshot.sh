@@ -24,7 +24,8 @@ trap finish EXIT
 export ZENDREL_DATA_DIR=$work/data
 mkdir -p "$work/data" "$work/Attachments"
 "$program" --set Language=english Server=pop.example.org Port=110 Username=invoices TimeOUT=900 StartAtHour=6 \
-  SaveDir="$work/Attachments/" FileExtensions=pdf,csv SearchString=Invoice >/dev/null
+  SaveDir="$work/Attachments/" FileExtensions=pdf,csv SearchString=Invoice "SubFolder={domain}/{year}-{month}" \
+  >/dev/null
 printf 'secret\n' | "$program" --set-password >/dev/null 2>&1
 "$program" --allow billing@example.org >/dev/null
 "$program" --allow accounts@example.com >/dev/null
