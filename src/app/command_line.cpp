@@ -68,6 +68,13 @@ ParsedCommand ParseExtract(const std::vector<std::string>& arguments, std::size_
             ++at;
             continue;
         }
+        if (argument == "--inline" || argument == "--replace") {
+            bool& flag = argument == "--inline" ? command.extract.saveInline : command.extract.replaceExisting;
+            if (flag) return UsageProblem(argument + " is given more than once");
+            flag = true;
+            ++at;
+            continue;
+        }
         if (OptionValue folder = ReadOptionValue(arguments, at, "--to"); folder.matched) {
             if (!folder.value) return UsageProblem("--to needs a folder");
             if (folderGiven) return UsageProblem("--to is given more than once");
@@ -151,10 +158,12 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments) {
 
 std::string UsageText() {
     return "Usage:\n"
-           "  zendrel --extract [--to FOLDER] [--extensions LIST] FILE...\n"
+           "  zendrel --extract [--to FOLDER] [--extensions LIST] [--inline] [--replace] FILE...\n"
            "      Save the attachments of the message files (as retrieved from a mailbox, CR LF or LF line ends,\n"
            "      an mbox \"From \" first line allowed) into FOLDER, by default the current folder. LIST keeps\n"
-           "      only the attachments with one of its extensions, for example csv,pdf.\n"
+           "      only the attachments with one of its extensions, for example csv,pdf. --inline also saves the\n"
+           "      inline parts that name a file. A file of the same name with other bytes is kept and the new one\n"
+           "      saved as \"name (2).ext\"; --replace replaces it instead.\n"
            "  zendrel --run-once [-logging]\n"
            "      One mailbox run on the saved settings; the activity log goes to standard output. Exit status 0\n"
            "      when the run logged in, 3 when the login failed, 1 when an attachment could not be saved, 4 when\n"
@@ -169,7 +178,9 @@ std::string UsageText() {
            "      Server, Username, TimeOUT (seconds of a\n"
            "      read interval: 300, 600, 900, 1800, 3600, 7200, 14400, 21600, 28800, 43200, 86400), SearchString,\n"
            "      SaveDir (an existing folder), StartAtHour (0-23), StartAtMinute (0-59), DeleteFiles (0, 1),\n"
-           "      FileExtensions. Nothing is written when one of them is refused (exit status 2).\n"
+           "      FileExtensions, ExistingFiles (0 keep both, 1 replace), SubFolder (a relative path with\n"
+           "      {sender}, {domain}, {year}, {month}, {day}), SaveInline (0, 1). Nothing is written when one of\n"
+           "      them is refused (exit status 2).\n"
            "  zendrel --set-password\n"
            "      Store the password read from standard input (not shown on a terminal).\n"
            "  zendrel --allow ADDRESS | --block ADDRESS | --unlist ADDRESS\n"

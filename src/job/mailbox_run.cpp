@@ -1,23 +1,23 @@
 #include "job/mailbox_run.h"
 
-#include <chrono>
+#include <ctime>
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "common/file_io.h"
+#include "common/local_time.h"
 #include "common/text.h"
-#include "job/extension_filter.h"
 #include "job/placeholders.h"
 #include "job/run_control.h"
 #include "job/save_folder.h"
+#include "mime/attachment_saver.h"
+#include "mime/saved_names.h"
 
 namespace zendrel {
 namespace {
 
 constexpr std::int32_t kReplyTimeoutMs = 10000;
-// A write in progress takes seconds at most; a temporary file this old was left by a process that died.
-constexpr std::chrono::hours kStaleTemporaryAge(1);
 
 // The run's voice: user messages to the view (and in the service to "log.txt"), diagnostics to "log_long.txt" only
 // when "-logging" was given.
@@ -133,6 +133,48 @@ void LogLoginFailure(RunLog& log, const MailSession& session, std::int32_t code,
     log.Diagnostic(diagnostic);
 }
 
+// Why a file was not saved, as the line after its error line says it.
+TextKey ReasonOf(const SaveResult& result) {
+    switch (result.outcome) {
+        case SaveOutcome::kNoFileName:
+            return TextKey::ReasonNoFileName;
+        case SaveOutcome::kUndecodable:
+            return TextKey::ReasonNotDecodable;
+        case SaveOutcome::kSaved:
+        case SaveOutcome::kNotWritten:
+            break;
+    }
+    switch (result.fileError) {
+        case FileError::kNotFound:
+            return TextKey::ReasonFolderMissing;
+        case FileError::kAccessDenied:
+            return TextKey::ReasonNoPermission;
+        case FileError::kNoSpace:
+            return TextKey::ReasonDiskFull;
+        case FileError::kNameTooLong:
+            return TextKey::ReasonNameTooLong;
+        case FileError::kNone:
+        case FileError::kOther:
+            break;
+    }
+    return TextKey::ReasonNotWritten;
+}
+
+SaveRules SaveRulesOf(const JobParameters& parameters) {
+    SaveRules rules;
+    rules.extensions = parameters.extensions;
+    rules.saveInline = parameters.saveInline != 0;
+    rules.existingFiles = parameters.existingFiles == 1 ? ExistingFiles::kReplace : ExistingFiles::kKeepBoth;
+    rules.subFolder = parameters.subFolder;
+    return rules;
+}
+
+// The date of the run, for the mails whose Date header does not read as one.
+CalendarDate Today() {
+    const std::tm now = CurrentLocalTime();
+    return {now.tm_year + 1900, now.tm_mon + 1, now.tm_mday};
+}
+
 // The first list entry that names the sender, or none.
 bool ListNamesSender(const SenderList& list, const std::string& from) {
     const std::size_t count = list.Count();
@@ -148,7 +190,7 @@ public:
     MessageWork(MailSession& session, const JobParameters& parameters, const RunServices& services, RunLog& log,
                 RunReport& report)
         : session_(session), parameters_(parameters), services_(services), log_(log), report_(report),
-          saveFolder_(FolderWithSeparator(parameters.saveDir)) {}
+          saver_(FolderWithSeparator(parameters.saveDir), SaveRulesOf(parameters), Today()) {}
 
     void Examine(std::int32_t n) {
         const std::string header = session_.LoadHeader(n);
@@ -222,34 +264,31 @@ private:
     }
 
     void SaveAttachments(std::int32_t n, const std::string& messageId) {
-        const std::int32_t count = session_.CountAttachments();
+        const std::vector<MessagePart>& parts = session_.LoadedParts();
+        const int count = CountFileParts(parts, parameters_.saveInline != 0);
         log_.Diagnostic("Message loaded, contains " + std::to_string(count) + " attachments.");
         log_.Diagnostic("Allowed Extensions: " + parameters_.extensions);
 
         int saved = 0;
         int retryable = 0;
         int lost = 0;  // can never be saved: no name, or content that does not decode
-        for (std::int32_t a = 1; a <= count; ++a) {
-            // The name keeps every character; the filter and the log see it as far as Windows-1252 goes.
-            const std::string name = Utf8ToWindows1252Lossy(session_.GetAttachmentName(a));
-            const bool allowed = IsExtensionAllowed(name, parameters_.extensions);
-            log_.Diagnostic(std::string("Ready for saving: ") + (allowed ? "1" : "0"));
-            if (!allowed) continue;
-            ClearStaleTemporaryFiles();
-            if (session_.SaveAttachment(a, saveFolder_, "") != 0) {
+        saver_.SaveFilesOf(parts, [&](const FileSave& file) {
+            log_.Diagnostic(std::string("Ready for saving: ") + (file.allowed ? "1" : "0"));
+            if (!file.allowed) return;
+            if (file.result.Saved()) {
                 ++saved;
                 log_.Diagnostic("Attachment saved to: " + parameters_.saveDir);
-                log_.User(TextKey::MsgFileSaved, "{FILE}", name);
-                continue;
+                log_.User(TextKey::MsgFileSaved, "{FILE}", ShownName(file.savedName));
+                return;
             }
-            const std::int32_t reason = session_.GetErrorCode();
-            if (reason == SessionError::kNoFileName || reason == SessionError::kNotDecodable) {
+            if (file.result.Permanent()) {
                 ++lost;
             } else {
                 ++retryable;
             }
-            log_.User(TextKey::ErrFileNotSaved, "{FILE}", name);
-        }
+            log_.User(TextKey::ErrFileNotSaved, "{FILE}", ShownName(file.name));
+            log_.User(ReasonOf(file.result));
+        });
         report_.savedAttachments += saved;
         report_.unsavedAttachments += retryable + lost;
 
@@ -261,17 +300,9 @@ private:
         // An attachment that no retry can save stays recorded, so this process does not download the mail and report
         // it again at every run; the mail stays on the server, since the attachment is not on disk.
         if (lost > 0) return;
-        // Deleted once, and only when nothing of it would be lost with it at the end of the conversation.
+        // Deleted once, and only when nothing of it would be lost with it at the end of the conversation. A file that
+        // was there already with the same bytes counts as saved.
         if (saved > 0 && parameters_.deleteMails != 0) session_.DeleteMessage(n);
-    }
-
-    // Leftovers of a process killed while writing into the save folder; looked for once per run, before its first
-    // save there.
-    void ClearStaleTemporaryFiles() {
-        if (staleFilesCleared_) return;
-        staleFilesCleared_ = true;
-        RemoveStaleTemporaryFiles(PathFromText(saveFolder_.empty() ? std::string(".") : saveFolder_),
-                                  kStaleTemporaryAge);
     }
 
     void Forget(const std::string& messageId) {
@@ -283,8 +314,7 @@ private:
     const RunServices& services_;
     RunLog& log_;
     RunReport& report_;
-    const std::string saveFolder_;
-    bool staleFilesCleared_ = false;
+    AttachmentSaver saver_;
 };
 
 void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServices& services, RunLog& log,
@@ -310,6 +340,10 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
         }
     }
 
+    if (report.unsavedAttachments == 1) log.User(TextKey::MsgOneFileNotSaved);
+    if (report.unsavedAttachments > 1) {
+        log.User(TextKey::MsgFilesNotSaved, "{COUNT}", std::to_string(report.unsavedAttachments));
+    }
     session.Logout();
     log.User(TextKey::MsgLoggedOut);
     log.User("");

@@ -5,6 +5,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "mime/message_part.h"
 
 #include "common/text.h"
 #include "pop3/transport.h"
@@ -72,6 +75,10 @@ public:
     virtual std::int32_t ResetSession() = 0;
     // May be called from another thread while a reply is being read.
     virtual std::int32_t CancelReceive() = 0;
+
+    // The parts of the message LoadMessage retrieved last, in the order CountAttachments numbers them (as SplitMessage
+    // gives them); empty when none is loaded. Valid until the next LoadMessage, Login or Logout.
+    virtual const std::vector<MessagePart>& LoadedParts() const = 0;
 
     // For the logins that follow; plain text until called.
     virtual void SetConnectionSecurity(ConnectionSecurity security) { static_cast<void>(security); }

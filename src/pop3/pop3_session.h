@@ -62,6 +62,7 @@ public:
     std::int32_t DeleteMessage(std::int32_t n) override;
     std::int32_t ResetSession() override;
     std::int32_t CancelReceive() override;
+    const std::vector<MessagePart>& LoadedParts() const override { return parts_; }
     void SetConnectionSecurity(ConnectionSecurity security) override { security_ = security; }
     std::string GetCertificateProblem() const override { return certificateProblem_; }
     ConnectFailure GetConnectFailure() const override { return connectFailure_; }
