@@ -93,6 +93,7 @@ constexpr TextList kEnglishTexts = {
     "None",                                                                               // SecurityNone
     "STARTTLS",                                                                           // SecurityStartTls
     "SSL/TLS",                                                                            // SecurityTls
+    "ERROR!! (The server's reply for message {NUMBER} went past its limit of {LIMIT} bytes)",  // ErrReplyTooLarge
 };
 
 constexpr TextList kGermanTexts = {
@@ -176,6 +177,8 @@ constexpr TextList kGermanTexts = {
     "Keine",                                                                              // SecurityNone
     "STARTTLS",                                                                           // SecurityStartTls
     "SSL/TLS",                                                                            // SecurityTls
+    "FEHLER!! (Die Antwort des Servers zu Nachricht {NUMBER} ist gr\xF6\xDF" "er als ihre Grenze von {LIMIT} Bytes)",
+                                                                                          // ErrReplyTooLarge
 };
 
 // A list with fewer initialisers than keys would be padded with empty texts; an empty text would end the list for
@@ -193,7 +196,7 @@ constexpr int kFirstIntervalKey = static_cast<int>(TextKey::Interval5Minutes);
 constexpr int kFirstServiceStateKey = static_cast<int>(TextKey::ServiceNotInstalled);
 static_assert(static_cast<int>(TextKey::IntervalDaily) - kFirstIntervalKey + 1 == kIntervalCount);
 static_assert(static_cast<int>(TextKey::ServicePaused) - kFirstServiceStateKey + 1 == kServiceStateCount);
-static_assert(static_cast<int>(TextKey::SecurityTls) + 1 == kTextCount);
+static_assert(static_cast<int>(TextKey::ErrReplyTooLarge) + 1 == kTextCount);
 
 const TextList& ListOf(Language language) {
     return language == Language::German ? kGermanTexts : kEnglishTexts;

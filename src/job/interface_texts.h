@@ -89,9 +89,10 @@ enum class TextKey : int {
     SecurityNone = 76,
     SecurityStartTls = 77,
     SecurityTls = 78,
+    ErrReplyTooLarge = 79,
 };
 
-inline constexpr int kTextCount = 79;
+inline constexpr int kTextCount = 80;
 
 // Number of entries of the read interval list and of the service states (0 = not installed, 1..7 the system's).
 inline constexpr int kIntervalCount = 11;

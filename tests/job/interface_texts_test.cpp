@@ -119,7 +119,7 @@ TEST(InterfaceTextLists, PlaceholdersSitInTheTextsThatAreFilled) {
         {TextKey::MsgLoggedIn, {"{COUNT}"}},    {TextKey::MsgFileSaved, {"{FILE}"}},
         {TextKey::StatusNextStart, {"{START}"}}, {TextKey::MsgSearching, {"{SEARCH}"}},
         {TextKey::ErrFileNotSaved, {"{FILE}"}}, {TextKey::ErrConnection, {"{CODE}"}},
-        {TextKey::ErrCertificate, {"{REASON}"}},
+        {TextKey::ErrCertificate, {"{REASON}"}}, {TextKey::ErrReplyTooLarge, {"{NUMBER}", "{LIMIT}"}},
     };
     std::set<int> withPlaceholder;
     for (const PlaceholderCase& c : cases) {
