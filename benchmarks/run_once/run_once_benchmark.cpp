@@ -42,6 +42,7 @@ namespace zendrel::bench {
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::DelayProxy;
 using testsupport::DovecotServer;
 using testsupport::ServerCertificate;
 using testsupport::TestCertificatesFolder;
