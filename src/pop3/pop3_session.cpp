@@ -365,7 +365,8 @@ bool Pop3MailSession::AskForSizes() {
 }
 
 bool Pop3MailSession::SizeKnown(std::int32_t n) const {
-    return n >= 1 && static_cast<std::size_t>(n) < messageSizes_.size() && messageSizes_[static_cast<std::size_t>(n)] > 0;
+    const auto at = static_cast<std::size_t>(n);
+    return n >= 1 && at < messageSizes_.size() && messageSizes_[at] > 0;
 }
 
 std::uint64_t Pop3MailSession::BytesAhead() const {
