@@ -176,6 +176,7 @@ bool LoopbackPop3Server::Answer(int fd, const std::string& line) {
         return SendAll(fd, "+OK " + std::to_string(messages_.size()) + " " + std::to_string(octets) + "\r\n");
     }
     if (verb == "LIST") {
+        if (refuseList_) return SendAll(fd, "-ERR not here\r\n");
         if (!argument.empty()) {
             if (!validNumber) return SendAll(fd, "-ERR no such message\r\n");
             return SendAll(fd, "+OK " + argument + " " + std::to_string(messages_[number - 1].size()) + "\r\n");

@@ -47,6 +47,8 @@ public:
         longReplyEnd_ = endAfter;
     }
     static constexpr std::size_t kNoEnd = static_cast<std::size_t>(-1);
+    // LIST is refused: the client learns no message sizes.
+    void RefuseList() { refuseList_ = true; }
     // Every connection is accepted and then met with silence, not even a greeting, until the client goes away.
     void SilentBeforeGreeting() { silentBeforeGreeting_ = true; }
     // Waits until the server has fallen silent on a client (before its greeting, or inside the stalled reply); false
@@ -81,6 +83,7 @@ private:
     std::atomic<std::size_t> cutAt_{40};
     std::atomic<bool> resetOnClose_{false};
     std::atomic<bool> silentBeforeGreeting_{false};
+    std::atomic<bool> refuseList_{false};
     std::string longReplyVerb_;  // guarded by mutex_, as the two below
     int longReplyMessage_ = 0;
     std::size_t longReplyEnd_ = kNoEnd;
