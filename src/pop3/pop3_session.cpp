@@ -573,7 +573,8 @@ void Pop3MailSession::FailTooLarge(std::int32_t n, std::uint64_t limit) {
     errorCode_ = SessionError::kReplyTooLarge;
 }
 
-bool Pop3MailSession::ReadFrontReply(std::int32_t timeoutMs, TakenReply& taken, CancelWhen cancelWhen) {
+bool Pop3MailSession::ReadFrontReply(std::int32_t timeoutMs, TakenReply& taken, CancelWhen cancelWhen,
+                                     std::int64_t notAfterMs) {
     if (!connected_ || !receiveBuffer_ || inFlight_.empty()) return false;
     // Nothing asked for ahead may be left unsent while the reader waits for the server.
     if (!SendQueued()) {
@@ -581,7 +582,7 @@ bool Pop3MailSession::ReadFrontReply(std::int32_t timeoutMs, TakenReply& taken, 
         return false;
     }
     StartFrontReply();
-    ReadOutcome outcome = ReadReply(Source(), *frontReply_, timeoutMs, cancelWhen);
+    ReadOutcome outcome = ReadReply(Source(), *frontReply_, timeoutMs, cancelWhen, notAfterMs);
     if (outcome == ReadOutcome::kTooLarge) {
         // Nothing of it is kept. Its rest is read and thrown away, within the time-out counted from the limit,
         // however steadily it keeps coming.
@@ -712,7 +713,8 @@ bool Pop3MailSession::DrainInFlight() {
     for (; queuedCommands_ > 0; --queuedCommands_) inFlight_.pop_back();
     queued_.clear();
     // Nobody reads these replies: only their ends are looked for, and a cancel ends the drain only once the data has
-    // stopped moving, so that the QUIT that makes the run's deletions count still follows.
+    // stopped moving, so that the QUIT that makes the run's deletions count still follows. A server that keeps
+    // sending cannot keep the drain beyond its deadline.
     draining_ = true;
     if (frontReply_) frontReply_->DiscardBody();
     const std::int64_t deadline = clock_->NowMs() + timeoutMs_;
@@ -720,7 +722,7 @@ bool Pop3MailSession::DrainInFlight() {
     bool drained = true;
     while (connected_ && !inFlight_.empty()) {
         const std::int64_t left = deadline - clock_->NowMs();
-        if (left <= 0 || !ReadFrontReply(static_cast<std::int32_t>(left), taken, CancelWhen::kStalled)) {
+        if (left <= 0 || !ReadFrontReply(static_cast<std::int32_t>(left), taken, CancelWhen::kStalled, deadline)) {
             drained = false;
             break;
         }

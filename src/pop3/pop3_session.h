@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -134,7 +135,8 @@ private:
     // limit is read to its end and thrown away, and comes back marked so; one whose end does not come within the
     // time-out closes the connection. False with the error code set (and, without pipelining, the command forgotten,
     // as its reply's remains are thrown away).
-    bool ReadFrontReply(std::int32_t timeoutMs, TakenReply& taken, CancelWhen cancelWhen = CancelWhen::kAtOnce);
+    bool ReadFrontReply(std::int32_t timeoutMs, TakenReply& taken, CancelWhen cancelWhen = CancelWhen::kAtOnce,
+                        std::int64_t notAfterMs = std::numeric_limits<std::int64_t>::max());
     // Starts the reply of the oldest command in flight, with the limit that command's reply has.
     void StartFrontReply();
     std::uint64_t ReplyLimit(const SentCommand& command) const;

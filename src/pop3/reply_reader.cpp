@@ -28,7 +28,8 @@ void FeedPiece(std::string_view piece, UnreadBytes& unread, ReplyAssembler& repl
 
 struct ReadRules {
     std::int64_t deadline;
-    std::int32_t rearmMs;    // each piece moves the deadline this far ahead; 0 keeps it fixed
+    std::int32_t rearmMs;    // each piece moves the deadline this far ahead (never past notAfter); 0 keeps it fixed
+    std::int64_t notAfter;
     bool stopWhenTooLarge;   // hand a reply past its limit back at once, instead of reading to its end
     CancelWhen cancelWhen;
 };
@@ -71,7 +72,7 @@ ReadOutcome ReadUntilDone(const ReplySource& source, ReplyAssembler& reply, Read
                 movedSinceCancel = true;
                 const std::int64_t arrived = clock.NowMs();
                 if (source.rate != nullptr) source.rate->Arrived(static_cast<std::size_t>(count), arrived);
-                if (rules.rearmMs > 0) rules.deadline = arrived + rules.rearmMs;
+                if (rules.rearmMs > 0) rules.deadline = std::min(arrived + rules.rearmMs, rules.notAfter);
                 FeedPiece(std::string_view(source.buffer.data(), static_cast<std::size_t>(count)), unread, reply);
                 if (const auto outcome = done()) return *outcome;
                 break;
@@ -94,12 +95,13 @@ ReadOutcome ReadUntilDone(const ReplySource& source, ReplyAssembler& reply, Read
 }  // namespace
 
 ReadOutcome ReadReply(const ReplySource& source, ReplyAssembler& reply, std::int32_t timeoutMs,
-                      CancelWhen cancelWhen) {
-    return ReadUntilDone(source, reply, {source.clock.NowMs() + timeoutMs, timeoutMs, true, cancelWhen});
+                      CancelWhen cancelWhen, std::int64_t notAfterMs) {
+    const std::int64_t deadline = std::min(source.clock.NowMs() + timeoutMs, notAfterMs);
+    return ReadUntilDone(source, reply, {deadline, timeoutMs, notAfterMs, true, cancelWhen});
 }
 
 ReadOutcome DiscardRest(const ReplySource& source, ReplyAssembler& reply, std::int64_t deadlineMs) {
-    return ReadUntilDone(source, reply, {deadlineMs, 0, false, CancelWhen::kAtOnce});
+    return ReadUntilDone(source, reply, {deadlineMs, 0, deadlineMs, false, CancelWhen::kAtOnce});
 }
 
 bool TryCompleteReply(const ReplySource& source, ReplyAssembler& reply) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -65,9 +66,11 @@ struct ReplySource {
 // reply's end are left in the unread bytes. A reply that does not complete keeps what it has, so a later call can go
 // on with it. Returns kTooLarge as soon as the reply goes past its limit (also when it already had), leaving the rest
 // of it to DiscardRest. Clears the cancel flag (and the transport's interrupt) when it starts, so a request made
-// before the read is dropped, and again when it acts on it.
+// before the read is dropped, and again when it acts on it. However steadily data comes, the read ends by `notAfterMs`
+// on the clock.
 ReadOutcome ReadReply(const ReplySource& source, ReplyAssembler& reply, std::int32_t timeoutMs,
-                      CancelWhen cancelWhen = CancelWhen::kAtOnce);
+                      CancelWhen cancelWhen = CancelWhen::kAtOnce,
+                      std::int64_t notAfterMs = std::numeric_limits<std::int64_t>::max());
 
 // Reads on to the end of a reply that went past its limit, throwing the bytes away, until `deadlineMs` at the latest:
 // unlike the inactivity time-out, the deadline does not move as data arrives, so a server that never stops sending

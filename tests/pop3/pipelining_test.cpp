@@ -113,6 +113,20 @@ TEST_F(PipeliningTest, StopIsNotHeldUpByAServerThatNeverAnswers) {
     EXPECT_NE(server.sent().back(), "QUIT\r\n") << "a QUIT now would be answered by the replies still due";
 }
 
+TEST_F(PipeliningTest, StopIsNotHeldUpByAServerThatKeepsSending) {
+    ExpectHeadersAsked();
+    std::string lines;
+    while (lines.size() < 9000) lines += "X-Filler: " + std::string(80, 'x') + "\r\n";
+    // The header of message 2 comes a piece a second, each well within the time-out, and does not end.
+    server.Reply(kSizes + TopReply(1) + "+OK\r\n").ReplyInPieces(lines.substr(0, 9000), 1000, 1000);
+    EXPECT_EQ(session->LoadHeader(1), Header(1));
+    const std::int64_t start = clock->NowMs();
+    EXPECT_EQ(session->Logout(), 0);
+    EXPECT_LE(clock->NowMs() - start, kTimeoutMs + 100) << "the drain has a deadline that data does not move";
+    EXPECT_FALSE(server.connectionOpen());
+    EXPECT_NE(server.sent().back(), "QUIT\r\n");
+}
+
 TEST_F(PipeliningTest, DeletionGoesOutWithoutWaitingForTheRepliesInFlight) {
     ExpectHeadersAsked();
     server.Reply(kSizes + TopReply(1)).Expect("DELE 1\r\n");
