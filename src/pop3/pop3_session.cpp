@@ -298,8 +298,15 @@ bool Pop3MailSession::SendHeadersAhead(std::int32_t n) {
     headersSentThrough_ = std::max(headersSentThrough_, n - 1);
     // A stop reads what is in flight before its QUIT: the less it finds, the sooner the QUIT goes.
     if (stopping_.load()) return true;
-    // Topped up in batches, so that one send carries many commands.
-    if (headersSentThrough_ - n >= kHeadersAhead / 2) return true;
+    // Topped up in batches, so that one send carries many commands, and early, so that a run that goes through the
+    // headers faster than one round trip does not find the next one still on its way. With pipelining a header costs
+    // the time of the round trip divided by the headers in flight.
+    if (headersSentThrough_ - n >= kHeadersAhead * 3 / 4) return true;
+    std::uint64_t arrivedBytes = 0;
+    for (const auto& [key, reply] : arrived_) {
+        if (key.first == CommandKind::kTop) arrivedBytes += reply.text.size();
+    }
+    if (arrivedBytes > kHeaderBytesAhead) return true;
     const std::int32_t last = std::min(messageCount_, n + kHeadersAhead - 1);
     if (headersSentThrough_ >= last) return true;
     // The sizes set the limits of the message replies and keep the messages retrieved ahead within their budget.

@@ -36,7 +36,9 @@ inline constexpr std::size_t kReceiveBufferSize = 8388608;
 // How far a pipelining session reads ahead: headers asked for beyond the one examined, and the sizes (as listed by
 // the server) of the messages retrieved ahead and not yet taken. The byte budget is what the connection has been
 // seen to deliver in kReadAheadTime, within these bounds, so that a stop can read what is in flight before its QUIT.
-inline constexpr std::int32_t kHeadersAhead = 64;
+inline constexpr std::int32_t kHeadersAhead = 128;
+// Headers that arrived ahead and were not taken yet hold about 2 KB each; no more are asked for while they hold this.
+inline constexpr std::uint64_t kHeaderBytesAhead = 8u << 20;
 inline constexpr std::uint64_t kMessageBytesAhead = 64u << 20;
 inline constexpr std::uint64_t kLeastMessageBytesAhead = 1u << 20;
 // Before anything tells how fast the connection is.
