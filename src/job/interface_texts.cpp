@@ -130,6 +130,7 @@ constexpr TextList kEnglishTexts = {
     "Reason: its content cannot be decoded",                                              // ReasonNotDecodable
     "1 file could not be saved; its mail stays on the server",                            // MsgOneFileNotSaved
     "{COUNT} files could not be saved; their mails stay on the server",                   // MsgFilesNotSaved
+    "ERROR!! (The server's reply for message {NUMBER} went past its limit of {LIMIT} bytes)",  // ErrReplyTooLarge
 };
 
 constexpr TextList kGermanTexts = {
@@ -252,6 +253,8 @@ constexpr TextList kGermanTexts = {
     "Grund: Sein Inhalt l\xE4\xDFt sich nicht dekodieren",                                // ReasonNotDecodable
     "1 Datei konnte nicht gespeichert werden; ihre Mail bleibt auf dem Server",           // MsgOneFileNotSaved
     "{COUNT} Dateien konnten nicht gespeichert werden; ihre Mails bleiben auf dem Server",  // MsgFilesNotSaved
+    "FEHLER!! (Die Antwort des Servers zu Nachricht {NUMBER} ist gr\xF6\xDF" "er als ihre Grenze von {LIMIT} Bytes)",
+                                                                                          // ErrReplyTooLarge
 };
 
 // A list with fewer initialisers than keys would be padded with empty texts; an empty text would end the list for
@@ -269,7 +272,7 @@ constexpr int kFirstIntervalKey = static_cast<int>(TextKey::Interval5Minutes);
 constexpr int kFirstServiceStateKey = static_cast<int>(TextKey::ServiceNotInstalled);
 static_assert(static_cast<int>(TextKey::IntervalDaily) - kFirstIntervalKey + 1 == kIntervalCount);
 static_assert(static_cast<int>(TextKey::ServicePaused) - kFirstServiceStateKey + 1 == kServiceStateCount);
-static_assert(static_cast<int>(TextKey::MsgFilesNotSaved) + 1 == kTextCount);
+static_assert(static_cast<int>(TextKey::ErrReplyTooLarge) + 1 == kTextCount);
 
 const TextList& ListOf(Language language) {
     return language == Language::German ? kGermanTexts : kEnglishTexts;

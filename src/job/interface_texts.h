@@ -130,9 +130,11 @@ enum class TextKey : int {
     ReasonNotDecodable = 112,
     MsgOneFileNotSaved = 113,
     MsgFilesNotSaved = 114,
+    // A server reply past its limit.
+    ErrReplyTooLarge = 115,
 };
 
-inline constexpr int kTextCount = 115;
+inline constexpr int kTextCount = 116;
 
 // Number of entries of the read interval list and of the service states (0 = not installed, 1..7 the system's).
 inline constexpr int kIntervalCount = 11;

@@ -29,6 +29,7 @@ public:
           diagnostics_(services.loggingFlag) {}
 
     void User(std::string_view text) { log_.WriteLog(text, userDestination_); }
+    std::string_view Text(TextKey key) const { return texts_.Text(key); }
     void User(TextKey key) { User(texts_.Text(key)); }
     void User(TextKey key, std::string_view placeholder, std::string_view value) {
         User(FillPlaceholder(texts_.Text(key), placeholder, value));
@@ -36,7 +37,6 @@ public:
     void Diagnostic(std::string_view text) {
         if (diagnostics_) log_.WriteLog(text, LogDestination::kDiagnosticFile);
     }
-    std::string_view Text(TextKey key) const { return texts_.Text(key); }
 
 private:
     ActivityLog& log_;
@@ -192,8 +192,11 @@ public:
         : session_(session), parameters_(parameters), services_(services), log_(log), report_(report),
           saver_(FolderWithSeparator(parameters.saveDir), SaveRulesOf(parameters), Today()) {}
 
-    void Examine(std::int32_t n) {
+    // False when the run cannot go on with the next message.
+    bool Examine(std::int32_t n) {
         const std::string header = session_.LoadHeader(n);
+        // A header that does not fit in its limit says nothing the filters could use, and is no mail to retrieve.
+        if (header.empty() && session_.GetErrorCode() == SessionError::kReplyTooLarge) return ReportTooLarge(n, {});
         const std::string from = session_.GetHeaderField(header, "from");
         const std::string subject = session_.GetHeaderField(header, "subject");
         const std::string messageId = session_.GetHeaderField(header, "message-id");
@@ -201,14 +204,16 @@ public:
 
         const bool accepted = Accepted(from, messageId);
         const std::size_t position = LogSubjectPosition(subject);
-        if (!accepted || (!parameters_.searchString.empty() && position == 0)) return;
+        if (!accepted || (!parameters_.searchString.empty() && position == 0)) return true;
 
         if (session_.LoadMessage(n) == 0) {
+            if (session_.GetErrorCode() == SessionError::kReplyTooLarge) return ReportTooLarge(n, messageId);
             // Left in the set, a mail that failed to arrive would be skipped for the rest of the process.
             Forget(messageId);
-            return;
+            return true;
         }
         SaveAttachments(n, messageId);
+        return true;
     }
 
     // What Examine will decide for a header, foreseen without a word logged and without touching the handled
@@ -224,6 +229,20 @@ public:
     }
 
 private:
+    // A reply past its limit fails for good: its mail stays remembered as examined, so this process neither
+    // downloads it nor reports it again, and it is never deleted. False when the connection went with it.
+    bool ReportTooLarge(std::int32_t n, const std::string& messageId) {
+        const OversizedReply oversized = session_.GetOversizedReply();
+        const std::int32_t number = oversized.messageNumber > 0 ? oversized.messageNumber : n;
+        log_.User(FillPlaceholder(FillPlaceholder(log_.Text(TextKey::ErrReplyTooLarge), "{NUMBER}",
+                                                  std::to_string(number)),
+                                  "{LIMIT}", std::to_string(oversized.limitBytes)));
+        // A later message's reply stood in the way of this one's, which the next run examines again.
+        if (number != n) Forget(messageId);
+        if (oversized.connectionClosed) report_.failed = true;
+        return !oversized.connectionClosed;
+    }
+
     bool Accepted(const std::string& from, const std::string& messageId) {
         const SenderList& blocked = *services_.blockedSenders;
         if (blocked.Count() > 0) {
@@ -327,18 +346,25 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
     log.Diagnostic("MessageIDs: " + std::to_string(services.handledMessageIds->Size()));
 
     MessageWork work(session, parameters, services, log, report);
+    bool connected = true;
     {
         // The filter reaches into `work`, so it must not outlive it, whatever ends the loop.
         struct ReadAheadScope {
             MailSession& session;
             ~ReadAheadScope() { session.SetReadAheadFilter({}); }
         } readAhead{session};
-        session.SetReadAheadFilter([&work](const std::string& header) { return work.WillLoad(header); });
-        for (std::int32_t n = 1; n <= count; ++n) {
+        session.SetReadAheadFilter([&work, &parameters](const std::string& header) {
+            // Once a stop is asked for, nothing more is fetched ahead: the logout must wait for what is in flight.
+            return parameters.stopRequested.load() == 0 && work.WillLoad(header);
+        });
+        for (std::int32_t n = 1; n <= count && connected; ++n) {
             if (parameters.stopRequested.load() != 0) break;
-            work.Examine(n);
+            connected = work.Examine(n);
         }
     }
+    // A reply that could not be thrown away in time ended the conversation without QUIT: its error line is the run's
+    // last word.
+    if (!connected) return;
 
     if (report.unsavedAttachments == 1) log.User(TextKey::MsgOneFileNotSaved);
     if (report.unsavedAttachments > 1) {

@@ -123,6 +123,7 @@ TEST(InterfaceTextLists, PlaceholdersSitInTheTextsThatAreFilled) {
         {TextKey::MsgConnected, {"{COUNT}"}},    {TextKey::ErrConnectDetail, {"{HOST}", "{PORT}", "{REASON}"}},
         {TextKey::MsgFilesNotSaved, {"{COUNT}"}},
         {TextKey::TipSubFolder, {"{sender}", "{domain}", "{year}", "{month}", "{day}"}},
+        {TextKey::ErrReplyTooLarge, {"{NUMBER}", "{LIMIT}"}},
     };
     std::set<int> withPlaceholder;
     for (const PlaceholderCase& c : cases) {
