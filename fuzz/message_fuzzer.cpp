@@ -12,6 +12,8 @@
 #include "mime/body_charset.h"
 #include "mime/header_field.h"
 #include "mime/multipart.h"
+#include "mime/saved_names.h"
+#include "mime/sub_folder.h"
 
 namespace zendrel::fuzz {
 namespace {
@@ -52,6 +54,19 @@ void CheckPart(const MessagePart& part, std::size_t messageSize) {
 
     const std::string attachmentName = GetAttachmentName(part);
     FUZZ_REQUIRE(attachmentName.empty() || IsSafeFileName(attachmentName));
+    const std::string saveName = SaveNameOf(part);
+    FUZZ_REQUIRE(saveName.empty() || (IsSafeFileName(saveName) && saveName.front() != '.'));
+
+    // Whatever the sender and the date say, the folders of a mail stay below the save folder.
+    const auto folders = ExpandSubFolder("{sender}/{domain}/{year}-{month}-{day}", part.header, CalendarDate{});
+    FUZZ_REQUIRE(folders.has_value());
+    std::size_t begin = 0;
+    for (std::size_t end = 0; end <= folders->size(); ++end) {
+        if (end < folders->size() && (*folders)[end] != '/' && (*folders)[end] != '\\') continue;
+        const std::string folder = folders->substr(begin, end - begin);
+        FUZZ_REQUIRE(!folder.empty() && folder.front() != '.' && IsSafeFileName(folder));
+        begin = end + 1;
+    }
 
     // Transfer decoding never makes a body longer; a body that does not decode comes back as it is.
     const std::string text = GetBodyPartText(part);

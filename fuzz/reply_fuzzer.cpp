@@ -1,6 +1,6 @@
 // The POP3 reply assembler, fed the same bytes whole and in pieces of every size the input asks for: it completes
 // exactly where a plain reading of the protocol says, never earlier, never from bytes after the end, and undoes the
-// dot-stuffing line by line.
+// dot-stuffing line by line; past a limit it keeps nothing and still ends there.
 
 #include <cstddef>
 #include <cstdint>
@@ -82,5 +82,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_REQUIRE(fromWhole == (mode == ReplyMode::kMultiLine ? ReferenceUnstuffed(reply) : std::string(reply)));
     }
     FUZZ_REQUIRE(whole.size() == 0 && !whole.IsComplete());
+
+    // With a small limit: a reply past it ends where the protocol says all the same, keeping nothing, and one within
+    // it is the same text.
+    ReplyAssembler limited(mode, data[1] % 64);
+    FUZZ_REQUIRE(limited.Append(bytes, used) == end.has_value());
+    FUZZ_REQUIRE(used == (end ? *end : bytes.size()));
+    if (limited.TooLarge()) FUZZ_REQUIRE(limited.size() == 0);
+    const std::string fromLimited = limited.TakeText();
+    if (end && fromLimited != fromWhole) FUZZ_REQUIRE(fromLimited.empty());
     return 0;
 }

@@ -30,7 +30,8 @@ printf '#!/bin/sh\n[ "$2" = show-environment ] && exit 0\nexit 1\n' > "$work/bin
 chmod +x "$work/bin/systemctl"
 export PATH=$work/bin:$PATH
 "$program" --set Language=english Server=pop.example.org Port=110 Username=invoices TimeOUT=900 StartAtHour=6 \
-  SaveDir="$work/Attachments/" FileExtensions=pdf,csv SearchString=Invoice >/dev/null
+  SaveDir="$work/Attachments/" FileExtensions=pdf,csv SearchString=Invoice "SubFolder={domain}/{year}-{month}" \
+  >/dev/null
 printf 'secret\n' | "$program" --set-password >/dev/null 2>&1
 "$program" --allow billing@example.org >/dev/null
 "$program" --allow accounts@example.com >/dev/null

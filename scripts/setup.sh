@@ -14,7 +14,8 @@ for need in "$@"; do
     demo) packages+=(dovecot-pop3d) ;;
     test) packages+=(dovecot-pop3d desktop-file-utils openssl) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
-    bench) packages+=(libbenchmark-dev ripmime mpack dovecot-pop3d time) ;;
+    # mpop, with ripmime taking its mail apart, is a peer of the run-once benchmark.
+    bench) packages+=(libbenchmark-dev ripmime mpack dovecot-pop3d time mpop) ;;
     # A virtual display, a click on a button, the capture, and a font to draw the texts with.
     screenshot) packages+=(xvfb xdotool imagemagick x11-utils fonts-dejavu-core) ;;
     # The cross compiler with POSIX threads (std::thread), Wine to run the result, googletest's sources to cross-build

@@ -30,7 +30,7 @@ trap finish EXIT
 
 "$here/wine-run.sh" wineboot --init >/dev/null 2>&1
 "$here/wine-run.sh" "$program" --set Language=english Server=pop.example.org Port=110 Username=office \
-  "SaveDir=Z:${work//\//\\}\\save\\" FileExtensions=pdf,csv >/dev/null 2>&1
+  "SaveDir=Z:${work//\//\\}\\save\\" FileExtensions=pdf,csv "SubFolder={domain}/{year}-{month}" >/dev/null 2>&1
 "$here/wine-run.sh" "$program" --allow invoices@example.org >/dev/null 2>&1
 "$here/wine-run.sh" "$program" >/dev/null 2>&1 &
 

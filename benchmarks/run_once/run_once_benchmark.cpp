@@ -1,15 +1,19 @@
-// Times one mailbox run of `zendrel --run-once` beside the same run written in Python (poplib and the email package,
-// python_run_once.py), both against one mailbox on a real Dovecot server on loopback (the test harness of
-// tests/support/dovecot). The mailbox comes from make_mailbox.py: most mails lack the search string, the matching ones
-// carry two large attachments whose extensions are allowed and sometimes one that is not. Each round runs both, in
-// turns, into fresh save folders; every saved folder is compared with the files the generator says a run must save.
-// Prints the wall and CPU times of every round, their medians and the ratios. Exit status 1 when a run fails or a
-// folder differs, 2 for a usage error.
+// Times one mailbox run of `zendrel --run-once` beside its peers, all against one mailbox on a real Dovecot server on
+// loopback (the test harness of tests/support/dovecot): the same run written in Python (poplib and the email package,
+// python_run_once.py), mpop (a C client that pipelines up to 100 commands) downloading the whole mailbox, and mpop
+// doing the same job (mpop_job.sh: its header filter picks the mails by subject, ripmime takes them apart). The mailbox
+// comes from make_mailbox.py: most mails lack the search string, the matching ones carry two large attachments whose
+// extensions are allowed and sometimes one that is not. Each round runs every contender, in turns, into fresh folders;
+// the folders of zendrel and Python are compared with the files the generator says a run must save. Prints the wall
+// and CPU times of every round, their medians, the ratios and the goals. Without --tls and --delay-ms it also runs
+// zendrel against a server whose reply never ends, and prints how long that run took and how much memory it held.
+// Exit status 1 when a run fails or a folder differs, 2 for a usage error.
 //
 // Usage: run_once_benchmark ZENDREL_PROGRAM [--rounds N] [--mails N] [--matching N] [--attachment-bytes BYTES]
 //                           [--tls 1] [--delay-ms MS]
-// With --delay-ms both contenders reach the server through delay_proxy.h, which holds back every piece of data in
-// each direction for MS milliseconds: a server 2 × MS away.
+// With --delay-ms the contenders reach the server through delay_proxy.h, which holds back every piece of data in each
+// direction for MS milliseconds: a server 2 × MS away. zendrel and mpop's download then also run on loopback, for the
+// ratio, and zendrel once more with deletion on (the mailbox is filled again after that run).
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -30,10 +34,12 @@
 #include <vector>
 
 #include "delay_proxy.h"
+#include "loopback_pop3_server.h"
 #include "dovecot/dovecot_server.h"
 #include "dovecot/pop3_probe.h"
 #include "dovecot/test_certificates.h"
 #include "pop3/mail_session.h"
+#include "pop3/reply_assembler.h"
 #include "settings/read_intervals.h"
 #include "settings/settings_file.h"
 #include "test_files.h"
@@ -42,6 +48,7 @@ namespace zendrel::bench {
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::DelayProxy;
 using testsupport::DovecotServer;
 using testsupport::ServerCertificate;
 using testsupport::TestCertificatesFolder;
@@ -99,13 +106,19 @@ std::optional<Settings> ParseArguments(int argc, char** argv) {
 struct Timing {
     double wallSeconds = 0;
     double cpuSeconds = 0;  // user + system of the process itself; the server's share is not in it
+    double peakMb = 0;      // the most it held resident (its children's too, when it waited for them); 0 unknown
     int status = -1;        // exit status, -1 when it did not exit normally or could not be started
 };
 
-// Runs `words` with `environment` added, its standard output and error into `output`, and waits for it.
+// Runs `words` with `environment` added, its standard output and error into `output`, and waits for it. Its peak
+// resident size comes from GNU time, which starts it: a child forked from this process would count this process's
+// memory as its own until it runs the program.
 Timing RunTimed(const std::vector<std::string>& words, const Environment& environment, const fs::path& output) {
-    std::vector<char*> argv;
+    const fs::path peakFile = output.string() + ".peak";
+    const bool measured = ::access("/usr/bin/time", X_OK) == 0;
     std::vector<std::string> copies = words;
+    if (measured) copies.insert(copies.begin(), {"/usr/bin/time", "-f", "%M", "-o", peakFile.string()});
+    std::vector<char*> argv;
     for (std::string& word : copies) argv.push_back(word.data());
     argv.push_back(nullptr);
 
@@ -133,6 +146,12 @@ Timing RunTimed(const std::vector<std::string>& words, const Environment& enviro
     timing.wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();
     const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
     timing.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    if (measured) {
+        // The last line: time puts a line about a failed exit status before it.
+        std::string lines = testing::ReadBytes(peakFile);
+        while (!lines.empty() && lines.back() == '\n') lines.pop_back();
+        timing.peakMb = std::atof(lines.substr(lines.rfind('\n') + 1).c_str()) * 1024 / 1e6;
+    }
     timing.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return timing;
 }
@@ -185,14 +204,28 @@ std::string FirstLineOf(const char* command) {
     return text;
 }
 
-// One of the two contenders: how it is started and what it did in each round.
+enum class Peer { kZendrel, kPython, kMpopDownload, kMpopJob };
+
+// One contender: how it is started and what it did in each round.
 struct Contender {
     std::string label;
-    fs::path saveFolder;
+    Peer peer = Peer::kZendrel;
+    bool throughProxy = false;
+    bool deleteMails = false;  // zendrel with deletion on: the mailbox is filled again after its run
+    fs::path folder;           // where it saves, or (mpop) delivers
+    fs::path dataFolder;       // zendrel's settings
     std::vector<double> wall;
     std::vector<double> cpu;
+    std::vector<double> peakMb;
     bool failed = false;
+
+    // zendrel and Python save exactly the files the generator expects.
+    bool Checked() const { return peer == Peer::kZendrel || peer == Peer::kPython; }
 };
+
+double Ratio(double a, double b) { return b > 0 ? a / b : 0; }
+
+const char* Verdict(bool judged, bool met) { return !judged ? "not judged (a run failed)" : met ? "met" : "not met"; }
 
 class Benchmark {
 public:
@@ -233,37 +266,42 @@ public:
         char name[32];
         for (int n = 1; n <= settings_.mails; ++n) {
             std::snprintf(name, sizeof name, "%04d.eml", n);
-            const std::string message = testing::ReadBytes(input / "mail" / name);
+            std::string message = testing::ReadBytes(input / "mail" / name);
             mailboxBytes_ += message.size();
             if (message.empty() || !server_->Deliver(kUser, message)) {
                 std::fprintf(stderr, "run-once benchmark: cannot deliver %s\n", name);
                 return false;
             }
+            // The mails a run with deletion on removes, to be delivered again after it.
+            if (message.find("Message-ID: <invoice.") != std::string::npos) deletable_.push_back(std::move(message));
         }
-        return WriteSettings() && WarmUp();
+        MakeContenders();
+        for (Contender& contender : contenders_) {
+            if (contender.peer == Peer::kZendrel && !WriteSettings(contender)) return false;
+        }
+        return WarmUp();
     }
 
-    // Both contenders in every round, taking turns at going first; every folder is checked.
-    bool Measure(Contender& zendrel, Contender& python) {
+    // Every contender in every round, taking turns at going first; the checked folders are compared.
+    bool Measure() {
         bool allSame = true;
         for (int round = 1; round <= settings_.rounds; ++round) {
             std::fprintf(stderr, "Round %d of %d ...\n", round, settings_.rounds);
-            Contender* order[2] = {&zendrel, &python};
-            if (round % 2 == 0) std::swap(order[0], order[1]);
-            for (Contender* contender : order) {
-                allSame = RunOne(*contender, contender == &zendrel) && allSame;
-            }
-            if (Files a = testing::FilesIn(zendrel.saveFolder); a != testing::FilesIn(python.saveFolder)) {
-                std::fprintf(stderr, "  round %d: the two save folders differ\n", round);
-                allSame = false;
+            const std::size_t count = contenders_.size();
+            for (std::size_t i = 0; i < count; ++i) {
+                Contender& contender = contenders_[(i + static_cast<std::size_t>(round) - 1) % count];
+                allSame = RunOne(contender) && allSame;
+                if (contender.deleteMails && !FillAgain()) return false;
             }
         }
         return allSame;
     }
 
-    void Print(const Contender& zendrel, const Contender& python, bool allSame) const {
-        std::printf("\nzendrel --run-once beside %s (poplib + email)%s, Dovecot %s on %s, %ld cores\n",
-                    FirstLineOf("python3 --version 2>&1").c_str(), settings_.tls ? " over TLS (POP3S)" : "",
+    void Print(bool allSame) const {
+        std::printf("\nzendrel --run-once beside %s (poplib + email), %s and mpop with ripmime%s, Dovecot %s on %s, "
+                    "%ld cores\n",
+                    FirstLineOf("python3 --version 2>&1").c_str(), FirstLineOf("mpop --version 2>&1").c_str(),
+                    settings_.tls ? " over TLS (POP3S)" : "",
                     FirstLineOf("/usr/sbin/dovecot --version 2>/dev/null").c_str(), server_->Host().c_str(),
                     ::sysconf(_SC_NPROCESSORS_ONLN));
         std::printf("Mailbox: %d mails, %.1f MB; %d with \"invoice\" in the subject (letter case varies), each with a\n"
@@ -271,67 +309,170 @@ public:
                     "short\n  notes, some with a small .pdf.\n",
                     settings_.mails, static_cast<double>(mailboxBytes_) / 1e6, settings_.matching,
                     settings_.attachmentBytes);
-        std::printf("Run: search string \"%s\", extensions \"%s\", mails left on the server; %zu files, %.1f MB to "
-                    "save.\n",
+        std::printf("Job: search string \"%s\", extensions \"%s\", mails left on the server (unless said); %zu files, "
+                    "%.1f MB to save.\n",
                     kSearchString, kExtensions, expected_.size(), static_cast<double>(expectedBytes_) / 1e6);
+        std::printf("mpop download: the whole mailbox into a maildir (--keep=on --only-new=off), no filter.\n"
+                    "mpop job: its header --filter picks the mails by subject, ripmime takes them apart, .pdf and .csv "
+                    "stay.\n");
         if (settings_.delayMs > 0) {
-            std::printf("Network: through a proxy that delays each direction by %d ms (round trip %d ms).\n",
+            std::printf("Network: \"proxy\" goes through a proxy that delays each direction by %d ms (round trip %d "
+                        "ms); \"loopback\" does not.\n",
                         settings_.delayMs, 2 * settings_.delayMs);
         }
-        std::printf("Times in seconds: wall clock, and CPU (user + system) of the client process alone.\n\n");
-        std::printf("%-8s %14s %10s %14s %10s\n", "round", "zendrel wall", "cpu", "python wall", "cpu");
-        for (int r = 0; r < settings_.rounds; ++r) {
-            std::printf("%-8d %14.3f %10.3f %14.3f %10.3f\n", r + 1, zendrel.wall[r], zendrel.cpu[r], python.wall[r],
-                        python.cpu[r]);
+        std::printf("Wall clock in seconds per round; CPU (user + system) and peak resident size of the client alone "
+                    "(mpop's\nincludes its filter and ripmime).\n\n");
+        for (const Contender& contender : contenders_) {
+            std::printf("%-30s", contender.label.c_str());
+            for (const double wall : contender.wall) std::printf(" %8.3f", wall);
+            std::printf("   median %7.3f  cpu %7.3f  peak %6.1f MB%s\n", Median(contender.wall),
+                        Median(contender.cpu), Median(contender.peakMb), contender.failed ? "  (a run failed)" : "");
         }
-        const double zWall = Median(zendrel.wall);
-        const double pWall = Median(python.wall);
-        const double zCpu = Median(zendrel.cpu);
-        const double pCpu = Median(python.cpu);
-        std::printf("%-8s %14.3f %10.3f %14.3f %10.3f\n", "median", zWall, zCpu, pWall, pCpu);
-        std::printf("\nzendrel / python: wall %.3f, CPU %.3f\n", zWall / pWall, zCpu / pCpu);
-        std::printf("Saved files: %s\n", allSame ? "both folders held the expected names and bytes in every round"
-                                                 : "MISMATCH (see above)");
-        const bool ok = allSame && !zendrel.failed && !python.failed;
-        std::printf("Goal, zendrel takes no longer than the Python script: %s\n",
-                    !ok ? "not judged (a run failed or saved other files)" : (zWall <= pWall ? "met" : "not met"));
+        std::printf("\nSaved files: %s\n", allSame ? "zendrel's and Python's folders held the expected names and bytes "
+                                                     "in every round"
+                                                   : "MISMATCH (see above)");
+
+        const Contender* zendrel = Find(Peer::kZendrel, settings_.delayMs > 0, false);
+        const Contender* python = Find(Peer::kPython, settings_.delayMs > 0, false);
+        const Contender* download = Find(Peer::kMpopDownload, settings_.delayMs > 0, false);
+        const Contender* job = Find(Peer::kMpopJob, settings_.delayMs > 0, false);
+        const char* where = settings_.delayMs > 0 ? "through the proxy" : "on loopback";
+        std::printf("\nRatios %s (wall clock medians):\n", where);
+        std::printf("  zendrel / python            %.3f\n", Ratio(Median(zendrel->wall), Median(python->wall)));
+        std::printf("  zendrel / mpop job          %.3f\n", Ratio(Median(zendrel->wall), Median(job->wall)));
+        std::printf("  mpop job / mpop download    %.3f\n", Ratio(Median(job->wall), Median(download->wall)));
+        const double againstDownload = Ratio(Median(zendrel->wall), Median(download->wall));
+        std::printf("Goal, zendrel's whole job in at most half the time of mpop's bare download %s: %.3f, %s\n", where,
+                    againstDownload, Verdict(!zendrel->failed && !download->failed, againstDownload <= 0.5));
+        if (settings_.delayMs > 0) {
+            const Contender* zendrelLoopback = Find(Peer::kZendrel, false, false);
+            const Contender* downloadLoopback = Find(Peer::kMpopDownload, false, false);
+            const Contender* deleting = Find(Peer::kZendrel, true, true);
+            std::printf("  mpop download, proxy / loopback   %.3f\n",
+                        Ratio(Median(download->wall), Median(downloadLoopback->wall)));
+            const double distant = Ratio(Median(zendrel->wall), Median(zendrelLoopback->wall));
+            std::printf("Goal, zendrel through the proxy at most 1.25 times its loopback run: %.3f, %s\n", distant,
+                        Verdict(!zendrel->failed && !zendrelLoopback->failed, distant <= 1.25));
+            const double deletion = Ratio(Median(deleting->wall), Median(zendrel->wall));
+            std::printf("Goal, zendrel with deletion on at most 1.1 times deletion off, through the proxy: %.3f, %s\n",
+                        deletion, Verdict(!zendrel->failed && !deleting->failed, deletion <= 1.1));
+        }
+    }
+
+    // zendrel against a server whose reply to RETR or TOP never ends: the run must end by itself, its memory
+    // bounded by the reply's limit.
+    void EndlessReplies() {
+        std::printf("\nA server that never stops talking: message 1's reply is lines without end, as fast as they are "
+                    "read.\n");
+        struct Case {
+            const char* what;
+            const char* verb;
+            bool sizesListed;
+            std::uint64_t limit;
+        };
+        const std::string mail = "From: a@example.org\r\nSubject: invoice 1\r\nMessage-ID: <endless@zendrel.bench>"
+                                 "\r\n\r\nbody\r\n";
+        const Case cases[] = {
+            {"RETR, size listed", "RETR", true, ListedMessageLimit(mail.size())},
+            {"RETR, no size listed", "RETR", false, kUnlistedMessageLimit},
+            {"TOP (the header)", "TOP", true, kHeaderReplyLimit},
+        };
+        for (const Case& c : cases) {
+            testing::LoopbackPop3Server server(kUser, kPassword, {mail, mail});
+            server.LongReplyTo(c.verb, 1);
+            if (!c.sizesListed) server.RefuseList();
+            Contender contender;
+            contender.label = "endless";
+            contender.folder = work_ / "endless-out";
+            contender.dataFolder = work_ / "endless-data";
+            std::error_code ec;
+            fs::remove_all(contender.dataFolder, ec);
+            if (!server.listening() || !WriteSettings(contender, "127.0.0.1", server.port(), 0)) {
+                std::printf("  %-22s could not be set up\n", c.what);
+                continue;
+            }
+            const fs::path output = work_ / "endless-output.txt";
+            const Timing timing = RunTimed({settings_.program, "--run-once"},
+                                           {{"ZENDREL_DATA_DIR", contender.dataFolder.string()}}, output);
+            std::printf("  %-22s ended by itself after %6.2f s, exit status %d, peak resident %6.1f MB (limit %.1f "
+                        "MB)\n",
+                        c.what, timing.wallSeconds, timing.status, timing.peakMb, static_cast<double>(c.limit) / 1e6);
+            std::printf("  %-22s its last line: %s", "", LastLines(output, 1).c_str());
+            std::printf("  Goal, under 400 MB resident and ended within two minutes: %s\n",
+                        timing.peakMb < 400 && timing.wallSeconds < 120 && timing.status >= 0 ? "met" : "not met");
+        }
     }
 
 private:
-    bool WriteSettings() {
-        dataFolder_ = work_ / "data";
+    void MakeContenders() {
+        const auto add = [this](std::string label, Peer peer, bool proxy, bool deleting) {
+            Contender contender;
+            contender.label = std::move(label);
+            contender.peer = peer;
+            contender.throughProxy = proxy;
+            contender.deleteMails = deleting;
+            const std::string folder = "c" + std::to_string(contenders_.size());
+            contender.folder = work_ / (folder + "-out");
+            contender.dataFolder = work_ / (folder + "-data");
+            contenders_.push_back(std::move(contender));
+        };
+        const bool distant = settings_.delayMs > 0;
+        const std::string where = distant ? ", proxy" : "";
+        if (distant) add("zendrel, loopback", Peer::kZendrel, false, false);
+        add("zendrel" + where, Peer::kZendrel, distant, false);
+        if (distant) add("zendrel deleting, proxy", Peer::kZendrel, true, true);
+        add("python" + where, Peer::kPython, distant, false);
+        if (distant) add("mpop download, loopback", Peer::kMpopDownload, false, false);
+        add("mpop download" + where, Peer::kMpopDownload, distant, false);
+        add("mpop job" + where, Peer::kMpopJob, distant, false);
+    }
+
+    const Contender* Find(Peer peer, bool proxy, bool deleting) const {
+        for (const Contender& contender : contenders_) {
+            if (contender.peer == peer && contender.throughProxy == proxy && contender.deleteMails == deleting) {
+                return &contender;
+            }
+        }
+        return &contenders_.front();
+    }
+
+    bool WriteSettings(const Contender& contender) {
+        return WriteSettings(contender, ServiceHost(), Port(contender), settings_.tls ? 2 : 0);
+    }
+
+    bool WriteSettings(const Contender& contender, const std::string& host, int port, int security) {
         std::error_code ec;
-        fs::create_directories(dataFolder_, ec);
+        fs::create_directories(contender.dataFolder, ec);
         SettingsRecord record;
         record.language = "english";
-        record.portText = std::to_string(ServicePort());
-        record.security = settings_.tls ? 2 : 0;
-        record.server = ServiceHost();
+        record.portText = std::to_string(port);
+        record.security = security;
+        record.server = host;
         record.userName = kUser;
         record.password = kPassword;
         record.intervalPosition = ReadIntervalPosition(300);
         record.searchString = kSearchString;
         // The temporary folder's path is plain ASCII, which is the same text in Windows-1252.
-        record.saveDir = (work_ / "zendrel-out" / "").string();
+        record.saveDir = (contender.folder / "").string();
         record.startHour = 0;
         record.startMinute = 0;
-        record.deleteMails = false;
+        record.deleteMails = contender.deleteMails;
         record.extensionsText = kExtensions;
-        if (!SaveSettings(dataFolder_, record)) {
+        if (!SaveSettings(contender.dataFolder, record)) {
             std::fprintf(stderr, "run-once benchmark: cannot write the settings file\n");
             return false;
         }
         return true;
     }
 
-    // The first login after delivery makes Dovecot index the mailbox; neither contender should pay for it.
+    // The first login after delivery makes Dovecot index the mailbox; no contender should pay for it.
     bool WarmUp() {
         if (settings_.tls) {
             // The server takes no password in the clear: the warm-up logs in over TLS too.
             for (const auto& [name, value] : TrustEnvironment()) ::setenv(name.c_str(), value.c_str(), 1);
             const std::unique_ptr<MailSession> session = CreateMailSession();
             session->SetConnectionSecurity(ConnectionSecurity::kTls);
-            const bool ok = session->Login(ServiceHost(), ServicePort(), kUser, kPassword, 30000) == 1;
+            const bool ok = session->Login(ServiceHost(), ServerPort(), kUser, kPassword, 30000) == 1;
             if (!ok) std::fprintf(stderr, "run-once benchmark: cannot log in over TLS: %d\n", session->GetErrorCode());
             if (ok) session->Logout();
             return ok;
@@ -347,42 +488,97 @@ private:
         return ok;
     }
 
+    // After a run with deletion on: the mails it deleted are delivered again (at the end of the mailbox).
+    bool FillAgain() {
+        const std::size_t stored = server_->CountStoredMessages(kUser);
+        if (stored + deletable_.size() != static_cast<std::size_t>(settings_.mails)) {
+            std::fprintf(stderr, "run-once benchmark: the run with deletion on left %zu of %d mails\n", stored,
+                         settings_.mails);
+            return false;
+        }
+        for (const std::string& message : deletable_) {
+            if (!server_->Deliver(kUser, message)) return false;
+        }
+        return WarmUp();
+    }
+
     int ServerPort() const { return settings_.tls ? server_->TlsPort() : server_->Port(); }
-    // Where the contenders connect: the server, or the proxy in front of it.
-    int ServicePort() const { return proxy_ ? proxy_->Port() : ServerPort(); }
+    int Port(const Contender& contender) const {
+        return contender.throughProxy && proxy_ ? proxy_->Port() : ServerPort();
+    }
     // The certificate names localhost, not the address.
     std::string ServiceHost() const { return settings_.tls ? "localhost" : server_->Host(); }
-    // Both contenders trust the test authority, and only it, through OpenSSL's variable.
+    // Every contender trusts the test authority, and only it, through OpenSSL's variable.
     Environment TrustEnvironment() const {
         if (!settings_.tls) return {};
         return {{"SSL_CERT_FILE", (TestCertificatesFolder() / "ca.pem").string()}};
     }
 
-    bool RunOne(Contender& contender, bool isZendrel) {
-        std::error_code ec;
-        fs::remove_all(contender.saveFolder, ec);
-        fs::create_directories(contender.saveFolder, ec);
-        const fs::path output = work_ / (contender.label + "-output.txt");
-        const std::string script = std::string(ZENDREL_RUN_ONCE_BENCH_DIR) + "/python_run_once.py";
-        Environment environment = TrustEnvironment();
-        std::vector<std::string> words = {settings_.program, "--run-once"};
-        if (isZendrel) {
-            environment.emplace_back("ZENDREL_DATA_DIR", dataFolder_.string());
-        } else {
-            words = {"python3",   script,         ServiceHost(), std::to_string(ServicePort()),
-                     kUser,       kPassword,      kSearchString, kExtensions,
-                     contender.saveFolder.string()};
-            if (settings_.tls) words.push_back("tls");
+    std::vector<std::string> Words(const Contender& contender) const {
+        const std::string host = ServiceHost();
+        const std::string port = std::to_string(Port(contender));
+        const std::string here = ZENDREL_RUN_ONCE_BENCH_DIR;
+        const std::string trust = (TestCertificatesFolder() / "ca.pem").string();
+        switch (contender.peer) {
+            case Peer::kZendrel:
+                return {settings_.program, "--run-once"};
+            case Peer::kPython: {
+                std::vector<std::string> words = {"python3", here + "/python_run_once.py", host, port, kUser,
+                                                  kPassword, kSearchString, kExtensions, contender.folder.string()};
+                if (settings_.tls) words.push_back("tls");
+                return words;
+            }
+            case Peer::kMpopDownload: {
+                std::vector<std::string> words = {"mpop", "--host=" + host, "--port=" + port, "--auth=user",
+                                                  std::string("--user=") + kUser,
+                                                  std::string("--passwordeval=echo ") + kPassword, "--keep=on",
+                                                  "--only-new=off", "--received-header=off",
+                                                  "--uidls-file=" + (contender.folder / "uidls").string(),
+                                                  "--delivery=maildir," + (contender.folder / "maildir").string(),
+                                                  "--quiet"};
+                if (settings_.tls) {
+                    words.insert(words.end(), {"--tls=on", "--tls-starttls=off", "--tls-trust-file=" + trust});
+                } else {
+                    words.push_back("--tls=off");
+                }
+                return words;
+            }
+            case Peer::kMpopJob: {
+                std::vector<std::string> words = {here + "/mpop_job.sh", host, port, kUser, kPassword,
+                                                  (contender.folder / "work").string(),
+                                                  (contender.folder / "saved").string()};
+                if (settings_.tls) words.push_back(trust);
+                return words;
+            }
         }
-        const Timing timing = RunTimed(words, environment, output);
+        return {};
+    }
+
+    bool RunOne(Contender& contender) {
+        std::error_code ec;
+        fs::remove_all(contender.folder, ec);
+        fs::create_directories(contender.folder, ec);
+        if (contender.peer == Peer::kMpopDownload) {
+            for (const char* sub : {"cur", "new", "tmp"}) {
+                fs::create_directories(contender.folder / "maildir" / sub, ec);
+            }
+        }
+        Environment environment = TrustEnvironment();
+        if (contender.peer == Peer::kZendrel) {
+            environment.emplace_back("ZENDREL_DATA_DIR", contender.dataFolder.string());
+        }
+        const fs::path output = work_ / "output.txt";
+        const Timing timing = RunTimed(Words(contender), environment, output);
         contender.wall.push_back(timing.wallSeconds);
         contender.cpu.push_back(timing.cpuSeconds);
+        contender.peakMb.push_back(timing.peakMb);
         if (timing.status != 0) {
             contender.failed = true;
             std::fprintf(stderr, "  %s exited with status %d:\n%s", contender.label.c_str(), timing.status,
                          LastLines(output, 10).c_str());
         }
-        const std::string differences = Differences(testing::FilesIn(contender.saveFolder), expected_);
+        if (!contender.Checked()) return timing.status == 0;
+        const std::string differences = Differences(testing::FilesIn(contender.folder), expected_);
         if (!differences.empty()) {
             std::fprintf(stderr, "  %s saved other files than expected: %s\n", contender.label.c_str(),
                          differences.c_str());
@@ -392,10 +588,11 @@ private:
 
     Settings settings_;
     fs::path work_;
-    fs::path dataFolder_;
     Files expected_;
     std::size_t expectedBytes_ = 0;
     std::size_t mailboxBytes_ = 0;
+    std::vector<std::string> deletable_;
+    std::vector<Contender> contenders_;
     std::unique_ptr<DovecotServer> server_;
     std::unique_ptr<DelayProxy> proxy_;
 };
@@ -420,10 +617,9 @@ int Run(int argc, char** argv) {
     }
     Benchmark benchmark(*settings, work.Path());
     if (!benchmark.Prepare()) return 1;
-    Contender zendrel{"zendrel", work.Path() / "zendrel-out", {}, {}, false};
-    Contender python{"python", work.Path() / "python-out", {}, {}, false};
-    const bool allSame = benchmark.Measure(zendrel, python);
-    benchmark.Print(zendrel, python, allSame);
+    const bool allSame = benchmark.Measure();
+    benchmark.Print(allSame);
+    if (!settings->tls && settings->delayMs == 0) benchmark.EndlessReplies();
     return allSame ? 0 : 1;
 }
 

@@ -68,6 +68,13 @@ ParsedCommand ParseExtract(const std::vector<std::string>& arguments, std::size_
             ++at;
             continue;
         }
+        if (argument == "--inline" || argument == "--replace") {
+            bool& flag = argument == "--inline" ? command.extract.saveInline : command.extract.replaceExisting;
+            if (flag) return UsageProblem(argument + " is given more than once");
+            flag = true;
+            ++at;
+            continue;
+        }
         if (OptionValue folder = ReadOptionValue(arguments, at, "--to"); folder.matched) {
             if (!folder.value) return UsageProblem("--to needs a folder");
             if (folderGiven) return UsageProblem("--to is given more than once");
@@ -152,10 +159,13 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments) {
 std::string UsageText() {
     // Each line ends where a phrase does, so that no value list or parenthesis is torn across two lines.
     return "Usage:\n"
-           "  zendrel --extract [--to FOLDER] [--extensions LIST] FILE...\n"
+           "  zendrel --extract [--to FOLDER] [--extensions LIST] [--inline] [--replace] FILE...\n"
            "      Save the attachments of the message files (as retrieved from a mailbox, CR LF or LF line ends,\n"
            "      an mbox \"From \" first line allowed) into FOLDER, by default the current folder.\n"
            "      LIST keeps only the attachments with one of its extensions, for example csv,pdf.\n"
+           "      --inline also saves the inline parts that name a file.\n"
+           "      A file of the same name with other bytes is kept and the new one saved as \"name (2).ext\";\n"
+           "      --replace replaces it instead.\n"
            "  zendrel --run-once [-logging]\n"
            "      One mailbox run on the saved settings; the activity log goes to standard output.\n"
            "      Exit status 0 when the run logged in, 3 when the login failed,\n"
@@ -171,7 +181,9 @@ std::string UsageText() {
            "      Security (0 none, 1 STARTTLS, 2 SSL/TLS), Server, Username, SearchString,\n"
            "      SaveDir (an existing folder), StartAtHour (0-23), StartAtMinute (0-59), DeleteFiles (0, 1),\n"
            "      FileExtensions, TimeOUT (seconds of a read interval:\n"
-           "      300, 600, 900, 1800, 3600, 7200, 14400, 21600, 28800, 43200, 86400).\n"
+           "      300, 600, 900, 1800, 3600, 7200, 14400, 21600, 28800, 43200, 86400),\n"
+           "      ExistingFiles (0 keep both, 1 replace), SaveInline (0, 1),\n"
+           "      SubFolder (a relative path with {sender}, {domain}, {year}, {month}, {day}).\n"
            "      Nothing is written when one of them is refused (exit status 2).\n"
            "  zendrel --set-password\n"
            "      Store the password read from standard input (not shown on a terminal).\n"

@@ -29,6 +29,8 @@ struct ExtractRequest {
     std::string folder;             // as given after --to; empty means the current folder
     std::string typedExtensions;    // as given after --extensions, before preparation; empty allows every attachment
     std::vector<std::string> files; // message files, in the order given
+    bool saveInline = false;        // --inline: also inline parts that name a file
+    bool replaceExisting = false;   // --replace: a file of the same name is replaced instead of kept beside
 };
 
 struct ParsedCommand {

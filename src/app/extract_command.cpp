@@ -7,11 +7,11 @@
 #include "app/message_file.h"
 #include "common/text.h"
 #include "job/activity_log.h"
-#include "job/extension_filter.h"
 #include "job/placeholders.h"
-#include "mime/attachments.h"
+#include "mime/attachment_saver.h"
+#include "mime/extension_filter.h"
 #include "mime/multipart.h"
-#include "mime/part_writer.h"
+#include "mime/saved_names.h"
 
 namespace zendrel {
 namespace {
@@ -50,8 +50,8 @@ std::optional<std::vector<MessagePart>> ReadMessageParts(const std::string& path
 
 class Extraction {
 public:
-    Extraction(std::string folder, std::string extensions, std::ostream& out, std::ostream& err)
-        : folder_(std::move(folder)), extensions_(std::move(extensions)), out_(out), err_(err) {}
+    Extraction(std::string folder, SaveRules rules, std::ostream& out, std::ostream& err)
+        : folder_(folder), saver_(std::move(folder), std::move(rules), CalendarDate{}), out_(out), err_(err) {}
 
     void SaveAttachmentsOf(const std::string& path) {
         std::string error;
@@ -60,29 +60,20 @@ public:
             Fail(path + ": " + error);
             return;
         }
-        const int count = CountAttachments(*parts);
-        for (int n = 1; n <= count; ++n) {
-            const std::optional<std::size_t> at = FindAttachment(*parts, n);
-            if (!at) continue;
-            const MessagePart& part = (*parts)[*at];
-            const Utf8Text name = GetAttachmentName(part);
-            // The filter and the log line see the name as far as Windows-1252 goes, as in a mailbox run.
-            const std::string shown = Utf8ToWindows1252Lossy(name);
-            if (!IsExtensionAllowed(shown, extensions_)) continue;
-            if (name.empty()) {
-                Fail(path + ": attachment " + std::to_string(n) + " names no usable file");
-                continue;
+        saver_.SaveFilesOf(*parts, [&](const FileSave& file) {
+            if (!file.allowed) return;
+            const std::string attachment = path + ": attachment " + std::to_string(file.number);
+            if (file.result.outcome == SaveOutcome::kNoFileName) {
+                Fail(attachment + " names no usable file");
+            } else if (!file.result.Saved()) {
+                Fail(attachment + " could not be saved as '" + ConsoleText(folder_) + file.name +
+                     "': " + SaveFailureReason(file.result));
+            } else {
+                const std::string line = FormatLogLine(
+                    FillPlaceholder(kMsgFileSavedEnglish, "{FILE}", ShownName(file.savedName)), CurrentLocalTime());
+                out_ << ConsoleText(line) << '\n' << std::flush;
             }
-            const SaveResult saved = SavePart(part, folder_, name);
-            if (!saved.Saved()) {
-                Fail(path + ": attachment " + std::to_string(n) + " could not be saved as '" + ConsoleText(folder_) +
-                     name + "': " + SaveFailureReason(saved));
-                continue;
-            }
-            const std::string line =
-                FormatLogLine(FillPlaceholder(kMsgFileSavedEnglish, "{FILE}", shown), CurrentLocalTime());
-            out_ << ConsoleText(line) << '\n' << std::flush;
-        }
+        });
     }
 
     bool Failed() const { return failed_; }
@@ -94,7 +85,7 @@ private:
     }
 
     const std::string folder_;
-    const std::string extensions_;
+    AttachmentSaver saver_;
     std::ostream& out_;
     std::ostream& err_;
     bool failed_ = false;
@@ -108,7 +99,11 @@ int RunExtract(const ExtractRequest& request, std::ostream& out, std::ostream& e
         err << "zendrel: the folder '" << request.folder << "' cannot be written as a Windows-1252 name\n";
         return 1;
     }
-    Extraction extraction(FolderWithSeparator(*folder), PrepareExtensionList(request.typedExtensions), out, err);
+    SaveRules rules;
+    rules.extensions = PrepareExtensionList(request.typedExtensions);
+    rules.saveInline = request.saveInline;
+    rules.existingFiles = request.replaceExisting ? ExistingFiles::kReplace : ExistingFiles::kKeepBoth;
+    Extraction extraction(FolderWithSeparator(*folder), std::move(rules), out, err);
     for (const std::string& path : request.files) extraction.SaveAttachmentsOf(path);
     return extraction.Failed() ? 1 : 0;
 }

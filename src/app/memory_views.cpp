@@ -58,6 +58,13 @@ void MemoryAdvancedView::Create() {
     SetEnabled(AdvancedControl::BlockedDeleteButton, false);
 }
 
+void MemoryAdvancedView::SetChecked(AdvancedControl control, bool checked) {
+    At(control).checked = checked;
+    // The two radio buttons are one choice.
+    if (checked && control == AdvancedControl::KeepBothRadio) At(AdvancedControl::ReplaceRadio).checked = false;
+    if (checked && control == AdvancedControl::ReplaceRadio) At(AdvancedControl::KeepBothRadio).checked = false;
+}
+
 std::string MemoryAdvancedView::ListEntry(AdvancedControl list, int index) const {
     const auto& entries = At(list).entries;
     return ValidIndex(index, entries.size()) ? entries[static_cast<std::size_t>(index)] : "";

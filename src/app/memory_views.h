@@ -124,6 +124,9 @@ public:
     void SetText(AdvancedControl control, const std::string& text) override { At(control).text = text; }
     std::string Text(AdvancedControl control) const override { return At(control).text; }
     void SetEnabled(AdvancedControl control, bool enabled) override { At(control).enabled = enabled; }
+    void SetChecked(AdvancedControl control, bool checked) override;
+    bool Checked(AdvancedControl control) const override { return At(control).checked; }
+    void SetTooltip(AdvancedControl control, const std::string& tip) override { At(control).tooltip = tip; }
 
     int ListCount(AdvancedControl list) const override { return static_cast<int>(At(list).entries.size()); }
     std::string ListEntry(AdvancedControl list, int index) const override;
@@ -135,13 +138,16 @@ public:
     // The user's click on an entry (or beside all entries).
     void SelectListEntry(AdvancedControl list, std::optional<int> index) { At(list).selection = index; }
     bool Enabled(AdvancedControl control) const { return At(control).enabled; }
+    std::string Tooltip(AdvancedControl control) const { return At(control).tooltip; }
     const std::string& Title() const { return title_; }
     bool Shown() const { return shown_; }
 
 private:
     struct Control {
         std::string text;
+        std::string tooltip;
         bool enabled = true;
+        bool checked = false;
         std::vector<std::string> entries;
         std::optional<int> selection;
     };

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "job/extension_filter.h"
+#include "mime/extension_filter.h"
 #include "platform/known_folders.h"
 #include "platform/system_info.h"
 #include "settings/data_folder.h"
@@ -58,6 +58,9 @@ void FillJobParameters(const SettingsRecord& record, std::int32_t serviceMode, J
     parameters.searchString = record.searchString;
     parameters.saveDir = record.saveDir;
     parameters.extensions = PrepareExtensionList(record.extensionsText);
+    parameters.existingFiles = record.existingFiles;
+    parameters.subFolder = record.subFolder;
+    parameters.saveInline = record.saveInline ? 1 : 0;
     parameters.deleteMails = record.deleteMails ? 1 : 0;
     parameters.serviceMode = serviceMode;
 }

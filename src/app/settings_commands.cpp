@@ -10,6 +10,7 @@
 #include "app/saved_settings.h"
 #include "common/file_io.h"
 #include "common/text.h"
+#include "mime/sub_folder.h"
 #include "platform/hidden_input.h"
 #include "settings/read_intervals.h"
 #include "settings/settings_file.h"
@@ -138,6 +139,27 @@ const std::vector<std::pair<std::string, KeyChange>>& Keys() {
              return {};
          }},
         {"FileExtensions", std::bind(SetText, &SettingsRecord::extensionsText, _1, _2)},
+        {"ExistingFiles",
+         [](SettingsRecord& record, const std::string& value) -> std::string {
+             if (value != "0" && value != "1") return "ExistingFiles must be 0 (keep both) or 1 (replace)";
+             record.existingFiles = value[0] - '0';
+             return {};
+         }},
+        {"SubFolder",
+         [](SettingsRecord& record, const std::string& value) -> std::string {
+             if (!IsValidSubFolderTemplate(value)) {
+                 return "SubFolder must be a relative path without '..' or a drive, with only the placeholders " +
+                        std::string(kSubFolderPlaceholders);
+             }
+             record.subFolder = value;
+             return {};
+         }},
+        {"SaveInline",
+         [](SettingsRecord& record, const std::string& value) -> std::string {
+             if (value != "0" && value != "1") return "SaveInline must be 0 or 1";
+             record.saveInline = value == "1";
+             return {};
+         }},
     };
     return keys;
 }
@@ -180,6 +202,9 @@ int ShowSettingsCommand(std::ostream& out, std::ostream& err) {
     line("StartAtMinute", position(record.startMinute));
     line("DeleteFiles", record.deleteMails ? "1" : "0");
     line("FileExtensions", record.extensionsText);
+    line("ExistingFiles", std::to_string(record.existingFiles));
+    line("SubFolder", record.subFolder);
+    line("SaveInline", record.saveInline ? "1" : "0");
     for (const auto& [group, list] : {std::pair{"AllowedMails", &record.allowedSenders},
                                       std::pair{"DisAllowedMails", &record.blockedSenders}}) {
         out << '[' << group << "]\n";

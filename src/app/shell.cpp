@@ -9,6 +9,7 @@
 #include "app/version.h"
 #include "common/text.h"
 #include "job/placeholders.h"
+#include "mime/sub_folder.h"
 #include "platform/known_folders.h"
 #include "settings/preference_reader.h"
 #include "settings/read_intervals.h"
@@ -26,8 +27,9 @@ constexpr std::array<MainControl, 14> kLockedMainControls = {
     MainControl::DeleteMailsCheck, MainControl::BrowseButton,   MainControl::IntervalCombo,
     MainControl::StartHourCombo, MainControl::StartMinuteCombo, MainControl::AdvancedButton,
     MainControl::ServiceCheck,   MainControl::ShortcutCheck};
-constexpr std::array<AdvancedControl, 2> kLockedAdvancedControls = {AdvancedControl::SearchStringEdit,
-                                                                    AdvancedControl::ExtensionsEdit};
+constexpr std::array<AdvancedControl, 6> kLockedAdvancedControls = {
+    AdvancedControl::SearchStringEdit, AdvancedControl::ExtensionsEdit, AdvancedControl::KeepBothRadio,
+    AdvancedControl::ReplaceRadio,     AdvancedControl::SubFolderEdit,  AdvancedControl::SaveInlineCheck};
 
 struct LabelText {
     MainControl label;
@@ -284,6 +286,21 @@ void Shell::WriteAdvancedTexts() {
     advanced_.SetText(AdvancedControl::AllowedDeleteButton, TextOf(TextKey::ButtonDelete));
     advanced_.SetText(AdvancedControl::BlockedDeleteButton, TextOf(TextKey::ButtonDelete));
     advanced_.SetText(AdvancedControl::CloseButton, TextOf(TextKey::ButtonClose));
+    advanced_.SetText(AdvancedControl::ExistingFilesLabel, TextOf(TextKey::LabelExistingFiles) + ":");
+    advanced_.SetText(AdvancedControl::KeepBothRadio, TextOf(TextKey::RadioKeepBoth));
+    advanced_.SetText(AdvancedControl::ReplaceRadio, TextOf(TextKey::RadioReplace));
+    advanced_.SetText(AdvancedControl::SubFolderLabel, TextOf(TextKey::LabelSubFolder) + ":");
+    advanced_.SetText(AdvancedControl::SaveInlineCheck, TextOf(TextKey::CheckSaveInline));
+    ShowSubFolderHelp();
+}
+
+// The box's tooltip lists the placeholders, or, while the box holds a template that is refused (the start button
+// then stays disabled), says what is wrong with it.
+void Shell::ShowSubFolderHelp() {
+    const bool valid = IsValidSubFolderTemplate(advanced_.Text(AdvancedControl::SubFolderEdit));
+    std::string tip = valid ? TextOf(TextKey::TipSubFolder)
+                            : TextOf(TextKey::TipSubFolderRefused) + ". " + TextOf(TextKey::TipSubFolder);
+    advanced_.SetTooltip(AdvancedControl::SubFolderEdit, tip);
 }
 
 void Shell::SetInputsLocked(bool locked) {
@@ -296,6 +313,7 @@ void Shell::SetInputsLocked(bool locked) {
     main_.SetEnabled(MainControl::StartStopButton, locked || !inputProblem_);
     ShowInputProblem();
     RefreshCommands();
+    if (advancedBuilt_) ShowSubFolderHelp();
 }
 
 std::optional<Shell::InputProblem> Shell::FirstInvalidInput(bool connectionOnly) const {
@@ -315,6 +333,10 @@ std::optional<Shell::InputProblem> Shell::FirstInvalidInput(bool connectionOnly)
     }
     // After the window's own checks: a port above the range could never connect, and --set refuses it too.
     if (port > kHighestPort) return InputProblem{MainControl::PortEdit, TextKey::TipBadPort};
+    // Last, the subfolder template of the advanced window, whose button leads to it.
+    if (!connectionOnly && !IsValidSubFolderTemplate(advanced_.Text(AdvancedControl::SubFolderEdit))) {
+        return InputProblem{MainControl::AdvancedButton, TextKey::TipSubFolderRefused};
+    }
     return std::nullopt;
 }
 
@@ -350,6 +372,9 @@ SettingsRecord Shell::ReadControls() const {
     record.startMinute = main_.ComboSelection(MainControl::StartMinuteCombo);
     record.deleteMails = main_.Checked(MainControl::DeleteMailsCheck);
     record.extensionsText = advanced_.Text(AdvancedControl::ExtensionsEdit);
+    record.existingFiles = advanced_.Checked(AdvancedControl::ReplaceRadio) ? 1 : 0;
+    record.subFolder = advanced_.Text(AdvancedControl::SubFolderEdit);
+    record.saveInline = advanced_.Checked(AdvancedControl::SaveInlineCheck);
     for (int i = 0; i < advanced_.ListCount(AdvancedControl::AllowedList); ++i) {
         record.allowedSenders.push_back(advanced_.ListEntry(AdvancedControl::AllowedList, i));
     }
@@ -373,6 +398,10 @@ void Shell::WriteControls(const SettingsRecord& record) {
     main_.SelectComboItem(MainControl::StartMinuteCombo, record.startMinute);
     main_.SetChecked(MainControl::DeleteMailsCheck, record.deleteMails);
     advanced_.SetText(AdvancedControl::ExtensionsEdit, record.extensionsText);
+    advanced_.SetChecked(AdvancedControl::KeepBothRadio, record.existingFiles != 1);
+    advanced_.SetChecked(AdvancedControl::ReplaceRadio, record.existingFiles == 1);
+    advanced_.SetText(AdvancedControl::SubFolderEdit, record.subFolder);
+    advanced_.SetChecked(AdvancedControl::SaveInlineCheck, record.saveInline);
     advanced_.ClearList(AdvancedControl::AllowedList);
     for (const std::string& entry : record.allowedSenders) {
         advanced_.AppendListEntry(AdvancedControl::AllowedList, entry);

@@ -123,6 +123,7 @@ private:
     void BringForward();
     void WriteMainTexts(bool stopRole);
     void WriteAdvancedTexts();
+    void ShowSubFolderHelp();
 
     void StartRole();
     void StopRole();

@@ -57,8 +57,16 @@ enum class AdvancedControl {
     BlockedAddButton,
     BlockedDeleteButton,
     CloseButton,  // at the bottom right: closes the window as its close box and Escape do
+    // Later additions go at the end. Where the files go: what a name that exists gets, the folders below the save
+    // folder, the inline files.
+    ExistingFilesLabel,
+    KeepBothRadio,
+    ReplaceRadio,
+    SubFolderLabel,
+    SubFolderEdit,
+    SaveInlineCheck,
 };
-inline constexpr int kAdvancedControlCount = static_cast<int>(AdvancedControl::CloseButton) + 1;
+inline constexpr int kAdvancedControlCount = static_cast<int>(AdvancedControl::SaveInlineCheck) + 1;
 
 enum class StatusField { ScheduleField, ServiceField };
 // The items of the window's menu and of the tray icon's menu. The first four keep their fixed English words; the
@@ -190,6 +198,10 @@ public:
     virtual void SetText(AdvancedControl control, const std::string& text) = 0;
     virtual std::string Text(AdvancedControl control) const = 0;
     virtual void SetEnabled(AdvancedControl control, bool enabled) = 0;
+    // Check boxes and radio buttons; checking a radio button clears the other of its pair.
+    virtual void SetChecked(AdvancedControl control, bool checked) = 0;
+    virtual bool Checked(AdvancedControl control) const = 0;
+    virtual void SetTooltip(AdvancedControl control, const std::string& tip) = 0;
 
     // List boxes.
     virtual int ListCount(AdvancedControl list) const = 0;

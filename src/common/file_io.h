@@ -1,7 +1,7 @@
 #pragma once
-// The file calls the standard library lacks: a file written whole or not at all, private permissions, flushing to
-// disk, and the program's Windows-1252 text as a path of this system. One implementation file per operating system;
-// these are the only OS calls below platform.
+// The file calls the standard library lacks: a file written whole or not at all, named without replacing another,
+// private permissions, flushing to disk, and the program's Windows-1252 text as a path of this system. One
+// implementation file per operating system; these are the only OS calls below platform.
 
 #include <chrono>
 #include <cstddef>
@@ -48,10 +48,52 @@ inline constexpr FileNameUnit kFileNameUnit = FileNameUnit::kUtf8Byte;
 #endif
 inline constexpr std::size_t kLongestFileName = 255;
 
-// Makes `target` hold exactly `bytes`. The bytes go to an anonymous file (Linux) or to a temporary name of fixed
-// length in the target's folder, are flushed to disk, and only then take the target's name, replacing an existing
-// file. So the target is either the old file or the whole new one, and a name near the file system's limit still fits.
+// What came of giving a written file its name.
+enum class Naming {
+    kNamed,      // the file has the name
+    kNameTaken,  // a file or folder already has that name; nothing was changed
+    kFailed,     // see the file's Error()
+};
+
+// A file written whole and flushed to disk before it gets a name, so that nothing half-written ever carries a name
+// that says it is whole. On Linux it is an anonymous file while it waits; elsewhere (and where the file system has no
+// anonymous files) it has a temporary name of fixed length in its folder, so a final name near the file system's
+// limit still fits. A file that never gets its name goes with the object.
+class PendingFile {
+public:
+    // Writes `bytes` into a new file in `folder` (empty: the current folder); Error() says whether that worked.
+    PendingFile(const std::filesystem::path& folder, std::string_view bytes, FileAccess access);
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    FileError Error() const { return error_; }
+    // Gives the file the name `target` in its folder only if nothing has that name yet: the test and the naming are
+    // one step of the file system, so two writers never end up under one name.
+    Naming TakeName(const std::filesystem::path& target);
+    // Gives the file the name `target` in its folder, replacing a file of that name in one step.
+    FileError ReplaceName(const std::filesystem::path& target);
+
+private:
+    void Discard();
+
+    std::filesystem::path folder_;
+    FileError error_ = FileError::kNone;
+    int descriptor_ = -1;                // the anonymous file, where there is one
+    std::filesystem::path temporary_;    // the temporary name, where the file has one
+    bool named_ = false;
+};
+
+// Makes `target` hold exactly `bytes`, replacing an existing file: the target is either the old file or the whole
+// new one (a PendingFile that replaces the name).
 FileError WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, FileAccess access);
+
+// Whether `path` is a file that holds exactly `bytes`. Reads it in pieces, and only when its size matches.
+bool FileHolds(const std::filesystem::path& path, std::string_view bytes);
+
+// Creates the folders of `relative` below `base` as needed, with the access any program's folders get. `base` itself
+// must exist (kNotFound otherwise): a save folder that is missing, an unplugged drive say, is not made anew.
+FileError CreateFoldersBelow(const std::filesystem::path& base, const std::filesystem::path& relative);
 
 // The whole file, or nothing when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);

@@ -3,9 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <random>
 
@@ -66,54 +69,17 @@ FileError FillAndFlush(UniqueFd& file, std::string_view bytes) {
     return FileError::kNone;
 }
 
-FileError WriteThroughTemporaryName(const std::filesystem::path& target, std::string_view bytes, FileAccess access) {
-    for (int attempt = 0;; ++attempt) {
-        const std::filesystem::path temporary = TemporaryNameIn(target.parent_path());
-        UniqueFd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ModeFor(access)));
-        if (!file.valid()) {
-            if (errno == EEXIST && attempt < 8) continue;
-            return ErrorOf(errno);
-        }
-        FileError error = FillAndFlush(file, bytes);
-        if (error == FileError::kNone && !file.Close()) error = ErrorOf(errno);
-        if (error == FileError::kNone && ::rename(temporary.c_str(), target.c_str()) != 0) error = ErrorOf(errno);
-        if (error != FileError::kNone) ::unlink(temporary.c_str());
-        return error;
-    }
-}
-
+// The anonymous file is named through its link in /proc; without /proc mounted it could never get a name.
+bool AnonymousFilesUsable() {
 #ifdef O_TMPFILE
-enum class AnonymousWrite { kDone, kFailed, kUnsupported };
-
-// The file has no name while it is written, so a process killed meanwhile leaves nothing behind. It gets a temporary
-// name only for the moment between the link and the rename, since a link cannot replace an existing file.
-AnonymousWrite WriteThroughAnonymousFile(const std::filesystem::path& target, std::string_view bytes,
-                                         FileAccess access, FileError& error) {
-    const std::filesystem::path folder = target.parent_path();
-    UniqueFd file(::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, ModeFor(access)));
-    if (!file.valid()) {
-        // File systems without anonymous files say so in several ways; everything else is a real failure.
-        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return AnonymousWrite::kUnsupported;
-        error = ErrorOf(errno);
-        return AnonymousWrite::kFailed;
-    }
-    error = FillAndFlush(file, bytes);
-    if (error != FileError::kNone) return AnonymousWrite::kFailed;
-    char self[64];
-    std::snprintf(self, sizeof self, "/proc/self/fd/%d", file.get());
-    const std::filesystem::path temporary = TemporaryNameIn(folder);
-    if (::linkat(AT_FDCWD, self, AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-        // Without /proc the file cannot be named; it is written again the ordinary way.
-        return AnonymousWrite::kUnsupported;
-    }
-    if (!file.Close() || ::rename(temporary.c_str(), target.c_str()) != 0) {
-        error = ErrorOf(errno);
-        ::unlink(temporary.c_str());
-        return AnonymousWrite::kFailed;
-    }
-    return AnonymousWrite::kDone;
-}
+    return ::access("/proc/self/fd", X_OK) == 0;
+#else
+    return false;
 #endif
+}
+
+// File systems without hard links say so in several ways.
+bool NoHardLinks(int error) { return error == EPERM || error == EOPNOTSUPP || error == EMLINK || error == ENOSYS; }
 
 }  // namespace
 
@@ -126,12 +92,142 @@ std::filesystem::path PathFromUtf8(std::string_view utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-FileError WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, FileAccess access) {
+PendingFile::PendingFile(const std::filesystem::path& folder, std::string_view bytes, FileAccess access)
+    : folder_(folder.empty() ? std::filesystem::path(".") : folder) {
 #ifdef O_TMPFILE
-    FileError error = FileError::kNone;
-    if (WriteThroughAnonymousFile(target, bytes, access, error) != AnonymousWrite::kUnsupported) return error;
+    if (AnonymousFilesUsable()) {
+        UniqueFd file(::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, ModeFor(access)));
+        if (file.valid()) {
+            error_ = FillAndFlush(file, bytes);
+            if (error_ == FileError::kNone) descriptor_ = file.release();
+            return;
+        }
+        // File systems without anonymous files say so in several ways; everything else is a real failure.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            error_ = ErrorOf(errno);
+            return;
+        }
+    }
 #endif
-    return WriteThroughTemporaryName(target, bytes, access);
+    for (int attempt = 0;; ++attempt) {
+        const std::filesystem::path temporary = TemporaryNameIn(folder_);
+        UniqueFd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ModeFor(access)));
+        if (!file.valid()) {
+            if (errno == EEXIST && attempt < 8) continue;
+            error_ = ErrorOf(errno);
+            return;
+        }
+        temporary_ = temporary;
+        error_ = FillAndFlush(file, bytes);
+        if (error_ == FileError::kNone && !file.Close()) error_ = ErrorOf(errno);
+        if (error_ != FileError::kNone) Discard();
+        return;
+    }
+}
+
+PendingFile::~PendingFile() { Discard(); }
+
+void PendingFile::Discard() {
+    if (descriptor_ >= 0) ::close(descriptor_);
+    descriptor_ = -1;
+    if (!named_ && !temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
+}
+
+Naming PendingFile::TakeName(const std::filesystem::path& target) {
+    if (error_ != FileError::kNone || named_) return Naming::kFailed;
+    int failure = 0;
+    if (descriptor_ >= 0) {
+        char self[64];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", descriptor_);
+        // A link never replaces a name: it fails with EEXIST instead.
+        if (::linkat(AT_FDCWD, self, AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) != 0) failure = errno;
+    } else if (::link(temporary_.c_str(), target.c_str()) == 0) {
+        ::unlink(temporary_.c_str());
+    } else {
+        failure = errno;
+#ifdef RENAME_NOREPLACE
+        if (NoHardLinks(failure)) {
+            failure = ::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0
+                          ? 0 : errno;
+        }
+#endif
+        // Without either, the name could only be had by a rename that replaces whatever took it meanwhile.
+        if (NoHardLinks(failure) || failure == EINVAL) {
+            error_ = FileError::kOther;
+            return Naming::kFailed;
+        }
+    }
+    if (failure == EEXIST) return Naming::kNameTaken;
+    if (failure != 0) {
+        error_ = ErrorOf(failure);
+        return Naming::kFailed;
+    }
+    named_ = true;
+    Discard();
+    return Naming::kNamed;
+}
+
+FileError PendingFile::ReplaceName(const std::filesystem::path& target) {
+    if (error_ != FileError::kNone || named_) return error_ != FileError::kNone ? error_ : FileError::kOther;
+    if (descriptor_ >= 0) {
+        // A link cannot replace a name: the file gets a temporary one for the moment before the rename.
+        char self[64];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", descriptor_);
+        for (int attempt = 0; temporary_.empty(); ++attempt) {
+            const std::filesystem::path temporary = TemporaryNameIn(folder_);
+            if (::linkat(AT_FDCWD, self, AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                temporary_ = temporary;
+            } else if (errno != EEXIST || attempt >= 8) {
+                return error_ = ErrorOf(errno);
+            }
+        }
+        ::close(descriptor_);
+        descriptor_ = -1;
+    }
+    if (::rename(temporary_.c_str(), target.c_str()) != 0) return error_ = ErrorOf(errno);
+    named_ = true;
+    Discard();
+    return FileError::kNone;
+}
+
+FileError WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, FileAccess access) {
+    PendingFile file(target.parent_path(), bytes, access);
+    if (file.Error() != FileError::kNone) return file.Error();
+    return file.ReplaceName(target);
+}
+
+bool FileHolds(const std::filesystem::path& path, std::string_view bytes) {
+    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat status {};
+    if (!file.valid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        static_cast<std::uint64_t>(status.st_size) != bytes.size()) {
+        return false;
+    }
+    char buffer[64 * 1024];
+    while (!bytes.empty()) {
+        const ssize_t count = ::read(file.get(), buffer, std::min(sizeof buffer, bytes.size()));
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0 || std::memcmp(buffer, bytes.data(), static_cast<std::size_t>(count)) != 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return true;
+}
+
+FileError CreateFoldersBelow(const std::filesystem::path& base, const std::filesystem::path& relative) {
+    std::filesystem::path folder = base.empty() ? std::filesystem::path(".") : base;
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0) return ErrorOf(errno);
+    if (!S_ISDIR(status.st_mode)) return FileError::kNotFound;
+    for (const std::filesystem::path& step : relative) {
+        if (step.empty() || step == ".") continue;
+        folder /= step;
+        if (::mkdir(folder.c_str(), 0777) == 0) continue;
+        if (errno != EEXIST) return ErrorOf(errno);
+        // Something of that name: a folder will do, a file stands in the way.
+        if (::stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) return FileError::kOther;
+    }
+    return FileError::kNone;
 }
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <system_error>
 
@@ -116,31 +118,112 @@ std::filesystem::path PathFromUtf8(std::string_view utf8) {
     return std::filesystem::path(std::move(wide));
 }
 
-FileError WriteFileAtomically(const std::filesystem::path& givenTarget, std::string_view bytes, FileAccess) {
-    // The temporary name beside the target is built from this path, so it takes the same form.
-    const std::filesystem::path target = SystemPath(givenTarget);
+PendingFile::PendingFile(const std::filesystem::path& folder, std::string_view bytes, FileAccess)
+    : folder_(SystemPath(folder.empty() ? std::filesystem::path(L".") : folder)) {
+    // The temporary name is built from the folder, so it takes the form the file calls need.
     // Both kinds of access come out the same: a new file takes the access list of its folder, and the folder is what
     // keeps the settings and logs to their users on Windows.
     for (int attempt = 0;; ++attempt) {
-        const std::filesystem::path temporary = TemporaryNameIn(target.parent_path());
+        const std::filesystem::path temporary = TemporaryNameIn(folder_);
         UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
+                                      nullptr));
         if (!file.valid()) {
             const DWORD error = GetLastError();
             if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && attempt < 8) continue;
-            return ErrorOf(error);
+            error_ = ErrorOf(error);
+            return;
         }
+        temporary_ = temporary;
         // The bytes reach the disk before the file takes a name that says it is whole.
-        FileError result = FileError::kNone;
-        if (!WriteAll(file.get(), bytes) || !FlushFileBuffers(file.get())) result = ErrorOf(GetLastError());
-        if (!file.Close() && result == FileError::kNone) result = ErrorOf(GetLastError());
-        if (result == FileError::kNone &&
-            !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            result = ErrorOfRename(target, GetLastError());
-        }
-        if (result != FileError::kNone) DeleteFileW(temporary.c_str());
-        return result;
+        if (!WriteAll(file.get(), bytes) || !FlushFileBuffers(file.get())) error_ = ErrorOf(GetLastError());
+        if (!file.Close() && error_ == FileError::kNone) error_ = ErrorOf(GetLastError());
+        if (error_ != FileError::kNone) Discard();
+        return;
     }
+}
+
+PendingFile::~PendingFile() { Discard(); }
+
+void PendingFile::Discard() {
+    if (!named_ && !temporary_.empty()) DeleteFileW(temporary_.c_str());
+    temporary_.clear();
+}
+
+Naming PendingFile::TakeName(const std::filesystem::path& target) {
+    if (error_ != FileError::kNone || named_) return Naming::kFailed;
+    const std::filesystem::path systemTarget = SystemPath(target);
+    // Without MOVEFILE_REPLACE_EXISTING the move fails on any existing name: test and naming are one step.
+    if (MoveFileExW(temporary_.c_str(), systemTarget.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        named_ = true;
+        Discard();
+        return Naming::kNamed;
+    }
+    const DWORD error = GetLastError();
+    // A folder of that name is refused with a denied access rather than as existing.
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ||
+        GetFileAttributesW(systemTarget.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return Naming::kNameTaken;
+    }
+    error_ = ErrorOfRename(target, error);
+    return Naming::kFailed;
+}
+
+FileError PendingFile::ReplaceName(const std::filesystem::path& target) {
+    if (error_ != FileError::kNone || named_) return error_ != FileError::kNone ? error_ : FileError::kOther;
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (!MoveFileExW(temporary_.c_str(), SystemPath(target).c_str(), flags)) {
+        return error_ = ErrorOfRename(target, GetLastError());
+    }
+    named_ = true;
+    Discard();
+    return FileError::kNone;
+}
+
+FileError WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, FileAccess access) {
+    PendingFile file(target.parent_path(), bytes, access);
+    if (file.Error() != FileError::kNone) return file.Error();
+    return file.ReplaceName(target);
+}
+
+bool FileHolds(const std::filesystem::path& path, std::string_view bytes) {
+    UniqueHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file.valid() || !GetFileSizeEx(file.get(), &size) ||
+        static_cast<std::uint64_t>(size.QuadPart) != bytes.size()) {
+        return false;
+    }
+    char buffer[64 * 1024];
+    while (!bytes.empty()) {
+        DWORD count = 0;
+        const DWORD wanted = static_cast<DWORD>(std::min(sizeof buffer, bytes.size()));
+        if (!ReadFile(file.get(), buffer, wanted, &count, nullptr) || count == 0 ||
+            std::memcmp(buffer, bytes.data(), count) != 0) {
+            return false;
+        }
+        bytes.remove_prefix(count);
+    }
+    return true;
+}
+
+FileError CreateFoldersBelow(const std::filesystem::path& base, const std::filesystem::path& relative) {
+    std::filesystem::path folder = base.empty() ? std::filesystem::path(L".") : base;
+    const DWORD attributes = GetFileAttributesW(SystemPath(folder).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return ErrorOf(GetLastError());
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return FileError::kNotFound;
+    for (const std::filesystem::path& step : relative) {
+        if (step.empty() || step == L"." || step == L"/" || step == L"\\") continue;
+        folder /= step;
+        // The folder inherits the access list of its parent, as the files in it do.
+        if (CreateDirectoryW(SystemPath(folder).c_str(), nullptr)) continue;
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS) return ErrorOf(error);
+        // Something of that name: a folder will do, a file stands in the way.
+        const DWORD existing = GetFileAttributesW(SystemPath(folder).c_str());
+        if (existing == INVALID_FILE_ATTRIBUTES || (existing & FILE_ATTRIBUTE_DIRECTORY) == 0) return FileError::kOther;
+    }
+    return FileError::kNone;
 }
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {

@@ -114,6 +114,23 @@ constexpr TextList kEnglishTexts = {
     "No service manager runs for this user here (systemctl --user does not answer).",     // TipNoServiceManager
     "This character cannot be kept: Zendrel stores its texts in the Western European character set "
     "(Windows-1252).",                                                                    // TipRefusedCharacter
+    "If a file of that name exists",                                                      // LabelExistingFiles
+    "Keep both",                                                                          // RadioKeepBoth
+    "Replace it",                                                                         // RadioReplace
+    "Subfolders by sender or date",                                                       // LabelSubFolder
+    "Placeholders: {sender}, {domain}, {year}, {month}, {day}; for example {domain}/{year}-{month}",  // TipSubFolder
+    "The subfolders must be a relative path without '..' and with only the listed placeholders",  // TipSubFolderRefused
+    "Also save inline files (as some mail programs send PDFs)",                           // CheckSaveInline
+    "Reason: the folder does not exist",                                                  // ReasonFolderMissing
+    "Reason: no permission to write there",                                               // ReasonNoPermission
+    "Reason: the disk is full",                                                           // ReasonDiskFull
+    "Reason: the name is too long for the file system",                                   // ReasonNameTooLong
+    "Reason: the file could not be written",                                              // ReasonNotWritten
+    "Reason: the attachment names no usable file",                                        // ReasonNoFileName
+    "Reason: its content cannot be decoded",                                              // ReasonNotDecodable
+    "1 file could not be saved; its mail stays on the server",                            // MsgOneFileNotSaved
+    "{COUNT} files could not be saved; their mails stay on the server",                   // MsgFilesNotSaved
+    "ERROR!! (The server's reply for message {NUMBER} went past its limit of {LIMIT} bytes)",  // ErrReplyTooLarge
 };
 
 constexpr TextList kGermanTexts = {
@@ -219,6 +236,25 @@ constexpr TextList kGermanTexts = {
     "nicht).",                                                                            // TipNoServiceManager
     "Dieses Zeichen kann nicht \xFC" "bernommen werden: Zendrel speichert seine Texte im "
     "westeurop\xE4" "ischen Zeichensatz (Windows-1252).",                                 // TipRefusedCharacter
+    "Wenn eine Datei gleichen Namens existiert",                                          // LabelExistingFiles
+    "Beide behalten",                                                                     // RadioKeepBoth
+    "Ersetzen",                                                                           // RadioReplace
+    "Unterordner nach Absender oder Datum",                                               // LabelSubFolder
+    "Platzhalter: {sender}, {domain}, {year}, {month}, {day}; zum Beispiel {domain}/{year}-{month}",  // TipSubFolder
+    "Die Unterordner m\xFCssen ein relativer Pfad ohne '..' und nur mit den genannten Platzhaltern sein",
+                                                                                          // TipSubFolderRefused
+    "Auch eingebettete Dateien speichern (so verschicken manche Mailprogramme PDFs)",     // CheckSaveInline
+    "Grund: Der Ordner existiert nicht",                                                  // ReasonFolderMissing
+    "Grund: Keine Berechtigung, dort zu schreiben",                                       // ReasonNoPermission
+    "Grund: Der Datentr\xE4ger ist voll",                                                 // ReasonDiskFull
+    "Grund: Der Name ist f\xFCr das Dateisystem zu lang",                                 // ReasonNameTooLong
+    "Grund: Die Datei konnte nicht geschrieben werden",                                   // ReasonNotWritten
+    "Grund: Der Anhang nennt keinen brauchbaren Dateinamen",                              // ReasonNoFileName
+    "Grund: Sein Inhalt l\xE4\xDFt sich nicht dekodieren",                                // ReasonNotDecodable
+    "1 Datei konnte nicht gespeichert werden; ihre Mail bleibt auf dem Server",           // MsgOneFileNotSaved
+    "{COUNT} Dateien konnten nicht gespeichert werden; ihre Mails bleiben auf dem Server",  // MsgFilesNotSaved
+    "FEHLER!! (Die Antwort des Servers zu Nachricht {NUMBER} ist gr\xF6\xDF" "er als ihre Grenze von {LIMIT} Bytes)",
+                                                                                          // ErrReplyTooLarge
 };
 
 // A list with fewer initialisers than keys would be padded with empty texts; an empty text would end the list for
@@ -236,7 +272,7 @@ constexpr int kFirstIntervalKey = static_cast<int>(TextKey::Interval5Minutes);
 constexpr int kFirstServiceStateKey = static_cast<int>(TextKey::ServiceNotInstalled);
 static_assert(static_cast<int>(TextKey::IntervalDaily) - kFirstIntervalKey + 1 == kIntervalCount);
 static_assert(static_cast<int>(TextKey::ServicePaused) - kFirstServiceStateKey + 1 == kServiceStateCount);
-static_assert(static_cast<int>(TextKey::TipRefusedCharacter) + 1 == kTextCount);
+static_assert(static_cast<int>(TextKey::ErrReplyTooLarge) + 1 == kTextCount);
 
 const TextList& ListOf(Language language) {
     return language == Language::German ? kGermanTexts : kEnglishTexts;

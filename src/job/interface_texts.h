@@ -113,9 +113,28 @@ enum class TextKey : int {
     MsgRunSkipped = 96,
     TipNoServiceManager = 97,
     TipRefusedCharacter = 98,
+    // Where the files go: the advanced window's choices, and why a file could not be saved.
+    LabelExistingFiles = 99,
+    RadioKeepBoth = 100,
+    RadioReplace = 101,
+    LabelSubFolder = 102,
+    TipSubFolder = 103,
+    TipSubFolderRefused = 104,
+    CheckSaveInline = 105,
+    ReasonFolderMissing = 106,
+    ReasonNoPermission = 107,
+    ReasonDiskFull = 108,
+    ReasonNameTooLong = 109,
+    ReasonNotWritten = 110,
+    ReasonNoFileName = 111,
+    ReasonNotDecodable = 112,
+    MsgOneFileNotSaved = 113,
+    MsgFilesNotSaved = 114,
+    // A server reply past its limit.
+    ErrReplyTooLarge = 115,
 };
 
-inline constexpr int kTextCount = 99;
+inline constexpr int kTextCount = 116;
 
 // Number of entries of the read interval list and of the service states (0 = not installed, 1..7 the system's).
 inline constexpr int kIntervalCount = 11;

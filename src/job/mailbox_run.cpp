@@ -1,23 +1,23 @@
 #include "job/mailbox_run.h"
 
-#include <chrono>
+#include <ctime>
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "common/file_io.h"
+#include "common/local_time.h"
 #include "common/text.h"
-#include "job/extension_filter.h"
 #include "job/placeholders.h"
 #include "job/run_control.h"
 #include "job/save_folder.h"
+#include "mime/attachment_saver.h"
+#include "mime/saved_names.h"
 
 namespace zendrel {
 namespace {
 
 constexpr std::int32_t kReplyTimeoutMs = 10000;
-// A write in progress takes seconds at most; a temporary file this old was left by a process that died.
-constexpr std::chrono::hours kStaleTemporaryAge(1);
 
 // The run's voice: user messages to the view (and in the service to "log.txt"), diagnostics to "log_long.txt" only
 // when "-logging" was given.
@@ -29,6 +29,7 @@ public:
           diagnostics_(services.loggingFlag) {}
 
     void User(std::string_view text) { log_.WriteLog(text, userDestination_); }
+    std::string_view Text(TextKey key) const { return texts_.Text(key); }
     void User(TextKey key) { User(texts_.Text(key)); }
     void User(TextKey key, std::string_view placeholder, std::string_view value) {
         User(FillPlaceholder(texts_.Text(key), placeholder, value));
@@ -36,7 +37,6 @@ public:
     void Diagnostic(std::string_view text) {
         if (diagnostics_) log_.WriteLog(text, LogDestination::kDiagnosticFile);
     }
-    std::string_view Text(TextKey key) const { return texts_.Text(key); }
 
 private:
     ActivityLog& log_;
@@ -133,6 +133,48 @@ void LogLoginFailure(RunLog& log, const MailSession& session, std::int32_t code,
     log.Diagnostic(diagnostic);
 }
 
+// Why a file was not saved, as the line after its error line says it.
+TextKey ReasonOf(const SaveResult& result) {
+    switch (result.outcome) {
+        case SaveOutcome::kNoFileName:
+            return TextKey::ReasonNoFileName;
+        case SaveOutcome::kUndecodable:
+            return TextKey::ReasonNotDecodable;
+        case SaveOutcome::kSaved:
+        case SaveOutcome::kNotWritten:
+            break;
+    }
+    switch (result.fileError) {
+        case FileError::kNotFound:
+            return TextKey::ReasonFolderMissing;
+        case FileError::kAccessDenied:
+            return TextKey::ReasonNoPermission;
+        case FileError::kNoSpace:
+            return TextKey::ReasonDiskFull;
+        case FileError::kNameTooLong:
+            return TextKey::ReasonNameTooLong;
+        case FileError::kNone:
+        case FileError::kOther:
+            break;
+    }
+    return TextKey::ReasonNotWritten;
+}
+
+SaveRules SaveRulesOf(const JobParameters& parameters) {
+    SaveRules rules;
+    rules.extensions = parameters.extensions;
+    rules.saveInline = parameters.saveInline != 0;
+    rules.existingFiles = parameters.existingFiles == 1 ? ExistingFiles::kReplace : ExistingFiles::kKeepBoth;
+    rules.subFolder = parameters.subFolder;
+    return rules;
+}
+
+// The date of the run, for the mails whose Date header does not read as one.
+CalendarDate Today() {
+    const std::tm now = CurrentLocalTime();
+    return {now.tm_year + 1900, now.tm_mon + 1, now.tm_mday};
+}
+
 // The first list entry that names the sender, or none.
 bool ListNamesSender(const SenderList& list, const std::string& from) {
     const std::size_t count = list.Count();
@@ -148,10 +190,13 @@ public:
     MessageWork(MailSession& session, const JobParameters& parameters, const RunServices& services, RunLog& log,
                 RunReport& report)
         : session_(session), parameters_(parameters), services_(services), log_(log), report_(report),
-          saveFolder_(FolderWithSeparator(parameters.saveDir)) {}
+          saver_(FolderWithSeparator(parameters.saveDir), SaveRulesOf(parameters), Today()) {}
 
-    void Examine(std::int32_t n) {
+    // False when the run cannot go on with the next message.
+    bool Examine(std::int32_t n) {
         const std::string header = session_.LoadHeader(n);
+        // A header that does not fit in its limit says nothing the filters could use, and is no mail to retrieve.
+        if (header.empty() && session_.GetErrorCode() == SessionError::kReplyTooLarge) return ReportTooLarge(n, {});
         const std::string from = session_.GetHeaderField(header, "from");
         const std::string subject = session_.GetHeaderField(header, "subject");
         const std::string messageId = session_.GetHeaderField(header, "message-id");
@@ -159,14 +204,16 @@ public:
 
         const bool accepted = Accepted(from, messageId);
         const std::size_t position = LogSubjectPosition(subject);
-        if (!accepted || (!parameters_.searchString.empty() && position == 0)) return;
+        if (!accepted || (!parameters_.searchString.empty() && position == 0)) return true;
 
         if (session_.LoadMessage(n) == 0) {
+            if (session_.GetErrorCode() == SessionError::kReplyTooLarge) return ReportTooLarge(n, messageId);
             // Left in the set, a mail that failed to arrive would be skipped for the rest of the process.
             Forget(messageId);
-            return;
+            return true;
         }
         SaveAttachments(n, messageId);
+        return true;
     }
 
     // What Examine will decide for a header, foreseen without a word logged and without touching the handled
@@ -182,6 +229,20 @@ public:
     }
 
 private:
+    // A reply past its limit fails for good: its mail stays remembered as examined, so this process neither
+    // downloads it nor reports it again, and it is never deleted. False when the connection went with it.
+    bool ReportTooLarge(std::int32_t n, const std::string& messageId) {
+        const OversizedReply oversized = session_.GetOversizedReply();
+        const std::int32_t number = oversized.messageNumber > 0 ? oversized.messageNumber : n;
+        log_.User(FillPlaceholder(FillPlaceholder(log_.Text(TextKey::ErrReplyTooLarge), "{NUMBER}",
+                                                  std::to_string(number)),
+                                  "{LIMIT}", std::to_string(oversized.limitBytes)));
+        // A later message's reply stood in the way of this one's, which the next run examines again.
+        if (number != n) Forget(messageId);
+        if (oversized.connectionClosed) report_.failed = true;
+        return !oversized.connectionClosed;
+    }
+
     bool Accepted(const std::string& from, const std::string& messageId) {
         const SenderList& blocked = *services_.blockedSenders;
         if (blocked.Count() > 0) {
@@ -222,34 +283,31 @@ private:
     }
 
     void SaveAttachments(std::int32_t n, const std::string& messageId) {
-        const std::int32_t count = session_.CountAttachments();
+        const std::vector<MessagePart>& parts = session_.LoadedParts();
+        const int count = CountFileParts(parts, parameters_.saveInline != 0);
         log_.Diagnostic("Message loaded, contains " + std::to_string(count) + " attachments.");
         log_.Diagnostic("Allowed Extensions: " + parameters_.extensions);
 
         int saved = 0;
         int retryable = 0;
         int lost = 0;  // can never be saved: no name, or content that does not decode
-        for (std::int32_t a = 1; a <= count; ++a) {
-            // The name keeps every character; the filter and the log see it as far as Windows-1252 goes.
-            const std::string name = Utf8ToWindows1252Lossy(session_.GetAttachmentName(a));
-            const bool allowed = IsExtensionAllowed(name, parameters_.extensions);
-            log_.Diagnostic(std::string("Ready for saving: ") + (allowed ? "1" : "0"));
-            if (!allowed) continue;
-            ClearStaleTemporaryFiles();
-            if (session_.SaveAttachment(a, saveFolder_, "") != 0) {
+        saver_.SaveFilesOf(parts, [&](const FileSave& file) {
+            log_.Diagnostic(std::string("Ready for saving: ") + (file.allowed ? "1" : "0"));
+            if (!file.allowed) return;
+            if (file.result.Saved()) {
                 ++saved;
                 log_.Diagnostic("Attachment saved to: " + parameters_.saveDir);
-                log_.User(TextKey::MsgFileSaved, "{FILE}", name);
-                continue;
+                log_.User(TextKey::MsgFileSaved, "{FILE}", ShownName(file.savedName));
+                return;
             }
-            const std::int32_t reason = session_.GetErrorCode();
-            if (reason == SessionError::kNoFileName || reason == SessionError::kNotDecodable) {
+            if (file.result.Permanent()) {
                 ++lost;
             } else {
                 ++retryable;
             }
-            log_.User(TextKey::ErrFileNotSaved, "{FILE}", name);
-        }
+            log_.User(TextKey::ErrFileNotSaved, "{FILE}", ShownName(file.name));
+            log_.User(ReasonOf(file.result));
+        });
         report_.savedAttachments += saved;
         report_.unsavedAttachments += retryable + lost;
 
@@ -261,17 +319,9 @@ private:
         // An attachment that no retry can save stays recorded, so this process does not download the mail and report
         // it again at every run; the mail stays on the server, since the attachment is not on disk.
         if (lost > 0) return;
-        // Deleted once, and only when nothing of it would be lost with it at the end of the conversation.
+        // Deleted once, and only when nothing of it would be lost with it at the end of the conversation. A file that
+        // was there already with the same bytes counts as saved.
         if (saved > 0 && parameters_.deleteMails != 0) session_.DeleteMessage(n);
-    }
-
-    // Leftovers of a process killed while writing into the save folder; looked for once per run, before its first
-    // save there.
-    void ClearStaleTemporaryFiles() {
-        if (staleFilesCleared_) return;
-        staleFilesCleared_ = true;
-        RemoveStaleTemporaryFiles(PathFromText(saveFolder_.empty() ? std::string(".") : saveFolder_),
-                                  kStaleTemporaryAge);
     }
 
     void Forget(const std::string& messageId) {
@@ -283,8 +333,7 @@ private:
     const RunServices& services_;
     RunLog& log_;
     RunReport& report_;
-    const std::string saveFolder_;
-    bool staleFilesCleared_ = false;
+    AttachmentSaver saver_;
 };
 
 void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServices& services, RunLog& log,
@@ -297,19 +346,30 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
     log.Diagnostic("MessageIDs: " + std::to_string(services.handledMessageIds->Size()));
 
     MessageWork work(session, parameters, services, log, report);
+    bool connected = true;
     {
         // The filter reaches into `work`, so it must not outlive it, whatever ends the loop.
         struct ReadAheadScope {
             MailSession& session;
             ~ReadAheadScope() { session.SetReadAheadFilter({}); }
         } readAhead{session};
-        session.SetReadAheadFilter([&work](const std::string& header) { return work.WillLoad(header); });
-        for (std::int32_t n = 1; n <= count; ++n) {
+        session.SetReadAheadFilter([&work, &parameters](const std::string& header) {
+            // Once a stop is asked for, nothing more is fetched ahead: the logout must wait for what is in flight.
+            return parameters.stopRequested.load() == 0 && work.WillLoad(header);
+        });
+        for (std::int32_t n = 1; n <= count && connected; ++n) {
             if (parameters.stopRequested.load() != 0) break;
-            work.Examine(n);
+            connected = work.Examine(n);
         }
     }
+    // A reply that could not be thrown away in time ended the conversation without QUIT: its error line is the run's
+    // last word.
+    if (!connected) return;
 
+    if (report.unsavedAttachments == 1) log.User(TextKey::MsgOneFileNotSaved);
+    if (report.unsavedAttachments > 1) {
+        log.User(TextKey::MsgFilesNotSaved, "{COUNT}", std::to_string(report.unsavedAttachments));
+    }
     session.Logout();
     log.User(TextKey::MsgLoggedOut);
     log.User("");

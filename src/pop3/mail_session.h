@@ -5,6 +5,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "mime/message_part.h"
 
 #include "common/text.h"
 #include "net/transport.h"
@@ -34,7 +37,19 @@ inline constexpr std::int32_t kNotDecodable = 17;     // a save found content th
 inline constexpr std::int32_t kNotWritten = 18;       // a save could not write its file (folder, space, permission)
 inline constexpr std::int32_t kCertificateRefused = 19;  // the server's certificate is not trusted; nothing was sent
 inline constexpr std::int32_t kNoStartTls = 20;       // STARTTLS was asked for and the server does not offer it
+inline constexpr std::int32_t kReplyTooLarge = 21;    // a reply went past what it may hold: see GetOversizedReply()
 }  // namespace SessionError
+
+// What the last failure with SessionError::kReplyTooLarge met. Nothing of such a reply is kept.
+struct OversizedReply {
+    // The message the reply was about: with read-ahead, possibly a later one than the operation asked for; 0 for a
+    // reply about no message (a list).
+    std::int32_t messageNumber = 0;
+    std::uint64_t limitBytes = 0;   // what that reply could have held
+    // Its rest could not be read to its end and thrown away in time, so nothing after it could be told apart: the
+    // connection was closed without QUIT.
+    bool connectionClosed = false;
+};
 
 // How the connection to the server is protected; the number is what the settings file stores.
 enum class ConnectionSecurity : std::int32_t {
@@ -73,6 +88,10 @@ public:
     // May be called from another thread while a reply is being read.
     virtual std::int32_t CancelReceive() = 0;
 
+    // The parts of the message LoadMessage retrieved last, in the order CountAttachments numbers them (as SplitMessage
+    // gives them); empty when none is loaded. Valid until the next LoadMessage, Login or Logout.
+    virtual const std::vector<MessagePart>& LoadedParts() const = 0;
+
     // For the logins that follow; plain text until called.
     virtual void SetConnectionSecurity(ConnectionSecurity security) { static_cast<void>(security); }
     // After a login that failed with kCertificateRefused: why, in a few words.
@@ -85,6 +104,7 @@ public:
     virtual void SetReadAheadFilter(std::function<bool(const std::string& header)> willLoad) {
         static_cast<void>(willLoad);
     }
+    virtual OversizedReply GetOversizedReply() const { return {}; }
 };
 
 // A session over the platform's TCP sockets.

@@ -70,6 +70,9 @@ std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, 
     connectFailure_ = ConnectFailure::kNone;
     messageLoaded_ = false;
     cancelRequested_.store(false);
+    stopping_.store(false);
+    oversized_ = {};
+    deliveryRate_ = {};
     transport_->ClearInterrupt();
 
     const OpenResult opened = transport_->Open(host, port, timeoutMs);
@@ -191,6 +194,12 @@ bool Pop3MailSession::Authorise(const std::string& host, const std::string& user
                 // An empty capability list offers everything else, but answering many commands at once is a promise
                 // that only a server that says so makes.
                 pipelining_ = !capabilities_.empty() && OffersCapability(capabilities_, "PIPELINING");
+                // The sizes set the limits of the message replies. One command at a time, they are asked for now,
+                // once; with pipelining they go out with the first commands sent ahead.
+                if (!pipelining_ && !AskForSizes()) {
+                    loggedIn = false;
+                    errorCode_ = SessionError::kReadFailed;
+                }
             } else {
                 errorCode_ = SessionError::kNotConnected;
             }
@@ -245,6 +254,9 @@ void Pop3MailSession::CloseConnection() {
     inFlight_.clear();
     frontReply_.reset();
     unread_.Clear();
+    queued_.clear();
+    queuedCommands_ = 0;
+    draining_ = false;
     pipelining_ = false;
     ForgetReadAhead();
     parts_.clear();
@@ -278,7 +290,12 @@ std::string Pop3MailSession::LoadHeader(std::int32_t n) {
         if (!SendHeadersAhead(n)) return {};
     }
     const std::string reply = TakeReply(CommandKind::kTop, n, NumberedCommand("TOP", n, " 0"), ReplyMode::kMultiLine);
-    if (reply.empty() && errorCode_ == SessionError::kSendFailed) return {};
+    // What the replies that came with this one call for goes out before the run turns to other work.
+    SendQueued();
+    if (reply.empty() &&
+        (errorCode_ == SessionError::kSendFailed || errorCode_ == SessionError::kReplyTooLarge)) {
+        return {};
+    }
     // Whatever the verdict, the header is the text after the status indicator.
     std::string header = PrepareHeader(SplitStatus(reply).text);
     CheckStatus(DecodeEncodedWords(reply));
@@ -287,44 +304,84 @@ std::string Pop3MailSession::LoadHeader(std::int32_t n) {
 
 bool Pop3MailSession::SendHeadersAhead(std::int32_t n) {
     headersSentThrough_ = std::max(headersSentThrough_, n - 1);
-    // Topped up in batches, so that one send carries many commands.
-    if (headersSentThrough_ - n >= kHeadersAhead / 2) return true;
+    // A stop reads what is in flight before its QUIT: the less it finds, the sooner the QUIT goes.
+    if (stopping_.load()) return true;
+    // Topped up in batches, so that one send carries many commands, and early, so that a run that goes through the
+    // headers faster than one round trip does not find the next one still on its way. With pipelining a header costs
+    // the time of the round trip divided by the headers in flight.
+    if (headersSentThrough_ - n >= kHeadersAhead * 3 / 4) return true;
+    std::uint64_t arrivedBytes = 0;
+    for (const auto& [key, reply] : arrived_) {
+        if (key.first == CommandKind::kTop) arrivedBytes += reply.text.size();
+    }
+    if (arrivedBytes > kHeaderBytesAhead) return true;
     const std::int32_t last = std::min(messageCount_, n + kHeadersAhead - 1);
     if (headersSentThrough_ >= last) return true;
-    std::string batch;
-    std::vector<SentCommand> commands;
-    if (messageSizes_.empty() && readAheadFilter_) {
-        // The sizes keep the messages retrieved ahead within their budget.
-        batch += "LIST\r\n";
-        commands.push_back({0, CommandKind::kList, 0, ReplyMode::kMultiLine, 0});
-        messageSizes_.assign(1, 0);  // asked for; the reply fills it in
-    }
+    // The sizes set the limits of the message replies and keep the messages retrieved ahead within their budget.
+    if (messageSizes_.empty()) AskForSizes();
     for (std::int32_t m = headersSentThrough_ + 1; m <= last; ++m) {
-        batch += NumberedCommand("TOP", m, " 0");
-        commands.push_back({0, CommandKind::kTop, m, ReplyMode::kMultiLine, 0});
-    }
-    if (inFlight_.empty()) DiscardUnread();
-    if (!transport_->Send(batch)) {
-        // Which of the commands went out is unknown, so no later reply could be told apart.
-        CloseConnection();
-        errorCode_ = SessionError::kSendFailed;
-        return false;
-    }
-    for (SentCommand& command : commands) {
-        command.id = nextCommandId_++;
-        inFlight_.push_back(command);
+        QueueAhead(NumberedCommand("TOP", m, " 0"), ReplyMode::kMultiLine, CommandKind::kTop, m);
     }
     headersSentThrough_ = last;
-    return true;
+    if (SendQueued()) return true;
+    errorCode_ = SessionError::kSendFailed;
+    return false;
 }
 
 void Pop3MailSession::SendMessageAhead(std::int32_t n) {
-    if (n < 1 || static_cast<std::size_t>(n) >= messageSizes_.size()) return;
-    const std::uint64_t size = messageSizes_[static_cast<std::size_t>(n)];
-    // An unknown size, or a message bigger than what is left of the budget, waits until it is asked for.
-    if (size == 0 || size > kMessageBytesAhead - BytesAhead()) return;
+    // A message of unknown size waits until it is asked for.
+    if (stopping_.load() || !SizeKnown(n)) return;
     if (arrived_.contains({CommandKind::kRetr, n}) || FindInFlight(CommandKind::kRetr, n) != nullptr) return;
-    SendCommand(NumberedCommand("RETR", n), ReplyMode::kMultiLine, CommandKind::kRetr, n, size);
+    if (std::find(wantedAhead_.begin(), wantedAhead_.end(), n) == wantedAhead_.end()) wantedAhead_.push_back(n);
+    SendWantedAhead();
+}
+
+void Pop3MailSession::SendWantedAhead() {
+    // In the order the run will ask for them, as far as the budget goes: what does not fit yet waits for the
+    // messages before it to be taken.
+    while (!wantedAhead_.empty() && !stopping_.load()) {
+        const std::int32_t n = wantedAhead_.front();
+        if (n > examining_ && SizeKnown(n)) {
+            const std::uint64_t size = messageSizes_[static_cast<std::size_t>(n)];
+            const std::uint64_t budget = MessageBytesAhead();
+            const std::uint64_t used = BytesAhead();
+            if (used >= budget || size > budget - used) return;
+            QueueAhead(NumberedCommand("RETR", n), ReplyMode::kMultiLine, CommandKind::kRetr, n, size);
+        }
+        wantedAhead_.pop_front();
+    }
+}
+
+std::uint64_t Pop3MailSession::MessageBytesAhead() const {
+    const std::uint64_t perSecond = deliveryRate_.BytesPerSecond();
+    if (perSecond == 0) return kFirstMessageBytesAhead;
+    const std::uint64_t inTime = perSecond * static_cast<std::uint64_t>(kReadAheadTimeMs) / 1000;
+    return std::clamp(inTime, kLeastMessageBytesAhead, kMessageBytesAhead);
+}
+
+bool Pop3MailSession::AskForSizes() {
+    messageSizes_.assign(1, 0);  // asked for; the reply fills it in
+    if (pipelining_) {
+        // Read in its turn, before any message reply whose limit it sets.
+        QueueAhead("LIST\r\n", ReplyMode::kMultiLine, CommandKind::kList, 0);
+        return true;
+    }
+    const std::int32_t errorBefore = errorCode_;
+    if (!SendCommand("LIST\r\n", ReplyMode::kMultiLine, CommandKind::kList)) {
+        errorCode_ = SessionError::kSendFailed;
+        return false;
+    }
+    const std::string reply = ReadReplyTo(inFlight_.back().id);
+    if (!connected_) return false;
+    if (!reply.empty() && !IsErrorReply(reply)) messageSizes_ = ParseMessageSizes(reply, messageCount_);
+    // Without the sizes every message still has a limit; the failure was this helper's, not the operation's.
+    errorCode_ = errorBefore;
+    return true;
+}
+
+bool Pop3MailSession::SizeKnown(std::int32_t n) const {
+    const auto at = static_cast<std::size_t>(n);
+    return n >= 1 && at < messageSizes_.size() && messageSizes_[at] > 0;
 }
 
 std::uint64_t Pop3MailSession::BytesAhead() const {
@@ -343,6 +400,7 @@ const Pop3MailSession::SentCommand* Pop3MailSession::FindInFlight(CommandKind ki
 
 void Pop3MailSession::ForgetReadAhead() {
     arrived_.clear();
+    wantedAhead_.clear();
     examining_ = 0;
     headersSentThrough_ = 0;
     messageSizes_.clear();
@@ -358,7 +416,12 @@ std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
     currentPart_ = 0;
     lastReply_.clear();
     messageLoaded_ = false;
+    // The reply's limit comes from the message's listed size; with pipelining the sizes may not be asked for yet.
+    if (messageSizes_.empty() && !AskForSizes()) return 0;
     std::string reply = TakeReply(CommandKind::kRetr, n, NumberedCommand("RETR", n), ReplyMode::kMultiLine);
+    // The message taken leaves room for the next ones, which leave before the run turns to saving this one.
+    SendWantedAhead();
+    SendQueued();
     if (reply.empty()) return 0;
     if (!CheckStatus(std::move(reply))) {
         errorCode_ = SessionError::kNotLoaded;
@@ -378,6 +441,18 @@ std::int32_t Pop3MailSession::DeleteMessage(std::int32_t n) {
     if (!IsMessageNumber(n)) {
         errorCode_ = SessionError::kBadNumber;
         return 0;
+    }
+    if (pipelining_) {
+        // The deletion goes out behind the commands in flight instead of waiting for all of their replies; its own
+        // reply is read in its turn. A refusal would leave the mail on the server, which is all the run could do too.
+        if (!SendCommand(NumberedCommand("DELE", n), ReplyMode::kSingleLine, CommandKind::kDele, n)) {
+            errorCode_ = SessionError::kSendFailed;
+            return 0;
+        }
+        errorCode_ = SessionError::kNone;
+        CollectArrived();
+        SendQueued();
+        return 1;
     }
     return RunSimpleCommand(NumberedCommand("DELE", n));
 }
@@ -401,6 +476,8 @@ std::int32_t Pop3MailSession::RunSimpleCommand(std::string_view command) {
 }
 
 std::int32_t Pop3MailSession::CancelReceive() {
+    // Only a stop cancels: from now on nothing more is asked for ahead.
+    stopping_.store(true);
     cancelRequested_.store(true);
     transport_->Interrupt();
     return 0;
@@ -410,9 +487,38 @@ bool Pop3MailSession::SendCommand(std::string_view command, ReplyMode mode, Comm
                                   std::uint64_t bytesAhead) {
     if (!connected_ || !receiveBuffer_) return false;
     if (inFlight_.empty()) DiscardUnread();
-    if (!transport_->Send(command)) return false;
+    std::string bytes = std::move(queued_);
+    queued_.clear();
+    queuedCommands_ = 0;
+    bytes += command;
+    if (!transport_->Send(bytes)) {
+        if (inFlight_.empty()) return false;
+        // Which of the commands went out is unknown, so no later reply could be told apart.
+        CloseConnection();
+        return false;
+    }
     inFlight_.push_back({nextCommandId_++, kind, n, mode, bytesAhead});
     return true;
+}
+
+void Pop3MailSession::QueueAhead(std::string_view command, ReplyMode mode, CommandKind kind, std::int32_t n,
+                                 std::uint64_t bytesAhead) {
+    if (inFlight_.empty() && queued_.empty()) DiscardUnread();
+    queued_ += command;
+    ++queuedCommands_;
+    inFlight_.push_back({nextCommandId_++, kind, n, mode, bytesAhead});
+}
+
+bool Pop3MailSession::SendQueued() {
+    if (queued_.empty()) return true;
+    if (!connected_) return false;
+    const std::string bytes = std::move(queued_);
+    queued_.clear();
+    queuedCommands_ = 0;
+    if (transport_->Send(bytes)) return true;
+    // Which of the commands went out is unknown, so no later reply could be told apart.
+    CloseConnection();
+    return false;
 }
 
 void Pop3MailSession::DiscardUnread() {
@@ -431,29 +537,86 @@ std::string Pop3MailSession::ReadReplyText() {
 }
 
 std::string Pop3MailSession::ReadReplyTo(std::uint64_t id) {
-    SentCommand command{};
-    std::string text;
+    TakenReply taken;
     while (!inFlight_.empty() && inFlight_.front().id <= id) {
-        if (!ReadFrontReply(timeoutMs_, command, text)) return {};
-        if (command.id == id) {
-            // Replies that came with this one may let the next messages be retrieved ahead.
+        if (!ReadFrontReply(timeoutMs_, taken)) return {};
+        if (taken.command.id == id) {
+            if (taken.tooLarge) {
+                FailTooLarge(taken.command.n, taken.limit);
+                return {};
+            }
+            // Replies that came with this one may let the next messages be retrieved ahead, and a message taken
+            // leaves room in the budget.
             CollectArrived();
-            return text;
+            SendWantedAhead();
+            return std::move(taken.text);
         }
-        KeepArrived(command, std::move(text));
+        KeepArrived(std::move(taken));
     }
     return {};
 }
 
-bool Pop3MailSession::ReadFrontReply(std::int32_t timeoutMs, SentCommand& command, std::string& text) {
+ReplySource Pop3MailSession::Source() {
+    return {*transport_, *clock_, std::span<char>(receiveBuffer_.get(), kReceiveBufferSize), unread_,
+            cancelRequested_, &deliveryRate_};
+}
+
+void Pop3MailSession::StartFrontReply() {
+    if (frontReply_) return;
+    frontReply_.emplace(inFlight_.front().mode, ReplyLimit(inFlight_.front()));
+    if (draining_) frontReply_->DiscardBody();
+}
+
+std::uint64_t Pop3MailSession::ReplyLimit(const SentCommand& command) const {
+    switch (command.kind) {
+        case CommandKind::kRetr:
+            return SizeKnown(command.n) ? ListedMessageLimit(messageSizes_[static_cast<std::size_t>(command.n)])
+                                        : kUnlistedMessageLimit;
+        case CommandKind::kList:
+            return SizeListLimit(messageCount_);
+        case CommandKind::kTop:
+        case CommandKind::kDele:
+        case CommandKind::kOther:
+            break;
+    }
+    return kHeaderReplyLimit;
+}
+
+void Pop3MailSession::FailTooLarge(std::int32_t n, std::uint64_t limit) {
+    oversized_ = {n, limit, false};
+    lastReply_.clear();
+    errorCode_ = SessionError::kReplyTooLarge;
+}
+
+bool Pop3MailSession::ReadFrontReply(std::int32_t timeoutMs, TakenReply& taken, CancelWhen cancelWhen,
+                                     std::int64_t notAfterMs) {
     if (!connected_ || !receiveBuffer_ || inFlight_.empty()) return false;
-    if (!frontReply_) frontReply_.emplace(inFlight_.front().mode);
-    const ReadOutcome outcome =
-        ReadReply(*transport_, *clock_, std::span<char>(receiveBuffer_.get(), kReceiveBufferSize), unread_,
-                  *frontReply_, cancelRequested_, timeoutMs);
+    // Nothing asked for ahead may be left unsent while the reader waits for the server.
+    if (!SendQueued()) {
+        errorCode_ = SessionError::kSendFailed;
+        return false;
+    }
+    StartFrontReply();
+    ReadOutcome outcome = ReadReply(Source(), *frontReply_, timeoutMs, cancelWhen, notAfterMs);
+    if (outcome == ReadOutcome::kTooLarge) {
+        // Nothing of it is kept. Its rest is read and thrown away, within the time-out counted from the limit,
+        // however steadily it keeps coming.
+        outcome = frontReply_->IsComplete() ? ReadOutcome::kComplete
+                                            : DiscardRest(Source(), *frontReply_, clock_->NowMs() + timeoutMs_);
+        if (outcome != ReadOutcome::kComplete) {
+            // Where the next reply begins is unknown, so no later reply could be trusted: no QUIT either.
+            const OversizedReply oversized{inFlight_.front().n, frontReply_->BodyLimit(), true};
+            CloseConnection();
+            oversized_ = oversized;
+            lastReply_.clear();
+            errorCode_ = SessionError::kReplyTooLarge;
+            return false;
+        }
+    }
     switch (outcome) {
         case ReadOutcome::kComplete:
-            text = TakeFrontReply(command);
+        case ReadOutcome::kTooLarge:  // not left by the steps above
+            taken = TakeFrontReply();
             return true;
         case ReadOutcome::kTimedOut:
         case ReadOutcome::kCancelled:
@@ -486,19 +649,26 @@ bool Pop3MailSession::ReadFrontReply(std::int32_t timeoutMs, SentCommand& comman
     return false;
 }
 
-std::string Pop3MailSession::TakeFrontReply(SentCommand& command) {
-    command = inFlight_.front();
+Pop3MailSession::TakenReply Pop3MailSession::TakeFrontReply() {
+    TakenReply taken;
+    taken.command = inFlight_.front();
+    taken.tooLarge = frontReply_->TooLarge();
+    taken.limit = frontReply_->BodyLimit();
     inFlight_.pop_front();
-    std::string text = frontReply_->TakeText();
+    taken.text = frontReply_->TakeText();
     frontReply_.reset();
-    return text;
+    return taken;
 }
 
 std::string Pop3MailSession::TakeReply(CommandKind kind, std::int32_t n, std::string_view command, ReplyMode mode) {
     if (const auto found = arrived_.find({kind, n}); found != arrived_.end()) {
-        std::string text = std::move(found->second.text);
+        ArrivedReply reply = std::move(found->second);
         arrived_.erase(found);
-        return text;
+        if (reply.tooLarge) {
+            FailTooLarge(n, reply.limit);
+            return {};
+        }
+        return std::move(reply.text);
     }
     if (const SentCommand* sent = FindInFlight(kind, n)) return ReadReplyTo(sent->id);
     if (!SendCommand(command, mode, kind, n)) {
@@ -508,24 +678,32 @@ std::string Pop3MailSession::TakeReply(CommandKind kind, std::int32_t n, std::st
     return ReadReplyTo(inFlight_.back().id);
 }
 
-void Pop3MailSession::KeepArrived(const SentCommand& command, std::string text) {
+void Pop3MailSession::KeepArrived(TakenReply taken) {
+    const SentCommand& command = taken.command;
     switch (command.kind) {
         case CommandKind::kList:
-            messageSizes_ = IsErrorReply(text) ? std::vector<std::uint64_t>(1, 0)
-                                               : ParseMessageSizes(text, messageCount_);
+            messageSizes_ = taken.tooLarge || IsErrorReply(taken.text) ? std::vector<std::uint64_t>(1, 0)
+                                                                       : ParseMessageSizes(taken.text, messageCount_);
             return;
         case CommandKind::kTop:
         case CommandKind::kRetr:
             // A reply for a message the run has passed is not asked for again.
             if (command.n < examining_) break;
+            if (taken.tooLarge) {
+                // Kept as a failure for the operation that will ask for it.
+                arrived_[{command.kind, command.n}] = {{}, 0, true, taken.limit};
+                return;
+            }
             if (command.kind == CommandKind::kTop && command.n > examining_ && readAheadFilter_ &&
-                !IsErrorReply(text)) {
-                if (readAheadFilter_(PrepareHeader(SplitStatus(text).text))) {
+                !IsErrorReply(taken.text)) {
+                if (readAheadFilter_(PrepareHeader(SplitStatus(taken.text).text))) {
                     SendMessageAhead(command.n);
                 }
             }
-            arrived_[{command.kind, command.n}] = {std::move(text), command.bytesAhead};
+            arrived_[{command.kind, command.n}] = {std::move(taken.text), command.bytesAhead};
             return;
+        case CommandKind::kDele:
+            // A refused deletion leaves the mail on the server, which is all the run could make of it.
         case CommandKind::kOther:
             // A late answer to a command that already failed: nobody waits for it any more.
             break;
@@ -534,26 +712,37 @@ void Pop3MailSession::KeepArrived(const SentCommand& command, std::string text) 
 
 void Pop3MailSession::CollectArrived() {
     if (!pipelining_ || !receiveBuffer_) return;
-    const std::span<char> buffer(receiveBuffer_.get(), kReceiveBufferSize);
     while (connected_ && !inFlight_.empty()) {
-        if (!frontReply_) frontReply_.emplace(inFlight_.front().mode);
-        if (!TryCompleteReply(*transport_, buffer, unread_, *frontReply_)) return;
-        SentCommand command{};
-        std::string text = TakeFrontReply(command);
-        KeepArrived(command, std::move(text));
+        StartFrontReply();
+        // A reply past its limit whose rest is still coming is thrown away by the next waiting read.
+        if (!TryCompleteReply(Source(), *frontReply_) || !frontReply_->IsComplete()) return;
+        KeepArrived(TakeFrontReply());
     }
 }
 
 bool Pop3MailSession::DrainInFlight() {
     ForgetReadAhead();
+    // What was asked for ahead and has not gone out yet is not asked for at all.
+    if (queuedCommands_ >= inFlight_.size()) frontReply_.reset();
+    for (; queuedCommands_ > 0; --queuedCommands_) inFlight_.pop_back();
+    queued_.clear();
+    // Nobody reads these replies: only their ends are looked for, and a cancel ends the drain only once the data has
+    // stopped moving, so that the QUIT that makes the run's deletions count still follows. A server that keeps
+    // sending cannot keep the drain beyond its deadline.
+    draining_ = true;
+    if (frontReply_) frontReply_->DiscardBody();
     const std::int64_t deadline = clock_->NowMs() + timeoutMs_;
-    SentCommand command{};
-    std::string text;
+    TakenReply taken;
+    bool drained = true;
     while (connected_ && !inFlight_.empty()) {
         const std::int64_t left = deadline - clock_->NowMs();
-        if (left <= 0 || !ReadFrontReply(static_cast<std::int32_t>(left), command, text)) return false;
+        if (left <= 0 || !ReadFrontReply(static_cast<std::int32_t>(left), taken, CancelWhen::kStalled, deadline)) {
+            drained = false;
+            break;
+        }
     }
-    return connected_;
+    draining_ = false;
+    return drained && connected_;
 }
 
 bool Pop3MailSession::CheckStatus(std::string reply) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <string_view>
 
 namespace zendrel {
@@ -13,46 +14,67 @@ std::int32_t WaitUntilPast(std::int64_t deadline, std::int64_t now) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(wait, 0, std::numeric_limits<std::int32_t>::max()));
 }
 
-bool FeedUnread(UnreadBytes& unread, ReplyAssembler& reply) {
-    if (unread.empty()) return reply.IsComplete();
+void FeedUnread(UnreadBytes& unread, ReplyAssembler& reply) {
+    if (unread.empty() || reply.IsComplete()) return;
     std::size_t used = 0;
-    const bool complete = reply.Append(unread.View(), used);
+    reply.Append(unread.View(), used);
     unread.Consume(used);
-    return complete;
 }
 
-bool FeedPiece(std::string_view piece, UnreadBytes& unread, ReplyAssembler& reply) {
+void FeedPiece(std::string_view piece, UnreadBytes& unread, ReplyAssembler& reply) {
     std::size_t used = 0;
-    if (!reply.Append(piece, used)) return false;
-    unread.Keep(piece.substr(used));
-    return true;
+    if (reply.Append(piece, used)) unread.Keep(piece.substr(used));
 }
 
-}  // namespace
+struct ReadRules {
+    std::int64_t deadline;
+    std::int32_t rearmMs;    // each piece moves the deadline this far ahead (never past notAfter); 0 keeps it fixed
+    std::int64_t notAfter;
+    bool stopWhenTooLarge;   // hand a reply past its limit back at once, instead of reading to its end
+    CancelWhen cancelWhen;
+};
 
-ReadOutcome ReadReply(Transport& transport, const Clock& clock, std::span<char> buffer, UnreadBytes& unread,
-                      ReplyAssembler& reply, std::atomic<bool>& cancelRequested, std::int32_t timeoutMs) {
+ReadOutcome ReadUntilDone(const ReplySource& source, ReplyAssembler& reply, ReadRules rules) {
+    Transport& transport = source.transport;
+    const Clock& clock = source.clock;
+    UnreadBytes& unread = source.unread;
+    std::atomic<bool>& cancelRequested = source.cancelRequested;
+    struct StretchEnd {
+        DeliveryRate* rate;
+        ~StretchEnd() {
+            if (rate != nullptr) rate->ReadEnded();
+        }
+    } stretchEnd{source.rate};
     cancelRequested.store(false);
     transport.ClearInterrupt();
-    if (FeedUnread(unread, reply)) return ReadOutcome::kComplete;
-    std::int64_t deadline = clock.NowMs() + timeoutMs;
+    const auto done = [&]() -> std::optional<ReadOutcome> {
+        if (rules.stopWhenTooLarge && reply.TooLarge()) return ReadOutcome::kTooLarge;
+        if (reply.IsComplete()) return ReadOutcome::kComplete;
+        return std::nullopt;
+    };
+    FeedUnread(unread, reply);
+    if (const auto outcome = done()) return *outcome;
+    bool movedSinceCancel = false;
     for (;;) {
         const std::int64_t now = clock.NowMs();
-        if (now > deadline) return ReadOutcome::kTimedOut;
+        if (now > rules.deadline) return ReadOutcome::kTimedOut;
         if (cancelRequested.exchange(false)) {
             transport.ClearInterrupt();
-            return ReadOutcome::kCancelled;
+            if (rules.cancelWhen == CancelWhen::kAtOnce || !movedSinceCancel) return ReadOutcome::kCancelled;
+            movedSinceCancel = false;
         }
 
-        switch (transport.WaitReadable(WaitUntilPast(deadline, now))) {
+        switch (transport.WaitReadable(WaitUntilPast(rules.deadline, now))) {
             case WaitResult::kReadable: {
-                const std::ptrdiff_t count = transport.Read(buffer.data(), buffer.size());
+                const std::ptrdiff_t count = transport.Read(source.buffer.data(), source.buffer.size());
                 if (count < 0) return ReadOutcome::kFailed;
                 if (count == 0) break;
-                deadline = clock.NowMs() + timeoutMs;
-                if (FeedPiece(std::string_view(buffer.data(), static_cast<std::size_t>(count)), unread, reply)) {
-                    return ReadOutcome::kComplete;
-                }
+                movedSinceCancel = true;
+                const std::int64_t arrived = clock.NowMs();
+                if (source.rate != nullptr) source.rate->Arrived(static_cast<std::size_t>(count), arrived);
+                if (rules.rearmMs > 0) rules.deadline = std::min(arrived + rules.rearmMs, rules.notAfter);
+                FeedPiece(std::string_view(source.buffer.data(), static_cast<std::size_t>(count)), unread, reply);
+                if (const auto outcome = done()) return *outcome;
                 break;
             }
             case WaitResult::kClosed:
@@ -70,14 +92,26 @@ ReadOutcome ReadReply(Transport& transport, const Clock& clock, std::span<char> 
     }
 }
 
-bool TryCompleteReply(Transport& transport, std::span<char> buffer, UnreadBytes& unread, ReplyAssembler& reply) {
-    if (FeedUnread(unread, reply)) return true;
-    while (transport.WaitReadable(0) == WaitResult::kReadable) {
-        const std::ptrdiff_t count = transport.Read(buffer.data(), buffer.size());
+}  // namespace
+
+ReadOutcome ReadReply(const ReplySource& source, ReplyAssembler& reply, std::int32_t timeoutMs,
+                      CancelWhen cancelWhen, std::int64_t notAfterMs) {
+    const std::int64_t deadline = std::min(source.clock.NowMs() + timeoutMs, notAfterMs);
+    return ReadUntilDone(source, reply, {deadline, timeoutMs, notAfterMs, true, cancelWhen});
+}
+
+ReadOutcome DiscardRest(const ReplySource& source, ReplyAssembler& reply, std::int64_t deadlineMs) {
+    return ReadUntilDone(source, reply, {deadlineMs, 0, deadlineMs, false, CancelWhen::kAtOnce});
+}
+
+bool TryCompleteReply(const ReplySource& source, ReplyAssembler& reply) {
+    FeedUnread(source.unread, reply);
+    while (!reply.IsComplete() && !reply.TooLarge() && source.transport.WaitReadable(0) == WaitResult::kReadable) {
+        const std::ptrdiff_t count = source.transport.Read(source.buffer.data(), source.buffer.size());
         if (count <= 0) return false;
-        if (FeedPiece(std::string_view(buffer.data(), static_cast<std::size_t>(count)), unread, reply)) return true;
+        FeedPiece(std::string_view(source.buffer.data(), static_cast<std::size_t>(count)), source.unread, reply);
     }
-    return false;
+    return reply.IsComplete() || reply.TooLarge();
 }
 
 }  // namespace zendrel

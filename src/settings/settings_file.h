@@ -28,6 +28,9 @@ struct SettingsRecord {
     std::optional<int> startMinute;  // 0-59
     bool deleteMails = false;
     std::string extensionsText;  // as typed; prepared for matching only when a run starts
+    int existingFiles = 0;       // a saved name that holds other bytes: 0 keep both, 1 replace
+    std::string subFolder;       // template of the folders below saveDir; empty: none
+    bool saveInline = false;     // also inline parts that name a file
     std::vector<std::string> allowedSenders;  // white list, in list order
     std::vector<std::string> blockedSenders;  // black list, in list order
 };

@@ -44,9 +44,14 @@ TEST(ParseCommandLine, ReadsExtractWithItsOptions) {
         std::string extensions;
         Arguments files;
         bool logging;
+        bool saveInline = false;
+        bool replaceExisting = false;
     };
     const Case cases[] = {
         {{"--extract", "a.eml"}, "", "", {"a.eml"}, false},
+        {{"--extract", "--inline", "a.eml"}, "", "", {"a.eml"}, false, true, false},
+        {{"--extract", "a.eml", "--replace", "--inline"}, "", "", {"a.eml"}, false, true, true},
+        {{"--extract", "--", "--replace"}, "", "", {"--replace"}, false, false, false},
         {{"--extract", "a.eml", "b.eml", "c d.eml"}, "", "", {"a.eml", "b.eml", "c d.eml"}, false},
         {{"--extract", "--to", "out", "a.eml"}, "out", "", {"a.eml"}, false},
         {{"--extract", "a.eml", "--to", "out/"}, "out/", "", {"a.eml"}, false},
@@ -70,6 +75,8 @@ TEST(ParseCommandLine, ReadsExtractWithItsOptions) {
         EXPECT_EQ(command.extract.typedExtensions, c.extensions) << shown;
         EXPECT_EQ(command.extract.files, c.files) << shown;
         EXPECT_EQ(command.logging, c.logging) << shown;
+        EXPECT_EQ(command.extract.saveInline, c.saveInline) << shown;
+        EXPECT_EQ(command.extract.replaceExisting, c.replaceExisting) << shown;
     }
 }
 
@@ -109,6 +116,8 @@ TEST(ParseCommandLine, RefusesMalformedCommandsWithAReason) {
         {"--extract", "a.eml", "--extensions"},
         {"--extract", "--to", "a", "--to", "b", "x.eml"},
         {"--extract", "--extensions", "a", "--extensions=b", "x.eml"},
+        {"--extract", "--inline", "--inline", "x.eml"},
+        {"--extract", "--replace=1", "x.eml"},
         {"--extract", "--unknown", "a.eml"},
         {"--extract", "a.eml", "--help"},
         {"--extract", "-x", "a.eml"},

@@ -5,8 +5,10 @@
 
 #include <cctype>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "corpus.h"
@@ -22,6 +24,8 @@ using ::testing::IsEmpty;
 using Arguments = std::vector<std::string>;
 
 const fs::path kProgram = ZENDREL_PROGRAM;
+constexpr const char* kExtractUsage =
+    "zendrel --extract [--to FOLDER] [--extensions LIST] [--inline] [--replace] FILE...";
 
 bool IsTimeStamp(std::string_view text) {
     const auto twoDigits = [&](std::size_t at, int largest) {
@@ -214,12 +218,89 @@ TEST_F(ExtractTest, SavesIntoAFolderWithANonAsciiName) {
     EXPECT_TRUE(SameFiles(FilesIn(folder), ExpectedFiles("python_rfc2231_names")));
 }
 
-TEST_F(ExtractTest, ReplacesAnExistingFileOfTheSameName) {
+TEST_F(ExtractTest, KeepsAnExistingFileOfTheSameNameUnlessToldToReplaceIt) {
     const std::string folder = OutputFolder("existing");
-    ASSERT_TRUE(WriteBytes(fs::path(folder) / "Rechnung_2024-0311.pdf", std::string(100000, 'x')));
-    const ProgramResult result = Run({"--extract", "--to", folder, Message("python_invoice_pdf")});
+    const std::string other(100000, 'x');
+    ASSERT_TRUE(WriteBytes(fs::path(folder) / "Rechnung_2024-0311.pdf", other));
+    const std::string invoice = ExpectedFiles("python_invoice_pdf").at("Rechnung_2024-0311.pdf");
+    ProgramResult result = Run({"--extract", "--to", folder, Message("python_invoice_pdf")});
     ASSERT_EQ(result.exitCode, 0) << Shown(result);
-    EXPECT_TRUE(SameFiles(FilesIn(folder), ExpectedFiles("python_invoice_pdf")));
+    EXPECT_EQ(SavedNames(result), std::vector<std::string>{"Rechnung_2024-0311 (2).pdf"});
+    EXPECT_TRUE(SameFiles(FilesIn(folder),
+                          {{"Rechnung_2024-0311.pdf", other}, {"Rechnung_2024-0311 (2).pdf", invoice}}));
+
+    // The same message again finds its file and adds no copy.
+    result = Run({"--extract", "--to", folder, Message("python_invoice_pdf")});
+    ASSERT_EQ(result.exitCode, 0) << Shown(result);
+    EXPECT_EQ(SavedNames(result), std::vector<std::string>{"Rechnung_2024-0311 (2).pdf"});
+    EXPECT_EQ(FilesIn(folder).size(), 2u);
+
+    result = Run({"--extract", "--replace", "--to", folder, Message("python_invoice_pdf")});
+    ASSERT_EQ(result.exitCode, 0) << Shown(result);
+    EXPECT_EQ(SavedNames(result), std::vector<std::string>{"Rechnung_2024-0311.pdf"});
+    EXPECT_TRUE(SameFiles(FilesIn(folder),
+                          {{"Rechnung_2024-0311.pdf", invoice}, {"Rechnung_2024-0311 (2).pdf", invoice}}));
+}
+
+TEST_F(ExtractTest, TwoExtractionsIntoOneFolderAtOnceKeepEveryFileWhole) {
+    // Each message holds many different files of one name; two programs save them at the same time.
+    constexpr int kFiles = 150;
+    std::set<std::string> contents;
+    std::vector<std::string> messages;
+    for (const char* writer : {"first", "second"}) {
+        std::string message = "Subject: export\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n";
+        for (int n = 0; n < kFiles; ++n) {
+            const std::string content = std::string(writer) + " writer, file " + std::to_string(n) + "\r\n" +
+                                        std::string(static_cast<std::size_t>(1000 + n), 'x');
+            contents.insert(content);
+            message += "--b\r\nContent-Disposition: attachment; filename=\"export.csv\"\r\n\r\n" + content + "\r\n";
+        }
+        message += "--b--\r\n";
+        messages.push_back(WriteMessage(std::string(writer) + ".eml", message));
+    }
+    const std::string folder = OutputFolder("shared");
+    const fs::path scratch[] = {work_.MakeFolder("scratch-1"), work_.MakeFolder("scratch-2")};
+    ProgramResult results[2];
+    {
+        std::thread second([&] {
+            results[1] = RunProgramFile(kProgram, {"--extract", "--to", folder, messages[1]}, work_.Path(), scratch[1]);
+        });
+        results[0] = RunProgramFile(kProgram, {"--extract", "--to", folder, messages[0]}, work_.Path(), scratch[0]);
+        second.join();
+    }
+    std::set<std::string> printed;
+    for (const ProgramResult& result : results) {
+        ASSERT_EQ(result.exitCode, 0) << Shown(result);
+        for (const std::string& name : SavedNames(result)) EXPECT_TRUE(printed.insert(name).second) << name;
+    }
+    std::set<std::string> names = {"export.csv"};
+    for (int n = 2; n <= 2 * kFiles; ++n) names.insert("export (" + std::to_string(n) + ").csv");
+    EXPECT_EQ(printed, names) << "each file reported under its own name";
+    std::set<std::string> savedNames;
+    std::set<std::string> savedContents;
+    for (const auto& [name, bytes] : FilesIn(folder)) {
+        savedNames.insert(name);
+        savedContents.insert(bytes);
+    }
+    EXPECT_EQ(savedNames, names);
+    EXPECT_TRUE(savedContents == contents) << "every file whole, none lost to another";
+}
+
+TEST_F(ExtractTest, InlineFilesAreSavedOnlyWithTheInlineSwitch) {
+    const std::string plain = OutputFolder("plain");
+    ProgramResult result = Run({"--extract", "--to", plain, Message("mpack_inline"), Message("apple_mail_related")});
+    ASSERT_EQ(result.exitCode, 0) << Shown(result);
+    EXPECT_EQ(SavedNames(result), std::vector<std::string>{"Messwerte_Halle3.csv"});
+
+    const std::string inlined = OutputFolder("inline");
+    result = Run({"--extract", "--inline", "--to", inlined, Message("mpack_inline"), Message("apple_mail_related")});
+    ASSERT_EQ(result.exitCode, 0) << Shown(result);
+    EXPECT_EQ(SavedNames(result), (std::vector<std::string>{"Foto_Lager.png", "Messwerte_Halle3.csv", "logo.png"}));
+    const FileSet files = FilesIn(inlined);
+    ASSERT_EQ(files.size(), 3u);
+    for (const char* picture : {"Foto_Lager.png", "logo.png"}) {
+        EXPECT_TRUE(files.at(picture).starts_with("\x89PNG\r\n\x1a\n")) << picture;
+    }
 }
 
 // --- failures ----------------------------------------------------------------------------------------------------
@@ -317,7 +398,7 @@ TEST_F(ExtractTest, UsageErrorsGiveTwoAndTheUsageText) {
         const ProgramResult result = Run(arguments);
         EXPECT_EQ(result.exitCode, 2) << ::testing::PrintToString(arguments) << "\n" << Shown(result);
         EXPECT_THAT(result.err, HasSubstr("Usage:"));
-        EXPECT_THAT(result.err, HasSubstr("zendrel --extract [--to FOLDER] [--extensions LIST] FILE..."));
+        EXPECT_THAT(result.err, HasSubstr(kExtractUsage));
         EXPECT_THAT(result.out, IsEmpty());
     }
     EXPECT_TRUE(FilesIn(work_.Path()).empty());
@@ -326,7 +407,7 @@ TEST_F(ExtractTest, UsageErrorsGiveTwoAndTheUsageText) {
 TEST_F(ExtractTest, HelpAndVersion) {
     ProgramResult result = Run({"--help"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_THAT(result.out, HasSubstr("zendrel --extract [--to FOLDER] [--extensions LIST] FILE..."));
+    EXPECT_THAT(result.out, HasSubstr(kExtractUsage));
     EXPECT_THAT(result.err, IsEmpty());
 
     result = Run({"--version"});

@@ -5,9 +5,10 @@ Usage: extract_with_email_package.py OUTPUT_FOLDER MESSAGE...
 
 It follows the program's documented rules, not its code: the file is read as a retrieval delivers it (an mbox "From "
 first line skipped, LF made CR LF); a part is an attachment when its Content-Disposition contains "attachment;";
-attachments are saved from the last one in the message to the first, so of two with the same name the earlier one is
-kept; names keep every character and are made safe for every file system, and cut to the 255 bytes of UTF-8 a Linux
-file system takes. The decoding of names and contents is the email package's own.
+attachments are saved from the last one in the message to the first; a name that holds other bytes gets the first
+free number ("name (2).ext"), and one that holds the same bytes is not written again; names keep every character,
+are made safe for every file system, cut to the 255 bytes of UTF-8 a Linux file system takes and never begin with a
+dot. The decoding of names and contents is the email package's own.
 """
 
 import email
@@ -51,7 +52,20 @@ def safe_name(name):
         return ""
     if name.split(".")[0].rstrip(" ").lower() in DEVICE_NAMES:
         name = "_" + name
-    return cut_to_longest(name).rstrip(". ")
+    name = cut_to_longest(name).rstrip(". ")
+    return "_" + name[1:] if name.startswith(".") else name
+
+
+def free_name(folder, name, data):
+    dot = name.rfind(".")
+    stem, extension = (name, "") if dot <= 0 else (name[:dot], name[dot:])
+    number = 1
+    while True:
+        candidate = name if number == 1 else f"{stem} ({number}){extension}"
+        path = folder / candidate
+        if not path.exists() or (path.is_file() and path.read_bytes() == data):
+            return candidate
+        number += 1
 
 
 def attachments(message):
@@ -73,7 +87,9 @@ def main():
             if not name:
                 print(f"{path}: an attachment names no file", file=sys.stderr)
                 return 1
-            (folder / name).write_bytes(part.get_payload(decode=True) or b"")
+            data = part.get_payload(decode=True) or b""
+            name = free_name(folder, name, data)
+            (folder / name).write_bytes(data)
             print(name)
     return 0
 

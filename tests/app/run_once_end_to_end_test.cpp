@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -163,15 +166,18 @@ TEST_F(RunOnceProgram, TlsAgainstAPlainPortAndARefusedPasswordAreToldAndGoToTheD
 
 TEST_F(RunOnceProgram, AttachmentThatCannotBeSavedExitsWith1AndKeepsItsMail) {
     DeliverMails({MailWithAttachment("blocked.1", "blocked.csv"), MailWithAttachment("fine.2", "fine.csv")});
-    // A folder where the file belongs: it cannot be written.
+    // A folder where the file belongs, and the setting that replaces a file of the name: it cannot be written.
     ASSERT_TRUE(fs::create_directory(save_ / "blocked.csv"));
+    settings_.existingFiles = 1;
     settings_.deleteMails = true;
     SaveTheSettings();
 
     const testing::ProgramResult result = RunProgram({"--run-once"});
     EXPECT_EQ(result.exitCode, 1) << Shown(result);
     EXPECT_THAT(TextsOfRows(result.OutLines()),
-                ElementsAre(LoggedIn(2), FileNotSaved("blocked.csv"), FileSaved("fine.csv"), kSignedOut, ""));
+                ElementsAre(LoggedIn(2), FileNotSaved("blocked.csv"), "Reason: the file could not be written",
+                            FileSaved("fine.csv"), "1 file could not be saved; its mail stays on the server",
+                            kSignedOut, ""));
     // The mail saved whole is gone; the other one waits for the next run.
     EXPECT_EQ(Server().CountStoredMessages(box_.user), 1u);
 
@@ -180,6 +186,126 @@ TEST_F(RunOnceProgram, AttachmentThatCannotBeSavedExitsWith1AndKeepsItsMail) {
     EXPECT_EQ(again.exitCode, 0) << Shown(again);
     EXPECT_THAT(TextsOfRows(again.OutLines()), ElementsAre(LoggedIn(1), FileSaved("blocked.csv"), kSignedOut, ""));
     EXPECT_EQ(Server().CountStoredMessages(box_.user), 0u);
+}
+
+TEST_F(RunOnceProgram, TwoFilesOfOneNameFromTwoSendersAreBothKeptAndBothMailsDeleted) {
+    TestMail alice = MailWithAttachment("invoice.1", "invoice.pdf");
+    alice.from = "Alice <alice@one.example>";
+    alice.attachments[0].bytes = "%PDF-1.4 the invoice of Alice";
+    TestMail bob = MailWithAttachment("invoice.2", "invoice.pdf");
+    bob.from = "Bob <bob@two.example>";
+    bob.attachments[0].bytes = "%PDF-1.4 the invoice of Bob";
+    DeliverMails({alice, bob});
+    settings_.extensionsText = "pdf";
+    settings_.deleteMails = true;
+    SaveTheSettings();
+
+    const testing::ProgramResult result = RunProgram({"--run-once"});
+    EXPECT_EQ(result.exitCode, 0) << Shown(result);
+    EXPECT_THAT(TextsOfRows(result.OutLines()),
+                ElementsAre(LoggedIn(2), FileSaved("invoice.pdf"), FileSaved("invoice (2).pdf"), kSignedOut, ""));
+    EXPECT_EQ(testing::FilesIn(save_), (Files{{"invoice.pdf", "%PDF-1.4 the invoice of Alice"},
+                                              {"invoice (2).pdf", "%PDF-1.4 the invoice of Bob"}}));
+    EXPECT_EQ(Server().CountStoredMessages(box_.user), 0u);
+}
+
+TEST_F(RunOnceProgram, ASecondRunOverAKeptMailAddsNoCopy) {
+    DeliverMails({MailWithAttachment("kept.1", "export.csv")});
+    SaveTheSettings();
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run) + ", each a new process");
+        const testing::ProgramResult result = RunProgram({"--run-once"});
+        EXPECT_EQ(result.exitCode, 0) << Shown(result);
+        EXPECT_THAT(TextsOfRows(result.OutLines()), ElementsAre(LoggedIn(1), FileSaved("export.csv"), kSignedOut, ""));
+        EXPECT_EQ(testing::FilesIn(save_), (Files{{"export.csv", AttachmentBytesFor("export.csv")}}));
+    }
+}
+
+// Every file below `folder`, by its path relative to it with "/" between folders.
+Files FilesBelow(const fs::path& folder) {
+    Files files;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        const std::u8string relative = entry.path().lexically_relative(folder).generic_u8string();
+        files[std::string(relative.begin(), relative.end())] = testing::ReadBytes(entry.path());
+    }
+    return files;
+}
+
+// Today's year and month as "YYYY-MM" in local time, as a run without a readable Date takes them.
+std::string ThisMonth() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d", local.tm_year + 1900, local.tm_mon + 1);
+    return text;
+}
+
+TEST_F(RunOnceProgram, SubFoldersByDomainAndMonthStayBelowTheSaveFolderWhateverTheSenderWrites) {
+    TestMail jo = MailWithAttachment("sub.1", "a.csv");
+    jo.from = "Jo Meyer <Jo.Meyer@Example.ORG>";
+    // The day as the sender writes it, not converted: it is the 2nd of March in UTC.
+    TestMail shop = MailWithAttachment("sub.2", "b.csv");
+    shop.from = "billing@shop.example";
+    shop.date = "Sat, 1 Mar 2025 23:59:59 -0800";
+    TestMail climber = MailWithAttachment("sub.3", "c.csv");
+    climber.from = "Evil <../../outside@../..>";
+    TestMail backslashes = MailWithAttachment("sub.4", "d.csv");
+    backslashes.from = "<x@..\\..\\windows>";
+    TestMail undated = MailWithAttachment("sub.5", "e.csv");
+    undated.date = "32 Dec ../../../tmp";
+    TestMail noDate = MailWithAttachment("sub.6", "f.csv");
+    noDate.date.reset();
+    DeliverMails({jo, shop, climber, backslashes, undated, noDate});
+    settings_.subFolder = "{domain}/{year}-{month}";
+    SaveTheSettings();
+
+    const std::string monthBefore = ThisMonth();
+    const testing::ProgramResult result = RunProgram({"--run-once"});
+    const std::string month = ThisMonth();
+    ASSERT_EQ(month, monthBefore) << "the month turned during the run; run the test again";
+    EXPECT_EQ(result.exitCode, 0) << Shown(result);
+    const std::string s = program_.IsWindowsProgram() ? "\\" : "/";
+    EXPECT_THAT(TextsOfRows(result.OutLines()),
+                ElementsAre(LoggedIn(6), FileSaved("example.org" + s + "2025-06" + s + "a.csv"),
+                            FileSaved("shop.example" + s + "2025-03" + s + "b.csv"),
+                            FileSaved("_._" + s + "2025-06" + s + "c.csv"),
+                            FileSaved("_._.._windows" + s + "2025-06" + s + "d.csv"),
+                            FileSaved("example.org" + s + month + s + "e.csv"),
+                            FileSaved("example.org" + s + month + s + "f.csv"), kSignedOut, ""));
+    EXPECT_EQ(FilesBelow(save_), (Files{{"example.org/2025-06/a.csv", AttachmentBytesFor("a.csv")},
+                                        {"shop.example/2025-03/b.csv", AttachmentBytesFor("b.csv")},
+                                        {"_._/2025-06/c.csv", AttachmentBytesFor("c.csv")},
+                                        {"_._.._windows/2025-06/d.csv", AttachmentBytesFor("d.csv")},
+                                        {"example.org/" + month + "/e.csv", AttachmentBytesFor("e.csv")},
+                                        {"example.org/" + month + "/f.csv", AttachmentBytesFor("f.csv")}}));
+    std::set<std::string> beside;
+    for (const fs::directory_entry& entry : fs::directory_iterator(work_.Path())) {
+        beside.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(beside, (std::set<std::string>{"data", "save", "scratch"})) << "nothing climbed out of the save folder";
+}
+
+TEST_F(RunOnceProgram, InlineFilesAreSavedWhenTheSettingsAskForThem) {
+    // As Apple Mail sends a PDF: inline beside the text.
+    TestMail apple = MailWithAttachment("apple.1", "Rechnung.pdf");
+    apple.attachments[0].contentType = "application/pdf";
+    apple.attachments[0].disposition = "inline";
+    DeliverMails({apple});
+    settings_.extensionsText = "pdf";
+    SaveTheSettings();
+    testing::ProgramResult result = RunProgram({"--run-once"});
+    EXPECT_EQ(result.exitCode, 0) << Shown(result);
+    EXPECT_THAT(TextsOfRows(result.OutLines()), ElementsAre(LoggedIn(1), kSignedOut, ""));
+    EXPECT_THAT(testing::FilesIn(save_), IsEmpty());
+
+    settings_.saveInline = true;
+    SaveTheSettings();
+    result = RunProgram({"--run-once"});
+    EXPECT_EQ(result.exitCode, 0) << Shown(result);
+    EXPECT_THAT(TextsOfRows(result.OutLines()), ElementsAre(LoggedIn(1), FileSaved("Rechnung.pdf"), kSignedOut, ""));
+    EXPECT_EQ(testing::FilesIn(save_), (Files{{"Rechnung.pdf", AttachmentBytesFor("Rechnung.pdf")}}));
 }
 
 // No server needed: nobody listens on the port.

@@ -71,8 +71,9 @@ protected:
 };
 
 TEST_F(SettingsCommandsTest, AcceptedValuesAreSavedAsTheWindowWouldSaveThem) {
-    ASSERT_EQ(
-        Run({"language=English", "StartAtHour=23", "startatminute=5", "DeleteFiles=1", "FileExtensions=CSV, .Pdf"}), 0);
+    ASSERT_EQ(Run({"language=English", "StartAtHour=23", "startatminute=5", "DeleteFiles=1", "FileExtensions=CSV, .Pdf",
+                   "ExistingFiles=1", "SubFolder={domain}/{year}-{month}", "saveinline=1"}),
+              0);
     const SettingsRecord record = Saved();
     EXPECT_EQ(record.language, "english");
     EXPECT_EQ(record.portText, "995");
@@ -83,6 +84,9 @@ TEST_F(SettingsCommandsTest, AcceptedValuesAreSavedAsTheWindowWouldSaveThem) {
     EXPECT_EQ(record.startMinute, 5);
     EXPECT_TRUE(record.deleteMails);
     EXPECT_EQ(record.extensionsText, "CSV, .Pdf");
+    EXPECT_EQ(record.existingFiles, 1);
+    EXPECT_EQ(record.subFolder, "{domain}/{year}-{month}");
+    EXPECT_TRUE(record.saveInline);
 }
 
 TEST_F(SettingsCommandsTest, ARefusedValueLeavesTheFileUntouched) {
@@ -99,6 +103,12 @@ TEST_F(SettingsCommandsTest, ARefusedValueLeavesTheFileUntouched) {
         {{"DeleteFiles=yes"}, "DeleteFiles"},
         {{"Security=3"}, "Security"},
         {{"Language=french"}, "Language"},
+        {{"ExistingFiles=2"}, "ExistingFiles"},
+        {{"SaveInline=yes"}, "SaveInline"},
+        {{"SubFolder={year}/{week}"}, "SubFolder"},
+        {{"SubFolder=../{year}"}, "SubFolder"},
+        {{"SubFolder=/srv/{year}"}, "SubFolder"},
+        {{"SubFolder=C:\\{year}"}, "SubFolder"},
         {{"SaveDir=" + (folder_.Path() / "missing").string()}, "SaveDir"},
         {{"Password=secret"}, "--set-password"},
         {{"Colour=blue"}, "unknown setting"},

@@ -127,6 +127,15 @@ TEST_F(ShellTest, StartStopButtonIsEnabledOnlyForCompleteInputsAndOtherwiseNames
         {"empty server", [&] { view_.SetText(MainControl::ServerEdit, ""); }, TextKey::TipNoServer,
          MainControl::ServerEdit},
         {"no interval", noInterval, TextKey::TipNoInterval, MainControl::IntervalCombo},
+        // After the port's range, the advanced window's subfolders: its button is marked.
+        {"subfolders that climb out", [&] { advanced_.SetText(AdvancedControl::SubFolderEdit, "../{year}"); },
+         TextKey::TipSubFolderRefused, MainControl::AdvancedButton},
+        {"port 99999, subfolders that climb out", [&] {
+             view_.SetText(MainControl::PortEdit, "99999");
+             advanced_.SetText(AdvancedControl::SubFolderEdit, "../{year}");
+         }, TextKey::TipBadPort, MainControl::PortEdit},
+        {"subfolders by date", [&] { advanced_.SetText(AdvancedControl::SubFolderEdit, "{year}/{month}"); },
+         std::nullopt, MainControl::PortEdit},
         // The window's own checks first, in their order, then the port's range.
         {"empty user and server", [&] {
              view_.SetText(MainControl::UserNameEdit, "");
@@ -144,6 +153,7 @@ TEST_F(ShellTest, StartStopButtonIsEnabledOnlyForCompleteInputsAndOtherwiseNames
         view_.SetText(MainControl::UserNameEdit, "bob");
         view_.SetText(MainControl::ServerEdit, "pop.example.org");
         view_.SelectComboItem(MainControl::IntervalCombo, 1);
+        advanced_.SetText(AdvancedControl::SubFolderEdit, "");
         c.change();
         shell.OnInputChanged();
         EXPECT_EQ(Enabled(MainControl::StartStopButton), !c.reason);
@@ -151,11 +161,19 @@ TEST_F(ShellTest, StartStopButtonIsEnabledOnlyForCompleteInputsAndOtherwiseNames
         EXPECT_EQ(view_.Tooltip(MainControl::StartStopButton), reason);
         EXPECT_EQ(view_.StatusTip(MainControl::StartStopButton), reason);
         for (const MainControl input : {MainControl::PortEdit, MainControl::SaveDirEdit, MainControl::UserNameEdit,
-                                        MainControl::ServerEdit, MainControl::IntervalCombo}) {
+                                        MainControl::ServerEdit, MainControl::IntervalCombo,
+                                        MainControl::AdvancedButton}) {
             EXPECT_EQ(view_.Marked(input), c.reason && input == c.marked) << static_cast<int>(input);
         }
         EXPECT_TRUE(Enabled(MainControl::ServerEdit));
     }
+    // A template that is refused says why where it is typed.
+    advanced_.SetText(AdvancedControl::SubFolderEdit, "C:{year}");
+    shell.OnInputChanged();
+    EXPECT_THAT(advanced_.Tooltip(AdvancedControl::SubFolderEdit), HasSubstr(English(TextKey::TipSubFolderRefused)));
+    advanced_.SetText(AdvancedControl::SubFolderEdit, "");
+    shell.OnInputChanged();
+    EXPECT_EQ(advanced_.Tooltip(AdvancedControl::SubFolderEdit), English(TextKey::TipSubFolder));
     shell.OnLanguageChosen(MenuItem::German);
     EXPECT_EQ(view_.Tooltip(MainControl::StartStopButton), German(TextKey::TipNoInterval));
     shell.SetInputsLocked(true);
@@ -197,6 +215,33 @@ TEST_F(ShellTest, TheSecurityChoiceTakesTheUsualPortAlongAndIsWhatIsSavedAndRun)
     shell.OnScheduleTimer();
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
     EXPECT_EQ(fakeRun_.requests[0].controls.security, 2);
+}
+
+TEST_F(ShellTest, WhereTheFilesGoIsLoadedLockedSavedAndRun) {
+    settings_.existingFiles = 1;
+    settings_.subFolder = "{sender}";
+    Shell& shell = StartShell();
+    EXPECT_TRUE(advanced_.Checked(AdvancedControl::ReplaceRadio));
+    EXPECT_FALSE(advanced_.Checked(AdvancedControl::KeepBothRadio));
+    EXPECT_EQ(advanced_.Text(AdvancedControl::SubFolderEdit), "{sender}");
+    EXPECT_FALSE(advanced_.Checked(AdvancedControl::SaveInlineCheck));
+    EXPECT_EQ(advanced_.Text(AdvancedControl::ExistingFilesLabel), "If a file of that name exists:");
+
+    advanced_.SetChecked(AdvancedControl::KeepBothRadio, true);
+    advanced_.SetText(AdvancedControl::SubFolderEdit, "{domain}/{year}-{month}");
+    advanced_.SetChecked(AdvancedControl::SaveInlineCheck, true);
+    shell.OnStartStopButton();
+    for (AdvancedControl control : {AdvancedControl::KeepBothRadio, AdvancedControl::ReplaceRadio,
+                                    AdvancedControl::SubFolderEdit, AdvancedControl::SaveInlineCheck}) {
+        EXPECT_FALSE(advanced_.Enabled(control)) << static_cast<int>(control);
+    }
+    EXPECT_THAT(ReadBytes(data_ / kSettingsFileName),
+                HasSubstr("ExistingFiles = 0\r\nSubFolder = {domain}/{year}-{month}\r\nSaveInline = 1\r\n"));
+    shell.OnScheduleTimer();
+    ASSERT_EQ(fakeRun_.requests.size(), 1u);
+    EXPECT_EQ(fakeRun_.requests[0].controls.existingFiles, 0);
+    EXPECT_EQ(fakeRun_.requests[0].controls.subFolder, "{domain}/{year}-{month}");
+    EXPECT_TRUE(fakeRun_.requests[0].controls.saveInline);
 }
 
 TEST_F(ShellTest, AChosenFolderCompletesTheInputs) {

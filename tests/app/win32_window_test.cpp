@@ -257,5 +257,62 @@ TEST_F(Win32Window, ADisabledButtonsTipShowsInTheStatusBarWhileThePointerRestsOn
     EXPECT_EQ(statusText, why);
 }
 
+// The tooltip window that `owner` owns, if there is one.
+HWND TooltipOf(HWND owner) {
+    std::pair<HWND, HWND> search{owner, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM found) -> BOOL {
+            auto& [wantedOwner, tooltip] = *reinterpret_cast<std::pair<HWND, HWND>*>(found);
+            char name[64] = {};
+            GetClassNameA(window, name, sizeof(name));
+            if (GetWindow(window, GW_OWNER) != wantedOwner || std::string(name) != TOOLTIPS_CLASSA) return TRUE;
+            tooltip = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
+TEST_F(Win32Window, TheChoicesOfWhereTheFilesGoHoldWhatTheUserAndTheShellSet) {
+    RECT client{};
+    GetClientRect(advanced_.Window(), &client);
+    EXPECT_EQ(client.right, 600);
+    advanced_.SetChecked(AdvancedControl::ReplaceRadio, true);
+    EXPECT_TRUE(advanced_.Checked(AdvancedControl::ReplaceRadio));
+    EXPECT_FALSE(advanced_.Checked(AdvancedControl::KeepBothRadio));
+    advanced_.SetChecked(AdvancedControl::KeepBothRadio, true);
+    EXPECT_FALSE(advanced_.Checked(AdvancedControl::ReplaceRadio));
+
+    const std::string tip = "Placeholders: {sender}, {domain}, {year}, {month}, {day}";
+    advanced_.SetTooltip(AdvancedControl::SubFolderEdit, tip);
+    const HWND tooltip = TooltipOf(advanced_.Window());
+    ASSERT_NE(tooltip, nullptr);
+    char text[128] = {};
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = advanced_.Window();
+    tool.uId = reinterpret_cast<UINT_PTR>(advanced_.Control(AdvancedControl::SubFolderEdit));
+    tool.lpszText = text;
+    SendMessageA(tooltip, TTM_GETTEXTA, sizeof(text), reinterpret_cast<LPARAM>(&tool));
+    EXPECT_EQ(std::string(text), tip);
+
+    RecordingEvents events(main_, [&] {
+        advanced_.Show();
+        advanced_.SetText(AdvancedControl::SubFolderEdit, "{year}");  // the shell's change: no event
+        PostMessageA(advanced_.Control(AdvancedControl::SubFolderEdit), WM_CHAR, '/', 1);
+        PostMessageA(advanced_.Control(AdvancedControl::ReplaceRadio), BM_CLICK, 0, 0);
+        PostMessageA(advanced_.Control(AdvancedControl::SaveInlineCheck), BM_CLICK, 0, 0);
+        PostMessageA(main_.Window(), WM_CLOSE, 0, 0);
+    });
+    main_.StartTimers();
+    main_.RunEventLoop(events);
+    EXPECT_EQ(events.inputChanges, 1);
+    EXPECT_EQ(advanced_.Text(AdvancedControl::SubFolderEdit).size(), std::string("{year}/").size());
+    EXPECT_TRUE(advanced_.Checked(AdvancedControl::ReplaceRadio));
+    EXPECT_FALSE(advanced_.Checked(AdvancedControl::KeepBothRadio)) << "a click clears the other of the pair";
+    EXPECT_TRUE(advanced_.Checked(AdvancedControl::SaveInlineCheck));
+}
+
 }  // namespace
 }  // namespace zendrel

@@ -113,6 +113,54 @@ TEST_F(FileIoTest, AttachmentNamesKeepEveryCharacterAlsoWherePathsPassTheOldLimi
     EXPECT_EQ(ReadWholeFile(target), "again");
 }
 
+TEST_F(FileIoTest, APendingFileTakesOnlyAFreeNameAndLeavesNothingWhenItGetsNone) {
+    const fs::path taken = folder_.Path() / "taken.pdf";
+    ASSERT_TRUE(testing::WriteBytes(taken, "old"));
+    ASSERT_TRUE(fs::create_directory(folder_.Path() / "folder.pdf"));
+    {
+        PendingFile file(folder_.Path(), std::string("new\0bytes", 9), FileAccess::kUsual);
+        ASSERT_EQ(file.Error(), FileError::kNone);
+        EXPECT_EQ(file.TakeName(taken), Naming::kNameTaken);
+        EXPECT_EQ(file.TakeName(folder_.Path() / "folder.pdf"), Naming::kNameTaken);
+        EXPECT_EQ(testing::ReadBytes(taken), "old") << "a taken name keeps its file";
+        EXPECT_EQ(file.TakeName(folder_.Path() / "free.pdf"), Naming::kNamed);
+    }
+    EXPECT_EQ(testing::ReadBytes(folder_.Path() / "free.pdf"), std::string("new\0bytes", 9));
+    {
+        PendingFile unnamed(folder_.Path(), "never named", FileAccess::kUsual);
+        EXPECT_EQ(unnamed.TakeName(taken), Naming::kNameTaken);
+    }
+    {
+        PendingFile replacing(folder_.Path(), "replaced", FileAccess::kUsual);
+        EXPECT_EQ(replacing.ReplaceName(taken), FileError::kNone);
+    }
+    EXPECT_EQ(testing::ReadBytes(taken), "replaced");
+    EXPECT_EQ(testing::FilesIn(folder_.Path()).size(), 2u) << "no temporary file is left";
+
+    PendingFile nowhere(folder_.Path() / "missing", "x", FileAccess::kUsual);
+    EXPECT_EQ(nowhere.Error(), FileError::kNotFound);
+    EXPECT_EQ(nowhere.TakeName(folder_.Path() / "missing" / "x"), Naming::kFailed);
+}
+
+TEST_F(FileIoTest, FileHoldsComparesTheWholeContent) {
+    ASSERT_TRUE(testing::WriteBytes(folder_.Path() / "a", std::string(100000, 'a') + "z"));
+    EXPECT_TRUE(FileHolds(folder_.Path() / "a", std::string(100000, 'a') + "z"));
+    EXPECT_FALSE(FileHolds(folder_.Path() / "a", std::string(100000, 'a') + "y")) << "the same size";
+    EXPECT_FALSE(FileHolds(folder_.Path() / "a", std::string(100000, 'a')));
+    EXPECT_FALSE(FileHolds(folder_.Path() / "missing", ""));
+    EXPECT_FALSE(FileHolds(folder_.Path(), "")) << "a folder holds no bytes";
+}
+
+TEST_F(FileIoTest, FoldersAreCreatedBelowAnExistingBaseOnly) {
+    EXPECT_EQ(CreateFoldersBelow(folder_.Path(), fs::path("example.org") / "2025-06"), FileError::kNone);
+    EXPECT_TRUE(fs::is_directory(folder_.Path() / "example.org" / "2025-06"));
+    EXPECT_EQ(CreateFoldersBelow(folder_.Path(), fs::path("example.org") / "2025-06"), FileError::kNone);
+    EXPECT_EQ(CreateFoldersBelow(folder_.Path() / "unplugged", "x"), FileError::kNotFound);
+    EXPECT_FALSE(fs::exists(folder_.Path() / "unplugged"));
+    ASSERT_TRUE(testing::WriteBytes(folder_.Path() / "file", ""));
+    EXPECT_EQ(CreateFoldersBelow(folder_.Path(), fs::path("file") / "below"), FileError::kOther);
+}
+
 TEST_F(FileIoTest, OnlyTemporaryFilesOlderThanTheirAgeAreRemoved) {
     const std::string prefix(kTemporaryFilePrefix);
     for (const std::string& name : {prefix + "old", prefix + "young", std::string("old-but-mine")}) {

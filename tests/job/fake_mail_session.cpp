@@ -1,8 +1,13 @@
 #include "fake_mail_session.h"
 
 #include "forwarding_session.h"
+#include "plain_codecs.h"
 
 namespace zendrel::testing {
+
+std::string BytesOf(const FakeAttachment& attachment) {
+    return attachment.bytes.empty() ? "contents of " + attachment.name : attachment.bytes;
+}
 
 void FakeMailSession::Release() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -65,39 +70,31 @@ std::string FakeMailSession::GetHeaderField(const std::string& header, const std
 std::int32_t FakeMailSession::LoadMessage(std::int32_t n) {
     calls.push_back("LoadMessage " + std::to_string(n));
     if (onLoadMessage) onLoadMessage(n);
-    loaded_ = 0;
+    parts_.clear();
     if (n < 1 || n > GetMessageCount() || messages_[static_cast<std::size_t>(n - 1)].retrievalFails) return 0;
-    loaded_ = n;
-    return 1;
-}
-
-const FakeMessage* FakeMailSession::Loaded() const {
-    return loaded_ == 0 ? nullptr : &messages_[static_cast<std::size_t>(loaded_ - 1)];
-}
-
-std::int32_t FakeMailSession::CountAttachments() {
-    return Loaded() ? static_cast<std::int32_t>(Loaded()->attachments.size()) : 0;
-}
-
-std::string FakeMailSession::GetAttachmentName(std::int32_t n) {
-    if (!Loaded() || n < 1 || n > CountAttachments()) return {};
-    return Loaded()->attachments[static_cast<std::size_t>(n - 1)].name;
-}
-
-std::int32_t FakeMailSession::SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) {
-    calls.push_back("SaveAttachment " + std::to_string(n));
-    if (!Loaded() || n < 1 || n > CountAttachments() || !fileName.empty()) return 0;
-    const FakeAttachment& attachment = Loaded()->attachments[static_cast<std::size_t>(n - 1)];
-    if (!attachment.saves) {
-        errorCode_ = attachment.failure;
-        return 0;
+    // As SplitMessage gives them: the message's own record first, then its parts.
+    const FakeMessage& message = messages_[static_cast<std::size_t>(n - 1)];
+    MessagePart own;
+    own.header = "\r\nFrom: " + message.from + "\r\nSubject: " + message.subject + "\r\nMessage-ID: " +
+                 message.messageId + "\r\nContent-Type: multipart/mixed; boundary=\"b\"";
+    own.rawHeader = own.header;
+    parts_.push_back(own);
+    for (const FakeAttachment& attachment : message.attachments) {
+        MessagePart part;
+        part.boundary = "b";
+        part.header = "--b\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64"
+                      "\r\nContent-Disposition: attachment;";
+        if (!attachment.name.empty()) part.header += " filename=\"" + attachment.name + "\"";
+        part.rawHeader = part.header;
+        part.body = attachment.undecodable ? "JVBER" : EncodeBase64(BytesOf(attachment), Base64Alphabet::Standard);
+        parts_.push_back(part);
     }
-    saved.push_back({loaded_, n, folder});
     return 1;
 }
 
 std::int32_t FakeMailSession::DeleteMessage(std::int32_t n) {
     calls.push_back("DeleteMessage " + std::to_string(n));
+    if (onDeleteMessage) onDeleteMessage(n);
     deleted.push_back(n);
     return 1;
 }

@@ -14,25 +14,23 @@
 
 namespace zendrel::testing {
 
+// An attachment as the retrieved message carries it: base64 under a Content-Disposition with its name.
 struct FakeAttachment {
-    std::string name;
-    bool saves = true;  // whether SaveAttachment succeeds for it
-    std::int32_t failure = SessionError::kNotWritten;  // the session's code when it does not
+    std::string name;  // empty: the part names no file
+    std::string bytes = "";  // the file's content; empty: "contents of " and the name
+    bool undecodable = false;  // the part's base64 does not decode
 };
 
 struct FakeMessage {
     std::string from;
     std::string subject;
     std::string messageId;
-    std::vector<FakeAttachment> attachments;
+    std::vector<FakeAttachment> attachments;  // attachment 1 first
     bool retrievalFails = false;
 };
 
-struct SavedAttachment {
-    std::int32_t message;
-    std::int32_t attachment;
-    std::string folder;
-};
+// The bytes a saved FakeAttachment holds.
+std::string BytesOf(const FakeAttachment& attachment);
 
 class FakeMailSession : public MailSession {
 public:
@@ -43,6 +41,8 @@ public:
     std::string certificateProblem;
     // Called at the start of LoadMessage(n), e.g. to request a stop in the middle of a run, or to throw.
     std::function<void(std::int32_t)> onLoadMessage;
+    // Called by DeleteMessage(n), to see what the run had done by then.
+    std::function<void(std::int32_t)> onDeleteMessage;
     // LoadHeader then waits until CancelReceive, as a read from a silent server does; with `ignoreCancel` it waits
     // until Release() instead.
     bool hangInLoadHeader = false;
@@ -50,7 +50,6 @@ public:
 
     // What the run did.
     std::vector<std::string> calls;  // operation names in order, with the number: "LoadMessage 3"
-    std::vector<SavedAttachment> saved;
     std::vector<std::int32_t> deleted;
     std::atomic<int> cancels{0};
     ConnectionSecurity security = ConnectionSecurity::kNone;
@@ -68,9 +67,10 @@ public:
     std::string LoadHeader(std::int32_t n) override;
     std::string GetHeaderField(const std::string& header, const std::string& name) override;
     std::int32_t LoadMessage(std::int32_t n) override;
-    std::int32_t CountAttachments() override;
-    std::string GetAttachmentName(std::int32_t n) override;
-    std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) override;
+    // The run reads the loaded message through LoadedParts alone.
+    std::int32_t CountAttachments() override { return 0; }
+    std::string GetAttachmentName(std::int32_t) override { return {}; }
+    std::int32_t SaveAttachment(std::int32_t, const std::string&, const std::string&) override { return 0; }
     std::int32_t CountBodyParts() override { return 0; }
     std::string GetBodyPartHeader(std::int32_t) override { return {}; }
     std::string GetBodyPartText(std::int32_t) override { return {}; }
@@ -81,6 +81,7 @@ public:
     std::int32_t CancelReceive() override;
     void SetConnectionSecurity(ConnectionSecurity wanted) override { security = wanted; }
     std::string GetCertificateProblem() const override { return certificateProblem; }
+    const std::vector<MessagePart>& LoadedParts() const override { return parts_; }
 
     // The last Login's arguments.
     std::string host;
@@ -90,11 +91,9 @@ public:
     std::int32_t timeoutMs = 0;
 
 private:
-    const FakeMessage* Loaded() const;
-
     std::vector<FakeMessage> messages_;
     std::int32_t errorCode_ = 0;
-    std::int32_t loaded_ = 0;
+    std::vector<MessagePart> parts_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool cancelled_ = false;

@@ -121,6 +121,9 @@ TEST(InterfaceTextLists, PlaceholdersSitInTheTextsThatAreFilled) {
         {TextKey::ErrFileNotSaved, {"{FILE}"}}, {TextKey::ErrConnection, {"{CODE}"}},
         {TextKey::ErrCertificate, {"{REASON}"}},
         {TextKey::MsgConnected, {"{COUNT}"}},    {TextKey::ErrConnectDetail, {"{HOST}", "{PORT}", "{REASON}"}},
+        {TextKey::MsgFilesNotSaved, {"{COUNT}"}},
+        {TextKey::TipSubFolder, {"{sender}", "{domain}", "{year}", "{month}", "{day}"}},
+        {TextKey::ErrReplyTooLarge, {"{NUMBER}", "{LIMIT}"}},
     };
     std::set<int> withPlaceholder;
     for (const PlaceholderCase& c : cases) {
@@ -141,6 +144,7 @@ TEST(InterfaceTextLists, LabelsHaveNoColon) {
         TextKey::LabelPassword,       TextKey::LabelInterval,      TextKey::LabelStartTime,
         TextKey::LabelSaveDir,        TextKey::FrameLog,           TextKey::LabelSearchString,
         TextKey::LabelExtensions,     TextKey::LabelAllowedSenders, TextKey::LabelBlockedSenders,
+        TextKey::LabelExistingFiles,  TextKey::LabelSubFolder,
     };
     for (Language language : kLanguages) {
         for (TextKey key : labels) {
@@ -200,6 +204,13 @@ TEST(InterfaceTextLists, HoldTheseExactTexts) {
         {TextKey::MenuShow, "Show", "Anzeigen"},
         {TextKey::MenuQuit, "Quit", "Beenden"},
         {TextKey::ButtonClose, "Close", "Schlie\xDF" "en"},
+        {TextKey::LabelExistingFiles, "If a file of that name exists", "Wenn eine Datei gleichen Namens existiert"},
+        {TextKey::RadioKeepBoth, "Keep both", "Beide behalten"},
+        {TextKey::RadioReplace, "Replace it", "Ersetzen"},
+        {TextKey::CheckSaveInline, "Also save inline files (as some mail programs send PDFs)",
+         "Auch eingebettete Dateien speichern (so verschicken manche Mailprogramme PDFs)"},
+        {TextKey::MsgFilesNotSaved, "{COUNT} files could not be saved; their mails stay on the server",
+         "{COUNT} Dateien konnten nicht gespeichert werden; ihre Mails bleiben auf dem Server"},
     };
     for (const ExactCase& c : cases) {
         EXPECT_EQ(TextOf(Language::English, c.key), c.english) << "key " << static_cast<int>(c.key);

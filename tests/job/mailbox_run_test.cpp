@@ -43,7 +43,8 @@ protected:
         parameters_.port = 110;
         parameters_.userName = "jo";
         parameters_.password = "secret";
-        parameters_.saveDir = "/home/jo/out";
+        // Typed without a trailing separator.
+        parameters_.saveDir = save_.Path().string();
         parameters_.extensions = "csv";
     }
 
@@ -79,6 +80,7 @@ protected:
         return [this](JobParameters& parameters) {
             parameters.server = parameters_.server;
             parameters.port = parameters_.port;
+            parameters.saveDir = parameters_.saveDir;
             parameters.extensions = parameters_.extensions;
         };
     }
@@ -103,6 +105,7 @@ protected:
 
     std::shared_ptr<int> keepAlive_ = std::make_shared<int>(0);
     testing::TemporaryFolder data_{"zendrel-data"};
+    testing::TemporaryFolder save_{"zendrel-save"};
     JobParameters parameters_;
     RowCollector view_;
     testsupport::TestLogFiles files_;
@@ -272,7 +275,7 @@ TEST_F(MailboxRunTest, TheSubjectSearchIgnoresCase) {
 TEST_F(MailboxRunTest, DiagnosticLinesTellTheWholeStory) {
     logging_ = true;
     parameters_.extensions = "csv;pdf";
-    parameters_.saveDir = "/out/";
+    parameters_.saveDir = save_.Path().string() + "/";
     blocked_ = FixedSenderList({"spam@x"});
     allowed_ = FixedSenderList({"alice@x"});
     FakeMailSession mailbox({Mail("alice@x", "Monthly", "<1@x>", {{"a.csv"}, {"b.txt"}}),
@@ -288,7 +291,9 @@ TEST_F(MailboxRunTest, DiagnosticLinesTellTheWholeStory) {
               "09:05:00 Message loaded, contains 2 attachments.\r\n"
               "09:05:00 Allowed Extensions: csv;pdf\r\n"
               "09:05:00 Ready for saving: 1\r\n"
-              "09:05:00 Attachment saved to: /out/\r\n"
+              "09:05:00 Attachment saved to: " +
+                  parameters_.saveDir +
+                  "\r\n"
               "09:05:00 Ready for saving: 0\r\n"
               "09:05:00 From: spam@x\r\nSubject: Buy\r\nMessageID: <2@x>\r\n"
               "09:05:00 BlackList found (1 items)\r\n"
@@ -310,10 +315,9 @@ TEST_F(MailboxRunTest, AMailIsExaminedOncePerProcess) {
     EXPECT_TRUE(handled_.Contains("<1@x>"));
 
     FakeMailSession second({Mail("a@x", "s", "<1@x>"), Mail("a@x", "s", "")});
-    Run(second);
+    EXPECT_EQ(Run(second).savedAttachments, 1);
     EXPECT_THAT(Retrieved(second), ElementsAre(2)) << "a mail without Message-ID is examined on every run";
     EXPECT_THAT(LogFile("log_long.txt"), HasSubstr("09:05:00 MessageID (<1@x>) allready there!\r\n"));
-    EXPECT_EQ(second.saved.size(), 1u);
 }
 
 TEST_F(MailboxRunTest, IdsOfMailsGoneFromTheServerAreForgotten) {
@@ -361,10 +365,9 @@ TEST_F(MailboxRunTest, OnlyAllowedExtensionsAreSaved) {
 TEST_F(MailboxRunTest, AttachmentsGoIntoTheSaveFolderEvenWithoutATrailingSeparator) {
     FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
     Run(mailbox);
-    ASSERT_EQ(mailbox.saved.size(), 1u);
-    // The system's own separator is added: a backslash on Windows.
-    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
-    EXPECT_EQ(mailbox.saved[0].folder, std::string("/home/jo/out") + separator);
+    EXPECT_EQ(testing::FilesIn(save_.Path()),
+              (std::map<std::string, std::string>{{"report.csv", "contents of report.csv"}}));
+    EXPECT_FALSE(std::filesystem::exists(save_.Path().string() + "report.csv")) << "not beside the folder";
 }
 
 TEST_F(MailboxRunTest, AMailIsDeletedOnceAfterAllItsAttachmentsWereSaved) {
@@ -372,11 +375,12 @@ TEST_F(MailboxRunTest, AMailIsDeletedOnceAfterAllItsAttachmentsWereSaved) {
     parameters_.extensions = "";
     FakeMailSession mailbox({Mail("a@x", "s", "<1@x>", {{"a.csv"}, {"b.csv"}}), Mail("a@x", "s", "<2@x>", {}),
                              Mail("a@x", "s", "<3@x>", {{"c.csv"}})});
+    std::map<std::int32_t, std::vector<std::string>> logBeforeDeletion;
+    mailbox.onDeleteMessage = [&](std::int32_t n) { logBeforeDeletion[n] = Texts(); };
     Run(mailbox);
     EXPECT_THAT(mailbox.deleted, ElementsAre(1, 3)) << "a mail without a saved attachment stays";
-    const auto first = std::find(mailbox.calls.begin(), mailbox.calls.end(), "DeleteMessage 1");
-    ASSERT_NE(first, mailbox.calls.end());
-    EXPECT_EQ(*(first - 1), "SaveAttachment 2") << "deleted after the last attachment, not after the first";
+    EXPECT_THAT(logBeforeDeletion[1], ::testing::Contains("File 'b.csv' saved!"))
+        << "deleted after the last attachment, not after the first";
 }
 
 TEST_F(MailboxRunTest, NothingIsDeletedWithoutTheSetting) {
@@ -387,19 +391,78 @@ TEST_F(MailboxRunTest, NothingIsDeletedWithoutTheSetting) {
 
 TEST_F(MailboxRunTest, AnAttachmentThatCannotBeSavedKeepsTheMailAndIsReported) {
     parameters_.deleteMails = 1;
-    FakeMailSession first({Mail("a@x", "s", "<1@x>", {{"a.csv"}, {"b.csv", false}})});
+    // A folder where the file belongs, and the setting that replaces a file of the name: it cannot be written.
+    parameters_.existingFiles = 1;
+    ASSERT_TRUE(std::filesystem::create_directory(save_.Path() / "b.csv"));
+    FakeMailSession first({Mail("a@x", "s", "<1@x>", {{"a.csv"}, {"b.csv"}})});
     const RunReport report = Run(first);
     EXPECT_THAT(first.deleted, IsEmpty()) << "the mail would be lost with b.csv at the end of the conversation";
-    EXPECT_THAT(Texts(), ::testing::Contains("ERROR!! (File 'b.csv' could not be saved)"));
-    EXPECT_THAT(Texts(), ::testing::Contains("File 'a.csv' saved!"));
+    EXPECT_THAT(Texts(), ElementsAre("Successfully logged into account! (1 messages).", "File 'a.csv' saved!",
+                                     "ERROR!! (File 'b.csv' could not be saved)",
+                                     "Reason: the file could not be written",
+                                     "1 file could not be saved; its mail stays on the server",
+                                     "Successfully signed out!", ""));
     EXPECT_EQ(report.savedAttachments, 1);
     EXPECT_EQ(report.unsavedAttachments, 1);
     EXPECT_FALSE(handled_.Contains("<1@x>")) << "the next run examines it again";
 
+    ASSERT_TRUE(std::filesystem::remove(save_.Path() / "b.csv"));
     FakeMailSession second({Mail("a@x", "s", "<1@x>", {{"a.csv"}, {"b.csv"}})});
     Run(second);
     EXPECT_THAT(Retrieved(second), ElementsAre(1));
     EXPECT_THAT(second.deleted, ElementsAre(1));
+}
+
+TEST_F(MailboxRunTest, EveryFileNotSavedIsFollowedByItsReasonAndTheRunByTheirCount) {
+    const struct {
+        const char* what;
+        std::vector<FakeAttachment> attachments;
+        bool saveFolderMissing;
+        const char* language;
+        std::vector<std::string> lines;  // between the login and the sign-out
+    } cases[] = {
+        {"save folder missing",
+         {{"a.csv"}, {"b.csv"}},
+         true,
+         "english",
+         {"ERROR!! (File 'a.csv' could not be saved)", "Reason: the folder does not exist",
+          "ERROR!! (File 'b.csv' could not be saved)", "Reason: the folder does not exist",
+          "2 files could not be saved; their mails stay on the server"}},
+        {"no name",
+         {{""}},
+         false,
+         "english",
+         {"ERROR!! (File '' could not be saved)", "Reason: the attachment names no usable file",
+          "1 file could not be saved; its mail stays on the server"}},
+        {"base64 that does not decode",
+         {{"a.csv", "", true}},
+         false,
+         "english",
+         {"ERROR!! (File 'a.csv' could not be saved)", "Reason: its content cannot be decoded",
+          "1 file could not be saved; its mail stays on the server"}},
+        {"in German",
+         {{"a.csv"}, {"b.csv"}},
+         true,
+         "german",
+         {"FEHLER!! (Datei 'a.csv' konnte nicht gespeichert werden)", "Grund: Der Ordner existiert nicht",
+          "FEHLER!! (Datei 'b.csv' konnte nicht gespeichert werden)", "Grund: Der Ordner existiert nicht",
+          "2 Dateien konnten nicht gespeichert werden; ihre Mails bleiben auf dem Server"}},
+    };
+    for (const auto& c : cases) {
+        view_.Clear();
+        handled_.Clear();
+        texts_.ApplyLanguage(c.language);
+        parameters_.extensions = "";
+        parameters_.saveDir = (save_.Path() / (c.saveFolderMissing ? "missing" : "")).string();
+        FakeMailSession mailbox({Mail("a@x", "s", "<1@x>", c.attachments)});
+        const RunReport report = Run(mailbox);
+        std::vector<std::string> lines = Texts();
+        ASSERT_GE(lines.size(), 3u) << c.what;
+        lines.erase(lines.begin());
+        lines.erase(lines.end() - 2, lines.end());
+        EXPECT_EQ(lines, c.lines) << c.what;
+        EXPECT_EQ(report.unsavedAttachments, static_cast<int>(c.attachments.size())) << c.what;
+    }
 }
 
 TEST_F(MailboxRunTest, AFailedRetrievalIsTriedAgainByTheNextRun) {
@@ -417,10 +480,13 @@ TEST_F(MailboxRunTest, AFailedRetrievalIsTriedAgainByTheNextRun) {
 
 TEST_F(MailboxRunTest, AnAttachmentThatCanNeverBeSavedIsReportedOnceAndItsMailKept) {
     parameters_.deleteMails = 1;
-    for (const std::int32_t reason : {SessionError::kNoFileName, SessionError::kNotDecodable}) {
+    // Without an extension list, so that a part without a name is allowed too.
+    parameters_.extensions = "";
+    const FakeAttachment lostOnes[] = {{"", "", false}, {"b.csv", "", true}};
+    for (const FakeAttachment& lost : lostOnes) {
+        const std::string reason = lost.name.empty() ? "no name" : "no decoding";
         handled_.Clear();
         view_.Clear();
-        FakeAttachment lost{"b.csv", false, reason};
         FakeMailSession first({Mail("a@x", "s", "<1@x>", {{"a.csv"}, lost})});
         const RunReport report = Run(first);
         EXPECT_THAT(first.deleted, IsEmpty()) << "b.csv is not on disk: the mail is the only copy";
@@ -432,7 +498,9 @@ TEST_F(MailboxRunTest, AnAttachmentThatCanNeverBeSavedIsReportedOnceAndItsMailKe
         EXPECT_THAT(Retrieved(second), IsEmpty()) << "no retry can save it: not downloaded again, " << reason;
         EXPECT_THAT(second.deleted, IsEmpty());
         int reported = 0;
-        for (const std::string& text : Texts()) reported += text == "ERROR!! (File 'b.csv' could not be saved)";
+        for (const std::string& text : Texts()) {
+            reported += text == "ERROR!! (File '" + lost.name + "' could not be saved)";
+        }
         EXPECT_EQ(reported, 1) << reason;
     }
 }
@@ -453,9 +521,8 @@ TEST_F(MailboxRunTest, AStopEndsTheRunBetweenMessages) {
     mailbox.onLoadMessage = [&](std::int32_t n) {
         if (n == 5) parameters_.stopRequested.store(1);
     };
-    Run(mailbox);
+    EXPECT_EQ(Run(mailbox).savedAttachments, 5) << "message 5 is completed";
     EXPECT_THAT(Retrieved(mailbox), ElementsAre(1, 2, 3, 4, 5));
-    EXPECT_EQ(mailbox.saved.size(), 5u) << "message 5 is completed";
     EXPECT_EQ(mailbox.calls.back(), "Logout");
     EXPECT_EQ(Texts().back(), "");
     EXPECT_EQ(Texts()[Texts().size() - 2], "Successfully signed out!");
@@ -495,7 +562,6 @@ TEST_F(RunControllerTest, OneRunAtATimeAndItsEndIsReported) {
     controller.WaitUntilEnded();
     EXPECT_FALSE(controller.Active());
     EXPECT_TRUE(whileRunning.expired());
-    EXPECT_EQ(mailbox.saved.size(), 1u);
     EXPECT_EQ(controller.LastReport().savedAttachments, 1);
     EXPECT_EQ(mailbox.host, "pop.example.org") << "the run read the settings that were filled in";
 }

@@ -44,7 +44,8 @@ TEST_F(LoginTest, CapabilityListLeadsToUserAndPassWithoutApop) {
         .Expect("PASS secret\r\n")
         .Reply("+OK\r\n")
         .Expect("STAT\r\n")
-        .Reply("+OK 3 900\r\n");
+        .Reply("+OK 3 900\r\n")
+        .Sizes();
     EXPECT_EQ(LogIn(), 1);
     EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
     EXPECT_EQ(session->GetMessageCount(), 3);
@@ -67,7 +68,8 @@ TEST_F(LoginTest, CapaRefusedCompletesAtOnceAndLoginGoesOn) {
         .Expect("PASS secret\r\n")
         .Reply("+OK\r\n")
         .Expect("STAT\r\n")
-        .Reply("+OK 1 10\r\n");
+        .Reply("+OK 1 10\r\n")
+        .Sizes();
     EXPECT_EQ(LogIn(), 1);
     EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
     EXPECT_LT(clock->NowMs() - start, kTimeoutMs);
@@ -84,7 +86,8 @@ TEST_F(LoginTest, ApopDigestIsMd5OfTimestampAndPassword) {
         .Expect("APOP anna " + Md5Hex("<123.456>secret") + "\r\n")
         .Reply("+OK maildrop locked\r\n")
         .Expect("STAT\r\n")
-        .Reply("+OK 5 120\r\n");
+        .Reply("+OK 5 120\r\n")
+        .Sizes();
     EXPECT_EQ(LogIn(), 1);
     EXPECT_EQ(session->GetMessageCount(), 5);
     LogOutWithQuit();
@@ -97,7 +100,8 @@ TEST_F(LoginTest, ApopDigestOfTheRfc1939Example) {
         .Expect("APOP mrose c4c9334bac560ecc979e58001b3e22fb\r\n")
         .Reply("+OK mrose's maildrop has 2 messages (320 octets)\r\n")
         .Expect("STAT\r\n")
-        .Reply("+OK 2 320\r\n");
+        .Reply("+OK 2 320\r\n")
+        .Sizes();
     EXPECT_EQ(LogIn("mrose", "tanstaaf"), 1);
     EXPECT_EQ(session->GetMessageCount(), 2);
     LogOutWithQuit();
@@ -114,7 +118,8 @@ TEST_F(LoginTest, RefusedApopIsFollowedByUserAndPass) {
         .Expect("PASS secret\r\n")
         .Reply("+OK\r\n")
         .Expect("STAT\r\n")
-        .Reply("+OK 0 0\r\n");
+        .Reply("+OK 0 0\r\n")
+        .Sizes();
     EXPECT_EQ(LogIn(), 1);
     EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
     LogOutWithQuit();
@@ -133,7 +138,12 @@ TEST_F(LoginTest, ApopWithoutTimestampAndWithoutUserLeavesStatToDecide) {
 }
 
 TEST_F(LoginTest, ListWithoutApopAndUserLogsInWhenStatIsAccepted) {
-    server.Reply("+OK <9@x>\r\n").Expect("CAPA\r\n").Reply("+OK\r\nTOP\r\n.\r\n").Expect("STAT\r\n").Reply("+OK 4 1\r\n");
+    server.Reply("+OK <9@x>\r\n")
+        .Expect("CAPA\r\n")
+        .Reply("+OK\r\nTOP\r\n.\r\n")
+        .Expect("STAT\r\n")
+        .Reply("+OK 4 1\r\n")
+        .Sizes();
     EXPECT_EQ(LogIn(), 1);
     EXPECT_EQ(session->GetMessageCount(), 4);
     LogOutWithQuit();
@@ -235,7 +245,8 @@ TEST_F(LoginTest, StaleDataIsDiscardedBeforeTheNextCommand) {
         .Expect("CAPA\r\n")
         .Reply("+OK\r\nTOP\r\n.\r\n")
         .Expect("STAT\r\n")
-        .Reply("+OK 1 1\r\n");
+        .Reply("+OK 1 1\r\n")
+        .Sizes();
     EXPECT_EQ(LogIn(), 1);
     LogOutWithQuit();
 }

@@ -62,8 +62,8 @@ TEST_F(LoopbackTest, WholeConversation) {
     EXPECT_EQ(session->GetLastReply(), " " + std::to_string(large.size()) + " octets\r\n" + large);
     EXPECT_EQ(session->Logout(), 1);
     EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
-    EXPECT_EQ(server.commands(), (std::vector<std::string>{"CAPA", "USER anna", "PASS secret", "STAT", "TOP 1 0",
-                                                           "RETR 1", "RETR 2", "QUIT"}));
+    EXPECT_EQ(server.commands(), (std::vector<std::string>{"CAPA", "USER anna", "PASS secret", "STAT", "LIST",
+                                                           "TOP 1 0", "RETR 1", "RETR 2", "QUIT"}));
 }
 
 TEST_F(LoopbackTest, HostIsResolvedByName) {

@@ -213,7 +213,7 @@ TEST_F(MessageTest, MessageNumbersOutsideTheCountGive8WithoutSending) {
         EXPECT_EQ(session->DeleteMessage(n), 0);
         EXPECT_EQ(session->GetErrorCode(), SessionError::kBadNumber);
     }
-    EXPECT_EQ(server.sent().back(), "STAT\r\n");
+    EXPECT_EQ(server.sent().back(), "LIST\r\n") << "the last command of the login";
     LogOutWithQuit();
 }
 

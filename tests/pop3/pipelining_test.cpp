@@ -16,12 +16,16 @@ std::string TopReply(int n) { return "+OK\r\nSubject: s" + std::to_string(n) + "
 std::string Header(int n) { return "\r\nSubject: s" + std::to_string(n) + "\r\n\r\n.\r\n"; }
 std::string RetrReply(int n) { return "+OK\r\nSubject: s" + std::to_string(n) + "\r\n\r\nbody\r\n.\r\n"; }
 std::string Message(int n) { return "\r\nSubject: s" + std::to_string(n) + "\r\n\r\nbody\r\n"; }
+const std::string kSizes = "+OK 3 messages\r\n1 100\r\n2 200\r\n3 300\r\n.\r\n";
 
 class PipeliningTest : public SessionTest {
 protected:
     void SetUp() override { LogInWith(kPipeliningCapa, "+OK 3 900\r\n"); }
 
-    void ExpectHeadersAsked() { server.Expect("TOP 1 0\r\n").Expect("TOP 2 0\r\n").Expect("TOP 3 0\r\n"); }
+    // The first commands sent ahead: the sizes, which set the limits of the message replies, and the headers.
+    void ExpectHeadersAsked() {
+        server.Expect("LIST\r\n").Expect("TOP 1 0\r\n").Expect("TOP 2 0\r\n").Expect("TOP 3 0\r\n");
+    }
 };
 
 TEST_F(PipeliningTest, EveryReplyGoesToItsCommandWhateverPiecesItComesIn) {
@@ -29,7 +33,7 @@ TEST_F(PipeliningTest, EveryReplyGoesToItsCommandWhateverPiecesItComesIn) {
         SCOPED_TRACE(pieceSize);
         // The headers are asked for at once; a RETR and a DELE in between are answered after them.
         ExpectHeadersAsked();
-        server.ReplyInPieces(TopReply(1), pieceSize)
+        server.ReplyInPieces(kSizes + TopReply(1), pieceSize)
             .Expect("RETR 1\r\n")
             .ReplyInPieces(TopReply(2) + TopReply(3) + RetrReply(1), pieceSize)
             .Expect("DELE 1\r\n")
@@ -49,7 +53,6 @@ TEST_F(PipeliningTest, EveryReplyGoesToItsCommandWhateverPiecesItComesIn) {
 TEST_F(PipeliningTest, WantedMessagesAreRetrievedAheadWithinTheBudget) {
     session->SetReadAheadFilter([](const std::string& header) { return header.find("s1") == std::string::npos; });
     // Message 3 is too big to be fetched before it is asked for.
-    server.Expect("LIST\r\n");
     ExpectHeadersAsked();
     server.Reply("+OK 3 messages\r\n1 100\r\n2 200\r\n3 99999999\r\n.\r\n" + TopReply(1) + TopReply(2) + TopReply(3))
         .Expect("RETR 2\r\n")
@@ -68,7 +71,7 @@ TEST_F(PipeliningTest, WantedMessagesAreRetrievedAheadWithinTheBudget) {
 
 TEST_F(PipeliningTest, LateReplyIsNeverTakenForTheNextCommands) {
     ExpectHeadersAsked();
-    server.Reply(TopReply(1).substr(0, 9)).Reply(TopReply(1).substr(9) + TopReply(2), kTimeoutMs + 500);
+    server.Reply(kSizes + TopReply(1).substr(0, 9)).Reply(TopReply(1).substr(9) + TopReply(2), kTimeoutMs + 500);
     EXPECT_EQ(session->LoadHeader(1), "");
     EXPECT_EQ(session->GetErrorCode(), SessionError::kTimedOut);
     EXPECT_EQ(session->LoadHeader(2), Header(2));
@@ -79,7 +82,7 @@ TEST_F(PipeliningTest, LateReplyIsNeverTakenForTheNextCommands) {
 
 TEST_F(PipeliningTest, ConnectionClosedInTheMiddleOfABatchFailsTheCommandWhoseReplyIsCut) {
     ExpectHeadersAsked();
-    server.Reply(TopReply(1) + TopReply(2).substr(0, 10)).Close(30);
+    server.Reply(kSizes + TopReply(1) + TopReply(2).substr(0, 10)).Close(30);
     EXPECT_EQ(session->LoadHeader(1), Header(1));
     EXPECT_EQ(session->LoadHeader(2), "");
     EXPECT_EQ(session->GetErrorCode(), SessionError::kReadFailed);
@@ -89,7 +92,7 @@ TEST_F(PipeliningTest, ConnectionClosedInTheMiddleOfABatchFailsTheCommandWhoseRe
 
 TEST_F(PipeliningTest, StopWithCommandsInFlightReadsTheirRepliesBeforeQuit) {
     ExpectHeadersAsked();
-    server.Reply(TopReply(1))
+    server.Reply(kSizes + TopReply(1))
         .Reply(TopReply(2).substr(0, 5), 50)
         .Then([this] { session->CancelReceive(); })
         .Reply(TopReply(2).substr(5) + TopReply(3), 200);
@@ -102,12 +105,54 @@ TEST_F(PipeliningTest, StopWithCommandsInFlightReadsTheirRepliesBeforeQuit) {
 
 TEST_F(PipeliningTest, StopIsNotHeldUpByAServerThatNeverAnswers) {
     ExpectHeadersAsked();
-    server.Reply(TopReply(1));
+    server.Reply(kSizes + TopReply(1));
     EXPECT_EQ(session->LoadHeader(1), Header(1));
     EXPECT_EQ(session->Logout(), 0);
     EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
     EXPECT_FALSE(server.connectionOpen());
     EXPECT_NE(server.sent().back(), "QUIT\r\n") << "a QUIT now would be answered by the replies still due";
+}
+
+TEST_F(PipeliningTest, StopIsNotHeldUpByAServerThatKeepsSending) {
+    ExpectHeadersAsked();
+    std::string lines;
+    while (lines.size() < 9000) lines += "X-Filler: " + std::string(80, 'x') + "\r\n";
+    // The header of message 2 comes a piece a second, each well within the time-out, and does not end.
+    server.Reply(kSizes + TopReply(1) + "+OK\r\n").ReplyInPieces(lines.substr(0, 9000), 1000, 1000);
+    EXPECT_EQ(session->LoadHeader(1), Header(1));
+    const std::int64_t start = clock->NowMs();
+    EXPECT_EQ(session->Logout(), 0);
+    EXPECT_LE(clock->NowMs() - start, kTimeoutMs + 100) << "the drain has a deadline that data does not move";
+    EXPECT_FALSE(server.connectionOpen());
+    EXPECT_NE(server.sent().back(), "QUIT\r\n");
+}
+
+TEST_F(PipeliningTest, DeletionGoesOutWithoutWaitingForTheRepliesInFlight) {
+    ExpectHeadersAsked();
+    server.Reply(kSizes + TopReply(1)).Expect("DELE 1\r\n");
+    EXPECT_EQ(session->LoadHeader(1), Header(1));
+    // The headers of messages 2 and 3 are still on their way: the DELE does not wait for them.
+    EXPECT_EQ(session->DeleteMessage(1), 1);
+    EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
+    EXPECT_EQ(server.sent().back(), "DELE 1\r\n");
+    server.Reply(TopReply(2) + TopReply(3) + "+OK deleted\r\n");
+    EXPECT_EQ(session->LoadHeader(2), Header(2));
+    EXPECT_EQ(session->LoadHeader(3), Header(3));
+    LogOutWithQuit();
+}
+
+TEST_F(PipeliningTest, AfterAStopNothingMoreIsAskedForAhead) {
+    // Every message is wanted, and small enough to be retrieved ahead as soon as its header is in.
+    session->SetReadAheadFilter([](const std::string&) { return true; });
+    ExpectHeadersAsked();
+    server.Reply(kSizes + TopReply(1)).Expect("RETR 1\r\n");
+    EXPECT_EQ(session->LoadHeader(1), Header(1));
+    session->CancelReceive();
+    // The headers that arrive after the stop ask for no retrieval: the QUIT waits only for what was in flight.
+    server.Reply(TopReply(2) + TopReply(3) + RetrReply(1));
+    EXPECT_EQ(session->LoadMessage(1), 1);
+    EXPECT_EQ(session->GetLastReply(), Message(1));
+    LogOutWithQuit();
 }
 
 }  // namespace

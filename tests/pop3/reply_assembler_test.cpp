@@ -127,6 +127,97 @@ TEST(ReplyAssembler, LeavesTheBytesAfterItsEndForTheNextReply) {
     }
 }
 
+// A reply past its limit: nothing of it is kept, its rest is only looked through for its end, and the bytes after
+// that end belong to the next reply, whatever pieces it comes in.
+struct LimitCase {
+    const char* what;
+    ReplyMode mode;
+    std::uint64_t bodyLimit;
+    std::string reply;
+    bool complete;
+    bool tooLarge;
+};
+
+const std::string kLongStatus = "+OK " + std::string(kStatusLineLimit, 's') + "\r\n";
+
+const LimitCase kLimitCases[] = {
+    {"body exactly at the limit", ReplyMode::kMultiLine, 5, "+OK\r\nabc\r\n.\r\n", true, false},
+    {"body one byte over", ReplyMode::kMultiLine, 4, "+OK\r\nabc\r\n.\r\n", true, true},
+    {"stuffed dots do not count", ReplyMode::kMultiLine, 7, "+OK\r\n..\r\n..x\r\n.\r\n", true, false},
+    {"unstuffed bytes do", ReplyMode::kMultiLine, 6, "+OK\r\n..\r\n..x\r\n.\r\n", true, true},
+    {"over the limit long before the end", ReplyMode::kMultiLine, 10, "+OK\r\n" + std::string(5000, 'x') + "\r\n.\r\n",
+     true, true},
+    {"over the limit and no end yet", ReplyMode::kMultiLine, 10, "+OK\r\n" + std::string(5000, 'x') + "\r\n.", false,
+     true},
+    {"end right after the status line of an empty list", ReplyMode::kMultiLine, 0, "+OK\r\n.\r\n", true, false},
+    {"error status has no body", ReplyMode::kMultiLine, 0, "-ERR no\r\n", true, false},
+    {"status line at its limit", ReplyMode::kSingleLine, 0, "+OK" + std::string(kStatusLineLimit - 5, 's') + "\r\n",
+     true, false},
+    {"status line over its limit", ReplyMode::kSingleLine, 0, kLongStatus, true, true},
+    {"status line that never ends", ReplyMode::kSingleLine, 0, kLongStatus.substr(0, kLongStatus.size() - 2), false,
+     true},
+    {"long status line of a list", ReplyMode::kMultiLine, 100, kLongStatus + "a\r\n.\r\n", true, true},
+    {"long error status of a list ends at its line end", ReplyMode::kMultiLine, 100,
+     "-ERR" + kLongStatus.substr(3), true, true},
+};
+
+void ExpectLimited(const LimitCase& c, std::size_t pieceSize) {
+    SCOPED_TRACE(std::string(c.what) + ", pieces of " + std::to_string(pieceSize));
+    const std::string next = "+OK next\r\n";
+    // A reply that never ends must not be ended by the next one's line end.
+    const std::string input = c.complete ? c.reply + next : c.reply;
+    ReplyAssembler assembler(c.mode, c.bodyLimit);
+    bool complete = false;
+    std::size_t at = 0;
+    std::size_t used = 0;
+    for (; at < c.reply.size() && !complete; at += used) {
+        // The last piece of the reply may carry the start of the next one.
+        complete = assembler.Append(std::string_view(input).substr(at, pieceSize), used);
+    }
+    EXPECT_EQ(complete, c.complete);
+    EXPECT_EQ(assembler.TooLarge(), c.tooLarge);
+    if (c.complete) {
+        EXPECT_EQ(input.substr(at), next) << "the bytes after the end start the next reply";
+    }
+    if (c.tooLarge) {
+        EXPECT_EQ(assembler.size(), 0u) << "nothing of a reply past its limit is kept";
+    }
+    const std::string text = assembler.TakeText();
+    EXPECT_EQ(text.empty(), c.tooLarge || !c.complete);
+    EXPECT_FALSE(assembler.TooLarge()) << "the next reply starts afresh";
+}
+
+TEST(ReplyAssembler, ReplyPastItsLimitKeepsNothingAndStillEndsAtItsEnd) {
+    for (const LimitCase& c : kLimitCases) {
+        for (const std::size_t pieceSize : {c.reply.size() + 20, std::size_t{1}, std::size_t{2}, std::size_t{7},
+                                            std::size_t{4096}}) {
+            ExpectLimited(c, pieceSize);
+        }
+    }
+}
+
+TEST(ReplyAssembler, DiscardedBodyEndsAtItsTerminatorAndKeepsNothing) {
+    const std::string reply = "+OK\r\n..\r\nline\r\n.\r\n";
+    for (std::size_t cut = 0; cut <= reply.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        ReplyAssembler assembler(ReplyMode::kMultiLine);
+        EXPECT_FALSE(assembler.Append(std::string_view(reply).substr(0, cut)) && cut < reply.size());
+        assembler.DiscardBody();
+        if (cut < reply.size()) {
+            EXPECT_TRUE(assembler.Append(std::string_view(reply).substr(cut)));
+        }
+        EXPECT_TRUE(assembler.IsComplete());
+        EXPECT_FALSE(assembler.TooLarge());
+        EXPECT_EQ(assembler.TakeText(), "");
+    }
+}
+
+TEST(ReplyLimits, MessageLimitIsTheListedSizeWithATolerance) {
+    EXPECT_EQ(ListedMessageLimit(0), 65536u);
+    EXPECT_EQ(ListedMessageLimit(1000000), 1000000u + 100000u + 65536u);
+    EXPECT_EQ(ListedMessageLimit(~std::uint64_t{0}), ListedMessageLimit(kUnlistedMessageLimit)) << "no overflow";
+}
+
 TEST(UndoDotStuffing, RemovesOneDotAtEachLineStart) {
     struct Stuffed {
         std::string in, out;

@@ -145,8 +145,9 @@ ScriptedServer& ScriptedServer::Then(std::function<void()> action) {
     return *this;
 }
 
-ScriptedServer& ScriptedServer::UserPassLogin(const std::string& capaReply, const std::string& statReply) {
-    return Reply("+OK POP3 ready\r\n")
+ScriptedServer& ScriptedServer::UserPassLogin(const std::string& capaReply, const std::string& statReply,
+                                              const std::string& listReply) {
+    Reply("+OK POP3 ready\r\n")
         .Expect("CAPA\r\n")
         .Reply(capaReply)
         .Expect("USER anna\r\n")
@@ -155,6 +156,9 @@ ScriptedServer& ScriptedServer::UserPassLogin(const std::string& capaReply, cons
         .Reply("+OK logged in\r\n")
         .Expect("STAT\r\n")
         .Reply(statReply);
+    // One command at a time, the message sizes are asked for right after the login.
+    if (capaReply.find("PIPELINING") == std::string::npos && statReply.starts_with("+OK")) Sizes(listReply);
+    return *this;
 }
 
 ScriptedServer& ScriptedServer::Quit() { return Expect("QUIT\r\n").Reply("+OK bye\r\n"); }

@@ -37,9 +37,17 @@ public:
     // Runs when the client reaches this point while waiting for data (for example to cancel the read).
     ScriptedServer& Then(std::function<void()> action);
 
-    // A login by USER and PASS with the given capability and STAT replies, ending in the STAT reply.
+    // The answer to LIST that gives no sizes: every message reply then has the limit of a message of unknown size.
+    static constexpr const char* kNoSizesListed = "+OK\r\n.\r\n";
+    // A login by USER and PASS with the given capability and STAT replies, ending in the STAT reply and, without
+    // PIPELINING, in the LIST that follows it.
     ScriptedServer& UserPassLogin(const std::string& capaReply = "+OK\r\nTOP\r\nUSER\r\n.\r\n",
-                                  const std::string& statReply = "+OK 2 640\r\n");
+                                  const std::string& statReply = "+OK 2 640\r\n",
+                                  const std::string& listReply = kNoSizesListed);
+    // LIST, answered with `listReply`.
+    ScriptedServer& Sizes(const std::string& listReply = kNoSizesListed) {
+        return Expect("LIST\r\n").Reply(listReply);
+    }
     // QUIT answered positively.
     ScriptedServer& Quit();
 

@@ -25,8 +25,9 @@ protected:
 
     // A USER/PASS login that must succeed.
     void LogInWith(const std::string& capaReply = "+OK\r\nTOP\r\nUSER\r\n.\r\n",
-                   const std::string& statReply = "+OK 2 640\r\n") {
-        server.UserPassLogin(capaReply, statReply);
+                   const std::string& statReply = "+OK 2 640\r\n",
+                   const std::string& listReply = ScriptedServer::kNoSizesListed) {
+        server.UserPassLogin(capaReply, statReply, listReply);
         ASSERT_EQ(LogIn(), 1);
         ASSERT_EQ(session->GetErrorCode(), SessionError::kNone);
     }

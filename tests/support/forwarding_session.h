@@ -44,6 +44,7 @@ public:
     std::int32_t DeleteMessage(std::int32_t n) override { return target_.DeleteMessage(n); }
     std::int32_t ResetSession() override { return target_.ResetSession(); }
     std::int32_t CancelReceive() override { return target_.CancelReceive(); }
+    const std::vector<MessagePart>& LoadedParts() const override { return target_.LoadedParts(); }
     void SetConnectionSecurity(ConnectionSecurity security) override { target_.SetConnectionSecurity(security); }
     std::string GetCertificateProblem() const override { return target_.GetCertificateProblem(); }
     void SetReadAheadFilter(std::function<bool(const std::string& header)> willLoad) override {

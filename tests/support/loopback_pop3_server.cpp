@@ -175,6 +175,27 @@ bool LoopbackPop3Server::Answer(int fd, const std::string& line) {
         for (const std::string& message : messages_) octets += message.size();
         return SendAll(fd, "+OK " + std::to_string(messages_.size()) + " " + std::to_string(octets) + "\r\n");
     }
+    if (verb == "LIST") {
+        if (refuseList_) return SendAll(fd, "-ERR not here\r\n");
+        if (!argument.empty()) {
+            if (!validNumber) return SendAll(fd, "-ERR no such message\r\n");
+            return SendAll(fd, "+OK " + argument + " " + std::to_string(messages_[number - 1].size()) + "\r\n");
+        }
+        std::string list = "+OK\r\n";
+        for (std::size_t i = 0; i < messages_.size(); ++i) {
+            list += std::to_string(i + 1) + " " + std::to_string(messages_[i].size()) + "\r\n";
+        }
+        return SendAll(fd, list + ".\r\n");
+    }
+    if (verb == "DELE") return SendAll(fd, validNumber ? "+OK deleted\r\n" : "-ERR no such message\r\n");
+    if ((verb == "TOP" || verb == "RETR") && validNumber) {
+        std::size_t endAfter = 0;
+        {
+            std::lock_guard lock(mutex_);
+            if (verb == longReplyVerb_ && number == longReplyMessage_) endAfter = longReplyEnd_;
+        }
+        if (endAfter != 0) return SendLongReply(fd, endAfter);
+    }
     if (verb == "TOP" && validNumber) {
         const std::string& message = messages_[number - 1];
         const std::string header = message.substr(0, message.find("\r\n\r\n") + 4);
@@ -218,6 +239,17 @@ bool LoopbackPop3Server::SendAll(int fd, const std::string& bytes) {
         sent += static_cast<std::size_t>(count);
     }
     return sent == bytes.size();
+}
+
+bool LoopbackPop3Server::SendLongReply(int fd, std::size_t endAfter) {
+    if (!SendAll(fd, "+OK\r\n")) return false;
+    std::string lines;
+    while (lines.size() < 65536) lines += "X-Filler: " + std::string(88, 'x') + "\r\n";
+    for (std::size_t sent = 0; sent < endAfter; sent += lines.size()) {
+        // A client that has gone away ends the reply: the send fails.
+        if (stop_ || !SendAll(fd, lines)) return false;
+    }
+    return SendAll(fd, "\r\n.\r\n");
 }
 
 void LoopbackPop3Server::WaitForPeerToLeave(int fd) {

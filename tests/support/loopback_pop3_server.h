@@ -1,6 +1,6 @@
 #pragma once
 // A tiny POP3 responder on 127.0.0.1 for tests over real sockets: one connection at a time, on its own thread,
-// answering greeting, CAPA, USER, PASS, STAT, TOP, RETR and QUIT.
+// answering greeting, CAPA, USER, PASS, STAT, LIST, TOP, RETR, DELE and QUIT.
 
 #include <atomic>
 #include <chrono>
@@ -38,6 +38,17 @@ public:
         resetOnClose_ = reset;
         closedMessage_ = n;
     }
+    // Every RETR (`verb` "RETR") or header request (`verb` "TOP") of message n is answered with lines as fast as the
+    // client takes them: without end until the client goes away, or, with `endAfter`, ended after that many bytes.
+    void LongReplyTo(std::string verb, int n, std::size_t endAfter = kNoEnd) {
+        std::lock_guard lock(mutex_);
+        longReplyVerb_ = std::move(verb);
+        longReplyMessage_ = n;
+        longReplyEnd_ = endAfter;
+    }
+    static constexpr std::size_t kNoEnd = static_cast<std::size_t>(-1);
+    // LIST is refused: the client learns no message sizes.
+    void RefuseList() { refuseList_ = true; }
     // Every connection is accepted and then met with silence, not even a greeting, until the client goes away.
     void SilentBeforeGreeting() { silentBeforeGreeting_ = true; }
     // Waits until the server has fallen silent on a client (before its greeting, or inside the stalled reply); false
@@ -56,6 +67,8 @@ private:
     // Answers one command line; false when the conversation is over.
     bool Answer(int fd, const std::string& line);
     bool SendAll(int fd, const std::string& bytes);
+    // The status line and then lines of text, until the client goes away or `endAfter` bytes have gone out.
+    bool SendLongReply(int fd, std::size_t endAfter);
     // Blocks until the peer closes, says QUIT (which is answered) or the server stops.
     void WaitForPeerToLeave(int fd);
 
@@ -70,6 +83,10 @@ private:
     std::atomic<std::size_t> cutAt_{40};
     std::atomic<bool> resetOnClose_{false};
     std::atomic<bool> silentBeforeGreeting_{false};
+    std::atomic<bool> refuseList_{false};
+    std::string longReplyVerb_;  // guarded by mutex_, as the two below
+    int longReplyMessage_ = 0;
+    std::size_t longReplyEnd_ = kNoEnd;
 
     mutable std::mutex mutex_;
     std::condition_variable stalled_;

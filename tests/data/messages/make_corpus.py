@@ -254,7 +254,7 @@ def python_extension_mix():
 
 def python_duplicate_names():
     """Two attachments with the same name (a forwarded export and its correction): the earlier one in the message is
-    saved last, so it is what the folder keeps."""
+    saved last and, its bytes being others, kept beside the first as "kundenliste (2).csv"."""
     sample = Sample("python_duplicate_names")
     message = python_message("WG: Export Kundenliste")
     message.set_content("Zwei Stände der Liste.\n")
@@ -600,6 +600,20 @@ def shown_in_log(name):
     return "".join(c if c.encode("cp1252", errors="ignore") else "?" for c in name)
 
 
+def free_name(folder, name, data):
+    """The name a file is saved under in `folder`: its own, "name (2).ext", "name (3).ext" ... the first that is free
+    or already holds these bytes."""
+    dot = name.rfind(".")
+    stem, extension = (name, "") if dot <= 0 else (name[:dot], name[dot:])
+    number = 1
+    while True:
+        candidate = name if number == 1 else f"{stem} ({number}){extension}"
+        path = folder / candidate
+        if not path.exists() or (path.is_file() and path.read_bytes() == data):
+            return candidate
+        number += 1
+
+
 def main():
     for old in HERE.glob("*.eml"):
         old.unlink()
@@ -613,11 +627,13 @@ def main():
         sample = make()
         (HERE / f"{sample.stem}.eml").write_bytes(sample.message)
         folder = EXPECTED / sample.stem
-        # Attachment 1 is the last one in the message and is saved first; a later save of the same name replaces it.
+        # Attachment 1 is the last one in the message and is saved first; a later save of a name that holds other
+        # bytes takes the first free number, and one of the same bytes is already there.
         for name, data in reversed(sample.attachments):
             folder.mkdir(exist_ok=True)
-            (folder / name).write_bytes(data)
-            order_lines.append(f"{sample.stem}.eml\t{shown_in_log(name)}\n")
+            saved = free_name(folder, name, data)
+            (folder / saved).write_bytes(data)
+            order_lines.append(f"{sample.stem}.eml\t{shown_in_log(saved)}\n")
     (EXPECTED / "save_order.txt").write_text("".join(order_lines), encoding="utf-8")
 
 

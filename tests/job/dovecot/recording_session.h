@@ -12,8 +12,8 @@
 
 namespace zendrel::testsupport {
 
-// The noted calls of every session made for it, in order: "RETR n", "SAVE n.a" / "SAVE n.a failed", "DELE n",
-// "QUIT". Shared by the sessions of several runs; safe to read while a run goes on.
+// The noted calls of every session made for it, in order: "RETR n", "DELE n", "QUIT". (What a run saved is in the
+// save folder and its log.) Shared by the sessions of several runs; safe to read while a run goes on.
 class CallJournal {
 public:
     void Note(std::string call) {
@@ -45,13 +45,7 @@ public:
     }
     std::int32_t LoadMessage(std::int32_t n) override {
         journal_->Note("RETR " + std::to_string(n));
-        loaded_ = n;
         return ForwardingSession::LoadMessage(n);
-    }
-    std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) override {
-        const std::int32_t result = ForwardingSession::SaveAttachment(n, folder, fileName);
-        journal_->Note("SAVE " + std::to_string(loaded_) + "." + std::to_string(n) + (result != 0 ? "" : " failed"));
-        return result;
     }
     std::int32_t DeleteMessage(std::int32_t n) override {
         journal_->Note("DELE " + std::to_string(n));
@@ -60,7 +54,6 @@ public:
 
 private:
     std::shared_ptr<CallJournal> journal_;
-    std::int32_t loaded_ = 0;
 };
 
 }  // namespace zendrel::testsupport

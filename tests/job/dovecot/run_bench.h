@@ -65,6 +65,9 @@ public:
             parameters.searchString = parameters_.searchString;
             parameters.saveDir = parameters_.saveDir;
             parameters.extensions = parameters_.extensions;
+            parameters.existingFiles = parameters_.existingFiles;
+            parameters.subFolder = parameters_.subFolder;
+            parameters.saveInline = parameters_.saveInline;
             parameters.deleteMails = parameters_.deleteMails;
             parameters.serviceMode = parameters_.serviceMode;
         };

@@ -1,16 +1,24 @@
-// Runs that cannot reach a server, and runs that the stop path must end while a server keeps them waiting.
+// Runs that cannot reach a server, runs that the stop path must end while a server keeps them waiting, and a stop
+// over a distant link with many megabytes of mail on their way.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <iostream>
 #include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "delay_proxy.h"
 #include "dovecot/free_port.h"
 #include "job/run_control.h"
 #include "loopback_pop3_server.h"
+#include "mailbox_server.h"
 #include "run_bench.h"
+#include "test_mail.h"
 
 namespace zendrel::testsupport {
 namespace {
@@ -91,6 +99,61 @@ TEST_F(StoppedRun, ServerThatFallsSilentInsideARetrievalDoesNotKeepTheStopWaitin
     // A mail that never arrived is examined again by the next run.
     EXPECT_FALSE(handled_.Contains("<stalled.1@zendrel.test>"));
     EXPECT_EQ(handled_.Size(), 0u);
+}
+
+class StopOverADistantLink : public MailboxServerTest, protected RunBench {
+protected:
+    void SetUp() override {
+        MailboxServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        ASSERT_TRUE(Ready()) << "cannot create the temporary folders";
+        box_ = NewMailbox();
+        std::string reason;
+        proxy_ = DelayProxy::Start(Host(), Port(), 5, reason);
+        ASSERT_TRUE(proxy_) << reason;
+        UseServer("127.0.0.1", proxy_->Port(), box_.user, box_.password);
+    }
+    void TearDown() override { controller_.WaitUntilEnded(); }
+
+    TestMailbox box_;
+    std::unique_ptr<DelayProxy> proxy_;
+    RunController controller_;
+};
+
+TEST_F(StopOverADistantLink, StopWithMegabytesInFlightStillEndsWithQuitWithinItsLimit) {
+    // Wanted mails of about 8 MB each: far more than the run may ask for ahead.
+    constexpr int kMails = 14;
+    for (int i = 1; i <= kMails; ++i) {
+        TestMail mail;
+        mail.subject = "Scan " + std::to_string(i);
+        mail.messageId = "<scan." + std::to_string(i) + "@zendrel.test>";
+        std::string bytes(6u << 20, '\0');
+        for (std::size_t at = 0; at < bytes.size(); ++at) bytes[at] = static_cast<char>((at * 131 + i) % 251);
+        mail.attachments.push_back({"scan" + std::to_string(i) + ".pdf", std::move(bytes)});
+        Deliver(box_, {ComposeMail(mail)});
+    }
+    parameters_.deleteMails = 1;
+    std::atomic<bool> firstSaved{false};
+    view_.OnRow([&firstSaved](const std::string& row) {
+        if (TextOfRow(row).starts_with("File '")) firstSaved = true;
+    });
+    ASSERT_TRUE(controller_.Start(Fill(), Services()));
+    const auto patience = std::chrono::steady_clock::now() + kPatience;
+    while (!firstSaved && std::chrono::steady_clock::now() < patience) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(firstSaved) << "nothing was saved";
+
+    EXPECT_TRUE(controller_.Stop(1000ms)) << "the run must end within the stop's limit";
+    // The QUIT went out after the replies in flight were read, so every deletion the run sent counts.
+    const std::vector<std::string> logouts = LogoutLines(box_, 1);
+    ASSERT_EQ(logouts.size(), 1u) << Server().Log();
+    const std::size_t saved = Saved().size();
+    EXPECT_GE(saved, 1u);
+    EXPECT_EQ(LogCount(logouts[0], "del="), std::to_string(saved) + "/" + std::to_string(kMails)) << logouts[0];
+    EXPECT_EQ(Server().CountStoredMessages(box_.user), kMails - saved);
+    // More was on its way than the run saved: the stop had to read it before its QUIT.
+    std::cout << "At the stop: " << logouts[0] << "\n";
+    const std::string retrieved = LogCount(logouts[0], "retr=");
+    EXPECT_GT(std::stoul(retrieved.substr(0, retrieved.find('/'))), saved) << logouts[0];
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ std::string ComposeMail(const TestMail& mail) {
     out += "From: " + mail.from + "\n";
     out += "To: reader@example.org\n";
     out += "Subject: " + mail.subject + "\n";
-    out += "Date: Tue, 10 Jun 2025 09:30:00 +0200\n";
+    if (mail.date) out += "Date: " + *mail.date + "\n";
     if (mail.messageId) out += "Message-ID: " + *mail.messageId + "\n";
     out += "MIME-Version: 1.0\n";
     if (mail.attachments.empty()) {
@@ -47,7 +47,7 @@ std::string ComposeMail(const TestMail& mail) {
         out += std::string("--") + kBoundary + "\n";
         out += "Content-Type: " + attachment.contentType + "; name=\"" + attachment.name + "\"\n";
         out += "Content-Transfer-Encoding: base64\n";
-        out += "Content-Disposition: attachment; filename=\"" + attachment.name + "\"\n\n";
+        out += "Content-Disposition: " + attachment.disposition + "; filename=\"" + attachment.name + "\"\n\n";
         out += Base64Lines(attachment.bytes);
         out += "\n";
     }

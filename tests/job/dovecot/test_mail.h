@@ -12,11 +12,14 @@ struct TestAttachment {
     std::string name;
     std::string bytes;
     std::string contentType = "application/octet-stream";
+    std::string disposition = "attachment";  // "inline" as Apple Mail sends a PDF
 };
 
 struct TestMail {
     std::string from = "Sender <sender@example.org>";
     std::string subject = "Files";
+    // As the Date field holds it; none leaves the field out.
+    std::optional<std::string> date = "Tue, 10 Jun 2025 09:30:00 +0200";
     // With its angle brackets; none leaves the Message-ID field out.
     std::optional<std::string> messageId;
     std::string text = "Please find the files attached.";

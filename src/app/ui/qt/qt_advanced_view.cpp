@@ -1,8 +1,10 @@
 #include "app/ui/qt/qt_advanced_view.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalBlocker>
 
 #include "app/ui/qt/program_text.h"
@@ -11,16 +13,29 @@
 namespace zendrel {
 namespace {
 
-constexpr QSize kWindowSize(505, 386);
+// The rows from the top: the subject search and the extensions (each a label over its box), then where the files
+// go (what a name that exists gets, the subfolders, the inline files), then the two sender lists with their buttons.
+// A row added below the inline box moves the lists and the window's foot down by kRowStep.
+// The width holds the longest German text, the inline box's, on one line.
+constexpr int kWindowWidth = 600;
 constexpr int kMargin = 10;
 constexpr int kLabelHeight = 18;
 constexpr int kBoxHeight = 22;
-constexpr int kHalfWidth = 237;
-constexpr int kRightHalfLeft = 258;
-constexpr int kListsTop = 112;
-constexpr int kListHeight = 170;
+constexpr int kRowStep = 32;
+constexpr int kHalfWidth = (kWindowWidth - 3 * kMargin) / 2;
+constexpr int kRightHalfLeft = kWindowWidth - kMargin - kHalfWidth;
+constexpr int kExistingFilesTop = 114;
+constexpr int kRadioWidth = 125;
+constexpr int kSubFolderTop = kExistingFilesTop + kRowStep;
+constexpr int kSaveInlineTop = kSubFolderTop + 20 + kRowStep;
+constexpr int kListsTop = kSaveInlineTop + kRowStep;
+constexpr int kListHeight = 150;
 constexpr int kButtonWidth = 115;
 constexpr int kButtonHeight = 26;
+constexpr int kButtonsTop = kListsTop + 20 + kListHeight + 8;
+// The window's foot: the Close button at the bottom right.
+constexpr int kFootTop = kButtonsTop + kButtonHeight + kMargin;
+constexpr QSize kWindowSize(kWindowWidth, kFootTop + kButtonHeight + kMargin);
 
 std::size_t At(AdvancedControl control) { return static_cast<std::size_t>(control); }
 
@@ -63,27 +78,43 @@ void QtAdvancedView::Create() {
         widget->setGeometry(place);
         controls_[At(control)] = widget;
     };
+    const auto choice = [&](AdvancedControl control, QRect place, QAbstractButton* widget) {
+        widget->setGeometry(place);
+        controls_[At(control)] = widget;
+    };
 
     // Created in the keyboard order.
     label(AdvancedControl::SearchStringLabel, QRect(kMargin, 10, fullWidth, kLabelHeight));
     edit(AdvancedControl::SearchStringEdit, QRect(kMargin, 30, fullWidth, kBoxHeight));
     label(AdvancedControl::ExtensionsLabel, QRect(kMargin, 62, fullWidth, kLabelHeight));
     edit(AdvancedControl::ExtensionsEdit, QRect(kMargin, 82, fullWidth, kBoxHeight));
+    // The choice stands where the right list begins; its two radio buttons share their parent, which makes them one.
+    const int radiosLeft = kRightHalfLeft;
+    label(AdvancedControl::ExistingFilesLabel,
+          QRect(kMargin, kExistingFilesTop + 2, radiosLeft - kMargin - 5, kLabelHeight));
+    choice(AdvancedControl::KeepBothRadio, QRect(radiosLeft, kExistingFilesTop, kRadioWidth, kBoxHeight),
+           new QRadioButton(window_.get()));
+    const int replaceLeft = radiosLeft + kRadioWidth + 5;
+    choice(AdvancedControl::ReplaceRadio,
+           QRect(replaceLeft, kExistingFilesTop, kWindowSize.width() - kMargin - replaceLeft, kBoxHeight),
+           new QRadioButton(window_.get()));
+    label(AdvancedControl::SubFolderLabel, QRect(kMargin, kSubFolderTop, fullWidth, kLabelHeight));
+    edit(AdvancedControl::SubFolderEdit, QRect(kMargin, kSubFolderTop + 20, fullWidth, kBoxHeight));
+    choice(AdvancedControl::SaveInlineCheck, QRect(kMargin, kSaveInlineTop, fullWidth, kBoxHeight),
+           new QCheckBox(window_.get()));
     for (const SenderListPlace& place : kSenderLists) {
         label(place.label, QRect(place.left, kListsTop, kHalfWidth, kLabelHeight));
         auto* list = new QListWidget(window_.get());
         list->setGeometry(place.left, kListsTop + 20, kHalfWidth, kListHeight);
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         controls_[At(place.list)] = list;
-        const int buttonsTop = kListsTop + 20 + kListHeight + 8;
-        button(place.addButton, QRect(place.left, buttonsTop, kButtonWidth, kButtonHeight));
+        button(place.addButton, QRect(place.left, kButtonsTop, kButtonWidth, kButtonHeight));
         button(place.deleteButton,
-               QRect(place.left + kHalfWidth - kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight));
+               QRect(place.left + kHalfWidth - kButtonWidth, kButtonsTop, kButtonWidth, kButtonHeight));
         Widget(place.deleteButton)->setEnabled(false);
     }
     button(AdvancedControl::CloseButton,
-           QRect(kWindowSize.width() - kMargin - kButtonWidth, kWindowSize.height() - kMargin - kButtonHeight,
-                 kButtonWidth, kButtonHeight));
+           QRect(kWindowWidth - kMargin - kButtonWidth, kFootTop, kButtonWidth, kButtonHeight));
     ForwardUserActions();
 }
 
@@ -97,7 +128,8 @@ void QtAdvancedView::ForwardUserActions() {
                      forward([](MainEvents& e) { e.OnAdvancedClosed(); }));
     QObject::connect(static_cast<QPushButton*>(Widget(AdvancedControl::CloseButton)), &QPushButton::clicked,
                      forward([](MainEvents& e) { e.OnAdvancedClosed(); }));
-    for (AdvancedControl control : {AdvancedControl::SearchStringEdit, AdvancedControl::ExtensionsEdit}) {
+    for (AdvancedControl control :
+         {AdvancedControl::SearchStringEdit, AdvancedControl::ExtensionsEdit, AdvancedControl::SubFolderEdit}) {
         QObject::connect(static_cast<QLineEdit*>(Widget(control)), &QLineEdit::textEdited,
                          forward([](MainEvents& e) { e.OnInputChanged(); }));
     }
@@ -147,6 +179,19 @@ std::string QtAdvancedView::Text(AdvancedControl control) const {
 }
 
 void QtAdvancedView::SetEnabled(AdvancedControl control, bool enabled) { Widget(control)->setEnabled(enabled); }
+
+void QtAdvancedView::SetChecked(AdvancedControl control, bool checked) {
+    if (auto* button = qobject_cast<QAbstractButton*>(Widget(control))) button->setChecked(checked);
+}
+
+bool QtAdvancedView::Checked(AdvancedControl control) const {
+    const auto* button = qobject_cast<const QAbstractButton*>(Widget(control));
+    return button != nullptr && button->isChecked();
+}
+
+void QtAdvancedView::SetTooltip(AdvancedControl control, const std::string& tip) {
+    Widget(control)->setToolTip(ToQString(tip));
+}
 
 int QtAdvancedView::ListCount(AdvancedControl list) const { return List(list)->count(); }
 

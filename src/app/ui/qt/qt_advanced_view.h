@@ -1,6 +1,6 @@
 #pragma once
-// The advanced settings window in Qt, owned by the main window: the subject search, the extensions and the two
-// sender lists. User actions go to the main view's event receiver.
+// The advanced settings window in Qt, owned by the main window: the subject search, the extensions, where the files
+// go and the two sender lists. User actions go to the main view's event receiver.
 
 #include <QListWidget>
 
@@ -28,6 +28,9 @@ public:
     void SetText(AdvancedControl control, const std::string& text) override;
     std::string Text(AdvancedControl control) const override;
     void SetEnabled(AdvancedControl control, bool enabled) override;
+    void SetChecked(AdvancedControl control, bool checked) override;
+    bool Checked(AdvancedControl control) const override;
+    void SetTooltip(AdvancedControl control, const std::string& tip) override;
 
     int ListCount(AdvancedControl list) const override;
     std::string ListEntry(AdvancedControl list, int index) const override;

@@ -1,5 +1,7 @@
 #include "app/ui/win32/win32_advanced_view.h"
 
+#include <commctrl.h>
+
 #include <iterator>
 
 #include "app/ui/win32/win32_main_view.h"
@@ -8,8 +10,8 @@ namespace zendrel::win32 {
 namespace {
 
 constexpr const char* kClassName = "ZendrelAdvancedWindow";
-constexpr int kClientWidth = 505;
-constexpr int kClientHeight = 386;
+// The width holds the longest German text, the inline box's, on one line.
+constexpr int kClientWidth = 600;
 constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr int kFirstControlId = 100;
 
@@ -25,7 +27,26 @@ struct Placement {
 constexpr DWORD kEdit = WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
 constexpr DWORD kList = WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
 constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON;
-constexpr int kLeft = 12, kHalfWidth = 234, kRight = 259, kFullWidth = 481;
+// The radio buttons form one group, from the first (WS_GROUP) to the next control that opens a group.
+constexpr DWORD kFirstRadio = WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON;
+constexpr DWORD kRadio = BS_AUTORADIOBUTTON;
+constexpr DWORD kCheck = WS_TABSTOP | BS_AUTOCHECKBOX;
+constexpr int kLeft = 12, kFullWidth = kClientWidth - 2 * kLeft, kHalfWidth = (kFullWidth - 13) / 2;
+constexpr int kRight = kLeft + kFullWidth - kHalfWidth, kButtonWidth = 112;
+// The rows below the extensions: what a name that exists gets, the subfolders, the inline files; then the lists. A
+// row added below the inline box moves the lists and the window's foot down by kRowStep.
+constexpr int kRowStep = 32;
+// The choice stands where the right list begins.
+constexpr int kExistingTop = 114, kRadioWidth = 125;
+constexpr int kKeepBothLeft = kRight, kReplaceLeft = kKeepBothLeft + kRadioWidth + 5;
+constexpr int kSubFolderTop = kExistingTop + kRowStep;
+constexpr int kSaveInlineTop = kSubFolderTop + 18 + kRowStep;
+constexpr int kListsTop = kSaveInlineTop + kRowStep;
+constexpr int kListHeight = 150;
+constexpr int kButtonsTop = kListsTop + 18 + kListHeight + 8;
+// The window's foot: the Close button at the bottom right.
+constexpr int kFootTop = kButtonsTop + 27 + 10;
+constexpr int kClientHeight = kFootTop + 27 + 12;
 
 // In creation order, which is also the order of the Tab key.
 constexpr Placement kPlacements[] = {
@@ -33,15 +54,24 @@ constexpr Placement kPlacements[] = {
     {AdvancedControl::SearchStringEdit, "EDIT", kEdit, kLeft, 30, kFullWidth, 22},
     {AdvancedControl::ExtensionsLabel, "STATIC", SS_LEFT, kLeft, 62, kFullWidth, 16},
     {AdvancedControl::ExtensionsEdit, "EDIT", kEdit, kLeft, 80, kFullWidth, 22},
-    {AdvancedControl::AllowedLabel, "STATIC", SS_LEFT, kLeft, 114, kHalfWidth, 16},
-    {AdvancedControl::AllowedList, "LISTBOX", kList, kLeft, 132, kHalfWidth, 170},
-    {AdvancedControl::AllowedAddButton, "BUTTON", kButton, kLeft, 310, 112, 27},
-    {AdvancedControl::AllowedDeleteButton, "BUTTON", kButton, kLeft + 122, 310, 112, 27},
-    {AdvancedControl::BlockedLabel, "STATIC", SS_LEFT, kRight, 114, kHalfWidth, 16},
-    {AdvancedControl::BlockedList, "LISTBOX", kList, kRight, 132, kHalfWidth, 170},
-    {AdvancedControl::BlockedAddButton, "BUTTON", kButton, kRight, 310, 112, 27},
-    {AdvancedControl::BlockedDeleteButton, "BUTTON", kButton, kRight + 122, 310, 112, 27},
-    {AdvancedControl::CloseButton, "BUTTON", kButton, kLeft + kFullWidth - 112, kClientHeight - 12 - 27, 112, 27},
+    {AdvancedControl::ExistingFilesLabel, "STATIC", SS_LEFT, kLeft, kExistingTop + 3, kKeepBothLeft - kLeft - 5, 16},
+    {AdvancedControl::KeepBothRadio, "BUTTON", kFirstRadio, kKeepBothLeft, kExistingTop, kRadioWidth, 22},
+    {AdvancedControl::ReplaceRadio, "BUTTON", kRadio, kReplaceLeft, kExistingTop, kLeft + kFullWidth - kReplaceLeft,
+     22},
+    {AdvancedControl::SubFolderLabel, "STATIC", SS_LEFT | WS_GROUP, kLeft, kSubFolderTop, kFullWidth, 16},
+    {AdvancedControl::SubFolderEdit, "EDIT", kEdit, kLeft, kSubFolderTop + 18, kFullWidth, 22},
+    {AdvancedControl::SaveInlineCheck, "BUTTON", kCheck, kLeft, kSaveInlineTop, kFullWidth, 22},
+    {AdvancedControl::AllowedLabel, "STATIC", SS_LEFT, kLeft, kListsTop, kHalfWidth, 16},
+    {AdvancedControl::AllowedList, "LISTBOX", kList, kLeft, kListsTop + 18, kHalfWidth, kListHeight},
+    {AdvancedControl::AllowedAddButton, "BUTTON", kButton, kLeft, kButtonsTop, kButtonWidth, 27},
+    {AdvancedControl::AllowedDeleteButton, "BUTTON", kButton, kLeft + kHalfWidth - kButtonWidth, kButtonsTop,
+     kButtonWidth, 27},
+    {AdvancedControl::BlockedLabel, "STATIC", SS_LEFT, kRight, kListsTop, kHalfWidth, 16},
+    {AdvancedControl::BlockedList, "LISTBOX", kList, kRight, kListsTop + 18, kHalfWidth, kListHeight},
+    {AdvancedControl::BlockedAddButton, "BUTTON", kButton, kRight, kButtonsTop, kButtonWidth, 27},
+    {AdvancedControl::BlockedDeleteButton, "BUTTON", kButton, kRight + kHalfWidth - kButtonWidth, kButtonsTop,
+     kButtonWidth, 27},
+    {AdvancedControl::CloseButton, "BUTTON", kButton, kLeft + kFullWidth - kButtonWidth, kFootTop, kButtonWidth, 27},
 };
 static_assert(std::size(kPlacements) == kAdvancedControlCount);
 
@@ -57,11 +87,13 @@ Win32AdvancedView::Win32AdvancedView(Win32MainView& main) : main_(main) { main_.
 
 Win32AdvancedView::~Win32AdvancedView() {
     main_.SetAdvancedView(nullptr);
+    tooltip_.reset();
     window_.reset();
 }
 
 void Win32AdvancedView::Create() {
     const HINSTANCE instance = GetModuleHandleA(nullptr);
+    tooltip_.reset();
     window_.reset();
     WNDCLASSEXA description{};
     description.cbSize = sizeof(description);
@@ -96,6 +128,12 @@ void Win32AdvancedView::Create() {
     }
     SetEnabled(AdvancedControl::AllowedDeleteButton, false);
     SetEnabled(AdvancedControl::BlockedDeleteButton, false);
+    tooltip_.reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.get(), nullptr, instance,
+                                   nullptr));
+    // Long tips wrap instead of running across the screen.
+    if (tooltip_) SendMessageA(tooltip_.get(), TTM_SETMAXTIPWIDTH, 0, kClientWidth);
+    tipped_ = {};
 }
 
 void Win32AdvancedView::SetTitle(const std::string& title) { SetWindowTextA(window_.get(), title.c_str()); }
@@ -116,6 +154,30 @@ void Win32AdvancedView::SetText(AdvancedControl control, const std::string& text
 std::string Win32AdvancedView::Text(AdvancedControl control) const { return WindowText(Control(control)); }
 
 void Win32AdvancedView::SetEnabled(AdvancedControl control, bool enabled) { EnableWindow(Control(control), enabled); }
+
+void Win32AdvancedView::SetChecked(AdvancedControl control, bool checked) {
+    SendMessageA(Control(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    // Only a click clears the other radio button of the group by itself.
+    if (checked && control == AdvancedControl::KeepBothRadio) SetChecked(AdvancedControl::ReplaceRadio, false);
+    if (checked && control == AdvancedControl::ReplaceRadio) SetChecked(AdvancedControl::KeepBothRadio, false);
+}
+
+bool Win32AdvancedView::Checked(AdvancedControl control) const {
+    return SendMessageA(Control(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32AdvancedView::SetTooltip(AdvancedControl control, const std::string& tip) {
+    if (!tooltip_) return;
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window_.get();
+    tool.uId = reinterpret_cast<UINT_PTR>(Control(control));
+    tool.lpszText = const_cast<char*>(tip.c_str());
+    bool& added = tipped_[static_cast<std::size_t>(control)];
+    SendMessageA(tooltip_.get(), added ? TTM_UPDATETIPTEXTA : TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    added = true;
+}
 
 int Win32AdvancedView::ListCount(AdvancedControl list) const {
     return static_cast<int>(SendMessageA(Control(list), LB_GETCOUNT, 0, 0));
@@ -182,6 +244,7 @@ void Win32AdvancedView::OnCommand(int id, int notification) {
     switch (control) {
         case AdvancedControl::SearchStringEdit:
         case AdvancedControl::ExtensionsEdit:
+        case AdvancedControl::SubFolderEdit:
             if (notification == EN_CHANGE && !settingText_) events->OnInputChanged();
             break;
         case AdvancedControl::AllowedList:

@@ -1,5 +1,6 @@
 #pragma once
-// The window of the advanced settings in plain Win32: the subject search, the extensions and the two sender lists.
+// The window of the advanced settings in plain Win32: the subject search, the extensions, where the files go and the
+// two sender lists.
 
 #include <windows.h>
 
@@ -28,6 +29,9 @@ public:
     void SetText(AdvancedControl control, const std::string& text) override;
     std::string Text(AdvancedControl control) const override;
     void SetEnabled(AdvancedControl control, bool enabled) override;
+    void SetChecked(AdvancedControl control, bool checked) override;
+    bool Checked(AdvancedControl control) const override;
+    void SetTooltip(AdvancedControl control, const std::string& tip) override;
 
     int ListCount(AdvancedControl list) const override;
     std::string ListEntry(AdvancedControl list, int index) const override;
@@ -48,6 +52,8 @@ private:
     WindowClass windowClass_;
     UniqueWindow window_;
     std::array<HWND, kAdvancedControlCount> controls_{};
+    UniqueWindow tooltip_;
+    std::array<bool, kAdvancedControlCount> tipped_{};  // whether the control is known to the tooltip yet
     bool settingText_ = false;
 };
 

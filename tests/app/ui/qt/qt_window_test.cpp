@@ -92,6 +92,10 @@ void TypeCharacter(QWidget* box, const QString& text) {
 
 void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
+// A click on the mark of a check box or radio button: the box may be wider than its text, and only the mark and the
+// text take a click.
+void ClickMark(QWidget* box) { QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box->height() / 2)); }
+
 // Acts on the next modal box of type Box once it is up: a box opened from a box's answer comes only after the first
 // one's loop has ended, so the answer waits for it.
 template <typename Box>
@@ -249,6 +253,39 @@ TEST_F(QtWindow, TheSecurityChoiceTakesThePortAlongIsSavedAndIsLockedWhileRunnin
         EXPECT_THAT(testing::ReadBytes(data_ / kSettingsFileName), ::testing::HasSubstr("Security = 2\r\n"));
         Click(start);
         EXPECT_TRUE(security->isEnabled());
+    });
+}
+
+TEST_F(QtWindow, WhereTheFilesGoIsChosenInTheAdvancedWindowAndSaved) {
+    window_.Run([&] {
+        Type(window_.Control(MainControl::UserNameEdit), QStringLiteral("alice"));
+        Click(window_.Control(MainControl::AdvancedButton));
+        auto* keepBoth = static_cast<QAbstractButton*>(window_.Control(AdvancedControl::KeepBothRadio));
+        auto* replace = static_cast<QAbstractButton*>(window_.Control(AdvancedControl::ReplaceRadio));
+        auto* saveInline = static_cast<QAbstractButton*>(window_.Control(AdvancedControl::SaveInlineCheck));
+        QWidget* subFolder = window_.Control(AdvancedControl::SubFolderEdit);
+        EXPECT_EQ(keepBoth->text(), QStringLiteral("Beide behalten"));
+        EXPECT_TRUE(keepBoth->isChecked()) << "a name clash keeps both files unless the settings say otherwise";
+        EXPECT_THAT(subFolder->toolTip().toStdString(), ::testing::HasSubstr("{domain}/{year}-{month}"));
+
+        // The main window waits for this one: its start button is judged as it will be once this one is closed.
+        QWidget* start = window_.Control(MainControl::StartStopButton);
+        Type(subFolder, QStringLiteral("../{year}"));
+        EXPECT_FALSE(start->isEnabledTo(start->window())) << "a template that climbs out of the save folder";
+        Type(subFolder, QStringLiteral("{sender}/{year}"));
+        EXPECT_TRUE(start->isEnabledTo(start->window()));
+        ClickMark(replace);
+        EXPECT_FALSE(keepBoth->isChecked());
+        ClickMark(saveInline);
+        subFolder->window()->close();
+
+        Click(start);
+        EXPECT_FALSE(replace->isEnabled());
+        EXPECT_FALSE(subFolder->isEnabled());
+        EXPECT_FALSE(saveInline->isEnabled());
+        EXPECT_THAT(testing::ReadBytes(data_ / kSettingsFileName),
+                    ::testing::HasSubstr("ExistingFiles = 1\r\nSubFolder = {sender}/{year}\r\nSaveInline = 1\r\n"));
+        Click(start);
     });
 }
 

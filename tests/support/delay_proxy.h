@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace zendrel::bench {
+namespace zendrel::testsupport {
 
 class DelayProxy {
 public:
@@ -26,4 +26,4 @@ private:
     std::unique_ptr<State> state_;
 };
 
-}  // namespace zendrel::bench
+}  // namespace zendrel::testsupport

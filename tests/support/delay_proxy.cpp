@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-namespace zendrel::bench {
+namespace zendrel::testsupport {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -222,4 +222,4 @@ DelayProxy::~DelayProxy() {
 
 int DelayProxy::Port() const { return state_->port; }
 
-}  // namespace zendrel::bench
+}  // namespace zendrel::testsupport

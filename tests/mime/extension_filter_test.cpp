@@ -1,4 +1,4 @@
-#include "job/extension_filter.h"
+#include "mime/extension_filter.h"
 
 #include <gtest/gtest.h>
 
