@@ -5,6 +5,8 @@ BUILD ?= build
 # The builds below are make's own children; their "Entering directory" lines say nothing to a reader.
 MAKEFLAGS += --no-print-directory
 DEMO_OUT ?= demo-out
+# The version is project(VERSION) in CMakeLists.txt; the package files are named after it.
+VERSION := $(shell sed -n 's/^project(zendrel VERSION \([0-9.]*\).*)$$/\1/p' CMakeLists.txt)
 
 .PHONY: all build demo demo-extract test test-sanitize fuzz ci bench windows test-windows package test-package \
 	windows-installer test-windows-installer screenshot clean
@@ -62,6 +64,9 @@ bench:
 	@scripts/setup.sh build bench
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZENDREL_TESTS=OFF -DZENDREL_BENCHMARKS=ON >/dev/null
 	cmake --build build-bench -j$(JOBS)
+	@# The program without the window, for the start-time benchmark's comparison.
+	cmake -S . -B build-bench-nowindow -DCMAKE_BUILD_TYPE=Release -DZENDREL_TESTS=OFF -DZENDREL_GUI=OFF >/dev/null
+	cmake --build build-bench-nowindow -j$(JOBS) --target zendrel
 	benchmarks/run.sh build-bench
 
 # Pictures of the window on a virtual display, with sample settings: docs/screenshot-linux.png and
@@ -96,7 +101,7 @@ test-windows:
 	  ZENDREL_TEST_TRUST_TOOL=Z:$(abspath $(WINDOWS_BUILD))/tests/support/trust_authority.exe \
 	  $(BUILD)/tests/app/app_mailbox_end_to_end_tests --gtest_filter="RunOnce*" --gtest_brief=1'
 
-# The Debian package of the build tree's program, window included: build/zendrel_1.02-1_amd64.deb. test-package
+# The Debian package of the build tree's program, window included: build/zendrel_VERSION-1_amd64.deb. test-package
 # installs it (as root), runs it, lets lintian judge it and removes it.
 package:
 	@scripts/setup.sh build gui package
@@ -105,18 +110,19 @@ package:
 	cd $(BUILD) && cpack >/dev/null && ls $(CURDIR)/$(BUILD)/zendrel_*.deb
 
 test-package: package
-	scripts/test-linux-package.sh $(BUILD)/zendrel_1.02-1_amd64.deb
+	scripts/test-linux-package.sh $(BUILD)/zendrel_$(VERSION)-1_amd64.deb
 
-# The Windows setup program: build-windows/zendrel-1.02-setup.exe. test-windows-installer runs it silently under Wine,
+# The Windows setup program: build-windows/zendrel-VERSION-setup.exe. test-windows-installer runs it silently under Wine,
 # checks what it installed, uninstalls and checks that nothing of the program is left.
 windows-installer: windows
 	@scripts/setup.sh windows-installer
 	x86_64-w64-mingw32-strip -o $(WINDOWS_BUILD)/zendrel-stripped.exe $(WINDOWS_BUILD)/zendrel.exe
-	makensis -V2 -DPROGRAM=$(abspath $(WINDOWS_BUILD))/zendrel-stripped.exe -DLICENSE=$(abspath LICENSE) \
-	  -DOUTFILE=$(abspath $(WINDOWS_BUILD))/zendrel-1.02-setup.exe packaging/windows/zendrel.nsi
+	makensis -V2 -DVERSION=$(VERSION) -DPROGRAM=$(abspath $(WINDOWS_BUILD))/zendrel-stripped.exe \
+	  -DLICENSE=$(abspath LICENSE) -DOUTFILE=$(abspath $(WINDOWS_BUILD))/zendrel-$(VERSION)-setup.exe \
+	  packaging/windows/zendrel.nsi
 
 test-windows-installer: windows-installer
-	scripts/with-wine-prefix.sh scripts/test-windows-installer.sh $(WINDOWS_BUILD)/zendrel-1.02-setup.exe
+	scripts/with-wine-prefix.sh scripts/test-windows-installer.sh $(WINDOWS_BUILD)/zendrel-$(VERSION)-setup.exe
 
 clean:
-	rm -rf $(BUILD) build-sanitize build-fuzz build-bench $(WINDOWS_BUILD) $(DEMO_OUT)
+	rm -rf $(BUILD) build-sanitize build-fuzz build-bench build-bench-nowindow $(WINDOWS_BUILD) $(DEMO_OUT)

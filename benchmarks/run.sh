@@ -8,6 +8,8 @@ if [ $# -ne 1 ]; then
 fi
 here=$(cd "$(dirname "$0")" && pwd)
 status=0
+"$here/startup/run.sh" "$1" || status=1
+echo
 "$here/pop3/run.sh" "$1" || status=1
 echo
 "$here/run_once/run.sh" "$1" || status=1

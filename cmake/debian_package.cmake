@@ -1,17 +1,21 @@
 # What `make install` puts where on Linux, and the Debian package CPack builds from it (`make package`).
-include(GNUInstallDirs)
-
 install(TARGETS zendrel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The window module in the program's private library folder, where the program looks for it: not a library for others
+# to link, so no soname and no ldconfig. dpkg-shlibdeps reads its dependencies (Qt) for the package all the same.
+if(TARGET zendrel_window)
+  install(TARGETS zendrel_window LIBRARY DESTINATION ${ZENDREL_PRIVATE_LIBDIR})
+endif()
 install(FILES packaging/linux/zendrel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES packaging/linux/zendrel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
 # Debian keeps manual pages and the package's changelog compressed, reproducibly (no name or time in the header).
+# Both name the version as @PROJECT_VERSION@, filled in here.
 set(ZENDREL_PACKAGE_FILES ${PROJECT_BINARY_DIR}/package-files)
 foreach(source zendrel.1 changelog)
+  configure_file(packaging/linux/${source} ${ZENDREL_PACKAGE_FILES}/${source} @ONLY)
   add_custom_command(OUTPUT ${ZENDREL_PACKAGE_FILES}/${source}.gz
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${ZENDREL_PACKAGE_FILES}
-    COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/packaging/linux/${source} > ${ZENDREL_PACKAGE_FILES}/${source}.gz
-    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/linux/${source} VERBATIM)
+    COMMAND gzip -9n -c ${ZENDREL_PACKAGE_FILES}/${source} > ${ZENDREL_PACKAGE_FILES}/${source}.gz
+    DEPENDS ${ZENDREL_PACKAGE_FILES}/${source} VERBATIM)
 endforeach()
 add_custom_target(package_files ALL DEPENDS ${ZENDREL_PACKAGE_FILES}/zendrel.1.gz ${ZENDREL_PACKAGE_FILES}/changelog.gz)
 install(FILES ${ZENDREL_PACKAGE_FILES}/zendrel.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -40,4 +44,5 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Folders the package shares with the system belong to it only as far as they are its own.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/debian_without_ldconfig.cmake)
 include(CPack)

@@ -20,12 +20,19 @@ cp "$deb" "$folder/"
 (cd "$folder" && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$(basename "$deb")" >/dev/null)
 
 version=$(/usr/bin/zendrel --version)
-[ "$version" = "Zendrel V1.02" ] || { echo "unexpected version: $version" >&2; exit 1; }
+# The program's version is the package's, less the Debian revision.
+expected="Zendrel V$(dpkg-deb -f "$deb" Version | sed 's/-[^-]*$//')"
+[ "$version" = "$expected" ] || { echo "unexpected version: $version (expected $expected)" >&2; exit 1; }
+# The window mode finds its module in /usr/lib/zendrel/ (and with it Qt): without a display it says it needs one.
+window=$(cd / && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/zendrel 2>&1) && status=0 || status=$?
+[ "$status" -eq 2 ] && [[ "$window" == *"needs a display"* ]] ||
+  { echo "the installed window did not start as it should (exit $status): $window" >&2; exit 1; }
 desktop-file-validate /usr/share/applications/zendrel.desktop
 man -l /usr/share/man/man1/zendrel.1.gz >/dev/null
 lintian --fail-on error "$deb"
 
 DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge zendrel >/dev/null
-left=$(ls /usr/bin/zendrel /usr/share/applications/zendrel.desktop /usr/share/doc/zendrel 2>/dev/null || true)
+left=$(ls -d /usr/bin/zendrel /usr/lib/zendrel /usr/share/applications/zendrel.desktop /usr/share/doc/zendrel \
+  2>/dev/null || true)
 [ -z "$left" ] || { echo "left after removal: $left" >&2; exit 1; }
 echo "package $(basename "$deb"): installed, ran ($version), validated and removed"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the Windows setup program silently under Wine, checks what it installed, uninstalls silently and checks that
 # nothing of the program is left but the user's data folder. Run inside scripts/with-wine-prefix.sh (a fresh prefix).
-# Usage: scripts/test-windows-installer.sh zendrel-1.02-setup.exe
+# Usage: scripts/test-windows-installer.sh zendrel-VERSION-setup.exe
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 setup=$(realpath "$1")
@@ -18,7 +18,9 @@ wine "$setup" /S
 find "$drive/ProgramData" -path '*Start Menu/Programs/Zendrel/Zendrel.lnk' | grep -q . || fail "no Start-menu entry"
 wine reg query "$key" /v UninstallString | grep -q 'uninstall.exe' || fail "no uninstall entry"
 version=$(wine 'C:\Program Files\Zendrel\zendrel.exe' --version | tr -d '\r')
-[ "$version" = "Zendrel V1.02" ] || fail "the installed program answered '$version'"
+# The program's version is the one the installer registered.
+expected="Zendrel V$(wine reg query "$key" /v DisplayVersion | tr -d '\r' | awk '$1 == "DisplayVersion" {print $3}')"
+[ "$version" = "$expected" ] || fail "the installed program answered '$version', the installer registered '$expected'"
 
 # What the program leaves when its boxes were ticked: a service, an autostart shortcut, and the user's settings.
 services='HKLM\System\CurrentControlSet\Services'

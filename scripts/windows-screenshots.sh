@@ -41,7 +41,7 @@ wait_for() {
   done
   return 1
 }
-main=$(wait_for "Zendrel V1.02") || { echo "the main window did not come up" >&2; exit 1; }
+main=$(wait_for "^Zendrel V[0-9]") || { echo "the main window did not come up" >&2; exit 1; }
 sleep 2
 import -window "$main" "$out/screenshot-windows.png"
 # The advanced button, in the window's client area below the menu bar.

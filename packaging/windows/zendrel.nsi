@@ -1,5 +1,6 @@
 ; The Windows setup program. Built by `make windows-installer`:
-;   makensis -DPROGRAM=zendrel.exe -DLICENSE=LICENSE -DOUTFILE=zendrel-1.02-setup.exe zendrel.nsi
+;   makensis -DVERSION=VERSION -DPROGRAM=zendrel.exe -DLICENSE=LICENSE -DOUTFILE=zendrel-VERSION-setup.exe zendrel.nsi
+; VERSION is project(VERSION) of CMakeLists.txt.
 ; A 64-bit installer for a 64-bit program: it installs below the 64-bit Program Files and registers its uninstaller in
 ; the 64-bit registry, where Add/Remove Programs looks.
 Unicode true
@@ -7,7 +8,9 @@ Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !define NAME "Zendrel"
-!define VERSION "1.02"
+!ifndef VERSION
+  !error "VERSION must be given: makensis -DVERSION=..."
+!endif
 !define PUBLISHER "Zendrel developers"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zendrel"
 ; The program's own names for its service and its autostart shortcut.

@@ -157,30 +157,34 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string UsageText() {
+    // Each line ends where a phrase does, so that no value list or parenthesis is torn across two lines.
     return "Usage:\n"
            "  zendrel --extract [--to FOLDER] [--extensions LIST] [--inline] [--replace] FILE...\n"
            "      Save the attachments of the message files (as retrieved from a mailbox, CR LF or LF line ends,\n"
-           "      an mbox \"From \" first line allowed) into FOLDER, by default the current folder. LIST keeps\n"
-           "      only the attachments with one of its extensions, for example csv,pdf. --inline also saves the\n"
-           "      inline parts that name a file. A file of the same name with other bytes is kept and the new one\n"
-           "      saved as \"name (2).ext\"; --replace replaces it instead.\n"
+           "      an mbox \"From \" first line allowed) into FOLDER, by default the current folder.\n"
+           "      LIST keeps only the attachments with one of its extensions, for example csv,pdf.\n"
+           "      --inline also saves the inline parts that name a file.\n"
+           "      A file of the same name with other bytes is kept and the new one saved as \"name (2).ext\";\n"
+           "      --replace replaces it instead.\n"
            "  zendrel --run-once [-logging]\n"
-           "      One mailbox run on the saved settings; the activity log goes to standard output. Exit status 0\n"
-           "      when the run logged in, 3 when the login failed, 1 when an attachment could not be saved, 4 when\n"
-           "      another run on the data folder (the window's, the service's) was under way.\n"
+           "      One mailbox run on the saved settings; the activity log goes to standard output.\n"
+           "      Exit status 0 when the run logged in, 3 when the login failed,\n"
+           "      1 when an attachment could not be saved,\n"
+           "      4 when another run on the data folder (the window's, the service's) was under way.\n"
            "  zendrel --service [-logging]\n"
            "      Poll the mailbox on the saved schedule until SIGTERM or SIGINT, as the background service does;\n"
            "      the log also goes to log.txt in the data folder. Exit status 2 when no read interval is set.\n"
            "  zendrel --settings\n"
            "      Show the saved settings (the password only as (set) or (empty)).\n"
            "  zendrel --set KEY=VALUE...\n"
-           "      Change saved settings: Language (english, german), Port, Security (0 none, 1 STARTTLS, 2 SSL/TLS),\n"
-           "      Server, Username, TimeOUT (seconds of a\n"
-           "      read interval: 300, 600, 900, 1800, 3600, 7200, 14400, 21600, 28800, 43200, 86400), SearchString,\n"
+           "      Change saved settings: Language (english, german), Port,\n"
+           "      Security (0 none, 1 STARTTLS, 2 SSL/TLS), Server, Username, SearchString,\n"
            "      SaveDir (an existing folder), StartAtHour (0-23), StartAtMinute (0-59), DeleteFiles (0, 1),\n"
-           "      FileExtensions, ExistingFiles (0 keep both, 1 replace), SubFolder (a relative path with\n"
-           "      {sender}, {domain}, {year}, {month}, {day}), SaveInline (0, 1). Nothing is written when one of\n"
-           "      them is refused (exit status 2).\n"
+           "      FileExtensions, TimeOUT (seconds of a read interval:\n"
+           "      300, 600, 900, 1800, 3600, 7200, 14400, 21600, 28800, 43200, 86400),\n"
+           "      ExistingFiles (0 keep both, 1 replace), SaveInline (0, 1),\n"
+           "      SubFolder (a relative path with {sender}, {domain}, {year}, {month}, {day}).\n"
+           "      Nothing is written when one of them is refused (exit status 2).\n"
            "  zendrel --set-password\n"
            "      Store the password read from standard input (not shown on a terminal).\n"
            "  zendrel --allow ADDRESS | --block ADDRESS | --unlist ADDRESS\n"
@@ -190,8 +194,8 @@ std::string UsageText() {
            "  zendrel --help       Show this text.\n"
            "  zendrel --version    Show the program's version.\n"
            "  zendrel [-logging]   Start the window; -logging writes the diagnostic log.\n"
-           "Exit status of --extract: 0 when everything was read and saved, 1 when a file could not be read or an\n"
-           "attachment could not be saved. A usage error gives 2.\n";
+           "Exit status of --extract: 0 when everything was read and saved,\n"
+           "1 when a file could not be read or an attachment could not be saved. A usage error gives 2.\n";
 }
 
 }  // namespace zendrel

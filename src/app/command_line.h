@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/version.h"
+
 namespace zendrel {
 
 // What the program was asked to do.
@@ -39,7 +41,7 @@ struct ParsedCommand {
     std::string usageError;
 };
 
-inline constexpr std::string_view kVersionText = "Zendrel V1.02";
+inline constexpr std::string_view kVersionText = "Zendrel V" ZENDREL_VERSION;
 
 // Parses the arguments after the program name. Never throws; a malformed list gives CommandKind::UsageError.
 ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/command_line.h"
+#include "app/version.h"
 #include "common/text.h"
 #include "job/placeholders.h"
 #include "mime/sub_folder.h"
@@ -17,7 +18,7 @@ namespace zendrel {
 namespace {
 
 constexpr const char* kAboutTitle = "About Zendrel";
-constexpr const char* kAboutText = "Zendrel V1.02\nWritten by the Zendrel developers.";
+constexpr const char* kAboutText = "Zendrel V" ZENDREL_VERSION "\nWritten by the Zendrel developers.";
 
 // The inputs that a running schedule freezes: the settings a run reads and the two system boxes.
 constexpr std::array<MainControl, 14> kLockedMainControls = {

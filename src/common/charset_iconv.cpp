@@ -3,25 +3,18 @@
 #include <cerrno>
 
 #include "common/system_charset.h"
+#include "common/unique_resource.h"
 
 namespace zendrel {
 namespace {
 
-// Closes the conversion when the owner goes.
-class Conversion {
-public:
-    explicit Conversion(const char* from) : handle_(iconv_open("UTF-8", from)) {}
-    ~Conversion() {
-        if (valid()) iconv_close(handle_);
-    }
-    Conversion(const Conversion&) = delete;
-    Conversion& operator=(const Conversion&) = delete;
-    bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
-    iconv_t get() const { return handle_; }
-
-private:
-    iconv_t handle_;
+// An open conversion, which iconv_open() reports as (iconv_t)-1 when it cannot be had.
+struct ConversionTraits {
+    using Handle = iconv_t;
+    static Handle None() noexcept { return reinterpret_cast<iconv_t>(-1); }
+    static bool Close(Handle conversion) noexcept { return iconv_close(conversion) == 0; }
 };
+using Conversion = UniqueResource<ConversionTraits>;
 
 constexpr std::size_t kFailed = static_cast<std::size_t>(-1);
 
@@ -29,7 +22,7 @@ constexpr std::size_t kFailed = static_cast<std::size_t>(-1);
 
 std::optional<std::string> SystemCharsetToUtf8(const SystemCharset& charset, std::string_view bytes) {
     // A system without the charset's gconv module cannot open the conversion.
-    const Conversion conversion(charset.iconvName);
+    const Conversion conversion(iconv_open("UTF-8", charset.iconvName));
     if (!conversion.valid()) return std::nullopt;
     // Enough for every charset of the table (none of their characters takes more than three times its bytes in
     // UTF-8); the buffer grows should one ever need more.

@@ -14,37 +14,10 @@
 
 #include "common/file_io.h"
 #include "common/text.h"
+#include "common/unique_fd_posix.h"
 
 namespace zendrel {
 namespace {
-
-// Closes the descriptor when the owner goes.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Hands the descriptor over to the caller.
-    int Release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    // Closes now, reporting whether the last writes reached the file.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 FileError ErrorOf(int error) {
     switch (error) {
@@ -91,7 +64,7 @@ std::filesystem::path TemporaryNameIn(const std::filesystem::path& folder) {
 
 // The bytes to disk before the file gets a name that says it is whole; a crash right after the rename must not leave a
 // whole-looking file of zeros.
-FileError FillAndFlush(Descriptor& file, std::string_view bytes) {
+FileError FillAndFlush(UniqueFd& file, std::string_view bytes) {
     if (!WriteAll(file.get(), bytes) || ::fsync(file.get()) != 0) return ErrorOf(errno);
     return FileError::kNone;
 }
@@ -123,10 +96,10 @@ PendingFile::PendingFile(const std::filesystem::path& folder, std::string_view b
     : folder_(folder.empty() ? std::filesystem::path(".") : folder) {
 #ifdef O_TMPFILE
     if (AnonymousFilesUsable()) {
-        Descriptor file(::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, ModeFor(access)));
+        UniqueFd file(::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, ModeFor(access)));
         if (file.valid()) {
             error_ = FillAndFlush(file, bytes);
-            if (error_ == FileError::kNone) descriptor_ = file.Release();
+            if (error_ == FileError::kNone) descriptor_ = file.release();
             return;
         }
         // File systems without anonymous files say so in several ways; everything else is a real failure.
@@ -138,7 +111,7 @@ PendingFile::PendingFile(const std::filesystem::path& folder, std::string_view b
 #endif
     for (int attempt = 0;; ++attempt) {
         const std::filesystem::path temporary = TemporaryNameIn(folder_);
-        Descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ModeFor(access)));
+        UniqueFd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ModeFor(access)));
         if (!file.valid()) {
             if (errno == EEXIST && attempt < 8) continue;
             error_ = ErrorOf(errno);
@@ -225,7 +198,7 @@ FileError WriteFileAtomically(const std::filesystem::path& target, std::string_v
 }
 
 bool FileHolds(const std::filesystem::path& path, std::string_view bytes) {
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status {};
     if (!file.valid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
         static_cast<std::uint64_t>(status.st_size) != bytes.size()) {
@@ -258,7 +231,7 @@ FileError CreateFoldersBelow(const std::filesystem::path& base, const std::files
 }
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) return std::nullopt;
     std::string bytes;
     struct stat status {};

@@ -9,47 +9,10 @@
 #include <system_error>
 
 #include "common/file_io.h"
+#include "common/unique_handle_windows.h"
 
 namespace zendrel {
 namespace {
-
-// Closes the file handle when the owner goes.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (valid()) CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    // Closes now, reporting whether that went well.
-    bool Close() {
-        const HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(handle) != 0;
-    }
-
-private:
-    HANDLE handle_;
-};
-
-// Ends a directory search when the owner goes.
-class FileSearch {
-public:
-    explicit FileSearch(HANDLE handle) : handle_(handle) {}
-    ~FileSearch() {
-        if (valid()) FindClose(handle_);
-    }
-    FileSearch(const FileSearch&) = delete;
-    FileSearch& operator=(const FileSearch&) = delete;
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_;
-};
 
 // WriteFile and ReadFile count in 32 bits.
 constexpr std::size_t kMaxChunk = 1u << 30;
@@ -162,8 +125,8 @@ PendingFile::PendingFile(const std::filesystem::path& folder, std::string_view b
     // keeps the settings and logs to their users on Windows.
     for (int attempt = 0;; ++attempt) {
         const std::filesystem::path temporary = TemporaryNameIn(folder_);
-        FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
+        UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
         if (!file.valid()) {
             const DWORD error = GetLastError();
             if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && attempt < 8) continue;
@@ -223,9 +186,9 @@ FileError WriteFileAtomically(const std::filesystem::path& target, std::string_v
 }
 
 bool FileHolds(const std::filesystem::path& path, std::string_view bytes) {
-    FileHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
     if (!file.valid() || !GetFileSizeEx(file.get(), &size) ||
         static_cast<std::uint64_t>(size.QuadPart) != bytes.size()) {
@@ -265,9 +228,9 @@ FileError CreateFoldersBelow(const std::filesystem::path& base, const std::files
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
     // Others may go on writing, replacing or removing the file meanwhile, as they could on POSIX.
-    FileHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return std::nullopt;
     std::string bytes;
     LARGE_INTEGER size;
@@ -305,7 +268,7 @@ void RemoveStaleTemporaryFiles(const std::filesystem::path& folder, std::chrono:
     const std::filesystem::path pattern =
         (folder.empty() ? std::filesystem::path(L".") : folder) / (std::string(kTemporaryFilePrefix) + "*");
     WIN32_FIND_DATAW entry;
-    const FileSearch search(FindFirstFileW(pattern.c_str(), &entry));
+    const UniqueFindHandle search(FindFirstFileW(pattern.c_str(), &entry));
     if (!search.valid()) return;
     FILETIME now;
     GetSystemTimeAsFileTime(&now);

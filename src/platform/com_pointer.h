@@ -3,7 +3,7 @@
 
 #include <objbase.h>
 
-#include <utility>
+#include "common/unique_resource.h"
 
 namespace zendrel {
 
@@ -23,45 +23,31 @@ private:
     HRESULT result_;
 };
 
-// Owns one reference to a COM interface.
+// One reference to a COM interface.
 template <typename Interface>
-class ComPointer {
-public:
-    ComPointer() = default;
-    ~ComPointer() { reset(); }
-    ComPointer(ComPointer&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
-    ComPointer& operator=(ComPointer&& other) noexcept {
-        if (this != &other) {
-            reset();
-            pointer_ = std::exchange(other.pointer_, nullptr);
-        }
-        return *this;
+struct ComReferenceTraits {
+    using Handle = Interface*;
+    static Handle None() noexcept { return nullptr; }
+    static bool Close(Handle pointer) noexcept {
+        pointer->Release();
+        return true;
     }
-    ComPointer(const ComPointer&) = delete;
-    ComPointer& operator=(const ComPointer&) = delete;
-
-    Interface* operator->() const { return pointer_; }
-    Interface* get() const { return pointer_; }
-    explicit operator bool() const { return pointer_ != nullptr; }
-    // For the functions that hand out a new reference through a `void**`.
-    void** out() {
-        reset();
-        return reinterpret_cast<void**>(&pointer_);
-    }
-    void reset() {
-        if (pointer_ != nullptr) std::exchange(pointer_, nullptr)->Release();
-    }
-
-    // The same object's other interface, empty when it has none.
-    template <typename Other>
-    ComPointer<Other> As(REFIID id) const {
-        ComPointer<Other> other;
-        if (pointer_ != nullptr) pointer_->QueryInterface(id, other.out());
-        return other;
-    }
-
-private:
-    Interface* pointer_ = nullptr;
 };
+template <typename Interface>
+using ComPointer = UniqueResource<ComReferenceTraits<Interface>>;
+
+// For the functions that hand out a new reference through a `void**`; the reference held is released first.
+template <typename Interface>
+void** ComOut(ComPointer<Interface>& pointer) {
+    return reinterpret_cast<void**>(pointer.out());
+}
+
+// The same object's other interface, empty when it has none.
+template <typename Other, typename Interface>
+ComPointer<Other> QueryComInterface(const ComPointer<Interface>& pointer, REFIID id) {
+    ComPointer<Other> other;
+    if (pointer) pointer->QueryInterface(id, ComOut(other));
+    return other;
+}
 
 }  // namespace zendrel

@@ -11,54 +11,37 @@
 #include <cstring>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "common/md5.h"
+#include "common/unique_fd_posix.h"
 
 namespace zendrel {
 namespace {
 
 namespace fs = std::filesystem;
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
-
 enum class FileLock { kLocked, kHeld, kFailed };
 
 struct LockedFile {
     FileLock state = FileLock::kFailed;
-    int fd = -1;  // open and locked with kLocked; the caller owns it then
+    UniqueFd fd;  // open and locked with kLocked
 };
 
 // Opens `file` (private to its owner) and takes flock's exclusive lock without waiting. The lock belongs to the open
 // file description, so a second open in this very process is kept out as well.
 LockedFile LockFile(const fs::path& file) {
-    int fd;
+    UniqueFd fd;
     do {
-        fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return {};
+        fd.reset(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    } while (!fd.valid() && errno == EINTR);
+    if (!fd.valid()) return {};
     int locked;
     do {
-        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+        locked = ::flock(fd.get(), LOCK_EX | LOCK_NB);
     } while (locked != 0 && errno == EINTR);
-    if (locked != 0) {
-        const bool held = errno == EWOULDBLOCK;
-        ::close(fd);
-        return {held ? FileLock::kHeld : FileLock::kFailed, -1};
-    }
-    return {FileLock::kLocked, fd};
+    if (locked != 0) return {errno == EWOULDBLOCK ? FileLock::kHeld : FileLock::kFailed, UniqueFd()};
+    return {FileLock::kLocked, std::move(fd)};
 }
 
 // The address of the window's socket in Linux's abstract namespace: nothing in the file system to clean up, gone with
@@ -74,26 +57,25 @@ sockaddr_un WindowSocketAddress(const fs::path& dataFolder, socklen_t& length) {
 
 class SocketClaim final : public WindowClaim {
 public:
-    SocketClaim(int lockFd, int listening) : lock_(lockFd), listening_(listening) {}
+    SocketClaim(UniqueFd lock, UniqueFd listening) : lock_(std::move(lock)), listening_(std::move(listening)) {}
 
     // Every connection is one request; what it says does not matter.
     bool TakeForwardRequest() override {
         if (!listening_.valid()) return false;
         bool asked = false;
         for (;;) {
-            const int connection = ::accept4(listening_.get(), nullptr, nullptr, SOCK_CLOEXEC);
-            if (connection < 0) {
+            const UniqueFd connection(::accept4(listening_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (!connection.valid()) {
                 if (errno == EINTR) continue;
                 return asked;
             }
-            ::close(connection);
             asked = true;
         }
     }
 
 private:
-    Descriptor lock_;
-    Descriptor listening_;
+    UniqueFd lock_;
+    UniqueFd listening_;
 };
 
 // A claim the system could not make: it excludes nobody and is never asked anything.
@@ -104,35 +86,34 @@ public:
 
 class FileRunLock final : public RunLock {
 public:
-    explicit FileRunLock(int fd) : fd_(fd) {}
+    explicit FileRunLock(UniqueFd fd) : fd_(std::move(fd)) {}
 
 private:
-    Descriptor fd_;
+    UniqueFd fd_;
 };
 
 class PosixDataFolderLocks final : public DataFolderLocks {
 public:
     std::unique_ptr<WindowClaim> ClaimWindow(const fs::path& dataFolder) override {
-        const LockedFile lock = LockFile(dataFolder / kWindowLockFileName);
+        LockedFile lock = LockFile(dataFolder / kWindowLockFileName);
         if (lock.state == FileLock::kHeld) {
             AskForward(dataFolder);
             return nullptr;
         }
         if (lock.state == FileLock::kFailed) return std::make_unique<NoClaim>();
         // Without the socket the claim still keeps a second window out; it only cannot bring this one forward.
-        int listening = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        UniqueFd listening(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
         socklen_t length = 0;
         const sockaddr_un address = WindowSocketAddress(dataFolder, length);
-        if (listening >= 0 && (::bind(listening, reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
-                               ::listen(listening, 4) != 0)) {
-            ::close(listening);
-            listening = -1;
+        if (listening.valid() && (::bind(listening.get(), reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
+                                  ::listen(listening.get(), 4) != 0)) {
+            listening.reset();
         }
-        return std::make_unique<SocketClaim>(lock.fd, listening);
+        return std::make_unique<SocketClaim>(std::move(lock.fd), std::move(listening));
     }
 
     RunLockResult LockRun(const fs::path& dataFolder) override {
-        const LockedFile lock = LockFile(dataFolder / kRunLockFileName);
+        LockedFile lock = LockFile(dataFolder / kRunLockFileName);
         switch (lock.state) {
             case FileLock::kHeld:
                 return {RunLockState::kHeld, nullptr};
@@ -141,13 +122,13 @@ public:
             case FileLock::kLocked:
                 break;
         }
-        return {RunLockState::kLocked, std::make_unique<FileRunLock>(lock.fd)};
+        return {RunLockState::kLocked, std::make_unique<FileRunLock>(std::move(lock.fd))};
     }
 
 private:
     // A connection to the first window is the whole request; a window that is gone meanwhile is nothing to ask.
     static void AskForward(const fs::path& dataFolder) {
-        const Descriptor connection(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        const UniqueFd connection(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
         if (!connection.valid()) return;
         socklen_t length = 0;
         const sockaddr_un address = WindowSocketAddress(dataFolder, length);

@@ -4,8 +4,8 @@
 #include <system_error>
 
 #include "common/md5.h"
+#include "common/unique_handle_windows.h"
 #include "platform/data_folder_locks.h"
-#include "platform/unique_handle.h"
 
 namespace zendrel {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "platform/unique_handle.h"
+#include "common/unique_handle_windows.h"
 
 namespace zendrel {
 namespace {

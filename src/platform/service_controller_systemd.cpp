@@ -18,6 +18,7 @@
 #include "common/file_io.h"
 #include "common/steady_time.h"
 #include "common/text.h"
+#include "common/unique_fd_posix.h"
 #include "platform/known_folders.h"
 #include "platform/service_controller.h"
 
@@ -35,23 +36,6 @@ constexpr const char* kUnitName = "zendrel.service";
 constexpr int kSystemctlTimeoutMilliseconds = 10000;
 // The window and the service ask for the state at every tick; systemctl is a process start each time.
 constexpr std::int64_t kStateCacheMilliseconds = 2000;
-
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { reset(); }
-    int get() const { return fd_; }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 struct Pipe {
     UniqueFd read;

@@ -4,12 +4,12 @@
 #include <atomic>
 #include <memory>
 #include <string>
-#include <type_traits>
 #include <utility>
 
+#include "common/unique_handle_windows.h"
+#include "common/unique_resource.h"
 #include "platform/service_controller.h"
 #include "platform/stop_signals.h"
-#include "platform/unique_handle.h"
 
 namespace zendrel {
 namespace {
@@ -24,43 +24,32 @@ constexpr DWORD kStopPollLimitMilliseconds = 20000;
 // ends its loop within a tick and gives a run one second to end; what is left then ends with the process.
 constexpr DWORD kProgramQuitMilliseconds = 3000;
 
-// Owns a handle of the service manager. Closing it keeps the thread's last error, which the shell reads after a
-// failed operation.
-class ServiceHandle {
-public:
-    explicit ServiceHandle(SC_HANDLE handle) : handle_(handle) {}
-    ~ServiceHandle() {
-        if (handle_ == nullptr) return;
+// A handle of the service manager. Closing it keeps the thread's last error, which the shell reads after a failed
+// operation.
+struct ServiceHandleTraits {
+    using Handle = SC_HANDLE;
+    static Handle None() noexcept { return nullptr; }
+    static bool Close(Handle handle) noexcept {
         const DWORD error = GetLastError();
-        CloseServiceHandle(handle_);
+        const bool closed = CloseServiceHandle(handle) != 0;
         SetLastError(error);
+        return closed;
     }
-    ServiceHandle(const ServiceHandle&) = delete;
-    ServiceHandle& operator=(const ServiceHandle&) = delete;
-    SC_HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-
-private:
-    SC_HANDLE handle_;
 };
+using ServiceHandle = UniqueResource<ServiceHandleTraits>;
 
-// Memory the security functions allocate with LocalAlloc.
-class LocalMemory {
-public:
-    LocalMemory() = default;
-    ~LocalMemory() {
-        if (memory_ == nullptr) return;
+// Memory the security functions allocate with LocalAlloc; freeing it keeps the last error too.
+struct LocalMemoryTraits {
+    using Handle = void*;
+    static Handle None() noexcept { return nullptr; }
+    static bool Close(Handle memory) noexcept {
         const DWORD error = GetLastError();
-        LocalFree(memory_);
+        const bool freed = LocalFree(memory) == nullptr;
         SetLastError(error);
+        return freed;
     }
-    LocalMemory(const LocalMemory&) = delete;
-    LocalMemory& operator=(const LocalMemory&) = delete;
-    void** out() { return &memory_; }
-
-private:
-    void* memory_ = nullptr;
 };
+using LocalMemory = UniqueResource<LocalMemoryTraits>;
 
 // The one service this process may run as: what the service entry and the control handler share.
 struct ServiceRuntimeState {
@@ -166,15 +155,18 @@ std::int32_t SendServiceControl(const std::string& name, DWORD code) {
     return ControlService(service.get(), code, &status) ? 1 : 0;
 }
 
-struct RegistryKeyCloser {
-    void operator()(HKEY key) const { RegCloseKey(key); }
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static Handle None() noexcept { return nullptr; }
+    static bool Close(Handle key) noexcept { return RegCloseKey(key) == ERROR_SUCCESS; }
 };
+using RegistryKey = UniqueResource<RegistryKeyTraits>;
 
 void WriteDescription(const std::string& name, const std::string& description) {
     const std::string path = "SYSTEM\\CurrentControlSet\\Services\\" + name;
     HKEY opened = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_WRITE, &opened) != ERROR_SUCCESS) return;
-    const std::unique_ptr<std::remove_pointer_t<HKEY>, RegistryKeyCloser> key(opened);
+    const RegistryKey key(opened);
     RegSetValueExA(key.get(), "Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(description.c_str()),
                    static_cast<DWORD>(description.size() + 1));
 }
@@ -277,7 +269,7 @@ public:
         }
         std::string objectName = name;
         error = SetNamedSecurityInfoA(objectName.data(), SE_SERVICE, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                      *reinterpret_cast<PACL*>(newList.out()), nullptr);
+                                      static_cast<PACL>(newList.get()), nullptr);
         if (error != ERROR_SUCCESS) {
             SetLastError(error);
             return 0;

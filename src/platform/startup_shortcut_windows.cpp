@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_handle_windows.h"
 #include "platform/com_pointer.h"
 #include "platform/known_folders.h"
 #include "platform/startup_shortcut.h"
@@ -37,14 +38,9 @@ std::string ProgramText(const std::wstring& wide) {
     return text;
 }
 
-struct FindCloser {
-    void operator()(void* listing) const { FindClose(listing); }
-};
-using FolderListing = std::unique_ptr<void, FindCloser>;
-
 ComPointer<IShellLinkW> NewShellLink() {
     ComPointer<IShellLinkW> link;
-    CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.out());
+    CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, ComOut(link));
     return link;
 }
 
@@ -65,7 +61,7 @@ public:
         link->SetShowCmd(SW_SHOWNORMAL);
         link->SetHotkey(0);
         link->SetIconLocation(wideTarget.c_str(), 0);
-        const ComPointer<IPersistFile> file = link.As<IPersistFile>(IID_IPersistFile);
+        const ComPointer<IPersistFile> file = QueryComInterface<IPersistFile>(link, IID_IPersistFile);
         if (!file) return 0;
         return file->Save(Wide(linkPath).c_str(), TRUE) == S_OK ? 1 : 0;
     }
@@ -73,7 +69,7 @@ public:
     std::string GetShortcutTarget(const std::string& linkPath) override {
         const ComScope com;
         const ComPointer<IShellLinkW> link = NewShellLink();
-        const ComPointer<IPersistFile> file = link.As<IPersistFile>(IID_IPersistFile);
+        const ComPointer<IPersistFile> file = QueryComInterface<IPersistFile>(link, IID_IPersistFile);
         if (!file || FAILED(file->Load(Wide(linkPath).c_str(), STGM_READ))) return "";
         std::vector<wchar_t> target(kTargetBufferLength, L'\0');
         if (link->GetPath(target.data(), kTargetBufferLength, nullptr, 0) != S_OK) return "";
@@ -98,9 +94,8 @@ private:
     // A link file in `folder` whose target is exactly `program`, letter case included.
     std::string FindLinkTo(const std::string& program, const std::string& folder) {
         WIN32_FIND_DATAW entry{};
-        const HANDLE first = FindFirstFileW(Wide(folder + "*.lnk").c_str(), &entry);
-        if (first == INVALID_HANDLE_VALUE) return "";
-        const FolderListing listing(first);
+        const UniqueFindHandle listing(FindFirstFileW(Wide(folder + "*.lnk").c_str(), &entry));
+        if (!listing) return "";
         std::string found;
         do {
             if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;

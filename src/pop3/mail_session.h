@@ -10,7 +10,7 @@
 #include "mime/message_part.h"
 
 #include "common/text.h"
-#include "pop3/transport.h"
+#include "net/transport.h"
 
 namespace zendrel {
 

@@ -22,12 +22,12 @@
 #include <vector>
 
 #include "mime/message_part.h"
+#include "net/transport.h"
 #include "pop3/clock.h"
 #include "pop3/delivery_rate.h"
 #include "pop3/mail_session.h"
 #include "pop3/reply_assembler.h"
 #include "pop3/reply_reader.h"
-#include "pop3/transport.h"
 
 namespace zendrel {
 

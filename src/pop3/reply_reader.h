@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
+#include "net/transport.h"
 #include "pop3/clock.h"
 #include "pop3/delivery_rate.h"
 #include "pop3/reply_assembler.h"
-#include "pop3/transport.h"
 
 namespace zendrel {
 

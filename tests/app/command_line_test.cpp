@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zendrel {
@@ -147,6 +149,18 @@ TEST(UsageText, NamesEveryCommand) {
         EXPECT_NE(usage.find(part), std::string::npos) << part;
     }
     EXPECT_EQ(usage.back(), '\n');
+}
+
+// The text is broken into lines for a wide terminal, and a line of explanation ends where a phrase does: a reader must
+// not find "TimeOUT (seconds of a" on one line and "read interval" on the next. The command lines are exempt.
+TEST(UsageText, LinesBreakBetweenPhrases) {
+    std::istringstream lines(UsageText());
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 110u) << line;
+        if (line.rfind("  zendrel ", 0) == 0) continue;
+        ASSERT_FALSE(line.empty());
+        EXPECT_NE(std::string_view(",.;:)").find(line.back()), std::string_view::npos) << line;
+    }
 }
 
 }  // namespace

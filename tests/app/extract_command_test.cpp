@@ -54,7 +54,7 @@ TEST(RunProgram, AnswersHelpVersionAndUsageErrors) {
         std::string errPart;
     };
     const Case cases[] = {
-        {{"--version"}, 0, "Zendrel V1.02\n", ""},
+        {{"--version"}, 0, "Zendrel V" ZENDREL_PROJECT_VERSION "\n", ""},
         {{"--help"}, 0, "  zendrel --run-once [-logging]\n", ""},
         {{"--extract"}, 2, "", "Usage:"},
         {{"--extract", "--to"}, 2, "", "--to needs a folder"},

@@ -412,7 +412,7 @@ TEST_F(ExtractTest, HelpAndVersion) {
 
     result = Run({"--version"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, "Zendrel V1.02\n");
+    EXPECT_EQ(result.out, "Zendrel V" ZENDREL_PROJECT_VERSION "\n");
     EXPECT_THAT(result.err, IsEmpty());
 }
 

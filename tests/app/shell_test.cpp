@@ -496,7 +496,7 @@ TEST_F(ShellTest, WithoutSettingsItComesUpInTheSystemsLanguageWithTheServiceStat
         EXPECT_EQ(view_.StatusText(StatusField::ServiceField), English(TextKey::ServiceNotInstalled));
     }
     EXPECT_TRUE(fs::exists(data_ / "log.txt"));
-    EXPECT_EQ(view_.WindowTitle(), "Zendrel V1.02");
+    EXPECT_EQ(view_.WindowTitle(), "Zendrel V" ZENDREL_PROJECT_VERSION);
 }
 
 TEST_F(ShellTest, StartUpWithTheServiceStoppedStartsItAndSchedules) {

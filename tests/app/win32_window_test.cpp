@@ -109,10 +109,10 @@ TEST_F(Win32Window, IsLaidOutWithAFixedFrameTheStatusFieldsAndTheInputStyles) {
 }
 
 TEST_F(Win32Window, ControlsHoldWhatTheShellWrites) {
-    main_.SetWindowTitle("Zendrel V1.02");
+    main_.SetWindowTitle("Zendrel V" ZENDREL_PROJECT_VERSION);
     char title[64] = {};
     GetWindowTextA(main_.Window(), title, sizeof(title));
-    EXPECT_STREQ(title, "Zendrel V1.02");
+    EXPECT_STREQ(title, "Zendrel V" ZENDREL_PROJECT_VERSION);
 
     main_.AddComboItem(MainControl::IntervalCombo, "any 5 minutes", 300);
     main_.AddComboItem(MainControl::IntervalCombo, "any 10 minutes", 600);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fake_clock.h"
-#include "pop3/transport.h"
+#include "net/transport.h"
 
 namespace zendrel::testing {
 

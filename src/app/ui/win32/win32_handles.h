@@ -3,37 +3,43 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <type_traits>
+#include "common/unique_resource.h"
 
 namespace zendrel::win32 {
 
-struct WindowDestroyer {
-    void operator()(HWND window) const { DestroyWindow(window); }
+struct WindowTraits {
+    using Handle = HWND;
+    static Handle None() noexcept { return nullptr; }
+    static bool Close(Handle window) noexcept { return DestroyWindow(window) != 0; }
 };
 // A window and, with it, its child controls and its menu.
-using UniqueWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroyer>;
+using UniqueWindow = UniqueResource<WindowTraits>;
 
-struct GdiObjectDeleter {
-    void operator()(HGDIOBJ object) const { DeleteObject(object); }
+// Fonts, bitmaps and brushes.
+template <typename GdiHandle>
+struct GdiObjectTraits {
+    using Handle = GdiHandle;
+    static Handle None() noexcept { return nullptr; }
+    static bool Close(Handle object) noexcept { return DeleteObject(object) != 0; }
 };
-// Fonts and bitmaps.
-template <typename Handle>
-using UniqueGdiObject = std::unique_ptr<std::remove_pointer_t<Handle>, GdiObjectDeleter>;
-using UniqueFont = UniqueGdiObject<HFONT>;
-using UniqueBitmap = UniqueGdiObject<HBITMAP>;
-using UniqueBrush = UniqueGdiObject<HBRUSH>;
+using UniqueFont = UniqueResource<GdiObjectTraits<HFONT>>;
+using UniqueBitmap = UniqueResource<GdiObjectTraits<HBITMAP>>;
+using UniqueBrush = UniqueResource<GdiObjectTraits<HBRUSH>>;
 
-struct IconDestroyer {
-    void operator()(HICON icon) const { DestroyIcon(icon); }
+struct IconTraits {
+    using Handle = HICON;
+    static Handle None() noexcept { return nullptr; }
+    static bool Close(Handle icon) noexcept { return DestroyIcon(icon) != 0; }
 };
-using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDestroyer>;
+using UniqueIcon = UniqueResource<IconTraits>;
 
-struct MenuDestroyer {
-    void operator()(HMENU menu) const { DestroyMenu(menu); }
+struct MenuTraits {
+    using Handle = HMENU;
+    static Handle None() noexcept { return nullptr; }
+    static bool Close(Handle menu) noexcept { return DestroyMenu(menu) != 0; }
 };
 // A menu not (yet) given to a window; a window's menu goes with the window.
-using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer>;
+using UniqueMenu = UniqueResource<MenuTraits>;
 
 // A registered window class, unregistered when no window of it is left.
 class WindowClass {

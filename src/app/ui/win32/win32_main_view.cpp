@@ -123,7 +123,7 @@ std::string WindowText(HWND window) {
 UniqueFont MessageFont() {
     NONCLIENTMETRICSA metrics{};
     metrics.cbSize = sizeof(metrics);
-    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return nullptr;
+    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return UniqueFont();
     return UniqueFont(CreateFontIndirectA(&metrics.lfMessageFont));
 }
 

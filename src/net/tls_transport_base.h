@@ -10,7 +10,7 @@
 #include <string_view>
 #include <utility>
 
-#include "pop3/transport.h"
+#include "net/transport.h"
 
 namespace zendrel {
 

@@ -1,4 +1,4 @@
-#include "pop3/posix_transport.h"
+#include "net/posix_transport.h"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -12,10 +12,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #include "common/steady_time.h"
+#include "net/socket_transport.h"
 
 namespace zendrel {
 namespace {
@@ -40,34 +39,14 @@ bool MakePipe(UniqueFd& readEnd, UniqueFd& writeEnd) {
     return true;
 }
 
+// A connect that the system refused with `error`.
+ConnectOutcome Refusal(int error) {
+    return {OpenResult::kFailed, error == ECONNREFUSED ? ConnectFailure::kRefused
+                                 : error == ETIMEDOUT  ? ConnectFailure::kTimedOut
+                                                       : ConnectFailure::kOther};
+}
+
 }  // namespace
-
-// The state a name lookup shares with its thread, which may outlive the transport when a stop does not wait for it.
-struct PosixTransport::Lookup {
-    UniqueFd doneRead;
-    UniqueFd doneWrite;
-    addrinfo* addresses = nullptr;
-    int status = EAI_FAIL;
-    ~Lookup() {
-        if (addresses != nullptr) ::freeaddrinfo(addresses);
-    }
-};
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-}
-
-int UniqueFd::release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
-void UniqueFd::reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-}
 
 PosixTransport::PosixTransport() {
     if (!MakePipe(wakeRead_, wakeWrite_)) {
@@ -78,77 +57,58 @@ PosixTransport::PosixTransport() {
 
 PosixTransport::~PosixTransport() = default;
 
-std::shared_ptr<PosixTransport::Lookup> PosixTransport::StartLookup(const std::string& host, std::int32_t port) {
-    auto lookup = std::make_shared<Lookup>();
-    if (!MakePipe(lookup->doneRead, lookup->doneWrite)) return nullptr;
-    try {
-        std::thread([lookup, host, service = std::to_string(port)] {
-            addrinfo hints{};
-            hints.ai_family = AF_UNSPEC;
-            hints.ai_socktype = SOCK_STREAM;
-            hints.ai_protocol = IPPROTO_TCP;
-            lookup->status = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &lookup->addresses);
-            const char done = 1;
-            [[maybe_unused]] const ssize_t written = ::write(lookup->doneWrite.get(), &done, 1);
-        }).detach();
-    } catch (const std::system_error&) {
-        return nullptr;
-    }
-    return lookup;
-}
-
 OpenResult PosixTransport::Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) {
     Close();
     ioTimeoutMs_ = timeoutMs;
-    openFailure_ = ConnectFailure::kOther;
-    const std::shared_ptr<Lookup> lookup = StartLookup(host, port);
-    if (!lookup) return OpenResult::kFailed;
-    // The resolver's own time-outs bound the lookup; only a stop cuts it short.
-    for (;;) {
-        const PollResult waited = PollSocket(lookup->doneRead.get(), POLLIN, 60000);
-        if (waited == PollResult::kReady) break;
-        if (waited == PollResult::kInterrupted) return OpenResult::kInterrupted;
-        if (waited == PollResult::kFailed) return OpenResult::kFailed;
-    }
-    if (lookup->status != 0) {
-        // A name server that cannot be asked leaves the name as unknown to the user as one that says it is none.
-        const bool unknown = lookup->status == EAI_NONAME || lookup->status == EAI_AGAIN || lookup->status == EAI_FAIL
-#ifdef EAI_NODATA
-                             || lookup->status == EAI_NODATA
-#endif
-            ;
-        openFailure_ = unknown ? ConnectFailure::kNoSuchHost : ConnectFailure::kOther;
-        return OpenResult::kFailed;
-    }
-    // Each address gets the whole time-out, so that an unreachable IPv6 route still leaves time for IPv4. The reason
-    // reported is that of the last address tried.
-    for (const addrinfo* address = lookup->addresses; address != nullptr; address = address->ai_next) {
-        const OpenResult result = ConnectTo(address->ai_addr, address->ai_addrlen, address->ai_family, timeoutMs);
-        if (result != OpenResult::kFailed) return result;
-    }
-    return OpenResult::kFailed;
+    const ConnectOutcome outcome = ConnectToHost(*this, host, port, timeoutMs);
+    lookupDone_.reset();
+    openFailure_ = outcome.failure;
+    return outcome.result;
 }
 
-OpenResult PosixTransport::ConnectTo(const void* address, unsigned addressLength, int family, std::int32_t timeoutMs) {
-    UniqueFd fd(::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
-    if (!fd.valid()) return OpenResult::kFailed;
+std::function<void()> PosixTransport::PrepareLookupSignal() {
+    auto done = std::make_shared<Pipe>();
+    if (!MakePipe(done->read, done->write)) return {};
+    lookupDone_ = done;
+    return [done] {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = ::write(done->write.get(), &byte, 1);
+    };
+}
+
+LookupWait PosixTransport::WaitForLookup() {
+    for (;;) {
+        switch (PollSocket(lookupDone_->read.get(), POLLIN, 60000)) {
+            case PollResult::kReady:
+                return LookupWait::kDone;
+            case PollResult::kInterrupted:
+                return LookupWait::kInterrupted;
+            case PollResult::kFailed:
+                return LookupWait::kFailed;
+            case PollResult::kTimedOut:
+                break;
+        }
+    }
+}
+
+ConnectOutcome PosixTransport::ConnectTo(const addrinfo& address, std::int32_t timeoutMs) {
+    UniqueFd fd(::socket(address.ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
+    if (!fd.valid()) return {};
 #ifndef MSG_NOSIGNAL
     const int noSigPipe = 1;
     ::setsockopt(fd.get(), SOL_SOCKET, SO_NOSIGPIPE, &noSigPipe, sizeof noSigPipe);
 #endif
-    if (::connect(fd.get(), static_cast<const sockaddr*>(address), addressLength) != 0) {
+    if (::connect(fd.get(), address.ai_addr, address.ai_addrlen) != 0) {
         if (errno != EINPROGRESS) return Refusal(errno);
         switch (PollSocket(fd.get(), POLLOUT, timeoutMs)) {
             case PollResult::kReady:
                 break;
             case PollResult::kInterrupted:
-                return OpenResult::kInterrupted;
+                return {OpenResult::kInterrupted, ConnectFailure::kOther};
             case PollResult::kTimedOut:
-                openFailure_ = ConnectFailure::kTimedOut;
-                return OpenResult::kFailed;
+                return {OpenResult::kFailed, ConnectFailure::kTimedOut};
             case PollResult::kFailed:
-                openFailure_ = ConnectFailure::kOther;
-                return OpenResult::kFailed;
+                return {};
         }
         int error = 0;
         socklen_t length = sizeof error;
@@ -159,14 +119,7 @@ OpenResult PosixTransport::ConnectTo(const void* address, unsigned addressLength
     const int noDelay = 1;
     ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     socket_ = std::move(fd);
-    return OpenResult::kConnected;
-}
-
-OpenResult PosixTransport::Refusal(int error) {
-    openFailure_ = error == ECONNREFUSED ? ConnectFailure::kRefused
-                   : error == ETIMEDOUT  ? ConnectFailure::kTimedOut
-                                         : ConnectFailure::kOther;
-    return OpenResult::kFailed;
+    return {OpenResult::kConnected, ConnectFailure::kNone};
 }
 
 PosixTransport::PollResult PosixTransport::PollSocket(int fd, short events, std::int32_t timeoutMs) {
@@ -262,5 +215,7 @@ void PosixTransport::ClearInterrupt() {
     while (::read(wakeRead_.get(), drained, sizeof drained) > 0) {
     }
 }
+
+std::unique_ptr<Transport> CreateSocketTransport() { return std::make_unique<PosixTransport>(); }
 
 }  // namespace zendrel

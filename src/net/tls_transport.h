@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "pop3/transport.h"
+#include "net/transport.h"
 
 namespace zendrel {
 

@@ -3,35 +3,18 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
-#include "pop3/transport.h"
+#include "common/unique_fd_posix.h"
+#include "net/host_connect.h"
+#include "net/transport.h"
 
 namespace zendrel {
 
-// Owns one file descriptor and closes it.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    int release();
-    void reset(int fd = -1);
-
-private:
-    int fd_ = -1;
-};
-
 // Non-blocking socket, waits in poll(). A self-pipe wakes a wait when Interrupt() is called from another thread; when
 // the pipe cannot be had, waits run in short slices that look at the interrupt flag instead.
-class PosixTransport final : public Transport {
+class PosixTransport final : public Transport, private ConnectSteps {
 public:
     PosixTransport();
     ~PosixTransport() override;
@@ -46,19 +29,23 @@ public:
     void ClearInterrupt() override;
 
 private:
+    struct Pipe {
+        UniqueFd read;
+        UniqueFd write;
+    };
     enum class PollResult { kReady, kTimedOut, kInterrupted, kFailed };
     // Waits until the socket reports `events`, the time runs out or an interrupt arrives.
     PollResult PollSocket(int fd, short events, std::int32_t timeoutMs);
-    OpenResult ConnectTo(const void* address, unsigned addressLength, int family, std::int32_t timeoutMs);
-    // A connect that failed with the system's `error`: kFailed, its reason kept for OpenFailure().
-    OpenResult Refusal(int error);
-    // getaddrinfo on a thread of its own, so that a stop does not wait for a slow name server.
-    struct Lookup;
-    std::shared_ptr<Lookup> StartLookup(const std::string& host, std::int32_t port);
+
+    std::function<void()> PrepareLookupSignal() override;
+    LookupWait WaitForLookup() override;
+    ConnectOutcome ConnectTo(const addrinfo& address, std::int32_t timeoutMs) override;
 
     UniqueFd socket_;
     UniqueFd wakeRead_;
     UniqueFd wakeWrite_;
+    // Written by the name lookup's thread when it is done; shared with it, for it may end after this transport.
+    std::shared_ptr<Pipe> lookupDone_;
     std::atomic<bool> interrupted_{false};
     std::int32_t ioTimeoutMs_ = 10000;
     ConnectFailure openFailure_ = ConnectFailure::kNone;

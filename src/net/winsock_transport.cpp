@@ -1,4 +1,4 @@
-#include "pop3/winsock_transport.h"
+#include "net/winsock_transport.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
-#include <system_error>
-#include <thread>
+
+#include "net/socket_transport.h"
 
 namespace zendrel {
 namespace {
@@ -29,38 +29,16 @@ std::int64_t NowMs() {
         .count();
 }
 
+// A connect that Winsock refused with `error`.
+ConnectOutcome Refusal(int error) {
+    return {OpenResult::kFailed, error == WSAECONNREFUSED ? ConnectFailure::kRefused
+                                 : error == WSAETIMEDOUT  ? ConnectFailure::kTimedOut
+                                                          : ConnectFailure::kOther};
+}
+
 }  // namespace
 
-// Shared by the transport and the lookup's thread, so that a transport that stops waiting can go while the thread
-// still runs; the last of the two frees it.
-struct WinsockTransport::Lookup {
-    UniqueWsaEvent done;
-    addrinfo* addresses = nullptr;
-    int status = EAI_FAIL;
-    ~Lookup() {
-        if (addresses != nullptr) freeaddrinfo(addresses);
-    }
-};
-
 WinsockTransport::WinsockTransport() : winsockStarted_(StartWinsock()) {}
-
-std::shared_ptr<WinsockTransport::Lookup> WinsockTransport::StartLookup(const std::string& host, std::int32_t port) {
-    auto lookup = std::make_shared<Lookup>();
-    if (!lookup->done.valid()) return nullptr;
-    try {
-        std::thread([lookup, host, service = std::to_string(port)] {
-            addrinfo hints{};
-            hints.ai_family = AF_UNSPEC;
-            hints.ai_socktype = SOCK_STREAM;
-            hints.ai_protocol = IPPROTO_TCP;
-            lookup->status = getaddrinfo(host.c_str(), service.c_str(), &hints, &lookup->addresses);
-            WSASetEvent(lookup->done.get());
-        }).detach();
-    } catch (const std::system_error&) {
-        return nullptr;
-    }
-    return lookup;
-}
 
 OpenResult WinsockTransport::Open(const std::string& host, std::int32_t port, std::int32_t timeoutMs) {
     Close();
@@ -68,39 +46,35 @@ OpenResult WinsockTransport::Open(const std::string& host, std::int32_t port, st
     openFailure_ = ConnectFailure::kOther;
     if (!winsockStarted_ || !socketEvent_.valid() || !cancelEvent_.valid()) return OpenResult::kFailed;
     if (interrupted_.load()) return OpenResult::kInterrupted;
-    const std::shared_ptr<Lookup> lookup = StartLookup(host, port);
-    if (!lookup) return OpenResult::kFailed;
-    // The resolver's own time-outs bound the lookup; only a stop cuts it short.
-    const WSAEVENT watched[2] = {cancelEvent_.get(), lookup->done.get()};
-    const DWORD waited = WSAWaitForMultipleEvents(2, watched, FALSE, WSA_INFINITE, FALSE);
-    if (waited == WSA_WAIT_EVENT_0 || interrupted_.load()) return OpenResult::kInterrupted;
-    if (waited != WSA_WAIT_EVENT_0 + 1) return OpenResult::kFailed;
-    if (lookup->status != 0) {
-        // A name server that cannot be asked leaves the name as unknown to the user as one that says it is none.
-        const int status = lookup->status;
-        const bool unknown = status == WSAHOST_NOT_FOUND || status == WSANO_DATA || status == WSATRY_AGAIN ||
-                             status == WSANO_RECOVERY;
-        openFailure_ = unknown ? ConnectFailure::kNoSuchHost : ConnectFailure::kOther;
-        return OpenResult::kFailed;
-    }
-    // Each address gets the whole time-out, so that an unreachable IPv6 route still leaves time for IPv4. The reason
-    // reported is that of the last address tried.
-    for (const addrinfo* address = lookup->addresses; address != nullptr; address = address->ai_next) {
-        const OpenResult result =
-            ConnectTo(address->ai_addr, static_cast<int>(address->ai_addrlen), address->ai_family, timeoutMs);
-        if (result != OpenResult::kFailed) return result;
-    }
-    return OpenResult::kFailed;
+    const ConnectOutcome outcome = ConnectToHost(*this, host, port, timeoutMs);
+    lookupDone_.reset();
+    openFailure_ = outcome.failure;
+    return outcome.result;
 }
 
-OpenResult WinsockTransport::ConnectTo(const void* address, int addressLength, int family, std::int32_t timeoutMs) {
-    UniqueSocket socket(::socket(family, SOCK_STREAM, IPPROTO_TCP));
-    if (!socket.valid()) return OpenResult::kFailed;
+std::function<void()> WinsockTransport::PrepareLookupSignal() {
+    auto done = std::make_shared<UniqueWsaEvent>(WSACreateEvent());
+    if (!done->valid()) return {};
+    lookupDone_ = done;
+    return [done] { WSASetEvent(done->get()); };
+}
+
+LookupWait WinsockTransport::WaitForLookup() {
+    const WSAEVENT watched[2] = {cancelEvent_.get(), lookupDone_->get()};
+    const DWORD waited = WSAWaitForMultipleEvents(2, watched, FALSE, WSA_INFINITE, FALSE);
+    if (waited == WSA_WAIT_EVENT_0 || interrupted_.load()) return LookupWait::kInterrupted;
+    return waited == WSA_WAIT_EVENT_0 + 1 ? LookupWait::kDone : LookupWait::kFailed;
+}
+
+ConnectOutcome WinsockTransport::ConnectTo(const addrinfo& address, std::int32_t timeoutMs) {
+    UniqueSocket socket(::socket(address.ai_family, SOCK_STREAM, IPPROTO_TCP));
+    if (!socket.valid()) return {};
     // Events recorded for the previous connection's socket must not wake a wait for this one.
     WSAResetEvent(socketEvent_.get());
-    if (WSAEventSelect(socket.get(), socketEvent_.get(), kAllEvents) != 0) return OpenResult::kFailed;
-    if (::connect(socket.get(), static_cast<const sockaddr*>(address), addressLength) != 0) {
-        if (const int error = WSAGetLastError(); error != WSAEWOULDBLOCK) return Refusal(error);
+    if (WSAEventSelect(socket.get(), socketEvent_.get(), kAllEvents) != 0) return {};
+    if (::connect(socket.get(), address.ai_addr, static_cast<int>(address.ai_addrlen)) != 0) {
+        const int error = WSAGetLastError();
+        if (error != WSAEWOULDBLOCK) return Refusal(error);
         const std::int64_t deadline = NowMs() + std::max<std::int32_t>(timeoutMs, 0);
         for (;;) {
             WSANETWORKEVENTS events{};
@@ -109,7 +83,7 @@ OpenResult WinsockTransport::ConnectTo(const void* address, int addressLength, i
                 case EventWait::kSignalled:
                     break;
                 case EventWait::kInterrupted:
-                    return OpenResult::kInterrupted;
+                    return {OpenResult::kInterrupted, ConnectFailure::kOther};
                 case EventWait::kTimedOut:
                     return Refusal(WSAETIMEDOUT);
                 case EventWait::kFailed:
@@ -125,14 +99,7 @@ OpenResult WinsockTransport::ConnectTo(const void* address, int addressLength, i
     const BOOL noDelay = TRUE;
     setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
     socket_ = std::move(socket);
-    return OpenResult::kConnected;
-}
-
-OpenResult WinsockTransport::Refusal(int error) {
-    openFailure_ = error == WSAECONNREFUSED ? ConnectFailure::kRefused
-                   : error == WSAETIMEDOUT  ? ConnectFailure::kTimedOut
-                                            : ConnectFailure::kOther;
-    return OpenResult::kFailed;
+    return {OpenResult::kConnected, ConnectFailure::kNone};
 }
 
 WinsockTransport::EventWait WinsockTransport::WaitForSocket(SOCKET socket, std::int32_t timeoutMs,
@@ -216,5 +183,7 @@ void WinsockTransport::ClearInterrupt() {
     interrupted_.store(false);
     if (cancelEvent_.valid()) WSAResetEvent(cancelEvent_.get());
 }
+
+std::unique_ptr<Transport> CreateSocketTransport() { return std::make_unique<WinsockTransport>(); }
 
 }  // namespace zendrel

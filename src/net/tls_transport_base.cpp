@@ -1,4 +1,4 @@
-#include "pop3/tls_transport_base.h"
+#include "net/tls_transport_base.h"
 
 #include <algorithm>
 #include <array>

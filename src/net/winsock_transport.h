@@ -3,17 +3,18 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
-#include "pop3/transport.h"
-#include "pop3/unique_socket.h"
-#include "pop3/unique_wsa_event.h"
+#include "net/host_connect.h"
+#include "net/transport.h"
+#include "net/winsock_handles.h"
 
 namespace zendrel {
 
 // The socket reports its network events to an event object (WSAEventSelect, which also makes it non-blocking); every
 // wait is for that event and a cancel event together, so Interrupt() from another thread ends a wait at once.
-class WinsockTransport final : public Transport {
+class WinsockTransport final : public Transport, private ConnectSteps {
 public:
     WinsockTransport();
     ~WinsockTransport() override = default;
@@ -34,17 +35,17 @@ private:
     // Waits until the socket's event is signalled, the time runs out or an interrupt arrives; the network events that
     // were recorded are then in `events`.
     EventWait WaitForSocket(SOCKET socket, std::int32_t timeoutMs, WSANETWORKEVENTS& events);
-    OpenResult ConnectTo(const void* address, int addressLength, int family, std::int32_t timeoutMs);
-    // A connect that failed with Winsock's `error`: kFailed, its reason kept for OpenFailure().
-    OpenResult Refusal(int error);
-    // getaddrinfo on a thread of its own, so that a stop does not wait for a slow name server.
-    struct Lookup;
-    std::shared_ptr<Lookup> StartLookup(const std::string& host, std::int32_t port);
+
+    std::function<void()> PrepareLookupSignal() override;
+    LookupWait WaitForLookup() override;
+    ConnectOutcome ConnectTo(const addrinfo& address, std::int32_t timeoutMs) override;
 
     const bool winsockStarted_;
-    UniqueWsaEvent socketEvent_;
-    UniqueWsaEvent cancelEvent_;
+    UniqueWsaEvent socketEvent_{WSACreateEvent()};
+    UniqueWsaEvent cancelEvent_{WSACreateEvent()};
     UniqueSocket socket_;
+    // Set by the name lookup's thread when it is done; shared with it, for it may end after this transport.
+    std::shared_ptr<UniqueWsaEvent> lookupDone_;
     std::atomic<bool> interrupted_{false};
     std::int32_t ioTimeoutMs_ = 10000;
     ConnectFailure openFailure_ = ConnectFailure::kNone;

@@ -12,8 +12,8 @@
 #include <string>
 #include <utility>
 
-#include "pop3/tls_transport.h"
-#include "pop3/tls_transport_base.h"
+#include "net/tls_transport.h"
+#include "net/tls_transport_base.h"
 
 namespace zendrel {
 namespace {
