@@ -131,6 +131,8 @@ constexpr TextList kEnglishTexts = {
     "1 file could not be saved; its mail stays on the server",                            // MsgOneFileNotSaved
     "{COUNT} files could not be saved; their mails stay on the server",                   // MsgFilesNotSaved
     "ERROR!! (The server's reply for message {NUMBER} went past its limit of {LIMIT} bytes)",  // ErrReplyTooLarge
+    "No access to the data folder {FOLDER}: it belongs to another user of this computer. These settings are not "
+    "saved; an administrator can give you access to the folder.",                         // ErrDataFolderDenied
 };
 
 constexpr TextList kGermanTexts = {
@@ -255,6 +257,9 @@ constexpr TextList kGermanTexts = {
     "{COUNT} Dateien konnten nicht gespeichert werden; ihre Mails bleiben auf dem Server",  // MsgFilesNotSaved
     "FEHLER!! (Die Antwort des Servers zu Nachricht {NUMBER} ist gr\xF6\xDF" "er als ihre Grenze von {LIMIT} Bytes)",
                                                                                           // ErrReplyTooLarge
+    "Kein Zugriff auf den Datenordner {FOLDER}: Er geh\xF6rt einem anderen Benutzer dieses Computers. Diese "
+    "Einstellungen werden nicht gespeichert; ein Administrator kann Ihnen Zugriff auf den Ordner geben.",
+                                                                                          // ErrDataFolderDenied
 };
 
 // A list with fewer initialisers than keys would be padded with empty texts; an empty text would end the list for
@@ -272,7 +277,7 @@ constexpr int kFirstIntervalKey = static_cast<int>(TextKey::Interval5Minutes);
 constexpr int kFirstServiceStateKey = static_cast<int>(TextKey::ServiceNotInstalled);
 static_assert(static_cast<int>(TextKey::IntervalDaily) - kFirstIntervalKey + 1 == kIntervalCount);
 static_assert(static_cast<int>(TextKey::ServicePaused) - kFirstServiceStateKey + 1 == kServiceStateCount);
-static_assert(static_cast<int>(TextKey::ErrReplyTooLarge) + 1 == kTextCount);
+static_assert(static_cast<int>(TextKey::ErrDataFolderDenied) + 1 == kTextCount);
 
 const TextList& ListOf(Language language) {
     return language == Language::German ? kGermanTexts : kEnglishTexts;

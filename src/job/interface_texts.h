@@ -132,9 +132,11 @@ enum class TextKey : int {
     MsgFilesNotSaved = 114,
     // A server reply past its limit.
     ErrReplyTooLarge = 115,
+    // A data folder that belongs to another user of the computer.
+    ErrDataFolderDenied = 116,
 };
 
-inline constexpr int kTextCount = 116;
+inline constexpr int kTextCount = 117;
 
 // Number of entries of the read interval list and of the service states (0 = not installed, 1..7 the system's).
 inline constexpr int kIntervalCount = 11;
