@@ -131,6 +131,9 @@ constexpr TextList kEnglishTexts = {
     "1 file could not be saved; its mail stays on the server",                            // MsgOneFileNotSaved
     "{COUNT} files could not be saved; their mails stay on the server",                   // MsgFilesNotSaved
     "ERROR!! (The server's reply for message {NUMBER} went past its limit of {LIMIT} bytes)",  // ErrReplyTooLarge
+    "Remember examined mails across restarts",                                            // CheckRememberMails
+    "The list of examined mails could not be read; all mails are examined again",         // ErrRememberedUnreadable
+    "The list of examined mails could not be saved; the next run tries again",            // ErrRememberedUnwritten
     "No access to the data folder {FOLDER}: it belongs to another user of this computer. These settings are not "
     "saved; an administrator can give you access to the folder.",                         // ErrDataFolderDenied
 };
@@ -257,6 +260,11 @@ constexpr TextList kGermanTexts = {
     "{COUNT} Dateien konnten nicht gespeichert werden; ihre Mails bleiben auf dem Server",  // MsgFilesNotSaved
     "FEHLER!! (Die Antwort des Servers zu Nachricht {NUMBER} ist gr\xF6\xDF" "er als ihre Grenze von {LIMIT} Bytes)",
                                                                                           // ErrReplyTooLarge
+    "Gepr\xFC" "fte Mails \xFC" "ber einen Neustart hinaus merken",                         // CheckRememberMails
+    "Die Liste der gepr\xFC" "ften Mails lie\xDF sich nicht lesen; alle Mails werden erneut gepr\xFC" "ft",
+                                                                                          // ErrRememberedUnreadable
+    "Die Liste der gepr\xFC" "ften Mails lie\xDF sich nicht speichern; der n\xE4" "chste Abruf versucht es erneut",
+                                                                                          // ErrRememberedUnwritten
     "Kein Zugriff auf den Datenordner {FOLDER}: Er geh\xF6rt einem anderen Benutzer dieses Computers. Diese "
     "Einstellungen werden nicht gespeichert; ein Administrator kann Ihnen Zugriff auf den Ordner geben.",
                                                                                           // ErrDataFolderDenied
