@@ -6,7 +6,8 @@ set -euo pipefail
 deb=$(realpath "$1")
 metainfo=usr/share/metainfo/example.zendrel.Zendrel.metainfo.xml
 # Software centres read the AppStream file; a Wayland session without XWayland needs Qt's Wayland plugin.
-[[ "$(dpkg-deb -f "$deb" Recommends)" == *qt6-wayland* ]] || { echo "the package does not recommend qt6-wayland" >&2; exit 1; }
+[[ "$(dpkg-deb -f "$deb" Recommends)" == *qt6-wayland* ]] ||
+  { echo "the package does not recommend qt6-wayland" >&2; exit 1; }
 if [ "$(id -u)" -ne 0 ]; then
   echo "test-linux-package: installing needs root; only the AppStream file and lintian are checked" >&2
   unpacked=$(mktemp -d)

@@ -33,7 +33,8 @@ std::optional<SavedSettings> PrepareAndLoadSettings(InterfaceTexts& texts, Handl
                                                      std::getenv(kDataFolderVariable));
     if (places.dataFolder.empty()) return std::nullopt;
     // The commands without a window make the data folder as private as the window does.
-    PrepareDataFolder(places, [](const std::filesystem::path& folder) { CreateSystemInfo()->ProtectDataFolder(folder); });
+    PrepareDataFolder(places,
+                      [](const std::filesystem::path& folder) { CreateSystemInfo()->ProtectDataFolder(folder); });
 
     SavedSettings saved;
     saved.dataFolder = places.dataFolder;

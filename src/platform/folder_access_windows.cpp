@@ -163,8 +163,8 @@ bool ProtectFolderAccess(const std::filesystem::path& folder) {
 bool FolderAccessRefused(const std::filesystem::path& folder) {
     // Opening the folder for a listing is what every use of it starts with; backup semantics opens a folder at all.
     const UniqueHandle opened(CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return !opened.valid() && GetLastError() == ERROR_ACCESS_DENIED;
 }
 
