@@ -23,6 +23,16 @@ install(FILES ${ZENDREL_PACKAGE_FILES}/changelog.gz DESTINATION ${CMAKE_INSTALL_
   RENAME changelog.Debian.gz)
 install(FILES packaging/linux/copyright README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# What software centres show: the AppStream file, named after its component id, with the releases of the changelog
+# and the README's pictures as its screenshots (below ZENDREL_SCREENSHOT_URL, where the docs/ folder is published).
+include(cmake/appstream_releases.cmake)
+set(ZENDREL_HOMEPAGE "https://zendrel.example/")
+set(ZENDREL_SCREENSHOT_URL "${ZENDREL_HOMEPAGE}docs/" CACHE STRING "Where the README's pictures are published")
+zendrel_appstream_releases(${ZENDREL_PACKAGE_FILES}/changelog ZENDREL_RELEASES)
+set(ZENDREL_METAINFO example.zendrel.Zendrel.metainfo.xml)
+configure_file(packaging/linux/zendrel.metainfo.xml.in ${ZENDREL_PACKAGE_FILES}/${ZENDREL_METAINFO} @ONLY)
+install(FILES ${ZENDREL_PACKAGE_FILES}/${ZENDREL_METAINFO} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zendrel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -36,10 +46,13 @@ icon, runs as a systemd user service, and can be set up and run from the
 command line alone.")
 set(CPACK_DEBIAN_PACKAGE_SECTION mail)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zendrel.example/")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${ZENDREL_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt draws on X11 (or XWayland) with what the package depends on; a Wayland session without XWayland needs Qt's
+# Wayland platform plugin.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Folders the package shares with the system belong to it only as far as they are its own.

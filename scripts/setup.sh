@@ -21,8 +21,9 @@ for need in "$@"; do
     # The cross compiler with POSIX threads (std::thread), Wine to run the result, googletest's sources to cross-build
     # it, and a virtual display for the window's tests under Wine.
     windows) packages+=(g++-mingw-w64-x86-64-posix wine64 googletest xvfb) ;;
-    # CPack's Debian generator finds the libraries the program needs with dpkg-shlibdeps, and `file`.
-    package) packages+=(dpkg-dev file lintian desktop-file-utils man-db) ;;
+    # CPack's Debian generator finds the libraries the program needs with dpkg-shlibdeps, and `file`; appstreamcli
+    # validates the AppStream file.
+    package) packages+=(dpkg-dev file lintian desktop-file-utils man-db appstream) ;;
     windows-installer) packages+=(nsis) ;;
     *) echo "setup: unknown need '$need'" >&2; exit 2 ;;
   esac

@@ -32,7 +32,9 @@ std::optional<SavedSettings> PrepareAndLoadSettings(InterfaceTexts& texts, Handl
                                                      SpecialFolderLocation(SpecialFolder::kAppData),
                                                      std::getenv(kDataFolderVariable));
     if (places.dataFolder.empty()) return std::nullopt;
-    PrepareDataFolder(places);
+    // The commands without a window make the data folder as private as the window does.
+    PrepareDataFolder(places,
+                      [](const std::filesystem::path& folder) { CreateSystemInfo()->ProtectDataFolder(folder); });
 
     SavedSettings saved;
     saved.dataFolder = places.dataFolder;

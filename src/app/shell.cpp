@@ -129,7 +129,13 @@ StartUpResult Shell::StartUp() {
     if (shortcuts_.Available()) startupShortcutPath_ = shortcuts_.FindStartupShortcut();
     if (!startupShortcutPath_.empty()) main_.SetChecked(MainControl::ShortcutCheck, true);
 
-    if (!parts_.places.dataFolder.empty()) PrepareDataFolder(parts_.places);
+    if (!parts_.places.dataFolder.empty()) {
+        PrepareDataFolder(parts_.places,
+                          [this](const std::filesystem::path& folder) { system_.ProtectDataFolder(folder); });
+        // An older version left the folder with the rights of the all-users folder above it, readable to every user;
+        // the service runs as the local system account, which may narrow it.
+        if (serviceMode_ == 1) system_.ProtectDataFolder(parts_.places.dataFolder);
+    }
     // Two windows on one data folder would both run its schedule against the same mailbox; the second one only
     // brings the first forward.
     if (serviceMode_ == 0 && parts_.locks != nullptr && !parts_.places.dataFolder.empty()) {
@@ -138,6 +144,12 @@ StartUpResult Shell::StartUp() {
     }
     BuildAdvancedWindow();
     LoadSettingsIntoControls();
+    // The settings shown are then the defaults; the user must hear why, and whose folder it is.
+    if (serviceMode_ == 0 && !parts_.places.dataFolder.empty() && system_.FolderRefused(parts_.places.dataFolder)) {
+        const std::u8string folder = parts_.places.dataFolder.u8string();
+        Log(FillPlaceholder(TextOf(TextKey::ErrDataFolderDenied), "{FOLDER}",
+                            Utf8ToWindows1252Lossy(std::string(folder.begin(), folder.end()))));
+    }
     StartUpByServiceState();
 
     main_.StartTimers();
@@ -572,6 +584,10 @@ void Shell::StartRole() {
     nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
     SetStartStopCaption(TextKey::ButtonStop);
     SetInputsLocked(true);
+    // Elevated, the window may narrow a data folder left readable to every user, as the service does.
+    if (!parts_.places.dataFolder.empty() && system_.RunsElevated()) {
+        system_.ProtectDataFolder(parts_.places.dataFolder);
+    }
 
     if (services_.Available() && main_.Checked(MainControl::ServiceCheck)) {
         if (serviceInstalled_ == kServiceNotInstalled) {

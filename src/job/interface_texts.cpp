@@ -134,6 +134,8 @@ constexpr TextList kEnglishTexts = {
     "Remember examined mails across restarts",                                            // CheckRememberMails
     "The list of examined mails could not be read; all mails are examined again",         // ErrRememberedUnreadable
     "The list of examined mails could not be saved; the next run tries again",            // ErrRememberedUnwritten
+    "No access to the data folder {FOLDER}: it belongs to another user of this computer. These settings are not "
+    "saved; an administrator can give you access to the folder.",                         // ErrDataFolderDenied
 };
 
 constexpr TextList kGermanTexts = {
@@ -263,6 +265,9 @@ constexpr TextList kGermanTexts = {
                                                                                           // ErrRememberedUnreadable
     "Die Liste der gepr\xFC" "ften Mails lie\xDF sich nicht speichern; der n\xE4" "chste Abruf versucht es erneut",
                                                                                           // ErrRememberedUnwritten
+    "Kein Zugriff auf den Datenordner {FOLDER}: Er geh\xF6rt einem anderen Benutzer dieses Computers. Diese "
+    "Einstellungen werden nicht gespeichert; ein Administrator kann Ihnen Zugriff auf den Ordner geben.",
+                                                                                          // ErrDataFolderDenied
 };
 
 // A list with fewer initialisers than keys would be padded with empty texts; an empty text would end the list for
@@ -280,7 +285,7 @@ constexpr int kFirstIntervalKey = static_cast<int>(TextKey::Interval5Minutes);
 constexpr int kFirstServiceStateKey = static_cast<int>(TextKey::ServiceNotInstalled);
 static_assert(static_cast<int>(TextKey::IntervalDaily) - kFirstIntervalKey + 1 == kIntervalCount);
 static_assert(static_cast<int>(TextKey::ServicePaused) - kFirstServiceStateKey + 1 == kServiceStateCount);
-static_assert(static_cast<int>(TextKey::ErrRememberedUnwritten) + 1 == kTextCount);
+static_assert(static_cast<int>(TextKey::ErrDataFolderDenied) + 1 == kTextCount);
 
 const TextList& ListOf(Language language) {
     return language == Language::German ? kGermanTexts : kEnglishTexts;

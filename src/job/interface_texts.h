@@ -136,9 +136,11 @@ enum class TextKey : int {
     CheckRememberMails = 116,
     ErrRememberedUnreadable = 117,
     ErrRememberedUnwritten = 118,
+    // A data folder that belongs to another user of the computer.
+    ErrDataFolderDenied = 119,
 };
 
-inline constexpr int kTextCount = 119;
+inline constexpr int kTextCount = 120;
 
 // Number of entries of the read interval list and of the service states (0 = not installed, 1..7 the system's).
 inline constexpr int kIntervalCount = 11;

@@ -3,7 +3,11 @@
 // certificate is checked here, against the system's trusted roots and the host name, so that a refusal can say why.
 
 #define SECURITY_WIN32
+// The headers declare the newer credentials (SCH_CREDENTIALS, which can ask for TLS 1.3) only on request; they name
+// algorithms in UNICODE_STRINGs.
+#define SCHANNEL_USE_BLACKLISTS
 #include <windows.h>
+#include <subauth.h>
 #include <schannel.h>
 #include <security.h>
 #include <wincrypt.h>
@@ -129,6 +133,10 @@ std::string CheckCertificate(const CERT_CONTEXT* certificate, const std::wstring
     return {};
 }
 
+constexpr DWORD kWantedContext = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
+                                 ISC_REQ_EXTENDED_ERROR | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM |
+                                 ISC_REQ_MANUAL_CRED_VALIDATION;
+
 class SchannelTransport final : public TlsTransportBase {
 public:
     explicit SchannelTransport(std::unique_ptr<Transport> inner) : TlsTransportBase(std::move(inner)) {}
@@ -138,40 +146,59 @@ private:
     HandshakeStep ContinueHandshake(std::string& received, std::string& send, std::string& problem) override;
     Stream Decrypt(std::string& received, std::string& plain, std::string& send) override;
     std::size_t Encrypt(std::string_view plain, std::string& records) override;
-    void ResetTls() override { context_.Reset(); }
+    void ResetTls() override {
+        context_.Reset();
+        renegotiating_ = false;
+    }
 
     // The end of a handshake that Schannel finished: whether the server's certificate is trusted.
     HandshakeStep Secured(std::string& problem);
+    // Gives the context a handshake message that came after the handshake; its answer goes into `send`.
+    SECURITY_STATUS Renegotiate(std::string& received, std::string& send);
 
     CredentialsHandle credentials_;
     SecurityContext context_;
     std::wstring host_;
     SecPkgContext_StreamSizes sizes_{};
+    // A handshake message came after the handshake: what is received goes to the context until it is done.
+    bool renegotiating_ = false;
 };
+
+// The certificate is checked in Secured(), where a refusal can name its reason.
+constexpr DWORD kCredentialFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
 
 bool SchannelTransport::BeginHandshake(const std::string& host) {
     if (!credentials_.valid) {
-        SCHANNEL_CRED settings{};
-        settings.dwVersion = SCHANNEL_CRED_VERSION;
-        settings.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
-        // The certificate is checked in Secured(), where a refusal can name its reason.
-        settings.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
         wchar_t package[] = UNISP_NAME_W;
-        if (AcquireCredentialsHandleW(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, &settings, nullptr, nullptr,
-                                      &credentials_.handle, nullptr) != SEC_E_OK) {
-            return false;
+        // TLS 1.3 is only asked for with the newer structure, which names what is refused rather than what is
+        // allowed: everything before TLS 1.2. Systems before Windows 10 1809 do not know it and refuse it.
+        TLS_PARAMETERS parameters{};
+        parameters.grbitDisabledProtocols = ~static_cast<DWORD>(SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT);
+        SCH_CREDENTIALS settings{};
+        settings.dwVersion = SCH_CREDENTIALS_VERSION;
+        settings.dwFlags = kCredentialFlags;
+        settings.cTlsParameters = 1;
+        settings.pTlsParameters = &parameters;
+        credentials_.valid = AcquireCredentialsHandleW(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, &settings,
+                                                       nullptr, nullptr, &credentials_.handle, nullptr) == SEC_E_OK;
+        if (!credentials_.valid) {
+            SCHANNEL_CRED olderSettings{};
+            olderSettings.dwVersion = SCHANNEL_CRED_VERSION;
+            olderSettings.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
+            olderSettings.dwFlags = kCredentialFlags;
+            credentials_.valid =
+                AcquireCredentialsHandleW(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, &olderSettings, nullptr,
+                                          nullptr, &credentials_.handle, nullptr) == SEC_E_OK;
         }
-        credentials_.valid = true;
+        if (!credentials_.valid) return false;
     }
     host_ = WideText(host);
+    renegotiating_ = false;
     return true;
 }
 
 SchannelTransport::HandshakeStep SchannelTransport::ContinueHandshake(std::string& received, std::string& send,
                                                                       std::string& problem) {
-    const DWORD wanted = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
-                         ISC_REQ_EXTENDED_ERROR | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM |
-                         ISC_REQ_MANUAL_CRED_VALIDATION;
     for (;;) {
         // The first call has no context yet and nothing received.
         const bool first = !context_.valid;
@@ -182,7 +209,7 @@ SchannelTransport::HandshakeStep SchannelTransport::ContinueHandshake(std::strin
         SecBufferDesc output{SECBUFFER_VERSION, 1, outputs};
         DWORD granted = 0;
         const SECURITY_STATUS status = InitializeSecurityContextW(
-            &credentials_.handle, first ? nullptr : &context_.handle, host_.data(), wanted, 0, 0,
+            &credentials_.handle, first ? nullptr : &context_.handle, host_.data(), kWantedContext, 0, 0,
             first ? nullptr : &input, 0, first ? &context_.handle : nullptr, &output, &granted, nullptr);
         if (first && (status == SEC_I_CONTINUE_NEEDED || status == SEC_E_OK)) context_.valid = true;
         const ContextBuffer token{outputs[0].pvBuffer};
@@ -218,9 +245,46 @@ SchannelTransport::HandshakeStep SchannelTransport::Secured(std::string& problem
                : HandshakeStep::kFailed;
 }
 
+SECURITY_STATUS SchannelTransport::Renegotiate(std::string& received, std::string& send) {
+    SecBuffer inputs[2] = {{static_cast<unsigned long>(received.size()), SECBUFFER_TOKEN, received.data()},
+                           {0, SECBUFFER_EMPTY, nullptr}};
+    SecBufferDesc input{SECBUFFER_VERSION, 2, inputs};
+    SecBuffer outputs[1] = {{0, SECBUFFER_TOKEN, nullptr}};
+    SecBufferDesc output{SECBUFFER_VERSION, 1, outputs};
+    DWORD granted = 0;
+    const SECURITY_STATUS status =
+        InitializeSecurityContextW(&credentials_.handle, &context_.handle, host_.data(), kWantedContext, 0, 0, &input,
+                                   0, nullptr, &output, &granted, nullptr);
+    const ContextBuffer token{outputs[0].pvBuffer};
+    if (status != SEC_E_INCOMPLETE_MESSAGE) {
+        if (inputs[1].BufferType == SECBUFFER_EXTRA && inputs[1].cbBuffer > 0) {
+            received.erase(0, received.size() - inputs[1].cbBuffer);
+        } else {
+            received.clear();
+        }
+    }
+    if (outputs[0].cbBuffer > 0 && token.data != nullptr) {
+        send.append(static_cast<const char*>(token.data), outputs[0].cbBuffer);
+    }
+    return status;
+}
+
 SchannelTransport::Stream SchannelTransport::Decrypt(std::string& received, std::string& plain, std::string& send) {
-    static_cast<void>(send);
-    while (!received.empty()) {
+    for (;;) {
+        if (renegotiating_) {
+            const std::size_t before = received.size();
+            const SECURITY_STATUS status = Renegotiate(received, send);
+            if (status == SEC_E_INCOMPLETE_MESSAGE) break;
+            if (status == SEC_E_OK) {
+                renegotiating_ = false;
+            } else if (status != SEC_I_CONTINUE_NEEDED) {
+                return Stream::kFailed;
+            } else if (received.empty() || received.size() == before) {
+                break;  // the server's next message goes on with it
+            }
+            continue;
+        }
+        if (received.empty()) break;
         SecBuffer buffers[4] = {{static_cast<unsigned long>(received.size()), SECBUFFER_DATA, received.data()},
                                 {0, SECBUFFER_EMPTY, nullptr},
                                 {0, SECBUFFER_EMPTY, nullptr},
@@ -229,8 +293,10 @@ SchannelTransport::Stream SchannelTransport::Decrypt(std::string& received, std:
         const SECURITY_STATUS status = DecryptMessage(&context_.handle, &description, 0, nullptr);
         if (status == SEC_E_INCOMPLETE_MESSAGE) break;
         if (status == SEC_I_CONTEXT_EXPIRED) return Stream::kClosed;
-        // Renegotiation is not offered by this client; anything else is a broken record.
-        if (status != SEC_E_OK) return Stream::kFailed;
+        // TLS 1.3 sends handshake messages after the handshake (session tickets, key updates), and a TLS 1.2 server
+        // may ask for a new handshake: Schannel hands them back to the context, from the first byte it did not use.
+        const bool handshakeMessage = status == SEC_I_RENEGOTIATE;
+        if (status != SEC_E_OK && !handshakeMessage) return Stream::kFailed;
         std::size_t extra = 0;
         for (const SecBuffer& buffer : buffers) {
             if (buffer.BufferType == SECBUFFER_DATA && buffer.cbBuffer > 0) {
@@ -240,6 +306,7 @@ SchannelTransport::Stream SchannelTransport::Decrypt(std::string& received, std:
             }
         }
         received.erase(0, received.size() - extra);
+        if (handshakeMessage) renegotiating_ = true;
     }
     return Stream::kOpen;
 }

@@ -32,6 +32,17 @@ public:
     // nobody else gains anything. The service (another account) and the window of the user who installed it then
     // both keep the data folder's files writable. True where one account owns both (nothing to grant).
     virtual bool GrantFolderModify(const std::filesystem::path& folder, const std::string& trustee) = 0;
+    // Gives `folder` an access list of its own that nothing above it adds to: full control for the system and the
+    // administrators, modify rights for its owner and for the calling user (unless that is the system itself), the
+    // entries set on the folder itself kept; everything in it follows. A folder that has such a list already is left
+    // as it is. True where folders are private to their user anyway (POSIX: 0700).
+    virtual bool ProtectDataFolder(const std::filesystem::path& folder) = 0;
+    // Whether the system refuses this user `folder` (it belongs to another user). A folder that is missing or that
+    // cannot be looked at for another reason is not refused.
+    virtual bool FolderRefused(const std::filesystem::path& folder) const = 0;
+    // Whether the process holds the administrators' rights (elevated, or the local system account); false on POSIX,
+    // where the data folder is the user's own.
+    virtual bool RunsElevated() const = 0;
     // The language of the user's system as the program names its languages: "german" for a German locale (Linux) or
     // user interface language (Windows), "english" for every other.
     virtual std::string PreferredLanguage() const = 0;

@@ -54,6 +54,12 @@ class PosixSystemInfo final : public SystemInfo {
 public:
     // The service is the user's own unit: the same account writes the data folder from both sides.
     bool GrantFolderModify(const std::filesystem::path&, const std::string&) override { return true; }
+    // The data folder is made 0700 for the user who made it.
+    bool ProtectDataFolder(const std::filesystem::path&) override { return true; }
+    bool FolderRefused(const std::filesystem::path& folder) const override {
+        return access(folder.c_str(), R_OK | W_OK | X_OK) != 0 && (errno == EACCES || errno == EPERM);
+    }
+    bool RunsElevated() const override { return false; }
     std::uint32_t LastSystemError() const override { return WindowsCodeOf(errno); }
 
     std::string SystemErrorText(std::uint32_t code) const override {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/folder_access_windows.h"
 #include "platform/known_folders.h"
 #include "platform/system_info.h"
 
@@ -28,11 +29,6 @@ std::wstring Wide(const std::string& text) {
     MultiByteToWideChar(1252, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
     return wide;
 }
-
-// Memory that the security functions allocate.
-struct LocalFreeDeleter {
-    void operator()(void* memory) const { LocalFree(memory); }
-};
 
 class WindowsSystemInfo final : public SystemInfo {
 public:
@@ -80,29 +76,39 @@ public:
 
     bool GrantFolderModify(const std::filesystem::path& folder, const std::string& trustee) override {
         PACL oldList = nullptr;
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        UniqueLocalMemory descriptor;
         DWORD error = GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                            nullptr, &oldList, nullptr, &descriptor);
-        const std::unique_ptr<void, LocalFreeDeleter> ownedDescriptor(descriptor);
+                                            nullptr, &oldList, nullptr,
+                                            reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.out()));
         if (error != ERROR_SUCCESS) {
             SetLastError(error);
             return false;
         }
+        // A folder with an access list of its own keeps it so: the all-users folder's entries must not come back.
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        const bool ownList =
+            GetSecurityDescriptorControl(descriptor.get(), &control, &revision) && (control & SE_DACL_PROTECTED) != 0;
         std::wstring name = Wide(trustee);
         EXPLICIT_ACCESSW entry{};
         BuildExplicitAccessWithNameW(&entry, name.data(), FILE_GENERIC_READ | FILE_GENERIC_WRITE |
                                      FILE_GENERIC_EXECUTE | DELETE, GRANT_ACCESS, SUB_CONTAINERS_AND_OBJECTS_INHERIT);
-        PACL newList = nullptr;
-        error = SetEntriesInAclW(1, &entry, oldList, &newList);
-        const std::unique_ptr<void, LocalFreeDeleter> ownedList(newList);
+        UniqueLocalMemory newList;
+        error = SetEntriesInAclW(1, &entry, oldList, reinterpret_cast<PACL*>(newList.out()));
         if (error == ERROR_SUCCESS) {
             std::wstring path = folder.wstring();
-            error = SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                          newList, nullptr);
+            error = SetNamedSecurityInfoW(
+                path.data(), SE_FILE_OBJECT,
+                DACL_SECURITY_INFORMATION | (ownList ? PROTECTED_DACL_SECURITY_INFORMATION : 0), nullptr, nullptr,
+                static_cast<PACL>(newList.get()), nullptr);
         }
         SetLastError(error);
         return error == ERROR_SUCCESS;
     }
+
+    bool ProtectDataFolder(const std::filesystem::path& folder) override { return ProtectFolderAccess(folder); }
+    bool FolderRefused(const std::filesystem::path& folder) const override { return FolderAccessRefused(folder); }
+    bool RunsElevated() const override { return ProcessRunsElevated(); }
 };
 
 }  // namespace

@@ -25,12 +25,15 @@ DataFolderPlaces LocateDataFolder(const std::filesystem::path& commonAppData,
     return places;
 }
 
-void PrepareDataFolder(const DataFolderPlaces& places) {
+void PrepareDataFolder(const DataFolderPlaces& places,
+                       const std::function<void(const std::filesystem::path&)>& newFolderMadePrivate) {
     if (places.dataFolder.empty()) return;
     // Every missing level is created, also the base folder, which a fresh Linux account may lack. The folder holds the
     // settings with the mailbox password and logs that name senders: nobody else has any business in it.
     const FolderCreation creation = CreatePrivateFolders(places.dataFolder);
-    if (creation != FolderCreation::kCreated || places.formerSettingsFile.empty()) return;
+    if (creation != FolderCreation::kCreated) return;
+    if (newFolderMadePrivate) newFolderMadePrivate(places.dataFolder);
+    if (places.formerSettingsFile.empty()) return;
 
     std::error_code error;
     const std::filesystem::path target = places.dataFolder / kSettingsFileName;

@@ -2,6 +2,7 @@
 // The data folder: where the settings file and the log files live.
 
 #include <filesystem>
+#include <functional>
 
 namespace zendrel {
 
@@ -23,6 +24,9 @@ DataFolderPlaces LocateDataFolder(const std::filesystem::path& commonAppData,
 
 // Creates the data folder when it is missing. Only when a folder had to be created, a non-empty former settings file
 // is copied into it, unless it already holds one. Failures are not reported: the program then runs on its defaults.
-void PrepareDataFolder(const DataFolderPlaces& places);
+// `newFolderMadePrivate` is called with a folder just created, before anything goes into it: where the system's
+// folders inherit their rights from above, the settings must not be readable for a moment by everyone.
+void PrepareDataFolder(const DataFolderPlaces& places,
+                       const std::function<void(const std::filesystem::path&)>& newFolderMadePrivate = {});
 
 }  // namespace zendrel

@@ -63,8 +63,18 @@ public:
         return !folderGrantFails;
     }
 
+    bool ProtectDataFolder(const std::filesystem::path& folder) override {
+        protectedFolders.push_back(folder);
+        return true;
+    }
+    bool FolderRefused(const std::filesystem::path&) const override { return folderRefused; }
+    bool RunsElevated() const override { return elevated; }
+
     std::string PreferredLanguage() const override { return language; }
 
+    std::vector<std::filesystem::path> protectedFolders;
+    bool folderRefused = false;
+    bool elevated = false;
     std::string folderGrant;
     bool folderGrantFails = false;
     std::string language = "german";  // the system's

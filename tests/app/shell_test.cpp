@@ -12,6 +12,7 @@
 #include "app/mailbox_shell_run.h"
 #include "app/main_procedure.h"
 #include "app/shell.h"
+#include "job/placeholders.h"
 #include "../job/fake_mail_session.h"
 #include "platform/locked_log_files.h"
 #include "shell_fakes.h"
@@ -323,6 +324,42 @@ TEST_F(ShellTest, InstallingTheServiceLetsTheInstallingUserKeepTheDataFolderWrit
     EXPECT_EQ(LogTexts(), (std::vector<std::string>{"system text 1332", English(TextKey::MsgServiceInstalled),
                                                     English(TextKey::MsgRunningInBackground),
                                                     English(TextKey::MsgHowToReconfigure)}));
+}
+
+TEST_F(ShellTest, TheDataFolderGetsItsOwnRightsWhenMadeWhenTheServiceStartsAndInAnElevatedStartRole) {
+    struct ProtectionCase {
+        const char* name;
+        bool folderMissing;
+        std::int32_t serviceMode;
+        bool elevated;
+        std::size_t protections;  // of the data folder, after the start and a press of the start button
+    };
+    const ProtectionCase cases[] = {
+        {"the window makes the folder", true, 0, false, 1},
+        {"the window on a folder it finds", false, 0, false, 0},
+        {"the elevated window's start role", false, 0, true, 1},
+        {"the service's start", false, 1, false, 1},
+    };
+    for (const ProtectionCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        system_.protectedFolders.clear();
+        system_.elevated = c.elevated;
+        const fs::path folder = c.folderMissing ? data_ / "new" / "" : data_;
+        Shell& shell = StartShell(c.serviceMode, [&](ShellParts& parts) { parts.places.dataFolder = folder; });
+        if (c.serviceMode == 0) shell.OnStartStopButton();
+        EXPECT_EQ(system_.protectedFolders, std::vector<fs::path>(c.protections, folder));
+    }
+}
+
+TEST_F(ShellTest, AWindowRefusedTheDataFolderSaysWhoseItIsAndTheServiceSaysNothing) {
+    system_.folderRefused = true;
+    StartShell();
+    const std::u8string folder = data_.u8string();
+    EXPECT_THAT(LogTexts(), testing::ElementsAre(FillPlaceholder(English(TextKey::ErrDataFolderDenied), "{FOLDER}",
+                                                                 std::string(folder.begin(), folder.end()))));
+    view_.Rows().Clear();
+    StartShell(1);
+    EXPECT_THAT(LogTexts(), testing::IsEmpty());
 }
 
 TEST_F(ShellTest, AServiceJustInstalledDoesTheFirstDueRunAlone) {

@@ -124,6 +124,7 @@ TEST(InterfaceTextLists, PlaceholdersSitInTheTextsThatAreFilled) {
         {TextKey::MsgFilesNotSaved, {"{COUNT}"}},
         {TextKey::TipSubFolder, {"{sender}", "{domain}", "{year}", "{month}", "{day}"}},
         {TextKey::ErrReplyTooLarge, {"{NUMBER}", "{LIMIT}"}},
+        {TextKey::ErrDataFolderDenied, {"{FOLDER}"}},
     };
     std::set<int> withPlaceholder;
     for (const PlaceholderCase& c : cases) {
