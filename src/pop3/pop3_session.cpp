@@ -55,6 +55,7 @@ std::string Pop3MailSession::GetLastReply() const { return lastReply_; }
 std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, const std::string& userName,
                                     const std::string& password, std::int32_t timeoutMs) {
     parts_.clear();
+    partIndex_ = {};
     currentPart_ = 0;
     CloseConnection();  // a login replaces any conversation still open
     receiveBuffer_.reset(static_cast<char*>(std::calloc(kReceiveBufferSize, 1)));
@@ -260,6 +261,7 @@ void Pop3MailSession::CloseConnection() {
     pipelining_ = false;
     ForgetReadAhead();
     parts_.clear();
+    partIndex_ = {};
     currentPart_ = 0;
     messageLoaded_ = false;
     receiveBuffer_.reset();
@@ -413,6 +415,7 @@ std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
         return 0;
     }
     parts_.clear();
+    partIndex_ = {};
     currentPart_ = 0;
     lastReply_.clear();
     messageLoaded_ = false;
@@ -429,9 +432,9 @@ std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
     }
     // Drop the terminating "." line; the text keeps the rest of the status line in front of the header.
     lastReply_.resize(lastReply_.size() >= 3 ? lastReply_.size() - 3 : 0);
+    // The split gives every container before its parts, in the order the attachments are numbered.
     parts_ = SplitMessage(lastReply_);
-    std::stable_sort(parts_.begin(), parts_.end(),
-                     [](const MessagePart& a, const MessagePart& b) { return a.index > b.index; });
+    partIndex_ = PartIndex(parts_);
     messageLoaded_ = true;
     return 1;
 }
@@ -772,7 +775,7 @@ bool Pop3MailSession::CanReadLoadedMessage() {
 }
 
 std::optional<std::size_t> Pop3MailSession::SelectBodyPart(std::int32_t n) {
-    const auto position = n >= 1 ? FindBodyPart(parts_, n) : std::nullopt;
+    const auto position = partIndex_.BodyPart(n);
     if (position) {
         currentPart_ = *position;
     } else {
@@ -788,12 +791,12 @@ std::string Pop3MailSession::GetHeaderField(const std::string& header, const std
 
 std::int32_t Pop3MailSession::CountAttachments() {
     if (!CanReadLoadedMessage()) return 0;
-    return zendrel::CountAttachments(parts_);
+    return partIndex_.AttachmentCount();
 }
 
 Utf8Text Pop3MailSession::GetAttachmentName(std::int32_t n) {
     if (!CanReadLoadedMessage()) return {};
-    const auto position = n >= 1 ? FindAttachment(parts_, n) : std::nullopt;
+    const auto position = partIndex_.Attachment(n);
     if (!position) {
         errorCode_ = SessionError::kBadNumber;
         return {};
@@ -805,7 +808,7 @@ Utf8Text Pop3MailSession::GetAttachmentName(std::int32_t n) {
 
 std::int32_t Pop3MailSession::SaveAttachment(std::int32_t n, const std::string& folder, const Utf8Text& fileName) {
     if (!CanReadLoadedMessage()) return 0;
-    if (n < 1 || n > zendrel::CountAttachments(parts_)) {
+    if (n < 1 || n > partIndex_.AttachmentCount()) {
         errorCode_ = SessionError::kBadNumber;
         return 0;
     }
@@ -838,7 +841,7 @@ std::int32_t Pop3MailSession::SavePartAt(std::size_t position, const std::string
 
 std::int32_t Pop3MailSession::CountBodyParts() {
     if (!CanReadLoadedMessage()) return 0;
-    return zendrel::CountBodyParts(parts_);
+    return partIndex_.BodyPartCount();
 }
 
 std::string Pop3MailSession::GetBodyPartHeader(std::int32_t n) {

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mime/attachments.h"
 #include "mime/message_part.h"
 #include "net/transport.h"
 #include "pop3/clock.h"
@@ -220,6 +221,7 @@ private:
     DeliveryRate deliveryRate_;
     OversizedReply oversized_;
     std::vector<MessagePart> parts_;
+    PartIndex partIndex_;  // where parts_ holds each attachment and each body part
     std::size_t currentPart_ = 0;
     bool loggingOut_ = false;  // a read error inside Logout's own QUIT must not start another Logout
 };
