@@ -48,15 +48,27 @@ Pop3MailSession::~Pop3MailSession() { CloseConnection(); }
 
 std::int32_t Pop3MailSession::GetErrorCode() const { return errorCode_; }
 
-std::string Pop3MailSession::GetLastReply() const { return lastReply_; }
+std::string Pop3MailSession::GetLastReply() const { return lastReplyIsMessage_ ? messageText_ : lastReply_; }
+
+void Pop3MailSession::ForgetLastReply() {
+    lastReply_.clear();
+    lastReplyIsMessage_ = false;
+}
+
+void Pop3MailSession::ForgetMessage() {
+    parts_.clear();
+    partIndex_ = {};
+    currentPart_ = 0;
+    lastReplyIsMessage_ = false;
+    // The memory goes back before the next message arrives.
+    std::string().swap(messageText_);
+}
 
 // ---- the POP3 conversation ----
 
 std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, const std::string& userName,
                                     const std::string& password, std::int32_t timeoutMs) {
-    parts_.clear();
-    partIndex_ = {};
-    currentPart_ = 0;
+    ForgetMessage();
     CloseConnection();  // a login replaces any conversation still open
     receiveBuffer_.reset(static_cast<char*>(std::calloc(kReceiveBufferSize, 1)));
     if (!receiveBuffer_) {
@@ -65,7 +77,7 @@ std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, 
     }
     errorCode_ = SessionError::kNone;
     timeoutMs_ = timeoutMs;
-    lastReply_.clear();
+    ForgetLastReply();
     capabilities_.clear();
     certificateProblem_.clear();
     connectFailure_ = ConnectFailure::kNone;
@@ -260,9 +272,7 @@ void Pop3MailSession::CloseConnection() {
     draining_ = false;
     pipelining_ = false;
     ForgetReadAhead();
-    parts_.clear();
-    partIndex_ = {};
-    currentPart_ = 0;
+    ForgetMessage();
     messageLoaded_ = false;
     receiveBuffer_.reset();
 }
@@ -414,10 +424,8 @@ std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
         errorCode_ = SessionError::kBadNumber;
         return 0;
     }
-    parts_.clear();
-    partIndex_ = {};
-    currentPart_ = 0;
-    lastReply_.clear();
+    ForgetMessage();
+    ForgetLastReply();
     messageLoaded_ = false;
     // The reply's limit comes from the message's listed size; with pipelining the sizes may not be asked for yet.
     if (messageSizes_.empty() && !AskForSizes()) return 0;
@@ -432,8 +440,12 @@ std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
     }
     // Drop the terminating "." line; the text keeps the rest of the status line in front of the header.
     lastReply_.resize(lastReply_.size() >= 3 ? lastReply_.size() - 3 : 0);
+    // The message is held once: the parts are views into its text, which stays the last reply until another comes.
+    messageText_ = std::move(lastReply_);
+    ForgetLastReply();
+    lastReplyIsMessage_ = true;
     // The split gives every container before its parts, in the order the attachments are numbered.
-    parts_ = SplitMessage(lastReply_);
+    parts_ = SplitMessage(messageText_);
     partIndex_ = PartIndex(parts_);
     messageLoaded_ = true;
     return 1;
@@ -587,7 +599,7 @@ std::uint64_t Pop3MailSession::ReplyLimit(const SentCommand& command) const {
 
 void Pop3MailSession::FailTooLarge(std::int32_t n, std::uint64_t limit) {
     oversized_ = {n, limit, false};
-    lastReply_.clear();
+    ForgetLastReply();
     errorCode_ = SessionError::kReplyTooLarge;
 }
 
@@ -611,7 +623,7 @@ bool Pop3MailSession::ReadFrontReply(std::int32_t timeoutMs, TakenReply& taken, 
             const OversizedReply oversized{inFlight_.front().n, frontReply_->BodyLimit(), true};
             CloseConnection();
             oversized_ = oversized;
-            lastReply_.clear();
+            ForgetLastReply();
             errorCode_ = SessionError::kReplyTooLarge;
             return false;
         }
@@ -623,7 +635,7 @@ bool Pop3MailSession::ReadFrontReply(std::int32_t timeoutMs, TakenReply& taken, 
             return true;
         case ReadOutcome::kTimedOut:
         case ReadOutcome::kCancelled:
-            lastReply_.clear();
+            ForgetLastReply();
             errorCode_ = outcome == ReadOutcome::kTimedOut ? SessionError::kTimedOut : SessionError::kCancelled;
             if (!pipelining_) {
                 // One command at a time: its late remains are thrown away before the next one goes out. With
@@ -754,6 +766,7 @@ bool Pop3MailSession::CheckStatus(std::string reply) {
     const bool positive = status.positive;
     reply.erase(0, static_cast<std::size_t>(status.text.data() - reply.data()));
     lastReply_ = std::move(reply);
+    lastReplyIsMessage_ = false;
     return positive;
 }
 
