@@ -5,7 +5,8 @@
 # Usage: benchmarks/run_once/run.sh BUILD_DIR [run_once_benchmark options]
 #   (BUILD_DIR: a Release build configured with -DZENDREL_BENCHMARKS=ON; options: --rounds N, --mails N,
 #    --matching N, --attachment-bytes BYTES, --tls 1 for POP3 over TLS with a test authority's certificate,
-#    --delay-ms MS through a proxy that delays each direction by MS milliseconds)
+#    --delay-ms MS through a proxy that delays each direction by MS milliseconds, --kept N for the kept mailbox of
+#    N mails, 10,000 unless said, 0 to leave it out)
 # Needs dovecot-pop3d and python3, as installed by scripts/setup.sh bench, and root on most systems (Dovecot's
 # unprivileged users).
 set -euo pipefail

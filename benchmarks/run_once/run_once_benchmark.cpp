@@ -10,7 +10,9 @@
 // Exit status 1 when a run fails or a folder differs, 2 for a usage error.
 //
 // Usage: run_once_benchmark ZENDREL_PROGRAM [--rounds N] [--mails N] [--matching N] [--attachment-bytes BYTES]
-//                           [--tls 1] [--delay-ms MS]
+//                           [--tls 1] [--delay-ms MS] [--kept N]
+// Without --tls it then also measures a kept mailbox of --kept mails (10,000; 0 leaves it out): the steady state and
+// one new mail, with and without RememberMails and beside mpop --only-new=on (KeptMailbox below).
 // With --delay-ms the contenders reach the server through delay_proxy.h, which holds back every piece of data in each
 // direction for MS milliseconds: a server 2 × MS away. zendrel and mpop's download then also run on loopback, for the
 // ratio, and zendrel once more with deletion on (the mailbox is filled again after that run).
@@ -76,6 +78,7 @@ struct Settings {
     long attachmentBytes = 100 * 1024;
     bool tls = false;  // POP3 over TLS (POP3S) for both, against a server with the test authority's certificate
     int delayMs = 0;   // both reach the server through a proxy that delays each direction by this much
+    int kept = 10000;  // mails of the kept mailbox (steady state and one new mail); 0 leaves that part out
 };
 
 std::optional<Settings> ParseArguments(int argc, char** argv) {
@@ -99,6 +102,8 @@ std::optional<Settings> ParseArguments(int argc, char** argv) {
             settings.tls = value == 1;
         } else if (name == "--delay-ms" && value <= 10000) {
             settings.delayMs = static_cast<int>(value);
+        } else if (name == "--kept" && value <= 1000000) {
+            settings.kept = static_cast<int>(value);
         } else {
             return std::nullopt;
         }
@@ -664,12 +669,230 @@ private:
     std::unique_ptr<DelayProxy> proxy_;
 };
 
+// A kept mailbox (deletion off) that a run visits every few minutes: `kept` short mails on Dovecot, none of them
+// new since the last run, then one new matching mail. zendrel remembering its examined mails beside zendrel without
+// (RememberMails=0) and beside mpop with --only-new=on (its UIDL file; without the header filter of mpop_job.sh, which
+// starts a process for every mail it has not delivered, at every run), each with its own state, each primed by one
+// run before the measured ones. The commands and bytes come from the proxy, which every contender also goes through.
+class KeptMailbox {
+public:
+    KeptMailbox(const Settings& settings, const fs::path& work) : settings_(settings), work_(work) {}
+
+    bool Run() {
+        std::string reason;
+        server_ = DovecotServer::Start({{kKeptUser, kPassword}}, reason);
+        if (!server_) {
+            std::fprintf(stderr, "kept mailbox: Dovecot did not start: %s\n", reason.c_str());
+            return false;
+        }
+        proxy_ = DelayProxy::Start(server_->Host(), server_->Port(), kDelayMs, reason);
+        if (!proxy_) {
+            std::fprintf(stderr, "kept mailbox: %s\n", reason.c_str());
+            return false;
+        }
+        std::fprintf(stderr, "Kept mailbox: delivering %d mails ...\n", settings_.kept);
+        for (int n = 1; n <= settings_.kept; ++n) {
+            if (!server_->Deliver(kKeptUser, Note(n))) {
+                std::fprintf(stderr, "kept mailbox: cannot deliver mail %d\n", n);
+                return false;
+            }
+        }
+        for (const bool proxy : {false, true}) {
+            for (const Kind kind : {Kind::kRemembered, Kind::kPlain, Kind::kMpop}) {
+                Entry entry;
+                entry.kind = kind;
+                entry.proxy = proxy;
+                entry.folder = work_ / ("kept-" + std::to_string(entries_.size()));
+                if (kind != Kind::kMpop && !WriteKeptSettings(entry)) return false;
+                entries_.push_back(std::move(entry));
+            }
+        }
+        bool ok = true;
+        for (Entry& entry : entries_) ok = RunEntry(entry, nullptr) && ok;  // primes the state
+        for (int round = 0; round < settings_.rounds; ++round) {
+            for (Entry& entry : entries_) ok = RunEntry(entry, &entry.steady) && ok;
+        }
+        if (!server_->Deliver(kKeptUser, NewInvoice())) return false;
+        for (Entry& entry : entries_) ok = RunEntry(entry, &entry.oneNew) && ok;
+        Print();
+        return ok;
+    }
+
+private:
+    enum class Kind { kRemembered, kPlain, kMpop };
+    struct Measured {
+        std::vector<double> wall;
+        DelayProxy::Traffic traffic;  // of the last run through the proxy
+    };
+    struct Entry {
+        Kind kind = Kind::kRemembered;
+        bool proxy = false;
+        fs::path folder;
+        Measured steady;
+        Measured oneNew;
+        bool failed = false;
+    };
+    static constexpr const char* kKeptUser = "kept";
+    static constexpr int kDelayMs = 5;
+
+    static std::string Note(int n) {
+        return "From: Colleague <colleague@example.org>\r\nSubject: note " + std::to_string(n) +
+               "\r\nMessage-ID: <kept." + std::to_string(n) + "@zendrel.bench>\r\nDate: Tue, 10 Jun 2025 09:30:00 "
+               "+0200\r\n\r\nA short note that stays on the server.\r\n";
+    }
+    static std::string NewInvoice() {
+        return "From: Billing <billing@example.org>\r\nSubject: Invoice new\r\nMessage-ID: <kept.new@zendrel.bench>"
+               "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
+               "Content-Type: text/plain\r\n\r\nThe invoice.\r\n--b\r\nContent-Type: text/csv\r\n"
+               "Content-Disposition: attachment; filename=\"new.csv\"\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+               "YSwxCmIsMgo=\r\n--b--\r\n";
+    }
+    static const char* Label(const Entry& entry) {
+        switch (entry.kind) {
+            case Kind::kRemembered:
+                return entry.proxy ? "zendrel RememberMails=1, proxy" : "zendrel RememberMails=1, loopback";
+            case Kind::kPlain:
+                return entry.proxy ? "zendrel RememberMails=0, proxy" : "zendrel RememberMails=0, loopback";
+            case Kind::kMpop:
+                return entry.proxy ? "mpop --only-new=on, proxy" : "mpop --only-new=on, loopback";
+        }
+        return "";
+    }
+    int PortOf(const Entry& entry) const { return entry.proxy ? proxy_->Port() : server_->Port(); }
+
+    bool WriteKeptSettings(const Entry& entry) {
+        std::error_code ec;
+        fs::create_directories(entry.folder / "data", ec);
+        fs::create_directories(entry.folder / "saved", ec);
+        SettingsRecord record;
+        record.language = "english";
+        record.portText = std::to_string(PortOf(entry));
+        record.server = server_->Host();
+        record.userName = kKeptUser;
+        record.password = kPassword;
+        record.intervalPosition = ReadIntervalPosition(300);
+        record.searchString = kSearchString;
+        record.saveDir = (entry.folder / "saved" / "").string();
+        record.extensionsText = kExtensions;
+        record.rememberMails = entry.kind == Kind::kRemembered;
+        return SaveSettings(entry.folder / "data", record);
+    }
+
+    std::vector<std::string> Words(const Entry& entry) const {
+        if (entry.kind != Kind::kMpop) return {settings_.program, "--run-once"};
+        std::error_code ec;
+        for (const char* sub : {"cur", "new", "tmp"}) fs::create_directories(entry.folder / "maildir" / sub, ec);
+        return {"mpop", "--host=" + server_->Host(), "--port=" + std::to_string(PortOf(entry)), "--auth=user",
+                std::string("--user=") + kKeptUser, std::string("--passwordeval=echo ") + kPassword, "--keep=on",
+                "--only-new=on", "--received-header=off", "--tls=off",
+                "--uidls-file=" + (entry.folder / "uidls").string(),
+                "--delivery=maildir," + (entry.folder / "maildir").string(), "--quiet"};
+    }
+
+    bool RunEntry(Entry& entry, Measured* measured) {
+        proxy_->TakeTraffic();
+        const Environment environment = {{"ZENDREL_DATA_DIR", (entry.folder / "data").string()}};
+        const fs::path output = work_ / "kept-output.txt";
+        const Timing timing = RunTimed(Words(entry), environment, output);
+        std::fprintf(stderr, "  %s: %.2f s\n", Label(entry), timing.wallSeconds);
+        if (timing.status != 0) {
+            entry.failed = true;
+            std::fprintf(stderr, "  %s exited with status %d:\n%s", Label(entry), timing.status,
+                         LastLines(output, 10).c_str());
+            return false;
+        }
+        if (measured != nullptr) {
+            measured->wall.push_back(timing.wallSeconds);
+            if (entry.proxy) measured->traffic = proxy_->TakeTraffic();
+        }
+        return true;
+    }
+
+    // The verbs of the commands sent, in order, repeated ones counted ("TOP x10000").
+    static std::string Commands(const std::string& sent, std::size_t& count) {
+        std::vector<std::pair<std::string, int>> verbs;
+        count = 0;
+        for (std::size_t at = 0; at < sent.size();) {
+            std::size_t end = sent.find("\r\n", at);
+            if (end == std::string::npos) end = sent.size();
+            const std::string line = sent.substr(at, end - at);
+            at = end + 2;
+            if (line.empty()) continue;
+            ++count;
+            const std::string verb = line.substr(0, line.find(' '));
+            if (!verbs.empty() && verbs.back().first == verb) {
+                ++verbs.back().second;
+            } else {
+                verbs.emplace_back(verb, 1);
+            }
+        }
+        std::string text;
+        for (const auto& [verb, times] : verbs) {
+            text += (text.empty() ? "" : " ") + verb + (times > 1 ? " x" + std::to_string(times) : "");
+        }
+        return text;
+    }
+
+    void Print() const {
+        std::printf("\nA kept mailbox: %d short mails on Dovecot, deletion off, a run every few minutes. Each contender "
+                    "has its own state,\n"
+                    "primed by one run; %d rounds of the steady state (nothing new), then one run "
+                    "after one new matching mail.\n\"proxy\": a proxy that delays each direction by %d ms; the "
+                    "commands and bytes are counted there.\n",
+                    settings_.kept, settings_.rounds, kDelayMs);
+        std::printf("  %-34s %12s %12s  %s\n", "", "wall, median", "bytes in", "commands sent");
+        const auto line = [](const char* what, const Entry& entry, const Measured& measured) {
+            std::size_t count = 0;
+            const std::string commands = Commands(measured.traffic.toServer, count);
+            std::printf("  %-28s %-6s %10.3f s %12llu  %zu: %s\n", Label(entry), what,
+                        measured.wall.empty() ? 0.0 : Median(measured.wall),
+                        static_cast<unsigned long long>(measured.traffic.toClientBytes), count,
+                        entry.proxy ? commands.c_str() : "(counted through the proxy)");
+        };
+        for (const Entry& entry : entries_) line("steady", entry, entry.steady);
+        for (const Entry& entry : entries_) line("1 new", entry, entry.oneNew);
+
+        const Entry* loopback = &entries_[0];
+        const Entry* distant = &entries_[3];
+        std::size_t steadyCount = 0;
+        const std::string steadyCommands = Commands(distant->steady.traffic.toServer, steadyCount);
+        std::size_t newCount = 0;
+        const std::string newCommands = Commands(distant->oneNew.traffic.toServer, newCount);
+        const double perMail = static_cast<double>(distant->steady.traffic.toClientBytes) / settings_.kept;
+        const bool judged = !loopback->failed && !distant->failed;
+        std::printf("Goal, steady state at most 6 commands (no LIST, no TOP): %zu (%s), %s\n", steadyCount,
+                    steadyCommands.c_str(),
+                    Verdict(judged, steadyCount <= 6 && steadyCommands.find("LIST") == std::string::npos &&
+                                        steadyCommands.find("TOP") == std::string::npos));
+        std::printf("Goal, steady state under 50 bytes received per kept mail: %.1f, %s\n", perMail,
+                    Verdict(judged, perMail < 50));
+        const double loopbackWall = loopback->steady.wall.empty() ? 0 : Median(loopback->steady.wall);
+        const double distantWall = distant->steady.wall.empty() ? 0 : Median(distant->steady.wall);
+        std::printf("Goal, steady state at most 0.2 s on loopback: %.3f s, %s\n", loopbackWall,
+                    Verdict(judged, loopbackWall <= 0.2));
+        std::printf("Goal, steady state at most 0.3 s through the proxy: %.3f s, %s\n", distantWall,
+                    Verdict(judged, distantWall <= 0.3));
+        const bool oneMore = newCount == steadyCount + 2 &&
+                             newCommands.find("TOP") != std::string::npos &&
+                             newCommands.find("RETR") != std::string::npos &&
+                             newCommands.find("LIST") == std::string::npos;
+        std::printf("Goal, one new mail costs one TOP and one RETR beyond the steady state: %zu commands (%s), %s\n",
+                    newCount, newCommands.c_str(), Verdict(judged, oneMore));
+    }
+
+    const Settings& settings_;
+    fs::path work_;
+    std::unique_ptr<DovecotServer> server_;
+    std::unique_ptr<DelayProxy> proxy_;
+    std::vector<Entry> entries_;
+};
+
 int Run(int argc, char** argv) {
     const std::optional<Settings> settings = ParseArguments(argc, argv);
     if (!settings) {
         std::fprintf(stderr,
                      "usage: %s ZENDREL_PROGRAM [--rounds N] [--mails N] [--matching N] [--attachment-bytes BYTES] "
-                     "[--tls 1] [--delay-ms MS]\n",
+                     "[--tls 1] [--delay-ms MS] [--kept N]\n",
                      argv[0]);
         return 2;
     }
@@ -690,7 +913,9 @@ int Run(int argc, char** argv) {
         benchmark.LargeMail();
         benchmark.EndlessReplies();
     }
-    return allSame ? 0 : 1;
+    bool keptOk = true;
+    if (settings->kept > 0 && !settings->tls) keptOk = KeptMailbox(*settings, work.Path()).Run();
+    return allSame && keptOk ? 0 : 1;
 }
 
 }  // namespace

@@ -183,6 +183,7 @@ std::string UsageText() {
            "      FileExtensions, TimeOUT (seconds of a read interval:\n"
            "      300, 600, 900, 1800, 3600, 7200, 14400, 21600, 28800, 43200, 86400),\n"
            "      ExistingFiles (0 keep both, 1 replace), SaveInline (0, 1),\n"
+           "      RememberMails (0, 1: the examined mails are kept in examined.dat in the data folder),\n"
            "      SubFolder (a relative path with {sender}, {domain}, {year}, {month}, {day}).\n"
            "      Nothing is written when one of them is refused (exit status 2).\n"
            "  zendrel --set-password\n"

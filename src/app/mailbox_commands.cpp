@@ -11,6 +11,7 @@
 #include "app/saved_settings.h"
 #include "app/schedule.h"
 #include "app/shell_services.h"
+#include "job/remembered_mails.h"
 #include "job/run_control.h"
 #include "job/sender_list.h"
 #include "platform/data_folder_locks.h"
@@ -62,6 +63,7 @@ public:
         }
         RunServices services;
         services.heldUntilEnded = std::move(lock.lock);
+        services.rememberedMailsFile = saved_.dataFolder / kRememberedMailsFileName;
         services.log = std::shared_ptr<ActivityLog>(log_, &log_->log);
         services.texts = texts_;
         services.handledMessageIds = handledMessageIds_;

@@ -1,6 +1,7 @@
 #include "app/mailbox_shell_run.h"
 
 #include "app/saved_settings.h"
+#include "job/remembered_mails.h"
 
 namespace zendrel {
 
@@ -22,6 +23,7 @@ bool MailboxShellRun::Start(const RunRequest& request) {
     services.blockedSenders = std::make_shared<FixedSenderList>(request.controls.blockedSenders);
     services.loggingFlag = request.loggingFlag;
     services.heldUntilEnded = request.heldWhileRunning;
+    if (!request.dataFolder.empty()) services.rememberedMailsFile = request.dataFolder / kRememberedMailsFileName;
     if (createSession_) services.createSession = createSession_;
     return controller_.Start(
         [&request](JobParameters& parameters) {

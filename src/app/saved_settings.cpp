@@ -61,6 +61,7 @@ void FillJobParameters(const SettingsRecord& record, std::int32_t serviceMode, J
     parameters.existingFiles = record.existingFiles;
     parameters.subFolder = record.subFolder;
     parameters.saveInline = record.saveInline ? 1 : 0;
+    parameters.rememberMails = record.rememberMails ? 1 : 0;
     parameters.deleteMails = record.deleteMails ? 1 : 0;
     parameters.serviceMode = serviceMode;
 }

@@ -160,6 +160,12 @@ const std::vector<std::pair<std::string, KeyChange>>& Keys() {
              record.saveInline = value == "1";
              return {};
          }},
+        {"RememberMails",
+         [](SettingsRecord& record, const std::string& value) -> std::string {
+             if (value != "0" && value != "1") return "RememberMails must be 0 or 1";
+             record.rememberMails = value == "1";
+             return {};
+         }},
     };
     return keys;
 }
@@ -205,6 +211,7 @@ int ShowSettingsCommand(std::ostream& out, std::ostream& err) {
     line("ExistingFiles", std::to_string(record.existingFiles));
     line("SubFolder", record.subFolder);
     line("SaveInline", record.saveInline ? "1" : "0");
+    line("RememberMails", record.rememberMails ? "1" : "0");
     for (const auto& [group, list] : {std::pair{"AllowedMails", &record.allowedSenders},
                                       std::pair{"DisAllowedMails", &record.blockedSenders}}) {
         out << '[' << group << "]\n";

@@ -27,9 +27,10 @@ constexpr std::array<MainControl, 14> kLockedMainControls = {
     MainControl::DeleteMailsCheck, MainControl::BrowseButton,   MainControl::IntervalCombo,
     MainControl::StartHourCombo, MainControl::StartMinuteCombo, MainControl::AdvancedButton,
     MainControl::ServiceCheck,   MainControl::ShortcutCheck};
-constexpr std::array<AdvancedControl, 6> kLockedAdvancedControls = {
+constexpr std::array<AdvancedControl, 7> kLockedAdvancedControls = {
     AdvancedControl::SearchStringEdit, AdvancedControl::ExtensionsEdit, AdvancedControl::KeepBothRadio,
-    AdvancedControl::ReplaceRadio,     AdvancedControl::SubFolderEdit,  AdvancedControl::SaveInlineCheck};
+    AdvancedControl::ReplaceRadio,     AdvancedControl::SubFolderEdit,  AdvancedControl::SaveInlineCheck,
+    AdvancedControl::RememberMailsCheck};
 
 struct LabelText {
     MainControl label;
@@ -291,6 +292,7 @@ void Shell::WriteAdvancedTexts() {
     advanced_.SetText(AdvancedControl::ReplaceRadio, TextOf(TextKey::RadioReplace));
     advanced_.SetText(AdvancedControl::SubFolderLabel, TextOf(TextKey::LabelSubFolder) + ":");
     advanced_.SetText(AdvancedControl::SaveInlineCheck, TextOf(TextKey::CheckSaveInline));
+    advanced_.SetText(AdvancedControl::RememberMailsCheck, TextOf(TextKey::CheckRememberMails));
     ShowSubFolderHelp();
 }
 
@@ -375,6 +377,7 @@ SettingsRecord Shell::ReadControls() const {
     record.existingFiles = advanced_.Checked(AdvancedControl::ReplaceRadio) ? 1 : 0;
     record.subFolder = advanced_.Text(AdvancedControl::SubFolderEdit);
     record.saveInline = advanced_.Checked(AdvancedControl::SaveInlineCheck);
+    record.rememberMails = advanced_.Checked(AdvancedControl::RememberMailsCheck);
     for (int i = 0; i < advanced_.ListCount(AdvancedControl::AllowedList); ++i) {
         record.allowedSenders.push_back(advanced_.ListEntry(AdvancedControl::AllowedList, i));
     }
@@ -402,6 +405,7 @@ void Shell::WriteControls(const SettingsRecord& record) {
     advanced_.SetChecked(AdvancedControl::ReplaceRadio, record.existingFiles == 1);
     advanced_.SetText(AdvancedControl::SubFolderEdit, record.subFolder);
     advanced_.SetChecked(AdvancedControl::SaveInlineCheck, record.saveInline);
+    advanced_.SetChecked(AdvancedControl::RememberMailsCheck, record.rememberMails);
     advanced_.ClearList(AdvancedControl::AllowedList);
     for (const std::string& entry : record.allowedSenders) {
         advanced_.AppendListEntry(AdvancedControl::AllowedList, entry);
@@ -747,6 +751,7 @@ bool Shell::StartRun(RunKind kind) {
         request.heldWhileRunning = std::move(lock.lock);
     }
     request.kind = kind;
+    request.dataFolder = parts_.places.dataFolder;
     request.controls = ReadControls();
     request.serviceMode = serviceMode_;
     request.loggingFlag = loggingFlag_;

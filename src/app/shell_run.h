@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 
 #include "job/activity_log.h"
@@ -21,6 +22,7 @@ struct RunRequest {
     bool loggingFlag = false;
     std::shared_ptr<ActivityLog> log;
     std::shared_ptr<void> heldWhileRunning;  // the data folder's run lock, let go when the run ends
+    std::filesystem::path dataFolder;        // where the run keeps what it remembers; empty: nowhere
 };
 
 class ShellRun {

@@ -58,15 +58,16 @@ enum class AdvancedControl {
     BlockedDeleteButton,
     CloseButton,  // at the bottom right: closes the window as its close box and Escape do
     // Later additions go at the end. Where the files go: what a name that exists gets, the folders below the save
-    // folder, the inline files.
+    // folder, the inline files; then whether examined mails are remembered across restarts.
     ExistingFilesLabel,
     KeepBothRadio,
     ReplaceRadio,
     SubFolderLabel,
     SubFolderEdit,
     SaveInlineCheck,
+    RememberMailsCheck,
 };
-inline constexpr int kAdvancedControlCount = static_cast<int>(AdvancedControl::SaveInlineCheck) + 1;
+inline constexpr int kAdvancedControlCount = static_cast<int>(AdvancedControl::RememberMailsCheck) + 1;
 
 enum class StatusField { ScheduleField, ServiceField };
 // The items of the window's menu and of the tray icon's menu. The first four keep their fixed English words; the

@@ -131,6 +131,9 @@ constexpr TextList kEnglishTexts = {
     "1 file could not be saved; its mail stays on the server",                            // MsgOneFileNotSaved
     "{COUNT} files could not be saved; their mails stay on the server",                   // MsgFilesNotSaved
     "ERROR!! (The server's reply for message {NUMBER} went past its limit of {LIMIT} bytes)",  // ErrReplyTooLarge
+    "Remember examined mails across restarts",                                            // CheckRememberMails
+    "The list of examined mails could not be read; all mails are examined again",         // ErrRememberedUnreadable
+    "The list of examined mails could not be saved; the next run tries again",            // ErrRememberedUnwritten
 };
 
 constexpr TextList kGermanTexts = {
@@ -255,6 +258,11 @@ constexpr TextList kGermanTexts = {
     "{COUNT} Dateien konnten nicht gespeichert werden; ihre Mails bleiben auf dem Server",  // MsgFilesNotSaved
     "FEHLER!! (Die Antwort des Servers zu Nachricht {NUMBER} ist gr\xF6\xDF" "er als ihre Grenze von {LIMIT} Bytes)",
                                                                                           // ErrReplyTooLarge
+    "Gepr\xFC" "fte Mails \xFC" "ber einen Neustart hinaus merken",                         // CheckRememberMails
+    "Die Liste der gepr\xFC" "ften Mails lie\xDF sich nicht lesen; alle Mails werden erneut gepr\xFC" "ft",
+                                                                                          // ErrRememberedUnreadable
+    "Die Liste der gepr\xFC" "ften Mails lie\xDF sich nicht speichern; der n\xE4" "chste Abruf versucht es erneut",
+                                                                                          // ErrRememberedUnwritten
 };
 
 // A list with fewer initialisers than keys would be padded with empty texts; an empty text would end the list for
@@ -272,7 +280,7 @@ constexpr int kFirstIntervalKey = static_cast<int>(TextKey::Interval5Minutes);
 constexpr int kFirstServiceStateKey = static_cast<int>(TextKey::ServiceNotInstalled);
 static_assert(static_cast<int>(TextKey::IntervalDaily) - kFirstIntervalKey + 1 == kIntervalCount);
 static_assert(static_cast<int>(TextKey::ServicePaused) - kFirstServiceStateKey + 1 == kServiceStateCount);
-static_assert(static_cast<int>(TextKey::ErrReplyTooLarge) + 1 == kTextCount);
+static_assert(static_cast<int>(TextKey::ErrRememberedUnwritten) + 1 == kTextCount);
 
 const TextList& ListOf(Language language) {
     return language == Language::German ? kGermanTexts : kEnglishTexts;

@@ -132,9 +132,13 @@ enum class TextKey : int {
     MsgFilesNotSaved = 114,
     // A server reply past its limit.
     ErrReplyTooLarge = 115,
+    // The examined mails remembered across restarts.
+    CheckRememberMails = 116,
+    ErrRememberedUnreadable = 117,
+    ErrRememberedUnwritten = 118,
 };
 
-inline constexpr int kTextCount = 116;
+inline constexpr int kTextCount = 119;
 
 // Number of entries of the read interval list and of the service states (0 = not installed, 1..7 the system's).
 inline constexpr int kIntervalCount = 11;

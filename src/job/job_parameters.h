@@ -19,6 +19,9 @@ struct JobParameters {
     std::int32_t existingFiles = 0;  // a name that holds other bytes: 0 keep both (a numbered name), 1 replace
     std::string subFolder;     // template of the folders below saveDir, such as "{domain}/{year}-{month}"; empty: none
     std::int32_t saveInline = 0;     // 1: also inline parts that name a file
+    // 1: the examined mails are kept in the data folder across restarts (RunServices::rememberedMailsFile), and the
+    // mailbox is scanned by unique id where the server gives them; 0: they live in this process only.
+    std::int32_t rememberMails = 0;
     // Non-zero while a run is active: the number the shell gave the run. The shell stores it before the run's thread
     // exists, and the run sets it back to 0 as the very last thing it does.
     std::atomic<std::uint32_t> runThread{0};

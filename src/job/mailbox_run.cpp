@@ -1,14 +1,19 @@
 #include "job/mailbox_run.h"
 
+#include <algorithm>
 #include <ctime>
 #include <exception>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "common/local_time.h"
 #include "common/text.h"
 #include "job/placeholders.h"
+#include "job/remembered_mails.h"
 #include "job/run_control.h"
 #include "job/save_folder.h"
 #include "mime/attachment_saver.h"
@@ -184,22 +189,121 @@ bool ListNamesSender(const SenderList& list, const std::string& from) {
     return false;
 }
 
+// The examined mails of a run that keeps them across restarts: read after the login, written at the run's end. The
+// run's Message-IDs start from the remembered ones instead of this process's; unique ids let it pass remembered mails
+// without a word to the server.
+class RememberedRun {
+public:
+    RememberedRun(const JobParameters& parameters, const RunServices& services, RunLog& log)
+        : path_(services.rememberedMailsFile), log_(log), messageIds_(std::make_shared<HandledMessageIds>()) {
+        key_.server = parameters.server;
+        key_.userName = parameters.userName;
+        key_.filters = FiltersFingerprint(parameters.searchString, parameters.extensions, parameters.saveInline != 0,
+                                          Entries(*services.allowedSenders), Entries(*services.blockedSenders));
+    }
+
+    std::shared_ptr<HandledMessageIds> MessageIds() const { return messageIds_; }
+
+    // Reads what earlier runs examined and asks the server for its unique ids; the messages that neither tells as
+    // known are left for the headers.
+    void Begin(MailSession& session, std::int32_t count) {
+        RememberedReadResult read = ReadRememberedMails(path_);
+        if (read.outcome == RememberedRead::kDamaged) log_.User(TextKey::ErrRememberedUnreadable);
+        // Mails examined for another server, user or other filters are new to this run, as after a settings load.
+        if (read.outcome == RememberedRead::kRead && read.file.key == key_) before_ = std::move(read.file.mails);
+        std::unordered_map<std::string_view, std::size_t> byUniqueId;
+        for (std::size_t i = 0; i < before_.size(); ++i) {
+            if (!before_[i].uniqueId.empty()) byUniqueId.emplace(before_[i].uniqueId, i);
+            if (!before_[i].messageId.empty()) messageIds_->Add(before_[i].messageId);
+        }
+        messages_.assign(static_cast<std::size_t>(std::max(count, 0)) + 1, RunMessage{});
+        std::optional<std::vector<std::string>> uniqueIds = session.GetUniqueIds();
+        log_.Diagnostic("Remembered mails: " + std::to_string(before_.size()) +
+                        (uniqueIds ? ", unique ids listed" : ", no unique ids"));
+        if (!uniqueIds) return;
+        std::vector<std::int32_t> unknown;
+        for (std::int32_t n = 1; n <= count; ++n) {
+            RunMessage& message = messages_[static_cast<std::size_t>(n)];
+            message.uniqueId = std::move((*uniqueIds)[static_cast<std::size_t>(n)]);
+            if (!message.uniqueId.empty() && byUniqueId.contains(message.uniqueId)) {
+                message.fate = MessageFate::kKnown;
+            } else {
+                unknown.push_back(n);
+            }
+        }
+        log_.Diagnostic("Headers to examine: " + std::to_string(unknown.size()));
+        session.LimitHeadersTo(std::move(unknown));
+    }
+
+    bool Known(std::int32_t n) const { return At(n) != nullptr && At(n)->fate == MessageFate::kKnown; }
+
+    void Examined(std::int32_t n, const std::string& messageId, MessageFate fate) {
+        if (RunMessage* message = At(n)) {
+            message->messageId = messageId;
+            message->fate = fate;
+        }
+    }
+
+    // Written whatever became of the run; one that did not get through its mailbox keeps what it did not reach.
+    void Save(bool complete) {
+        if (saved_) return;
+        saved_ = true;
+        try {
+            const std::span<const RunMessage> messages =
+                messages_.empty() ? std::span<const RunMessage>() : std::span<const RunMessage>(messages_).subspan(1);
+            const RememberedFile file{key_, RememberedAfterRun(before_, messages, complete)};
+            log_.Diagnostic("Remembered mails written: " + std::to_string(file.mails.size()));
+            if (WriteRememberedMails(path_, file) == FileError::kNone) return;
+        } catch (...) {
+        }
+        log_.User(TextKey::ErrRememberedUnwritten);
+    }
+
+private:
+    static std::vector<std::string> Entries(const SenderList& list) {
+        std::vector<std::string> entries;
+        for (std::size_t i = 0; i < list.Count(); ++i) entries.push_back(list.Entry(i));
+        return entries;
+    }
+    RunMessage* At(std::int32_t n) {
+        return n >= 1 && static_cast<std::size_t>(n) < messages_.size() ? &messages_[static_cast<std::size_t>(n)]
+                                                                         : nullptr;
+    }
+    const RunMessage* At(std::int32_t n) const { return const_cast<RememberedRun*>(this)->At(n); }
+
+    std::filesystem::path path_;
+    RunLog& log_;
+    RememberedKey key_;
+    std::vector<RememberedMail> before_;
+    std::vector<RunMessage> messages_;  // by message number; 0 unused
+    std::shared_ptr<HandledMessageIds> messageIds_;
+    bool saved_ = false;
+};
+
 // One message: the filters, and for a wanted message its retrieval and the saving of its allowed attachments.
 class MessageWork {
 public:
     MessageWork(MailSession& session, const JobParameters& parameters, const RunServices& services, RunLog& log,
-                RunReport& report)
+                RunReport& report, RememberedRun* remembered)
         : session_(session), parameters_(parameters), services_(services), log_(log), report_(report),
-          saver_(FolderWithSeparator(parameters.saveDir), SaveRulesOf(parameters), Today()) {}
+          remembered_(remembered), saver_(FolderWithSeparator(parameters.saveDir), SaveRulesOf(parameters), Today()) {}
 
     // False when the run cannot go on with the next message.
     bool Examine(std::int32_t n) {
+        current_ = n;
         const std::string header = session_.LoadHeader(n);
         // A header that does not fit in its limit says nothing the filters could use, and is no mail to retrieve.
-        if (header.empty() && session_.GetErrorCode() == SessionError::kReplyTooLarge) return ReportTooLarge(n, {});
+        if (header.empty() && session_.GetErrorCode() == SessionError::kReplyTooLarge) {
+            if (remembered_) remembered_->Examined(n, {}, MessageFate::kExamined);
+            return ReportTooLarge(n, {});
+        }
         const std::string from = session_.GetHeaderField(header, "from");
         const std::string subject = session_.GetHeaderField(header, "subject");
         const std::string messageId = session_.GetHeaderField(header, "message-id");
+        // A header that did not arrive was not examined: the next run looks again.
+        if (remembered_) {
+            remembered_->Examined(n, messageId, header.empty() ? MessageFate::kRetried : MessageFate::kExamined);
+        }
         log_.Diagnostic("From: " + from + "\r\nSubject: " + subject + "\r\nMessageID: " + messageId);
 
         const bool accepted = Accepted(from, messageId);
@@ -324,8 +428,10 @@ private:
         if (saved > 0 && parameters_.deleteMails != 0) session_.DeleteMessage(n);
     }
 
+    // The message examined now is tried again by the next run.
     void Forget(const std::string& messageId) {
         if (!messageId.empty()) services_.handledMessageIds->Remove(messageId);
+        if (remembered_) remembered_->Examined(current_, messageId, MessageFate::kRetried);
     }
 
     MailSession& session_;
@@ -333,19 +439,23 @@ private:
     const RunServices& services_;
     RunLog& log_;
     RunReport& report_;
+    RememberedRun* remembered_;  // none when the examined mails live in this process only
+    std::int32_t current_ = 0;
     AttachmentSaver saver_;
 };
 
 void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServices& services, RunLog& log,
-                 RunReport& report) {
+                 RunReport& report, RememberedRun* remembered) {
     const std::int32_t count = session.GetMessageCount();
     log.User(TextKey::MsgLoggedIn, "{COUNT}", std::to_string(count));
     if (!parameters.searchString.empty()) log.User(TextKey::MsgSearching, "{SEARCH}", parameters.searchString);
+    if (remembered) remembered->Begin(session, count);
 
     services.handledMessageIds->ResetMarks();
     log.Diagnostic("MessageIDs: " + std::to_string(services.handledMessageIds->Size()));
 
-    MessageWork work(session, parameters, services, log, report);
+    MessageWork work(session, parameters, services, log, report, remembered);
+    bool reachedEnd = false;
     bool connected = true;
     {
         // The filter reaches into `work`, so it must not outlive it, whatever ends the loop.
@@ -357,20 +467,29 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
             // Once a stop is asked for, nothing more is fetched ahead: the logout must wait for what is in flight.
             return parameters.stopRequested.load() == 0 && work.WillLoad(header);
         });
-        for (std::int32_t n = 1; n <= count && connected; ++n) {
+        std::int32_t n = 1;
+        for (; n <= count && connected; ++n) {
             if (parameters.stopRequested.load() != 0) break;
+            // A remembered mail is passed without a word to the server.
+            if (remembered && remembered->Known(n)) continue;
             connected = work.Examine(n);
         }
+        reachedEnd = n > count && connected;
     }
     // A reply that could not be thrown away in time ended the conversation without QUIT: its error line is the run's
     // last word.
-    if (!connected) return;
+    if (!connected) {
+        if (remembered) remembered->Save(false);
+        return;
+    }
 
     if (report.unsavedAttachments == 1) log.User(TextKey::MsgOneFileNotSaved);
     if (report.unsavedAttachments > 1) {
         log.User(TextKey::MsgFilesNotSaved, "{COUNT}", std::to_string(report.unsavedAttachments));
     }
-    session.Logout();
+    const bool loggedOut = session.Logout() != 0;
+    // Only a conversation that went to its end and was closed by QUIT tells which mails are still on the server.
+    if (remembered) remembered->Save(reachedEnd && loggedOut);
     log.User(TextKey::MsgLoggedOut);
     log.User("");
 }
@@ -383,11 +502,18 @@ void RunSession(JobParameters& parameters, const RunServices& services, RunLog& 
     if (session->Login(parameters.server, parameters.port, parameters.userName, parameters.password,
                        kReplyTimeoutMs) != 0) {
         report.loggedIn = true;
+        std::optional<RememberedRun> remembered;
+        RunServices runServices = services;
+        if (parameters.rememberMails != 0 && !services.rememberedMailsFile.empty()) {
+            remembered.emplace(parameters, services, log);
+            runServices.handledMessageIds = remembered->MessageIds();
+        }
         try {
-            RunLoggedIn(*session, parameters, services, log, report);
+            RunLoggedIn(*session, parameters, runServices, log, report, remembered ? &*remembered : nullptr);
         } catch (...) {
             // Deletions take effect only at the logout: a run that cannot go on still ends its conversation.
             session->Logout();
+            if (remembered) remembered->Save(false);
             throw;
         }
         return;

@@ -3,6 +3,7 @@
 // allowed attachments, delete handled mails when asked, log out.
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -40,6 +41,9 @@ struct RunServices {
     // What the run keeps until it has ended (the data folder's run lock): let go before the run counts as ended, so
     // that the next run may take it at once.
     std::shared_ptr<void> heldUntilEnded;
+    // Where the examined mails are kept when the run remembers them (read and written under the run lock above);
+    // empty: nowhere, and they live in `handledMessageIds` only.
+    std::filesystem::path rememberedMailsFile;
 };
 
 // The whole run. Its last act is to set `parameters.runThread` to 0; after that it touches nothing of the caller's.

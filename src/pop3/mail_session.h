@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,13 @@ public:
         static_cast<void>(willLoad);
     }
     virtual OversizedReply GetOversizedReply() const { return {}; }
+    // The server's unique id of every message (UIDL), indexed by message number (index 0 unused), empty where the
+    // server gave none that tells the message apart. None when the server does not offer UIDL, refuses it or its
+    // reply cannot be had: the mailbox is then told apart by its headers alone. The error code stays as it was.
+    virtual std::optional<std::vector<std::string>> GetUniqueIds() { return std::nullopt; }
+    // The messages whose headers the run will ask for, in ascending order; a session that reads ahead then asks for
+    // no others. Every message until called after a login. Only a hint, as the read-ahead filter is.
+    virtual void LimitHeadersTo(std::vector<std::int32_t> numbers) { static_cast<void>(numbers); }
 };
 
 // A session over the platform's TCP sockets.

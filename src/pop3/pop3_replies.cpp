@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <unordered_map>
 
 #include "common/text.h"
 
@@ -89,6 +90,45 @@ std::vector<std::uint64_t> ParseMessageSizes(std::string_view listReply, std::in
         if (wellFormed && numbers[0] >= 1 && numbers[0] < sizes.size()) sizes[numbers[0]] = numbers[1];
     }
     return sizes;
+}
+
+std::vector<std::string> ParseUniqueIds(std::string_view uidlReply, std::int32_t count) {
+    constexpr std::size_t kLongestId = 70;
+    std::vector<std::string> ids(static_cast<std::size_t>(std::max(count, 0)) + 1);
+    std::vector<bool> doubtful(ids.size(), false);
+    std::unordered_map<std::string_view, std::size_t> owners;  // an id → the first message that gave it
+    std::size_t at = uidlReply.find("\r\n");  // past the status line
+    while (at != std::string_view::npos) {
+        at += 2;
+        const std::size_t end = uidlReply.find("\r\n", at);
+        const std::string_view line = uidlReply.substr(at, end == std::string_view::npos ? end : end - at);
+        at = end;
+        std::size_t i = 0;
+        std::uint64_t number = 0;
+        for (; i < line.size() && line[i] >= '0' && line[i] <= '9' && number < (1ull << 40); ++i) {
+            number = number * 10 + static_cast<std::uint64_t>(line[i] - '0');
+        }
+        if (i == 0 || i >= line.size() || line[i] != ' ' || number < 1 || number >= ids.size()) continue;
+        const std::string_view id = line.substr(i + 1);
+        const bool printable = std::all_of(id.begin(), id.end(), [](char c) { return c >= 0x21 && c <= 0x7E; });
+        if (id.empty() || id.size() > kLongestId || !printable) continue;
+        const auto n = static_cast<std::size_t>(number);
+        if (!ids[n].empty() || doubtful[n]) {
+            doubtful[n] = true;
+            continue;
+        }
+        const auto [owner, fresh] = owners.emplace(id, n);
+        if (!fresh) {
+            doubtful[n] = true;
+            doubtful[owner->second] = true;
+            continue;
+        }
+        ids[n] = std::string(id);
+    }
+    for (std::size_t n = 0; n < ids.size(); ++n) {
+        if (doubtful[n]) ids[n].clear();
+    }
+    return ids;
 }
 
 }  // namespace zendrel

@@ -35,4 +35,9 @@ std::int32_t ParseMessageCount(std::string_view statReply);
 // and `count` is not listed or its line cannot be read.
 std::vector<std::uint64_t> ParseMessageSizes(std::string_view listReply, std::int32_t count);
 
+// The unique ids in a UIDL reply's listings ("1 whqtswO00WBw418f9t5JxYwZ" lines), indexed by message number; empty
+// where a message between 1 and `count` is not listed, or its line is not a number and an id of 1 to 70 printable
+// characters. An id that two messages share, or a message listed twice, tells no mail apart: those stay empty too.
+std::vector<std::string> ParseUniqueIds(std::string_view uidlReply, std::int32_t count);
+
 }  // namespace zendrel

@@ -321,20 +321,24 @@ bool Pop3MailSession::SendHeadersAhead(std::int32_t n) {
     // Topped up in batches, so that one send carries many commands, and early, so that a run that goes through the
     // headers faster than one round trip does not find the next one still on its way. With pipelining a header costs
     // the time of the round trip divided by the headers in flight.
-    if (headersSentThrough_ - n >= kHeadersAhead * 3 / 4) return true;
+    // Counted in the headers the run asks for, which are every message unless it said otherwise.
+    const std::int32_t rank = HeaderRank(n);
+    const std::int32_t sentRank = HeaderRank(headersSentThrough_);
+    if (sentRank - rank >= kHeadersAhead * 3 / 4) return true;
     std::uint64_t arrivedBytes = 0;
     for (const auto& [key, reply] : arrived_) {
         if (key.first == CommandKind::kTop) arrivedBytes += reply.text.size();
     }
     if (arrivedBytes > kHeaderBytesAhead) return true;
-    const std::int32_t last = std::min(messageCount_, n + kHeadersAhead - 1);
-    if (headersSentThrough_ >= last) return true;
+    const std::int32_t lastRank = std::min(HeaderRank(messageCount_), rank + kHeadersAhead - 1);
+    if (sentRank >= lastRank) return true;
     // The sizes set the limits of the message replies and keep the messages retrieved ahead within their budget.
-    if (messageSizes_.empty()) AskForSizes();
-    for (std::int32_t m = headersSentThrough_ + 1; m <= last; ++m) {
+    if (messageSizes_.empty() && askForSizes_) AskForSizes();
+    for (std::int32_t r = sentRank + 1; r <= lastRank; ++r) {
+        const std::int32_t m = HeaderAtRank(r);
         QueueAhead(NumberedCommand("TOP", m, " 0"), ReplyMode::kMultiLine, CommandKind::kTop, m);
     }
-    headersSentThrough_ = last;
+    headersSentThrough_ = HeaderAtRank(lastRank);
     if (SendQueued()) return true;
     errorCode_ = SessionError::kSendFailed;
     return false;
@@ -391,6 +395,47 @@ bool Pop3MailSession::AskForSizes() {
     return true;
 }
 
+std::int32_t Pop3MailSession::HeaderRank(std::int32_t n) const {
+    if (!headerNumbers_) return std::clamp(n, 0, messageCount_);
+    return static_cast<std::int32_t>(std::upper_bound(headerNumbers_->begin(), headerNumbers_->end(), n) -
+                                     headerNumbers_->begin());
+}
+
+std::int32_t Pop3MailSession::HeaderAtRank(std::int32_t rank) const {
+    if (!headerNumbers_) return rank;
+    return rank >= 1 ? (*headerNumbers_)[static_cast<std::size_t>(rank - 1)] : 0;
+}
+
+void Pop3MailSession::LimitHeadersTo(std::vector<std::int32_t> numbers) {
+    std::erase_if(numbers, [this](std::int32_t n) { return !IsMessageNumber(n); });
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    // For a few messages, retrieving each when it is asked for costs less than the sizes of the whole mailbox.
+    askForSizes_ = numbers.size() >= static_cast<std::size_t>(kHeadersAhead);
+    headerNumbers_ = std::move(numbers);
+}
+
+std::optional<std::vector<std::string>> Pop3MailSession::GetUniqueIds() {
+    if (!RequireConnection()) return std::nullopt;
+    // An empty capability list offers everything, and a server without UIDL answers -ERR.
+    if (!OffersCapability(capabilities_, "UIDL")) return std::nullopt;
+    const std::int32_t errorBefore = errorCode_;
+    const OversizedReply oversizedBefore = oversized_;
+    if (!SendCommand("UIDL\r\n", ReplyMode::kMultiLine, CommandKind::kUidl)) {
+        errorCode_ = SessionError::kSendFailed;
+        return std::nullopt;
+    }
+    const std::string reply = ReadReplyTo(inFlight_.back().id);
+    std::optional<std::vector<std::string>> ids;
+    if (!reply.empty() && !IsErrorReply(reply)) ids = ParseUniqueIds(reply, messageCount_);
+    // Without the ids the run goes on as without UIDL; a lost connection shows in the next operation.
+    if (connected_) {
+        errorCode_ = errorBefore;
+        oversized_ = oversizedBefore;
+    }
+    return ids;
+}
+
 bool Pop3MailSession::SizeKnown(std::int32_t n) const {
     const auto at = static_cast<std::size_t>(n);
     return n >= 1 && at < messageSizes_.size() && messageSizes_[at] > 0;
@@ -416,6 +461,8 @@ void Pop3MailSession::ForgetReadAhead() {
     examining_ = 0;
     headersSentThrough_ = 0;
     messageSizes_.clear();
+    headerNumbers_.reset();
+    askForSizes_ = true;
 }
 
 std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
@@ -428,7 +475,7 @@ std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
     ForgetLastReply();
     messageLoaded_ = false;
     // The reply's limit comes from the message's listed size; with pipelining the sizes may not be asked for yet.
-    if (messageSizes_.empty() && !AskForSizes()) return 0;
+    if (messageSizes_.empty() && askForSizes_ && !AskForSizes()) return 0;
     std::string reply = TakeReply(CommandKind::kRetr, n, NumberedCommand("RETR", n), ReplyMode::kMultiLine);
     // The message taken leaves room for the next ones, which leave before the run turns to saving this one.
     SendWantedAhead();
@@ -589,6 +636,8 @@ std::uint64_t Pop3MailSession::ReplyLimit(const SentCommand& command) const {
                                         : kUnlistedMessageLimit;
         case CommandKind::kList:
             return SizeListLimit(messageCount_);
+        case CommandKind::kUidl:
+            return UniqueIdListLimit(messageCount_);
         case CommandKind::kTop:
         case CommandKind::kDele:
         case CommandKind::kOther:
@@ -719,6 +768,7 @@ void Pop3MailSession::KeepArrived(TakenReply taken) {
             return;
         case CommandKind::kDele:
             // A refused deletion leaves the mail on the server, which is all the run could make of it.
+        case CommandKind::kUidl:
         case CommandKind::kOther:
             // A late answer to a command that already failed: nobody waits for it any more.
             break;

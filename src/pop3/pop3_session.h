@@ -81,11 +81,13 @@ public:
         readAheadFilter_ = std::move(willLoad);
     }
     OversizedReply GetOversizedReply() const override { return oversized_; }
+    std::optional<std::vector<std::string>> GetUniqueIds() override;
+    void LimitHeadersTo(std::vector<std::int32_t> numbers) override;
     // The budget of message bytes retrieved ahead, as the connection's speed has set it so far.
     std::uint64_t MessageBytesAhead() const;
 
 private:
-    enum class CommandKind : std::uint8_t { kOther, kList, kTop, kRetr, kDele };
+    enum class CommandKind : std::uint8_t { kOther, kList, kTop, kRetr, kDele, kUidl };
     struct SentCommand {
         std::uint64_t id;
         CommandKind kind;
@@ -168,6 +170,10 @@ private:
     // answer is read at once; false when the connection was lost on the way.
     bool AskForSizes();
     bool SizeKnown(std::int32_t n) const;
+    // How many of the messages whose headers are asked for have numbers up to n, and the number of the one at a
+    // rank (from 1): with every message asked for, n itself.
+    std::int32_t HeaderRank(std::int32_t n) const;
+    std::int32_t HeaderAtRank(std::int32_t rank) const;
     // Reads the replies still in flight so that QUIT can follow them; false when that failed within the time-out.
     bool DrainInFlight();
     void ForgetReadAhead();
@@ -214,6 +220,11 @@ private:
     std::int32_t examining_ = 0;        // the message whose header was asked for last
     std::int32_t headersSentThrough_ = 0;
     std::vector<std::uint64_t> messageSizes_;  // from LIST; empty until its reply is in
+    // The messages whose headers the run asks for, when not all of them (LimitHeadersTo).
+    std::optional<std::vector<std::int32_t>> headerNumbers_;
+    // Whether LIST is asked for: not when only a few headers are, whose messages' replies then have the limit of an
+    // unlisted message and are retrieved when asked for, not ahead.
+    bool askForSizes_ = true;
     std::function<bool(const std::string& header)> readAheadFilter_;
     std::deque<std::int32_t> wantedAhead_;  // wanted messages waiting for room in the budget, in order
     std::string queued_;        // commands asked for ahead, already at the back of inFlight_, not yet sent

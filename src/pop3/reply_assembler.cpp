@@ -23,6 +23,7 @@ constexpr std::size_t kGrowthByDoubling = 16u << 20;
 constexpr std::uint64_t kListedSizeSlack = 64u << 10;
 // A scan listing line ("4294967295 18446744073709551615\r\n") is shorter; the rest is room for a chatty server.
 constexpr std::uint64_t kSizeListLineLimit = 64;
+constexpr std::uint64_t kUniqueIdLineLimit = 128;
 
 // The size a RETR status line announces ("+OK 120 octets"), or 0.
 std::size_t AnnouncedSize(std::string_view statusLine) {
@@ -46,6 +47,10 @@ std::uint64_t ListedMessageLimit(std::uint64_t listedSize) {
 
 std::uint64_t SizeListLimit(std::int32_t count) {
     return kStatusLineLimit + static_cast<std::uint64_t>(std::max(count, 0)) * kSizeListLineLimit;
+}
+
+std::uint64_t UniqueIdListLimit(std::int32_t count) {
+    return kStatusLineLimit + static_cast<std::uint64_t>(std::max(count, 0)) * kUniqueIdLineLimit;
 }
 
 ReplyAssembler::ReplyAssembler(ReplyMode mode, std::uint64_t bodyLimit) : mode_(mode), bodyLimit_(bodyLimit) {}

@@ -26,6 +26,8 @@ inline constexpr std::uint64_t kUnlistedMessageLimit = 256u << 20;
 std::uint64_t ListedMessageLimit(std::uint64_t listedSize);
 // A LIST reply for `count` messages: a line of a number and a size each, with room to spare.
 std::uint64_t SizeListLimit(std::int32_t count);
+// A UIDL reply for `count` messages: a number and a unique id of at most 70 characters each, with room to spare.
+std::uint64_t UniqueIdListLimit(std::int32_t count);
 
 class ReplyAssembler {
 public:

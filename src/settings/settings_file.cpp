@@ -84,6 +84,8 @@ void LoadSettingsFromBytes(std::string_view bytes, const std::string& defaultSav
     record.existingFiles = file.Integer(kMain, "ExistingFiles").value_or(0) == 1 ? 1 : 0;
     record.subFolder = file.Text(kMain, "SubFolder").value_or("");
     record.saveInline = file.Integer(kMain, "SaveInline").value_or(0) != 0;
+    // Only a deliberate 1 keeps mails from being examined again; anything else is the plain behaviour.
+    record.rememberMails = file.Integer(kMain, "RememberMails").value_or(0) == 1;
 
     AppendSenders(file, kAllowedMails, record.allowedSenders);
     AppendSenders(file, kBlockedMails, record.blockedSenders);
@@ -112,6 +114,7 @@ std::string FormatSettingsFile(const SettingsRecord& record) {
     AppendLine(out, "ExistingFiles", record.existingFiles == 1 ? "1" : "0");
     AppendLine(out, "SubFolder", record.subFolder);
     AppendLine(out, "SaveInline", record.saveInline ? "1" : "0");
+    AppendLine(out, "RememberMails", record.rememberMails ? "1" : "0");
     AppendSenderGroup(out, kAllowedMails, record.allowedSenders);
     AppendSenderGroup(out, kBlockedMails, record.blockedSenders);
     return out;

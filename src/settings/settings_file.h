@@ -31,6 +31,7 @@ struct SettingsRecord {
     int existingFiles = 0;       // a saved name that holds other bytes: 0 keep both, 1 replace
     std::string subFolder;       // template of the folders below saveDir; empty: none
     bool saveInline = false;     // also inline parts that name a file
+    bool rememberMails = false;  // the examined mails kept in the data folder across restarts
     std::vector<std::string> allowedSenders;  // white list, in list order
     std::vector<std::string> blockedSenders;  // black list, in list order
 };

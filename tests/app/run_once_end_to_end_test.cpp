@@ -308,6 +308,26 @@ TEST_F(RunOnceProgram, InlineFilesAreSavedWhenTheSettingsAskForThem) {
     EXPECT_EQ(testing::FilesIn(save_), (Files{{"Rechnung.pdf", AttachmentBytesFor("Rechnung.pdf")}}));
 }
 
+TEST_F(RunOnceProgram, RememberedMailsAreNotSavedAgainByTheNextProcessOnlyTheNewOne) {
+    TestMail anonymous = MailWithAttachment("unused", "no-id.csv");
+    anonymous.messageId.reset();
+    DeliverMails({MailWithAttachment("kept.1", "kept.csv"), anonymous});
+    settings_.rememberMails = true;
+    SaveTheSettings();
+    testing::ProgramResult result = RunProgram({"--run-once"});
+    ASSERT_EQ(result.exitCode, 0) << Shown(result);
+    EXPECT_EQ(testing::FilesIn(save_).size(), 2u);
+    EXPECT_TRUE(fs::exists(data_ / "examined.dat"));
+
+    for (const auto& [name, bytes] : testing::FilesIn(save_)) fs::remove(save_ / testing::Utf8Path(name));
+    DeliverMails({MailWithAttachment("new.3", "new.csv")});
+    result = RunProgram({"--run-once"});
+    ASSERT_EQ(result.exitCode, 0) << Shown(result);
+    EXPECT_THAT(TextsOfRows(result.OutLines()), ElementsAre(LoggedIn(3), FileSaved("new.csv"), kSignedOut, ""))
+        << Shown(result);
+    EXPECT_EQ(testing::FilesIn(save_), (Files{{"new.csv", AttachmentBytesFor("new.csv")}}));
+}
+
 // No server needed: nobody listens on the port.
 class RunOnceWithoutServer : public ::testing::Test {
 protected:

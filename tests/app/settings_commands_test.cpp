@@ -72,7 +72,7 @@ protected:
 
 TEST_F(SettingsCommandsTest, AcceptedValuesAreSavedAsTheWindowWouldSaveThem) {
     ASSERT_EQ(Run({"language=English", "StartAtHour=23", "startatminute=5", "DeleteFiles=1", "FileExtensions=CSV, .Pdf",
-                   "ExistingFiles=1", "SubFolder={domain}/{year}-{month}", "saveinline=1"}),
+                   "ExistingFiles=1", "SubFolder={domain}/{year}-{month}", "saveinline=1", "RememberMails=1"}),
               0);
     const SettingsRecord record = Saved();
     EXPECT_EQ(record.language, "english");
@@ -87,6 +87,7 @@ TEST_F(SettingsCommandsTest, AcceptedValuesAreSavedAsTheWindowWouldSaveThem) {
     EXPECT_EQ(record.existingFiles, 1);
     EXPECT_EQ(record.subFolder, "{domain}/{year}-{month}");
     EXPECT_TRUE(record.saveInline);
+    EXPECT_TRUE(record.rememberMails);
 }
 
 TEST_F(SettingsCommandsTest, ARefusedValueLeavesTheFileUntouched) {
@@ -105,6 +106,7 @@ TEST_F(SettingsCommandsTest, ARefusedValueLeavesTheFileUntouched) {
         {{"Language=french"}, "Language"},
         {{"ExistingFiles=2"}, "ExistingFiles"},
         {{"SaveInline=yes"}, "SaveInline"},
+        {{"RememberMails=2"}, "RememberMails"},
         {{"SubFolder={year}/{week}"}, "SubFolder"},
         {{"SubFolder=../{year}"}, "SubFolder"},
         {{"SubFolder=/srv/{year}"}, "SubFolder"},

@@ -244,6 +244,22 @@ TEST_F(ShellTest, WhereTheFilesGoIsLoadedLockedSavedAndRun) {
     EXPECT_TRUE(fakeRun_.requests[0].controls.saveInline);
 }
 
+TEST_F(ShellTest, RememberingExaminedMailsIsLoadedLockedSavedAndRunWithTheDataFolder) {
+    settings_.rememberMails = true;
+    Shell& shell = StartShell();
+    EXPECT_TRUE(advanced_.Checked(AdvancedControl::RememberMailsCheck));
+    EXPECT_EQ(advanced_.Text(AdvancedControl::RememberMailsCheck), "Remember examined mails across restarts");
+
+    advanced_.SetChecked(AdvancedControl::RememberMailsCheck, false);
+    shell.OnStartStopButton();
+    EXPECT_FALSE(advanced_.Enabled(AdvancedControl::RememberMailsCheck));
+    EXPECT_THAT(ReadBytes(data_ / kSettingsFileName), HasSubstr("SaveInline = 0\r\nRememberMails = 0\r\n"));
+    shell.OnScheduleTimer();
+    ASSERT_EQ(fakeRun_.requests.size(), 1u);
+    EXPECT_FALSE(fakeRun_.requests[0].controls.rememberMails);
+    EXPECT_EQ(fakeRun_.requests[0].dataFolder, data_);
+}
+
 TEST_F(ShellTest, AChosenFolderCompletesTheInputs) {
     settings_.saveDir = (save_ / "gone").string();
     Shell& shell = StartShell();

@@ -209,6 +209,8 @@ TEST(InterfaceTextLists, HoldTheseExactTexts) {
         {TextKey::RadioReplace, "Replace it", "Ersetzen"},
         {TextKey::CheckSaveInline, "Also save inline files (as some mail programs send PDFs)",
          "Auch eingebettete Dateien speichern (so verschicken manche Mailprogramme PDFs)"},
+        {TextKey::CheckRememberMails, "Remember examined mails across restarts",
+         "Gepr\xFC" "fte Mails \xFC" "ber einen Neustart hinaus merken"},
         {TextKey::MsgFilesNotSaved, "{COUNT} files could not be saved; their mails stay on the server",
          "{COUNT} Dateien konnten nicht gespeichert werden; ihre Mails bleiben auf dem Server"},
     };

@@ -21,6 +21,7 @@ namespace {
 using testing::FakeAttachment;
 using testing::FakeMailSession;
 using testing::FakeMessage;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
@@ -318,6 +319,39 @@ TEST_F(MailboxRunTest, AMailIsExaminedOncePerProcess) {
     EXPECT_EQ(Run(second).savedAttachments, 1);
     EXPECT_THAT(Retrieved(second), ElementsAre(2)) << "a mail without Message-ID is examined on every run";
     EXPECT_THAT(LogFile("log_long.txt"), HasSubstr("09:05:00 MessageID (<1@x>) allready there!\r\n"));
+}
+
+// A server without UIDL: the remembered Message-IDs carry the set from one process to the next.
+TEST_F(MailboxRunTest, RememberedMailsWithoutUniqueIdsAreKnownByMessageIdInTheNextProcess) {
+    parameters_.rememberMails = 1;
+    const auto mailbox = [] {
+        std::vector<FakeMessage> messages = {Mail("a@x", "s", "<1@x>"), Mail("a@x", "s", ""), Mail("a@x", "s", "<3@x>")};
+        messages[2].retrievalFails = true;
+        return messages;
+    };
+    const auto run = [&](FakeMailSession& session, const std::filesystem::path& file) {
+        RunServices services = Services(session);
+        services.rememberedMailsFile = file;
+        parameters_.runThread.store(7);
+        MailboxRun(parameters_, services);
+    };
+    const std::filesystem::path file = data_.Path() / "examined.dat";
+    FakeMailSession first(mailbox());
+    run(first, file);
+    EXPECT_THAT(Retrieved(first), ElementsAre(1, 2, 3));
+    EXPECT_EQ(handled_.Size(), 0u) << "the process's own set is not used";
+
+    // Another process: the mail without a Message-ID and the one whose retrieval failed are examined again.
+    FakeMailSession second(mailbox());
+    run(second, file);
+    EXPECT_THAT(Retrieved(second), ElementsAre(2, 3));
+
+    // A file that cannot be written is one line, and the run goes on as it would.
+    view_.Clear();
+    FakeMailSession third(mailbox());
+    run(third, data_.Path() / "missing" / "examined.dat");
+    EXPECT_THAT(Retrieved(third), ElementsAre(1, 2, 3));
+    EXPECT_THAT(Texts(), Contains("The list of examined mails could not be saved; the next run tries again"));
 }
 
 TEST_F(MailboxRunTest, IdsOfMailsGoneFromTheServerAreForgotten) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "session_fixture.h"
 
@@ -152,6 +153,32 @@ TEST_F(PipeliningTest, AfterAStopNothingMoreIsAskedForAhead) {
     server.Reply(TopReply(2) + TopReply(3) + RetrReply(1));
     EXPECT_EQ(session->LoadMessage(1), 1);
     EXPECT_EQ(session->GetLastReply(), Message(1));
+    LogOutWithQuit();
+}
+
+TEST_F(PipeliningTest, UniqueIdsLetTheRunAskForTheHeadersOfNewMessagesOnly) {
+    // A server that does not offer UIDL is not asked.
+    const std::size_t sentBefore = server.sent().size();
+    EXPECT_FALSE(session->GetUniqueIds().has_value());
+    EXPECT_EQ(server.sent().size(), sentBefore);
+    LogOutWithQuit();
+
+    LogInWith("+OK\r\nTOP\r\nUSER\r\nPIPELINING\r\nUIDL\r\n.\r\n", "+OK 3 900\r\n");
+    // One that refuses it leaves the session as it was.
+    server.Expect("UIDL\r\n").Reply("-ERR not now\r\n");
+    EXPECT_FALSE(session->GetUniqueIds().has_value());
+    EXPECT_EQ(session->GetErrorCode(), SessionError::kNone);
+
+    server.Expect("UIDL\r\n").Reply("+OK\r\n1 a\r\n2 b\r\n3 c\r\n.\r\n");
+    const auto ids = session->GetUniqueIds();
+    ASSERT_TRUE(ids.has_value());
+    EXPECT_EQ(*ids, (std::vector<std::string>{"", "a", "b", "c"}));
+    // Only message 2 is new: its header alone is asked for, and for one message not the sizes of the whole mailbox.
+    session->LimitHeadersTo({2});
+    server.Expect("TOP 2 0\r\n").Reply(TopReply(2)).Expect("RETR 2\r\n").Reply(RetrReply(2));
+    EXPECT_EQ(session->LoadHeader(2), Header(2));
+    EXPECT_EQ(session->LoadMessage(2), 1);
+    EXPECT_EQ(session->GetLastReply(), Message(2));
     LogOutWithQuit();
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace zendrel {
 namespace {
@@ -78,4 +79,30 @@ TEST(ParseMessageCount, ReadsTheDigitsAtTheStartOfTheSecondField) {
 }
 
 }  // namespace
+TEST(ParseUniqueIds, KeepsOnlyIdsThatTellOneMessageApart) {
+    struct Case {
+        const char* what;
+        std::string reply;
+        std::vector<std::string> ids;  // from message 1
+    };
+    const Case cases[] = {
+        {"a listing", "+OK\r\n1 whqtswO00WBw418f9t5JxYwZ\r\n2 QhdPYR:00WBw1Ph7x7\r\n.\r\n",
+         {"whqtswO00WBw418f9t5JxYwZ", "QhdPYR:00WBw1Ph7x7"}},
+        {"out of order, one missing", "+OK\r\n3 c\r\n1 a\r\n.\r\n", {"a", "", "c"}},
+        {"a number outside the mailbox", "+OK\r\n0 z\r\n4 y\r\n2 b\r\n.\r\n", {"", "b", ""}},
+        {"an id two messages share", "+OK\r\n1 same\r\n2 same\r\n3 c\r\n.\r\n", {"", "", "c"}},
+        {"a message listed twice", "+OK\r\n1 a\r\n1 b\r\n2 c\r\n.\r\n", {"", "c", ""}},
+        {"blank, control character, empty, too long",
+         "+OK\r\n1 a b\r\n2 a\x01\r\n3 \r\n1 " + std::string(71, 'x') + "\r\n.\r\n", {"", "", ""}},
+        {"the longest id", "+OK\r\n2 " + std::string(70, 'x') + "\r\n.\r\n", {"", std::string(70, 'x'), ""}},
+        {"no number", "+OK\r\nx a\r\n 2 b\r\n.\r\n", {"", "", ""}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> expected{""};
+        expected.insert(expected.end(), c.ids.begin(), c.ids.end());
+        expected.resize(4);
+        EXPECT_EQ(ParseUniqueIds(c.reply, 3), expected) << c.what;
+    }
+}
+
 }  // namespace zendrel

@@ -64,6 +64,7 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaults) {
     EXPECT_EQ(record.existingFiles, 0) << "a name clash keeps both files";
     EXPECT_EQ(record.subFolder, "");
     EXPECT_FALSE(record.saveInline);
+    EXPECT_FALSE(record.rememberMails);
     EXPECT_THAT(record.allowedSenders, IsEmpty());
     EXPECT_THAT(record.blockedSenders, IsEmpty());
     EXPECT_THAT(duties_.languages, ElementsAre("german"));
@@ -82,11 +83,12 @@ TEST_F(SettingsFileTest, ValuesOutOfRange) {
     before.intervalPosition = 4;
     const SettingsRecord record = LoadFrom(
         "[main]\r\nport = abc\r\nTimeOUT = 123\r\nStartAtHour = 24\r\nStartAtMinute = -1\r\nDeleteFiles = -3\r\n"
-        "Security = 3\r\nExistingFiles = 2\r\nSaveInline = 7\r\n",
+        "Security = 3\r\nExistingFiles = 2\r\nSaveInline = 7\r\nRememberMails = 7\r\n",
         before);
     EXPECT_EQ(record.portText, "0");
     EXPECT_EQ(record.existingFiles, 0) << "an unknown choice keeps both files, which loses nothing";
     EXPECT_TRUE(record.saveInline);
+    EXPECT_FALSE(record.rememberMails) << "only a deliberate 1 remembers mails across restarts";
     EXPECT_EQ(record.security, 0) << "an unknown kind of security is not guessed at";
     EXPECT_EQ(record.intervalPosition, 4) << "an interval that matches no entry leaves the selection as it was";
     EXPECT_EQ(record.startHour, std::nullopt);
@@ -194,6 +196,7 @@ SettingsRecord SampleRecord() {
     record.existingFiles = 1;
     record.subFolder = "{domain}/{year}-{month}";
     record.saveInline = true;
+    record.rememberMails = true;
     record.allowedSenders = {"a", "b"};
     record.blockedSenders = {};
     return record;
@@ -226,6 +229,7 @@ TEST_F(SettingsFileTest, TheSavedFileHasItsExactLines) {
               "ExistingFiles = 1\r\n"
               "SubFolder = {domain}/{year}-{month}\r\n"
               "SaveInline = 1\r\n"
+              "RememberMails = 1\r\n"
               "[AllowedMails]\r\n"
               "Count = 2\r\n"
               "Mail_1 = a\r\n"
@@ -265,6 +269,7 @@ TEST_F(SettingsFileTest, SaveThenLoadGivesTheSameRecord) {
     EXPECT_EQ(loaded.existingFiles, record.existingFiles);
     EXPECT_EQ(loaded.subFolder, record.subFolder);
     EXPECT_EQ(loaded.saveInline, record.saveInline);
+    EXPECT_EQ(loaded.rememberMails, record.rememberMails);
     EXPECT_EQ(loaded.allowedSenders, record.allowedSenders);
     EXPECT_EQ(loaded.blockedSenders, record.blockedSenders);
 }

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace zendrel::testsupport {
@@ -46,10 +48,29 @@ void NoDelay(int fd) {
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
+// The counts of all connections, shared by their pipes.
+struct TrafficCount {
+    std::mutex mutex;
+    DelayProxy::Traffic traffic;
+
+    void Add(bool toServer, const char* bytes, std::size_t count) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!toServer) {
+            traffic.toClientBytes += count;
+            return;
+        }
+        traffic.toServerBytes += count;
+        const std::size_t room = DelayProxy::kKeptClientBytes - std::min(DelayProxy::kKeptClientBytes,
+                                                                         traffic.toServer.size());
+        traffic.toServer.append(bytes, std::min(room, count));
+    }
+};
+
 // One direction of one connection: a reader stamps each piece with the time it may leave, a writer sends it then.
 class DelayedPipe {
 public:
-    DelayedPipe(int from, int to, std::chrono::milliseconds delay) : from_(from), to_(to), delay_(delay) {
+    DelayedPipe(int from, int to, std::chrono::milliseconds delay, TrafficCount& count, bool toServer)
+        : from_(from), to_(to), delay_(delay), count_(count), toServer_(toServer) {
         reader_ = std::thread([this] { ReadLoop(); });
         writer_ = std::thread([this] { WriteLoop(); });
     }
@@ -69,6 +90,7 @@ private:
         for (;;) {
             const ssize_t count = ::recv(from_, buffer.data(), buffer.size(), 0);
             const bool end = count <= 0;
+            if (!end) count_.Add(toServer_, buffer.data(), static_cast<std::size_t>(count));
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 pieces_.push_back({Clock::now() + delay_, end ? std::string() : std::string(buffer.data(), count)});
@@ -119,6 +141,8 @@ private:
     const int from_;
     const int to_;
     const std::chrono::milliseconds delay_;
+    TrafficCount& count_;
+    const bool toServer_;
     std::mutex mutex_;
     std::condition_variable ready_;
     std::deque<Piece> pieces_;
@@ -127,8 +151,8 @@ private:
 };
 
 struct Connection {
-    Connection(int client, int server, std::chrono::milliseconds delay)
-        : toServer(client, server, delay), toClient(server, client, delay) {}
+    Connection(int client, int server, std::chrono::milliseconds delay, TrafficCount& count)
+        : toServer(client, server, delay, count, true), toClient(server, client, delay, count, false) {}
     DelayedPipe toServer;
     DelayedPipe toClient;
 };
@@ -146,6 +170,7 @@ struct DelayProxy::State {
     std::list<std::thread> handlers;
     std::vector<int> openSockets;
     bool stopping = false;
+    TrafficCount count;
 
     void AcceptLoop() {
         for (;;) {
@@ -167,7 +192,7 @@ struct DelayProxy::State {
                     NoDelay(client);
                     NoDelay(server);
                     // Both pipes end when their reader meets the end of its side.
-                    Connection connection(client, server, delay);
+                    Connection connection(client, server, delay, count);
                 }
                 std::lock_guard<std::mutex> lock(mutex);
                 std::erase(openSockets, client);
@@ -221,5 +246,10 @@ DelayProxy::~DelayProxy() {
 }
 
 int DelayProxy::Port() const { return state_->port; }
+
+DelayProxy::Traffic DelayProxy::TakeTraffic() {
+    std::lock_guard<std::mutex> lock(state_->count.mutex);
+    return std::exchange(state_->count.traffic, Traffic{});
+}
 
 }  // namespace zendrel::testsupport

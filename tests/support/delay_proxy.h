@@ -3,6 +3,7 @@
 // it on: a distant server's round trip, made on loopback. Pieces keep their order; the delay does not limit the
 // throughput, so a client that keeps many commands in flight pays it once per batch, as over a real network.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,6 +20,16 @@ public:
     DelayProxy& operator=(const DelayProxy&) = delete;
 
     int Port() const;
+
+    // What passed through since the last call, over all connections: the byte counts each way, and what the clients
+    // sent (their commands), kept up to kKeptClientBytes.
+    struct Traffic {
+        std::uint64_t toServerBytes = 0;
+        std::uint64_t toClientBytes = 0;
+        std::string toServer;
+    };
+    static constexpr std::size_t kKeptClientBytes = 4u << 20;
+    Traffic TakeTraffic();
 
 private:
     struct State;

@@ -50,6 +50,8 @@ public:
     void SetReadAheadFilter(std::function<bool(const std::string& header)> willLoad) override {
         target_.SetReadAheadFilter(std::move(willLoad));
     }
+    std::optional<std::vector<std::string>> GetUniqueIds() override { return target_.GetUniqueIds(); }
+    void LimitHeadersTo(std::vector<std::int32_t> numbers) override { target_.LimitHeadersTo(std::move(numbers)); }
 
 private:
     std::unique_ptr<MailSession> owned_;

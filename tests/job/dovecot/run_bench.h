@@ -17,6 +17,7 @@
 #include "job/interface_texts.h"
 #include "job/job_parameters.h"
 #include "job/mailbox_run.h"
+#include "job/remembered_mails.h"
 #include "job/sender_list.h"
 #include "log_rows.h"
 #include "platform/locked_log_files.h"
@@ -49,6 +50,7 @@ public:
         services.allowedSenders = std::shared_ptr<const SenderList>(keepAlive_, &allowed_);
         services.blockedSenders = std::shared_ptr<const SenderList>(keepAlive_, &blocked_);
         services.loggingFlag = logging_;
+        services.rememberedMailsFile = DataFile(kRememberedMailsFileName);
         services.createSession = [journal = journal_] {
             return std::unique_ptr<MailSession>(new RecordingSession(CreateMailSession(), journal));
         };
@@ -68,6 +70,7 @@ public:
             parameters.existingFiles = parameters_.existingFiles;
             parameters.subFolder = parameters_.subFolder;
             parameters.saveInline = parameters_.saveInline;
+            parameters.rememberMails = parameters_.rememberMails;
             parameters.deleteMails = parameters_.deleteMails;
             parameters.serviceMode = parameters_.serviceMode;
         };
@@ -80,7 +83,8 @@ public:
         EXPECT_EQ(parameters_.runThread.load(), 0u) << "the run must clear runThread as its last step";
     }
 
-    // What a fresh process would have: no handled Message-IDs, an empty log, an empty save folder.
+    // What a fresh process would have: no handled Message-IDs, an empty log, an empty save folder. What the runs
+    // remember across restarts stays in the data folder.
     void StartOver() {
         handled_.Clear();
         view_.Clear();

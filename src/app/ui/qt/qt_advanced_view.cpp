@@ -14,8 +14,8 @@ namespace zendrel {
 namespace {
 
 // The rows from the top: the subject search and the extensions (each a label over its box), then where the files
-// go (what a name that exists gets, the subfolders, the inline files), then the two sender lists with their buttons.
-// A row added below the inline box moves the lists and the window's foot down by kRowStep.
+// go (what a name that exists gets, the subfolders, the inline files), whether examined mails are remembered, then the
+// two sender lists with their buttons. A row added below the remembering box moves the lists and the window's foot down by kRowStep.
 // The width holds the longest German text, the inline box's, on one line.
 constexpr int kWindowWidth = 600;
 constexpr int kMargin = 10;
@@ -28,7 +28,8 @@ constexpr int kExistingFilesTop = 114;
 constexpr int kRadioWidth = 125;
 constexpr int kSubFolderTop = kExistingFilesTop + kRowStep;
 constexpr int kSaveInlineTop = kSubFolderTop + 20 + kRowStep;
-constexpr int kListsTop = kSaveInlineTop + kRowStep;
+constexpr int kRememberMailsTop = kSaveInlineTop + kRowStep;
+constexpr int kListsTop = kRememberMailsTop + kRowStep;
 constexpr int kListHeight = 150;
 constexpr int kButtonWidth = 115;
 constexpr int kButtonHeight = 26;
@@ -101,6 +102,8 @@ void QtAdvancedView::Create() {
     label(AdvancedControl::SubFolderLabel, QRect(kMargin, kSubFolderTop, fullWidth, kLabelHeight));
     edit(AdvancedControl::SubFolderEdit, QRect(kMargin, kSubFolderTop + 20, fullWidth, kBoxHeight));
     choice(AdvancedControl::SaveInlineCheck, QRect(kMargin, kSaveInlineTop, fullWidth, kBoxHeight),
+           new QCheckBox(window_.get()));
+    choice(AdvancedControl::RememberMailsCheck, QRect(kMargin, kRememberMailsTop, fullWidth, kBoxHeight),
            new QCheckBox(window_.get()));
     for (const SenderListPlace& place : kSenderLists) {
         label(place.label, QRect(place.left, kListsTop, kHalfWidth, kLabelHeight));

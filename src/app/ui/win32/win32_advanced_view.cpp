@@ -33,15 +33,16 @@ constexpr DWORD kRadio = BS_AUTORADIOBUTTON;
 constexpr DWORD kCheck = WS_TABSTOP | BS_AUTOCHECKBOX;
 constexpr int kLeft = 12, kFullWidth = kClientWidth - 2 * kLeft, kHalfWidth = (kFullWidth - 13) / 2;
 constexpr int kRight = kLeft + kFullWidth - kHalfWidth, kButtonWidth = 112;
-// The rows below the extensions: what a name that exists gets, the subfolders, the inline files; then the lists. A
-// row added below the inline box moves the lists and the window's foot down by kRowStep.
+// The rows below the extensions: what a name that exists gets, the subfolders, the inline files, whether examined
+// mails are remembered; then the lists. A row added below the remembering box moves the lists and the window's foot down by kRowStep.
 constexpr int kRowStep = 32;
 // The choice stands where the right list begins.
 constexpr int kExistingTop = 114, kRadioWidth = 125;
 constexpr int kKeepBothLeft = kRight, kReplaceLeft = kKeepBothLeft + kRadioWidth + 5;
 constexpr int kSubFolderTop = kExistingTop + kRowStep;
 constexpr int kSaveInlineTop = kSubFolderTop + 18 + kRowStep;
-constexpr int kListsTop = kSaveInlineTop + kRowStep;
+constexpr int kRememberMailsTop = kSaveInlineTop + kRowStep;
+constexpr int kListsTop = kRememberMailsTop + kRowStep;
 constexpr int kListHeight = 150;
 constexpr int kButtonsTop = kListsTop + 18 + kListHeight + 8;
 // The window's foot: the Close button at the bottom right.
@@ -61,6 +62,7 @@ constexpr Placement kPlacements[] = {
     {AdvancedControl::SubFolderLabel, "STATIC", SS_LEFT | WS_GROUP, kLeft, kSubFolderTop, kFullWidth, 16},
     {AdvancedControl::SubFolderEdit, "EDIT", kEdit, kLeft, kSubFolderTop + 18, kFullWidth, 22},
     {AdvancedControl::SaveInlineCheck, "BUTTON", kCheck, kLeft, kSaveInlineTop, kFullWidth, 22},
+    {AdvancedControl::RememberMailsCheck, "BUTTON", kCheck, kLeft, kRememberMailsTop, kFullWidth, 22},
     {AdvancedControl::AllowedLabel, "STATIC", SS_LEFT, kLeft, kListsTop, kHalfWidth, 16},
     {AdvancedControl::AllowedList, "LISTBOX", kList, kLeft, kListsTop + 18, kHalfWidth, kListHeight},
     {AdvancedControl::AllowedAddButton, "BUTTON", kButton, kLeft, kButtonsTop, kButtonWidth, 27},
