@@ -17,6 +17,8 @@ echo
 "$here/run_once/run.sh" "$1" --tls 1 || status=1
 echo
 "$here/run_once/run.sh" "$1" --delay-ms 5 || status=1
+echo
+"$here/attachments/run.sh" "$1" || status=1
 if [ -x "$here/extract/run.sh" ]; then
   echo
   "$here/extract/run.sh" "$1" || status=1

@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +38,7 @@
 
 #include "delay_proxy.h"
 #include "loopback_pop3_server.h"
+#include "plain_codecs.h"
 #include "dovecot/dovecot_server.h"
 #include "dovecot/pop3_probe.h"
 #include "dovecot/test_certificates.h"
@@ -61,6 +63,9 @@ using Environment = std::vector<std::pair<std::string, std::string>>;
 
 constexpr const char* kUser = "bench";
 constexpr const char* kPassword = "bench-secret";
+// The mailbox that holds the one large mail.
+constexpr const char* kLargeUser = "bench-large";
+constexpr long kLargeAttachmentBytes = 50L << 20;
 // The generator's matching subjects hold "invoice" in several letter cases; the search ignores case.
 constexpr const char* kSearchString = "Invoice";
 constexpr const char* kExtensions = "pdf,csv";
@@ -256,7 +261,8 @@ public:
             return false;
         }
         const ServerCertificate certificate = TestServerCertificate("good");
-        server_ = DovecotServer::Start({{kUser, kPassword}}, reason, settings_.tls ? &certificate : nullptr);
+        server_ = DovecotServer::Start({{kUser, kPassword}, {kLargeUser, kPassword}}, reason,
+                                       settings_.tls ? &certificate : nullptr);
         if (!server_) {
             std::fprintf(stderr, "run-once benchmark: Dovecot did not start: %s\n", reason.c_str());
             return false;
@@ -364,6 +370,66 @@ public:
         }
     }
 
+    // One mail of about 68 MB with a single 50 MB attachment: the most a run holds of it at once, beside Python's
+    // poplib and email, and beside the peak of the run over the whole mailbox.
+    void LargeMail() {
+        std::printf("\nOne large mail: %.1f MB of random bytes in one base64 attachment, the only mail in its mailbox."
+                    "\n", static_cast<double>(kLargeAttachmentBytes) / 1e6);
+        std::string bytes(static_cast<std::size_t>(kLargeAttachmentBytes), '\0');
+        std::uint64_t state = 88172645463325252ull;
+        for (std::size_t i = 0; i < bytes.size(); i += 8) {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            std::memcpy(&bytes[i], &state, std::min<std::size_t>(8, bytes.size() - i));
+        }
+        std::string message = "From: Billing <billing@example.org>\r\nTo: bench@example.org\r\n"
+                              "Subject: Invoice for the large order\r\nMessage-ID: <large@zendrel.bench>\r\n"
+                              "Date: Mon, 04 Mar 2024 09:30:00 +0100\r\nMIME-Version: 1.0\r\n"
+                              "Content-Type: multipart/mixed; boundary=\"large\"\r\n\r\n--large\r\n"
+                              "Content-Type: text/plain\r\n\r\nThe invoice is attached.\r\n--large\r\n"
+                              "Content-Type: application/pdf\r\nContent-Transfer-Encoding: base64\r\n"
+                              "Content-Disposition: attachment; filename=\"large.pdf\"\r\n\r\n";
+        message += testing::EncodeBase64(bytes, testing::Base64Alphabet::Standard, 76);
+        message += "\r\n--large--\r\n";
+        const double messageMb = static_cast<double>(message.size()) / 1e6;
+        if (!server_->Deliver(kLargeUser, message)) {
+            std::printf("  the mail could not be delivered\n");
+            return;
+        }
+        std::string().swap(message);
+
+        Contender contender;
+        contender.folder = work_ / "large-out";
+        contender.dataFolder = work_ / "large-data";
+        if (!WriteSettings(contender, ServiceHost(), ServerPort(), 0, kLargeUser)) return;
+        const auto saved = [&]() { return testing::ReadBytes(contender.folder / "large.pdf") == bytes; };
+        const auto run = [&](const std::vector<std::string>& words, const Environment& environment) {
+            std::error_code ec;
+            fs::remove_all(contender.folder, ec);
+            fs::create_directories(contender.folder, ec);
+            return RunTimed(words, environment, work_ / "large-output.txt");
+        };
+        const Timing ours = run({settings_.program, "--run-once"},
+                                {{"ZENDREL_DATA_DIR", contender.dataFolder.string()}});
+        const bool oursSaved = ours.status == 0 && saved();
+        const Timing python = run({"python3", std::string(ZENDREL_RUN_ONCE_BENCH_DIR) + "/python_run_once.py",
+                                   ServiceHost(), std::to_string(ServerPort()), kLargeUser, kPassword, kSearchString,
+                                   kExtensions, contender.folder.string()},
+                                  {});
+        const bool pythonSaved = python.status == 0 && saved();
+        std::printf("  %-10s wall %7.3f s  peak resident %7.1f MB  (%.2f x the mail)%s\n", "zendrel", ours.wallSeconds,
+                    ours.peakMb, ours.peakMb / messageMb, oursSaved ? "" : "  (the file was not saved right)");
+        std::printf("  %-10s wall %7.3f s  peak resident %7.1f MB  (%.2f x the mail)%s\n", "python",
+                    python.wallSeconds, python.peakMb, python.peakMb / messageMb,
+                    pythonSaved ? "" : "  (the file was not saved right)");
+        const Contender* whole = Find(Peer::kZendrel, false, false);
+        std::printf("  beside it, zendrel over the %d-mail mailbox above: peak resident %.1f MB\n", settings_.mails,
+                    Median(whole->peakMb));
+        std::printf("Goal, zendrel at most 100 MB resident for the %.1f MB mail: %.1f MB, %s\n", messageMb,
+                    ours.peakMb, Verdict(oursSaved, ours.peakMb <= 100));
+    }
+
     // zendrel against a server whose reply to RETR or TOP never ends: the run must end by itself, its memory
     // bounded by the reply's limit.
     void EndlessReplies() {
@@ -445,7 +511,8 @@ private:
         return WriteSettings(contender, ServiceHost(), Port(contender), settings_.tls ? 2 : 0);
     }
 
-    bool WriteSettings(const Contender& contender, const std::string& host, int port, int security) {
+    bool WriteSettings(const Contender& contender, const std::string& host, int port, int security,
+                       const char* user = kUser) {
         std::error_code ec;
         fs::create_directories(contender.dataFolder, ec);
         SettingsRecord record;
@@ -453,7 +520,7 @@ private:
         record.portText = std::to_string(port);
         record.security = security;
         record.server = host;
-        record.userName = kUser;
+        record.userName = user;
         record.password = kPassword;
         record.intervalPosition = ReadIntervalPosition(300);
         record.searchString = kSearchString;
@@ -842,7 +909,10 @@ int Run(int argc, char** argv) {
     if (!benchmark.Prepare()) return 1;
     const bool allSame = benchmark.Measure();
     benchmark.Print(allSame);
-    if (!settings->tls && settings->delayMs == 0) benchmark.EndlessReplies();
+    if (!settings->tls && settings->delayMs == 0) {
+        benchmark.LargeMail();
+        benchmark.EndlessReplies();
+    }
     bool keptOk = true;
     if (settings->kept > 0 && !settings->tls) keptOk = KeptMailbox(*settings, work.Path()).Run();
     return allSame && keptOk ? 0 : 1;

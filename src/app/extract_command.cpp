@@ -40,14 +40,6 @@ std::string SaveFailureReason(const SaveResult& result) {
     }
 }
 
-// Splits one message file. The file's text is released before the attachments are decoded, so a large message is
-// held at most twice (its text and its parts) at any time.
-std::optional<std::vector<MessagePart>> ReadMessageParts(const std::string& path, std::string& error) {
-    RetrievedMessage message;
-    if (!ReadMessageFile(path, message, error)) return std::nullopt;
-    return SplitMessage(message.Text());
-}
-
 class Extraction {
 public:
     Extraction(std::string folder, SaveRules rules, std::ostream& out, std::ostream& err)
@@ -55,12 +47,14 @@ public:
 
     void SaveAttachmentsOf(const std::string& path) {
         std::string error;
-        const std::optional<std::vector<MessagePart>> parts = ReadMessageParts(path, error);
-        if (!parts) {
+        // The file's text is held once: the parts are views into it, and each attachment goes to its file in pieces.
+        RetrievedMessage message;
+        if (!ReadMessageFile(path, message, error)) {
             Fail(path + ": " + error);
             return;
         }
-        saver_.SaveFilesOf(*parts, [&](const FileSave& file) {
+        const std::vector<MessagePart> parts = SplitMessage(message.Text());
+        saver_.SaveFilesOf(parts, [&](const FileSave& file) {
             if (!file.allowed) return;
             const std::string attachment = path + ": attachment " + std::to_string(file.number);
             if (file.result.outcome == SaveOutcome::kNoFileName) {

@@ -5,12 +5,36 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace zendrel {
+
+// The bytes of a file to be, handed out a piece at a time: what the program writes need never be whole in memory.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // How many bytes the pieces add up to.
+    virtual std::uint64_t Size() const = 0;
+    // Hands the bytes to `take` in order, as often as it is called; false when they could not all be had or `take`
+    // returned false.
+    virtual bool ForEachPiece(const std::function<bool(std::string_view)>& take) const = 0;
+};
+
+// Bytes that are in memory already, as one piece.
+class BytesInMemory final : public ByteSource {
+public:
+    explicit BytesInMemory(std::string_view bytes) : bytes_(bytes) {}
+    std::uint64_t Size() const override { return bytes_.size(); }
+    bool ForEachPiece(const std::function<bool(std::string_view)>& take) const override { return take(bytes_); }
+
+private:
+    std::string_view bytes_;
+};
 
 // Who may read a file the program writes.
 enum class FileAccess {
@@ -62,7 +86,10 @@ enum class Naming {
 class PendingFile {
 public:
     // Writes `bytes` into a new file in `folder` (empty: the current folder); Error() says whether that worked.
-    PendingFile(const std::filesystem::path& folder, std::string_view bytes, FileAccess access);
+    PendingFile(const std::filesystem::path& folder, std::string_view bytes, FileAccess access)
+        : PendingFile(folder, BytesInMemory(bytes), access) {}
+    // The same with the bytes of `source`, taken a piece at a time.
+    PendingFile(const std::filesystem::path& folder, const ByteSource& source, FileAccess access);
     ~PendingFile();
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
@@ -87,9 +114,11 @@ private:
 // Makes `target` hold exactly `bytes`, replacing an existing file: the target is either the old file or the whole
 // new one (a PendingFile that replaces the name).
 FileError WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, FileAccess access);
+FileError WriteFileAtomically(const std::filesystem::path& target, const ByteSource& source, FileAccess access);
 
 // Whether `path` is a file that holds exactly `bytes`. Reads it in pieces, and only when its size matches.
 bool FileHolds(const std::filesystem::path& path, std::string_view bytes);
+bool FileHolds(const std::filesystem::path& path, const ByteSource& source);
 
 // Creates the folders of `relative` below `base` as needed, with the access any program's folders get. `base` itself
 // must exist (kNotFound otherwise): a save folder that is missing, an unplugged drive say, is not made anew.

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <vector>
 
 #include "common/file_io.h"
 #include "common/text.h"
@@ -64,8 +65,15 @@ std::filesystem::path TemporaryNameIn(const std::filesystem::path& folder) {
 
 // The bytes to disk before the file gets a name that says it is whole; a crash right after the rename must not leave a
 // whole-looking file of zeros.
-FileError FillAndFlush(UniqueFd& file, std::string_view bytes) {
-    if (!WriteAll(file.get(), bytes) || ::fsync(file.get()) != 0) return ErrorOf(errno);
+FileError FillAndFlush(UniqueFd& file, const ByteSource& source) {
+    int failure = 0;
+    const bool whole = source.ForEachPiece([&](std::string_view piece) {
+        if (WriteAll(file.get(), piece)) return true;
+        failure = errno;
+        return false;
+    });
+    if (!whole) return failure != 0 ? ErrorOf(failure) : FileError::kOther;
+    if (::fsync(file.get()) != 0) return ErrorOf(errno);
     return FileError::kNone;
 }
 
@@ -92,7 +100,7 @@ std::filesystem::path PathFromUtf8(std::string_view utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-PendingFile::PendingFile(const std::filesystem::path& folder, std::string_view bytes, FileAccess access)
+PendingFile::PendingFile(const std::filesystem::path& folder, const ByteSource& bytes, FileAccess access)
     : folder_(folder.empty() ? std::filesystem::path(".") : folder) {
 #ifdef O_TMPFILE
     if (AnonymousFilesUsable()) {
@@ -192,26 +200,38 @@ FileError PendingFile::ReplaceName(const std::filesystem::path& target) {
 }
 
 FileError WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, FileAccess access) {
-    PendingFile file(target.parent_path(), bytes, access);
+    return WriteFileAtomically(target, BytesInMemory(bytes), access);
+}
+
+FileError WriteFileAtomically(const std::filesystem::path& target, const ByteSource& source, FileAccess access) {
+    PendingFile file(target.parent_path(), source, access);
     if (file.Error() != FileError::kNone) return file.Error();
     return file.ReplaceName(target);
 }
 
 bool FileHolds(const std::filesystem::path& path, std::string_view bytes) {
+    return FileHolds(path, BytesInMemory(bytes));
+}
+
+bool FileHolds(const std::filesystem::path& path, const ByteSource& source) {
     UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status {};
     if (!file.valid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        static_cast<std::uint64_t>(status.st_size) != bytes.size()) {
+        static_cast<std::uint64_t>(status.st_size) != source.Size()) {
         return false;
     }
-    char buffer[64 * 1024];
-    while (!bytes.empty()) {
-        const ssize_t count = ::read(file.get(), buffer, std::min(sizeof buffer, bytes.size()));
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0 || std::memcmp(buffer, bytes.data(), static_cast<std::size_t>(count)) != 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(count));
-    }
-    return true;
+    std::vector<char> buffer(64 * 1024);
+    return source.ForEachPiece([&](std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t count = ::read(file.get(), buffer.data(), std::min(buffer.size(), bytes.size()));
+            if (count < 0 && errno == EINTR) continue;
+            if (count <= 0 || std::memcmp(buffer.data(), bytes.data(), static_cast<std::size_t>(count)) != 0) {
+                return false;
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(count));
+        }
+        return true;
+    });
 }
 
 FileError CreateFoldersBelow(const std::filesystem::path& base, const std::filesystem::path& relative) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <vector>
 #include <system_error>
 
 #include "common/file_io.h"
@@ -118,7 +119,7 @@ std::filesystem::path PathFromUtf8(std::string_view utf8) {
     return std::filesystem::path(std::move(wide));
 }
 
-PendingFile::PendingFile(const std::filesystem::path& folder, std::string_view bytes, FileAccess)
+PendingFile::PendingFile(const std::filesystem::path& folder, const ByteSource& source, FileAccess)
     : folder_(SystemPath(folder.empty() ? std::filesystem::path(L".") : folder)) {
     // The temporary name is built from the folder, so it takes the form the file calls need.
     // Both kinds of access come out the same: a new file takes the access list of its folder, and the folder is what
@@ -135,7 +136,17 @@ PendingFile::PendingFile(const std::filesystem::path& folder, std::string_view b
         }
         temporary_ = temporary;
         // The bytes reach the disk before the file takes a name that says it is whole.
-        if (!WriteAll(file.get(), bytes) || !FlushFileBuffers(file.get())) error_ = ErrorOf(GetLastError());
+        DWORD failure = ERROR_SUCCESS;
+        const bool whole = source.ForEachPiece([&](std::string_view piece) {
+            if (WriteAll(file.get(), piece)) return true;
+            failure = GetLastError();
+            return false;
+        });
+        if (!whole) {
+            error_ = failure != ERROR_SUCCESS ? ErrorOf(failure) : FileError::kOther;
+        } else if (!FlushFileBuffers(file.get())) {
+            error_ = ErrorOf(GetLastError());
+        }
         if (!file.Close() && error_ == FileError::kNone) error_ = ErrorOf(GetLastError());
         if (error_ != FileError::kNone) Discard();
         return;
@@ -180,31 +191,41 @@ FileError PendingFile::ReplaceName(const std::filesystem::path& target) {
 }
 
 FileError WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, FileAccess access) {
-    PendingFile file(target.parent_path(), bytes, access);
+    return WriteFileAtomically(target, BytesInMemory(bytes), access);
+}
+
+FileError WriteFileAtomically(const std::filesystem::path& target, const ByteSource& source, FileAccess access) {
+    PendingFile file(target.parent_path(), source, access);
     if (file.Error() != FileError::kNone) return file.Error();
     return file.ReplaceName(target);
 }
 
 bool FileHolds(const std::filesystem::path& path, std::string_view bytes) {
+    return FileHolds(path, BytesInMemory(bytes));
+}
+
+bool FileHolds(const std::filesystem::path& path, const ByteSource& source) {
     UniqueHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
     if (!file.valid() || !GetFileSizeEx(file.get(), &size) ||
-        static_cast<std::uint64_t>(size.QuadPart) != bytes.size()) {
+        static_cast<std::uint64_t>(size.QuadPart) != source.Size()) {
         return false;
     }
-    char buffer[64 * 1024];
-    while (!bytes.empty()) {
-        DWORD count = 0;
-        const DWORD wanted = static_cast<DWORD>(std::min(sizeof buffer, bytes.size()));
-        if (!ReadFile(file.get(), buffer, wanted, &count, nullptr) || count == 0 ||
-            std::memcmp(buffer, bytes.data(), count) != 0) {
-            return false;
+    std::vector<char> buffer(64 * 1024);
+    return source.ForEachPiece([&](std::string_view bytes) {
+        while (!bytes.empty()) {
+            DWORD count = 0;
+            const DWORD wanted = static_cast<DWORD>(std::min(buffer.size(), bytes.size()));
+            if (!ReadFile(file.get(), buffer.data(), wanted, &count, nullptr) || count == 0 ||
+                std::memcmp(buffer.data(), bytes.data(), count) != 0) {
+                return false;
+            }
+            bytes.remove_prefix(count);
         }
-        bytes.remove_prefix(count);
-    }
-    return true;
+        return true;
+    });
 }
 
 FileError CreateFoldersBelow(const std::filesystem::path& base, const std::filesystem::path& relative) {

@@ -118,8 +118,9 @@ FileError AttachmentSaver::PrepareFolder(const std::string& subFolder) {
 
 void AttachmentSaver::SaveOne(const MessagePart& part, const std::string& subFolder, FileSave& save) {
     try {
-        const std::optional<std::string> content = DecodeTransferEncoding(part);
-        if (!content) {
+        // Goes to the file piece by piece: the decoded attachment is never whole in memory.
+        const DecodedContent content(part);
+        if (!content.Decodes()) {
             save.result = {SaveOutcome::kUndecodable};
             return;
         }
@@ -127,14 +128,14 @@ void AttachmentSaver::SaveOne(const MessagePart& part, const std::string& subFol
             save.result = {SaveOutcome::kNotWritten, error};
             return;
         }
-        WriteWithFreeName(*content, subFolder, save);
+        WriteWithFreeName(content, subFolder, save);
     } catch (const std::bad_alloc&) {
-        // A message too large to decode in memory now may fit at another time.
+        // Memory that is short now may be there at another time.
         save.result = {SaveOutcome::kNotWritten, FileError::kOther};
     }
 }
 
-void AttachmentSaver::WriteWithFreeName(const std::string& content, const std::string& subFolder, FileSave& save) {
+void AttachmentSaver::WriteWithFreeName(const ByteSource& content, const std::string& subFolder, FileSave& save) {
     const std::string prefix =
         subFolder.empty() ? std::string() : subFolder + static_cast<char>(std::filesystem::path::preferred_separator);
     const auto targetOf = [&](const std::string& name) { return SaveFolderPath() / PathOfSavedName(prefix + name); };

@@ -64,7 +64,7 @@ private:
     FileError PrepareFolder(const std::string& subFolder);
     void SaveOne(const MessagePart& part, const std::string& subFolder, FileSave& save);
     // Writes `content` under the first name of the series that is free or already holds it.
-    void WriteWithFreeName(const std::string& content, const std::string& subFolder, FileSave& save);
+    void WriteWithFreeName(const ByteSource& content, const std::string& subFolder, FileSave& save);
 
     const std::string folder_;
     const SaveRules rules_;

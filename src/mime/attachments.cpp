@@ -121,6 +121,10 @@ std::optional<std::size_t> FindBodyPart(const std::vector<MessagePart>& parts, i
     return FindNth(parts, n, false);
 }
 
+PartIndex::PartIndex(const std::vector<MessagePart>& parts) {
+    for (std::size_t i = 0; i < parts.size(); ++i) (IsAttachment(parts[i]) ? attachments_ : bodyParts_).push_back(i);
+}
+
 Utf8Text GetAttachmentName(const MessagePart& part) { return MakeSafeFileName(NamedFile(part)); }
 
 Utf8Text MakeSafeFileName(std::string_view name) {
@@ -150,7 +154,7 @@ Utf8Text MakeSafeFileName(std::string_view name) {
 
 std::string GetBodyPartText(const MessagePart& part) {
     std::optional<std::string> decoded = DecodeTransferEncoding(part);
-    return decoded ? std::move(*decoded) : part.body;
+    return decoded ? std::move(*decoded) : std::string(part.body);
 }
 
 }  // namespace zendrel

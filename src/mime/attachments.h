@@ -19,6 +19,29 @@ int CountBodyParts(const std::vector<MessagePart>& parts);
 std::optional<std::size_t> FindAttachment(const std::vector<MessagePart>& parts, int n);
 std::optional<std::size_t> FindBodyPart(const std::vector<MessagePart>& parts, int n);
 
+// Where the attachments and the body parts of one message stand in its part list, found in one pass over the parts,
+// so that looking up every attachment of a message in turn costs time in proportion to their number, not its square.
+// Numbers and positions mean what they mean for FindAttachment and FindBodyPart.
+class PartIndex {
+public:
+    PartIndex() = default;
+    explicit PartIndex(const std::vector<MessagePart>& parts);
+
+    int AttachmentCount() const { return static_cast<int>(attachments_.size()); }
+    int BodyPartCount() const { return static_cast<int>(bodyParts_.size()); }
+    std::optional<std::size_t> Attachment(int n) const { return Nth(attachments_, n); }
+    std::optional<std::size_t> BodyPart(int n) const { return Nth(bodyParts_, n); }
+
+private:
+    static std::optional<std::size_t> Nth(const std::vector<std::size_t>& positions, int n) {
+        if (n < 1 || static_cast<std::size_t>(n) > positions.size()) return std::nullopt;
+        return positions[static_cast<std::size_t>(n) - 1];
+    }
+
+    std::vector<std::size_t> attachments_;
+    std::vector<std::size_t> bodyParts_;
+};
+
 // The file name a part names (Content-Disposition filename, else Content-Type name; quoted, token or RFC 2231 form),
 // made safe: the name of an attachment, and the name a body part is saved under when the caller gives none. UTF-8,
 // with every character of the name in the charset its encoded words or RFC 2231 value declare ("Счёт №5.pdf");

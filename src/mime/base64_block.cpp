@@ -1,8 +1,10 @@
 #include "mime/base64_block.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "common/base64.h"
 
@@ -81,40 +83,46 @@ public:
     explicit BlockDecoder(std::string_view data)
         : next_(data.data()), end_(data.data() + data.size()), runEnd_(FindCrLf(next_, end_)) {}
 
-    // Decodes into `out`, which has room for three bytes for every four characters of the text and three more.
-    // Returns the number of bytes, 0 when the rules reject the text.
-    std::size_t DecodeInto(unsigned char* out) {
-        unsigned char* dst = out;
-        bool skippedSinceGroup = false;  // a tail of nothing but tabs, CRs and LFs still spoils the text
+    enum class Step {
+        kFull,      // fewer than three bytes of room are left: call again with more
+        kEnd,       // the data is over
+        kRejected,  // the rules reject the text
+    };
+
+    // Decodes into `dst` up to `end`, which must have room for three bytes, advancing `dst`. A text is rejected as
+    // a whole: bytes that came before a rejection were never the text's content.
+    Step DecodeSome(unsigned char*& dst, unsigned char* const end) {
         for (;;) {
             unsigned char* const plainStart = dst;
-            dst = DecodePlainGroups(dst);
-            if (dst != plainStart) skippedSinceGroup = false;
+            dst = DecodePlainGroups(dst, end);
+            if (dst != plainStart) skippedSinceGroup_ = false;
+            if (end - dst < 3) return Step::kFull;
             if (next_ == runEnd_) {
-                if (!NextRun()) return skippedSinceGroup ? 0 : static_cast<std::size_t>(dst - out);
+                // A tail of nothing but tabs, CRs and LFs still spoils the text.
+                if (!NextRun()) return skippedSinceGroup_ ? Step::kRejected : Step::kEnd;
                 continue;
             }
             if (IsSkippedBeforeBase64Group(*next_)) {
                 ++next_;
-                skippedSinceGroup = true;
+                skippedSinceGroup_ = true;
                 continue;
             }
             char group[4];
             for (char& c : group) {
-                if (!Take(c)) return 0;  // fewer than four characters left
+                if (!Take(c)) return Step::kRejected;  // fewer than four characters left
             }
             const std::size_t bytes = DecodeBase64Group(group, dst);
             dst += bytes;
-            skippedSinceGroup = false;
-            if (bytes < 3) return static_cast<std::size_t>(dst - out);  // a padded group ends the data
+            skippedSinceGroup_ = false;
+            if (bytes < 3) return Step::kEnd;  // a padded group ends the data
         }
     }
 
 private:
     // Groups of four alphabet characters from the current run, until one is not.
-    unsigned char* DecodePlainGroups(unsigned char* dst) {
+    unsigned char* DecodePlainGroups(unsigned char* dst, const unsigned char* end) {
         const char* p = next_;
-        while (runEnd_ - p >= 4) {
+        while (runEnd_ - p >= 4 && end - dst >= 3) {
             const std::uint32_t v = kPlaceValue[0][static_cast<unsigned char>(p[0])] |
                                     kPlaceValue[1][static_cast<unsigned char>(p[1])] |
                                     kPlaceValue[2][static_cast<unsigned char>(p[2])] |
@@ -150,6 +158,7 @@ private:
     const char* next_;
     const char* const end_;
     const char* runEnd_;
+    bool skippedSinceGroup_ = false;
 };
 
 }  // namespace
@@ -159,10 +168,35 @@ std::optional<std::string> DecodeBase64Block(std::string_view text) {
     if (data.empty()) return std::nullopt;
     std::string decoded;
     decoded.resize(data.size() / 4 * 3 + 3);
-    const std::size_t count = BlockDecoder(data).DecodeInto(reinterpret_cast<unsigned char*>(decoded.data()));
-    if (count == 0) return std::nullopt;
-    decoded.resize(count);
+    auto* const out = reinterpret_cast<unsigned char*>(decoded.data());
+    unsigned char* dst = out;
+    // Three bytes for every four characters and three more is room for all of them.
+    if (BlockDecoder(data).DecodeSome(dst, out + decoded.size()) != BlockDecoder::Step::kEnd || dst == out) {
+        return std::nullopt;
+    }
+    decoded.resize(static_cast<std::size_t>(dst - out));
     return decoded;
+}
+
+bool DecodeBase64BlockInPieces(std::string_view text, std::size_t pieceSize,
+                               const std::function<bool(std::string_view)>& take) {
+    const std::string_view data = TrimBlanksAndLineBreaks(text);
+    if (data.empty()) return false;
+    std::vector<unsigned char> buffer(std::max<std::size_t>(std::min(pieceSize, data.size() / 4 * 3 + 3), 3));
+    BlockDecoder decoder(data);
+    bool any = false;
+    for (;;) {
+        unsigned char* dst = buffer.data();
+        const BlockDecoder::Step step = decoder.DecodeSome(dst, buffer.data() + buffer.size());
+        if (step == BlockDecoder::Step::kRejected) return false;
+        const auto count = static_cast<std::size_t>(dst - buffer.data());
+        any = any || count > 0;
+        if (step == BlockDecoder::Step::kEnd) {
+            // Data that decodes to nothing is no content either.
+            return any && (count == 0 || take(std::string_view(reinterpret_cast<const char*>(buffer.data()), count)));
+        }
+        if (!take(std::string_view(reinterpret_cast<const char*>(buffer.data()), count))) return false;
+    }
 }
 
 }  // namespace zendrel

@@ -30,7 +30,7 @@ bool IsBlankBody(std::string_view body) {
     return true;
 }
 
-std::string StoredBody(std::string_view body) { return IsBlankBody(body) ? std::string() : std::string(body); }
+std::string_view StoredBody(std::string_view body) { return IsBlankBody(body) ? std::string_view() : body; }
 
 // The boundary of a multipart/... Content-Type, or none for any other part.
 std::optional<std::string> MultipartBoundary(std::string_view contentType) {
@@ -100,19 +100,26 @@ private:
             Split(part, trailer, boundary, depth + 1);
         }
 
-        std::string body(rest.substr(0, starts.empty() ? partsEnd : starts.front()));
-        const std::size_t epilogue = close == npos ? npos : close + boundary.size() + 8;
-        if (epilogue < rest.size()) body += rest.substr(epilogue);
-        Add({}, header, IsBlankBody(body) ? std::string() : std::move(body));
+        const std::string_view preamble = rest.substr(0, starts.empty() ? partsEnd : starts.front());
+        const std::size_t epilogueBegin = close == npos ? npos : close + boundary.size() + 8;
+        const std::string_view epilogue = epilogueBegin < rest.size() ? rest.substr(epilogueBegin) : std::string_view();
+        if (preamble.empty() || epilogue.empty()) {
+            Add({}, header, StoredBody(preamble.empty() ? epilogue : preamble));
+            return;
+        }
+        // Only text around the parts is joined, never the parts themselves.
+        std::string joined = std::string(preamble).append(epilogue);
+        Add({}, header, {});
+        if (!IsBlankBody(joined)) parts_.back().OwnBody(std::move(joined));
     }
 
-    void Add(std::string_view boundary, std::string_view header, std::string body) {
+    void Add(std::string_view boundary, std::string_view header, std::string_view body) {
         MessagePart part;
         part.index = static_cast<std::int32_t>(parts_.size());
         part.boundary = std::string(boundary);
         part.header = DecodeEncodedWords(header);
         part.rawHeader = std::string(header);
-        part.body = std::move(body);
+        part.body = body;
         parts_.push_back(std::move(part));
     }
 

@@ -13,13 +13,14 @@ SaveResult SavePart(const MessagePart& part, std::string_view folder, std::strin
     try {
         std::filesystem::path target = PathFromText(folder);
         target += PathFromUtf8(utf8FileName);
-        const std::optional<std::string> content = DecodeTransferEncoding(part);
-        if (!content) return {SaveOutcome::kUndecodable};
-        const FileError error = WriteFileAtomically(target, *content, FileAccess::kUsual);
+        // Goes to the file piece by piece: the decoded content is never whole in memory.
+        const DecodedContent content(part);
+        if (!content.Decodes()) return {SaveOutcome::kUndecodable};
+        const FileError error = WriteFileAtomically(target, content, FileAccess::kUsual);
         if (error != FileError::kNone) return {SaveOutcome::kNotWritten, error};
         return {};
     } catch (const std::bad_alloc&) {
-        // A message too large to decode in memory now may fit at another time.
+        // Memory that is short now may be there at another time.
         return {SaveOutcome::kNotWritten, FileError::kOther};
     }
 }

@@ -48,14 +48,27 @@ Pop3MailSession::~Pop3MailSession() { CloseConnection(); }
 
 std::int32_t Pop3MailSession::GetErrorCode() const { return errorCode_; }
 
-std::string Pop3MailSession::GetLastReply() const { return lastReply_; }
+std::string Pop3MailSession::GetLastReply() const { return lastReplyIsMessage_ ? messageText_ : lastReply_; }
+
+void Pop3MailSession::ForgetLastReply() {
+    lastReply_.clear();
+    lastReplyIsMessage_ = false;
+}
+
+void Pop3MailSession::ForgetMessage() {
+    parts_.clear();
+    partIndex_ = {};
+    currentPart_ = 0;
+    lastReplyIsMessage_ = false;
+    // The memory goes back before the next message arrives.
+    std::string().swap(messageText_);
+}
 
 // ---- the POP3 conversation ----
 
 std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, const std::string& userName,
                                     const std::string& password, std::int32_t timeoutMs) {
-    parts_.clear();
-    currentPart_ = 0;
+    ForgetMessage();
     CloseConnection();  // a login replaces any conversation still open
     receiveBuffer_.reset(static_cast<char*>(std::calloc(kReceiveBufferSize, 1)));
     if (!receiveBuffer_) {
@@ -64,7 +77,7 @@ std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, 
     }
     errorCode_ = SessionError::kNone;
     timeoutMs_ = timeoutMs;
-    lastReply_.clear();
+    ForgetLastReply();
     capabilities_.clear();
     certificateProblem_.clear();
     connectFailure_ = ConnectFailure::kNone;
@@ -259,8 +272,7 @@ void Pop3MailSession::CloseConnection() {
     draining_ = false;
     pipelining_ = false;
     ForgetReadAhead();
-    parts_.clear();
-    currentPart_ = 0;
+    ForgetMessage();
     messageLoaded_ = false;
     receiveBuffer_.reset();
 }
@@ -459,9 +471,8 @@ std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
         errorCode_ = SessionError::kBadNumber;
         return 0;
     }
-    parts_.clear();
-    currentPart_ = 0;
-    lastReply_.clear();
+    ForgetMessage();
+    ForgetLastReply();
     messageLoaded_ = false;
     // The reply's limit comes from the message's listed size; with pipelining the sizes may not be asked for yet.
     if (messageSizes_.empty() && askForSizes_ && !AskForSizes()) return 0;
@@ -476,9 +487,13 @@ std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
     }
     // Drop the terminating "." line; the text keeps the rest of the status line in front of the header.
     lastReply_.resize(lastReply_.size() >= 3 ? lastReply_.size() - 3 : 0);
-    parts_ = SplitMessage(lastReply_);
-    std::stable_sort(parts_.begin(), parts_.end(),
-                     [](const MessagePart& a, const MessagePart& b) { return a.index > b.index; });
+    // The message is held once: the parts are views into its text, which stays the last reply until another comes.
+    messageText_ = std::move(lastReply_);
+    ForgetLastReply();
+    lastReplyIsMessage_ = true;
+    // The split gives every container before its parts, in the order the attachments are numbered.
+    parts_ = SplitMessage(messageText_);
+    partIndex_ = PartIndex(parts_);
     messageLoaded_ = true;
     return 1;
 }
@@ -633,7 +648,7 @@ std::uint64_t Pop3MailSession::ReplyLimit(const SentCommand& command) const {
 
 void Pop3MailSession::FailTooLarge(std::int32_t n, std::uint64_t limit) {
     oversized_ = {n, limit, false};
-    lastReply_.clear();
+    ForgetLastReply();
     errorCode_ = SessionError::kReplyTooLarge;
 }
 
@@ -657,7 +672,7 @@ bool Pop3MailSession::ReadFrontReply(std::int32_t timeoutMs, TakenReply& taken, 
             const OversizedReply oversized{inFlight_.front().n, frontReply_->BodyLimit(), true};
             CloseConnection();
             oversized_ = oversized;
-            lastReply_.clear();
+            ForgetLastReply();
             errorCode_ = SessionError::kReplyTooLarge;
             return false;
         }
@@ -669,7 +684,7 @@ bool Pop3MailSession::ReadFrontReply(std::int32_t timeoutMs, TakenReply& taken, 
             return true;
         case ReadOutcome::kTimedOut:
         case ReadOutcome::kCancelled:
-            lastReply_.clear();
+            ForgetLastReply();
             errorCode_ = outcome == ReadOutcome::kTimedOut ? SessionError::kTimedOut : SessionError::kCancelled;
             if (!pipelining_) {
                 // One command at a time: its late remains are thrown away before the next one goes out. With
@@ -801,6 +816,7 @@ bool Pop3MailSession::CheckStatus(std::string reply) {
     const bool positive = status.positive;
     reply.erase(0, static_cast<std::size_t>(status.text.data() - reply.data()));
     lastReply_ = std::move(reply);
+    lastReplyIsMessage_ = false;
     return positive;
 }
 
@@ -822,7 +838,7 @@ bool Pop3MailSession::CanReadLoadedMessage() {
 }
 
 std::optional<std::size_t> Pop3MailSession::SelectBodyPart(std::int32_t n) {
-    const auto position = n >= 1 ? FindBodyPart(parts_, n) : std::nullopt;
+    const auto position = partIndex_.BodyPart(n);
     if (position) {
         currentPart_ = *position;
     } else {
@@ -838,12 +854,12 @@ std::string Pop3MailSession::GetHeaderField(const std::string& header, const std
 
 std::int32_t Pop3MailSession::CountAttachments() {
     if (!CanReadLoadedMessage()) return 0;
-    return zendrel::CountAttachments(parts_);
+    return partIndex_.AttachmentCount();
 }
 
 Utf8Text Pop3MailSession::GetAttachmentName(std::int32_t n) {
     if (!CanReadLoadedMessage()) return {};
-    const auto position = n >= 1 ? FindAttachment(parts_, n) : std::nullopt;
+    const auto position = partIndex_.Attachment(n);
     if (!position) {
         errorCode_ = SessionError::kBadNumber;
         return {};
@@ -855,7 +871,7 @@ Utf8Text Pop3MailSession::GetAttachmentName(std::int32_t n) {
 
 std::int32_t Pop3MailSession::SaveAttachment(std::int32_t n, const std::string& folder, const Utf8Text& fileName) {
     if (!CanReadLoadedMessage()) return 0;
-    if (n < 1 || n > zendrel::CountAttachments(parts_)) {
+    if (n < 1 || n > partIndex_.AttachmentCount()) {
         errorCode_ = SessionError::kBadNumber;
         return 0;
     }
@@ -888,7 +904,7 @@ std::int32_t Pop3MailSession::SavePartAt(std::size_t position, const std::string
 
 std::int32_t Pop3MailSession::CountBodyParts() {
     if (!CanReadLoadedMessage()) return 0;
-    return zendrel::CountBodyParts(parts_);
+    return partIndex_.BodyPartCount();
 }
 
 std::string Pop3MailSession::GetBodyPartHeader(std::int32_t n) {

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mime/attachments.h"
 #include "mime/message_part.h"
 #include "net/transport.h"
 #include "pop3/clock.h"
@@ -181,6 +182,9 @@ private:
     // A one-line command with an optional message number whose positive answer clears the error code.
     std::int32_t RunSimpleCommand(std::string_view command);
     void CloseConnection();
+    void ForgetLastReply();
+    // Lets go of the loaded message, its text and its parts.
+    void ForgetMessage();
 
     bool IsMessageNumber(std::int32_t n) const { return n >= 1 && n <= messageCount_; }
     // Sets code 1 when there is no connection.
@@ -230,7 +234,11 @@ private:
     bool draining_ = false;     // the replies read now are looked through for their ends only
     DeliveryRate deliveryRate_;
     OversizedReply oversized_;
+    // The text of the message loaded last, which parts_ views; the last reply while lastReplyIsMessage_.
+    std::string messageText_;
+    bool lastReplyIsMessage_ = false;
     std::vector<MessagePart> parts_;
+    PartIndex partIndex_;  // where parts_ holds each attachment and each body part
     std::size_t currentPart_ = 0;
     bool loggingOut_ = false;  // a read error inside Logout's own QUIT must not start another Logout
 };

@@ -7,8 +7,10 @@
 #endif
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "test_files.h"
 
@@ -149,6 +151,49 @@ TEST_F(FileIoTest, FileHoldsComparesTheWholeContent) {
     EXPECT_FALSE(FileHolds(folder_.Path() / "a", std::string(100000, 'a')));
     EXPECT_FALSE(FileHolds(folder_.Path() / "missing", ""));
     EXPECT_FALSE(FileHolds(folder_.Path(), "")) << "a folder holds no bytes";
+}
+
+// Bytes handed out in the pieces given, or failing after `failAfter` of them, as a decoder meeting damage would.
+class PiecesSource final : public ByteSource {
+public:
+    PiecesSource(std::vector<std::string> pieces, std::size_t failAfter = SIZE_MAX)
+        : pieces_(std::move(pieces)), failAfter_(failAfter) {}
+    std::uint64_t Size() const override {
+        std::uint64_t size = 0;
+        for (const std::string& piece : pieces_) size += piece.size();
+        return size;
+    }
+    bool ForEachPiece(const std::function<bool(std::string_view)>& take) const override {
+        for (std::size_t i = 0; i < pieces_.size(); ++i) {
+            if (i == failAfter_ || !take(pieces_[i])) return false;
+        }
+        return true;
+    }
+
+private:
+    std::vector<std::string> pieces_;
+    std::size_t failAfter_;
+};
+
+TEST_F(FileIoTest, BytesInPiecesAreWrittenAndComparedWhole) {
+    const std::string big(200000, 'b');  // more than one read of the comparison
+    const PiecesSource source({"head ", "", big, std::string("\0tail", 5)});
+    const std::string whole = "head " + big + std::string("\0tail", 5);
+    const fs::path target = folder_.Path() / "pieces.bin";
+    ASSERT_EQ(WriteFileAtomically(target, source, FileAccess::kUsual), FileError::kNone);
+    EXPECT_EQ(testing::ReadBytes(target), whole);
+    EXPECT_TRUE(FileHolds(target, source));
+    EXPECT_FALSE(FileHolds(target, PiecesSource({"head ", big, std::string("\0tall", 5)}))) << "the same size";
+    EXPECT_FALSE(FileHolds(target, PiecesSource({"head ", big}))) << "a shorter content";
+
+    // A source that fails half way leaves no file and no name taken.
+    {
+        PendingFile broken(folder_.Path(), PiecesSource({"a", "b", "c"}, 2), FileAccess::kUsual);
+        EXPECT_NE(broken.Error(), FileError::kNone);
+        EXPECT_EQ(broken.TakeName(folder_.Path() / "broken.bin"), Naming::kFailed);
+    }
+    EXPECT_FALSE(fs::exists(folder_.Path() / "broken.bin"));
+    EXPECT_EQ(testing::FilesIn(folder_.Path()).size(), 1u) << "no temporary file is left";
 }
 
 TEST_F(FileIoTest, FoldersAreCreatedBelowAnExistingBaseOnly) {

@@ -86,7 +86,7 @@ std::int32_t FakeMailSession::LoadMessage(std::int32_t n) {
                       "\r\nContent-Disposition: attachment;";
         if (!attachment.name.empty()) part.header += " filename=\"" + attachment.name + "\"";
         part.rawHeader = part.header;
-        part.body = attachment.undecodable ? "JVBER" : EncodeBase64(BytesOf(attachment), Base64Alphabet::Standard);
+        part.OwnBody(attachment.undecodable ? "JVBER" : EncodeBase64(BytesOf(attachment), Base64Alphabet::Standard));
         parts_.push_back(part);
     }
     return 1;

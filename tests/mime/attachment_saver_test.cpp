@@ -24,7 +24,10 @@ std::vector<MessagePart> Message(const std::string& header, const std::vector<st
     std::string text = " 1234 octets\r\n" + header + "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n";
     for (const std::string& part : parts) text += "--b\r\n" + part + "\r\n";
     text += "--b--\r\n";
-    return SplitMessage(text);
+    // The parts outlive the text here: each keeps its own body.
+    std::vector<MessagePart> split = SplitMessage(text);
+    for (MessagePart& part : split) part.OwnBody(std::string(part.body));
+    return split;
 }
 
 std::string Attachment(const std::string& name, const std::string& bytes) {

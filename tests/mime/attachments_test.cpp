@@ -18,7 +18,7 @@ MessagePart Part(std::string header, std::string body = {}) {
     MessagePart part;
     part.rawHeader = "--b\r\n" + header;
     part.header = DecodeEncodedWords(part.rawHeader);
-    part.body = std::move(body);
+    part.OwnBody(std::move(body));
     return part;
 }
 
@@ -73,6 +73,15 @@ TEST(Numbering, AttachmentsAreCountedInListOrder) {
     EXPECT_EQ(FindBodyPart(parts, 2), 4u);
     EXPECT_FALSE(FindBodyPart(parts, 3).has_value());
     EXPECT_FALSE(FindBodyPart(parts, 0).has_value());
+
+    // the index built once answers every number as the scans do
+    const PartIndex index(parts);
+    EXPECT_EQ(index.AttachmentCount(), 3);
+    EXPECT_EQ(index.BodyPartCount(), 2);
+    for (int n = -1; n <= 6; ++n) {
+        EXPECT_EQ(index.Attachment(n), FindAttachment(parts, n)) << n;
+        EXPECT_EQ(index.BodyPart(n), FindBodyPart(parts, n)) << n;
+    }
 }
 
 TEST(GetAttachmentName, Table) {

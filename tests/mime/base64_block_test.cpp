@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -180,6 +182,41 @@ TEST(DecodeBase64Block, LongTextsAgreeWithThePlainReading) {
         text += tails[random() % std::size(tails)];
         EXPECT_EQ(DecodeBase64Block(text), ReferenceBase64Block(text)) << "round " << round;
     }
+}
+
+// The decoding in pieces of any size, joined, gives what the decoding as a whole gives, down to the texts it rejects.
+std::optional<std::string> DecodedInPieces(std::string_view text, std::size_t pieceSize) {
+    std::string joined;
+    const bool decodes = DecodeBase64BlockInPieces(text, pieceSize, [&](std::string_view piece) {
+        EXPECT_LE(piece.size(), std::max<std::size_t>(pieceSize, 3));
+        joined += piece;
+        return true;
+    });
+    return decodes ? std::optional<std::string>(joined) : std::nullopt;
+}
+
+TEST(DecodeBase64BlockInPieces, PiecesOfAnySizeGiveTheWhole) {
+    std::mt19937 random(23);
+    const std::string pieces[] = {"A", "Q", "=", " ", "\t", "\r", "\n", "\r\n", "\r\n", "QUJD", "QUJD", "\x80"};
+    for (int round = 0; round < 5000; ++round) {
+        std::string text;
+        for (std::size_t length = random() % 24; length > 0; --length) text += pieces[random() % std::size(pieces)];
+        for (const std::size_t pieceSize : {1u, 3u, 4u, 5u, 7u, 4096u}) {
+            ASSERT_EQ(DecodedInPieces(text, pieceSize), DecodeBase64Block(text)) << text << " in " << pieceSize;
+        }
+    }
+    std::string large(300000, '\0');
+    for (char& c : large) c = static_cast<char>(random());
+    const std::string lines = Encode(large, 76);
+    for (const std::size_t pieceSize : {3u, 1000u, 65536u}) {
+        EXPECT_EQ(DecodedInPieces(lines, pieceSize), DecodeBase64Block(lines)) << pieceSize;
+        EXPECT_EQ(DecodedInPieces(lines + "\t", pieceSize), std::nullopt) << "damage at the end spoils it all";
+    }
+
+    // A taker that stops ends the decoding.
+    int calls = 0;
+    EXPECT_FALSE(DecodeBase64BlockInPieces(lines, 300, [&](std::string_view) { return ++calls < 2; }));
+    EXPECT_EQ(calls, 2);
 }
 
 }  // namespace

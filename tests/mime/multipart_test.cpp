@@ -130,7 +130,8 @@ TEST(SplitMessage, BlankBodiesAreStoredEmpty) {
         {" x ", " x "},
     };
     for (const auto& c : cases) {
-        const auto parts = SplitMessage(" 1\r\nSubject: s\r\n\r\n" + c.body);
+        const std::string message = " 1\r\nSubject: s\r\n\r\n" + c.body;
+        const auto parts = SplitMessage(message);
         ASSERT_EQ(parts.size(), 1u);
         EXPECT_EQ(parts[0].body, c.stored) << c.body;
     }
@@ -201,7 +202,8 @@ TEST(SplitMessage, HeadersHaveTheirEncodedWordsDecoded) {
 }
 
 TEST(SplitMessage, NulBytesStayInBodies) {
-    const auto parts = SplitMessage(" x\r\nSubject: s\r\n\r\na\0b\r\n"s);
+    const std::string message = " x\r\nSubject: s\r\n\r\na\0b\r\n"s;
+    const auto parts = SplitMessage(message);
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(parts[0].body, "a\0b\r\n"s);
 }

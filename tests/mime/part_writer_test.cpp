@@ -23,7 +23,7 @@ MessagePart Part(std::string header, std::string body) {
     MessagePart part;
     part.rawHeader = "--b\r\n" + header;
     part.header = DecodeEncodedWords(part.rawHeader);
-    part.body = std::move(body);
+    part.OwnBody(std::move(body));
     return part;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
 #include <string>
 
 using namespace std::string_literals;
@@ -39,6 +41,24 @@ TEST(DecodeQuotedPrintable, SingleByteTable) {
         const std::string decoded = DecodeQuotedPrintable(c.in, TextFormat::SingleByte);
         EXPECT_EQ(decoded, c.out) << c.in;
         EXPECT_EQ(decoded.size(), c.count) << c.in;
+    }
+}
+
+TEST(DecodeQuotedPrintableInPieces, PiecesOfAnySizeGiveTheWhole) {
+    std::mt19937 random(29);
+    const std::string pieces[] = {"a", "=", "=4", "=41", "=\r\n", "\r\n", "\r", "\n", "=x", " ", "=\r", "\0"s};
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        for (std::size_t length = random() % 30; length > 0; --length) text += pieces[random() % std::size(pieces)];
+        for (const std::size_t pieceSize : {1u, 2u, 3u, 5u, 4096u}) {
+            std::string joined;
+            EXPECT_TRUE(DecodeQuotedPrintableInPieces(text, pieceSize, [&](std::string_view piece) {
+                EXPECT_LE(piece.size(), pieceSize);
+                joined += piece;
+                return true;
+            }));
+            ASSERT_EQ(joined, DecodeQuotedPrintable(text, TextFormat::SingleByte)) << text << " in " << pieceSize;
+        }
     }
 }
 
