@@ -199,20 +199,6 @@ FileError PendingFile::ReplaceName(const std::filesystem::path& target) {
     return FileError::kNone;
 }
 
-FileError WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, FileAccess access) {
-    return WriteFileAtomically(target, BytesInMemory(bytes), access);
-}
-
-FileError WriteFileAtomically(const std::filesystem::path& target, const ByteSource& source, FileAccess access) {
-    PendingFile file(target.parent_path(), source, access);
-    if (file.Error() != FileError::kNone) return file.Error();
-    return file.ReplaceName(target);
-}
-
-bool FileHolds(const std::filesystem::path& path, std::string_view bytes) {
-    return FileHolds(path, BytesInMemory(bytes));
-}
-
 bool FileHolds(const std::filesystem::path& path, const ByteSource& source) {
     UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status {};

@@ -190,20 +190,6 @@ FileError PendingFile::ReplaceName(const std::filesystem::path& target) {
     return FileError::kNone;
 }
 
-FileError WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, FileAccess access) {
-    return WriteFileAtomically(target, BytesInMemory(bytes), access);
-}
-
-FileError WriteFileAtomically(const std::filesystem::path& target, const ByteSource& source, FileAccess access) {
-    PendingFile file(target.parent_path(), source, access);
-    if (file.Error() != FileError::kNone) return file.Error();
-    return file.ReplaceName(target);
-}
-
-bool FileHolds(const std::filesystem::path& path, std::string_view bytes) {
-    return FileHolds(path, BytesInMemory(bytes));
-}
-
 bool FileHolds(const std::filesystem::path& path, const ByteSource& source) {
     UniqueHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,

@@ -112,6 +112,47 @@ char HeaderTextByte(std::uint32_t codePoint) {
     return Windows1252Byte(codePoint).value_or('?');
 }
 
+// Reads UTF-8 that may be damaged, one byte out per character: `byteOf` names the byte of a whole character, and
+// what is not one becomes "?" (a sequence cut short) or nothing (a stray byte), so damaged text still reads on.
+template <typename ByteOf>
+std::string Utf8ToBytesLeniently(std::string_view utf8, ByteOf byteOf) {
+    std::string out;
+    out.reserve(utf8.size());
+    const std::size_t n = utf8.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        if (b < 0x80) {
+            out += static_cast<char>(b);
+            ++i;
+        } else if (b >= 0xC0 && b <= 0xDF && i + 1 < n) {
+            const auto b2 = static_cast<unsigned char>(utf8[i + 1]);
+            if (IsContinuation(b2)) {
+                out += byteOf(((b & 0x1Fu) << 6) | (b2 & 0x3Fu));
+                i += 2;
+            } else {
+                out += '?';  // the second byte starts the next character
+                ++i;
+            }
+        } else if ((b >= 0xE0 && b <= 0xEF && i + 2 < n) || (b >= 0xF0 && b <= 0xF7 && i + 3 < n)) {
+            const std::size_t length = b <= 0xEF ? 3 : 4;
+            std::uint32_t codePoint = b & (length == 3 ? 0x0Fu : 0x07u);
+            std::size_t k = 1;
+            for (; k < length && IsContinuation(static_cast<unsigned char>(utf8[i + k])); ++k) {
+                codePoint = (codePoint << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
+            }
+            // Only a whole sequence in its shortest form names a character; every character below U+0800 has a
+            // shorter one, so an overlong form cannot pass for one of the Windows-1252 characters.
+            const bool whole = k == length && codePoint >= (length == 3 ? 0x800u : 0x10000u);
+            out += whole ? byteOf(codePoint) : '?';
+            i += k;
+        } else {
+            ++i;  // stray continuation byte, 0xF8-0xFF, or a sequence that runs past the end
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 char LowerChar(char c) { return static_cast<char>(kLower[static_cast<unsigned char>(c)]); }
@@ -149,36 +190,9 @@ std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::
 }
 
 std::string Utf8ToSingleByte(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        if (b < 0x80) {
-            out += static_cast<char>(b);
-            ++i;
-        } else if (b >= 0xC0 && b <= 0xDF && i + 1 < n) {
-            const auto b2 = static_cast<unsigned char>(bytes[i + 1]);
-            if (IsContinuation(b2)) {
-                const unsigned cp = ((b & 0x1Fu) << 6) | (b2 & 0x3Fu);
-                out += cp < 256 ? static_cast<char>(cp) : '?';
-                i += 2;
-            } else {
-                out += '?';  // the second byte starts the next character
-                ++i;
-            }
-        } else if ((b >= 0xE0 && b <= 0xEF && i + 2 < n) || (b >= 0xF0 && b <= 0xF7 && i + 3 < n)) {
-            const std::size_t length = b <= 0xEF ? 3 : 4;
-            out += '?';
-            std::size_t k = 1;
-            while (k < length && IsContinuation(static_cast<unsigned char>(bytes[i + k]))) ++k;
-            i += k;
-        } else {
-            ++i;  // stray continuation byte, 0xF8-0xFF, or a sequence that runs past the end
-        }
-    }
-    return out;
+    return Utf8ToBytesLeniently(bytes, [](std::uint32_t codePoint) {
+        return codePoint < 0x100 ? static_cast<char>(codePoint) : '?';
+    });
 }
 
 std::string SingleByteToUtf8(std::string_view text) {
@@ -221,43 +235,7 @@ std::optional<std::string> Utf8ToWindows1252(std::string_view utf8) {
     return text;
 }
 
-std::string Utf8ToWindows1252Lossy(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    const std::size_t n = utf8.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        if (b < 0x80) {
-            out += static_cast<char>(b);
-            ++i;
-        } else if (b >= 0xC0 && b <= 0xDF && i + 1 < n) {
-            const auto b2 = static_cast<unsigned char>(utf8[i + 1]);
-            if (IsContinuation(b2)) {
-                out += HeaderTextByte(((b & 0x1Fu) << 6) | (b2 & 0x3Fu));
-                i += 2;
-            } else {
-                out += '?';  // the second byte starts the next character
-                ++i;
-            }
-        } else if ((b >= 0xE0 && b <= 0xEF && i + 2 < n) || (b >= 0xF0 && b <= 0xF7 && i + 3 < n)) {
-            const std::size_t length = b <= 0xEF ? 3 : 4;
-            std::uint32_t codePoint = b & (length == 3 ? 0x0Fu : 0x07u);
-            std::size_t k = 1;
-            for (; k < length && IsContinuation(static_cast<unsigned char>(utf8[i + k])); ++k) {
-                codePoint = (codePoint << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
-            }
-            // Only a whole sequence in its shortest form names a character; every character below U+0800 has a
-            // shorter one, so an overlong form cannot pass for one of the Windows-1252 characters.
-            const bool whole = k == length && codePoint >= (length == 3 ? 0x800u : 0x10000u);
-            out += whole ? HeaderTextByte(codePoint) : '?';
-            i += k;
-        } else {
-            ++i;  // stray continuation byte, 0xF8-0xFF, or a sequence that runs past the end
-        }
-    }
-    return out;
-}
+std::string Utf8ToWindows1252Lossy(std::string_view utf8) { return Utf8ToBytesLeniently(utf8, HeaderTextByte); }
 
 bool IsWellFormedUtf8(std::string_view bytes) {
     for (std::size_t at = 0; at < bytes.size();) {
