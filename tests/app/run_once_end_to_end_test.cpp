@@ -237,7 +237,7 @@ std::string ThisMonth() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    char text[16];
+    char text[32];
     std::snprintf(text, sizeof text, "%04d-%02d", local.tm_year + 1900, local.tm_mon + 1);
     return text;
 }
