@@ -128,7 +128,9 @@ std::string Utf8ToBytesLeniently(std::string_view utf8, ByteOf byteOf) {
         } else if (b >= 0xC0 && b <= 0xDF && i + 1 < n) {
             const auto b2 = static_cast<unsigned char>(utf8[i + 1]);
             if (IsContinuation(b2)) {
-                out += byteOf(((b & 0x1Fu) << 6) | (b2 & 0x3Fu));
+                // C0 and C1 start overlong forms of ASCII: "\xC0\x8A" must not pass for a line break.
+                const std::uint32_t codePoint = ((b & 0x1Fu) << 6) | (b2 & 0x3Fu);
+                out += codePoint >= 0x80 ? byteOf(codePoint) : '?';
                 i += 2;
             } else {
                 out += '?';  // the second byte starts the next character

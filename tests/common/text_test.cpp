@@ -53,6 +53,7 @@ TEST(Utf8ToSingleByte, DecodesByTheRules) {
         {"a\xC3", "a"},                    // a lead byte at the end is dropped
         {"a\xE2\x82", "a"},                // as is a sequence that would run past the end
         {"a\0\xC3\xA4"s, "a\0\xE4"s},      // NUL kept
+        {"a\xC0\x8A" "b", "a?b"},          // an overlong line break is no line break
     };
     for (const auto& c : cases) EXPECT_EQ(Utf8ToSingleByte(c.in), c.out) << c.in;
 }
