@@ -620,7 +620,7 @@ std::string Pop3MailSession::ReadReplyTo(std::uint64_t id) {
 
 ReplySource Pop3MailSession::Source() {
     return {*transport_, *clock_, std::span<char>(receiveBuffer_.get(), kReceiveBufferSize), unread_,
-            cancelRequested_, &deliveryRate_};
+            cancelRequested_, lastArrivalMs_, &deliveryRate_};
 }
 
 void Pop3MailSession::StartFrontReply() {

@@ -214,6 +214,8 @@ private:
     std::deque<SentCommand> inFlight_;
     std::optional<ReplyAssembler> frontReply_;  // the reply of inFlight_.front(), as far as it has arrived
     UnreadBytes unread_;
+    // Long ago until the connection brings its first bytes.
+    std::int64_t lastArrivalMs_ = std::numeric_limits<std::int64_t>::min() / 2;
     std::uint64_t nextCommandId_ = 1;
     bool pipelining_ = false;
     std::map<std::pair<CommandKind, std::int32_t>, ArrivedReply> arrived_;

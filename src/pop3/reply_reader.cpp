@@ -8,6 +8,10 @@
 namespace zendrel {
 namespace {
 
+// How long the connection must have gone without data for a stalled-only cancel to end a read. Far longer than the
+// gaps a busy machine puts between the pieces of replies that keep coming, far shorter than the second a stop may take.
+constexpr std::int64_t kStallMs = 200;
+
 // The wait that ends just after the deadline, so that a quiet connection times out with one wait.
 std::int32_t WaitUntilPast(std::int64_t deadline, std::int64_t now) {
     const std::int64_t wait = deadline - now + 1;
@@ -54,14 +58,13 @@ ReadOutcome ReadUntilDone(const ReplySource& source, ReplyAssembler& reply, Read
     };
     FeedUnread(unread, reply);
     if (const auto outcome = done()) return *outcome;
-    bool movedSinceCancel = false;
     for (;;) {
         const std::int64_t now = clock.NowMs();
         if (now > rules.deadline) return ReadOutcome::kTimedOut;
         if (cancelRequested.exchange(false)) {
             transport.ClearInterrupt();
-            if (rules.cancelWhen == CancelWhen::kAtOnce || !movedSinceCancel) return ReadOutcome::kCancelled;
-            movedSinceCancel = false;
+            const bool stalled = now - source.lastArrivalMs >= kStallMs;
+            if (rules.cancelWhen == CancelWhen::kAtOnce || stalled) return ReadOutcome::kCancelled;
         }
 
         switch (transport.WaitReadable(WaitUntilPast(rules.deadline, now))) {
@@ -69,8 +72,8 @@ ReadOutcome ReadUntilDone(const ReplySource& source, ReplyAssembler& reply, Read
                 const std::ptrdiff_t count = transport.Read(source.buffer.data(), source.buffer.size());
                 if (count < 0) return ReadOutcome::kFailed;
                 if (count == 0) break;
-                movedSinceCancel = true;
                 const std::int64_t arrived = clock.NowMs();
+                source.lastArrivalMs = arrived;
                 if (source.rate != nullptr) source.rate->Arrived(static_cast<std::size_t>(count), arrived);
                 if (rules.rearmMs > 0) rules.deadline = std::min(arrived + rules.rearmMs, rules.notAfter);
                 FeedPiece(std::string_view(source.buffer.data(), static_cast<std::size_t>(count)), unread, reply);

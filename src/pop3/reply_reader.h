@@ -47,7 +47,7 @@ private:
 // When a cancel ends a read.
 enum class CancelWhen {
     kAtOnce,   // the read ends at the next look at the flag
-    kStalled,  // only a read on which nothing has arrived since the last cancel: one that data keeps moving goes on
+    kStalled,  // only when the connection has brought nothing for a while: a drain that data keeps moving goes on
 };
 
 // Where replies come from: the connection, the bytes already read past the last reply, and the buffer each network
@@ -59,6 +59,7 @@ struct ReplySource {
     std::span<char> buffer;
     UnreadBytes& unread;
     std::atomic<bool>& cancelRequested;
+    std::int64_t& lastArrivalMs;  // when the connection last brought bytes, on the clock; kept from read to read
     DeliveryRate* rate = nullptr;
 };
 

@@ -128,6 +128,22 @@ TEST_F(PipeliningTest, StopIsNotHeldUpByAServerThatKeepsSending) {
     EXPECT_NE(server.sent().back(), "QUIT\r\n");
 }
 
+TEST_F(PipeliningTest, StopsRepeatedWhileTheRepliesInFlightKeepComingDoNotCutTheDrain) {
+    ExpectHeadersAsked();
+    server.Reply(kSizes + TopReply(1));
+    EXPECT_EQ(session->LoadHeader(1), Header(1));
+    // A busy machine reads a piece every 50 ms while the stop asks for a cancel every 20 ms: two cancels fall between
+    // two pieces, and the data is still moving.
+    const std::string inFlight = TopReply(2) + TopReply(3);
+    for (std::size_t at = 0; at < inFlight.size(); at += 4) {
+        server.Then([this] { session->CancelReceive(); })
+            .Reply("", 20)
+            .Then([this] { session->CancelReceive(); })
+            .Reply(inFlight.substr(at, 4), 30);
+    }
+    LogOutWithQuit();
+}
+
 TEST_F(PipeliningTest, DeletionGoesOutWithoutWaitingForTheRepliesInFlight) {
     ExpectHeadersAsked();
     server.Reply(kSizes + TopReply(1)).Expect("DELE 1\r\n");
