@@ -17,6 +17,8 @@
 #include "job/run_control.h"
 #include "job/save_folder.h"
 #include "mime/attachment_saver.h"
+#include "mime/header_field.h"
+#include "mime/mail_message.h"
 #include "mime/saved_names.h"
 
 namespace zendrel {
@@ -291,15 +293,15 @@ public:
     // False when the run cannot go on with the next message.
     bool Examine(std::int32_t n) {
         current_ = n;
-        const std::string header = session_.LoadHeader(n);
+        const std::string header = ReadableHeader(session_.LoadHeader(n));
         // A header that does not fit in its limit says nothing the filters could use, and is no mail to retrieve.
         if (header.empty() && session_.GetErrorCode() == SessionError::kReplyTooLarge) {
             if (remembered_) remembered_->Examined(n, {}, MessageFate::kExamined);
             return ReportTooLarge(n, {});
         }
-        const std::string from = session_.GetHeaderField(header, "from");
-        const std::string subject = session_.GetHeaderField(header, "subject");
-        const std::string messageId = session_.GetHeaderField(header, "message-id");
+        const std::string from = GetHeaderField(header, "from");
+        const std::string subject = GetHeaderField(header, "subject");
+        const std::string messageId = GetHeaderField(header, "message-id");
         // A header that did not arrive was not examined: the next run looks again.
         if (remembered_) {
             remembered_->Examined(n, messageId, header.empty() ? MessageFate::kRetried : MessageFate::kExamined);
@@ -323,13 +325,13 @@ public:
     // What Examine will decide for a header, foreseen without a word logged and without touching the handled
     // Message-IDs, so that the session may retrieve the message early. A wrong guess costs a download, never a result.
     bool WillLoad(const std::string& header) const {
-        const std::string from = session_.GetHeaderField(header, "from");
+        const std::string from = GetHeaderField(header, "from");
         if (ListNamesSender(*services_.blockedSenders, from)) return false;
-        const std::string messageId = session_.GetHeaderField(header, "message-id");
+        const std::string messageId = GetHeaderField(header, "message-id");
         if (!messageId.empty() && services_.handledMessageIds->Contains(messageId)) return false;
         const SenderList& allowed = *services_.allowedSenders;
         if (allowed.Count() > 0 && !ListNamesSender(allowed, from)) return false;
-        return parameters_.searchString.empty() || SubjectPosition(session_.GetHeaderField(header, "subject")) > 0;
+        return parameters_.searchString.empty() || SubjectPosition(GetHeaderField(header, "subject")) > 0;
     }
 
 private:
@@ -387,7 +389,8 @@ private:
     }
 
     void SaveAttachments(std::int32_t n, const std::string& messageId) {
-        const std::vector<MessagePart>& parts = session_.LoadedParts();
+        const MailMessage message(session_.TakeMessage());
+        const std::vector<MessagePart>& parts = message.Parts();
         const int count = CountFileParts(parts, parameters_.saveInline != 0);
         log_.Diagnostic("Message loaded, contains " + std::to_string(count) + " attachments.");
         log_.Diagnostic("Allowed Extensions: " + parameters_.extensions);
@@ -465,7 +468,7 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
         } readAhead{session};
         session.SetReadAheadFilter([&work, &parameters](const std::string& header) {
             // Once a stop is asked for, nothing more is fetched ahead: the logout must wait for what is in flight.
-            return parameters.stopRequested.load() == 0 && work.WillLoad(header);
+            return parameters.stopRequested.load() == 0 && work.WillLoad(ReadableHeader(header));
         });
         std::int32_t n = 1;
         for (; n <= count && connected; ++n) {
