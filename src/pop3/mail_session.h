@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/connection_security.h"
 #include "net/transport.h"
 
 namespace zendrel {
@@ -45,13 +46,6 @@ struct OversizedReply {
     // Its rest could not be read to its end and thrown away in time, so nothing after it could be told apart: the
     // connection was closed without QUIT.
     bool connectionClosed = false;
-};
-
-// How the connection to the server is protected; the number is what the settings file stores.
-enum class ConnectionSecurity : std::int32_t {
-    kNone = 0,      // plain text
-    kStartTls = 1,  // plain connect, then STLS before the login
-    kTls = 2,       // TLS from the first byte (POP3S)
 };
 
 // The conversation's operations. Results follow the program's conventions: 1/0, a count, or an empty text on
