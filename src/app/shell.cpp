@@ -50,7 +50,6 @@ constexpr std::array<LabelText, 8> kMainLabels = {{
 // The security drop-down's items: an item's index is the stored value (0 plain, 1 STARTTLS, 2 TLS).
 constexpr std::array<TextKey, 3> kSecurityItems = {TextKey::SecurityNone, TextKey::SecurityStartTls,
                                                    TextKey::SecurityTls};
-constexpr int kSecurityTls = 2;
 // The usual ports of POP3 and of POP3 over TLS from the first byte; STARTTLS begins plain on the first.
 constexpr std::string_view kPlainPort = "110";
 constexpr std::string_view kTlsPort = "995";
@@ -373,7 +372,8 @@ SettingsRecord Shell::ReadControls() const {
     SettingsRecord record;
     record.language = main_.MenuChecked(MenuItem::English) ? "english" : "german";
     record.portText = main_.Text(MainControl::PortEdit);
-    record.security = main_.ComboSelection(MainControl::SecurityCombo).value_or(0);
+    record.security = ConnectionSecurityOf(main_.ComboSelection(MainControl::SecurityCombo).value_or(0))
+                          .value_or(ConnectionSecurity::kNone);
     record.server = main_.Text(MainControl::ServerEdit);
     record.userName = main_.Text(MainControl::UserNameEdit);
     record.password = main_.Text(MainControl::PasswordEdit);
@@ -402,7 +402,7 @@ SettingsRecord Shell::ReadControls() const {
 void Shell::WriteControls(const SettingsRecord& record) {
     main_.SetText(MainControl::PortEdit, record.portText);
     main_.SetText(MainControl::ServerEdit, record.server);
-    main_.SelectComboItem(MainControl::SecurityCombo, record.security);
+    main_.SelectComboItem(MainControl::SecurityCombo, NumberOf(record.security));
     main_.SetText(MainControl::UserNameEdit, record.userName);
     main_.SetText(MainControl::PasswordEdit, record.password);
     // The items are in table order, so a table position is an item index.
@@ -565,7 +565,7 @@ void Shell::OnInputChanged() { SetInputsLocked(false); }
 
 // Only the usual port of the other kind of connection follows the choice: a port of the user's own choosing stays.
 void Shell::OnSecurityChanged() {
-    const bool tls = main_.ComboSelection(MainControl::SecurityCombo) == kSecurityTls;
+    const bool tls = main_.ComboSelection(MainControl::SecurityCombo) == NumberOf(ConnectionSecurity::kTls);
     const std::string port = main_.Text(MainControl::PortEdit);
     if (tls && port == kPlainPort) main_.SetText(MainControl::PortEdit, std::string(kTlsPort));
     if (!tls && port == kTlsPort) main_.SetText(MainControl::PortEdit, std::string(kPlainPort));

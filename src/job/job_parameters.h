@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <string>
 
+#include "common/connection_security.h"
+
 namespace zendrel {
 
 struct JobParameters {
     std::string server;
     std::int32_t port = 0;
-    std::int32_t security = 0;  // how the connection is protected: 0 plain, 1 STARTTLS, 2 TLS
+    ConnectionSecurity security = ConnectionSecurity::kNone;
     std::string userName;
     std::string password;      // in clear
     std::string searchString;  // empty: no subject filter

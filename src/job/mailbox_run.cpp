@@ -501,7 +501,7 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
 void RunSession(JobParameters& parameters, const RunServices& services, RunLog& log, RunReport& report) {
     AttachedSession session(services.createSession ? services.createSession() : nullptr, services.cancellation);
     if (!session) return;
-    session->SetConnectionSecurity(static_cast<ConnectionSecurity>(parameters.security));
+    session->SetConnectionSecurity(parameters.security);
     if (session->Login(parameters.server, parameters.port, parameters.userName, parameters.password,
                        kReplyTimeoutMs) != 0) {
         report.loggedIn = true;
@@ -529,7 +529,7 @@ void RunSession(JobParameters& parameters, const RunServices& services, RunLog& 
 void CheckSession(JobParameters& parameters, const RunServices& services, RunLog& log, RunReport& report) {
     AttachedSession session(services.createSession ? services.createSession() : nullptr, services.cancellation);
     if (!session) return;
-    session->SetConnectionSecurity(static_cast<ConnectionSecurity>(parameters.security));
+    session->SetConnectionSecurity(parameters.security);
     if (session->Login(parameters.server, parameters.port, parameters.userName, parameters.password,
                        kReplyTimeoutMs) == 0) {
         report.loginError = session->GetErrorCode();

@@ -136,16 +136,16 @@ TEST_F(RunOnceProgram, RefusedLoginExitsWith3AfterItsErrorLineInTheSavedLanguage
 
 TEST_F(RunOnceProgram, TlsAgainstAPlainPortAndARefusedPasswordAreToldAndGoToTheDiagnosticLog) {
     const struct {
-        int security;
+        ConnectionSecurity security;
         std::string password;
         std::vector<std::string> lines;
         std::string diagnostic;
     } cases[] = {
-        {2, box_.password,
+        {ConnectionSecurity::kTls, box_.password,
          {"ERROR!! (Can't reach server)", "Server " + Host() + ", port " + std::to_string(Port()) +
                                               ": TLS handshake failed"},
          "failed with error 1 (TLS handshake failed)"},
-        {0, "not-" + box_.password, {"ERROR!! (wrong password)"}, "failed with error 5, last reply: "},
+        {ConnectionSecurity::kNone, "not-" + box_.password, {"ERROR!! (wrong password)"}, "failed with error 5, last reply: "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.diagnostic);
@@ -421,7 +421,7 @@ void RunOnceOverTlsWith(const ProgramUnderTest& program, const char* certificate
     settings.language = "english";
     settings.server = "localhost";
     settings.portText = std::to_string(server->TlsPort());
-    settings.security = 2;
+    settings.security = ConnectionSecurity::kTls;
     settings.userName = user.name;
     settings.password = user.password;
     settings.saveDir = program.PathText(save);

@@ -77,7 +77,7 @@ TEST_F(SettingsCommandsTest, AcceptedValuesAreSavedAsTheWindowWouldSaveThem) {
     const SettingsRecord record = Saved();
     EXPECT_EQ(record.language, "english");
     EXPECT_EQ(record.portText, "995");
-    EXPECT_EQ(record.security, 2);
+    EXPECT_EQ(record.security, ConnectionSecurity::kTls);
     EXPECT_EQ(record.server, "pop.example.org");
     EXPECT_EQ(record.intervalPosition, 0);
     EXPECT_EQ(record.startHour, 23);

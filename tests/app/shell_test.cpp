@@ -188,7 +188,7 @@ TEST_F(ShellTest, StartStopButtonIsEnabledOnlyForCompleteInputsAndOtherwiseNames
 }
 
 TEST_F(ShellTest, TheSecurityChoiceTakesTheUsualPortAlongAndIsWhatIsSavedAndRun) {
-    settings_.security = 1;
+    settings_.security = ConnectionSecurity::kStartTls;
     Shell& shell = StartShell();
     EXPECT_EQ(view_.ComboSelection(MainControl::SecurityCombo), 1);
     struct Case {
@@ -215,7 +215,7 @@ TEST_F(ShellTest, TheSecurityChoiceTakesTheUsualPortAlongAndIsWhatIsSavedAndRun)
     EXPECT_THAT(ReadBytes(data_ / kSettingsFileName), HasSubstr("Port = 995\r\nSecurity = 2\r\n"));
     shell.OnScheduleTimer();
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
-    EXPECT_EQ(fakeRun_.requests[0].controls.security, 2);
+    EXPECT_EQ(fakeRun_.requests[0].controls.security, ConnectionSecurity::kTls);
 }
 
 TEST_F(ShellTest, WhereTheFilesGoIsLoadedLockedSavedAndRun) {
@@ -498,7 +498,7 @@ TEST_F(ShellTest, WithoutTheFacilitiesTheBoxesStayUncheckedAndDisabled) {
 }
 
 TEST_F(ShellTest, LanguageSwitchWhileRunningKeepsTheStopRoleAndTheStatusFields) {
-    settings_.security = 2;
+    settings_.security = ConnectionSecurity::kTls;
     Shell& shell = StartShell();
     shell.OnStartStopButton();
     now_ = kTenOClock - 5;

@@ -159,7 +159,7 @@ TEST_F(MailboxRunTest, LoginFailuresSayWhy) {
         {19, "ERROR!! (The server's certificate is not trusted: expired)"},
         {20, "ERROR!! (The server offers no STARTTLS)"},
     };
-    parameters_.security = 2;
+    parameters_.security = ConnectionSecurity::kTls;
     for (const auto& c : cases) {
         RowCollector rows;
         ActivityLog log(data_.Path(), rows, files_, NineFive);

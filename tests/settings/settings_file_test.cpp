@@ -50,7 +50,7 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaults) {
     const SettingsRecord record = Load();
     EXPECT_EQ(record.language, "german");
     EXPECT_EQ(record.portText, "110");
-    EXPECT_EQ(record.security, 0) << "files from before TLS mean plain text";
+    EXPECT_EQ(record.security, ConnectionSecurity::kNone) << "files from before TLS mean plain text";
     EXPECT_EQ(record.server, kDefaultServer);
     EXPECT_EQ(record.userName, "");
     EXPECT_EQ(record.password, "");
@@ -89,7 +89,7 @@ TEST_F(SettingsFileTest, ValuesOutOfRange) {
     EXPECT_EQ(record.existingFiles, 0) << "an unknown choice keeps both files, which loses nothing";
     EXPECT_TRUE(record.saveInline);
     EXPECT_FALSE(record.rememberMails) << "only a deliberate 1 remembers mails across restarts";
-    EXPECT_EQ(record.security, 0) << "an unknown kind of security is not guessed at";
+    EXPECT_EQ(record.security, ConnectionSecurity::kNone) << "an unknown kind of security is not guessed at";
     EXPECT_EQ(record.intervalPosition, 4) << "an interval that matches no entry leaves the selection as it was";
     EXPECT_EQ(record.startHour, std::nullopt);
     EXPECT_EQ(record.startMinute, std::nullopt);
@@ -182,7 +182,7 @@ SettingsRecord SampleRecord() {
     SettingsRecord record;
     record.language = "english";
     record.portText = "995x";
-    record.security = 2;
+    record.security = ConnectionSecurity::kTls;
     record.server = "pop.example.org";
     record.userName = "J\xFCrgen";
     record.password = "Passw\xF6rt!";
