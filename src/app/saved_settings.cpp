@@ -60,12 +60,12 @@ void FillJobParameters(const SettingsRecord& record, std::int32_t serviceMode, J
     parameters.searchString = record.searchString;
     parameters.saveDir = record.saveDir;
     parameters.extensions = PrepareExtensionList(record.extensionsText);
-    parameters.existingFiles = record.existingFiles;
+    parameters.existingFiles = record.existingFiles == 1 ? ExistingFiles::kReplace : ExistingFiles::kKeepBoth;
     parameters.subFolder = record.subFolder;
-    parameters.saveInline = record.saveInline ? 1 : 0;
-    parameters.rememberMails = record.rememberMails ? 1 : 0;
-    parameters.deleteMails = record.deleteMails ? 1 : 0;
-    parameters.serviceMode = serviceMode;
+    parameters.saveInline = record.saveInline;
+    parameters.rememberMails = record.rememberMails;
+    parameters.deleteMails = record.deleteMails;
+    parameters.serviceMode = serviceMode != 0;
 }
 
 ScheduleControls ScheduleControlsOf(const SettingsRecord& record) {

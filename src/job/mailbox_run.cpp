@@ -32,7 +32,7 @@ class RunLog {
 public:
     RunLog(const JobParameters& parameters, const RunServices& services)
         : log_(*services.log), texts_(*services.texts),
-          userDestination_(parameters.serviceMode != 0 ? LogDestination::kViewAndSharedFile : LogDestination::kView),
+          userDestination_(parameters.serviceMode ? LogDestination::kViewAndSharedFile : LogDestination::kView),
           diagnostics_(services.loggingFlag) {}
 
     void User(std::string_view text) { log_.WriteLog(text, userDestination_); }
@@ -170,8 +170,8 @@ TextKey ReasonOf(const SaveResult& result) {
 SaveRules SaveRulesOf(const JobParameters& parameters) {
     SaveRules rules;
     rules.extensions = parameters.extensions;
-    rules.saveInline = parameters.saveInline != 0;
-    rules.existingFiles = parameters.existingFiles == 1 ? ExistingFiles::kReplace : ExistingFiles::kKeepBoth;
+    rules.saveInline = parameters.saveInline;
+    rules.existingFiles = parameters.existingFiles;
     rules.subFolder = parameters.subFolder;
     return rules;
 }
@@ -200,7 +200,7 @@ public:
         : path_(services.rememberedMailsFile), log_(log), messageIds_(std::make_shared<HandledMessageIds>()) {
         key_.server = parameters.server;
         key_.userName = parameters.userName;
-        key_.filters = FiltersFingerprint(parameters.searchString, parameters.extensions, parameters.saveInline != 0,
+        key_.filters = FiltersFingerprint(parameters.searchString, parameters.extensions, parameters.saveInline,
                                           Entries(*services.allowedSenders), Entries(*services.blockedSenders));
     }
 
@@ -391,7 +391,7 @@ private:
     void SaveAttachments(std::int32_t n, const std::string& messageId) {
         const MailMessage message(session_.TakeMessage());
         const std::vector<MessagePart>& parts = message.Parts();
-        const int count = CountFileParts(parts, parameters_.saveInline != 0);
+        const int count = CountFileParts(parts, parameters_.saveInline);
         log_.Diagnostic("Message loaded, contains " + std::to_string(count) + " attachments.");
         log_.Diagnostic("Allowed Extensions: " + parameters_.extensions);
 
@@ -428,7 +428,7 @@ private:
         if (lost > 0) return;
         // Deleted once, and only when nothing of it would be lost with it at the end of the conversation. A file that
         // was there already with the same bytes counts as saved.
-        if (saved > 0 && parameters_.deleteMails != 0) session_.DeleteMessage(n);
+        if (saved > 0 && parameters_.deleteMails) session_.DeleteMessage(n);
     }
 
     // The message examined now is tried again by the next run.
@@ -468,11 +468,11 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
         } readAhead{session};
         session.SetReadAheadFilter([&work, &parameters](const std::string& header) {
             // Once a stop is asked for, nothing more is fetched ahead: the logout must wait for what is in flight.
-            return parameters.stopRequested.load() == 0 && work.WillLoad(ReadableHeader(header));
+            return !parameters.stopRequested.load() && work.WillLoad(ReadableHeader(header));
         });
         std::int32_t n = 1;
         for (; n <= count && connected; ++n) {
-            if (parameters.stopRequested.load() != 0) break;
+            if (parameters.stopRequested.load()) break;
             // A remembered mail is passed without a word to the server.
             if (remembered && remembered->Known(n)) continue;
             connected = work.Examine(n);
@@ -507,7 +507,7 @@ void RunSession(JobParameters& parameters, const RunServices& services, RunLog& 
         report.loggedIn = true;
         std::optional<RememberedRun> remembered;
         RunServices runServices = services;
-        if (parameters.rememberMails != 0 && !services.rememberedMailsFile.empty()) {
+        if (parameters.rememberMails && !services.rememberedMailsFile.empty()) {
             remembered.emplace(parameters, services, log);
             runServices.handledMessageIds = remembered->MessageIds();
         }
@@ -523,7 +523,7 @@ void RunSession(JobParameters& parameters, const RunServices& services, RunLog& 
     }
     report.loginError = session->GetErrorCode();
     // Whatever step a stop cut short, the user asked for it and needs no error line.
-    if (parameters.stopRequested.load() == 0) LogLoginFailure(log, *session, report.loginError, parameters);
+    if (!parameters.stopRequested.load()) LogLoginFailure(log, *session, report.loginError, parameters);
 }
 
 void CheckSession(JobParameters& parameters, const RunServices& services, RunLog& log, RunReport& report) {
@@ -533,7 +533,7 @@ void CheckSession(JobParameters& parameters, const RunServices& services, RunLog
     if (session->Login(parameters.server, parameters.port, parameters.userName, parameters.password,
                        kReplyTimeoutMs) == 0) {
         report.loginError = session->GetErrorCode();
-        if (parameters.stopRequested.load() == 0) LogLoginFailure(log, *session, report.loginError, parameters);
+        if (!parameters.stopRequested.load()) LogLoginFailure(log, *session, report.loginError, parameters);
         return;
     }
     report.loggedIn = true;

@@ -70,7 +70,7 @@ protected:
     // One run over `mailbox`, as the shell starts it (runThread set), waited for on this thread.
     RunReport Run(FakeMailSession& mailbox) {
         parameters_.runThread.store(7);
-        parameters_.stopRequested.store(0);
+        parameters_.stopRequested.store(false);
         const RunReport report = MailboxRun(parameters_, Services(mailbox));
         EXPECT_EQ(parameters_.runThread.load(), 0u) << "the run clears runThread as its last act";
         return report;
@@ -136,7 +136,7 @@ TEST_F(MailboxRunTest, AnEmptyMailboxLogsInAndOut) {
 }
 
 TEST_F(MailboxRunTest, TheServiceAlsoWritesItsUserMessagesToTheSharedFile) {
-    parameters_.serviceMode = 1;
+    parameters_.serviceMode = true;
     FakeMailSession mailbox({});
     Run(mailbox);
     EXPECT_EQ(LogFile("log.txt"),
@@ -183,7 +183,7 @@ TEST_F(MailboxRunTest, ALoginCutShortByAStopIsNoError) {
         FakeMailSession mailbox({});
         mailbox.loginFailure = code;
         parameters_.runThread.store(1);
-        parameters_.stopRequested.store(1);
+        parameters_.stopRequested.store(true);
         MailboxRun(parameters_, Services(mailbox));
         EXPECT_THAT(view_.Rows(), IsEmpty()) << code;
         EXPECT_EQ(parameters_.runThread.load(), 0u);
@@ -323,7 +323,7 @@ TEST_F(MailboxRunTest, AMailIsExaminedOncePerProcess) {
 
 // A server without UIDL: the remembered Message-IDs carry the set from one process to the next.
 TEST_F(MailboxRunTest, RememberedMailsWithoutUniqueIdsAreKnownByMessageIdInTheNextProcess) {
-    parameters_.rememberMails = 1;
+    parameters_.rememberMails = true;
     const auto mailbox = [] {
         std::vector<FakeMessage> messages = {Mail("a@x", "s", "<1@x>"), Mail("a@x", "s", ""), Mail("a@x", "s", "<3@x>")};
         messages[2].retrievalFails = true;
@@ -405,7 +405,7 @@ TEST_F(MailboxRunTest, AttachmentsGoIntoTheSaveFolderEvenWithoutATrailingSeparat
 }
 
 TEST_F(MailboxRunTest, AMailIsDeletedOnceAfterAllItsAttachmentsWereSaved) {
-    parameters_.deleteMails = 1;
+    parameters_.deleteMails = true;
     parameters_.extensions = "";
     FakeMailSession mailbox({Mail("a@x", "s", "<1@x>", {{"a.csv"}, {"b.csv"}}), Mail("a@x", "s", "<2@x>", {}),
                              Mail("a@x", "s", "<3@x>", {{"c.csv"}})});
@@ -424,9 +424,9 @@ TEST_F(MailboxRunTest, NothingIsDeletedWithoutTheSetting) {
 }
 
 TEST_F(MailboxRunTest, AnAttachmentThatCannotBeSavedKeepsTheMailAndIsReported) {
-    parameters_.deleteMails = 1;
+    parameters_.deleteMails = true;
     // A folder where the file belongs, and the setting that replaces a file of the name: it cannot be written.
-    parameters_.existingFiles = 1;
+    parameters_.existingFiles = ExistingFiles::kReplace;
     ASSERT_TRUE(std::filesystem::create_directory(save_.Path() / "b.csv"));
     FakeMailSession first({Mail("a@x", "s", "<1@x>", {{"a.csv"}, {"b.csv"}})});
     const RunReport report = Run(first);
@@ -513,7 +513,7 @@ TEST_F(MailboxRunTest, AFailedRetrievalIsTriedAgainByTheNextRun) {
 }
 
 TEST_F(MailboxRunTest, AnAttachmentThatCanNeverBeSavedIsReportedOnceAndItsMailKept) {
-    parameters_.deleteMails = 1;
+    parameters_.deleteMails = true;
     // Without an extension list, so that a part without a name is allowed too.
     parameters_.extensions = "";
     const FakeAttachment lostOnes[] = {{"", "", false}, {"b.csv", "", true}};
@@ -553,7 +553,7 @@ TEST_F(MailboxRunTest, AStopEndsTheRunBetweenMessages) {
     for (int n = 1; n <= 10; ++n) messages.push_back(Mail("a@x", "s", "<" + std::to_string(n) + "@x>"));
     FakeMailSession mailbox(messages);
     mailbox.onLoadMessage = [&](std::int32_t n) {
-        if (n == 5) parameters_.stopRequested.store(1);
+        if (n == 5) parameters_.stopRequested.store(true);
     };
     EXPECT_EQ(Run(mailbox).savedAttachments, 5) << "message 5 is completed";
     EXPECT_THAT(Retrieved(mailbox), ElementsAre(1, 2, 3, 4, 5));

@@ -56,7 +56,7 @@ protected:
         parameters.userName = "anna";
         parameters.password = "secret";
         parameters.saveDir = save_.Path().string() + "/";
-        parameters.deleteMails = 1;
+        parameters.deleteMails = true;
         parameters.runThread.store(1);
         RunServices services;
         services.log = log_;

@@ -29,7 +29,7 @@ protected:
         ASSERT_TRUE(Ready()) << "cannot create the temporary folders";
         box_ = NewMailbox();
         UseServer(Host(), Port(), box_.user, box_.password);
-        parameters_.rememberMails = 1;
+        parameters_.rememberMails = true;
     }
 
     void DeliverMails(const std::vector<TestMail>& mails) {
@@ -105,13 +105,13 @@ TEST_F(RememberedMailsAgainstDovecot, StoppedRunKeepsWhatItExaminedAndTheNextPro
     }
     DeliverMails(mails);
     view_.OnRow([this](const std::string& row) {
-        if (TextOfRow(row) == FileSaved("s5.csv")) parameters_.stopRequested.store(1);
+        if (TextOfRow(row) == FileSaved("s5.csv")) parameters_.stopRequested.store(true);
     });
     RunOnce();
     EXPECT_EQ(Saved().size(), 5u);
 
     view_.OnRow(nullptr);
-    parameters_.stopRequested.store(0);
+    parameters_.stopRequested.store(false);
     StartOver();
     RunOnce();
     EXPECT_THAT(Calls(), ElementsAre("RETR 6", "RETR 7", "RETR 8", "RETR 9", "RETR 10", "QUIT"));

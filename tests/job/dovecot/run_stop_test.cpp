@@ -132,7 +132,7 @@ TEST_F(StopOverADistantLink, StopWithMegabytesInFlightStillEndsWithQuitWithinIts
         mail.attachments.push_back({"scan" + std::to_string(i) + ".pdf", std::move(bytes)});
         Deliver(box_, {ComposeMail(mail)});
     }
-    parameters_.deleteMails = 1;
+    parameters_.deleteMails = true;
     std::atomic<bool> firstSaved{false};
     view_.OnRow([&firstSaved](const std::string& row) {
         if (TextOfRow(row).starts_with("File '")) firstSaved = true;
