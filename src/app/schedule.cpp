@@ -7,8 +7,6 @@ namespace zendrel {
 namespace {
 
 constexpr LocalSeconds kDay = 86400;
-constexpr int kServiceStartPending = 2;
-constexpr int kServiceRunning = 4;
 
 }  // namespace
 
@@ -34,7 +32,7 @@ std::string FormatCountdown(LocalSeconds difference) {
 }
 
 TickDecision ScheduleTick(LocalSeconds now, LocalSeconds nextStart, bool runActive,
-                          std::optional<std::int32_t> intervalSeconds, int serviceMode, int lastServiceState) {
+                          std::optional<std::int32_t> intervalSeconds, int serviceMode, ServiceState lastServiceState) {
     TickDecision decision;
     decision.nextStart = nextStart;
     if (nextStart > now) {
@@ -46,7 +44,7 @@ TickDecision ScheduleTick(LocalSeconds now, LocalSeconds nextStart, bool runActi
     }
     if (nextStart <= 0 || !intervalSeconds) return decision;
     const bool serviceDoesIt =
-        serviceMode == 0 && (lastServiceState == kServiceRunning || lastServiceState == kServiceStartPending);
+        serviceMode == 0 && (lastServiceState == ServiceState::kRunning || lastServiceState == ServiceState::kStartPending);
     if (serviceDoesIt) {
         decision.action = TickAction::LeaveToService;
     } else if (!runActive) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/local_time.h"
+#include "common/service_state.h"
 #include <ctime>
 #include <optional>
 #include <string>
@@ -43,8 +44,8 @@ struct TickDecision {
 };
 
 // What one tick of the 500 ms schedule timer does. `serviceMode` is 1 in the background service; `lastServiceState`
-// is the service's state as last seen (4 running, 2 start pending).
+// is the service's state as last seen.
 TickDecision ScheduleTick(LocalSeconds now, LocalSeconds nextStart, bool runActive,
-                          std::optional<std::int32_t> intervalSeconds, int serviceMode, int lastServiceState);
+                          std::optional<std::int32_t> intervalSeconds, int serviceMode, ServiceState lastServiceState);
 
 }  // namespace zendrel

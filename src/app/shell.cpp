@@ -116,7 +116,7 @@ StartUpResult Shell::StartUp() {
     lastServiceState_ = services_.QueryState(kServiceName);
     serviceInstalled_ = lastServiceState_;
 
-    if (serviceMode_ == 0 && lastServiceState_ == kServiceStartPending && parts_.serviceProgram &&
+    if (serviceMode_ == 0 && lastServiceState_ == ServiceState::kStartPending && parts_.serviceProgram &&
         services_.RunAsService(kServiceName, parts_.serviceProgram, nullptr) != 0) {
         return StartUpResult::RanAsService;
     }
@@ -211,12 +211,12 @@ void Shell::LoadSettingsIntoControls() {
 }
 
 void Shell::StartUpByServiceState() {
-    if (lastServiceState_ > kServiceNotInstalled) {
+    if (lastServiceState_ != ServiceState::kNotInstalled) {
         main_.SetChecked(MainControl::ServiceCheck, true);
-        if (lastServiceState_ == kServiceStopped) {
+        if (lastServiceState_ == ServiceState::kStopped) {
             services_.Start(kServiceName);
             nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
-        } else if (lastServiceState_ == kServiceRunning && serviceMode_ == 0) {
+        } else if (lastServiceState_ == ServiceState::kRunning && serviceMode_ == 0) {
             SetStartStopCaption(TextKey::ButtonStop);
             SetInputsLocked(true);
             log_->TakeOverSharedLog(false);
@@ -435,7 +435,7 @@ void Shell::SetStartStopCaption(TextKey caption) {
 
 bool Shell::RunSlotFree() const {
     const bool serviceDoesTheWork =
-        serviceMode_ == 0 && (lastServiceState_ == kServiceRunning || lastServiceState_ == kServiceStartPending);
+        serviceMode_ == 0 && (lastServiceState_ == ServiceState::kRunning || lastServiceState_ == ServiceState::kStartPending);
     return !run_.Active() && !serviceDoesTheWork;
 }
 
@@ -590,13 +590,13 @@ void Shell::StartRole() {
     }
 
     if (services_.Available() && main_.Checked(MainControl::ServiceCheck)) {
-        if (serviceInstalled_ == kServiceNotInstalled) {
+        if (serviceInstalled_ == ServiceState::kNotInstalled) {
             InstallService();
         } else if (services_.Start(kServiceName) != 0) {
             Log(TextKey::MsgServiceInstalled);
             Log(TextKey::MsgRunningInBackground);
             Log(TextKey::MsgHowToReconfigure);
-            serviceInstalled_ = kServiceRunning;
+            serviceInstalled_ = ServiceState::kRunning;
         }
     }
     if (shortcuts_.Available()) {
@@ -638,7 +638,7 @@ void Shell::InstallService() {
     Log(TextKey::MsgServiceInstalled);
     Log(TextKey::MsgRunningInBackground);
     Log(TextKey::MsgHowToReconfigure);
-    serviceInstalled_ = kServiceRunning;
+    serviceInstalled_ = ServiceState::kRunning;
 }
 
 void Shell::StopRole() {
@@ -648,7 +648,7 @@ void Shell::StopRole() {
     main_.SetStatusText(StatusField::ScheduleField, "");
     examiningShown_ = false;
     SetStartStopCaption(TextKey::ButtonStart);
-    if (services_.QueryState(kServiceName) > kServiceNotInstalled && services_.Stop(kServiceName) != 0) {
+    if (services_.QueryState(kServiceName) != ServiceState::kNotInstalled && services_.Stop(kServiceName) != 0) {
         Log(TextKey::MsgServiceHalted);
     }
     SetInputsLocked(false);
@@ -666,7 +666,7 @@ void Shell::UninstallService(MainControl askingBox) {
     }
     Log(TextKey::MsgServiceUninstalled);
     main_.SetChecked(MainControl::ServiceCheck, false);
-    serviceInstalled_ = kServiceNotInstalled;
+    serviceInstalled_ = ServiceState::kNotInstalled;
 }
 
 void Shell::OnServiceCheckChanged() {
@@ -674,7 +674,7 @@ void Shell::OnServiceCheckChanged() {
         main_.SetChecked(MainControl::ServiceCheck, false);
         return;
     }
-    if (!main_.Checked(MainControl::ServiceCheck) && lastServiceState_ > kServiceNotInstalled) {
+    if (!main_.Checked(MainControl::ServiceCheck) && lastServiceState_ != ServiceState::kNotInstalled) {
         UninstallService(MainControl::ServiceCheck);
     }
     if (main_.Checked(MainControl::ServiceCheck)) main_.SetChecked(MainControl::ShortcutCheck, false);
@@ -685,7 +685,7 @@ void Shell::OnShortcutCheckChanged() {
         main_.SetChecked(MainControl::ShortcutCheck, false);
         return;
     }
-    if (main_.Checked(MainControl::ShortcutCheck) && lastServiceState_ > kServiceNotInstalled) {
+    if (main_.Checked(MainControl::ShortcutCheck) && lastServiceState_ != ServiceState::kNotInstalled) {
         UninstallService(MainControl::ShortcutCheck);
     }
 }
@@ -718,7 +718,7 @@ void Shell::OnScheduleTimer() {
     if (windowClaim_ && windowClaim_->TakeForwardRequest()) BringForward();
     // The service's state is read before the due start is decided: a service that the start button has just
     // installed or started must not find this window running the same mailbox beside it.
-    const int state = services_.QueryState(kServiceName);
+    const ServiceState state = services_.QueryState(kServiceName);
     if (state != lastServiceState_) {
         main_.SetStatusText(StatusField::ServiceField, std::string(texts_.ServiceStateText(state)));
         lastServiceState_ = state;

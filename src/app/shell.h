@@ -108,8 +108,8 @@ public:
     // The quit path has run and the run it stopped had not ended by then.
     bool RunLeftBehind() const { return runLeftBehind_; }
     LocalSeconds NextStart() const { return nextStart_; }
-    int LastServiceState() const { return lastServiceState_; }
-    int ServiceInstalled() const { return serviceInstalled_; }
+    ServiceState LastServiceState() const { return lastServiceState_; }
+    ServiceState ServiceInstalled() const { return serviceInstalled_; }
     const std::string& StartupShortcutPath() const { return startupShortcutPath_; }
     bool LoggingFlag() const { return loggingFlag_; }
 
@@ -170,8 +170,8 @@ private:
     const std::int32_t serviceMode_;
     bool loggingFlag_ = false;
     LocalSeconds nextStart_ = 0;
-    int lastServiceState_ = 0;
-    int serviceInstalled_ = 0;
+    ServiceState lastServiceState_ = ServiceState::kNotInstalled;
+    ServiceState serviceInstalled_ = ServiceState::kNotInstalled;
     std::string startupShortcutPath_;
     bool mainBuilt_ = false;
     bool advancedBuilt_ = false;

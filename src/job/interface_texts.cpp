@@ -318,9 +318,9 @@ std::string_view InterfaceTexts::Text(TextKey key) const {
     return TextAt(current_.load(std::memory_order_acquire), static_cast<int>(key));
 }
 
-std::string_view InterfaceTexts::ServiceStateText(int state) const {
-    if (state < 0 || state >= kServiceStateCount) state = 0;
-    return TextAt(current_.load(std::memory_order_acquire), kFirstServiceStateKey + state);
+std::string_view InterfaceTexts::ServiceStateText(ServiceState state) const {
+    return TextAt(current_.load(std::memory_order_acquire),
+                  kFirstServiceStateKey + static_cast<int>(ServiceStateOf(static_cast<int>(state))));
 }
 
 std::string_view InterfaceTexts::IntervalText(int position) const {

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <string_view>
 
+#include "common/service_state.h"
+
 namespace zendrel {
 
 // Keys of the interface texts. The numbers are the positions in each list and must not change: the interval names
@@ -144,7 +146,6 @@ inline constexpr int kTextCount = 120;
 
 // Number of entries of the read interval list and of the service states (0 = not installed, 1..7 the system's).
 inline constexpr int kIntervalCount = 11;
-inline constexpr int kServiceStateCount = 8;
 
 enum class Language { German, English };
 
@@ -168,7 +169,7 @@ public:
 
     std::string_view Text(TextKey key) const;
     // The status bar name of a service state 0..7; any other value (a failed query) reads as state 0, not installed.
-    std::string_view ServiceStateText(int state) const;
+    std::string_view ServiceStateText(ServiceState state) const;
     // The name of read interval position 0..10; empty outside that range.
     std::string_view IntervalText(int position) const;
 

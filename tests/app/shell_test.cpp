@@ -274,11 +274,11 @@ TEST_F(ShellTest, AChosenFolderCompletesTheInputs) {
 
 struct ServiceStartCase {
     const char* name;
-    int state;  // at start-up
+    ServiceState state;  // at start-up
     std::vector<std::string> failing;
     std::uint32_t error;
     std::vector<std::string> log;
-    int installedAfter;
+    ServiceState installedAfter;
 };
 
 TEST_F(ShellTest, StartRoleWithTheServiceBox) {
@@ -288,13 +288,13 @@ TEST_F(ShellTest, StartRoleWithTheServiceBox) {
     std::vector<std::string> grantFailed = {"system text 1332"};
     grantFailed.insert(grantFailed.end(), installedLines.begin(), installedLines.end());
     const ServiceStartCase cases[] = {
-        {"install, grant fails", kServiceNotInstalled, {"GrantAccess"}, 1332, grantFailed, kServiceRunning},
-        {"install denied", kServiceNotInstalled, {"Install"}, 5,
-         {English(TextKey::ErrInstallService), English(TextKey::ErrInstallRights)}, kServiceNotInstalled},
-        {"install fails", kServiceNotInstalled, {"Install"}, 1073,
-         {English(TextKey::ErrInstallService), "system text 1073"}, kServiceNotInstalled},
-        {"installed, starts", kServicePaused, {}, 0, installedLines, kServiceRunning},
-        {"installed, start fails", kServicePaused, {"Start"}, 1056, {}, kServicePaused},
+        {"install, grant fails", ServiceState::kNotInstalled, {"GrantAccess"}, 1332, grantFailed, ServiceState::kRunning},
+        {"install denied", ServiceState::kNotInstalled, {"Install"}, 5,
+         {English(TextKey::ErrInstallService), English(TextKey::ErrInstallRights)}, ServiceState::kNotInstalled},
+        {"install fails", ServiceState::kNotInstalled, {"Install"}, 1073,
+         {English(TextKey::ErrInstallService), "system text 1073"}, ServiceState::kNotInstalled},
+        {"installed, starts", ServiceState::kPaused, {}, 0, installedLines, ServiceState::kRunning},
+        {"installed, start fails", ServiceState::kPaused, {"Start"}, 1056, {}, ServiceState::kPaused},
     };
     for (const ServiceStartCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -366,7 +366,7 @@ TEST_F(ShellTest, AServiceJustInstalledDoesTheFirstDueRunAlone) {
     Shell& shell = StartShell();
     view_.SetChecked(MainControl::ServiceCheck, true);
     shell.OnStartStopButton();
-    controller_.state = kServiceRunning;  // the install started it
+    controller_.state = ServiceState::kRunning;  // the install started it
     shell.OnScheduleTimer();
     EXPECT_THAT(fakeRun_.requests, IsEmpty());
     EXPECT_EQ(shell.NextStart(), kTenOClock + 600);
@@ -418,26 +418,26 @@ struct QuestionCase {
     std::vector<std::string> log;
     bool serviceChecked;
     bool shortcutChecked;
-    int installedAfter;
+    ServiceState installedAfter;
 };
 
 TEST_F(ShellTest, TheUninstallQuestionAndItsAnswers) {
     const std::string uninstalled = English(TextKey::MsgServiceUninstalled);
     const std::string failed = English(TextKey::ErrUninstallService);
     const QuestionCase cases[] = {
-        {"service box, no", MainControl::ServiceCheck, false, false, 0, {}, true, false, kServiceStopped},
-        {"service box, yes", MainControl::ServiceCheck, true, false, 0, {uninstalled}, false, false, 0},
+        {"service box, no", MainControl::ServiceCheck, false, false, 0, {}, true, false, ServiceState::kStopped},
+        {"service box, yes", MainControl::ServiceCheck, true, false, 0, {uninstalled}, false, false, ServiceState::kNotInstalled},
         {"service box, denied", MainControl::ServiceCheck, true, true, 5,
-         {failed, English(TextKey::ErrUninstallRights)}, true, false, kServiceStopped},
-        {"shortcut box, no", MainControl::ShortcutCheck, false, false, 0, {}, true, false, kServiceStopped},
-        {"shortcut box, yes", MainControl::ShortcutCheck, true, false, 0, {uninstalled}, false, true, 0},
+         {failed, English(TextKey::ErrUninstallRights)}, true, false, ServiceState::kStopped},
+        {"shortcut box, no", MainControl::ShortcutCheck, false, false, 0, {}, true, false, ServiceState::kStopped},
+        {"shortcut box, yes", MainControl::ShortcutCheck, true, false, 0, {uninstalled}, false, true, ServiceState::kNotInstalled},
         {"shortcut box, fails", MainControl::ShortcutCheck, true, true, 1060, {failed, "system text 1060"}, true,
-         false, kServiceStopped},
+         false, ServiceState::kStopped},
     };
     for (const QuestionCase& c : cases) {
         SCOPED_TRACE(c.name);
         view_.Rows().Clear();
-        controller_.state = kServiceStopped;
+        controller_.state = ServiceState::kStopped;
         controller_.failing = c.uninstallFails ? std::vector<std::string>{"Uninstall"} : std::vector<std::string>{};
         controller_.failureError = c.error;
         controller_.calls.clear();
@@ -553,7 +553,7 @@ TEST_F(ShellTest, WithoutSettingsItComesUpInTheSystemsLanguageWithTheServiceStat
 }
 
 TEST_F(ShellTest, StartUpWithTheServiceStoppedStartsItAndSchedules) {
-    controller_.state = kServiceStopped;
+    controller_.state = ServiceState::kStopped;
     Shell& shell = StartShell();
     EXPECT_THAT(controller_.calls, ElementsAre("Start"));
     EXPECT_TRUE(view_.Checked(MainControl::ServiceCheck));
@@ -564,7 +564,7 @@ TEST_F(ShellTest, StartUpWithTheServiceStoppedStartsItAndSchedules) {
 
 TEST_F(ShellTest, StartUpWithTheServiceRunningTakesOverTheWholeLog) {
     ASSERT_TRUE(WriteBytes(data_ / "log.txt", "09:00:00 same\r\n09:00:00 same\r\n"));
-    controller_.state = kServiceRunning;
+    controller_.state = ServiceState::kRunning;
     Shell& shell = StartShell();
     EXPECT_THAT(view_.Rows().Rows(), ElementsAre("09:00:00 same", "09:00:00 same"));
     EXPECT_EQ(ReadBytes(data_ / "log.txt"), "");
@@ -578,7 +578,7 @@ TEST_F(ShellTest, StartUpWithTheServiceRunningTakesOverTheWholeLog) {
 }
 
 TEST_F(ShellTest, StartPendingGoesToTheDispatcherAndComesUpAsAWindowWhenRefused) {
-    controller_.state = kServiceStartPending;
+    controller_.state = ServiceState::kStartPending;
     controller_.failing = {"RunAsService"};
     StartShell();
     EXPECT_EQ(startUp_, StartUpResult::Continue);
@@ -616,7 +616,7 @@ TEST_F(ShellTest, TheTickCatchesUpAfterALongRunOneRunAfterAnother) {
 }
 
 TEST_F(ShellTest, WhileTheServiceRunsTheWindowOnlyMovesItsCountdown) {
-    controller_.state = kServiceRunning;
+    controller_.state = ServiceState::kRunning;
     Shell& shell = StartShell();
     now_ = kTenOClock + 1300;
     for (LocalSeconds expected : {600, 1200, 1800}) {
@@ -627,10 +627,10 @@ TEST_F(ShellTest, WhileTheServiceRunsTheWindowOnlyMovesItsCountdown) {
     view_.SetStatusText(StatusField::ServiceField, "unchanged");
     shell.OnScheduleTimer();
     EXPECT_EQ(view_.StatusText(StatusField::ServiceField), "unchanged");
-    controller_.state = kServiceStopped;
+    controller_.state = ServiceState::kStopped;
     shell.OnScheduleTimer();
     EXPECT_EQ(view_.StatusText(StatusField::ServiceField), English(TextKey::ServiceStopped));
-    EXPECT_EQ(shell.LastServiceState(), kServiceStopped);
+    EXPECT_EQ(shell.LastServiceState(), ServiceState::kStopped);
 }
 
 TEST_F(ShellTest, APausedScheduleLetsDueTimesPass) {
@@ -725,7 +725,7 @@ TEST_F(ShellTest, RunNowRunsAtOnceWithTheInputsSavingOnlyTheSettingsAndLeavesThe
     fakeRun_.active = false;
 
     // Not while the service does the work.
-    controller_.state = kServiceRunning;
+    controller_.state = ServiceState::kRunning;
     shell.OnScheduleTimer();
     EXPECT_FALSE(view_.MenuEnabled(MenuItem::RunNow));
     EXPECT_FALSE(view_.MenuEnabled(MenuItem::CheckConnection));

@@ -60,7 +60,7 @@ TEST(InterfaceTexts, StartsInEnglish) {
     const InterfaceTexts texts;
     EXPECT_EQ(texts.CurrentLanguage(), Language::English);
     EXPECT_EQ(texts.Text(TextKey::ButtonStart), "Lets go");
-    EXPECT_EQ(texts.ServiceStateText(4), "Service running");
+    EXPECT_EQ(texts.ServiceStateText(ServiceState::kRunning), "Service running");
 }
 
 TEST(InterfaceTexts, CurrentTextsFollowEverySwitch) {
@@ -255,9 +255,9 @@ TEST(InterfaceTexts, ServiceStateTextsByState) {
     InterfaceTexts texts;
     for (const NumberedCase& c : cases) {
         texts.ApplyLanguage("english");
-        EXPECT_EQ(texts.ServiceStateText(c.number), c.english) << "state " << c.number;
+        EXPECT_EQ(texts.ServiceStateText(ServiceStateOf(c.number)), c.english) << "state " << c.number;
         texts.ApplyLanguage("german");
-        EXPECT_EQ(texts.ServiceStateText(c.number), c.german) << "state " << c.number;
+        EXPECT_EQ(texts.ServiceStateText(ServiceStateOf(c.number)), c.german) << "state " << c.number;
     }
 }
 

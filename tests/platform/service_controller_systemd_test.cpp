@@ -116,14 +116,14 @@ TEST_F(SystemdServiceTest, AnExistingUnitIsNeitherOverwrittenNorReloaded) {
 }
 
 TEST_F(SystemdServiceTest, TheUnitsStatesMapOntoTheServiceStates) {
-    EXPECT_EQ(services_->QueryState(kServiceName), kServiceNotInstalled);
+    EXPECT_EQ(services_->QueryState(kServiceName), ServiceState::kNotInstalled);
     EXPECT_THAT(Calls(), IsEmpty()) << "without a unit file nothing is asked";
     ASSERT_EQ(Install(4), 1);
     Calls();
-    const std::pair<const char*, int> cases[] = {
-        {"inactive\ndead\n", kServiceStopped},           {"failed\nfailed\n", kServiceStopped},
-        {"activating\nstart\n", kServiceStartPending},   {"deactivating\nstop-sigterm\n", kServiceStopPending},
-        {"active\nrunning\n", kServiceRunning},          {"reloading\nreload\n", kServiceRunning},
+    const std::pair<const char*, ServiceState> cases[] = {
+        {"inactive\ndead\n", ServiceState::kStopped},           {"failed\nfailed\n", ServiceState::kStopped},
+        {"activating\nstart\n", ServiceState::kStartPending},   {"deactivating\nstop-sigterm\n", ServiceState::kStopPending},
+        {"active\nrunning\n", ServiceState::kRunning},          {"reloading\nreload\n", ServiceState::kRunning},
     };
     for (const auto& [shown, state] : cases) {
         SCOPED_TRACE(shown);
@@ -138,12 +138,12 @@ TEST_F(SystemdServiceTest, TheStateIsAskedOnceForQuickSuccessiveQueriesAndAgainA
     ASSERT_EQ(Install(4), 1);
     Answer("state", "inactive\ndead\n");
     Calls();
-    EXPECT_EQ(services_->QueryState(kServiceName), kServiceStopped);
+    EXPECT_EQ(services_->QueryState(kServiceName), ServiceState::kStopped);
     Answer("state", "active\nrunning\n");
-    EXPECT_EQ(services_->QueryState(kServiceName), kServiceStopped);
+    EXPECT_EQ(services_->QueryState(kServiceName), ServiceState::kStopped);
     EXPECT_EQ(Calls().size(), 1u);
     ASSERT_EQ(services_->Start(kServiceName), 1);
-    EXPECT_EQ(services_->QueryState(kServiceName), kServiceRunning);
+    EXPECT_EQ(services_->QueryState(kServiceName), ServiceState::kRunning);
     EXPECT_THAT(Calls(), ElementsAre("--user start zendrel.service",
                                      "--user show -p ActiveState,SubState --value zendrel.service"));
 }
@@ -155,7 +155,7 @@ TEST_F(SystemdServiceTest, UninstallStopsDisablesRemovesAndReloads) {
     EXPECT_THAT(Calls(), ElementsAre("--user stop zendrel.service", "--user disable zendrel.service",
                                      "--user daemon-reload"));
     EXPECT_FALSE(fs::exists(unit_));
-    EXPECT_EQ(services_->QueryState(kServiceName), kServiceNotInstalled);
+    EXPECT_EQ(services_->QueryState(kServiceName), ServiceState::kNotInstalled);
 }
 
 TEST_F(SystemdServiceTest, ARefusalReadsAsAccessDeniedAndAFailedInstallLeavesNoUnit) {
