@@ -2,7 +2,7 @@
 
 namespace zendrel {
 
-ShellOutcome MainProcedure(std::int32_t serviceMode, const ShellParts& parts) {
+ShellOutcome MainProcedure(bool serviceMode, const ShellParts& parts) {
     Shell shell(parts, serviceMode);
     ShellOutcome outcome;
     outcome.startUp = shell.StartUp();

@@ -15,6 +15,6 @@ struct ShellOutcome {
     bool runLeftBehind = false;
 };
 
-ShellOutcome MainProcedure(std::int32_t serviceMode, const ShellParts& parts);
+ShellOutcome MainProcedure(bool serviceMode, const ShellParts& parts);
 
 }  // namespace zendrel

@@ -51,7 +51,7 @@ std::optional<SavedSettings> PrepareAndLoadSettings(InterfaceTexts& texts, Handl
     return saved;
 }
 
-void FillJobParameters(const SettingsRecord& record, std::int32_t serviceMode, JobParameters& parameters) {
+void FillJobParameters(const SettingsRecord& record, bool serviceMode, JobParameters& parameters) {
     parameters.server = record.server;
     parameters.port = LeadingInteger(record.portText);
     parameters.security = record.security;
@@ -65,7 +65,7 @@ void FillJobParameters(const SettingsRecord& record, std::int32_t serviceMode, J
     parameters.saveInline = record.saveInline;
     parameters.rememberMails = record.rememberMails;
     parameters.deleteMails = record.deleteMails;
-    parameters.serviceMode = serviceMode != 0;
+    parameters.serviceMode = serviceMode;
 }
 
 ScheduleControls ScheduleControlsOf(const SettingsRecord& record) {

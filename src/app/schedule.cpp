@@ -32,7 +32,8 @@ std::string FormatCountdown(LocalSeconds difference) {
 }
 
 TickDecision ScheduleTick(LocalSeconds now, LocalSeconds nextStart, bool runActive,
-                          std::optional<std::int32_t> intervalSeconds, int serviceMode, ServiceState lastServiceState) {
+                          std::optional<std::int32_t> intervalSeconds, bool serviceMode,
+                          ServiceState lastServiceState) {
     TickDecision decision;
     decision.nextStart = nextStart;
     if (nextStart > now) {
@@ -44,7 +45,7 @@ TickDecision ScheduleTick(LocalSeconds now, LocalSeconds nextStart, bool runActi
     }
     if (nextStart <= 0 || !intervalSeconds) return decision;
     const bool serviceDoesIt =
-        serviceMode == 0 && (lastServiceState == ServiceState::kRunning || lastServiceState == ServiceState::kStartPending);
+        !serviceMode && (lastServiceState == ServiceState::kRunning || lastServiceState == ServiceState::kStartPending);
     if (serviceDoesIt) {
         decision.action = TickAction::LeaveToService;
     } else if (!runActive) {

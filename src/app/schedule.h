@@ -2,12 +2,12 @@
 // When mailbox runs start: a grid of the daily start time plus whole read intervals.
 
 #include <cstdint>
-
-#include "common/local_time.h"
-#include "common/service_state.h"
 #include <ctime>
 #include <optional>
 #include <string>
+
+#include "common/local_time.h"
+#include "common/service_state.h"
 
 namespace zendrel {
 
@@ -43,9 +43,10 @@ struct TickDecision {
     std::string countdown;
 };
 
-// What one tick of the 500 ms schedule timer does. `serviceMode` is 1 in the background service; `lastServiceState`
+// What one tick of the 500 ms schedule timer does. `serviceMode` is true in the background service; `lastServiceState`
 // is the service's state as last seen.
 TickDecision ScheduleTick(LocalSeconds now, LocalSeconds nextStart, bool runActive,
-                          std::optional<std::int32_t> intervalSeconds, int serviceMode, ServiceState lastServiceState);
+                          std::optional<std::int32_t> intervalSeconds, bool serviceMode,
+                          ServiceState lastServiceState);
 
 }  // namespace zendrel

@@ -95,7 +95,7 @@ private:
 
 }  // namespace
 
-Shell::Shell(ShellParts parts, std::int32_t serviceMode)
+Shell::Shell(ShellParts parts, bool serviceMode)
     : parts_(std::move(parts)),
       main_(*parts_.mainView),
       advanced_(*parts_.advancedView),
@@ -116,7 +116,7 @@ StartUpResult Shell::StartUp() {
     lastServiceState_ = services_.QueryState(kServiceName);
     serviceInstalled_ = lastServiceState_;
 
-    if (serviceMode_ == 0 && lastServiceState_ == ServiceState::kStartPending && parts_.serviceProgram &&
+    if (!serviceMode_ && lastServiceState_ == ServiceState::kStartPending && parts_.serviceProgram &&
         services_.RunAsService(kServiceName, parts_.serviceProgram, nullptr) != 0) {
         return StartUpResult::RanAsService;
     }
@@ -133,18 +133,18 @@ StartUpResult Shell::StartUp() {
                           [this](const std::filesystem::path& folder) { system_.ProtectDataFolder(folder); });
         // An older version left the folder with the rights of the all-users folder above it, readable to every user;
         // the service runs as the local system account, which may narrow it.
-        if (serviceMode_ == 1) system_.ProtectDataFolder(parts_.places.dataFolder);
+        if (serviceMode_) system_.ProtectDataFolder(parts_.places.dataFolder);
     }
     // Two windows on one data folder would both run its schedule against the same mailbox; the second one only
     // brings the first forward.
-    if (serviceMode_ == 0 && parts_.locks != nullptr && !parts_.places.dataFolder.empty()) {
+    if (!serviceMode_ && parts_.locks != nullptr && !parts_.places.dataFolder.empty()) {
         windowClaim_ = parts_.locks->ClaimWindow(parts_.places.dataFolder);
         if (!windowClaim_) return StartUpResult::AlreadyOpen;
     }
     BuildAdvancedWindow();
     LoadSettingsIntoControls();
     // The settings shown are then the defaults; the user must hear why, and whose folder it is.
-    if (serviceMode_ == 0 && !parts_.places.dataFolder.empty() && system_.FolderRefused(parts_.places.dataFolder)) {
+    if (!serviceMode_ && !parts_.places.dataFolder.empty() && system_.FolderRefused(parts_.places.dataFolder)) {
         const std::u8string folder = parts_.places.dataFolder.u8string();
         Log(FillPlaceholder(TextOf(TextKey::ErrDataFolderDenied), "{FOLDER}",
                             Utf8ToWindows1252Lossy(std::string(folder.begin(), folder.end()))));
@@ -152,7 +152,7 @@ StartUpResult Shell::StartUp() {
     StartUpByServiceState();
 
     main_.StartTimers();
-    if (serviceMode_ == 1) {
+    if (serviceMode_) {
         nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
         // A service that can never start a run would only idle; its manager should hear so at once.
         if (nextStart_ == 0) return StartUpResult::NothingToSchedule;
@@ -216,7 +216,7 @@ void Shell::StartUpByServiceState() {
         if (lastServiceState_ == ServiceState::kStopped) {
             services_.Start(kServiceName);
             nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
-        } else if (lastServiceState_ == ServiceState::kRunning && serviceMode_ == 0) {
+        } else if (lastServiceState_ == ServiceState::kRunning && !serviceMode_) {
             SetStartStopCaption(TextKey::ButtonStop);
             SetInputsLocked(true);
             log_->TakeOverSharedLog(false);
@@ -434,8 +434,8 @@ void Shell::SetStartStopCaption(TextKey caption) {
 }
 
 bool Shell::RunSlotFree() const {
-    const bool serviceDoesTheWork =
-        serviceMode_ == 0 && (lastServiceState_ == ServiceState::kRunning || lastServiceState_ == ServiceState::kStartPending);
+    const bool serviceDoesTheWork = !serviceMode_ && (lastServiceState_ == ServiceState::kRunning ||
+                                                      lastServiceState_ == ServiceState::kStartPending);
     return !run_.Active() && !serviceDoesTheWork;
 }
 
@@ -520,7 +520,7 @@ void Shell::OnCheckConnection() {
 }
 
 void Shell::OnMinimised() {
-    if (serviceMode_ != 0) return;
+    if (serviceMode_) return;
     // Without a notification area a hidden window could never be brought back: it stays minimised instead.
     if (!main_.HasNotificationArea()) return;
     main_.HideWindow();
@@ -528,7 +528,7 @@ void Shell::OnMinimised() {
 }
 
 void Shell::OnTrayDoubleClick() {
-    if (serviceMode_ != 0) return;
+    if (serviceMode_) return;
     BringForward();
 }
 
@@ -761,7 +761,7 @@ bool Shell::StartRun(RunKind kind) {
         RunLockResult lock = parts_.locks->LockRun(parts_.places.dataFolder);
         if (lock.state == RunLockState::kHeld) {
             log_->WriteLog(texts_.Text(TextKey::MsgRunSkipped),
-                           serviceMode_ != 0 ? LogDestination::kViewAndSharedFile : LogDestination::kView);
+                           serviceMode_ ? LogDestination::kViewAndSharedFile : LogDestination::kView);
             return false;
         }
         request.heldWhileRunning = std::move(lock.lock);
@@ -776,7 +776,7 @@ bool Shell::StartRun(RunKind kind) {
 }
 
 void Shell::OnLogPollTimer() {
-    if (serviceMode_ == 0) log_->TakeOverSharedLog(true);
+    if (!serviceMode_) log_->TakeOverSharedLog(true);
 }
 
 }  // namespace zendrel

@@ -68,7 +68,7 @@ enum class StartUpResult {
 
 class Shell final : public MainEvents {
 public:
-    Shell(ShellParts parts, std::int32_t serviceMode);
+    Shell(ShellParts parts, bool serviceMode);
     Shell(const Shell&) = delete;
     Shell& operator=(const Shell&) = delete;
 
@@ -167,7 +167,7 @@ private:
     InterfaceTexts& texts_;
     std::shared_ptr<ActivityLog> log_;
 
-    const std::int32_t serviceMode_;
+    const bool serviceMode_;
     bool loggingFlag_ = false;
     LocalSeconds nextStart_ = 0;
     ServiceState lastServiceState_ = ServiceState::kNotInstalled;

@@ -18,8 +18,8 @@ inline constexpr std::int32_t kServiceAutoStart = 2;
 // Start, stop and pause or continue: what the interactive user may do with the service without administrator rights.
 inline constexpr std::uint32_t kServiceUserRights = 0x70;
 
-// The program's main procedure, run inside the service with the argument 1.
-using ServiceProgram = std::function<void(std::int32_t serviceMode)>;
+// The program's main procedure, run inside the service with the argument true.
+using ServiceProgram = std::function<void(bool serviceMode)>;
 using ServiceControlCallback = std::function<void(std::uint32_t control)>;
 
 // Every operation keeps no handle open after it returns. After a failure the reason is the system's last error

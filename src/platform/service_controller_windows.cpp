@@ -115,7 +115,7 @@ void WINAPI ServiceControlHandler(DWORD control) {
 }
 
 DWORD WINAPI ProgramThread(void*) {
-    Runtime().program(1);
+    Runtime().program(true);
     return 0;
 }
 

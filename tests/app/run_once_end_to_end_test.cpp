@@ -145,7 +145,8 @@ TEST_F(RunOnceProgram, TlsAgainstAPlainPortAndARefusedPasswordAreToldAndGoToTheD
          {"ERROR!! (Can't reach server)", "Server " + Host() + ", port " + std::to_string(Port()) +
                                               ": TLS handshake failed"},
          "failed with error 1 (TLS handshake failed)"},
-        {ConnectionSecurity::kNone, "not-" + box_.password, {"ERROR!! (wrong password)"}, "failed with error 5, last reply: "},
+        {ConnectionSecurity::kNone, "not-" + box_.password, {"ERROR!! (wrong password)"},
+         "failed with error 5, last reply: "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.diagnostic);

@@ -78,12 +78,12 @@ TEST(FormatCountdown, ShowsTheDifferenceAsATimeOfDay) {
 }
 
 TEST(ScheduleTick, CountsDownWhileWaitingAndKeepsQuietDuringARun) {
-    TickDecision waiting = ScheduleTick(At(10, 7, 30), At(10, 15), false, 900, 0, ServiceState::kNotInstalled);
+    TickDecision waiting = ScheduleTick(At(10, 7, 30), At(10, 15), false, 900, false, ServiceState::kNotInstalled);
     EXPECT_EQ(waiting.action, TickAction::ShowCountdown);
     EXPECT_EQ(waiting.countdown, "00:07:30");
     EXPECT_EQ(waiting.nextStart, At(10, 15));
 
-    TickDecision running = ScheduleTick(At(10, 7, 30), At(10, 15), true, 900, 0, ServiceState::kNotInstalled);
+    TickDecision running = ScheduleTick(At(10, 7, 30), At(10, 15), true, 900, false, ServiceState::kNotInstalled);
     EXPECT_EQ(running.action, TickAction::None);
     EXPECT_EQ(running.nextStart, At(10, 15));
 }
@@ -91,14 +91,14 @@ TEST(ScheduleTick, CountsDownWhileWaitingAndKeepsQuietDuringARun) {
 TEST(ScheduleTick, ARunLongerThanTheIntervalDelaysTheNextOneButNotTheGrid) {
     // Due at 10:15 while the run of 10:00 is still busy: the start waits, tick after tick.
     LocalSeconds nextStart = At(10, 15);
-    TickDecision decision = ScheduleTick(At(10, 15), nextStart, true, 900, 0, ServiceState::kNotInstalled);
+    TickDecision decision = ScheduleTick(At(10, 15), nextStart, true, 900, false, ServiceState::kNotInstalled);
     EXPECT_EQ(decision.action, TickAction::WaitForRun);
     EXPECT_EQ(decision.nextStart, At(10, 15));
-    decision = ScheduleTick(At(10, 16, 40), nextStart, true, 900, 0, ServiceState::kNotInstalled);
+    decision = ScheduleTick(At(10, 16, 40), nextStart, true, 900, false, ServiceState::kNotInstalled);
     EXPECT_EQ(decision.action, TickAction::WaitForRun);
 
     // The run ended at 10:16:41: the next one starts at once, and the grid goes on from the due time.
-    decision = ScheduleTick(At(10, 16, 41), nextStart, false, 900, 0, ServiceState::kNotInstalled);
+    decision = ScheduleTick(At(10, 16, 41), nextStart, false, 900, false, ServiceState::kNotInstalled);
     EXPECT_EQ(decision.action, TickAction::StartRun);
     EXPECT_EQ(decision.nextStart, At(10, 30));
 }
@@ -108,7 +108,7 @@ TEST(ScheduleTick, AScheduleThatFellBehindCatchesUpOneRunAtATime) {
     const LocalSeconds now = At(9, 1);  // a sleeping computer woke up
     int starts = 0;
     for (int tick = 0; tick < 20; ++tick) {
-        const TickDecision decision = ScheduleTick(now, nextStart, false, 900, 1, ServiceState::kNotInstalled);
+        const TickDecision decision = ScheduleTick(now, nextStart, false, 900, true, ServiceState::kNotInstalled);
         if (decision.action == TickAction::StartRun) ++starts;
         nextStart = decision.nextStart;
     }
@@ -120,7 +120,7 @@ TEST(ScheduleTick, AnInteractiveProcessLeavesRunsToARunningService) {
     for (const ServiceState serviceState : {ServiceState::kStartPending, ServiceState::kRunning}) {
         LocalSeconds nextStart = At(10, 15);
         for (int tick = 0; tick < 3; ++tick) {
-            const TickDecision decision = ScheduleTick(At(10, 15), nextStart, false, 900, 0, serviceState);
+            const TickDecision decision = ScheduleTick(At(10, 15), nextStart, false, 900, false, serviceState);
             ASSERT_EQ(decision.action, tick == 0 ? TickAction::LeaveToService : TickAction::ShowCountdown);
             nextStart = decision.nextStart;
         }
@@ -128,16 +128,18 @@ TEST(ScheduleTick, AnInteractiveProcessLeavesRunsToARunningService) {
     }
     for (const ServiceState serviceState :
          {ServiceState::kNotInstalled, ServiceState::kStopped, ServiceState::kStopPending, ServiceState::kPaused}) {
-        EXPECT_EQ(ScheduleTick(At(10, 15), At(10, 15), false, 900, 0, serviceState).action, TickAction::StartRun)
+        EXPECT_EQ(ScheduleTick(At(10, 15), At(10, 15), false, 900, false, serviceState).action, TickAction::StartRun)
             << static_cast<int>(serviceState);
     }
-    EXPECT_EQ(ScheduleTick(At(10, 15), At(10, 15), false, 900, 1, ServiceState::kRunning).action, TickAction::StartRun)
+    EXPECT_EQ(ScheduleTick(At(10, 15), At(10, 15), false, 900, true, ServiceState::kRunning).action,
+              TickAction::StartRun)
         << "the service process itself runs";
 }
 
 TEST(ScheduleTick, NothingHappensWithoutASchedule) {
-    EXPECT_EQ(ScheduleTick(At(10, 0), 0, false, 900, 0, ServiceState::kNotInstalled).action, TickAction::None);
-    const TickDecision noInterval = ScheduleTick(At(10, 0), At(9, 0), false, std::nullopt, 0, ServiceState::kNotInstalled);
+    EXPECT_EQ(ScheduleTick(At(10, 0), 0, false, 900, false, ServiceState::kNotInstalled).action, TickAction::None);
+    const TickDecision noInterval =
+        ScheduleTick(At(10, 0), At(9, 0), false, std::nullopt, false, ServiceState::kNotInstalled);
     EXPECT_EQ(noInterval.action, TickAction::None);
     EXPECT_EQ(noInterval.nextStart, At(9, 0));
 }

@@ -66,11 +66,11 @@ protected:
         parts.places.dataFolder = data_;
         parts.now = [this] { return now_; };
         parts.logTime = [] { return testsupport::TimeOfDay(10, 0, 0); };
-        parts.serviceProgram = [](std::int32_t) {};
+        parts.serviceProgram = [](bool) {};
         return parts;
     }
 
-    Shell& StartShell(std::int32_t serviceMode = 0, std::function<void(ShellParts&)> change = {}) {
+    Shell& StartShell(bool serviceMode = false, std::function<void(ShellParts&)> change = {}) {
         ShellParts parts = Parts();
         if (change) change(parts);
         shell_ = std::make_unique<Shell>(parts, serviceMode);
@@ -288,7 +288,8 @@ TEST_F(ShellTest, StartRoleWithTheServiceBox) {
     std::vector<std::string> grantFailed = {"system text 1332"};
     grantFailed.insert(grantFailed.end(), installedLines.begin(), installedLines.end());
     const ServiceStartCase cases[] = {
-        {"install, grant fails", ServiceState::kNotInstalled, {"GrantAccess"}, 1332, grantFailed, ServiceState::kRunning},
+        {"install, grant fails", ServiceState::kNotInstalled, {"GrantAccess"}, 1332, grantFailed,
+         ServiceState::kRunning},
         {"install denied", ServiceState::kNotInstalled, {"Install"}, 5,
          {English(TextKey::ErrInstallService), English(TextKey::ErrInstallRights)}, ServiceState::kNotInstalled},
         {"install fails", ServiceState::kNotInstalled, {"Install"}, 1073,
@@ -330,15 +331,15 @@ TEST_F(ShellTest, TheDataFolderGetsItsOwnRightsWhenMadeWhenTheServiceStartsAndIn
     struct ProtectionCase {
         const char* name;
         bool folderMissing;
-        std::int32_t serviceMode;
+        bool serviceMode;
         bool elevated;
         std::size_t protections;  // of the data folder, after the start and a press of the start button
     };
     const ProtectionCase cases[] = {
-        {"the window makes the folder", true, 0, false, 1},
-        {"the window on a folder it finds", false, 0, false, 0},
-        {"the elevated window's start role", false, 0, true, 1},
-        {"the service's start", false, 1, false, 1},
+        {"the window makes the folder", true, false, false, 1},
+        {"the window on a folder it finds", false, false, false, 0},
+        {"the elevated window's start role", false, false, true, 1},
+        {"the service's start", false, true, false, 1},
     };
     for (const ProtectionCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -346,7 +347,7 @@ TEST_F(ShellTest, TheDataFolderGetsItsOwnRightsWhenMadeWhenTheServiceStartsAndIn
         system_.elevated = c.elevated;
         const fs::path folder = c.folderMissing ? data_ / "new" / "" : data_;
         Shell& shell = StartShell(c.serviceMode, [&](ShellParts& parts) { parts.places.dataFolder = folder; });
-        if (c.serviceMode == 0) shell.OnStartStopButton();
+        if (!c.serviceMode) shell.OnStartStopButton();
         EXPECT_EQ(system_.protectedFolders, std::vector<fs::path>(c.protections, folder));
     }
 }
@@ -358,7 +359,7 @@ TEST_F(ShellTest, AWindowRefusedTheDataFolderSaysWhoseItIsAndTheServiceSaysNothi
     EXPECT_THAT(LogTexts(), testing::ElementsAre(FillPlaceholder(English(TextKey::ErrDataFolderDenied), "{FOLDER}",
                                                                  std::string(folder.begin(), folder.end()))));
     view_.Rows().Clear();
-    StartShell(1);
+    StartShell(true);
     EXPECT_THAT(LogTexts(), testing::IsEmpty());
 }
 
@@ -426,11 +427,13 @@ TEST_F(ShellTest, TheUninstallQuestionAndItsAnswers) {
     const std::string failed = English(TextKey::ErrUninstallService);
     const QuestionCase cases[] = {
         {"service box, no", MainControl::ServiceCheck, false, false, 0, {}, true, false, ServiceState::kStopped},
-        {"service box, yes", MainControl::ServiceCheck, true, false, 0, {uninstalled}, false, false, ServiceState::kNotInstalled},
+        {"service box, yes", MainControl::ServiceCheck, true, false, 0, {uninstalled}, false, false,
+         ServiceState::kNotInstalled},
         {"service box, denied", MainControl::ServiceCheck, true, true, 5,
          {failed, English(TextKey::ErrUninstallRights)}, true, false, ServiceState::kStopped},
         {"shortcut box, no", MainControl::ShortcutCheck, false, false, 0, {}, true, false, ServiceState::kStopped},
-        {"shortcut box, yes", MainControl::ShortcutCheck, true, false, 0, {uninstalled}, false, true, ServiceState::kNotInstalled},
+        {"shortcut box, yes", MainControl::ShortcutCheck, true, false, 0, {uninstalled}, false, true,
+         ServiceState::kNotInstalled},
         {"shortcut box, fails", MainControl::ShortcutCheck, true, true, 1060, {failed, "system text 1060"}, true,
          false, ServiceState::kStopped},
     };
@@ -477,7 +480,7 @@ TEST_F(ShellTest, WithoutTheFacilitiesTheBoxesStayUncheckedAndDisabled) {
     none.available = false;
     FakeShortcuts noShortcuts;
     noShortcuts.available = false;
-    Shell& shell = StartShell(0, [&](ShellParts& parts) {
+    Shell& shell = StartShell(false, [&](ShellParts& parts) {
         parts.serviceController = &none;
         parts.shortcuts = &noShortcuts;
     });
@@ -790,13 +793,13 @@ TEST_F(ShellTest, ASecondWindowOnTheDataFolderOnlyBringsTheFirstForward) {
 
     RecordingMainView secondView;
     locks_.windowHeld = true;
-    StartShell(0, [&](ShellParts& parts) { parts.mainView = &secondView; });
+    StartShell(false, [&](ShellParts& parts) { parts.mainView = &secondView; });
     EXPECT_EQ(startUp_, StartUpResult::AlreadyOpen);
     EXPECT_FALSE(secondView.WindowShown());
 
     // The service runs beside the one window, as it always did.
     locks_.claimedFolder.clear();
-    StartShell(1);
+    StartShell(true);
     EXPECT_EQ(startUp_, StartUpResult::Continue);
     EXPECT_TRUE(locks_.claimedFolder.empty());
 }
@@ -824,7 +827,7 @@ TEST_F(ShellTest, ARunThatFindsTheDataFoldersRunLockHeldIsSkippedWithOneLine) {
 
     // The service's skipped run tells the window through log.txt.
     locks_.runHeld = true;
-    Shell& service = StartShell(1);
+    Shell& service = StartShell(true);
     service.OnScheduleTimer();
     EXPECT_THAT(testsupport::TextsOfLogFile(ReadBytes(data_ / "log.txt")),
                 ElementsAre(English(TextKey::MsgRunSkipped)));
@@ -867,7 +870,7 @@ TEST_F(ShellTest, SenderListsDropDuplicatesIgnoringCase) {
 
 TEST_F(ShellTest, TheServiceProcessSchedulesAtOnceWithoutAWindow) {
     ASSERT_TRUE(WriteBytes(data_ / "log.txt", "09:00:00 left\r\n"));
-    Shell& shell = StartShell(1);
+    Shell& shell = StartShell(true);
     EXPECT_EQ(startUp_, StartUpResult::Continue);
     EXPECT_EQ(shell.NextStart(), kTenOClock);
     EXPECT_FALSE(view_.WindowShown());
@@ -876,7 +879,7 @@ TEST_F(ShellTest, TheServiceProcessSchedulesAtOnceWithoutAWindow) {
     EXPECT_EQ(ReadBytes(data_ / "log.txt"), "09:00:00 left\r\n");
     shell.OnScheduleTimer();
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
-    EXPECT_EQ(fakeRun_.requests[0].serviceMode, 1);
+    EXPECT_TRUE(fakeRun_.requests[0].serviceMode);
 
     // A stored interval that is none of the list's leaves the drop-down without a selection.
     settings_.intervalPosition.reset();
@@ -884,7 +887,7 @@ TEST_F(ShellTest, TheServiceProcessSchedulesAtOnceWithoutAWindow) {
     prefs.insert(prefs.find("\r\n") + 2, "TimeOUT=123\r\n");
     ASSERT_TRUE(WriteBytes(data_ / kSettingsFileName, prefs));
     writeSettings_ = false;
-    StartShell(1);
+    StartShell(true);
     EXPECT_EQ(startUp_, StartUpResult::NothingToSchedule);
 }
 
@@ -894,10 +897,10 @@ TEST_F(ShellTest, TheWindowlessServiceRunsItsScheduleUntilAStopSignalAndLeavesAH
     HeadlessMainView headless(rows, [this] { return !fakeRun_.requests.empty(); });
     ShellParts parts = Parts();
     parts.mainView = &headless;
-    const ShellOutcome outcome = MainProcedure(1, parts);
+    const ShellOutcome outcome = MainProcedure(true, parts);
     EXPECT_EQ(outcome.startUp, StartUpResult::Continue);
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
-    EXPECT_EQ(fakeRun_.requests[0].serviceMode, 1);
+    EXPECT_TRUE(fakeRun_.requests[0].serviceMode);
     EXPECT_EQ(fakeRun_.stops, 1);
     EXPECT_TRUE(outcome.runLeftBehind);
 }

@@ -57,11 +57,14 @@ class WindowsService : public ::testing::Test {
 protected:
     void TearDown() override {
         // Whatever a failed test left behind goes, so the next one starts from no service.
-        if (services_->QueryState(kTestServiceName) != ServiceState::kNotInstalled) services_->Uninstall(kTestServiceName);
+        if (services_->QueryState(kTestServiceName) != ServiceState::kNotInstalled) {
+            services_->Uninstall(kTestServiceName);
+        }
     }
 
     bool Gone() {
-        return WaitFor([&] { return services_->QueryState(kTestServiceName) == ServiceState::kNotInstalled; }, kPatience);
+        return WaitFor([&] { return services_->QueryState(kTestServiceName) == ServiceState::kNotInstalled; },
+                       kPatience);
     }
 
     std::unique_ptr<ServiceController> services_ = CreateServiceController();

@@ -122,7 +122,8 @@ TEST_F(SystemdServiceTest, TheUnitsStatesMapOntoTheServiceStates) {
     Calls();
     const std::pair<const char*, ServiceState> cases[] = {
         {"inactive\ndead\n", ServiceState::kStopped},           {"failed\nfailed\n", ServiceState::kStopped},
-        {"activating\nstart\n", ServiceState::kStartPending},   {"deactivating\nstop-sigterm\n", ServiceState::kStopPending},
+        {"activating\nstart\n", ServiceState::kStartPending},
+        {"deactivating\nstop-sigterm\n", ServiceState::kStopPending},
         {"active\nrunning\n", ServiceState::kRunning},          {"reloading\nreload\n", ServiceState::kRunning},
     };
     for (const auto& [shown, state] : cases) {

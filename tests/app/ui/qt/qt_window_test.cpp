@@ -162,7 +162,7 @@ public:
             script();
             main_.Window()->close();
         });
-        const ShellOutcome outcome = MainProcedure(0, parts_);
+        const ShellOutcome outcome = MainProcedure(false, parts_);
         EXPECT_EQ(outcome.startUp, StartUpResult::Continue);
     }
 
