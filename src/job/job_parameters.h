@@ -27,7 +27,7 @@ struct JobParameters {
     bool rememberMails = false;
     // Non-zero while a run is active: the number the shell gave the run. The shell stores it before the run's thread
     // exists, and the run sets it back to 0 as the very last thing it does.
-    std::atomic<std::uint32_t> runThread{0};
+    std::atomic<std::uint32_t> activeRunNumber{0};
     // Set by the shell when the run should end; the run looks at it between messages.
     std::atomic<bool> stopRequested{false};
     bool deleteMails = false;

@@ -542,7 +542,7 @@ void CheckSession(JobParameters& parameters, const RunServices& services, RunLog
     log.User(TextKey::MsgConnected, "{COUNT}", std::to_string(count));
 }
 
-// The frame of every run: nothing thrown leaves it, and its last act clears runThread.
+// The frame of every run: nothing thrown leaves it, and its last act clears activeRunNumber.
 template <typename Body>
 RunReport GuardedRun(JobParameters& parameters, const RunServices& services, Body body) {
     RunReport report;
@@ -569,13 +569,13 @@ RunReport MailboxRun(JobParameters& parameters, const RunServices& services) {
         services.handledMessageIds->PruneUnmarked();
     } catch (...) {
     }
-    parameters.runThread.store(0);
+    parameters.activeRunNumber.store(0);
     return report;
 }
 
 RunReport CheckConnection(JobParameters& parameters, const RunServices& services) {
     const RunReport report = GuardedRun(parameters, services, CheckSession);
-    parameters.runThread.store(0);
+    parameters.activeRunNumber.store(0);
     return report;
 }
 

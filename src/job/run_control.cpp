@@ -48,7 +48,7 @@ bool RunController::Start(const std::function<void(JobParameters&)>& fill, RunSe
     std::uint32_t number = ++lastRunNumber_;
     if (number == 0) number = ++lastRunNumber_;
     run->parameters.stopRequested.store(false);
-    run->parameters.runThread.store(number);
+    run->parameters.activeRunNumber.store(number);
     services.cancellation = cancellation_;
     try {
         thread_ = std::thread([run, services = std::move(services), procedure]() mutable {

@@ -67,12 +67,12 @@ protected:
         return services;
     }
 
-    // One run over `mailbox`, as the shell starts it (runThread set), waited for on this thread.
+    // One run over `mailbox`, as the shell starts it (activeRunNumber set), waited for on this thread.
     RunReport Run(FakeMailSession& mailbox) {
-        parameters_.runThread.store(7);
+        parameters_.activeRunNumber.store(7);
         parameters_.stopRequested.store(false);
         const RunReport report = MailboxRun(parameters_, Services(mailbox));
-        EXPECT_EQ(parameters_.runThread.load(), 0u) << "the run clears runThread as its last act";
+        EXPECT_EQ(parameters_.activeRunNumber.load(), 0u) << "the run clears activeRunNumber as its last act";
         return report;
     }
 
@@ -166,14 +166,14 @@ TEST_F(MailboxRunTest, LoginFailuresSayWhy) {
         FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
         mailbox.loginFailure = c.code;
         mailbox.certificateProblem = "expired";
-        parameters_.runThread.store(1);
+        parameters_.activeRunNumber.store(1);
         const RunReport report = MailboxRun(parameters_, Services(mailbox, &log));
         EXPECT_EQ(mailbox.security, ConnectionSecurity::kTls) << "the login goes the way the settings say";
         EXPECT_THAT(rows.Rows(), ElementsAre(std::string("09:05:00 ") + c.english)) << c.code;
         EXPECT_THAT(mailbox.calls, ElementsAre("Login")) << "no Logout after a failed login";
         EXPECT_FALSE(report.loggedIn);
         EXPECT_EQ(report.loginError, c.code);
-        EXPECT_EQ(parameters_.runThread.load(), 0u);
+        EXPECT_EQ(parameters_.activeRunNumber.load(), 0u);
     }
 }
 
@@ -182,11 +182,11 @@ TEST_F(MailboxRunTest, ALoginCutShortByAStopIsNoError) {
     for (const std::int32_t code : {SessionError::kNotConnected, SessionError::kCancelled}) {
         FakeMailSession mailbox({});
         mailbox.loginFailure = code;
-        parameters_.runThread.store(1);
+        parameters_.activeRunNumber.store(1);
         parameters_.stopRequested.store(true);
         MailboxRun(parameters_, Services(mailbox));
         EXPECT_THAT(view_.Rows(), IsEmpty()) << code;
-        EXPECT_EQ(parameters_.runThread.load(), 0u);
+        EXPECT_EQ(parameters_.activeRunNumber.load(), 0u);
     }
 }
 
@@ -200,13 +200,13 @@ TEST_F(MailboxRunTest, LoginFailuresInGerman) {
 
 TEST_F(MailboxRunTest, AConnectionCheckLogsInAndOutAndSaysHowManyMessagesWaitOrWhyNot) {
     FakeMailSession mailbox({Mail("a@x", "s", "<1@x>"), Mail("b@x", "s", "<2@x>")});
-    parameters_.runThread.store(3);
+    parameters_.activeRunNumber.store(3);
     const RunReport report = CheckConnection(parameters_, Services(mailbox));
     EXPECT_THAT(Texts(), ElementsAre("Connected: 2 messages in the mailbox"));
     EXPECT_THAT(mailbox.calls, ElementsAre("Login", "Logout")) << "no message is looked at";
     EXPECT_TRUE(report.loggedIn);
     EXPECT_EQ(handled_.Size(), 0u);
-    EXPECT_EQ(parameters_.runThread.load(), 0u);
+    EXPECT_EQ(parameters_.activeRunNumber.load(), 0u);
 
     mailbox.loginFailure = SessionError::kPasswordRefused;
     CheckConnection(parameters_, Services(mailbox));
@@ -217,10 +217,10 @@ TEST_F(MailboxRunTest, NoSessionEndsTheRunQuietly) {
     FakeMailSession unused({});
     RunServices services = Services(unused);
     services.createSession = [] { return std::unique_ptr<MailSession>(); };
-    parameters_.runThread.store(3);
+    parameters_.activeRunNumber.store(3);
     MailboxRun(parameters_, services);
     EXPECT_THAT(view_.Rows(), IsEmpty());
-    EXPECT_EQ(parameters_.runThread.load(), 0u);
+    EXPECT_EQ(parameters_.activeRunNumber.load(), 0u);
 }
 
 TEST_F(MailboxRunTest, SenderListsDecideWhichMailsAreRetrieved) {
@@ -332,7 +332,7 @@ TEST_F(MailboxRunTest, RememberedMailsWithoutUniqueIdsAreKnownByMessageIdInTheNe
     const auto run = [&](FakeMailSession& session, const std::filesystem::path& file) {
         RunServices services = Services(session);
         services.rememberedMailsFile = file;
-        parameters_.runThread.store(7);
+        parameters_.activeRunNumber.store(7);
         MailboxRun(parameters_, services);
     };
     const std::filesystem::path file = data_.Path() / "examined.dat";

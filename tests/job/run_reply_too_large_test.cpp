@@ -60,7 +60,7 @@ protected:
         parameters.password = "secret";
         parameters.saveDir = save_.Path().string() + "/";
         parameters.deleteMails = true;
-        parameters.runThread.store(1);
+        parameters.activeRunNumber.store(1);
         RunServices services;
         services.log = log_;
         services.texts = std::make_shared<InterfaceTexts>();

@@ -76,11 +76,11 @@ public:
         };
     }
 
-    // One run on this thread, as the run's own thread would do it; it must end by clearing runThread.
+    // One run on this thread, as the run's own thread would do it; it must end by clearing activeRunNumber.
     void RunOnce() {
-        parameters_.runThread.store(7);
+        parameters_.activeRunNumber.store(7);
         report_ = MailboxRun(parameters_, Services());
-        EXPECT_EQ(parameters_.runThread.load(), 0u) << "the run must clear runThread as its last step";
+        EXPECT_EQ(parameters_.activeRunNumber.load(), 0u) << "the run must clear activeRunNumber as its last step";
     }
 
     // What a fresh process would have: no handled Message-IDs, an empty log, an empty save folder. What the runs
