@@ -58,7 +58,7 @@ public:
     Start StartRun(bool serviceMode) {
         RunLockResult lock = CreateDataFolderLocks()->LockRun(saved_.dataFolder);
         if (lock.state == RunLockState::kHeld) {
-            log_->log.WriteLog(texts_->Text(TextKey::MsgRunSkipped), LogDestination::kView);
+            log_->log.WriteLog(texts_->Text(TextKey::kMsgRunSkipped), LogDestination::kView);
             return Start::kHeld;
         }
         RunServices services;
@@ -148,7 +148,7 @@ int ServiceCommand(bool logging, std::ostream& out, std::ostream& err) {
     parts.schedulePaused = ServicePaused;
 
     const ShellOutcome outcome = MainProcedure(true, parts);
-    if (outcome.startUp == StartUpResult::NothingToSchedule) {
+    if (outcome.startUp == StartUpResult::kNothingToSchedule) {
         err << "zendrel: the saved settings select no read interval (TimeOUT), so there is nothing to schedule\n";
         return 2;
     }

@@ -38,7 +38,7 @@ TickDecision ScheduleTick(LocalSeconds now, LocalSeconds nextStart, bool runActi
     decision.nextStart = nextStart;
     if (nextStart > now) {
         if (!runActive) {
-            decision.action = TickAction::ShowCountdown;
+            decision.action = TickAction::kShowCountdown;
             decision.countdown = FormatCountdown(nextStart - now);
         }
         return decision;
@@ -47,11 +47,11 @@ TickDecision ScheduleTick(LocalSeconds now, LocalSeconds nextStart, bool runActi
     const bool serviceDoesIt =
         !serviceMode && (lastServiceState == ServiceState::kRunning || lastServiceState == ServiceState::kStartPending);
     if (serviceDoesIt) {
-        decision.action = TickAction::LeaveToService;
+        decision.action = TickAction::kLeaveToService;
     } else if (!runActive) {
-        decision.action = TickAction::StartRun;
+        decision.action = TickAction::kStartRun;
     } else {
-        decision.action = TickAction::WaitForRun;
+        decision.action = TickAction::kWaitForRun;
         return decision;
     }
     decision.nextStart = nextStart + *intervalSeconds;

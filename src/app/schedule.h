@@ -30,15 +30,15 @@ LocalSeconds ComputeNextStart(LocalSeconds now, const ScheduleControls& controls
 std::string FormatCountdown(LocalSeconds difference);
 
 enum class TickAction {
-    None,            // nothing due, nothing to show
-    ShowCountdown,   // waiting: show `countdown`
-    StartRun,        // start a run now
-    LeaveToService,  // the background service does this run
-    WaitForRun,      // due, but the previous run is still active; try again at the next tick
+    kNone,            // nothing due, nothing to show
+    kShowCountdown,   // waiting: show `countdown`
+    kStartRun,        // start a run now
+    kLeaveToService,  // the background service does this run
+    kWaitForRun,      // due, but the previous run is still active; try again at the next tick
 };
 
 struct TickDecision {
-    TickAction action = TickAction::None;
+    TickAction action = TickAction::kNone;
     LocalSeconds nextStart = 0;  // advanced by one interval for a start or a run left to the service
     std::string countdown;
 };

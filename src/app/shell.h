@@ -60,10 +60,10 @@ struct ShellParts {
 };
 
 enum class StartUpResult {
-    Continue,           // enter the event loop
-    RanAsService,       // the process was the service, which has ended: leave at once
-    NothingToSchedule,  // a service process whose settings select no read interval
-    AlreadyOpen,        // a window on this data folder is open already and has been asked to come forward
+    kContinue,           // enter the event loop
+    kRanAsService,       // the process was the service, which has ended: leave at once
+    kNothingToSchedule,  // a service process whose settings select no read interval
+    kAlreadyOpen,        // a window on this data folder is open already and has been asked to come forward
 };
 
 class Shell final : public MainEvents {

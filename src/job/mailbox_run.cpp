@@ -77,13 +77,13 @@ private:
 std::optional<TextKey> ReasonOf(ConnectFailure failure) {
     switch (failure) {
         case ConnectFailure::kRefused:
-            return TextKey::ReasonRefused;
+            return TextKey::kReasonRefused;
         case ConnectFailure::kNoSuchHost:
-            return TextKey::ReasonNoSuchHost;
+            return TextKey::kReasonNoSuchHost;
         case ConnectFailure::kTimedOut:
-            return TextKey::ReasonTimedOut;
+            return TextKey::kReasonTimedOut;
         case ConnectFailure::kTlsHandshake:
-            return TextKey::ReasonTlsHandshake;
+            return TextKey::kReasonTlsHandshake;
         case ConnectFailure::kNone:
         case ConnectFailure::kOther:
             break;
@@ -94,17 +94,17 @@ std::optional<TextKey> ReasonOf(ConnectFailure failure) {
 void LogUserLoginFailure(RunLog& log, const MailSession& session, std::int32_t code, const JobParameters& parameters) {
     switch (code) {
         case SessionError::kCertificateRefused:
-            log.User(TextKey::ErrCertificate, "{REASON}", session.GetCertificateProblem());
+            log.User(TextKey::kErrCertificate, "{REASON}", session.GetCertificateProblem());
             return;
         case SessionError::kNoStartTls:
-            log.User(TextKey::ErrNoStartTls);
+            log.User(TextKey::kErrNoStartTls);
             return;
         case SessionError::kNotConnected:
-            log.User(TextKey::ErrNoServer);
+            log.User(TextKey::kErrNoServer);
             // "Can't reach server" alone leaves the user guessing between a wrong name, a wrong port and a wrong
             // security setting.
             if (const std::optional<TextKey> reason = ReasonOf(session.GetConnectFailure())) {
-                std::string detail = FillPlaceholder(log.Text(TextKey::ErrConnectDetail), "{HOST}", parameters.server);
+                std::string detail = FillPlaceholder(log.Text(TextKey::kErrConnectDetail), "{HOST}", parameters.server);
                 detail = FillPlaceholder(detail, "{PORT}", std::to_string(parameters.port));
                 log.User(FillPlaceholder(detail, "{REASON}", log.Text(*reason)));
             }
@@ -112,17 +112,17 @@ void LogUserLoginFailure(RunLog& log, const MailSession& session, std::int32_t c
         case SessionError::kGreetingRefused:
         case SessionError::kNone:        // the greeting was no POP3 status line
         case SessionError::kReadFailed:  // the server hung up before the login was through
-            log.User(TextKey::ErrNoLogin);
+            log.User(TextKey::kErrNoLogin);
             return;
         case SessionError::kUserRefused:
-            log.User(TextKey::ErrUnknownUser);
+            log.User(TextKey::kErrUnknownUser);
             return;
         case SessionError::kPasswordRefused:
-            log.User(TextKey::ErrWrongPassword);
+            log.User(TextKey::kErrWrongPassword);
             return;
         default:
             // Silence here would leave the user without a clue why nothing happened.
-            log.User(TextKey::ErrConnection, "{CODE}", std::to_string(code));
+            log.User(TextKey::kErrConnection, "{CODE}", std::to_string(code));
             return;
     }
 }
@@ -133,7 +133,7 @@ void LogLoginFailure(RunLog& log, const MailSession& session, std::int32_t code,
     std::string diagnostic = "Login to " + parameters.server + ":" + std::to_string(parameters.port) +
                              " failed with error " + std::to_string(code);
     if (const std::optional<TextKey> reason = ReasonOf(session.GetConnectFailure())) {
-        diagnostic += " (" + std::string(TextOf(Language::English, *reason)) + ")";
+        diagnostic += " (" + std::string(TextOf(Language::kEnglish, *reason)) + ")";
     }
     const std::string reply = session.GetLastReply();
     if (!reply.empty()) diagnostic += ", last reply: " + reply;
@@ -144,27 +144,27 @@ void LogLoginFailure(RunLog& log, const MailSession& session, std::int32_t code,
 TextKey ReasonOf(const SaveResult& result) {
     switch (result.outcome) {
         case SaveOutcome::kNoFileName:
-            return TextKey::ReasonNoFileName;
+            return TextKey::kReasonNoFileName;
         case SaveOutcome::kUndecodable:
-            return TextKey::ReasonNotDecodable;
+            return TextKey::kReasonNotDecodable;
         case SaveOutcome::kSaved:
         case SaveOutcome::kNotWritten:
             break;
     }
     switch (result.fileError) {
         case FileError::kNotFound:
-            return TextKey::ReasonFolderMissing;
+            return TextKey::kReasonFolderMissing;
         case FileError::kAccessDenied:
-            return TextKey::ReasonNoPermission;
+            return TextKey::kReasonNoPermission;
         case FileError::kNoSpace:
-            return TextKey::ReasonDiskFull;
+            return TextKey::kReasonDiskFull;
         case FileError::kNameTooLong:
-            return TextKey::ReasonNameTooLong;
+            return TextKey::kReasonNameTooLong;
         case FileError::kNone:
         case FileError::kOther:
             break;
     }
-    return TextKey::ReasonNotWritten;
+    return TextKey::kReasonNotWritten;
 }
 
 SaveRules SaveRulesOf(const JobParameters& parameters) {
@@ -210,7 +210,7 @@ public:
     // known are left for the headers.
     void Begin(MailSession& session, std::int32_t count) {
         RememberedReadResult read = ReadRememberedMails(path_);
-        if (read.outcome == RememberedRead::kDamaged) log_.User(TextKey::ErrRememberedUnreadable);
+        if (read.outcome == RememberedRead::kDamaged) log_.User(TextKey::kErrRememberedUnreadable);
         // Mails examined for another server, user or other filters are new to this run, as after a settings load.
         if (read.outcome == RememberedRead::kRead && read.file.key == key_) before_ = std::move(read.file.mails);
         std::unordered_map<std::string_view, std::size_t> byUniqueId;
@@ -258,7 +258,7 @@ public:
             if (WriteRememberedMails(path_, file) == FileError::kNone) return;
         } catch (...) {
         }
-        log_.User(TextKey::ErrRememberedUnwritten);
+        log_.User(TextKey::kErrRememberedUnwritten);
     }
 
 private:
@@ -340,7 +340,7 @@ private:
     bool ReportTooLarge(std::int32_t n, const std::string& messageId) {
         const OversizedReply oversized = session_.GetOversizedReply();
         const std::int32_t number = oversized.messageNumber > 0 ? oversized.messageNumber : n;
-        log_.User(FillPlaceholder(FillPlaceholder(log_.Text(TextKey::ErrReplyTooLarge), "{NUMBER}",
+        log_.User(FillPlaceholder(FillPlaceholder(log_.Text(TextKey::kErrReplyTooLarge), "{NUMBER}",
                                                   std::to_string(number)),
                                   "{LIMIT}", std::to_string(oversized.limitBytes)));
         // A later message's reply stood in the way of this one's, which the next run examines again.
@@ -404,7 +404,7 @@ private:
             if (file.result.Saved()) {
                 ++saved;
                 log_.Diagnostic("Attachment saved to: " + parameters_.saveDir);
-                log_.User(TextKey::MsgFileSaved, "{FILE}", ShownName(file.savedName));
+                log_.User(TextKey::kMsgFileSaved, "{FILE}", ShownName(file.savedName));
                 return;
             }
             if (file.result.Permanent()) {
@@ -412,7 +412,7 @@ private:
             } else {
                 ++retryable;
             }
-            log_.User(TextKey::ErrFileNotSaved, "{FILE}", ShownName(file.name));
+            log_.User(TextKey::kErrFileNotSaved, "{FILE}", ShownName(file.name));
             log_.User(ReasonOf(file.result));
         });
         report_.savedAttachments += saved;
@@ -450,8 +450,8 @@ private:
 void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServices& services, RunLog& log,
                  RunReport& report, RememberedRun* remembered) {
     const std::int32_t count = session.GetMessageCount();
-    log.User(TextKey::MsgLoggedIn, "{COUNT}", std::to_string(count));
-    if (!parameters.searchString.empty()) log.User(TextKey::MsgSearching, "{SEARCH}", parameters.searchString);
+    log.User(TextKey::kMsgLoggedIn, "{COUNT}", std::to_string(count));
+    if (!parameters.searchString.empty()) log.User(TextKey::kMsgSearching, "{SEARCH}", parameters.searchString);
     if (remembered) remembered->Begin(session, count);
 
     services.handledMessageIds->ResetMarks();
@@ -486,14 +486,14 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
         return;
     }
 
-    if (report.unsavedAttachments == 1) log.User(TextKey::MsgOneFileNotSaved);
+    if (report.unsavedAttachments == 1) log.User(TextKey::kMsgOneFileNotSaved);
     if (report.unsavedAttachments > 1) {
-        log.User(TextKey::MsgFilesNotSaved, "{COUNT}", std::to_string(report.unsavedAttachments));
+        log.User(TextKey::kMsgFilesNotSaved, "{COUNT}", std::to_string(report.unsavedAttachments));
     }
     const bool loggedOut = session.Logout() != 0;
     // Only a conversation that went to its end and was closed by QUIT tells which mails are still on the server.
     if (remembered) remembered->Save(reachedEnd && loggedOut);
-    log.User(TextKey::MsgLoggedOut);
+    log.User(TextKey::kMsgLoggedOut);
     log.User("");
 }
 
@@ -539,7 +539,7 @@ void CheckSession(JobParameters& parameters, const RunServices& services, RunLog
     report.loggedIn = true;
     const std::int32_t count = session->GetMessageCount();
     session->Logout();
-    log.User(TextKey::MsgConnected, "{COUNT}", std::to_string(count));
+    log.User(TextKey::kMsgConnected, "{COUNT}", std::to_string(count));
 }
 
 // The frame of every run: nothing thrown leaves it, and its last act clears activeRunNumber.
@@ -552,7 +552,7 @@ RunReport GuardedRun(JobParameters& parameters, const RunServices& services, Bod
             body(parameters, services, log, report);
         } catch (...) {
             report.failed = true;
-            log.User(TextKey::ErrRunFailed);
+            log.User(TextKey::kErrRunFailed);
         }
     } catch (...) {
         // Even the log failed (out of memory): the run ends silently rather than taking the program down.

@@ -46,12 +46,12 @@ public:
     void OnStartStopButton() override { ++startStopClicks; }
     void OnServiceCheckChanged() override {
         ++serviceCheckChanges;
-        serviceCheckedWhenTold = main_.Checked(MainControl::ServiceCheck);
+        serviceCheckedWhenTold = main_.Checked(MainControl::kServiceCheck);
     }
     void OnShortcutCheckChanged() override {}
     void OnSenderListClicked(SenderListKind) override {}
     void OnSenderAddButton(SenderListKind list) override {
-        if (list == SenderListKind::Blocked) ++blockedAddClicks;
+        if (list == SenderListKind::kBlocked) ++blockedAddClicks;
     }
     void OnSenderDeleteButton(SenderListKind) override {}
     void OnScheduleTimer() override {
@@ -95,17 +95,17 @@ TEST_F(Win32Window, IsLaidOutWithAFixedFrameTheStatusFieldsAndTheInputStyles) {
     EXPECT_FALSE(style & WS_MAXIMIZEBOX);
     EXPECT_FALSE(style & WS_THICKFRAME);
     EXPECT_TRUE(style & WS_MINIMIZEBOX);
-    EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::PortEdit), GWL_STYLE) & ES_NUMBER);
-    EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::PasswordEdit), GWL_STYLE) & ES_PASSWORD);
-    EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::StartStopButton), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::kPortEdit), GWL_STYLE) & ES_NUMBER);
+    EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::kPasswordEdit), GWL_STYLE) & ES_PASSWORD);
+    EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::kStartStopButton), GWL_STYLE) & BS_DEFPUSHBUTTON);
     const LONG_PTR logStyle = GetWindowLongPtrA(main_.LogControl(), GWL_STYLE);
     EXPECT_TRUE(logStyle & ES_READONLY);
     EXPECT_FALSE(logStyle & (ES_AUTOHSCROLL | WS_HSCROLL));  // it wraps its lines
     int parts[2] = {};
     ASSERT_EQ(SendMessageA(main_.StatusBar(), SB_GETPARTS, 2, reinterpret_cast<LPARAM>(parts)), 2);
     EXPECT_EQ(parts[0], 250);
-    EXPECT_FALSE(IsWindowEnabled(advanced_.Control(AdvancedControl::AllowedDeleteButton)));
-    EXPECT_FALSE(IsWindowEnabled(advanced_.Control(AdvancedControl::BlockedDeleteButton)));
+    EXPECT_FALSE(IsWindowEnabled(advanced_.Control(AdvancedControl::kAllowedDeleteButton)));
+    EXPECT_FALSE(IsWindowEnabled(advanced_.Control(AdvancedControl::kBlockedDeleteButton)));
 }
 
 TEST_F(Win32Window, ControlsHoldWhatTheShellWrites) {
@@ -114,49 +114,49 @@ TEST_F(Win32Window, ControlsHoldWhatTheShellWrites) {
     GetWindowTextA(main_.Window(), title, sizeof(title));
     EXPECT_STREQ(title, "Zendrel V" ZENDREL_PROJECT_VERSION);
 
-    main_.AddComboItem(MainControl::IntervalCombo, "any 5 minutes", 300);
-    main_.AddComboItem(MainControl::IntervalCombo, "any 10 minutes", 600);
-    main_.SelectComboItem(MainControl::IntervalCombo, 1);
-    main_.SetComboItemText(MainControl::IntervalCombo, 1, "alle 10 Minuten");
-    EXPECT_EQ(main_.ComboSelection(MainControl::IntervalCombo), 1);
-    EXPECT_EQ(main_.ComboItemData(MainControl::IntervalCombo, 1), 600);
-    main_.SelectComboItem(MainControl::IntervalCombo, std::nullopt);
-    EXPECT_EQ(main_.ComboSelection(MainControl::IntervalCombo), std::nullopt);
+    main_.AddComboItem(MainControl::kIntervalCombo, "any 5 minutes", 300);
+    main_.AddComboItem(MainControl::kIntervalCombo, "any 10 minutes", 600);
+    main_.SelectComboItem(MainControl::kIntervalCombo, 1);
+    main_.SetComboItemText(MainControl::kIntervalCombo, 1, "alle 10 Minuten");
+    EXPECT_EQ(main_.ComboSelection(MainControl::kIntervalCombo), 1);
+    EXPECT_EQ(main_.ComboItemData(MainControl::kIntervalCombo, 1), 600);
+    main_.SelectComboItem(MainControl::kIntervalCombo, std::nullopt);
+    EXPECT_EQ(main_.ComboSelection(MainControl::kIntervalCombo), std::nullopt);
 
-    main_.SetMenuChecked(MenuItem::English, true);
-    main_.SetMenuChecked(MenuItem::German, false);
-    EXPECT_TRUE(main_.MenuChecked(MenuItem::English));
-    EXPECT_FALSE(main_.MenuChecked(MenuItem::German));
+    main_.SetMenuChecked(MenuItem::kEnglish, true);
+    main_.SetMenuChecked(MenuItem::kGerman, false);
+    EXPECT_TRUE(main_.MenuChecked(MenuItem::kEnglish));
+    EXPECT_FALSE(main_.MenuChecked(MenuItem::kGerman));
 
-    main_.SetStatusText(StatusField::ServiceField, "Service Running");
+    main_.SetStatusText(StatusField::kServiceField, "Service Running");
     char status[64] = {};
     SendMessageA(main_.StatusBar(), SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(status));
     EXPECT_STREQ(status, "Service Running");
 
-    advanced_.AppendListEntry(AdvancedControl::AllowedList, "a@example.com");
-    advanced_.AppendListEntry(AdvancedControl::AllowedList, "b@example.com");
-    advanced_.RemoveListEntry(AdvancedControl::AllowedList, 0);
-    EXPECT_EQ(advanced_.ListCount(AdvancedControl::AllowedList), 1);
-    EXPECT_EQ(advanced_.ListEntry(AdvancedControl::AllowedList, 0), "b@example.com");
+    advanced_.AppendListEntry(AdvancedControl::kAllowedList, "a@example.com");
+    advanced_.AppendListEntry(AdvancedControl::kAllowedList, "b@example.com");
+    advanced_.RemoveListEntry(AdvancedControl::kAllowedList, 0);
+    EXPECT_EQ(advanced_.ListCount(AdvancedControl::kAllowedList), 1);
+    EXPECT_EQ(advanced_.ListEntry(AdvancedControl::kAllowedList, 0), "b@example.com");
 }
 
 TEST_F(Win32Window, UserActionsReachTheShellTheShellsOwnChangesDoNotAndRowsComeFromAnyThread) {
     const std::string row(100, 'r');
     RecordingEvents events(main_, [&] {
         main_.ShowWindow();
-        main_.SetEnabled(MainControl::StartStopButton, true);
-        main_.SetText(MainControl::ServerEdit, "pop.example.com");  // the shell's change: no event
-        PostMessageA(main_.Control(MainControl::ServerEdit), WM_CHAR, 'x', 1);
+        main_.SetEnabled(MainControl::kStartStopButton, true);
+        main_.SetText(MainControl::kServerEdit, "pop.example.com");  // the shell's change: no event
+        PostMessageA(main_.Control(MainControl::kServerEdit), WM_CHAR, 'x', 1);
         for (const char* item : {"None", "STARTTLS", "SSL/TLS"}) {
-            main_.AddComboItem(MainControl::SecurityCombo, item, 0);
+            main_.AddComboItem(MainControl::kSecurityCombo, item, 0);
         }
-        main_.SelectComboItem(MainControl::SecurityCombo, 0);  // the shell's choice: no event
-        PostMessageA(main_.Control(MainControl::SecurityCombo), WM_KEYDOWN, VK_DOWN, 1);
-        PostMessageA(main_.Control(MainControl::ServiceCheck), BM_CLICK, 0, 0);
-        PostMessageA(main_.Control(MainControl::StartStopButton), BM_CLICK, 0, 0);
-        PostMessageA(advanced_.Control(AdvancedControl::BlockedAddButton), BM_CLICK, 0, 0);
+        main_.SelectComboItem(MainControl::kSecurityCombo, 0);  // the shell's choice: no event
+        PostMessageA(main_.Control(MainControl::kSecurityCombo), WM_KEYDOWN, VK_DOWN, 1);
+        PostMessageA(main_.Control(MainControl::kServiceCheck), BM_CLICK, 0, 0);
+        PostMessageA(main_.Control(MainControl::kStartStopButton), BM_CLICK, 0, 0);
+        PostMessageA(advanced_.Control(AdvancedControl::kBlockedAddButton), BM_CLICK, 0, 0);
         PostMessageA(advanced_.Window(), WM_CLOSE, 0, 0);
-        PostMessageA(advanced_.Control(AdvancedControl::CloseButton), BM_CLICK, 0, 0);
+        PostMessageA(advanced_.Control(AdvancedControl::kCloseButton), BM_CLICK, 0, 0);
         // More than an edit holds by default (32,767 characters), from the run's side.
         std::thread run([&] {
             for (int i = 0; i < 400; ++i) main_.Log().AppendRow(row);
@@ -169,14 +169,14 @@ TEST_F(Win32Window, UserActionsReachTheShellTheShellsOwnChangesDoNotAndRowsComeF
 
     EXPECT_EQ(events.inputChanges, 1);
     EXPECT_EQ(events.securityChanges, 1);
-    EXPECT_EQ(main_.ComboSelection(MainControl::SecurityCombo), 1);
+    EXPECT_EQ(main_.ComboSelection(MainControl::kSecurityCombo), 1);
     EXPECT_EQ(events.serviceCheckChanges, 1);
     EXPECT_TRUE(events.serviceCheckedWhenTold);
     EXPECT_EQ(events.startStopClicks, 1);
     EXPECT_EQ(events.blockedAddClicks, 1);
     EXPECT_EQ(events.advancedClosed, 2);  // its close box and its Close button
     EXPECT_EQ(events.quits, 1);
-    EXPECT_EQ(main_.Text(MainControl::ServerEdit).size(), std::string("pop.example.com").size() + 1);
+    EXPECT_EQ(main_.Text(MainControl::kServerEdit).size(), std::string("pop.example.com").size() + 1);
     EXPECT_TRUE(main_.Log().HasRow(row));
     EXPECT_EQ(GetWindowTextLengthA(main_.LogControl()), 400 * 100 + 399 * 2);
 }
@@ -198,13 +198,13 @@ TEST_F(Win32Window, ARightClickOnTheTrayIconBringsUpItsMenuWhoseItemsReachTheShe
     int menuTicks = 0;
     RecordingEvents events(main_, [&] {
         main_.ShowWindow();
-        for (const auto& [item, text] : {std::pair{MenuItem::TrayShow, "Show"}, {MenuItem::TrayRunNow, "Run now"},
-                                         {MenuItem::TrayStartStop, "Lets go"}, {MenuItem::TrayQuit, "Quit"},
-                                         {MenuItem::RunNow, "Run now"}, {MenuItem::CheckConnection, "Check"}}) {
+        for (const auto& [item, text] : {std::pair{MenuItem::kTrayShow, "Show"}, {MenuItem::kTrayRunNow, "Run now"},
+                                         {MenuItem::kTrayStartStop, "Lets go"}, {MenuItem::kTrayQuit, "Quit"},
+                                         {MenuItem::kRunNow, "Run now"}, {MenuItem::kCheckConnection, "Check"}}) {
             main_.SetMenuText(item, text);
         }
-        main_.SetMenuEnabled(MenuItem::TrayStartStop, false);
-        main_.SetMenuEnabled(MenuItem::CheckConnection, false);
+        main_.SetMenuEnabled(MenuItem::kTrayStartStop, false);
+        main_.SetMenuEnabled(MenuItem::kCheckConnection, false);
         PostMessageA(main_.Window(), kTrayMessage, 0, WM_RBUTTONUP);
     });
     // The menu's own loop goes on delivering the timer: there the user picks the second item with the keyboard.
@@ -230,10 +230,10 @@ TEST_F(Win32Window, ADisabledButtonsTipShowsInTheStatusBarWhileThePointerRestsOn
     std::string statusText;
     RecordingEvents events(main_, [&] {
         main_.ShowWindow();
-        const HWND start = main_.Control(MainControl::StartStopButton);
-        main_.SetEnabled(MainControl::StartStopButton, false);
-        main_.SetTooltip(MainControl::StartStopButton, why);
-        main_.SetStatusTip(MainControl::StartStopButton, why);
+        const HWND start = main_.Control(MainControl::kStartStopButton);
+        main_.SetEnabled(MainControl::kStartStopButton, false);
+        main_.SetTooltip(MainControl::kStartStopButton, why);
+        main_.SetStatusTip(MainControl::kStartStopButton, why);
         RECT place{};
         GetWindowRect(start, &place);
         POINT centre{(place.left + place.right) / 2, (place.top + place.bottom) / 2};
@@ -278,40 +278,40 @@ TEST_F(Win32Window, TheChoicesOfWhereTheFilesGoHoldWhatTheUserAndTheShellSet) {
     RECT client{};
     GetClientRect(advanced_.Window(), &client);
     EXPECT_EQ(client.right, 600);
-    advanced_.SetChecked(AdvancedControl::ReplaceRadio, true);
-    EXPECT_TRUE(advanced_.Checked(AdvancedControl::ReplaceRadio));
-    EXPECT_FALSE(advanced_.Checked(AdvancedControl::KeepBothRadio));
-    advanced_.SetChecked(AdvancedControl::KeepBothRadio, true);
-    EXPECT_FALSE(advanced_.Checked(AdvancedControl::ReplaceRadio));
+    advanced_.SetChecked(AdvancedControl::kReplaceRadio, true);
+    EXPECT_TRUE(advanced_.Checked(AdvancedControl::kReplaceRadio));
+    EXPECT_FALSE(advanced_.Checked(AdvancedControl::kKeepBothRadio));
+    advanced_.SetChecked(AdvancedControl::kKeepBothRadio, true);
+    EXPECT_FALSE(advanced_.Checked(AdvancedControl::kReplaceRadio));
 
     const std::string tip = "Placeholders: {sender}, {domain}, {year}, {month}, {day}";
-    advanced_.SetTooltip(AdvancedControl::SubFolderEdit, tip);
+    advanced_.SetTooltip(AdvancedControl::kSubFolderEdit, tip);
     const HWND tooltip = TooltipOf(advanced_.Window());
     ASSERT_NE(tooltip, nullptr);
     char text[128] = {};
     TOOLINFOA tool{};
     tool.cbSize = sizeof(tool);
     tool.hwnd = advanced_.Window();
-    tool.uId = reinterpret_cast<UINT_PTR>(advanced_.Control(AdvancedControl::SubFolderEdit));
+    tool.uId = reinterpret_cast<UINT_PTR>(advanced_.Control(AdvancedControl::kSubFolderEdit));
     tool.lpszText = text;
     SendMessageA(tooltip, TTM_GETTEXTA, sizeof(text), reinterpret_cast<LPARAM>(&tool));
     EXPECT_EQ(std::string(text), tip);
 
     RecordingEvents events(main_, [&] {
         advanced_.Show();
-        advanced_.SetText(AdvancedControl::SubFolderEdit, "{year}");  // the shell's change: no event
-        PostMessageA(advanced_.Control(AdvancedControl::SubFolderEdit), WM_CHAR, '/', 1);
-        PostMessageA(advanced_.Control(AdvancedControl::ReplaceRadio), BM_CLICK, 0, 0);
-        PostMessageA(advanced_.Control(AdvancedControl::SaveInlineCheck), BM_CLICK, 0, 0);
+        advanced_.SetText(AdvancedControl::kSubFolderEdit, "{year}");  // the shell's change: no event
+        PostMessageA(advanced_.Control(AdvancedControl::kSubFolderEdit), WM_CHAR, '/', 1);
+        PostMessageA(advanced_.Control(AdvancedControl::kReplaceRadio), BM_CLICK, 0, 0);
+        PostMessageA(advanced_.Control(AdvancedControl::kSaveInlineCheck), BM_CLICK, 0, 0);
         PostMessageA(main_.Window(), WM_CLOSE, 0, 0);
     });
     main_.StartTimers();
     main_.RunEventLoop(events);
     EXPECT_EQ(events.inputChanges, 1);
-    EXPECT_EQ(advanced_.Text(AdvancedControl::SubFolderEdit).size(), std::string("{year}/").size());
-    EXPECT_TRUE(advanced_.Checked(AdvancedControl::ReplaceRadio));
-    EXPECT_FALSE(advanced_.Checked(AdvancedControl::KeepBothRadio)) << "a click clears the other of the pair";
-    EXPECT_TRUE(advanced_.Checked(AdvancedControl::SaveInlineCheck));
+    EXPECT_EQ(advanced_.Text(AdvancedControl::kSubFolderEdit).size(), std::string("{year}/").size());
+    EXPECT_TRUE(advanced_.Checked(AdvancedControl::kReplaceRadio));
+    EXPECT_FALSE(advanced_.Checked(AdvancedControl::kKeepBothRadio)) << "a click clears the other of the pair";
+    EXPECT_TRUE(advanced_.Checked(AdvancedControl::kSaveInlineCheck));
 }
 
 }  // namespace

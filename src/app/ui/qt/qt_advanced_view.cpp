@@ -49,10 +49,10 @@ struct SenderListPlace {
     int left;
 };
 constexpr std::array<SenderListPlace, 2> kSenderLists = {{
-    {SenderListKind::Allowed, AdvancedControl::AllowedLabel, AdvancedControl::AllowedList,
-     AdvancedControl::AllowedAddButton, AdvancedControl::AllowedDeleteButton, kMargin},
-    {SenderListKind::Blocked, AdvancedControl::BlockedLabel, AdvancedControl::BlockedList,
-     AdvancedControl::BlockedAddButton, AdvancedControl::BlockedDeleteButton, kRightHalfLeft},
+    {SenderListKind::kAllowed, AdvancedControl::kAllowedLabel, AdvancedControl::kAllowedList,
+     AdvancedControl::kAllowedAddButton, AdvancedControl::kAllowedDeleteButton, kMargin},
+    {SenderListKind::kBlocked, AdvancedControl::kBlockedLabel, AdvancedControl::kBlockedList,
+     AdvancedControl::kBlockedAddButton, AdvancedControl::kBlockedDeleteButton, kRightHalfLeft},
 }};
 
 }  // namespace
@@ -85,25 +85,25 @@ void QtAdvancedView::Create() {
     };
 
     // Created in the keyboard order.
-    label(AdvancedControl::SearchStringLabel, QRect(kMargin, 10, fullWidth, kLabelHeight));
-    edit(AdvancedControl::SearchStringEdit, QRect(kMargin, 30, fullWidth, kBoxHeight));
-    label(AdvancedControl::ExtensionsLabel, QRect(kMargin, 62, fullWidth, kLabelHeight));
-    edit(AdvancedControl::ExtensionsEdit, QRect(kMargin, 82, fullWidth, kBoxHeight));
+    label(AdvancedControl::kSearchStringLabel, QRect(kMargin, 10, fullWidth, kLabelHeight));
+    edit(AdvancedControl::kSearchStringEdit, QRect(kMargin, 30, fullWidth, kBoxHeight));
+    label(AdvancedControl::kExtensionsLabel, QRect(kMargin, 62, fullWidth, kLabelHeight));
+    edit(AdvancedControl::kExtensionsEdit, QRect(kMargin, 82, fullWidth, kBoxHeight));
     // The choice stands where the right list begins; its two radio buttons share their parent, which makes them one.
     const int radiosLeft = kRightHalfLeft;
-    label(AdvancedControl::ExistingFilesLabel,
+    label(AdvancedControl::kExistingFilesLabel,
           QRect(kMargin, kExistingFilesTop + 2, radiosLeft - kMargin - 5, kLabelHeight));
-    choice(AdvancedControl::KeepBothRadio, QRect(radiosLeft, kExistingFilesTop, kRadioWidth, kBoxHeight),
+    choice(AdvancedControl::kKeepBothRadio, QRect(radiosLeft, kExistingFilesTop, kRadioWidth, kBoxHeight),
            new QRadioButton(window_.get()));
     const int replaceLeft = radiosLeft + kRadioWidth + 5;
-    choice(AdvancedControl::ReplaceRadio,
+    choice(AdvancedControl::kReplaceRadio,
            QRect(replaceLeft, kExistingFilesTop, kWindowSize.width() - kMargin - replaceLeft, kBoxHeight),
            new QRadioButton(window_.get()));
-    label(AdvancedControl::SubFolderLabel, QRect(kMargin, kSubFolderTop, fullWidth, kLabelHeight));
-    edit(AdvancedControl::SubFolderEdit, QRect(kMargin, kSubFolderTop + 20, fullWidth, kBoxHeight));
-    choice(AdvancedControl::SaveInlineCheck, QRect(kMargin, kSaveInlineTop, fullWidth, kBoxHeight),
+    label(AdvancedControl::kSubFolderLabel, QRect(kMargin, kSubFolderTop, fullWidth, kLabelHeight));
+    edit(AdvancedControl::kSubFolderEdit, QRect(kMargin, kSubFolderTop + 20, fullWidth, kBoxHeight));
+    choice(AdvancedControl::kSaveInlineCheck, QRect(kMargin, kSaveInlineTop, fullWidth, kBoxHeight),
            new QCheckBox(window_.get()));
-    choice(AdvancedControl::RememberMailsCheck, QRect(kMargin, kRememberMailsTop, fullWidth, kBoxHeight),
+    choice(AdvancedControl::kRememberMailsCheck, QRect(kMargin, kRememberMailsTop, fullWidth, kBoxHeight),
            new QCheckBox(window_.get()));
     for (const SenderListPlace& place : kSenderLists) {
         label(place.label, QRect(place.left, kListsTop, kHalfWidth, kLabelHeight));
@@ -116,7 +116,7 @@ void QtAdvancedView::Create() {
                QRect(place.left + kHalfWidth - kButtonWidth, kButtonsTop, kButtonWidth, kButtonHeight));
         Widget(place.deleteButton)->setEnabled(false);
     }
-    button(AdvancedControl::CloseButton,
+    button(AdvancedControl::kCloseButton,
            QRect(kWindowWidth - kMargin - kButtonWidth, kFootTop, kButtonWidth, kButtonHeight));
     ForwardUserActions();
 }
@@ -129,10 +129,10 @@ void QtAdvancedView::ForwardUserActions() {
     };
     QObject::connect(window_.get(), &AdvancedWindow::closeRequested,
                      forward([](MainEvents& e) { e.OnAdvancedClosed(); }));
-    QObject::connect(static_cast<QPushButton*>(Widget(AdvancedControl::CloseButton)), &QPushButton::clicked,
+    QObject::connect(static_cast<QPushButton*>(Widget(AdvancedControl::kCloseButton)), &QPushButton::clicked,
                      forward([](MainEvents& e) { e.OnAdvancedClosed(); }));
     for (AdvancedControl control :
-         {AdvancedControl::SearchStringEdit, AdvancedControl::ExtensionsEdit, AdvancedControl::SubFolderEdit}) {
+         {AdvancedControl::kSearchStringEdit, AdvancedControl::kExtensionsEdit, AdvancedControl::kSubFolderEdit}) {
         QObject::connect(static_cast<QLineEdit*>(Widget(control)), &QLineEdit::textEdited,
                          forward([](MainEvents& e) { e.OnInputChanged(); }));
     }

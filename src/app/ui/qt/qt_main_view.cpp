@@ -89,22 +89,22 @@ void QtMainView::Create() {
     window_->setCentralWidget(central);
     auto* preferences = new QGroupBox(central);
     preferences->setGeometry(kPreferencesFrame);
-    controls_[At(MainControl::PreferencesFrame)] = preferences;
+    controls_[At(MainControl::kPreferencesFrame)] = preferences;
     BuildPreferences(preferences);
     auto* logFrame = new QGroupBox(central);
     logFrame->setGeometry(kLogFrame);
-    controls_[At(MainControl::LogFrame)] = logFrame;
+    controls_[At(MainControl::kLogFrame)] = logFrame;
     BuildLog(logFrame);
     BuildMenu();
     BuildStatusBar();
 
     tray_ = std::make_unique<QSystemTrayIcon>(ProgramIcon());
     trayMenu_ = std::make_unique<QMenu>();
-    for (const MenuItem item : {MenuItem::TrayShow, MenuItem::TrayRunNow, MenuItem::TrayStartStop}) {
+    for (const MenuItem item : {MenuItem::kTrayShow, MenuItem::kTrayRunNow, MenuItem::kTrayStartStop}) {
         menu_[static_cast<std::size_t>(item)] = trayMenu_->addAction(QString());
     }
     trayMenu_->addSeparator();
-    menu_[static_cast<std::size_t>(MenuItem::TrayQuit)] = trayMenu_->addAction(QString());
+    menu_[static_cast<std::size_t>(MenuItem::kTrayQuit)] = trayMenu_->addAction(QString());
     tray_->setContextMenu(trayMenu_.get());
     scheduleTimer_ = new QTimer(window_.get());
     logPollTimer_ = new QTimer(window_.get());
@@ -142,50 +142,50 @@ void QtMainView::BuildPreferences(QWidget* frame) {
     const QRect rightBox(kRightBoxLeft, 0, kRightBoxWidth, kRowHeight);
 
     // Created in the keyboard order.
-    label(MainControl::ServerLabel, leftLabel.translated(0, RowTop(0)));
-    edit(MainControl::ServerEdit, QRect(kBoxLeft, RowTop(0), kServerBoxWidth, kRowHeight));
-    label(MainControl::SecurityLabel, QRect(kSecurityLabelLeft, RowTop(0), kSecurityLabelWidth, kRowHeight))
+    label(MainControl::kServerLabel, leftLabel.translated(0, RowTop(0)));
+    edit(MainControl::kServerEdit, QRect(kBoxLeft, RowTop(0), kServerBoxWidth, kRowHeight));
+    label(MainControl::kSecurityLabel, QRect(kSecurityLabelLeft, RowTop(0), kSecurityLabelWidth, kRowHeight))
         ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    combo(MainControl::SecurityCombo, QRect(kRightLabelLeft, RowTop(0), kSecurityComboWidth, kRowHeight));
-    label(MainControl::PortLabel,
+    combo(MainControl::kSecurityCombo, QRect(kRightLabelLeft, RowTop(0), kSecurityComboWidth, kRowHeight));
+    label(MainControl::kPortLabel,
           QRect(kPortLabelLeft, RowTop(0), kMinuteLeft - kLabelGap - kPortLabelLeft, kRowHeight))
         ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    QLineEdit* port = edit(MainControl::PortEdit, QRect(kMinuteLeft, RowTop(0), kTimeBoxWidth, kRowHeight));
+    QLineEdit* port = edit(MainControl::kPortEdit, QRect(kMinuteLeft, RowTop(0), kTimeBoxWidth, kRowHeight));
     // Digits only, and no number above the last port, 65535; 0 may stand while the user types.
     port->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("0*([0-9]{0,4}|[1-5][0-9]{4}|6[0-4][0-9]{3}|65[0-4][0-9]{2}|655[0-2][0-9]|"
                                           "6553[0-5])")),
         port));
-    label(MainControl::UserNameLabel, leftLabel.translated(0, RowTop(1)));
-    edit(MainControl::UserNameEdit, leftBox.translated(0, RowTop(1)));
-    label(MainControl::PasswordLabel, rightLabel.translated(0, RowTop(1)));
-    edit(MainControl::PasswordEdit, rightBox.translated(0, RowTop(1)))->setEchoMode(QLineEdit::Password);
-    label(MainControl::IntervalLabel, leftLabel.translated(0, RowTop(2)));
-    combo(MainControl::IntervalCombo, leftBox.translated(0, RowTop(2)));
-    label(MainControl::StartTimeLabel, rightLabel.translated(0, RowTop(2)));
-    combo(MainControl::StartHourCombo, QRect(kRightBoxLeft, RowTop(2), kTimeBoxWidth, kRowHeight));
+    label(MainControl::kUserNameLabel, leftLabel.translated(0, RowTop(1)));
+    edit(MainControl::kUserNameEdit, leftBox.translated(0, RowTop(1)));
+    label(MainControl::kPasswordLabel, rightLabel.translated(0, RowTop(1)));
+    edit(MainControl::kPasswordEdit, rightBox.translated(0, RowTop(1)))->setEchoMode(QLineEdit::Password);
+    label(MainControl::kIntervalLabel, leftLabel.translated(0, RowTop(2)));
+    combo(MainControl::kIntervalCombo, leftBox.translated(0, RowTop(2)));
+    label(MainControl::kStartTimeLabel, rightLabel.translated(0, RowTop(2)));
+    combo(MainControl::kStartHourCombo, QRect(kRightBoxLeft, RowTop(2), kTimeBoxWidth, kRowHeight));
     auto* colon = new QLabel(QStringLiteral(":"), frame);
     colon->setGeometry(kRightBoxLeft + kTimeBoxWidth, RowTop(2), kMinuteLeft - kRightBoxLeft - kTimeBoxWidth,
                        kRowHeight);
     colon->setAlignment(Qt::AlignCenter);
-    combo(MainControl::StartMinuteCombo, QRect(kMinuteLeft, RowTop(2), kTimeBoxWidth, kRowHeight));
-    label(MainControl::SaveDirLabel, QRect(kLabelLeft, RowTop(3) - 4, kLabelWidth, kRowHeight + 8));
-    edit(MainControl::SaveDirEdit, QRect(kBoxLeft, RowTop(3), kBrowseLeft - 4 - kBoxLeft, kRowHeight));
+    combo(MainControl::kStartMinuteCombo, QRect(kMinuteLeft, RowTop(2), kTimeBoxWidth, kRowHeight));
+    label(MainControl::kSaveDirLabel, QRect(kLabelLeft, RowTop(3) - 4, kLabelWidth, kRowHeight + 8));
+    edit(MainControl::kSaveDirEdit, QRect(kBoxLeft, RowTop(3), kBrowseLeft - 4 - kBoxLeft, kRowHeight));
     auto* browse = new QPushButton(QStringLiteral("..."), frame);
     browse->setGeometry(kBrowseLeft, RowTop(3), kBrowseWidth, kRowHeight);
-    controls_[At(MainControl::BrowseButton)] = browse;
+    controls_[At(MainControl::kBrowseButton)] = browse;
 
     auto* advanced = new QPushButton(frame);
     advanced->setGeometry(kLabelLeft, 134, 200, 24);
-    controls_[At(MainControl::AdvancedButton)] = advanced;
-    check(MainControl::ShortcutCheck, 162);
-    check(MainControl::ServiceCheck, 181);
-    check(MainControl::DeleteMailsCheck, 200);
+    controls_[At(MainControl::kAdvancedButton)] = advanced;
+    check(MainControl::kShortcutCheck, 162);
+    check(MainControl::kServiceCheck, 181);
+    check(MainControl::kDeleteMailsCheck, 200);
 
     auto* startStop = new QPushButton(frame);
     startStop->setGeometry((kPreferencesFrame.width() - 110) / 2, 223, 110, 26);
     startStop->setDefault(true);
-    controls_[At(MainControl::StartStopButton)] = startStop;
+    controls_[At(MainControl::kStartStopButton)] = startStop;
 
     const QPixmap donation = DonationPicture();
     auto* donate = new QToolButton(frame);
@@ -195,7 +195,7 @@ void QtMainView::BuildPreferences(QWidget* frame) {
     donate->setAutoRaise(true);
     donate->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0; }"));
     donate->setCursor(Qt::PointingHandCursor);
-    controls_[At(MainControl::DonateButton)] = donate;
+    controls_[At(MainControl::kDonateButton)] = donate;
 }
 
 void QtMainView::BuildLog(QWidget* frame) {
@@ -203,7 +203,7 @@ void QtMainView::BuildLog(QWidget* frame) {
     clear->setGeometry(kLogFrame.width() - 28, 22, 20, 20);
     clear->setIcon(ClearLogPicture());
     clear->setIconSize(QSize(10, 10));
-    controls_[At(MainControl::ClearLogButton)] = clear;
+    controls_[At(MainControl::kClearLogButton)] = clear;
 
     logText_ = new QPlainTextEdit(frame);
     logText_->setGeometry(8, 46, kLogFrame.width() - 16, kLogFrame.height() - 54);
@@ -215,13 +215,14 @@ void QtMainView::BuildLog(QWidget* frame) {
 // The menu's own words are the same in both languages; the shell names the commands added to them.
 void QtMainView::BuildMenu() {
     QMenu* file = window_->menuBar()->addMenu(QStringLiteral("File"));
-    menu_[static_cast<std::size_t>(MenuItem::RunNow)] = file->addAction(QString());
-    menu_[static_cast<std::size_t>(MenuItem::CheckConnection)] = file->addAction(QString());
+    menu_[static_cast<std::size_t>(MenuItem::kRunNow)] = file->addAction(QString());
+    menu_[static_cast<std::size_t>(MenuItem::kCheckConnection)] = file->addAction(QString());
     file->addSeparator();
-    menu_[static_cast<std::size_t>(MenuItem::Quit)] = file->addAction(QStringLiteral("Quit"));
-    menu_[static_cast<std::size_t>(MenuItem::About)] = file->addAction(QStringLiteral("About"));
+    menu_[static_cast<std::size_t>(MenuItem::kQuit)] = file->addAction(QStringLiteral("Quit"));
+    menu_[static_cast<std::size_t>(MenuItem::kAbout)] = file->addAction(QStringLiteral("About"));
     QMenu* language = window_->menuBar()->addMenu(QStringLiteral("Language"));
-    for (const auto& [item, name] : {std::pair{MenuItem::German, "German"}, std::pair{MenuItem::English, "English"}}) {
+    for (const auto& [item, name] :
+         {std::pair{MenuItem::kGerman, "German"}, std::pair{MenuItem::kEnglish, "English"}}) {
         QAction* action = language->addAction(QString::fromLatin1(name));
         action->setCheckable(true);
         menu_[static_cast<std::size_t>(item)] = action;
@@ -257,53 +258,53 @@ void QtMainView::ForwardUserActions() {
                      });
 
     // Only what the user types: the shell's own SetText raises no event.
-    for (MainControl control : {MainControl::ServerEdit, MainControl::PortEdit, MainControl::UserNameEdit,
-                                MainControl::PasswordEdit, MainControl::SaveDirEdit}) {
+    for (MainControl control : {MainControl::kServerEdit, MainControl::kPortEdit, MainControl::kUserNameEdit,
+                                MainControl::kPasswordEdit, MainControl::kSaveDirEdit}) {
         auto* edit = static_cast<QLineEdit*>(Widget(control));
         QObject::connect(edit, &QLineEdit::textEdited, forward([](MainEvents& e) { e.OnInputChanged(); }));
         // Return in a box presses the default button, as in a dialog.
         QObject::connect(edit, &QLineEdit::returnPressed, [this] {
-            auto* startStop = static_cast<QAbstractButton*>(Widget(MainControl::StartStopButton));
+            auto* startStop = static_cast<QAbstractButton*>(Widget(MainControl::kStartStopButton));
             if (startStop->isEnabled()) startStop->click();
         });
     }
-    QObject::connect(Combo(MainControl::IntervalCombo), &QComboBox::activated,
+    QObject::connect(Combo(MainControl::kIntervalCombo), &QComboBox::activated,
                      forward([](MainEvents& e) { e.OnInputChanged(); }));
-    QObject::connect(Combo(MainControl::SecurityCombo), &QComboBox::activated,
+    QObject::connect(Combo(MainControl::kSecurityCombo), &QComboBox::activated,
                      forward([](MainEvents& e) { e.OnSecurityChanged(); }));
 
-    QObject::connect(button(MainControl::BrowseButton), &QAbstractButton::clicked,
+    QObject::connect(button(MainControl::kBrowseButton), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnBrowseButton(); }));
-    QObject::connect(button(MainControl::AdvancedButton), &QAbstractButton::clicked,
+    QObject::connect(button(MainControl::kAdvancedButton), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnAdvancedButton(); }));
-    QObject::connect(button(MainControl::ShortcutCheck), &QAbstractButton::clicked,
+    QObject::connect(button(MainControl::kShortcutCheck), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnShortcutCheckChanged(); }));
-    QObject::connect(button(MainControl::ServiceCheck), &QAbstractButton::clicked,
+    QObject::connect(button(MainControl::kServiceCheck), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnServiceCheckChanged(); }));
-    QObject::connect(button(MainControl::StartStopButton), &QAbstractButton::clicked,
+    QObject::connect(button(MainControl::kStartStopButton), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnStartStopButton(); }));
-    QObject::connect(button(MainControl::DonateButton), &QAbstractButton::clicked,
+    QObject::connect(button(MainControl::kDonateButton), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnDonateButton(); }));
-    QObject::connect(button(MainControl::ClearLogButton), &QAbstractButton::clicked,
+    QObject::connect(button(MainControl::kClearLogButton), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnClearLogButton(); }));
 
-    QObject::connect(MenuAction(MenuItem::Quit), &QAction::triggered, forward([](MainEvents& e) { e.OnQuit(); }));
-    QObject::connect(MenuAction(MenuItem::RunNow), &QAction::triggered, forward([](MainEvents& e) { e.OnRunNow(); }));
-    QObject::connect(MenuAction(MenuItem::CheckConnection), &QAction::triggered,
+    QObject::connect(MenuAction(MenuItem::kQuit), &QAction::triggered, forward([](MainEvents& e) { e.OnQuit(); }));
+    QObject::connect(MenuAction(MenuItem::kRunNow), &QAction::triggered, forward([](MainEvents& e) { e.OnRunNow(); }));
+    QObject::connect(MenuAction(MenuItem::kCheckConnection), &QAction::triggered,
                      forward([](MainEvents& e) { e.OnCheckConnection(); }));
-    QObject::connect(MenuAction(MenuItem::TrayShow), &QAction::triggered,
+    QObject::connect(MenuAction(MenuItem::kTrayShow), &QAction::triggered,
                      forward([](MainEvents& e) { e.OnTrayDoubleClick(); }));
-    QObject::connect(MenuAction(MenuItem::TrayRunNow), &QAction::triggered,
+    QObject::connect(MenuAction(MenuItem::kTrayRunNow), &QAction::triggered,
                      forward([](MainEvents& e) { e.OnRunNow(); }));
-    QObject::connect(MenuAction(MenuItem::TrayStartStop), &QAction::triggered,
+    QObject::connect(MenuAction(MenuItem::kTrayStartStop), &QAction::triggered,
                      forward([](MainEvents& e) { e.OnStartStopButton(); }));
-    QObject::connect(MenuAction(MenuItem::TrayQuit), &QAction::triggered,
+    QObject::connect(MenuAction(MenuItem::kTrayQuit), &QAction::triggered,
                      forward([](MainEvents& e) { e.OnQuit(); }));
-    QObject::connect(MenuAction(MenuItem::About), &QAction::triggered, forward([](MainEvents& e) { e.OnAbout(); }));
-    QObject::connect(MenuAction(MenuItem::German), &QAction::triggered,
-                     forward([](MainEvents& e) { e.OnLanguageChosen(MenuItem::German); }));
-    QObject::connect(MenuAction(MenuItem::English), &QAction::triggered,
-                     forward([](MainEvents& e) { e.OnLanguageChosen(MenuItem::English); }));
+    QObject::connect(MenuAction(MenuItem::kAbout), &QAction::triggered, forward([](MainEvents& e) { e.OnAbout(); }));
+    QObject::connect(MenuAction(MenuItem::kGerman), &QAction::triggered,
+                     forward([](MainEvents& e) { e.OnLanguageChosen(MenuItem::kGerman); }));
+    QObject::connect(MenuAction(MenuItem::kEnglish), &QAction::triggered,
+                     forward([](MainEvents& e) { e.OnLanguageChosen(MenuItem::kEnglish); }));
 
     QObject::connect(scheduleTimer_, &QTimer::timeout, forward([](MainEvents& e) { e.OnScheduleTimer(); }));
     QObject::connect(logPollTimer_, &QTimer::timeout, forward([](MainEvents& e) { e.OnLogPollTimer(); }));

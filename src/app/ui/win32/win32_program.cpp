@@ -31,7 +31,7 @@ int RunWin32Program(const std::vector<std::string>& arguments, bool logging) {
     const ShellOutcome outcome = MainProcedure(false, parts);
     // The service's program thread, or a run that did not stop in time, may still use what lies on this stack: the
     // process ends without taking it down.
-    if (outcome.startUp == StartUpResult::RanAsService || outcome.runLeftBehind) std::_Exit(0);
+    if (outcome.startUp == StartUpResult::kRanAsService || outcome.runLeftBehind) std::_Exit(0);
     return 0;
 }
 

@@ -163,7 +163,7 @@ public:
             main_.Window()->close();
         });
         const ShellOutcome outcome = MainProcedure(false, parts_);
-        EXPECT_EQ(outcome.startUp, StartUpResult::Continue);
+        EXPECT_EQ(outcome.startUp, StartUpResult::kContinue);
     }
 
     QtMainView& Main() { return main_; }
@@ -199,23 +199,23 @@ protected:
 
 TEST_F(QtWindow, ValidInputsEnableTheStartButtonAndADisabledOneSaysWhy) {
     window_.Run([&] {
-        QWidget* start = window_.Control(MainControl::StartStopButton);
-        QWidget* user = window_.Control(MainControl::UserNameEdit);
+        QWidget* start = window_.Control(MainControl::kStartStopButton);
+        QWidget* user = window_.Control(MainControl::kUserNameEdit);
         ASSERT_FALSE(start->isEnabled()) << "no user name yet";
         const QString why = QString::fromUtf8("Geben Sie den Benutzernamen des Postfachs an.");
         EXPECT_EQ(start->toolTip(), why);
         // The status bar tells it too while the pointer is over the button (which a disabled one still reports).
         EXPECT_EQ(start->statusTip(), why);
-        EXPECT_NE(user->palette().color(QPalette::Base), window_.Control(MainControl::ServerEdit)->palette().color(
+        EXPECT_NE(user->palette().color(QPalette::Base), window_.Control(MainControl::kServerEdit)->palette().color(
                                                               QPalette::Base))
             << "the user name box is marked";
         Type(user, QStringLiteral("alice"));
         EXPECT_TRUE(start->isEnabled());
         EXPECT_EQ(start->toolTip(), QString());
         EXPECT_EQ(user->palette().color(QPalette::Base),
-                  window_.Control(MainControl::ServerEdit)->palette().color(QPalette::Base));
+                  window_.Control(MainControl::kServerEdit)->palette().color(QPalette::Base));
 
-        auto* port = static_cast<QLineEdit*>(window_.Control(MainControl::PortEdit));
+        auto* port = static_cast<QLineEdit*>(window_.Control(MainControl::kPortEdit));
         Type(port, QStringLiteral("1x1y0"));
         EXPECT_EQ(port->text(), QStringLiteral("110")) << "digits only";
         Type(port, QStringLiteral("99999"));
@@ -229,9 +229,9 @@ TEST_F(QtWindow, ValidInputsEnableTheStartButtonAndADisabledOneSaysWhy) {
 
 TEST_F(QtWindow, TheSecurityChoiceTakesThePortAlongIsSavedAndIsLockedWhileRunning) {
     window_.Run([&] {
-        auto* security = static_cast<QComboBox*>(window_.Control(MainControl::SecurityCombo));
-        auto* port = static_cast<QLineEdit*>(window_.Control(MainControl::PortEdit));
-        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::SecurityLabel))->text(),
+        auto* security = static_cast<QComboBox*>(window_.Control(MainControl::kSecurityCombo));
+        auto* port = static_cast<QLineEdit*>(window_.Control(MainControl::kPortEdit));
+        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::kSecurityLabel))->text(),
                   QStringLiteral("Sicherheit:"));
         ASSERT_EQ(security->count(), 3);
         EXPECT_EQ(security->itemText(0), QStringLiteral("Keine"));
@@ -245,9 +245,9 @@ TEST_F(QtWindow, TheSecurityChoiceTakesThePortAlongIsSavedAndIsLockedWhileRunnin
         EXPECT_EQ(port->text(), QStringLiteral("995"));
 
         // A mailbox nobody answers for, should the schedule get to a run.
-        Type(window_.Control(MainControl::ServerEdit), QStringLiteral("127.0.0.1"));
-        Type(window_.Control(MainControl::UserNameEdit), QStringLiteral("alice"));
-        QWidget* start = window_.Control(MainControl::StartStopButton);
+        Type(window_.Control(MainControl::kServerEdit), QStringLiteral("127.0.0.1"));
+        Type(window_.Control(MainControl::kUserNameEdit), QStringLiteral("alice"));
+        QWidget* start = window_.Control(MainControl::kStartStopButton);
         Click(start);
         EXPECT_FALSE(security->isEnabled());
         EXPECT_THAT(testing::ReadBytes(data_ / kSettingsFileName), ::testing::HasSubstr("Security = 2\r\n"));
@@ -258,18 +258,18 @@ TEST_F(QtWindow, TheSecurityChoiceTakesThePortAlongIsSavedAndIsLockedWhileRunnin
 
 TEST_F(QtWindow, WhereTheFilesGoIsChosenInTheAdvancedWindowAndSaved) {
     window_.Run([&] {
-        Type(window_.Control(MainControl::UserNameEdit), QStringLiteral("alice"));
-        Click(window_.Control(MainControl::AdvancedButton));
-        auto* keepBoth = static_cast<QAbstractButton*>(window_.Control(AdvancedControl::KeepBothRadio));
-        auto* replace = static_cast<QAbstractButton*>(window_.Control(AdvancedControl::ReplaceRadio));
-        auto* saveInline = static_cast<QAbstractButton*>(window_.Control(AdvancedControl::SaveInlineCheck));
-        QWidget* subFolder = window_.Control(AdvancedControl::SubFolderEdit);
+        Type(window_.Control(MainControl::kUserNameEdit), QStringLiteral("alice"));
+        Click(window_.Control(MainControl::kAdvancedButton));
+        auto* keepBoth = static_cast<QAbstractButton*>(window_.Control(AdvancedControl::kKeepBothRadio));
+        auto* replace = static_cast<QAbstractButton*>(window_.Control(AdvancedControl::kReplaceRadio));
+        auto* saveInline = static_cast<QAbstractButton*>(window_.Control(AdvancedControl::kSaveInlineCheck));
+        QWidget* subFolder = window_.Control(AdvancedControl::kSubFolderEdit);
         EXPECT_EQ(keepBoth->text(), QStringLiteral("Beide behalten"));
         EXPECT_TRUE(keepBoth->isChecked()) << "a name clash keeps both files unless the settings say otherwise";
         EXPECT_THAT(subFolder->toolTip().toStdString(), ::testing::HasSubstr("{domain}/{year}-{month}"));
 
         // The main window waits for this one: its start button is judged as it will be once this one is closed.
-        QWidget* start = window_.Control(MainControl::StartStopButton);
+        QWidget* start = window_.Control(MainControl::kStartStopButton);
         Type(subFolder, QStringLiteral("../{year}"));
         EXPECT_FALSE(start->isEnabledTo(start->window())) << "a template that climbs out of the save folder";
         Type(subFolder, QStringLiteral("{sender}/{year}"));
@@ -291,15 +291,15 @@ TEST_F(QtWindow, WhereTheFilesGoIsChosenInTheAdvancedWindowAndSaved) {
 
 TEST_F(QtWindow, TextBoxesTakeOnlyWhatWindows1252Holds) {
     window_.Run([&] {
-        auto* user = static_cast<QLineEdit*>(window_.Control(MainControl::UserNameEdit));
+        auto* user = static_cast<QLineEdit*>(window_.Control(MainControl::kUserNameEdit));
         TypeCharacter(user, QString::fromUtf8("\xE2\x82\xAC"));  // the euro sign: 0x80
         TypeCharacter(user, QString::fromUtf8("\xCE\xA9"));      // a Greek capital omega: none
         TypeCharacter(user, QString::fromUtf8("\xC3\xA4"));      // a-umlaut: 0xE4
         EXPECT_EQ(user->text(), QString::fromUtf8("\xE2\x82\xAC\xC3\xA4"));
-        EXPECT_EQ(window_.Main().Text(MainControl::UserNameEdit), "\x80\xE4");
+        EXPECT_EQ(window_.Main().Text(MainControl::kUserNameEdit), "\x80\xE4");
         // The refusal is explained in the window's language.
         EXPECT_EQ(QToolTip::text().toStdString(),
-                  Windows1252ToUtf8(TextOf(Language::German, TextKey::TipRefusedCharacter)));
+                  Windows1252ToUtf8(TextOf(Language::kGerman, TextKey::kTipRefusedCharacter)));
     });
 }
 
@@ -308,9 +308,9 @@ TEST_F(QtWindow, TheChosenFolderEndsInASlashAndOneWindows1252CannotNameIsRefused
     const fs::path greek = testing::Utf8Path((work_.Path() / "\xCE\xA9mega").string());
     ASSERT_TRUE(fs::create_directory(greek));
     window_.Run([&] {
-        auto* saveDir = static_cast<QLineEdit*>(window_.Control(MainControl::SaveDirEdit));
+        auto* saveDir = static_cast<QLineEdit*>(window_.Control(MainControl::kSaveDirEdit));
         ChooseFolderInNextChooser(chosen);
-        Click(window_.Control(MainControl::BrowseButton));
+        Click(window_.Control(MainControl::kBrowseButton));
         EXPECT_EQ(saveDir->text().toStdString(), chosen.string() + "/");
 
         ChooseFolderInNextChooser(greek);
@@ -319,7 +319,7 @@ TEST_F(QtWindow, TheChosenFolderEndsInASlashAndOneWindows1252CannotNameIsRefused
             told = true;
             box->accept();
         });
-        Click(window_.Control(MainControl::BrowseButton));
+        Click(window_.Control(MainControl::kBrowseButton));
         EXPECT_TRUE(told) << "the user hears why the folder is not taken";
         EXPECT_EQ(saveDir->text().toStdString(), chosen.string() + "/");
     });
@@ -328,37 +328,37 @@ TEST_F(QtWindow, TheChosenFolderEndsInASlashAndOneWindows1252CannotNameIsRefused
 TEST_F(QtWindow, TheLanguageMenuRewritesTheCaptions) {
     window_.Run([&] {
         // Without a settings file the language is German.
-        EXPECT_EQ(window_.Caption(MainControl::StartStopButton), QStringLiteral("Los geht's"));
-        window_.Main().MenuAction(MenuItem::English)->trigger();
-        EXPECT_EQ(window_.Caption(MainControl::StartStopButton), QStringLiteral("Lets go"));
-        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::SaveDirLabel))->text(),
+        EXPECT_EQ(window_.Caption(MainControl::kStartStopButton), QStringLiteral("Los geht's"));
+        window_.Main().MenuAction(MenuItem::kEnglish)->trigger();
+        EXPECT_EQ(window_.Caption(MainControl::kStartStopButton), QStringLiteral("Lets go"));
+        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::kSaveDirLabel))->text(),
                   QStringLiteral("Path for Attachments:"));
-        EXPECT_TRUE(window_.Main().MenuAction(MenuItem::English)->isChecked());
-        EXPECT_FALSE(window_.Main().MenuAction(MenuItem::German)->isChecked());
+        EXPECT_TRUE(window_.Main().MenuAction(MenuItem::kEnglish)->isChecked());
+        EXPECT_FALSE(window_.Main().MenuAction(MenuItem::kGerman)->isChecked());
 
-        window_.Main().MenuAction(MenuItem::German)->trigger();
-        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::SaveDirLabel))->text(),
+        window_.Main().MenuAction(MenuItem::kGerman)->trigger();
+        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::kSaveDirLabel))->text(),
                   QString::fromUtf8("Speicherpfad f\xC3\xBCr Anh\xC3\xA4nge:"));
-        EXPECT_EQ(window_.Caption(AdvancedControl::AllowedDeleteButton), QString::fromUtf8("L\xC3\xB6schen"));
-        EXPECT_TRUE(window_.Main().MenuAction(MenuItem::German)->isChecked());
+        EXPECT_EQ(window_.Caption(AdvancedControl::kAllowedDeleteButton), QString::fromUtf8("L\xC3\xB6schen"));
+        EXPECT_TRUE(window_.Main().MenuAction(MenuItem::kGerman)->isChecked());
     });
 }
 
 TEST_F(QtWindow, SenderListsAddAndDelete) {
     window_.Run([&] {
-        Click(window_.Control(MainControl::AdvancedButton));
-        QListWidget* allowed = window_.List(AdvancedControl::AllowedList);
-        QWidget* remove = window_.Control(AdvancedControl::AllowedDeleteButton);
+        Click(window_.Control(MainControl::kAdvancedButton));
+        QListWidget* allowed = window_.List(AdvancedControl::kAllowedList);
+        QWidget* remove = window_.Control(AdvancedControl::kAllowedDeleteButton);
         ASSERT_TRUE(allowed->isVisible());
         EXPECT_FALSE(window_.Main().Window()->isEnabled()) << "the main window waits for the advanced one";
 
         AnswerNextTextBox(QStringLiteral("billing@example.org"));
-        Click(window_.Control(AdvancedControl::AllowedAddButton));
+        Click(window_.Control(AdvancedControl::kAllowedAddButton));
         AnswerNextTextBox(QStringLiteral("news@example.net"));
-        Click(window_.Control(AdvancedControl::BlockedAddButton));
+        Click(window_.Control(AdvancedControl::kBlockedAddButton));
         ASSERT_EQ(allowed->count(), 1);
         EXPECT_EQ(allowed->item(0)->text(), QStringLiteral("billing@example.org"));
-        EXPECT_EQ(window_.List(AdvancedControl::BlockedList)->count(), 1);
+        EXPECT_EQ(window_.List(AdvancedControl::kBlockedList)->count(), 1);
 
         ASSERT_FALSE(remove->isEnabled());
         const QRect entry = allowed->visualItemRect(allowed->item(0));
@@ -369,20 +369,20 @@ TEST_F(QtWindow, SenderListsAddAndDelete) {
         EXPECT_FALSE(remove->isEnabled());
 
         // The close box, Escape and the Close button each close it and give the main window back.
-        QWidget* advanced = window_.Control(AdvancedControl::AllowedList)->window();
+        QWidget* advanced = window_.Control(AdvancedControl::kAllowedList)->window();
         const std::function<void()> closers[] = {
             [&] { advanced->close(); },
-            [&] { QTest::keyClick(window_.Control(AdvancedControl::SearchStringEdit), Qt::Key_Escape); },
-            [&] { Click(window_.Control(AdvancedControl::CloseButton)); },
+            [&] { QTest::keyClick(window_.Control(AdvancedControl::kSearchStringEdit), Qt::Key_Escape); },
+            [&] { Click(window_.Control(AdvancedControl::kCloseButton)); },
         };
         for (const auto& close : closers) {
-            if (!advanced->isVisible()) Click(window_.Control(MainControl::AdvancedButton));
+            if (!advanced->isVisible()) Click(window_.Control(MainControl::kAdvancedButton));
             ASSERT_TRUE(advanced->isVisible());
             close();
             EXPECT_FALSE(advanced->isVisible());
             EXPECT_TRUE(window_.Main().Window()->isEnabled());
         }
-        EXPECT_EQ(window_.Caption(AdvancedControl::CloseButton), QString::fromUtf8("Schlie\xC3\x9F" "en"));
+        EXPECT_EQ(window_.Caption(AdvancedControl::kCloseButton), QString::fromUtf8("Schlie\xC3\x9F" "en"));
     });
 }
 
@@ -396,20 +396,20 @@ TEST_F(QtWindow, TheTrayMenuShowsTheWindowAndStartsAndStopsAsTheButtonDoes) {
         }
         EXPECT_EQ(items, QStringList({QStringLiteral("Anzeigen"), QStringLiteral("Jetzt abrufen"),
                                       QStringLiteral("Los geht's"), QStringLiteral("Beenden")}));
-        QAction* startStop = window_.Main().MenuAction(MenuItem::TrayStartStop);
+        QAction* startStop = window_.Main().MenuAction(MenuItem::kTrayStartStop);
         EXPECT_FALSE(startStop->isEnabled()) << "no user name yet";
-        Type(window_.Control(MainControl::UserNameEdit), QStringLiteral("alice"));
+        Type(window_.Control(MainControl::kUserNameEdit), QStringLiteral("alice"));
         // A mailbox nobody answers for, should the schedule get to a run.
-        Type(window_.Control(MainControl::ServerEdit), QStringLiteral("127.0.0.1"));
+        Type(window_.Control(MainControl::kServerEdit), QStringLiteral("127.0.0.1"));
         ASSERT_TRUE(startStop->isEnabled());
         startStop->trigger();
-        EXPECT_EQ(window_.Caption(MainControl::StartStopButton), QStringLiteral("Anhalten"));
+        EXPECT_EQ(window_.Caption(MainControl::kStartStopButton), QStringLiteral("Anhalten"));
         EXPECT_EQ(startStop->text(), QStringLiteral("Anhalten"));
         startStop->trigger();
-        EXPECT_EQ(window_.Caption(MainControl::StartStopButton), QStringLiteral("Los geht's"));
+        EXPECT_EQ(window_.Caption(MainControl::kStartStopButton), QStringLiteral("Los geht's"));
 
         window_.Main().Window()->hide();
-        window_.Main().MenuAction(MenuItem::TrayShow)->trigger();
+        window_.Main().MenuAction(MenuItem::kTrayShow)->trigger();
         EXPECT_TRUE(window_.Main().Window()->isVisible());
     });
 }
@@ -438,18 +438,18 @@ TEST_F(QtWindowWithMailbox, CheckConnectionAndRunNowWorkAtOnceOutsideTheSchedule
         const auto logHas = [&](const std::string& text) {
             return window.Main().LogText()->toPlainText().contains(QString::fromStdString(text));
         };
-        window.Main().MenuAction(MenuItem::CheckConnection)->trigger();
+        window.Main().MenuAction(MenuItem::kCheckConnection)->trigger();
         ASSERT_TRUE(WaitUntil([&] { return logHas("Connected: 1 messages in the mailbox"); }))
             << window.Main().LogText()->toPlainText().toStdString();
         EXPECT_THAT(testing::FilesIn(save), ::testing::IsEmpty());
 
-        QAction* runNow = window.Main().MenuAction(MenuItem::RunNow);
+        QAction* runNow = window.Main().MenuAction(MenuItem::kRunNow);
         ASSERT_TRUE(WaitUntil([&] { return runNow->isEnabled(); })) << "free again once the check has ended";
         runNow->trigger();
         ASSERT_TRUE(WaitUntil([&] { return logHas(testsupport::kSignedOut); }))
             << window.Main().LogText()->toPlainText().toStdString();
         EXPECT_EQ(testing::ReadBytes(save / "now.csv"), testsupport::AttachmentBytesFor("now.csv"));
-        EXPECT_EQ(window.Caption(MainControl::StartStopButton), QStringLiteral("Lets go")) << "the schedule is idle";
+        EXPECT_EQ(window.Caption(MainControl::kStartStopButton), QStringLiteral("Lets go")) << "the schedule is idle";
     });
 }
 
@@ -475,8 +475,8 @@ TEST_F(QtWindowWithMailbox, StartSavesTheSettingsAndTheRunsRowsShowInTheList) {
     WindowUnderTest window(data, "");
     window.Run([&] {
         // The user name typed into the window is the one that is saved and logged in with.
-        Type(window.Control(MainControl::UserNameEdit), QString::fromStdString(box.user));
-        QWidget* start = window.Control(MainControl::StartStopButton);
+        Type(window.Control(MainControl::kUserNameEdit), QString::fromStdString(box.user));
+        QWidget* start = window.Control(MainControl::kStartStopButton);
         ASSERT_TRUE(start->isEnabled());
         Click(start);
 
