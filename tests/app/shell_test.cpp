@@ -13,7 +13,7 @@
 #include "app/main_procedure.h"
 #include "app/shell.h"
 #include "job/placeholders.h"
-#include "../job/fake_mail_session.h"
+#include "fake_mail_session.h"
 #include "platform/locked_log_files.h"
 #include "shell_fakes.h"
 #include "test_files.h"
