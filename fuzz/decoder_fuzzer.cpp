@@ -17,7 +17,7 @@
 namespace zendrel::fuzz {
 namespace {
 
-using namespace zendrel::testing;
+using namespace zendrel::testsupport;
 
 int ReferenceHexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';

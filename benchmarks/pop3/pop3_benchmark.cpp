@@ -103,7 +103,7 @@ std::optional<Settings> ParseArguments(int argc, char** argv) {
 
 std::unique_ptr<DovecotServer> StartServer(const Settings& settings, std::string& bigMessageSize) {
     std::string error;
-    const testing::TemporaryFolder messages("zendrel-bench-mail");
+    const testsupport::TemporaryFolder messages("zendrel-bench-mail");
     if (!messages.Created()) {
         std::fprintf(stderr, "pop3 benchmark: cannot create a temporary folder for the messages\n");
         return nullptr;
@@ -120,12 +120,12 @@ std::unique_ptr<DovecotServer> StartServer(const Settings& settings, std::string
     char name[32];
     for (int n = 1; n <= settings.count; ++n) {
         std::snprintf(name, sizeof name, "small-%04d.eml", n);
-        if (!server->Deliver(kUser, testing::ReadBytes(messages.Path() / name))) {
+        if (!server->Deliver(kUser, testsupport::ReadBytes(messages.Path() / name))) {
             std::fprintf(stderr, "pop3 benchmark: cannot deliver %s\n", name);
             return nullptr;
         }
     }
-    const std::string big = testing::ReadBytes(messages.Path() / "big.eml");
+    const std::string big = testsupport::ReadBytes(messages.Path() / "big.eml");
     bigMessageSize = std::to_string(big.size());
     if (big.empty() || !server->Deliver(kUser, big)) {
         std::fprintf(stderr, "pop3 benchmark: cannot deliver big.eml\n");

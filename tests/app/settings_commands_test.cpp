@@ -57,7 +57,7 @@ protected:
         err_.str("");
         return EditSenderListCommand(edit, address, out, err_);
     }
-    std::string FileBytes() const { return testing::ReadBytes(data_ / kSettingsFileName); }
+    std::string FileBytes() const { return testsupport::ReadBytes(data_ / kSettingsFileName); }
     SettingsRecord Saved() const {
         SettingsRecord record;
         NoDuties duties;
@@ -65,7 +65,7 @@ protected:
         return record;
     }
 
-    testing::TemporaryFolder folder_;
+    testsupport::TemporaryFolder folder_;
     std::filesystem::path data_ = folder_.Path() / "data";
     std::ostringstream err_;
 };

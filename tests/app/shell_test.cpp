@@ -18,7 +18,7 @@
 #include "shell_fakes.h"
 #include "test_files.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 namespace fs = std::filesystem;
@@ -908,4 +908,4 @@ TEST_F(ShellTest, TheWindowlessServiceRunsItsScheduleUntilAStopSignalAndLeavesAH
 }
 
 }  // namespace
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

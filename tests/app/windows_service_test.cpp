@@ -100,9 +100,9 @@ TEST_F(WindowsService, StartedByTheManagerTheProgramRunsAtTheDueTimeAndStopsOnTh
         "--b1\r\nContent-Type: text/csv; name=\"service.csv\"\r\n"
         "Content-Disposition: attachment; filename=\"service.csv\"\r\nContent-Transfer-Encoding: base64\r\n\r\n"
         "YSxiLGMNCjEsMiwzDQo=\r\n--b1--\r\n";
-    testing::LoopbackPop3Server server("box", "secret", {message});
+    testsupport::LoopbackPop3Server server("box", "secret", {message});
     ASSERT_TRUE(server.listening());
-    testing::TemporaryFolder save("zendrel-service-save");
+    testsupport::TemporaryFolder save("zendrel-service-save");
     ASSERT_TRUE(save.Created());
 
     // A service started by the manager reads its settings from the all-users data folder, not from a variable of
@@ -131,10 +131,10 @@ TEST_F(WindowsService, StartedByTheManagerTheProgramRunsAtTheDueTimeAndStopsOnTh
 
     const fs::path saved = save.Path() / "service.csv";
     EXPECT_TRUE(WaitFor([&] { return fs::exists(saved); }, kPatience + std::chrono::seconds(75)));
-    EXPECT_EQ(testing::ReadBytes(saved), attachment);
-    EXPECT_TRUE(WaitFor([&] { return testing::ReadBytes(data / "log.txt").find("saved!") != std::string::npos; },
+    EXPECT_EQ(testsupport::ReadBytes(saved), attachment);
+    EXPECT_TRUE(WaitFor([&] { return testsupport::ReadBytes(data / "log.txt").find("saved!") != std::string::npos; },
                         kPatience));
-    EXPECT_THAT(testing::ReadBytes(data / "log.txt"), HasSubstr("File 'service.csv' saved!\r\n"));
+    EXPECT_THAT(testsupport::ReadBytes(data / "log.txt"), HasSubstr("File 'service.csv' saved!\r\n"));
 
     // Paused, the program keeps running and starts no runs; continued, it runs as before.
     EXPECT_EQ(services_->Pause(kTestServiceName), 1);

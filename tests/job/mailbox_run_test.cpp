@@ -18,9 +18,9 @@
 namespace zendrel {
 namespace {
 
-using testing::FakeAttachment;
-using testing::FakeMailSession;
-using testing::FakeMessage;
+using testsupport::FakeAttachment;
+using testsupport::FakeMailSession;
+using testsupport::FakeMessage;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -63,7 +63,7 @@ protected:
         services.allowedSenders = Shared(allowed_);
         services.blockedSenders = Shared(blocked_);
         services.loggingFlag = logging_;
-        services.createSession = [&mailbox] { return testing::Borrow(mailbox); };
+        services.createSession = [&mailbox] { return testsupport::Borrow(mailbox); };
         return services;
     }
 
@@ -105,8 +105,8 @@ protected:
     std::string LogFile(const char* name) const { return testsupport::LogFileContents(data_.Path() / name); }
 
     std::shared_ptr<int> keepAlive_ = std::make_shared<int>(0);
-    testing::TemporaryFolder data_{"zendrel-data"};
-    testing::TemporaryFolder save_{"zendrel-save"};
+    testsupport::TemporaryFolder data_{"zendrel-data"};
+    testsupport::TemporaryFolder save_{"zendrel-save"};
     JobParameters parameters_;
     RowCollector view_;
     testsupport::TestLogFiles files_;
@@ -399,7 +399,7 @@ TEST_F(MailboxRunTest, OnlyAllowedExtensionsAreSaved) {
 TEST_F(MailboxRunTest, AttachmentsGoIntoTheSaveFolderEvenWithoutATrailingSeparator) {
     FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
     Run(mailbox);
-    EXPECT_EQ(testing::FilesIn(save_.Path()),
+    EXPECT_EQ(testsupport::FilesIn(save_.Path()),
               (std::map<std::string, std::string>{{"report.csv", "contents of report.csv"}}));
     EXPECT_FALSE(std::filesystem::exists(save_.Path().string() + "report.csv")) << "not beside the folder";
 }
@@ -645,7 +645,7 @@ TEST_F(RunControllerTest, ARunOutlivesTheControllerThatCouldNotStopIt) {
     services.handledMessageIds = std::make_shared<HandledMessageIds>();
     services.allowedSenders = std::make_shared<FixedSenderList>();
     services.blockedSenders = std::make_shared<FixedSenderList>();
-    services.createSession = [&mailbox] { return testing::Borrow(mailbox); };
+    services.createSession = [&mailbox] { return testsupport::Borrow(mailbox); };
     std::promise<void> signedOut;
     owned->view.OnRow([&signedOut](const std::string& row) {
         if (row.empty()) signedOut.set_value();

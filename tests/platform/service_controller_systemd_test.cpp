@@ -36,7 +36,7 @@ protected:
                                    "if [ -f " + dir + "/fail ]; then cat " + dir + "/fail >&2; exit $(cat " + dir +
                                    "/status); fi\n"
                                    "case \"$*\" in *' show '*) cat " + dir + "/state ;; esac\n";
-        ASSERT_TRUE(testing::WriteBytes(bin / "systemctl", script));
+        ASSERT_TRUE(testsupport::WriteBytes(bin / "systemctl", script));
         fs::permissions(bin / "systemctl", fs::perms::owner_all);
         ::setenv("PATH", (bin.string() + ":" + path_).c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (folder_.Path() / "config").c_str(), 1);
@@ -50,7 +50,7 @@ protected:
 
     std::vector<std::string> Calls() const {
         std::vector<std::string> lines;
-        const std::string log = testing::ReadBytes(folder_.Path() / "calls");
+        const std::string log = testsupport::ReadBytes(folder_.Path() / "calls");
         for (std::size_t start = 0, end; start < log.size(); start = end + 1) {
             end = log.find('\n', start);
             lines.push_back(log.substr(start, end - start));
@@ -59,15 +59,15 @@ protected:
         return lines;
     }
     void Answer(const std::string& file, const std::string& text) const {
-        ASSERT_TRUE(testing::WriteBytes(folder_.Path() / file, text));
+        ASSERT_TRUE(testsupport::WriteBytes(folder_.Path() / file, text));
     }
     std::int32_t Install(std::int32_t startType) {
         return services_->Install(kServiceName, kServiceDisplayName, program_, "Zendrel. Caf\xE9 tool.", startType);
     }
-    std::string Unit() const { return testing::ReadBytes(unit_); }
+    std::string Unit() const { return testsupport::ReadBytes(unit_); }
 
     const std::string path_ = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin";
-    const testing::TemporaryFolder folder_;
+    const testsupport::TemporaryFolder folder_;
     const fs::path unit_ = folder_.Path() / "config" / "systemd" / "user" / "zendrel.service";
     std::string program_ = "/opt/My Apps/zendrel";
     std::unique_ptr<ServiceController> services_ = CreateServiceController();

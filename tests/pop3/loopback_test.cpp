@@ -12,7 +12,7 @@
 #include "loopback_pop3_server.h"
 #include "pop3/mail_session.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 using namespace std::chrono_literals;
@@ -133,4 +133,4 @@ TEST(LoopbackConnect, ClosedPortGives1) {
 }
 
 }  // namespace
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -8,7 +8,7 @@
 
 #include "session_fixture.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 using namespace std::string_literals;
@@ -293,4 +293,4 @@ TEST_F(MessageTest, CommandsThatCannotBeSentGive13) {
 }
 
 }  // namespace
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

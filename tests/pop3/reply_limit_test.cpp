@@ -8,7 +8,7 @@
 #include "pop3/reply_assembler.h"
 #include "session_fixture.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 // Header lines, about `bytes` of them.
@@ -83,4 +83,4 @@ TEST_F(ReplyLimitTest, HeaderReadAheadPastItsLimitFailsTheOperationWaitingBehind
 }
 
 }  // namespace
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

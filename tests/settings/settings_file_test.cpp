@@ -13,9 +13,9 @@
 namespace zendrel {
 namespace {
 
-using testing::ReadBytes;
-using testing::TemporaryFolder;
-using testing::WriteBytes;
+using testsupport::ReadBytes;
+using testsupport::TemporaryFolder;
+using testsupport::WriteBytes;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -313,7 +313,7 @@ TEST_F(SettingsFileTest, CommentsAndUnknownKeysAreGoneAfterASave) {
 TEST_F(SettingsFileTest, ASaveReplacesTheFileWholeAndLeavesNoTemporaryFile) {
     ASSERT_TRUE(WriteBytes(SettingsPath(), std::string(100000, 'x')));
     ASSERT_TRUE(SaveSettings(folder_.Path(), SampleRecord()));
-    EXPECT_EQ(testing::FilesIn(folder_.Path()).size(), 1u);
+    EXPECT_EQ(testsupport::FilesIn(folder_.Path()).size(), 1u);
     EXPECT_EQ(Load().server, "pop.example.org");
 }
 
@@ -323,7 +323,7 @@ TEST_F(SettingsFileTest, ASaveThatCannotCompleteLeavesEverythingAsItWas) {
     ASSERT_TRUE(WriteBytes(blocker / "inside", "kept"));
     EXPECT_FALSE(SaveSettings(folder_.Path(), SampleRecord()));
     EXPECT_EQ(ReadBytes(blocker / "inside"), "kept");
-    EXPECT_TRUE(testing::FilesIn(folder_.Path()).empty()) << "the temporary file is removed";
+    EXPECT_TRUE(testsupport::FilesIn(folder_.Path()).empty()) << "the temporary file is removed";
 
     EXPECT_FALSE(SaveSettings(folder_.Path() / "missing", SampleRecord()));
     EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "missing"));

@@ -3,7 +3,7 @@
 #include "forwarding_session.h"
 #include "plain_codecs.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 std::string BytesOf(const FakeAttachment& attachment) {
     return attachment.bytes.empty() ? "contents of " + attachment.name : attachment.bytes;
@@ -103,4 +103,4 @@ std::unique_ptr<MailSession> Borrow(FakeMailSession& fake) {
     return std::make_unique<testsupport::ForwardingSession>(fake);
 }
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -13,7 +13,7 @@
 
 #include "pop3/mail_session.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 // An attachment as the retrieved message carries it: base64 under a Content-Disposition with its name.
 struct FakeAttachment {
@@ -98,4 +98,4 @@ private:
 // A session that forwards to `fake`, so the test can look at the fake after the run has released its session.
 std::unique_ptr<MailSession> Borrow(FakeMailSession& fake);
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

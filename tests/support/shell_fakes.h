@@ -18,7 +18,7 @@
 #include "platform/startup_shortcut.h"
 #include "platform/system_info.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 // The collecting log comes first, so it exists before the view that refers to it.
 struct LogHolder {
@@ -210,4 +210,4 @@ public:
     std::vector<RunRequest> requests;
 };
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -77,7 +77,7 @@ TEST_F(MailboxRunAgainstDovecot, InTheServiceTheUserLinesAlsoGoToTheSharedLogFil
     // The same lines, stamps and all, each followed by CR LF.
     std::string lines;
     for (const std::string& row : view_.Rows()) lines += row + "\r\n";
-    EXPECT_EQ(testing::ReadBytes(DataFile(ActivityLog::kSharedLogName)), lines);
+    EXPECT_EQ(testsupport::ReadBytes(DataFile(ActivityLog::kSharedLogName)), lines);
     EXPECT_FALSE(fs::exists(DataFile(ActivityLog::kDiagnosticLogName)));
 }
 
@@ -431,17 +431,17 @@ TEST_F(MailboxRunAgainstDovecot, SavedAttachmentsHoldExactlyTheBytesThatWereSent
     binary.attachments.push_back({"empty.dat", ""});
     DeliverMails({binary});
     // And mail from Python's MIME generator: pseudo-random binary files and a text file with dot lines.
-    testing::TemporaryFolder generated("zendrel-messages");
+    testsupport::TemporaryFolder generated("zendrel-messages");
     std::string error;
     ASSERT_TRUE(MakeTestMessages(generated.Path(), error)) << error;
-    Deliver(box_, {testing::ReadBytes(generated.Path() / "attachments.eml")});
+    Deliver(box_, {testsupport::ReadBytes(generated.Path() / "attachments.eml")});
     RunOnce();
 
     Files expected = {{"bytes.bin", AllByteValues(5)},
                       {"dots.txt", "first\r\n.dot line\r\n.\r\nlast"},
                       {"empty.dat", ""}};
     for (const char* name : {"report.pdf", "photo.jpg", "notes.txt"}) {
-        expected[name] = testing::ReadBytes(generated.Path() / "attachments" / name);
+        expected[name] = testsupport::ReadBytes(generated.Path() / "attachments" / name);
     }
     const Files saved = Saved();
     std::vector<std::string> names;

@@ -85,7 +85,7 @@ TEST_F(RememberedMailsAgainstDovecot, LaterProcessesReadOnlyTheHeadersOfMailsThe
     EXPECT_EQ(Saved(), AttachmentFiles({"r1.csv", "no-id.csv", "r3.csv", "r4.csv"}));
 
     // A damaged file is an empty set and a line that says so; the run after it is quiet again.
-    ASSERT_TRUE(testing::WriteBytes(DataFile(kRememberedMailsFileName), std::string("\x7F" "ELF\0\x01\xFF", 7)));
+    ASSERT_TRUE(testsupport::WriteBytes(DataFile(kRememberedMailsFileName), std::string("\x7F" "ELF\0\x01\xFF", 7)));
     StartOver();
     RunOnce();
     EXPECT_THAT(view_.Texts(),

@@ -60,7 +60,7 @@ protected:
 };
 
 TEST_F(StoppedRun, ServerThatNeverGreetsDoesNotKeepTheStopWaiting) {
-    testing::LoopbackPop3Server server("someone", "secret", {});
+    testsupport::LoopbackPop3Server server("someone", "secret", {});
     server.SilentBeforeGreeting();
     ASSERT_TRUE(server.listening());
     UseServer("127.0.0.1", server.port(), "someone", "secret");
@@ -79,7 +79,7 @@ TEST_F(StoppedRun, ServerThatNeverGreetsDoesNotKeepTheStopWaiting) {
 }
 
 TEST_F(StoppedRun, ServerThatFallsSilentInsideARetrievalDoesNotKeepTheStopWaiting) {
-    testing::LoopbackPop3Server server(
+    testsupport::LoopbackPop3Server server(
         "someone", "secret",
         {"From: Sender <sender@example.org>\r\nSubject: Stalled\r\nMessage-ID: <stalled.1@zendrel.test>\r\n\r\n"
          "The mail that never ends.\r\n"});

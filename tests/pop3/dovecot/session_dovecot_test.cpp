@@ -50,7 +50,7 @@ protected:
 
     // The folder argument as the mailbox run passes it: with its trailing separator.
     std::string SaveFolder() const { return saveFolder_->Path().string() + "/"; }
-    std::string Saved(const std::string& name) const { return testing::ReadBytes(saveFolder_->Path() / name); }
+    std::string Saved(const std::string& name) const { return testsupport::ReadBytes(saveFolder_->Path() / name); }
 
     // Whether one line of the server's log holds both texts. The log is written by a process of its own, so a line
     // may appear a moment after the reply that it belongs to.
@@ -67,7 +67,7 @@ protected:
         return false;
     }
 
-    std::optional<testing::TemporaryFolder> saveFolder_;
+    std::optional<testsupport::TemporaryFolder> saveFolder_;
 };
 
 bool Contains(const std::vector<std::string>& lines, const std::string& line) {

@@ -149,7 +149,7 @@ struct DovecotServer::Accounts {
 
 bool DovecotServer::MayBeUnavailable() { return ::geteuid() != 0 || ::access(kDovecotBinary, X_OK) != 0; }
 
-DovecotServer::DovecotServer(testing::TemporaryFolder folder, std::vector<MailUser> users)
+DovecotServer::DovecotServer(testsupport::TemporaryFolder folder, std::vector<MailUser> users)
     : folder_(std::move(folder)), users_(std::move(users)) {
     if (std::getenv("ZENDREL_KEEP_DOVECOT") != nullptr) {
         folder_.Keep();
@@ -170,7 +170,7 @@ std::unique_ptr<DovecotServer> DovecotServer::Start(const std::vector<MailUser>&
     }
     // The server's unprivileged processes must read what this process writes, whatever umask the caller runs under.
     ::umask(022);
-    testing::TemporaryFolder folder("zendrel-dovecot");
+    testsupport::TemporaryFolder folder("zendrel-dovecot");
     if (!folder.Created()) {
         reason = "cannot create a temporary folder for the server";
         return nullptr;
@@ -227,7 +227,7 @@ bool DovecotServer::PrepareFolders(const Accounts& accounts, std::string& reason
         }
         passwd += user.name + ":{PLAIN}" + user.password + "::::::\n";
     }
-    if (!testing::WriteBytes(folder_.Path() / "users", passwd)) {
+    if (!testsupport::WriteBytes(folder_.Path() / "users", passwd)) {
         reason = "cannot write the password file";
         return false;
     }
@@ -291,7 +291,7 @@ bool DovecotServer::WriteConfiguration(const Accounts& accounts, int port, std::
         conf << "ssl_cert = <" << certificate_->certificate.string() << "\n"
              << "ssl_key = <" << certificate_->key.string() << "\n";
     }
-    if (!testing::WriteBytes(folder_.Path() / "dovecot.conf", conf.str())) {
+    if (!testsupport::WriteBytes(folder_.Path() / "dovecot.conf", conf.str())) {
         reason = "cannot write dovecot.conf";
         return false;
     }
@@ -353,7 +353,7 @@ bool DovecotServer::WaitUntilReady(std::string& reason) {
 }
 
 std::string DovecotServer::StartupOutput() const {
-    return testing::ReadBytes(folder_.Path() / "startup.out") + testing::ReadBytes(folder_.Path() / "dovecot.log");
+    return testsupport::ReadBytes(folder_.Path() / "startup.out") + testsupport::ReadBytes(folder_.Path() / "dovecot.log");
 }
 
 void DovecotServer::Stop() {
@@ -387,7 +387,7 @@ bool DovecotServer::Deliver(const std::string& user, const std::string& message)
                              std::to_string(::getpid()) + ".zendrel";
     const fs::path maildir = MaildirOf(user);
     const fs::path draft = maildir / "tmp" / name;
-    if (!testing::WriteBytes(draft, message)) {
+    if (!testsupport::WriteBytes(draft, message)) {
         return false;
     }
     if (::geteuid() == 0 && ::chown(draft.c_str(), mailUid_, mailGid_) != 0) {
@@ -422,6 +422,6 @@ std::vector<pid_t> DovecotServer::Processes() const {
     return processes;
 }
 
-std::string DovecotServer::Log() const { return testing::ReadBytes(folder_.Path() / "dovecot.log"); }
+std::string DovecotServer::Log() const { return testsupport::ReadBytes(folder_.Path() / "dovecot.log"); }
 
 }  // namespace zendrel::testsupport

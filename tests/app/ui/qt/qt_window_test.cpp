@@ -180,9 +180,9 @@ private:
     std::shared_ptr<HandledMessageIds> handledMessageIds_ = std::make_shared<HandledMessageIds>();
     QtMainView main_;
     QtAdvancedView advanced_{main_};
-    testing::FakeSystemInfo system_;
-    testing::FakeServiceController services_{system_};
-    testing::FakeShortcuts shortcuts_;
+    testsupport::FakeSystemInfo system_;
+    testsupport::FakeServiceController services_{system_};
+    testsupport::FakeShortcuts shortcuts_;
     LockedLogFiles files_;
     MailboxShellRun run_{texts_, handledMessageIds_};
     ShellParts parts_;
@@ -190,7 +190,7 @@ private:
 
 class QtWindow : public ::testing::Test {
 protected:
-    testing::TemporaryFolder work_{"zendrel-qt"};
+    testsupport::TemporaryFolder work_{"zendrel-qt"};
     fs::path data_ = work_.MakeFolder("data");
     fs::path save_ = work_.MakeFolder("save");
     // Without a settings file: the defaults, the home folder standing in for an existing save folder.
@@ -250,7 +250,7 @@ TEST_F(QtWindow, TheSecurityChoiceTakesThePortAlongIsSavedAndIsLockedWhileRunnin
         QWidget* start = window_.Control(MainControl::kStartStopButton);
         Click(start);
         EXPECT_FALSE(security->isEnabled());
-        EXPECT_THAT(testing::ReadBytes(data_ / kSettingsFileName), ::testing::HasSubstr("Security = 2\r\n"));
+        EXPECT_THAT(testsupport::ReadBytes(data_ / kSettingsFileName), ::testing::HasSubstr("Security = 2\r\n"));
         Click(start);
         EXPECT_TRUE(security->isEnabled());
     });
@@ -283,7 +283,7 @@ TEST_F(QtWindow, WhereTheFilesGoIsChosenInTheAdvancedWindowAndSaved) {
         EXPECT_FALSE(replace->isEnabled());
         EXPECT_FALSE(subFolder->isEnabled());
         EXPECT_FALSE(saveInline->isEnabled());
-        EXPECT_THAT(testing::ReadBytes(data_ / kSettingsFileName),
+        EXPECT_THAT(testsupport::ReadBytes(data_ / kSettingsFileName),
                     ::testing::HasSubstr("ExistingFiles = 1\r\nSubFolder = {sender}/{year}\r\nSaveInline = 1\r\n"));
         Click(start);
     });
@@ -305,7 +305,7 @@ TEST_F(QtWindow, TextBoxesTakeOnlyWhatWindows1252Holds) {
 
 TEST_F(QtWindow, TheChosenFolderEndsInASlashAndOneWindows1252CannotNameIsRefused) {
     const fs::path chosen = work_.MakeFolder("chosen");
-    const fs::path greek = testing::Utf8Path((work_.Path() / "\xCE\xA9mega").string());
+    const fs::path greek = testsupport::Utf8Path((work_.Path() / "\xCE\xA9mega").string());
     ASSERT_TRUE(fs::create_directory(greek));
     window_.Run([&] {
         auto* saveDir = static_cast<QLineEdit*>(window_.Control(MainControl::kSaveDirEdit));
@@ -419,7 +419,7 @@ class QtWindowWithMailbox : public testsupport::MailboxServerTest {};
 TEST_F(QtWindowWithMailbox, CheckConnectionAndRunNowWorkAtOnceOutsideTheSchedule) {
     const testsupport::TestMailbox box = NewMailbox();
     Deliver(box, {testsupport::ComposeMail(testsupport::MailWithAttachment("now.1", "now.csv"))});
-    testing::TemporaryFolder work("zendrel-qt");
+    testsupport::TemporaryFolder work("zendrel-qt");
     const fs::path data = work.MakeFolder("data");
     const fs::path save = work.MakeFolder("save");
     SettingsRecord settings;
@@ -441,14 +441,14 @@ TEST_F(QtWindowWithMailbox, CheckConnectionAndRunNowWorkAtOnceOutsideTheSchedule
         window.Main().MenuAction(MenuItem::kCheckConnection)->trigger();
         ASSERT_TRUE(WaitUntil([&] { return logHas("Connected: 1 messages in the mailbox"); }))
             << window.Main().LogText()->toPlainText().toStdString();
-        EXPECT_THAT(testing::FilesIn(save), ::testing::IsEmpty());
+        EXPECT_THAT(testsupport::FilesIn(save), ::testing::IsEmpty());
 
         QAction* runNow = window.Main().MenuAction(MenuItem::kRunNow);
         ASSERT_TRUE(WaitUntil([&] { return runNow->isEnabled(); })) << "free again once the check has ended";
         runNow->trigger();
         ASSERT_TRUE(WaitUntil([&] { return logHas(testsupport::kSignedOut); }))
             << window.Main().LogText()->toPlainText().toStdString();
-        EXPECT_EQ(testing::ReadBytes(save / "now.csv"), testsupport::AttachmentBytesFor("now.csv"));
+        EXPECT_EQ(testsupport::ReadBytes(save / "now.csv"), testsupport::AttachmentBytesFor("now.csv"));
         EXPECT_EQ(window.Caption(MainControl::kStartStopButton), QStringLiteral("Lets go")) << "the schedule is idle";
     });
 }
@@ -456,7 +456,7 @@ TEST_F(QtWindowWithMailbox, CheckConnectionAndRunNowWorkAtOnceOutsideTheSchedule
 TEST_F(QtWindowWithMailbox, StartSavesTheSettingsAndTheRunsRowsShowInTheList) {
     const testsupport::TestMailbox box = NewMailbox();
     Deliver(box, {testsupport::ComposeMail(testsupport::MailWithAttachment("window.1", "window.csv"))});
-    testing::TemporaryFolder work("zendrel-qt");
+    testsupport::TemporaryFolder work("zendrel-qt");
     const fs::path data = work.MakeFolder("data");
     const fs::path save = work.MakeFolder("save");
     SettingsRecord settings;
@@ -480,7 +480,7 @@ TEST_F(QtWindowWithMailbox, StartSavesTheSettingsAndTheRunsRowsShowInTheList) {
         ASSERT_TRUE(start->isEnabled());
         Click(start);
 
-        const std::string prefs = testing::ReadBytes(data / kSettingsFileName);
+        const std::string prefs = testsupport::ReadBytes(data / kSettingsFileName);
         EXPECT_THAT(prefs, ::testing::HasSubstr("Username = " + box.user + "\r\n"));
         // Started by the schedule's timer on the window's thread, the run logs from its own.
         const QString signedOut = QString::fromStdString(testsupport::kSignedOut);
@@ -489,7 +489,7 @@ TEST_F(QtWindowWithMailbox, StartSavesTheSettingsAndTheRunsRowsShowInTheList) {
         EXPECT_THAT(RowTexts(window.Main()), IsSupersetOf({testsupport::LoggedIn(1),
                                                             testsupport::FileSaved("window.csv"),
                                                             testsupport::kSignedOut}));
-        EXPECT_EQ(testing::ReadBytes(save / "window.csv"), testsupport::AttachmentBytesFor("window.csv"));
+        EXPECT_EQ(testsupport::ReadBytes(save / "window.csv"), testsupport::AttachmentBytesFor("window.csv"));
         Click(start);  // back to idle, so the quit finds no run
     });
 }
