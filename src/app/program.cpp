@@ -25,6 +25,8 @@ int RunProgram(const std::vector<std::string>& arguments, std::ostream& out, std
             return SetSettingsCommand(command.values, out, err);
         case CommandKind::SetPassword:
             return SetPasswordCommand(std::cin, StandardInputIsTerminal(), out, err);
+        case CommandKind::SignOut:
+            return SignOutCommand(out, err);
         case CommandKind::AllowSender:
             return EditSenderListCommand(SenderListEdit::kAllow, command.values.front(), out, err);
         case CommandKind::BlockSender:
