@@ -41,6 +41,11 @@ inline constexpr std::int32_t kNoStartTls = 20;       // STARTTLS was asked for 
 inline constexpr std::int32_t kReplyTooLarge = 21;    // a reply went past what it may hold: see GetOversizedReply()
 inline constexpr std::int32_t kTokenOverPlainText = 22;  // a token login over a plain connection; nothing was sent
 inline constexpr std::int32_t kTokenRefused = 23;     // the server refused the login with the access token
+// Before any session: the run has no token to log in with (no sign-in), the provider refused to renew it (revoked or
+// expired), or did not answer.
+inline constexpr std::int32_t kNotSignedIn = 24;
+inline constexpr std::int32_t kSignInExpired = 25;
+inline constexpr std::int32_t kProviderUnreachable = 26;  // the token could not be refreshed: no answer
 }  // namespace SessionError
 
 // What the last failure with SessionError::kReplyTooLarge met. Nothing of such a reply is kept.
