@@ -13,7 +13,8 @@ bool IsLoggingSwitch(std::string_view argument) { return EqualsNoCase(argument, 
 bool IsCommandSwitch(std::string_view argument) {
     return argument == "--extract" || argument == "--run-once" || argument == "--service" || argument == "--help" ||
            argument == "--version" || argument == "--settings" || argument == "--set" || argument == "--set-password" ||
-           argument == "--allow" || argument == "--block" || argument == "--unlist" || argument == "--sign-out";
+           argument == "--allow" || argument == "--block" || argument == "--unlist" || argument == "--sign-in" ||
+           argument == "--sign-out";
 }
 
 ParsedCommand UsageProblem(std::string problem) {
@@ -149,6 +150,7 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments) {
     if (arguments[at] == "--help") return ParseSingleSwitch(arguments, at, CommandKind::Help, logging);
     if (arguments[at] == "--settings") return ParseSingleSwitch(arguments, at, CommandKind::ShowSettings, logging);
     if (arguments[at] == "--set-password") return ParseSingleSwitch(arguments, at, CommandKind::SetPassword, logging);
+    if (arguments[at] == "--sign-in") return ParseSingleSwitch(arguments, at, CommandKind::SignIn, logging);
     if (arguments[at] == "--sign-out") return ParseSingleSwitch(arguments, at, CommandKind::SignOut, logging);
     if (arguments[at] == "--set") return ParseValues(arguments, at, CommandKind::SetSettings);
     if (arguments[at] == "--allow") return ParseValues(arguments, at, CommandKind::AllowSender);
@@ -193,6 +195,10 @@ std::string UsageText() {
            "      Nothing is written when one of them is refused (exit status 2).\n"
            "  zendrel --set-password\n"
            "      Store the password read from standard input (not shown on a terminal).\n"
+           "  zendrel --sign-in\n"
+           "      Sign in with the saved OAuth 2.0 provider by a code entered on any device,\n"
+           "      the provider's device flow. Exit status 3 when it is refused, when the code runs out,\n"
+           "      or when the provider cannot be reached.\n"
            "  zendrel --sign-out\n"
            "      Forget the tokens of the OAuth 2.0 sign-in.\n"
            "  zendrel --allow ADDRESS | --block ADDRESS | --unlist ADDRESS\n"

@@ -58,7 +58,7 @@ protected:
         settings_.signIn.authentication = 1;
     }
 
-    // One --run-once with these settings and tokens; what it printed joins everything_.
+    // One --run-once with these settings and tokens.
     testing::ProgramResult Run(const std::string& refreshToken, const std::string& accessToken,
                                std::int64_t expiresAt) {
         EXPECT_TRUE(SaveSettings(data_, settings_));
@@ -67,8 +67,13 @@ protected:
         tokens.accessToken = accessToken;
         tokens.accessTokenExpiresAt = expiresAt;
         EXPECT_EQ(SaveTokens(data_ / kTokenFileName, tokens), TokenSave::kSaved);
+        return RunCommand({"--run-once", "-logging"});
+    }
+
+    // The program on the saved settings and tokens; what it printed joins everything_.
+    testing::ProgramResult RunCommand(const std::vector<std::string>& arguments) {
         testing::ProgramResult result =
-            program_.Run({"--run-once", "-logging"}, work_.Path(), scratch_,
+            program_.Run(arguments, work_.Path(), scratch_,
                          {{"ZENDREL_DATA_DIR", program_.PathText(data_)}, {"SSL_CERT_FILE", authority_.string()}});
         everything_ += result.out + result.err;
         return result;
@@ -81,7 +86,7 @@ protected:
         for (const auto& [name, bytes] : testing::FilesIn(data_)) {
             if (name != kTokenFileName) texts += bytes;
         }
-        ASSERT_THAT(texts, ::testing::HasSubstr("Login to localhost")) << "the diagnostic log is among the texts";
+        ASSERT_TRUE(fs::exists(data_ / "log_long.txt")) << "the diagnostic log is among the texts";
         for (const std::string& token : tokens) {
             const std::size_t dot = token.rfind('.');
             EXPECT_EQ(texts.find(dot == std::string::npos ? token : token.substr(dot)), std::string::npos) << token;
@@ -175,6 +180,39 @@ TEST_F(SignInRun, AnAccessTokenThatRunsOutIsRenewedFirstAndARevokedSignInAsksFor
     std::set<std::string> secrets = provider->IssuedTokens();
     secrets.insert(expiring);
     ExpectNowhere(secrets);
+}
+
+TEST_F(SignInRun, ASignInByCodeStoresTokensThatTheNextRunLogsInWith) {
+    std::string reason;
+    const std::unique_ptr<AuthorizationServer> provider =
+        AuthorizationServer::Start(certificate_, kTokenKey, kUser, reason);
+    ASSERT_TRUE(provider) << reason;
+    settings_.signIn.provider = "custom";
+    settings_.signIn.clientId = "zendrel-test";
+    settings_.signIn.tokenUrl = provider->TokenUrl();
+    settings_.signIn.deviceUrl = provider->DeviceUrl();
+    settings_.signIn.scope = "pop offline_access";
+    ASSERT_TRUE(SaveSettings(data_, settings_));
+    ASSERT_TRUE(server_->Deliver(kUser, ComposeMail(MailWithAttachment("code.1", "by-code.csv"))));
+
+    // The user approves at the provider while the program waits: it is told to wait once.
+    const testing::ProgramResult signIn = RunCommand({"--sign-in"});
+    EXPECT_EQ(signIn.exitCode, 0) << signIn.out << signIn.err;
+    EXPECT_EQ(signIn.OutLines(),
+              (Lines{"To sign in, open " + provider->DeviceUrl() + " and enter the code " +
+                         AuthorizationServer::kUserCode,
+                     "zendrel: signed in as token-reader@example.org"}));
+    EXPECT_THAT(RunCommand({"--settings"}).out, ::testing::HasSubstr("\nOAuthSignIn = (signed in)\n"));
+
+    const testing::ProgramResult run = RunCommand({"--run-once", "-logging"});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(TextsOfRows(run.OutLines()), (Lines{LoggedIn(1), FileSaved("by-code.csv"), kSignedOut, ""}));
+
+    provider->DenyDeviceSignIns();
+    const testing::ProgramResult denied = RunCommand({"--sign-in"});
+    EXPECT_EQ(denied.exitCode, 3);
+    EXPECT_THAT(denied.err, ::testing::HasSubstr("the sign-in was refused (the token endpoint answered 400 access_denied)"));
+    ExpectNowhere(provider->IssuedTokens());
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ TEST_F(TokenStoreTest, ARefreshKeepsTheTokensThatReplacedTheOnesItStartedFrom) {
 TEST_F(TokenStoreTest, AValueThatWouldSplitALineIsRefusedAndTheFileStays) {
     ASSERT_EQ(SaveTokens(path_, Tokens("r1", "a1")), TokenSave::kSaved);
     const std::string before = ReadBytes(path_);
-    for (const std::string bad : {std::string("a\nrefresh=planted"), std::string("a\rb"), std::string("a\0b", 3)}) {
+    for (const std::string& bad : {std::string("a\nrefresh=planted"), std::string("a\rb"), std::string("a\0b", 3)}) {
         EXPECT_EQ(SaveTokens(path_, Tokens("r1", bad)), TokenSave::kRefused);
         EXPECT_EQ(SaveRefreshedTokens(path_, "r1", Tokens(bad, "a")), TokenSave::kRefused);
     }

@@ -13,6 +13,7 @@
 #include <map>
 
 #include "dovecot/test_tokens.h"
+#include "plain_codecs.h"
 
 namespace zendrel::testsupport {
 namespace {
@@ -97,6 +98,15 @@ AuthorizationServer::~AuthorizationServer() {
 
 std::string AuthorizationServer::TokenUrl() const { return "https://localhost:" + std::to_string(port_) + "/token"; }
 
+std::string AuthorizationServer::DeviceUrl() const {
+    return "https://localhost:" + std::to_string(port_) + "/device";
+}
+
+void AuthorizationServer::DenyDeviceSignIns() {
+    std::lock_guard lock(mutex_);
+    denyDevices_ = true;
+}
+
 std::string AuthorizationServer::IssueRefreshToken() {
     std::lock_guard lock(mutex_);
     const std::string token = "refresh-" + std::to_string(nextToken_++) + "-" + tokenKey_.substr(0, 3);
@@ -158,7 +168,8 @@ void AuthorizationServer::Serve() {
 
 std::string AuthorizationServer::Answer(const std::string& request) {
     const std::size_t headerEnd = request.find("\r\n\r\n");
-    if (request.rfind("POST /token ", 0) != 0 || headerEnd == std::string::npos) {
+    const bool toDevice = request.rfind("POST /device ", 0) == 0;
+    if ((!toDevice && request.rfind("POST /token ", 0) != 0) || headerEnd == std::string::npos) {
         return HttpAnswer(404, R"({"error":"not_found"})");
     }
     const std::map<std::string, std::string> fields = FormFields(request.substr(headerEnd + 4));
@@ -167,7 +178,19 @@ std::string AuthorizationServer::Answer(const std::string& request) {
         return found == fields.end() ? std::string() : found->second;
     };
     std::lock_guard lock(mutex_);
-    if (field("grant_type") != "refresh_token" || validRefreshTokens_.erase(field("refresh_token")) == 0) {
+    if (toDevice) {
+        const std::string deviceCode = "device-" + std::to_string(nextToken_++);
+        devicePolls_[deviceCode] = 0;
+        return HttpAnswer(200, R"({"device_code":")" + deviceCode + R"(","user_code":")" + kUserCode +
+                                   R"(","verification_uri":")" + DeviceUrl() + R"(","expires_in":60,"interval":1})");
+    }
+    if (field("grant_type") == "urn:ietf:params:oauth:grant-type:device_code") {
+        const auto polls = devicePolls_.find(field("device_code"));
+        if (polls == devicePolls_.end()) return HttpAnswer(400, R"({"error":"invalid_grant"})");
+        if (++polls->second == 1) return HttpAnswer(400, R"({"error":"authorization_pending"})");
+        devicePolls_.erase(polls);
+        if (denyDevices_) return HttpAnswer(400, R"({"error":"access_denied"})");
+    } else if (field("grant_type") != "refresh_token" || validRefreshTokens_.erase(field("refresh_token")) == 0) {
         return HttpAnswer(400, R"({"error":"invalid_grant","error_description":"the refresh token is not valid"})");
     }
     ++refreshes_;
@@ -177,8 +200,16 @@ std::string AuthorizationServer::Answer(const std::string& request) {
     validRefreshTokens_.insert(refresh);
     issued_.insert(refresh);
     issued_.insert(access);
+    // The id token names the user; nothing checks its signature.
+    const auto part = [](const std::string& json) {
+        std::string text = testing::EncodeBase64(json, testing::Base64Alphabet::UrlSafe);
+        while (!text.empty() && text.back() == '=') text.pop_back();
+        return text;
+    };
+    const std::string idToken =
+        part(R"({"alg":"none"})") + "." + part(R"({"email":")" + subject_ + R"(@example.org"})") + ".";
     return HttpAnswer(200, R"({"access_token":")" + access + R"(","token_type":"Bearer","expires_in":3600,)" +
-                               R"("refresh_token":")" + refresh + R"("})");
+                               R"("refresh_token":")" + refresh + R"(","id_token":")" + idToken + R"("})");
 }
 
 }  // namespace zendrel::testsupport

@@ -1,9 +1,11 @@
 #pragma once
 // A small OAuth 2.0 authorization server for the tests: HTTPS on 127.0.0.1 with a certificate of the test authority,
-// a token endpoint ("/token") that renews access tokens for refresh tokens (rotating them), and revocation. The access
+// a token endpoint ("/token") that renews access tokens for refresh tokens (rotating them), revocation, and the device
+// flow ("/device"), whose user approves at the second poll unless told to deny. The access
 // tokens are JWTs that a DovecotServer started with the same key accepts.
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -23,8 +25,13 @@ public:
     AuthorizationServer(const AuthorizationServer&) = delete;
     AuthorizationServer& operator=(const AuthorizationServer&) = delete;
 
-    // The token endpoint, under the name the certificate carries.
+    // The token and device endpoints, under the name the certificate carries.
     std::string TokenUrl() const;
+    std::string DeviceUrl() const;
+    // The code the device flow shows the user.
+    static constexpr const char* kUserCode = "ZEND-REL1";
+    // From now on the user refuses every device sign-in.
+    void DenyDeviceSignIns();
     // A refresh token the endpoint takes (once: its answer carries the next one).
     std::string IssueRefreshToken();
     // Every refresh token issued so far is refused from now on, as after a user's revocation.
@@ -51,6 +58,8 @@ private:
     std::set<std::string> issued_;
     int nextToken_ = 1;
     int refreshes_ = 0;
+    std::map<std::string, int> devicePolls_;  // by device code
+    bool denyDevices_ = false;
 };
 
 }  // namespace zendrel::testsupport
