@@ -5,10 +5,12 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <ctime>
 #include <map>
 
@@ -63,6 +65,8 @@ struct AuthorizationServer::Tls {
 std::unique_ptr<AuthorizationServer> AuthorizationServer::Start(const ServerCertificate& certificate,
                                                                 std::string tokenKey, std::string subject,
                                                                 std::string& reason) {
+    // A client that gave up (a stopped run) has closed its end: the answer written to it must not end the test.
+    ::signal(SIGPIPE, SIG_IGN);
     std::unique_ptr<AuthorizationServer> server(new AuthorizationServer());
     server->tokenKey_ = std::move(tokenKey);
     server->subject_ = std::move(subject);
@@ -101,6 +105,10 @@ std::string AuthorizationServer::TokenUrl() const { return "https://localhost:" 
 std::string AuthorizationServer::DeviceUrl() const {
     return "https://localhost:" + std::to_string(port_) + "/device";
 }
+
+void AuthorizationServer::StallAnswers() { stalling_.store(true); }
+
+int AuthorizationServer::Requests() const { return requests_.load(); }
 
 void AuthorizationServer::DenyDeviceSignIns() {
     std::lock_guard lock(mutex_);
@@ -157,6 +165,8 @@ void AuthorizationServer::Serve() {
                 if (read <= 0) break;
                 request.append(buffer, static_cast<std::size_t>(read));
             }
+            ++requests_;
+            while (stalling_.load() && !stopping_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
             const std::string answer = Answer(request);
             SSL_write(ssl, answer.data(), static_cast<int>(answer.size()));
             SSL_shutdown(ssl);

@@ -32,6 +32,10 @@ public:
     static constexpr const char* kUserCode = "ZEND-REL1";
     // From now on the user refuses every device sign-in.
     void DenyDeviceSignIns();
+    // From now on a request is read and never answered, until the server stops.
+    void StallAnswers();
+    // The requests read so far.
+    int Requests() const;
     // A refresh token the endpoint takes (once: its answer carries the next one).
     std::string IssueRefreshToken();
     // Every refresh token issued so far is refused from now on, as after a user's revocation.
@@ -60,6 +64,8 @@ private:
     int refreshes_ = 0;
     std::map<std::string, int> devicePolls_;  // by device code
     bool denyDevices_ = false;
+    std::atomic<bool> stalling_{false};
+    std::atomic<int> requests_{0};
 };
 
 }  // namespace zendrel::testsupport
