@@ -20,10 +20,44 @@ struct CurlTraits {
 };
 using UniqueCurl = UniqueResource<CurlTraits>;
 
+struct CurlMultiTraits {
+    using Handle = CURLM*;
+    static Handle None() noexcept { return nullptr; }
+    static bool Close(Handle handle) noexcept { return curl_multi_cleanup(handle) == CURLM_OK; }
+};
+using UniqueCurlMulti = UniqueResource<CurlMultiTraits>;
+
+// How long a wait for the connection lasts before the cancel flag is looked at again: a stop gives the run a few
+// hundred milliseconds once it cancels.
+constexpr int kCancelCheckMs = 50;
+
+// Runs the transfer of `easy` to its end, looking at `cancelled` between waits of at most kCancelCheckMs.
+CURLcode Perform(CURL* easy, const std::atomic<bool>& cancelled) {
+    const UniqueCurlMulti multi(curl_multi_init());
+    if (multi.get() == nullptr || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+            result = CURLE_RECV_ERROR;
+            break;
+        }
+        if (running == 0) {
+            int left = 0;
+            const CURLMsg* message = curl_multi_info_read(multi.get(), &left);
+            result = message != nullptr && message->msg == CURLMSG_DONE ? message->data.result : CURLE_RECV_ERROR;
+            break;
+        }
+        if (cancelled.load()) break;
+        curl_multi_poll(multi.get(), nullptr, 0, kCancelCheckMs, nullptr);
+    }
+    curl_multi_remove_handle(multi.get(), easy);
+    return result;
+}
+
 struct Transfer {
     std::string body;
     bool tooLarge = false;
-    const std::atomic<bool>* cancelled = nullptr;
 };
 
 std::size_t TakeBody(char* data, std::size_t size, std::size_t count, void* user) {
@@ -37,11 +71,6 @@ std::size_t TakeBody(char* data, std::size_t size, std::size_t count, void* user
     return bytes;
 }
 
-// Called often during the transfer, also while it waits: a non-zero answer ends it.
-int CheckCancel(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<Transfer*>(user)->cancelled->load() ? 1 : 0;
-}
-
 class CurlHttpsClient final : public HttpsClient {
 public:
     HttpsAnswer PostForm(const std::string& url, const std::string& form, std::int32_t timeoutMs) override {
@@ -52,7 +81,6 @@ public:
         if (curl.get() == nullptr) return {HttpsFailure::kUnreachable, 0, {}};
         CURL* handle = curl.get();
         Transfer transfer;
-        transfer.cancelled = &cancelled_;
         curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
         // Tokens go to https addresses only, also after a redirect (which a token endpoint has no reason to send).
         curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
@@ -61,9 +89,6 @@ public:
         curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, static_cast<long>(form.size()));
         curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, TakeBody);
         curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
-        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, CheckCancel);
-        curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
-        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(timeoutMs));
         // Threads of their own must not meet signals of curl's name resolution.
         curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
@@ -76,7 +101,7 @@ public:
         if (const char* folder = std::getenv("SSL_CERT_DIR"); folder != nullptr && *folder != '\0') {
             curl_easy_setopt(handle, CURLOPT_CAPATH, folder);
         }
-        const CURLcode result = curl_easy_perform(handle);
+        const CURLcode result = Perform(handle, cancelled_);
         if (transfer.tooLarge) return {HttpsFailure::kTooLarge, 0, {}};
         if (result == CURLE_ABORTED_BY_CALLBACK || cancelled_.load()) return {HttpsFailure::kCancelled, 0, {}};
         if (result != CURLE_OK) return {HttpsFailure::kUnreachable, 0, {}};
