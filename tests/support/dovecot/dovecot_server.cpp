@@ -161,7 +161,8 @@ DovecotServer::~DovecotServer() { Stop(); }
 
 std::unique_ptr<DovecotServer> DovecotServer::Start(const std::vector<MailUser>& users, std::string& reason,
                                                     const ServerCertificate* certificate,
-                                                    const std::string& tokenKey) {
+                                                    const std::string& tokenKey,
+                                                    const std::string& tokenMechanisms) {
     if (::access(kDovecotBinary, X_OK) != 0) {
         reason = std::string(kDovecotBinary) + " is not installed (scripts/setup.sh test installs dovecot-pop3d)";
         return nullptr;
@@ -180,6 +181,7 @@ std::unique_ptr<DovecotServer> DovecotServer::Start(const std::vector<MailUser>&
     std::unique_ptr<DovecotServer> server(new DovecotServer(std::move(folder), users));
     if (certificate != nullptr) server->certificate_ = *certificate;
     server->tokenKey_ = tokenKey;
+    server->tokenMechanisms_ = tokenMechanisms;
     server->mailUid_ = accounts.mailUid;
     server->mailGid_ = accounts.mailGid;
     if (!server->PrepareFolders(accounts, reason)) {
@@ -264,7 +266,7 @@ bool DovecotServer::WriteConfiguration(const Accounts& accounts, int port, std::
          << "listen = 127.0.0.1\n"
          << (certificate_ ? "ssl = required\n" : "ssl = no\n")
          << "disable_plaintext_auth = no\n"
-         << (tokenKey_.empty() ? "auth_mechanisms = plain apop\n" : "auth_mechanisms = plain apop xoauth2 oauthbearer\n")
+         << "auth_mechanisms = plain apop " << (tokenKey_.empty() ? "" : tokenMechanisms_) << "\n"
          // Refused logins are part of the tests; the server's anti-guessing delays would only slow them down.
          << "auth_failure_delay = 0\n"
          << "default_login_user = " << accounts.loginUser << "\n"
@@ -278,7 +280,7 @@ bool DovecotServer::WriteConfiguration(const Accounts& accounts, int port, std::
     if (!tokenKey_.empty()) {
         conf << "passdb {\n"
              << "  driver = oauth2\n"
-             << "  mechanisms = xoauth2 oauthbearer\n"
+             << "  mechanisms = " << tokenMechanisms_ << "\n"
              << "  args = " << root << "/oauth2.conf\n"
              << "}\n";
     }
