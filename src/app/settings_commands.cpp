@@ -206,12 +206,7 @@ const std::vector<std::pair<std::string, KeyChange>>& Keys() {
          }},
         {"OAuthTenant",
          [](SettingsRecord& record, const std::string& value) -> std::string {
-             // The tenant is a part of the provider's address.
-             const bool fits = !value.empty() && std::all_of(value.begin(), value.end(), [](char c) {
-                 return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-                        c == '.';
-             });
-             if (!fits) return "OAuthTenant must be consumers, organizations, common or a tenant id";
+             if (!IsTenantName(value)) return "OAuthTenant must be consumers, organizations, common or a tenant id";
              record.signIn.tenant = value;
              return {};
          }},

@@ -92,7 +92,7 @@ void LoadSettingsFromBytes(std::string_view bytes, const std::string& defaultSav
     record.signIn.provider = IsOAuthProvider(provider) ? provider : kDefaultOAuthProvider;
     record.signIn.clientId = file.Text(kMain, "OAuthClientId").value_or("");
     record.signIn.tenant = file.Text(kMain, "OAuthTenant").value_or("");
-    if (record.signIn.tenant.empty()) record.signIn.tenant = kDefaultOAuthTenant;
+    if (!IsTenantName(record.signIn.tenant)) record.signIn.tenant = kDefaultOAuthTenant;
     record.signIn.authorizeUrl = file.Text(kMain, "OAuthAuthorizeUrl").value_or("");
     record.signIn.tokenUrl = file.Text(kMain, "OAuthTokenUrl").value_or("");
     record.signIn.deviceUrl = file.Text(kMain, "OAuthDeviceUrl").value_or("");
@@ -140,6 +140,12 @@ std::string FormatSettingsFile(const SettingsRecord& record) {
 }
 
 bool IsOAuthProvider(std::string_view name) { return name == "microsoft" || name == "google" || name == "custom"; }
+
+bool IsTenantName(std::string_view name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    });
+}
 
 bool SaveSettings(const std::filesystem::path& dataFolder, const SettingsRecord& record) {
     // The file holds the mailbox password in a reversible form: only its owner may read it.

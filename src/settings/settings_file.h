@@ -79,6 +79,8 @@ bool SaveSettings(const std::filesystem::path& dataFolder, const SettingsRecord&
 
 // Whether `name` is one of the providers OAuthProvider may name (in lower case).
 bool IsOAuthProvider(std::string_view name);
+// Whether `name` can be a Microsoft tenant: a part of the provider's address, so letters, digits, '-' and '.' only.
+bool IsTenantName(std::string_view name);
 
 // The settings file's text for `record`: single-byte text, CR LF after each line.
 std::string FormatSettingsFile(const SettingsRecord& record);

@@ -88,7 +88,7 @@ TEST_F(SettingsFileTest, ValuesOutOfRange) {
     const SettingsRecord record = LoadFrom(
         "[main]\r\nport = abc\r\nTimeOUT = 123\r\nStartAtHour = 24\r\nStartAtMinute = -1\r\nDeleteFiles = -3\r\n"
         "Security = 3\r\nExistingFiles = 2\r\nSaveInline = 7\r\nRememberMails = 7\r\n"
-        "Authentication = 2\r\nOAuthProvider = yahoo\r\nOAuthTenant =\r\n",
+        "Authentication = 2\r\nOAuthProvider = yahoo\r\nOAuthTenant = evil.example/x?\r\n",
         before);
     EXPECT_EQ(record.portText, "0");
     EXPECT_EQ(record.existingFiles, 0) << "an unknown choice keeps both files, which loses nothing";
