@@ -115,8 +115,7 @@ TEST_F(SignInRun, TheStoredAccessTokenLogsInOverTlsOnly) {
     EXPECT_EQ(signedIn.exitCode, 0) << signedIn.out << signedIn.err;
     EXPECT_EQ(TextsOfRows(signedIn.OutLines()), (Lines{LoggedIn(1), FileSaved("signed-in.csv"), kSignedOut, ""}));
     EXPECT_EQ(testing::ReadBytes(save_ / "signed-in.csv"), AttachmentBytesFor("signed-in.csv"));
-    EXPECT_NE(server_->Log().find("Login: user=<token-reader>, method=OAUTHBEARER"), std::string::npos)
-        << server_->Log();
+    EXPECT_TRUE(server_->LogShows("Login: user=<token-reader>, method=OAUTHBEARER")) << server_->Log();
 
     const std::size_t connectionsBefore = CountOf(server_->Log(), "pop3-login:");
     settings_.security = 0;

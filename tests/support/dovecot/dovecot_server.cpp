@@ -450,6 +450,14 @@ std::vector<pid_t> DovecotServer::Processes() const {
     return processes;
 }
 
+bool DovecotServer::LogShows(const std::string& text) const {
+    for (int attempt = 0; attempt < 250; ++attempt) {
+        if (Log().find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
+}
+
 std::string DovecotServer::Log() const { return testing::ReadBytes(folder_.Path() / "dovecot.log"); }
 
 }  // namespace zendrel::testsupport

@@ -62,6 +62,9 @@ public:
 
     // Everything the server has logged so far (logins with their method, failures).
     std::string Log() const;
+    // Whether the log shows `text` within five seconds: a process of the server's own writes it, so a line may
+    // appear a moment after the reply it belongs to.
+    bool LogShows(const std::string& text) const;
 
     // The folder that holds the configuration, the mailboxes and the log.
     const std::filesystem::path& Folder() const { return folder_.Path(); }
