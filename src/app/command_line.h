@@ -17,6 +17,8 @@ enum class CommandKind {
     ShowSettings,   // --settings: print the saved settings
     SetSettings,    // --set KEY=VALUE...: change saved settings
     SetPassword,    // --set-password: store a password read from standard input
+    SignIn,         // --sign-in: the OAuth 2.0 sign-in by the provider's device flow
+    SignOut,        // --sign-out: forget the tokens of the OAuth 2.0 sign-in
     AllowSender,    // --allow ADDRESS
     BlockSender,    // --block ADDRESS
     UnlistSender,   // --unlist ADDRESS

@@ -390,6 +390,7 @@ SettingsRecord Shell::ReadControls() const {
     record.subFolder = advanced_.Text(AdvancedControl::SubFolderEdit);
     record.saveInline = advanced_.Checked(AdvancedControl::SaveInlineCheck);
     record.rememberMails = advanced_.Checked(AdvancedControl::RememberMailsCheck);
+    record.signIn = signIn_;
     for (int i = 0; i < advanced_.ListCount(AdvancedControl::AllowedList); ++i) {
         record.allowedSenders.push_back(advanced_.ListEntry(AdvancedControl::AllowedList, i));
     }
@@ -418,6 +419,7 @@ void Shell::WriteControls(const SettingsRecord& record) {
     advanced_.SetText(AdvancedControl::SubFolderEdit, record.subFolder);
     advanced_.SetChecked(AdvancedControl::SaveInlineCheck, record.saveInline);
     advanced_.SetChecked(AdvancedControl::RememberMailsCheck, record.rememberMails);
+    signIn_ = record.signIn;
     advanced_.ClearList(AdvancedControl::AllowedList);
     for (const std::string& entry : record.allowedSenders) {
         advanced_.AppendListEntry(AdvancedControl::AllowedList, entry);

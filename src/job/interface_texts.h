@@ -138,9 +138,15 @@ enum class TextKey : int {
     ErrRememberedUnwritten = 118,
     // A data folder that belongs to another user of the computer.
     ErrDataFolderDenied = 119,
+    // The login with an OAuth 2.0 sign-in.
+    ErrTokenOverPlainText = 120,
+    ErrTokenRefused = 121,
+    ErrNotSignedIn = 122,
+    ErrSignInAgain = 123,
+    ErrProviderUnreachable = 124,
 };
 
-inline constexpr int kTextCount = 120;
+inline constexpr int kTextCount = 125;
 
 // Number of entries of the read interval list and of the service states (0 = not installed, 1..7 the system's).
 inline constexpr int kIntervalCount = 11;

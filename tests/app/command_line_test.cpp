@@ -96,6 +96,8 @@ TEST(ParseCommandLine, ReadsTheSingleSwitchCommands) {
         {{"-logging", "--service"}, CommandKind::Service},
         {{"--settings"}, CommandKind::ShowSettings},
         {{"--set-password"}, CommandKind::SetPassword},
+        {{"--sign-in"}, CommandKind::SignIn},
+        {{"--sign-out"}, CommandKind::SignOut},
         {{"--set", "Port=110", "--allow"}, CommandKind::SetSettings},  // the values are checked by the command
         {{"--unlist", "--set"}, CommandKind::UnlistSender},
     };

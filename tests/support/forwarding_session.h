@@ -46,6 +46,7 @@ public:
     std::int32_t CancelReceive() override { return target_.CancelReceive(); }
     const std::vector<MessagePart>& LoadedParts() const override { return target_.LoadedParts(); }
     void SetConnectionSecurity(ConnectionSecurity security) override { target_.SetConnectionSecurity(security); }
+    void SetAccessToken(std::string accessToken) override { target_.SetAccessToken(std::move(accessToken)); }
     std::string GetCertificateProblem() const override { return target_.GetCertificateProblem(); }
     void SetReadAheadFilter(std::function<bool(const std::string& header)> willLoad) override {
         target_.SetReadAheadFilter(std::move(willLoad));
