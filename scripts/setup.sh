@@ -5,7 +5,9 @@ set -euo pipefail
 
 # The charsets of attachment names need nothing more: iconv and all its gconv modules, the East Asian ones (CP932,
 # EUC-JP, ISO-2022-JP, GBK, BIG5, CP949) included, come with Debian's libc6.
-packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev python3 libssl-dev)
+# The sign-in's HTTPS requests go through libcurl on Linux (WinHTTP on Windows); its JSON is read by nlohmann-json, a
+# header-only library that the cross build takes from the same package.
+packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev python3 libssl-dev libcurl4-openssl-dev nlohmann-json3-dev)
 for need in "$@"; do
   case "$need" in
     build) ;;

@@ -13,7 +13,8 @@ bool IsLoggingSwitch(std::string_view argument) { return EqualsNoCase(argument, 
 bool IsCommandSwitch(std::string_view argument) {
     return argument == "--extract" || argument == "--run-once" || argument == "--service" || argument == "--help" ||
            argument == "--version" || argument == "--settings" || argument == "--set" || argument == "--set-password" ||
-           argument == "--allow" || argument == "--block" || argument == "--unlist";
+           argument == "--allow" || argument == "--block" || argument == "--unlist" || argument == "--sign-in" ||
+           argument == "--sign-out";
 }
 
 ParsedCommand UsageProblem(std::string problem) {
@@ -149,6 +150,8 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments) {
     if (arguments[at] == "--help") return ParseSingleSwitch(arguments, at, CommandKind::kHelp, logging);
     if (arguments[at] == "--settings") return ParseSingleSwitch(arguments, at, CommandKind::kShowSettings, logging);
     if (arguments[at] == "--set-password") return ParseSingleSwitch(arguments, at, CommandKind::kSetPassword, logging);
+    if (arguments[at] == "--sign-in") return ParseSingleSwitch(arguments, at, CommandKind::kSignIn, logging);
+    if (arguments[at] == "--sign-out") return ParseSingleSwitch(arguments, at, CommandKind::kSignOut, logging);
     if (arguments[at] == "--set") return ParseValues(arguments, at, CommandKind::kSetSettings);
     if (arguments[at] == "--allow") return ParseValues(arguments, at, CommandKind::kAllowSender);
     if (arguments[at] == "--block") return ParseValues(arguments, at, CommandKind::kBlockSender);
@@ -175,7 +178,8 @@ std::string UsageText() {
            "      Poll the mailbox on the saved schedule until SIGTERM or SIGINT, as the background service does;\n"
            "      the log also goes to log.txt in the data folder. Exit status 2 when no read interval is set.\n"
            "  zendrel --settings\n"
-           "      Show the saved settings (the password only as (set) or (empty)).\n"
+           "      Show the saved settings (the password only as (set) or (empty),\n"
+           "      an OAuth 2.0 sign-in only as (signed in) or (not signed in)).\n"
            "  zendrel --set KEY=VALUE...\n"
            "      Change saved settings: Language (english, german), Port,\n"
            "      Security (0 none, 1 STARTTLS, 2 SSL/TLS), Server, Username, SearchString,\n"
@@ -184,10 +188,19 @@ std::string UsageText() {
            "      300, 600, 900, 1800, 3600, 7200, 14400, 21600, 28800, 43200, 86400),\n"
            "      ExistingFiles (0 keep both, 1 replace), SaveInline (0, 1),\n"
            "      RememberMails (0, 1: the examined mails are kept in examined.dat in the data folder),\n"
-           "      SubFolder (a relative path with {sender}, {domain}, {year}, {month}, {day}).\n"
+           "      SubFolder (a relative path with {sender}, {domain}, {year}, {month}, {day}),\n"
+           "      Authentication (0 password, 1 OAuth 2.0), OAuthProvider (microsoft, google, custom),\n"
+           "      OAuthClientId, OAuthTenant (consumers, organizations, common or a tenant id),\n"
+           "      OAuthAuthorizeUrl, OAuthTokenUrl, OAuthDeviceUrl (https:// addresses), OAuthScope.\n"
            "      Nothing is written when one of them is refused (exit status 2).\n"
            "  zendrel --set-password\n"
            "      Store the password read from standard input (not shown on a terminal).\n"
+           "  zendrel --sign-in\n"
+           "      Sign in with the saved OAuth 2.0 provider by a code entered on any device,\n"
+           "      the provider's device flow. Exit status 3 when it is refused, when the code runs out,\n"
+           "      or when the provider cannot be reached.\n"
+           "  zendrel --sign-out\n"
+           "      Forget the tokens of the OAuth 2.0 sign-in.\n"
            "  zendrel --allow ADDRESS | --block ADDRESS | --unlist ADDRESS\n"
            "      Add a sender to the allowed or the blocked senders, or take it off both lists.\n"
            "  -logging writes the diagnostic log log_long.txt. The data folder is ZENDREL_DATA_DIR when set,\n"

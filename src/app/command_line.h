@@ -17,6 +17,8 @@ enum class CommandKind {
     kShowSettings,   // --settings: print the saved settings
     kSetSettings,    // --set KEY=VALUE...: change saved settings
     kSetPassword,    // --set-password: store a password read from standard input
+    kSignIn,         // --sign-in: the OAuth 2.0 sign-in by the provider's device flow
+    kSignOut,        // --sign-out: forget the tokens of the OAuth 2.0 sign-in
     kAllowSender,    // --allow ADDRESS
     kBlockSender,    // --block ADDRESS
     kUnlistSender,   // --unlist ADDRESS

@@ -12,6 +12,7 @@
 #include "app/schedule.h"
 #include "app/shell_services.h"
 #include "job/remembered_mails.h"
+#include "oauth/token_store.h"
 #include "job/run_control.h"
 #include "job/sender_list.h"
 #include "platform/data_folder_locks.h"
@@ -64,6 +65,7 @@ public:
         RunServices services;
         services.heldUntilEnded = std::move(lock.lock);
         services.rememberedMailsFile = saved_.dataFolder / kRememberedMailsFileName;
+        services.tokenFile = saved_.dataFolder / kTokenFileName;
         services.log = std::shared_ptr<ActivityLog>(log_, &log_->log);
         services.texts = texts_;
         services.handledMessageIds = handledMessageIds_;

@@ -2,6 +2,7 @@
 
 #include "app/saved_settings.h"
 #include "job/remembered_mails.h"
+#include "oauth/token_store.h"
 
 namespace zendrel {
 
@@ -23,7 +24,10 @@ bool MailboxShellRun::Start(const RunRequest& request) {
     services.blockedSenders = std::make_shared<FixedSenderList>(request.controls.blockedSenders);
     services.loggingFlag = request.loggingFlag;
     services.heldUntilEnded = request.heldWhileRunning;
-    if (!request.dataFolder.empty()) services.rememberedMailsFile = request.dataFolder / kRememberedMailsFileName;
+    if (!request.dataFolder.empty()) {
+        services.rememberedMailsFile = request.dataFolder / kRememberedMailsFileName;
+        services.tokenFile = request.dataFolder / kTokenFileName;
+    }
     if (createSession_) services.createSession = createSession_;
     return controller_.Start(
         [&request](JobParameters& parameters) {

@@ -1,11 +1,14 @@
 #include "app/program.h"
 
+#include <chrono>
 #include <iostream>
+#include <thread>
 
 #include "app/command_line.h"
 #include "app/extract_command.h"
 #include "app/mailbox_commands.h"
 #include "app/settings_commands.h"
+#include "app/sign_in_command.h"
 #include "platform/terminal_echo.h"
 
 namespace zendrel {
@@ -25,6 +28,12 @@ int RunProgram(const std::vector<std::string>& arguments, std::ostream& out, std
             return SetSettingsCommand(command.values, out, err);
         case CommandKind::kSetPassword:
             return SetPasswordCommand(std::cin, StandardInputIsTerminal(), out, err);
+        case CommandKind::kSignIn:
+            return SignInCommand(out, err, [](std::int64_t seconds) {
+                std::this_thread::sleep_for(std::chrono::seconds(seconds));
+            });
+        case CommandKind::kSignOut:
+            return SignOutCommand(out, err);
         case CommandKind::kAllowSender:
             return EditSenderListCommand(SenderListEdit::kAllow, command.values.front(), out, err);
         case CommandKind::kBlockSender:

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "mime/extension_filter.h"
+#include "oauth/providers.h"
 #include "platform/known_folders.h"
 #include "platform/system_info.h"
 #include "settings/data_folder.h"
@@ -57,6 +58,13 @@ void FillJobParameters(const SettingsRecord& record, bool serviceMode, JobParame
     parameters.security = record.security;
     parameters.userName = record.userName;
     parameters.password = record.password;
+    parameters.authentication = record.signIn.authentication;
+    const SignInSettings& signIn = record.signIn;
+    const ProviderEndpoints endpoints = EndpointsOf(
+        signIn.provider, signIn.tenant, {signIn.authorizeUrl, signIn.tokenUrl, signIn.deviceUrl, signIn.scope});
+    parameters.oauthTokenUrl = endpoints.tokenUrl;
+    parameters.oauthClientId = signIn.clientId;
+    parameters.oauthScope = endpoints.scope;
     parameters.searchString = record.searchString;
     parameters.saveDir = record.saveDir;
     parameters.extensions = PrepareExtensionList(record.extensionsText);

@@ -11,6 +11,7 @@
 #include "common/file_io.h"
 #include "common/text.h"
 #include "mime/sub_folder.h"
+#include "oauth/token_store.h"
 #include "platform/hidden_input.h"
 #include "settings/read_intervals.h"
 #include "settings/settings_file.h"
@@ -55,6 +56,25 @@ int Save(const SavedSettings& saved, std::ostream& out, std::ostream& err) {
     }
     out << "zendrel: saved " << file.string() << '\n';
     return 0;
+}
+
+// An address the tokens may travel to: https with a host, nothing that would end or split it on the way.
+bool IsHttpsUrl(const std::string& url) {
+    constexpr std::string_view kScheme = "https://";
+    if (url.size() <= kScheme.size() || !EqualsNoCase(url.substr(0, kScheme.size()), kScheme)) return false;
+    if (url[kScheme.size()] == '/') return false;
+    return std::none_of(url.begin(), url.end(), [](char c) {
+        return static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7F;
+    });
+}
+
+std::string SetHttpsUrl(std::string SignInSettings::*field, const char* what, bool mayBeEmpty, SettingsRecord& record,
+                        const std::string& value) {
+    if (!(mayBeEmpty && value.empty()) && !IsHttpsUrl(value)) {
+        return std::string(what) + " must be an https:// address" + (mayBeEmpty ? " or empty" : "");
+    }
+    record.signIn.*field = value;
+    return {};
 }
 
 // Changes one key of `record`; an empty result, or the reason the value is refused.
@@ -166,6 +186,39 @@ const std::vector<std::pair<std::string, KeyChange>>& Keys() {
              record.rememberMails = value == "1";
              return {};
          }},
+        {"Authentication",
+         [](SettingsRecord& record, const std::string& value) -> std::string {
+             if (value != "0" && value != "1") return "Authentication must be 0 (password) or 1 (OAuth 2.0)";
+             record.signIn.authentication = value[0] - '0';
+             return {};
+         }},
+        {"OAuthProvider",
+         [](SettingsRecord& record, const std::string& value) -> std::string {
+             const std::string provider = LowerCase(value);
+             if (!IsOAuthProvider(provider)) return "OAuthProvider must be microsoft, google or custom";
+             record.signIn.provider = provider;
+             return {};
+         }},
+        {"OAuthClientId",
+         [](SettingsRecord& record, const std::string& value) -> std::string {
+             record.signIn.clientId = value;
+             return {};
+         }},
+        {"OAuthTenant",
+         [](SettingsRecord& record, const std::string& value) -> std::string {
+             if (!IsTenantName(value)) return "OAuthTenant must be consumers, organizations, common or a tenant id";
+             record.signIn.tenant = value;
+             return {};
+         }},
+        {"OAuthAuthorizeUrl",
+         std::bind(SetHttpsUrl, &SignInSettings::authorizeUrl, "OAuthAuthorizeUrl", false, _1, _2)},
+        {"OAuthTokenUrl", std::bind(SetHttpsUrl, &SignInSettings::tokenUrl, "OAuthTokenUrl", false, _1, _2)},
+        {"OAuthDeviceUrl", std::bind(SetHttpsUrl, &SignInSettings::deviceUrl, "OAuthDeviceUrl", true, _1, _2)},
+        {"OAuthScope",
+         [](SettingsRecord& record, const std::string& value) -> std::string {
+             record.signIn.scope = value;
+             return {};
+         }},
     };
     return keys;
 }
@@ -212,6 +265,16 @@ int ShowSettingsCommand(std::ostream& out, std::ostream& err) {
     line("SubFolder", record.subFolder);
     line("SaveInline", record.saveInline ? "1" : "0");
     line("RememberMails", record.rememberMails ? "1" : "0");
+    line("Authentication", std::to_string(record.signIn.authentication));
+    line("OAuthProvider", record.signIn.provider);
+    line("OAuthClientId", record.signIn.clientId);
+    line("OAuthTenant", record.signIn.tenant);
+    line("OAuthAuthorizeUrl", record.signIn.authorizeUrl);
+    line("OAuthTokenUrl", record.signIn.tokenUrl);
+    line("OAuthDeviceUrl", record.signIn.deviceUrl);
+    line("OAuthScope", record.signIn.scope);
+    const std::optional<StoredTokens> tokens = ReadStoredTokens(saved->dataFolder / kTokenFileName);
+    line("OAuthSignIn", tokens && IsSignedIn(*tokens) ? "(signed in)" : "(not signed in)");
     for (const auto& [group, list] : {std::pair{"AllowedMails", &record.allowedSenders},
                                       std::pair{"DisAllowedMails", &record.blockedSenders}}) {
         out << '[' << group << "]\n";
@@ -271,6 +334,18 @@ int SetPasswordCommand(std::istream& in, bool interactive, std::ostream& out, st
     if (!password) return 2;
     saved->record.password = *password;
     return Save(*saved, out, err);
+}
+
+int SignOutCommand(std::ostream& out, std::ostream& err) {
+    const std::optional<SavedSettings> saved = Load(err);
+    if (!saved) return 2;
+    const std::filesystem::path file = saved->dataFolder / kTokenFileName;
+    if (!ForgetTokens(file)) {
+        err << "zendrel: " << file.string() << " cannot be removed\n";
+        return 1;
+    }
+    out << "zendrel: signed out\n";
+    return 0;
 }
 
 int EditSenderListCommand(SenderListEdit edit, const std::string& typed, std::ostream& out, std::ostream& err) {

@@ -394,6 +394,7 @@ SettingsRecord Shell::ReadControls() const {
     record.subFolder = advanced_.Text(AdvancedControl::kSubFolderEdit);
     record.saveInline = advanced_.Checked(AdvancedControl::kSaveInlineCheck);
     record.rememberMails = advanced_.Checked(AdvancedControl::kRememberMailsCheck);
+    record.signIn = signIn_;
     for (int i = 0; i < advanced_.ListCount(AdvancedControl::kAllowedList); ++i) {
         record.allowedSenders.push_back(advanced_.ListEntry(AdvancedControl::kAllowedList, i));
     }
@@ -422,6 +423,7 @@ void Shell::WriteControls(const SettingsRecord& record) {
     advanced_.SetText(AdvancedControl::kSubFolderEdit, record.subFolder);
     advanced_.SetChecked(AdvancedControl::kSaveInlineCheck, record.saveInline);
     advanced_.SetChecked(AdvancedControl::kRememberMailsCheck, record.rememberMails);
+    signIn_ = record.signIn;
     advanced_.ClearList(AdvancedControl::kAllowedList);
     for (const std::string& entry : record.allowedSenders) {
         advanced_.AppendListEntry(AdvancedControl::kAllowedList, entry);

@@ -180,6 +180,8 @@ private:
     std::unique_ptr<WindowClaim> windowClaim_;
     bool inputsLocked_ = false;
     std::optional<InputProblem> inputProblem_;  // as the last validation found it
+    // The sign-in settings as loaded: the window has no controls for them, and its saves must not lose them.
+    SignInSettings signIn_;
     std::optional<MainControl> marked_;         // the input the view shows marked
     std::string startHint_;                     // what the start button's tips say now
     // The commands' enabled states as the view shows them (run now, check connection, the tray's start and stop).

@@ -136,6 +136,11 @@ constexpr TextList kEnglishTexts = {
     "The list of examined mails could not be saved; the next run tries again",            // ErrRememberedUnwritten
     "No access to the data folder {FOLDER}: it belongs to another user of this computer. These settings are not "
     "saved; an administrator can give you access to the folder.",                         // ErrDataFolderDenied
+    "ERROR!! (The sign-in is never sent over a plain connection: choose STARTTLS or SSL/TLS)",  // ErrTokenOverPlainText
+    "ERROR!! (The server refused the login with the sign-in)",                            // ErrTokenRefused
+    "ERROR!! (Not signed in: please sign in)",                                            // ErrNotSignedIn
+    "ERROR!! (The sign-in has expired or was revoked: Please sign in again)",             // ErrSignInAgain
+    "ERROR!! (The sign-in provider could not be reached)",                                // ErrProviderUnreachable
 };
 
 constexpr TextList kGermanTexts = {
@@ -268,6 +273,13 @@ constexpr TextList kGermanTexts = {
     "Kein Zugriff auf den Datenordner {FOLDER}: Er geh\xF6rt einem anderen Benutzer dieses Computers. Diese "
     "Einstellungen werden nicht gespeichert; ein Administrator kann Ihnen Zugriff auf den Ordner geben.",
                                                                                           // ErrDataFolderDenied
+    "FEHLER!! (Die Anmeldung wird nie \xFC" "ber eine unverschl\xFCsselte Verbindung gesendet: w\xE4hlen Sie STARTTLS "
+    "oder SSL/TLS)",                                                                      // ErrTokenOverPlainText
+    "FEHLER!! (Der Server hat die Anmeldung abgelehnt)",                                  // ErrTokenRefused
+    "FEHLER!! (Nicht angemeldet: Bitte melden Sie sich an)",                              // ErrNotSignedIn
+    "FEHLER!! (Die Anmeldung ist abgelaufen oder wurde widerrufen: Bitte melden Sie sich erneut an)",
+                                                                                          // ErrSignInAgain
+    "FEHLER!! (Der Anmeldedienst ist nicht erreichbar)",                                  // ErrProviderUnreachable
 };
 
 // A list with fewer initialisers than keys would be padded with empty texts; an empty text would end the list for
@@ -285,7 +297,7 @@ constexpr int kFirstIntervalKey = static_cast<int>(TextKey::kInterval5Minutes);
 constexpr int kFirstServiceStateKey = static_cast<int>(TextKey::kServiceNotInstalled);
 static_assert(static_cast<int>(TextKey::kIntervalDaily) - kFirstIntervalKey + 1 == kIntervalCount);
 static_assert(static_cast<int>(TextKey::kServicePaused) - kFirstServiceStateKey + 1 == kServiceStateCount);
-static_assert(static_cast<int>(TextKey::kErrDataFolderDenied) + 1 == kTextCount);
+static_assert(static_cast<int>(TextKey::kErrProviderUnreachable) + 1 == kTextCount);
 
 const TextList& ListOf(Language language) {
     return language == Language::kGerman ? kGermanTexts : kEnglishTexts;

@@ -140,9 +140,15 @@ enum class TextKey : int {
     kErrRememberedUnwritten = 118,
     // A data folder that belongs to another user of the computer.
     kErrDataFolderDenied = 119,
+    // The login with an OAuth 2.0 sign-in.
+    kErrTokenOverPlainText = 120,
+    kErrTokenRefused = 121,
+    kErrNotSignedIn = 122,
+    kErrSignInAgain = 123,
+    kErrProviderUnreachable = 124,
 };
 
-inline constexpr int kTextCount = 120;
+inline constexpr int kTextCount = 125;
 
 // Number of entries of the read interval list and of the service states (0 = not installed, 1..7 the system's).
 inline constexpr int kIntervalCount = 11;

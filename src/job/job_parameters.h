@@ -16,6 +16,11 @@ struct JobParameters {
     ConnectionSecurity security = ConnectionSecurity::kNone;
     std::string userName;
     std::string password;      // in clear
+    std::int32_t authentication = 0;  // 0 the password, 1 the access token of the stored sign-in
+    // Where an access token that runs out is renewed, for whom, and for what.
+    std::string oauthTokenUrl;
+    std::string oauthClientId;
+    std::string oauthScope;
     std::string searchString;  // empty: no subject filter
     std::string saveDir;
     std::string extensions;    // prepared: lower case, no dots, fields separated by ";"; empty allows every name

@@ -15,6 +15,7 @@
 #include "job/placeholders.h"
 #include "job/remembered_mails.h"
 #include "job/run_control.h"
+#include "job/run_token.h"
 #include "job/save_folder.h"
 #include "mime/attachment_saver.h"
 #include "mime/header_field.h"
@@ -119,6 +120,21 @@ void LogUserLoginFailure(RunLog& log, const MailSession& session, std::int32_t c
             return;
         case SessionError::kPasswordRefused:
             log.User(TextKey::kErrWrongPassword);
+            return;
+        case SessionError::kTokenOverPlainText:
+            log.User(TextKey::kErrTokenOverPlainText);
+            return;
+        case SessionError::kTokenRefused:
+            log.User(TextKey::kErrTokenRefused);
+            return;
+        case SessionError::kNotSignedIn:
+            log.User(TextKey::kErrNotSignedIn);
+            return;
+        case SessionError::kSignInExpired:
+            log.User(TextKey::kErrSignInAgain);
+            return;
+        case SessionError::kProviderUnreachable:
+            log.User(TextKey::kErrProviderUnreachable);
             return;
         default:
             // Silence here would leave the user without a clue why nothing happened.
@@ -497,11 +513,39 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
     log.User("");
 }
 
+// How the session logs in: the protection, and with a sign-in its access token. False (with the login failure logged)
+// when the sign-in gives no token.
+bool PrepareLogin(MailSession& session, const JobParameters& parameters, const RunServices& services, RunLog& log,
+                  RunReport& report) {
+    session.SetConnectionSecurity(parameters.security);
+    if (parameters.authentication != 1) return true;
+    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+    const TokenRefresher refresh = [&](const StoredTokens& current) {
+        const std::unique_ptr<HttpsClient> https = services.createHttpsClient ? services.createHttpsClient() : nullptr;
+        if (!https) return RefreshResult{};
+        if (services.cancellation) services.cancellation->AttachRequest(https.get());
+        // A stop that came before the request was attached finds it here.
+        if (parameters.stopRequested.load()) https->Cancel();
+        RefreshResult result = RefreshTokens(
+            *https, {parameters.oauthTokenUrl, parameters.oauthClientId, parameters.oauthScope}, current, now);
+        if (services.cancellation) services.cancellation->DetachRequest();
+        return result;
+    };
+    RunToken token = AccessTokenForRun(services.tokenFile, now, refresh);
+    if (!token.detail.empty()) log.Diagnostic("Sign-in: " + token.detail);
+    if (token.error != SessionError::kNone) {
+        report.loginError = token.error;
+        if (!parameters.stopRequested.load()) LogLoginFailure(log, session, token.error, parameters);
+        return false;
+    }
+    session.SetAccessToken(std::move(token.accessToken));
+    return true;
+}
+
 // The run from its login to its logout, without the last step that every run ends with.
 void RunSession(JobParameters& parameters, const RunServices& services, RunLog& log, RunReport& report) {
     AttachedSession session(services.createSession ? services.createSession() : nullptr, services.cancellation);
-    if (!session) return;
-    session->SetConnectionSecurity(parameters.security);
+    if (!session || !PrepareLogin(*session, parameters, services, log, report)) return;
     if (session->Login(parameters.server, parameters.port, parameters.userName, parameters.password,
                        kReplyTimeoutMs) != 0) {
         report.loggedIn = true;
@@ -528,8 +572,7 @@ void RunSession(JobParameters& parameters, const RunServices& services, RunLog& 
 
 void CheckSession(JobParameters& parameters, const RunServices& services, RunLog& log, RunReport& report) {
     AttachedSession session(services.createSession ? services.createSession() : nullptr, services.cancellation);
-    if (!session) return;
-    session->SetConnectionSecurity(parameters.security);
+    if (!session || !PrepareLogin(*session, parameters, services, log, report)) return;
     if (session->Login(parameters.server, parameters.port, parameters.userName, parameters.password,
                        kReplyTimeoutMs) == 0) {
         report.loginError = session->GetErrorCode();

@@ -12,6 +12,7 @@
 #include "job/interface_texts.h"
 #include "job/job_parameters.h"
 #include "job/sender_list.h"
+#include "net/https_client.h"
 #include "pop3/mail_session.h"
 
 namespace zendrel {
@@ -44,6 +45,9 @@ struct RunServices {
     // Where the examined mails are kept when the run remembers them (read and written under the run lock above);
     // empty: nowhere, and they live in `handledMessageIds` only.
     std::filesystem::path rememberedMailsFile;
+    // Where the tokens of the sign-in are stored, for a run that logs in with one, and how it renews them.
+    std::filesystem::path tokenFile;
+    std::function<std::unique_ptr<HttpsClient>()> createHttpsClient = CreateHttpsClient;
 };
 
 // The whole run. Its last act is to set `parameters.activeRunNumber` to 0; after that it touches nothing of the

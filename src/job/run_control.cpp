@@ -23,10 +23,21 @@ void RunCancellation::Detach() {
     session_ = nullptr;
 }
 
+void RunCancellation::AttachRequest(HttpsClient* https) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    https_ = https;
+}
+
+void RunCancellation::DetachRequest() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    https_ = nullptr;
+}
+
 void RunCancellation::Cancel() {
     // Under the lock, so the run cannot release the session in the middle of the call.
     std::lock_guard<std::mutex> lock(mutex_);
     if (session_ != nullptr) session_->CancelReceive();
+    if (https_ != nullptr) https_->Cancel();
 }
 
 RunController::~RunController() {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "job/mailbox_run.h"
+#include "net/https_client.h"
 
 namespace zendrel {
 
@@ -20,6 +21,9 @@ public:
     void Attach(MailSession* session);
     // The run is about to release its session.
     void Detach();
+    // The same for a token request the run makes before its login.
+    void AttachRequest(HttpsClient* https);
+    void DetachRequest();
     // Ends the session's current network wait (a connect, a read). Waits begun later are not affected, so the stop
     // path repeats this while it waits.
     void Cancel();
@@ -27,6 +31,7 @@ public:
 private:
     std::mutex mutex_;
     MailSession* session_ = nullptr;
+    HttpsClient* https_ = nullptr;
 };
 
 class RunController {

@@ -35,6 +35,13 @@ inline constexpr std::int32_t kCancelled = 15;        // a read or the connect w
 inline constexpr std::int32_t kCertificateRefused = 19;  // the server's certificate is not trusted; nothing was sent
 inline constexpr std::int32_t kNoStartTls = 20;       // STARTTLS was asked for and the server does not offer it
 inline constexpr std::int32_t kReplyTooLarge = 21;    // a reply went past what it may hold: see GetOversizedReply()
+inline constexpr std::int32_t kTokenOverPlainText = 22;  // a token login over a plain connection; nothing was sent
+inline constexpr std::int32_t kTokenRefused = 23;     // the server refused the login with the access token
+// Before any session: the run has no token to log in with (no sign-in), the provider refused to renew it (revoked or
+// expired), or did not answer.
+inline constexpr std::int32_t kNotSignedIn = 24;
+inline constexpr std::int32_t kSignInExpired = 25;
+inline constexpr std::int32_t kProviderUnreachable = 26;  // the token could not be refreshed: no answer
 }  // namespace SessionError
 
 // What the last failure with SessionError::kReplyTooLarge met. Nothing of such a reply is kept.
@@ -77,6 +84,9 @@ public:
 
     // For the logins that follow; plain text until called.
     virtual void SetConnectionSecurity(ConnectionSecurity security) { static_cast<void>(security); }
+    // For the logins that follow: a non-empty OAuth 2.0 access token logs the user name in with SASL instead of the
+    // password, and only over TLS (kTokenOverPlainText before the connect otherwise).
+    virtual void SetAccessToken(std::string accessToken) { static_cast<void>(accessToken); }
     // After a login that failed with kCertificateRefused: why, in a few words.
     virtual std::string GetCertificateProblem() const { return {}; }
     // After a login that failed with kNotConnected: why the connection could not be made, where that is known.

@@ -65,6 +65,13 @@ std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, 
     oversized_ = {};
     deliveryRate_ = {};
     transport_->ClearInterrupt();
+    port_ = port;
+    // A bearer token read on the way is the mailbox itself, for as long as it lives: not even the connect is made.
+    if (!accessToken_.empty() && security_ == ConnectionSecurity::kNone) {
+        errorCode_ = SessionError::kTokenOverPlainText;
+        receiveBuffer_.reset();
+        return 0;
+    }
 
     const OpenResult opened = transport_->Open(host, port, timeoutMs);
     if (opened != OpenResult::kConnected) {
@@ -160,7 +167,9 @@ bool Pop3MailSession::Authorise(const std::string& host, const std::string& user
     }
 
     bool loggedIn = false;
-    if (errorCode_ == SessionError::kNone && OffersCapability(capabilities_, "APOP")) {
+    if (!accessToken_.empty()) {
+        if (errorCode_ == SessionError::kNone) loggedIn = AuthenticateWithToken(host, userName);
+    } else if (errorCode_ == SessionError::kNone && OffersCapability(capabilities_, "APOP")) {
         if (const auto timestamp = FindApopTimestamp(greeting)) {
             const std::string digest = Md5Hex(std::string(*timestamp) + password);
             if (!SendCommand("APOP " + userName + " " + digest + "\r\n", ReplyMode::kSingleLine)) {
@@ -171,7 +180,8 @@ bool Pop3MailSession::Authorise(const std::string& host, const std::string& user
             }
         }
     }
-    if (errorCode_ == SessionError::kNone && !loggedIn && OffersCapability(capabilities_, "USER")) {
+    if (accessToken_.empty() && errorCode_ == SessionError::kNone && !loggedIn &&
+        OffersCapability(capabilities_, "USER")) {
         loggedIn = SendUserAndPass(userName, password);
     }
     if (errorCode_ == SessionError::kNone) {

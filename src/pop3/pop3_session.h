@@ -63,6 +63,7 @@ public:
     std::int32_t ResetSession() override;
     std::int32_t CancelReceive() override;
     void SetConnectionSecurity(ConnectionSecurity security) override { security_ = security; }
+    void SetAccessToken(std::string accessToken) override { accessToken_ = std::move(accessToken); }
     std::string GetCertificateProblem() const override { return certificateProblem_; }
     ConnectFailure GetConnectFailure() const override { return connectFailure_; }
     void SetReadAheadFilter(std::function<bool(const std::string& header)> willLoad) override {
@@ -110,6 +111,8 @@ private:
     // STLS and the handshake, then CAPA again over TLS; false with the error code set.
     bool StartTlsInConversation(const std::string& host);
     bool SendUserAndPass(const std::string& userName, const std::string& password);
+    // AUTH with the access token (pop3_token_login.cpp); false with the error code set.
+    bool AuthenticateWithToken(const std::string& host, const std::string& userName);
     // Sends one whole command, whose reply is read after those of the commands already in flight, together with the
     // commands queued ahead. With none in flight, anything still unread belongs to an earlier reply and is thrown away
     // first. False when it did not all go out.
@@ -190,6 +193,8 @@ private:
     std::string lastReply_;
     std::string capabilities_;
     ConnectionSecurity security_ = ConnectionSecurity::kNone;
+    std::string accessToken_;  // empty: the password login
+    std::int32_t port_ = 0;
     std::string certificateProblem_;
     ConnectFailure connectFailure_ = ConnectFailure::kNone;
     std::deque<SentCommand> inFlight_;

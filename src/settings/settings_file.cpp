@@ -86,6 +86,17 @@ void LoadSettingsFromBytes(std::string_view bytes, const std::string& defaultSav
     record.saveInline = file.Integer(kMain, "SaveInline").value_or(0) != 0;
     // Only a deliberate 1 keeps mails from being examined again; anything else is the plain behaviour.
     record.rememberMails = file.Integer(kMain, "RememberMails").value_or(0) == 1;
+    // Only a deliberate 1 gives up the password login; an unknown provider is the default one.
+    record.signIn.authentication = file.Integer(kMain, "Authentication").value_or(0) == 1 ? 1 : 0;
+    const std::string provider = LowerCase(file.Text(kMain, "OAuthProvider").value_or(""));
+    record.signIn.provider = IsOAuthProvider(provider) ? provider : kDefaultOAuthProvider;
+    record.signIn.clientId = file.Text(kMain, "OAuthClientId").value_or("");
+    record.signIn.tenant = file.Text(kMain, "OAuthTenant").value_or("");
+    if (!IsTenantName(record.signIn.tenant)) record.signIn.tenant = kDefaultOAuthTenant;
+    record.signIn.authorizeUrl = file.Text(kMain, "OAuthAuthorizeUrl").value_or("");
+    record.signIn.tokenUrl = file.Text(kMain, "OAuthTokenUrl").value_or("");
+    record.signIn.deviceUrl = file.Text(kMain, "OAuthDeviceUrl").value_or("");
+    record.signIn.scope = file.Text(kMain, "OAuthScope").value_or("");
 
     AppendSenders(file, kAllowedMails, record.allowedSenders);
     AppendSenders(file, kBlockedMails, record.blockedSenders);
@@ -115,9 +126,25 @@ std::string FormatSettingsFile(const SettingsRecord& record) {
     AppendLine(out, "SubFolder", record.subFolder);
     AppendLine(out, "SaveInline", record.saveInline ? "1" : "0");
     AppendLine(out, "RememberMails", record.rememberMails ? "1" : "0");
+    AppendLine(out, "Authentication", record.signIn.authentication == 1 ? "1" : "0");
+    AppendLine(out, "OAuthProvider", record.signIn.provider);
+    AppendLine(out, "OAuthClientId", record.signIn.clientId);
+    AppendLine(out, "OAuthTenant", record.signIn.tenant);
+    AppendLine(out, "OAuthAuthorizeUrl", record.signIn.authorizeUrl);
+    AppendLine(out, "OAuthTokenUrl", record.signIn.tokenUrl);
+    AppendLine(out, "OAuthDeviceUrl", record.signIn.deviceUrl);
+    AppendLine(out, "OAuthScope", record.signIn.scope);
     AppendSenderGroup(out, kAllowedMails, record.allowedSenders);
     AppendSenderGroup(out, kBlockedMails, record.blockedSenders);
     return out;
+}
+
+bool IsOAuthProvider(std::string_view name) { return name == "microsoft" || name == "google" || name == "custom"; }
+
+bool IsTenantName(std::string_view name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    });
 }
 
 bool SaveSettings(const std::filesystem::path& dataFolder, const SettingsRecord& record) {

@@ -13,6 +13,21 @@ namespace zendrel {
 
 inline constexpr const char* kSettingsFileName = "Reader.prefs";
 inline constexpr const char* kDefaultServer = "pop.gmx.net";
+inline constexpr const char* kDefaultOAuthProvider = "microsoft";
+// Personal Microsoft accounts: the accounts a user without an administrator has.
+inline constexpr const char* kDefaultOAuthTenant = "consumers";
+
+// How the mailbox login is made, and where an OAuth 2.0 sign-in goes (the keys from "Authentication" on).
+struct SignInSettings {
+    int authentication = 0;     // 0 the password, 1 a token from an OAuth 2.0 sign-in
+    std::string provider = kDefaultOAuthProvider;  // "microsoft", "google" or "custom"
+    std::string clientId;       // the application id the user registered with the provider
+    std::string tenant = kDefaultOAuthTenant;  // Microsoft's accounts to sign in from, or a tenant id
+    std::string authorizeUrl;   // the custom provider's endpoints (https) and scopes
+    std::string tokenUrl;
+    std::string deviceUrl;      // empty: the custom provider has no device flow
+    std::string scope;
+};
 
 // The settings as the controls of the two windows hold them while the program runs: texts as typed, the port as its
 // text, drop-down selections as positions (none when nothing is selected).
@@ -34,6 +49,7 @@ struct SettingsRecord {
     std::string subFolder;       // template of the folders below saveDir; empty: none
     bool saveInline = false;     // also inline parts that name a file
     bool rememberMails = false;  // the examined mails kept in the data folder across restarts
+    SignInSettings signIn;
     std::vector<std::string> allowedSenders;  // white list, in list order
     std::vector<std::string> blockedSenders;  // black list, in list order
 };
@@ -62,6 +78,11 @@ void LoadSettingsFromBytes(std::string_view bytes, const std::string& defaultSav
 // place, so a save that cannot complete leaves the previous file as it was. The result is for tests; the program
 // reports nothing.
 bool SaveSettings(const std::filesystem::path& dataFolder, const SettingsRecord& record);
+
+// Whether `name` is one of the providers OAuthProvider may name (in lower case).
+bool IsOAuthProvider(std::string_view name);
+// Whether `name` can be a Microsoft tenant: a part of the provider's address, so letters, digits, '-' and '.' only.
+bool IsTenantName(std::string_view name);
 
 // The settings file's text for `record`: single-byte text, CR LF after each line.
 std::string FormatSettingsFile(const SettingsRecord& record);

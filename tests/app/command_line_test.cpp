@@ -96,6 +96,8 @@ TEST(ParseCommandLine, ReadsTheSingleSwitchCommands) {
         {{"-logging", "--service"}, CommandKind::kService},
         {{"--settings"}, CommandKind::kShowSettings},
         {{"--set-password"}, CommandKind::kSetPassword},
+        {{"--sign-in"}, CommandKind::kSignIn},
+        {{"--sign-out"}, CommandKind::kSignOut},
         {{"--set", "Port=110", "--allow"}, CommandKind::kSetSettings},  // the values are checked by the command
         {{"--unlist", "--set"}, CommandKind::kUnlistSender},
     };

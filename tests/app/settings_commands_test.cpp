@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "oauth/token_store.h"
 #include "settings/password_cipher.h"
 #include "settings/settings_file.h"
 #include "test_files.h"
@@ -72,7 +73,10 @@ protected:
 
 TEST_F(SettingsCommandsTest, AcceptedValuesAreSavedAsTheWindowWouldSaveThem) {
     ASSERT_EQ(Run({"language=English", "StartAtHour=23", "startatminute=5", "DeleteFiles=1", "FileExtensions=CSV, .Pdf",
-                   "ExistingFiles=1", "SubFolder={domain}/{year}-{month}", "saveinline=1", "RememberMails=1"}),
+                   "ExistingFiles=1", "SubFolder={domain}/{year}-{month}", "saveinline=1", "RememberMails=1",
+                   "Authentication=1", "OAuthProvider=Google", "OAuthClientId=123.apps", "OAuthTenant=contoso.example",
+                   "OAuthAuthorizeUrl=https://id.example/auth", "OAuthTokenUrl=HTTPS://id.example/token",
+                   "OAuthDeviceUrl=", "OAuthScope=pop offline_access"}),
               0);
     const SettingsRecord record = Saved();
     EXPECT_EQ(record.language, "english");
@@ -88,6 +92,14 @@ TEST_F(SettingsCommandsTest, AcceptedValuesAreSavedAsTheWindowWouldSaveThem) {
     EXPECT_EQ(record.subFolder, "{domain}/{year}-{month}");
     EXPECT_TRUE(record.saveInline);
     EXPECT_TRUE(record.rememberMails);
+    EXPECT_EQ(record.signIn.authentication, 1);
+    EXPECT_EQ(record.signIn.provider, "google");
+    EXPECT_EQ(record.signIn.clientId, "123.apps");
+    EXPECT_EQ(record.signIn.tenant, "contoso.example");
+    EXPECT_EQ(record.signIn.authorizeUrl, "https://id.example/auth");
+    EXPECT_EQ(record.signIn.tokenUrl, "HTTPS://id.example/token");
+    EXPECT_EQ(record.signIn.deviceUrl, "");
+    EXPECT_EQ(record.signIn.scope, "pop offline_access");
 }
 
 TEST_F(SettingsCommandsTest, ARefusedValueLeavesTheFileUntouched) {
@@ -107,6 +119,15 @@ TEST_F(SettingsCommandsTest, ARefusedValueLeavesTheFileUntouched) {
         {{"ExistingFiles=2"}, "ExistingFiles"},
         {{"SaveInline=yes"}, "SaveInline"},
         {{"RememberMails=2"}, "RememberMails"},
+        {{"Authentication=2"}, "Authentication"},
+        {{"OAuthProvider=yahoo"}, "OAuthProvider"},
+        {{"OAuthTenant=a/b"}, "OAuthTenant"},
+        {{"OAuthTenant="}, "OAuthTenant"},
+        {{"OAuthTokenUrl=http://id.example/token"}, "OAuthTokenUrl"},
+        {{"OAuthTokenUrl="}, "OAuthTokenUrl"},
+        {{"OAuthAuthorizeUrl=https:///path"}, "OAuthAuthorizeUrl"},
+        {{"OAuthAuthorizeUrl=https://id.example/a b"}, "OAuthAuthorizeUrl"},
+        {{"OAuthDeviceUrl=ftp://id.example/device"}, "OAuthDeviceUrl"},
         {{"SubFolder={year}/{week}"}, "SubFolder"},
         {{"SubFolder=../{year}"}, "SubFolder"},
         {{"SubFolder=/srv/{year}"}, "SubFolder"},
@@ -153,6 +174,27 @@ TEST_F(SettingsCommandsTest, ThePasswordIsReadFromTheInputAndStoredEncipheredWit
         EXPECT_THAT(FileBytes(), ::testing::Not(HasSubstr("kret")));
         EXPECT_EQ(err.str().find("Password:") != std::string::npos, interactive) << err.str();
     }
+}
+
+TEST_F(SettingsCommandsTest, TheSignInIsShownOnlyAsItsStateAndSignOutForgetsIt) {
+    const auto shown = [this] {
+        std::ostringstream out;
+        EXPECT_EQ(ShowSettingsCommand(out, err_), 0);
+        return out.str();
+    };
+    EXPECT_THAT(shown(), HasSubstr("\nOAuthSignIn = (not signed in)\n"));
+    StoredTokens tokens;
+    tokens.refreshToken = "refresh-secret";
+    tokens.accessToken = "access-secret";
+    ASSERT_EQ(SaveTokens(data_ / kTokenFileName, tokens), TokenSave::kSaved);
+    const std::string signedIn = shown();
+    EXPECT_THAT(signedIn, HasSubstr("\nOAuthScope = \nOAuthSignIn = (signed in)\n[AllowedMails]\n"));
+    EXPECT_THAT(signedIn, ::testing::Not(HasSubstr("secret")));
+
+    std::ostringstream out;
+    EXPECT_EQ(SignOutCommand(out, err_), 0);
+    EXPECT_FALSE(std::filesystem::exists(data_ / kTokenFileName));
+    EXPECT_THAT(shown(), HasSubstr("\nOAuthSignIn = (not signed in)\n"));
 }
 
 TEST_F(SettingsCommandsTest, SenderListsFollowTheWindowsDuplicateRule) {

@@ -247,6 +247,19 @@ TEST_F(ShellTest, WhereTheFilesGoIsLoadedLockedSavedAndRun) {
     EXPECT_TRUE(fakeRun_.requests[0].controls.saveInline);
 }
 
+TEST_F(ShellTest, TheSignInSettingsOutliveTheWindowsSaveAndReachTheRun) {
+    settings_.signIn.authentication = 1;
+    settings_.signIn.provider = "google";
+    settings_.signIn.clientId = "123.apps";
+    Shell& shell = StartShell();
+    shell.OnStartStopButton();
+    EXPECT_THAT(ReadBytes(data_ / kSettingsFileName),
+                HasSubstr("\r\nAuthentication = 1\r\nOAuthProvider = google\r\nOAuthClientId = 123.apps\r\n"));
+    shell.OnScheduleTimer();
+    ASSERT_EQ(fakeRun_.requests.size(), 1u);
+    EXPECT_EQ(fakeRun_.requests[0].controls.signIn.authentication, 1);
+}
+
 TEST_F(ShellTest, RememberingExaminedMailsIsLoadedLockedSavedAndRunWithTheDataFolder) {
     settings_.rememberMails = true;
     Shell& shell = StartShell();

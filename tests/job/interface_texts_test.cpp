@@ -215,6 +215,18 @@ TEST(InterfaceTextLists, HoldTheseExactTexts) {
          "Gepr\xFC" "fte Mails \xFC" "ber einen Neustart hinaus merken"},
         {TextKey::kMsgFilesNotSaved, "{COUNT} files could not be saved; their mails stay on the server",
          "{COUNT} Dateien konnten nicht gespeichert werden; ihre Mails bleiben auf dem Server"},
+        {TextKey::kErrTokenOverPlainText,
+         "ERROR!! (The sign-in is never sent over a plain connection: choose STARTTLS or SSL/TLS)",
+         "FEHLER!! (Die Anmeldung wird nie \xFC" "ber eine unverschl\xFCsselte Verbindung gesendet: w\xE4hlen Sie "
+         "STARTTLS oder SSL/TLS)"},
+        {TextKey::kErrTokenRefused, "ERROR!! (The server refused the login with the sign-in)",
+         "FEHLER!! (Der Server hat die Anmeldung abgelehnt)"},
+        {TextKey::kErrNotSignedIn, "ERROR!! (Not signed in: please sign in)",
+         "FEHLER!! (Nicht angemeldet: Bitte melden Sie sich an)"},
+        {TextKey::kErrSignInAgain, "ERROR!! (The sign-in has expired or was revoked: Please sign in again)",
+         "FEHLER!! (Die Anmeldung ist abgelaufen oder wurde widerrufen: Bitte melden Sie sich erneut an)"},
+        {TextKey::kErrProviderUnreachable, "ERROR!! (The sign-in provider could not be reached)",
+         "FEHLER!! (Der Anmeldedienst ist nicht erreichbar)"},
     };
     for (const ExactCase& c : cases) {
         EXPECT_EQ(TextOf(Language::kEnglish, c.key), c.english) << "key " << static_cast<int>(c.key);

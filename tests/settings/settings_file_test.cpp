@@ -65,6 +65,10 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaults) {
     EXPECT_EQ(record.subFolder, "");
     EXPECT_FALSE(record.saveInline);
     EXPECT_FALSE(record.rememberMails);
+    EXPECT_EQ(record.signIn.authentication, 0) << "the password, as before sign-ins existed";
+    EXPECT_EQ(record.signIn.provider, "microsoft");
+    EXPECT_EQ(record.signIn.tenant, "consumers");
+    EXPECT_EQ(record.signIn.clientId, "");
     EXPECT_THAT(record.allowedSenders, IsEmpty());
     EXPECT_THAT(record.blockedSenders, IsEmpty());
     EXPECT_THAT(duties_.languages, ElementsAre("german"));
@@ -83,12 +87,16 @@ TEST_F(SettingsFileTest, ValuesOutOfRange) {
     before.intervalPosition = 4;
     const SettingsRecord record = LoadFrom(
         "[main]\r\nport = abc\r\nTimeOUT = 123\r\nStartAtHour = 24\r\nStartAtMinute = -1\r\nDeleteFiles = -3\r\n"
-        "Security = 3\r\nExistingFiles = 2\r\nSaveInline = 7\r\nRememberMails = 7\r\n",
+        "Security = 3\r\nExistingFiles = 2\r\nSaveInline = 7\r\nRememberMails = 7\r\n"
+        "Authentication = 2\r\nOAuthProvider = yahoo\r\nOAuthTenant = evil.example/x?\r\n",
         before);
     EXPECT_EQ(record.portText, "0");
     EXPECT_EQ(record.existingFiles, 0) << "an unknown choice keeps both files, which loses nothing";
     EXPECT_TRUE(record.saveInline);
     EXPECT_FALSE(record.rememberMails) << "only a deliberate 1 remembers mails across restarts";
+    EXPECT_EQ(record.signIn.authentication, 0) << "only a deliberate 1 gives up the password";
+    EXPECT_EQ(record.signIn.provider, "microsoft");
+    EXPECT_EQ(record.signIn.tenant, "consumers");
     EXPECT_EQ(record.security, ConnectionSecurity::kNone) << "an unknown kind of security is not guessed at";
     EXPECT_EQ(record.intervalPosition, 4) << "an interval that matches no entry leaves the selection as it was";
     EXPECT_EQ(record.startHour, std::nullopt);
@@ -197,6 +205,14 @@ SettingsRecord SampleRecord() {
     record.subFolder = "{domain}/{year}-{month}";
     record.saveInline = true;
     record.rememberMails = true;
+    record.signIn.authentication = 1;
+    record.signIn.provider = "custom";
+    record.signIn.clientId = "0a1b-2c";
+    record.signIn.tenant = "organizations";
+    record.signIn.authorizeUrl = "https://id.example.org/authorize";
+    record.signIn.tokenUrl = "https://id.example.org/token";
+    record.signIn.deviceUrl = "";
+    record.signIn.scope = "pop offline_access";
     record.allowedSenders = {"a", "b"};
     record.blockedSenders = {};
     return record;
@@ -230,6 +246,14 @@ TEST_F(SettingsFileTest, TheSavedFileHasItsExactLines) {
               "SubFolder = {domain}/{year}-{month}\r\n"
               "SaveInline = 1\r\n"
               "RememberMails = 1\r\n"
+              "Authentication = 1\r\n"
+              "OAuthProvider = custom\r\n"
+              "OAuthClientId = 0a1b-2c\r\n"
+              "OAuthTenant = organizations\r\n"
+              "OAuthAuthorizeUrl = https://id.example.org/authorize\r\n"
+              "OAuthTokenUrl = https://id.example.org/token\r\n"
+              "OAuthDeviceUrl = \r\n"
+              "OAuthScope = pop offline_access\r\n"
               "[AllowedMails]\r\n"
               "Count = 2\r\n"
               "Mail_1 = a\r\n"
@@ -270,6 +294,14 @@ TEST_F(SettingsFileTest, SaveThenLoadGivesTheSameRecord) {
     EXPECT_EQ(loaded.subFolder, record.subFolder);
     EXPECT_EQ(loaded.saveInline, record.saveInline);
     EXPECT_EQ(loaded.rememberMails, record.rememberMails);
+    EXPECT_EQ(loaded.signIn.authentication, record.signIn.authentication);
+    EXPECT_EQ(loaded.signIn.provider, record.signIn.provider);
+    EXPECT_EQ(loaded.signIn.clientId, record.signIn.clientId);
+    EXPECT_EQ(loaded.signIn.tenant, record.signIn.tenant);
+    EXPECT_EQ(loaded.signIn.authorizeUrl, record.signIn.authorizeUrl);
+    EXPECT_EQ(loaded.signIn.tokenUrl, record.signIn.tokenUrl);
+    EXPECT_EQ(loaded.signIn.deviceUrl, record.signIn.deviceUrl);
+    EXPECT_EQ(loaded.signIn.scope, record.signIn.scope);
     EXPECT_EQ(loaded.allowedSenders, record.allowedSenders);
     EXPECT_EQ(loaded.blockedSenders, record.blockedSenders);
 }

@@ -29,6 +29,7 @@ public:
     std::int32_t ResetSession() override { return target_.ResetSession(); }
     std::int32_t CancelReceive() override { return target_.CancelReceive(); }
     void SetConnectionSecurity(ConnectionSecurity security) override { target_.SetConnectionSecurity(security); }
+    void SetAccessToken(std::string accessToken) override { target_.SetAccessToken(std::move(accessToken)); }
     std::string GetCertificateProblem() const override { return target_.GetCertificateProblem(); }
     void SetReadAheadFilter(std::function<bool(const std::string& header)> willLoad) override {
         target_.SetReadAheadFilter(std::move(willLoad));

@@ -95,6 +95,9 @@ public:
         return delivered;
     }
 
+    TlsResult StartTls(const std::string&, std::int32_t) override {
+        return server_.acceptTls ? TlsResult::kSecured : TlsResult::kUnavailable;
+    }
     void Close() override { server_.open_ = false; }
     void Interrupt() override { server_.interrupted_ = true; }
     void ClearInterrupt() override { server_.interrupted_ = false; }

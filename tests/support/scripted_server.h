@@ -52,6 +52,8 @@ public:
     ScriptedServer& Quit();
 
     void RefuseConnections() { refuseConnections_ = true; }
+    // The client's TLS handshake succeeds at once, and the script goes on as the text inside TLS.
+    bool acceptTls = false;
     // Runs while the client connects (for example to cancel the connect).
     std::function<void()> whileConnecting;
 

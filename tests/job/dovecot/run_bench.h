@@ -18,6 +18,7 @@
 #include "job/job_parameters.h"
 #include "job/mailbox_run.h"
 #include "job/remembered_mails.h"
+#include "oauth/token_store.h"
 #include "job/sender_list.h"
 #include "log_rows.h"
 #include "platform/locked_log_files.h"
@@ -51,6 +52,7 @@ public:
         services.blockedSenders = std::shared_ptr<const SenderList>(keepAlive_, &blocked_);
         services.loggingFlag = logging_;
         services.rememberedMailsFile = DataFile(kRememberedMailsFileName);
+        services.tokenFile = DataFile(kTokenFileName);
         services.createSession = [journal = journal_] {
             return std::unique_ptr<MailSession>(new RecordingSession(CreateMailSession(), journal));
         };
@@ -64,6 +66,10 @@ public:
             parameters.port = parameters_.port;
             parameters.userName = parameters_.userName;
             parameters.password = parameters_.password;
+            parameters.security = parameters_.security;
+            parameters.authentication = parameters_.authentication;
+            parameters.oauthTokenUrl = parameters_.oauthTokenUrl;
+            parameters.oauthClientId = parameters_.oauthClientId;
             parameters.searchString = parameters_.searchString;
             parameters.saveDir = parameters_.saveDir;
             parameters.extensions = parameters_.extensions;

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "dovecot/dovecot_server.h"
 #include "dovecot/message_maker.h"
 #include "dovecot/test_certificates.h"
+#include "dovecot/test_tokens.h"
 #include "loopback_pop3_server.h"
 #include "pop3/mail_session.h"
 #include "retrieved_files.h"
@@ -69,6 +71,33 @@ protected:
 
     std::string skipped_;
 };
+
+TEST_F(TlsSessionTest, EitherTokenMechanismLogsInWithASignedTokenOverPop3sAndStls) {
+    const std::string key = "the provider's key";
+    const struct {
+        const char* mechanisms;
+        ConnectionSecurity security;
+        const char* method;
+    } cases[] = {
+        {"xoauth2", ConnectionSecurity::kTls, "method=XOAUTH2"},
+        {"xoauth2 oauthbearer", ConnectionSecurity::kStartTls, "method=OAUTHBEARER"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mechanisms);
+        std::string reason;
+        const ServerCertificate certificate = TestServerCertificate("good");
+        const std::unique_ptr<DovecotServer> server =
+            DovecotServer::Start({kUser}, reason, &certificate, key, c.mechanisms);
+        if (!server && DovecotServer::MayBeUnavailable()) GTEST_SKIP() << "Dovecot cannot be started here: " << reason;
+        ASSERT_TRUE(server) << reason;
+        const std::unique_ptr<MailSession> session = Session(c.security);
+        session->SetAccessToken(SignedTestToken(key, kUser.name, std::time(nullptr) + 600));
+        const int port = c.security == ConnectionSecurity::kTls ? server->TlsPort() : server->Port();
+        ASSERT_EQ(session->Login("localhost", port, kUser.name, "", kTimeoutMs), 1) << session->GetErrorCode();
+        EXPECT_EQ(session->Logout(), 1);
+        EXPECT_TRUE(server->LogShows(c.method)) << server->Log();
+    }
+}
 
 struct LoginCase {
     const char* name;

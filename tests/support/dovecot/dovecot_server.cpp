@@ -18,6 +18,7 @@
 
 #include "dovecot/free_port.h"
 #include "dovecot/pop3_probe.h"
+#include "plain_codecs.h"
 
 namespace zendrel::testsupport {
 namespace fs = std::filesystem;
@@ -159,7 +160,9 @@ DovecotServer::DovecotServer(testsupport::TemporaryFolder folder, std::vector<Ma
 DovecotServer::~DovecotServer() { Stop(); }
 
 std::unique_ptr<DovecotServer> DovecotServer::Start(const std::vector<MailUser>& users, std::string& reason,
-                                                    const ServerCertificate* certificate) {
+                                                    const ServerCertificate* certificate,
+                                                    const std::string& tokenKey,
+                                                    const std::string& tokenMechanisms) {
     if (::access(kDovecotBinary, X_OK) != 0) {
         reason = std::string(kDovecotBinary) + " is not installed (scripts/setup.sh test installs dovecot-pop3d)";
         return nullptr;
@@ -177,6 +180,8 @@ std::unique_ptr<DovecotServer> DovecotServer::Start(const std::vector<MailUser>&
     }
     std::unique_ptr<DovecotServer> server(new DovecotServer(std::move(folder), users));
     if (certificate != nullptr) server->certificate_ = *certificate;
+    server->tokenKey_ = tokenKey;
+    server->tokenMechanisms_ = tokenMechanisms;
     server->mailUid_ = accounts.mailUid;
     server->mailGid_ = accounts.mailGid;
     if (!server->PrepareFolders(accounts, reason)) {
@@ -231,6 +236,22 @@ bool DovecotServer::PrepareFolders(const Accounts& accounts, std::string& reason
         reason = "cannot write the password file";
         return false;
     }
+    if (!tokenKey_.empty()) {
+        // The oauth2 passdb checks the tokens itself (introspection_mode = local): the HS256 key, base64-encoded, is
+        // where its key dictionary looks for a token without "azp" and "kid".
+        const fs::path keys = folder_.Path() / "token-keys" / "default" / "HS256";
+        fs::create_directories(keys, ec);
+        const std::string config = "introspection_mode = local\n"
+                                   "local_validation_key_dict = fs:posix:prefix=" +
+                                   (folder_.Path() / "token-keys").string() +
+                                   "/\n"
+                                   "username_attribute = sub\n";
+        if (ec || !testsupport::WriteBytes(keys / "default", testsupport::EncodeBase64(tokenKey_, testsupport::Base64Alphabet::Standard)) ||
+            !testsupport::WriteBytes(folder_.Path() / "oauth2.conf", config)) {
+            reason = "cannot write the token key";
+            return false;
+        }
+    }
     return true;
 }
 
@@ -245,7 +266,7 @@ bool DovecotServer::WriteConfiguration(const Accounts& accounts, int port, std::
          << "listen = 127.0.0.1\n"
          << (certificate_ ? "ssl = required\n" : "ssl = no\n")
          << "disable_plaintext_auth = no\n"
-         << "auth_mechanisms = plain apop\n"
+         << "auth_mechanisms = plain apop " << (tokenKey_.empty() ? "" : tokenMechanisms_) << "\n"
          // Refused logins are part of the tests; the server's anti-guessing delays would only slow them down.
          << "auth_failure_delay = 0\n"
          << "default_login_user = " << accounts.loginUser << "\n"
@@ -255,8 +276,15 @@ bool DovecotServer::WriteConfiguration(const Accounts& accounts, int port, std::
     }
     conf << "first_valid_uid = " << accounts.mailUid << "\n"
          << "last_valid_uid = " << accounts.mailUid << "\n"
-         << "mail_location = maildir:" << root << "/mail/%u/Maildir\n"
-         << "passdb {\n"
+         << "mail_location = maildir:" << root << "/mail/%u/Maildir\n";
+    if (!tokenKey_.empty()) {
+        conf << "passdb {\n"
+             << "  driver = oauth2\n"
+             << "  mechanisms = " << tokenMechanisms_ << "\n"
+             << "  args = " << root << "/oauth2.conf\n"
+             << "}\n";
+    }
+    conf << "passdb {\n"
          << "  driver = passwd-file\n"
          << "  args = scheme=PLAIN username_format=%u " << root << "/users\n"
          << "}\n"
@@ -420,6 +448,14 @@ std::vector<pid_t> DovecotServer::Processes() const {
         }
     }
     return processes;
+}
+
+bool DovecotServer::LogShows(const std::string& text) const {
+    for (int attempt = 0; attempt < 250; ++attempt) {
+        if (Log().find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
 }
 
 std::string DovecotServer::Log() const { return testsupport::ReadBytes(folder_.Path() / "dovecot.log"); }

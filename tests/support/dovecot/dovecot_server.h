@@ -33,8 +33,12 @@ class DovecotServer {
 public:
     // Starts a server with one Maildir per user. Returns nothing, with the reason, when it cannot be started.
     // With a certificate the server requires TLS: on Port() only after STLS, on TlsPort() from the first byte.
+    // With a token key the users may also log in with `tokenMechanisms`, by an access token that is a JWT signed
+    // with that key (HS256) and names the user as its "sub".
     static std::unique_ptr<DovecotServer> Start(const std::vector<MailUser>& users, std::string& reason,
-                                                const ServerCertificate* certificate = nullptr);
+                                                const ServerCertificate* certificate = nullptr,
+                                                const std::string& tokenKey = {},
+                                                const std::string& tokenMechanisms = "xoauth2 oauthbearer");
 
     // Whether a failure to start is to be expected here: the server binary is missing, or the process is not root
     // (Dovecot's unprivileged login and mail users can only be taken on by root).
@@ -58,6 +62,9 @@ public:
 
     // Everything the server has logged so far (logins with their method, failures).
     std::string Log() const;
+    // Whether the log shows `text` within five seconds: a process of the server's own writes it, so a line may
+    // appear a moment after the reply it belongs to.
+    bool LogShows(const std::string& text) const;
 
     // The folder that holds the configuration, the mailboxes and the log.
     const std::filesystem::path& Folder() const { return folder_.Path(); }
@@ -85,6 +92,8 @@ private:
     int port_ = 0;
     int tlsPort_ = 0;
     std::optional<ServerCertificate> certificate_;
+    std::string tokenKey_;
+    std::string tokenMechanisms_;
     pid_t master_ = -1;
     uid_t mailUid_ = 0;
     gid_t mailGid_ = 0;

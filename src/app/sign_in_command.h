@@ -1,0 +1,15 @@
+#pragma once
+// zendrel --sign-in: the OAuth 2.0 sign-in without a window.
+
+#include <cstdint>
+#include <functional>
+#include <ostream>
+
+namespace zendrel {
+
+// The device flow of the saved provider: prints where to go and the code to enter, waits for the user's decision
+// (with `wait`, which lets that many seconds pass), and stores the tokens. 0 signed in, 3 refused, run out or the
+// provider unreachable, 2 when the settings allow no such sign-in, 1 when the tokens cannot be stored.
+int SignInCommand(std::ostream& out, std::ostream& err, const std::function<void(std::int64_t seconds)>& wait);
+
+}  // namespace zendrel
