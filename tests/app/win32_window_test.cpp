@@ -140,6 +140,32 @@ TEST_F(Win32Window, ControlsHoldWhatTheShellWrites) {
     EXPECT_EQ(advanced_.ListEntry(AdvancedControl::AllowedList, 0), "b@example.com");
 }
 
+// The suite runs under a Russian system's code page (1251), in which the bytes of "ä", "ü", "€" and "„" are Cyrillic
+// letters: the windows must show the program's Windows-1252 text as what it is all the same.
+TEST_F(Win32Window, ShowTheProgramsTextWhateverTheSystemsCodePage) {
+    ASSERT_NE(GetACP(), 1252u) << "run with LANG=ru_RU.UTF-8, that locale generated (scripts/setup.sh windows)";
+    const auto wideText = [](HWND window) {
+        std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+        return text;
+    };
+    main_.SetText(MainControl::SaveDirLabel, "Speicherpfad f\xFCr Anh\xE4nge");
+    main_.SetText(MainControl::SaveDirEdit, "C:\\Anh\xE4nge \x84\x80\x93\\");
+    main_.Log().AppendRow("Gr\xFC\xDF" "e.pdf gespeichert");
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    EXPECT_EQ(wideText(main_.Control(MainControl::SaveDirLabel)), L"Speicherpfad f\u00FCr Anh\u00E4nge");
+    EXPECT_EQ(wideText(main_.Control(MainControl::SaveDirEdit)), L"C:\\Anh\u00E4nge \u201E\u20AC\u201C\\");
+    EXPECT_EQ(wideText(main_.LogControl()), L"Gr\u00FC\u00DF" L"e.pdf gespeichert");
+
+    // What the user types comes back as the program's text; a letter Windows-1252 lacks as "?".
+    main_.SetText(MainControl::UserNameEdit, "");
+    for (const wchar_t typed : {L'J', L'\u00FC', L'\u20AC', L'\u0416'}) {
+        SendMessageW(main_.Control(MainControl::UserNameEdit), WM_CHAR, typed, 1);
+    }
+    EXPECT_EQ(main_.Text(MainControl::UserNameEdit), "J\xFC\x80?");
+}
+
 TEST_F(Win32Window, UserActionsReachTheShellTheShellsOwnChangesDoNotAndRowsComeFromAnyThread) {
     const std::string row(100, 'r');
     RecordingEvents events(main_, [&] {

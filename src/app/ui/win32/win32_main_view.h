@@ -34,7 +34,7 @@ public:
     void SetChecked(MainControl control, bool checked) override;
     bool Checked(MainControl control) const override;
     void SetTooltip(MainControl control, const std::string& tip) override;
-    // The Win32 boxes refuse no character: they hold what the system's ANSI code page holds.
+    // The Win32 boxes refuse no character: one that Windows-1252 lacks is read back as "?".
     void SetInputRefusalText(const std::string&) override {}
     void SetStatusTip(MainControl control, const std::string& tip) override;
     void SetMarked(MainControl control, bool marked) override;
@@ -91,7 +91,7 @@ private:
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int notification);
     void CreateControls();
-    HWND AddChild(const char* windowClass, const char* text, DWORD style, int x, int y, int width, int height, int id);
+    HWND AddChild(const wchar_t* windowClass, const wchar_t* text, DWORD style, int x, int y, int width, int height, int id);
     void CreateMenuBar();
     // The menu that holds `item`: the window's or the tray icon's.
     HMENU MenuOf(MenuItem item) const;
@@ -100,7 +100,7 @@ private:
     void CreateTooltips();
     // The two tools of a control's tooltip: the control itself, and its rectangle on the window, which is where the
     // mouse messages go while the control is disabled.
-    void AddTools(MainControl control, const char* text);
+    void AddTools(MainControl control, const std::string& text);
     // The control whose tool `toolId` is, by either of its two tools.
     std::optional<MainControl> ControlOfTool(UINT_PTR toolId) const;
     // The tooltip of a control shows or goes: its status tip with it.
