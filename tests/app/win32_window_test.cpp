@@ -166,6 +166,43 @@ TEST_F(Win32Window, ShowTheProgramsTextWhateverTheSystemsCodePage) {
     EXPECT_EQ(main_.Text(MainControl::UserNameEdit), "J\xFC\x80?");
 }
 
+// The height of the font a control draws with, in pixels.
+LONG FontHeight(HWND control) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    return font.lfHeight < 0 ? -font.lfHeight : font.lfHeight;
+}
+
+SIZE SizeOf(HWND window) {
+    RECT place{};
+    GetWindowRect(window, &place);
+    return {place.right - place.left, place.bottom - place.top};
+}
+
+// Wine sends no WM_DPICHANGED; the system sends it when a window goes to a screen of another density. Both windows
+// then lay themselves out anew at twice the size, with a larger font.
+TEST_F(Win32Window, TwiceTheDensityDoublesBothWindowsAndTheirControlsAndEnlargesTheFont) {
+    for (const auto& [window, control] : {std::pair{main_.Window(), main_.Control(MainControl::SaveDirEdit)},
+                                          std::pair{advanced_.Window(), advanced_.Control(AdvancedControl::CloseButton)}}) {
+        const SIZE controlBefore = SizeOf(control);
+        RECT clientBefore{};
+        GetClientRect(window, &clientBefore);
+        const LONG fontBefore = FontHeight(control);
+        RECT suggested{};
+        GetWindowRect(window, &suggested);
+        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+
+        const SIZE controlAfter = SizeOf(control);
+        EXPECT_EQ(controlAfter.cx, 2 * controlBefore.cx);
+        EXPECT_EQ(controlAfter.cy, 2 * controlBefore.cy);
+        RECT clientAfter{};
+        GetClientRect(window, &clientAfter);
+        // The height is the test screen's at most.
+        EXPECT_EQ(clientAfter.right, 2 * clientBefore.right);
+        EXPECT_GT(FontHeight(control), fontBefore * 3 / 2);
+    }
+}
+
 TEST_F(Win32Window, UserActionsReachTheShellTheShellsOwnChangesDoNotAndRowsComeFromAnyThread) {
     const std::string row(100, 'r');
     RecordingEvents events(main_, [&] {

@@ -3,7 +3,9 @@
 #include <commctrl.h>
 
 #include <iterator>
+#include <utility>
 
+#include "app/ui/win32/win32_dpi.h"
 #include "app/ui/win32/win32_main_view.h"
 #include "app/ui/win32/win32_text.h"
 
@@ -101,36 +103,48 @@ void Win32AdvancedView::Create() {
     description.lpszClassName = kClassName;
     windowClass_.Register(description);
 
-    // Centred on the main window, which owns it.
-    RECT frame{0, 0, kClientWidth, kClientHeight};
-    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    RECT mainFrame{};
-    GetWindowRect(main_.Window(), &mainFrame);
-    const int x = (mainFrame.left + mainFrame.right - width) / 2;
-    const int y = (mainFrame.top + mainFrame.bottom - height) / 2;
-    window_.reset(CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, L"", kWindowStyle, x, y, width, height,
-                                  main_.Window(), nullptr, instance, this));
+    window_.reset(CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, L"", kWindowStyle, 0, 0, 0, 0, main_.Window(),
+                                  nullptr, instance, this));
     if (!window_) return;
     for (const Placement& place : kPlacements) {
-        const HWND control = CreateWindowExW(0, place.windowClass, L"", WS_CHILD | WS_VISIBLE | place.style, place.x,
-                                             place.y, place.width, place.height, window_.get(),
-                                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdOf(place.control))),
-                                             instance, nullptr);
-        if (control != nullptr && main_.Font() != nullptr) {
-            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(main_.Font()), FALSE);
-        }
-        controls_[static_cast<std::size_t>(place.control)] = control;
+        controls_[static_cast<std::size_t>(place.control)] =
+            CreateWindowExW(0, place.windowClass, L"", WS_CHILD | WS_VISIBLE | place.style, 0, 0, 0, 0, window_.get(),
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdOf(place.control))), instance, nullptr);
     }
+    dpi_ = DpiOf(window_.get());
+    LayOut();
+    // Centred on the main window, which owns it.
+    RECT frame{};
+    GetWindowRect(window_.get(), &frame);
+    RECT mainFrame{};
+    GetWindowRect(main_.Window(), &mainFrame);
+    SetWindowPos(window_.get(), nullptr, (mainFrame.left + mainFrame.right - (frame.right - frame.left)) / 2,
+                 (mainFrame.top + mainFrame.bottom - (frame.bottom - frame.top)) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     SetEnabled(AdvancedControl::AllowedDeleteButton, false);
     SetEnabled(AdvancedControl::BlockedDeleteButton, false);
     tooltip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.get(), nullptr, instance,
                                    nullptr));
     // Long tips wrap instead of running across the screen.
-    if (tooltip_) SendMessageW(tooltip_.get(), TTM_SETMAXTIPWIDTH, 0, kClientWidth);
+    if (tooltip_) SendMessageW(tooltip_.get(), TTM_SETMAXTIPWIDTH, 0, Scaled(kClientWidth, dpi_));
     tipped_ = {};
+}
+
+void Win32AdvancedView::LayOut() {
+    // The font the controls have now goes once they have the new one.
+    const UniqueFont previous = std::exchange(font_, MessageFontAt(dpi_));
+    for (const Placement& place : kPlacements) {
+        const HWND control = Control(place.control);
+        MoveWindow(control, Scaled(place.x, dpi_), Scaled(place.y, dpi_), Scaled(place.width, dpi_),
+                   Scaled(place.height, dpi_), FALSE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    }
+    RECT frame{0, 0, Scaled(kClientWidth, dpi_), Scaled(kClientHeight, dpi_)};
+    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, WS_EX_DLGMODALFRAME);
+    SetWindowPos(window_.get(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window_.get(), nullptr, TRUE);
 }
 
 void Win32AdvancedView::SetTitle(const std::string& title) {
@@ -227,6 +241,14 @@ LRESULT Win32AdvancedView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             if (main_.Events() != nullptr) main_.Events()->OnAdvancedClosed();
             return 0;
+        case WM_DPICHANGED: {
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(window_.get(), nullptr, suggested->left, suggested->top, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            dpi_ = LOWORD(wParam);
+            LayOut();
+            return 0;
+        }
         default:
             return DefWindowProcW(window_.get(), message, wParam, lParam);
     }

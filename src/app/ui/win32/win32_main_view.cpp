@@ -4,10 +4,12 @@
 #include <shellapi.h>
 
 #include <iterator>
+#include <utility>
 
 #include "app/ui/win32/resource_ids.h"
 #include "app/ui/win32/win32_advanced_view.h"
 #include "app/ui/win32/win32_dialogs.h"
+#include "app/ui/win32/win32_dpi.h"
 #include "app/ui/win32/win32_text.h"
 
 namespace zendrel::win32 {
@@ -114,13 +116,6 @@ bool IsTextInput(MainControl control) {
     }
 }
 
-UniqueFont MessageFont() {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return UniqueFont();
-    return UniqueFont(CreateFontIndirectW(&metrics.lfMessageFont));
-}
-
 }  // namespace
 
 bool TrayIcon::Show(HWND owner, UINT callbackMessage, HICON icon, const std::string& tooltip) {
@@ -184,21 +179,60 @@ void Win32MainView::Create() {
         description.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         description.lpszClassName = kClassName;
         windowClass_.Register(description);
-        font_ = MessageFont();
         donateBitmap_.reset(static_cast<HBITMAP>(
             LoadImageW(instance, MAKEINTRESOURCEW(ZENDREL_BITMAP_DONATE), IMAGE_BITMAP, 0, 0, 0)));
         clearLogBitmap_.reset(static_cast<HBITMAP>(
             LoadImageW(instance, MAKEINTRESOURCEW(ZENDREL_BITMAP_CLEAR_LOG), IMAGE_BITMAP, 0, 0, 0)));
     }
 
-    RECT frame{0, 0, kClientWidth, kClientHeight};
-    AdjustWindowRectEx(&frame, kWindowStyle, TRUE, 0);
-    window_.reset(CreateWindowExW(0, kClassName, L"", kWindowStyle, kWindowLeft, kWindowTop, frame.right - frame.left,
-                                  frame.bottom - frame.top, nullptr, nullptr, instance, this));
+    // Sized and filled once the window knows the density of its screen, which the place says.
+    const UINT desktopDpi = DpiOf(nullptr);
+    window_.reset(CreateWindowExW(0, kClassName, L"", kWindowStyle, Scaled(kWindowLeft, desktopDpi),
+                                  Scaled(kWindowTop, desktopDpi), 0, 0, nullptr, nullptr, instance, this));
     if (!window_) return;
+    dpi_ = DpiOf(window_.get());
     CreateMenuBar();
     CreateControls();
     CreateTooltips();
+    LayOut();
+}
+
+void Win32MainView::LayOut() {
+    // The font the controls have now goes once they have the new one.
+    const UniqueFont previous = std::exchange(font_, MessageFontAt(dpi_));
+    const auto place = [this](HWND child, int x, int y, int width, int height) {
+        MoveWindow(child, Scaled(x, dpi_), Scaled(y, dpi_), Scaled(width, dpi_), Scaled(height, dpi_), FALSE);
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    };
+    for (const Placement& at : kPlacements) place(Control(at.control), at.x, at.y, at.width, at.height);
+    place(GetDlgItem(window_.get(), kColonId), kRightInputX + kTimeWidth, kRow3 + kLabelDrop,
+          kMinuteX - kRightInputX - kTimeWidth, 16);
+    place(logEdit_, kLogX, kLogY, kLogWidth, kLogHeight);
+    // The status bar takes its height from its font and its place from the window.
+    SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    int fields[2] = {Scaled(kScheduleFieldWidth, dpi_), -1};
+    SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(fields));
+
+    RECT frame{0, 0, Scaled(kClientWidth, dpi_), Scaled(kClientHeight, dpi_)};
+    AdjustWindowRectEx(&frame, kWindowStyle, TRUE, 0);
+    SetWindowPos(window_.get(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(statusBar_, WM_SIZE, 0, 0);
+    // The tools that stand for disabled controls follow them.
+    for (int index = 0; index < kMainControlCount; ++index) {
+        if (hasTools_[static_cast<std::size_t>(index)]) MoveToolRect(static_cast<MainControl>(index));
+    }
+    InvalidateRect(window_.get(), nullptr, TRUE);
+}
+
+void Win32MainView::MoveToolRect(MainControl control) {
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = window_.get();
+    tool.uId = static_cast<UINT_PTR>(IdOf(control));
+    GetWindowRect(Control(control), &tool.rect);
+    MapWindowPoints(nullptr, window_.get(), reinterpret_cast<POINT*>(&tool.rect), 2);
+    SendMessageW(tooltip_.get(), TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 // The menu's own words are the same in both languages; the shell names the commands added to them.
@@ -240,23 +274,17 @@ void Win32MainView::ShowTrayMenu() {
     PostMessageW(window_.get(), WM_NULL, 0, 0);
 }
 
-HWND Win32MainView::AddChild(const wchar_t* windowClass, const wchar_t* text, DWORD style, int x, int y, int width,
-                             int height, int id) {
-    const HWND child =
-        CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, window_.get(),
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    if (child != nullptr && font_) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    return child;
+HWND Win32MainView::AddChild(const wchar_t* windowClass, const wchar_t* text, DWORD style, int id) {
+    return CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window_.get(),
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
 void Win32MainView::CreateControls() {
     for (const Placement& place : kPlacements) {
         controls_[static_cast<std::size_t>(place.control)] =
-            AddChild(place.windowClass, L"", place.style, place.x, place.y, place.width, place.height,
-                     IdOf(place.control));
+            AddChild(place.windowClass, L"", place.style, IdOf(place.control));
         if (place.control == MainControl::StartHourCombo) {
-            AddChild(L"STATIC", L":", SS_CENTER, kRightInputX + kTimeWidth, kRow3 + kLabelDrop,
-                     kMinuteX - kRightInputX - kTimeWidth, 16, kColonId);
+            AddChild(L"STATIC", L":", SS_CENTER, kColonId);
         }
     }
     SetText(MainControl::BrowseButton, "...");
@@ -267,11 +295,8 @@ void Win32MainView::CreateControls() {
     SendMessageW(Control(MainControl::ClearLogButton), BM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(clearLogBitmap_.get()));
     // Read-only, wrapping (no horizontal scrolling) and without a length limit (the log view sets it).
-    logEdit_ = AddChild(L"EDIT", L"", WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, kLogX,
-                        kLogY, kLogWidth, kLogHeight, kLogId);
-    statusBar_ = AddChild(STATUSCLASSNAMEW, L"", 0, 0, 0, 0, 0, kStatusBarId);
-    int fields[2] = {kScheduleFieldWidth, -1};
-    SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(fields));
+    logEdit_ = AddChild(L"EDIT", L"", WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, kLogId);
+    statusBar_ = AddChild(STATUSCLASSNAMEW, L"", 0, kStatusBarId);
     log_.Attach(window_.get(), logEdit_);
 }
 
@@ -533,6 +558,15 @@ LRESULT Win32MainView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SIZE:
             if (wParam == SIZE_MINIMIZED && events_ != nullptr) events_->OnMinimised();
             return 0;
+        case WM_DPICHANGED: {
+            // Moved to a screen of another density, or the density changed: the system suggests the place.
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(window, nullptr, suggested->left, suggested->top, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            dpi_ = LOWORD(wParam);
+            LayOut();
+            return 0;
+        }
         case WM_CLOSE:
             if (events_ != nullptr) events_->OnQuit();
             return 0;

@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 
+#include "app/ui/win32/win32_dpi.h"
 #include "app/ui/win32/win32_handles.h"
 #include "app/ui/win32/win32_log_view.h"
 #include "app/views.h"
@@ -79,7 +80,6 @@ public:
     HWND Control(MainControl control) const { return controls_[static_cast<std::size_t>(control)]; }
     HWND LogControl() const { return logEdit_; }
     HWND StatusBar() const { return statusBar_; }
-    HFONT Font() const { return font_.get(); }
     HMENU Menu() const { return menu_; }
     HMENU TrayMenu() const { return trayMenu_.get(); }
     MainEvents* Events() const { return events_; }
@@ -91,7 +91,12 @@ private:
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int notification);
     void CreateControls();
-    HWND AddChild(const wchar_t* windowClass, const wchar_t* text, DWORD style, int x, int y, int width, int height, int id);
+    // A child control, placed by LayOut.
+    HWND AddChild(const wchar_t* windowClass, const wchar_t* text, DWORD style, int id);
+    // Places and sizes the window and its controls, with the message font, at the density of its screen.
+    void LayOut();
+    // The rectangle of the tool that stands for a disabled control, after the control moved.
+    void MoveToolRect(MainControl control);
     void CreateMenuBar();
     // The menu that holds `item`: the window's or the tray icon's.
     HMENU MenuOf(MenuItem item) const;
@@ -109,6 +114,7 @@ private:
     WindowClass windowClass_;
     UniqueWindow window_;
     UniqueFont font_;
+    UINT dpi_ = kDesignDpi;
     UniqueBitmap donateBitmap_;
     UniqueBitmap clearLogBitmap_;
     UniqueIcon icon_;
