@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -18,6 +19,7 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -341,6 +343,32 @@ TEST_F(QtWindow, TheLanguageMenuRewritesTheCaptions) {
                   QString::fromUtf8("Speicherpfad f\xC3\xBCr Anh\xC3\xA4nge:"));
         EXPECT_EQ(window_.Caption(AdvancedControl::AllowedDeleteButton), QString::fromUtf8("L\xC3\xB6schen"));
         EXPECT_TRUE(window_.Main().MenuAction(MenuItem::German)->isChecked());
+    });
+}
+
+// Squeezed to the smallest size their layouts allow, in either language, both windows still give every caption the
+// room its text needs: nothing is cut off.
+TEST_F(QtWindow, AtTheirSmallestBothWindowsShowEveryCaptionWholeInBothLanguages) {
+    window_.Run([&] {
+        QWidget* advanced = window_.Control(AdvancedControl::CloseButton)->window();
+        for (const MenuItem language : {MenuItem::German, MenuItem::English}) {
+            window_.Main().MenuAction(language)->trigger();
+            for (QWidget* window : {static_cast<QWidget*>(window_.Main().Window()), advanced}) {
+                window->show();
+                window->resize(1, 1);
+                QApplication::processEvents();
+                for (const QWidget* widget : window->findChildren<QWidget*>()) {
+                    const bool captioned = qobject_cast<const QLabel*>(widget) != nullptr ||
+                                           qobject_cast<const QAbstractButton*>(widget) != nullptr ||
+                                           qobject_cast<const QComboBox*>(widget) != nullptr;
+                    if (!captioned || !widget->isVisible()) continue;
+                    // A button held narrower on purpose ("...") asks for no more than it may have.
+                    EXPECT_GE(widget->width(), std::min(widget->sizeHint().width(), widget->maximumWidth()))
+                        << widget->metaObject()->className();
+                }
+            }
+            advanced->hide();
+        }
     });
 }
 
