@@ -203,6 +203,44 @@ TEST_F(Win32Window, TwiceTheDensityDoublesBothWindowsAndTheirControlsAndEnlarges
     }
 }
 
+// The controls the Tab key visits from `first`, in its order, once round.
+std::vector<HWND> TabOrder(HWND window, HWND first) {
+    std::vector<HWND> order{first};
+    for (HWND next = GetNextDlgTabItem(window, first, FALSE); next != nullptr && next != first && order.size() < 64;
+         next = GetNextDlgTabItem(window, next, FALSE)) {
+        order.push_back(next);
+    }
+    return order;
+}
+
+// Tab goes through the controls as the eye reads them, row by row, each row from left to right; the Shift key's way
+// back is the same. A disabled button is passed over.
+TEST_F(Win32Window, TabVisitsTheControlsInTheOrderTheyAreRead) {
+    std::vector<HWND> mainOrder;
+    for (const MainControl control :
+         {MainControl::ServerEdit, MainControl::SecurityCombo, MainControl::PortEdit, MainControl::UserNameEdit,
+          MainControl::PasswordEdit, MainControl::IntervalCombo, MainControl::StartHourCombo,
+          MainControl::StartMinuteCombo, MainControl::SaveDirEdit, MainControl::BrowseButton,
+          MainControl::AdvancedButton, MainControl::ShortcutCheck, MainControl::ServiceCheck,
+          MainControl::DeleteMailsCheck, MainControl::StartStopButton, MainControl::DonateButton,
+          MainControl::ClearLogButton}) {
+        mainOrder.push_back(main_.Control(control));
+    }
+    mainOrder.push_back(main_.LogControl());
+    EXPECT_EQ(TabOrder(main_.Window(), mainOrder.front()), mainOrder);
+    EXPECT_EQ(GetNextDlgTabItem(main_.Window(), mainOrder.front(), TRUE), mainOrder.back());
+
+    std::vector<HWND> advancedOrder;
+    for (const AdvancedControl control :
+         {AdvancedControl::SearchStringEdit, AdvancedControl::ExtensionsEdit, AdvancedControl::KeepBothRadio,
+          AdvancedControl::SubFolderEdit, AdvancedControl::SaveInlineCheck, AdvancedControl::RememberMailsCheck,
+          AdvancedControl::AllowedList, AdvancedControl::AllowedAddButton, AdvancedControl::BlockedList,
+          AdvancedControl::BlockedAddButton, AdvancedControl::CloseButton}) {
+        advancedOrder.push_back(advanced_.Control(control));
+    }
+    EXPECT_EQ(TabOrder(advanced_.Window(), advancedOrder.front()), advancedOrder);
+}
+
 TEST_F(Win32Window, UserActionsReachTheShellTheShellsOwnChangesDoNotAndRowsComeFromAnyThread) {
     const std::string row(100, 'r');
     RecordingEvents events(main_, [&] {

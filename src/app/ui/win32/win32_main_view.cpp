@@ -294,8 +294,10 @@ void Win32MainView::CreateControls() {
                  reinterpret_cast<LPARAM>(donateBitmap_.get()));
     SendMessageW(Control(MainControl::ClearLogButton), BM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(clearLogBitmap_.get()));
-    // Read-only, wrapping (no horizontal scrolling) and without a length limit (the log view sets it).
-    logEdit_ = AddChild(L"EDIT", L"", WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, kLogId);
+    // Read-only, wrapping (no horizontal scrolling) and without a length limit (the log view sets it). The Tab key
+    // reaches it last, so that the keyboard and a screen reader can read and scroll it.
+    logEdit_ = AddChild(L"EDIT", L"", WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+                        kLogId);
     statusBar_ = AddChild(STATUSCLASSNAMEW, L"", 0, kStatusBarId);
     log_.Attach(window_.get(), logEdit_);
 }
