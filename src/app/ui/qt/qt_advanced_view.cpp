@@ -161,6 +161,8 @@ void QtAdvancedView::SetText(AdvancedControl control, const std::string& text) {
         edit->setText(ToQString(text));
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(ToQString(text));
+        // A screen reader names a box by the label whose buddy it is, but not a list.
+        if (auto* list = qobject_cast<QListWidget*>(label->buddy())) list->setAccessibleName(label->text());
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(ToQString(text));
     }

@@ -263,12 +263,14 @@ void QtMainView::ForwardUserActions() {
                                 MainControl::PasswordEdit, MainControl::SaveDirEdit}) {
         auto* edit = static_cast<QLineEdit*>(Widget(control));
         QObject::connect(edit, &QLineEdit::textEdited, forward([](MainEvents& e) { e.OnInputChanged(); }));
-        // Return in a box presses the default button, as in a dialog.
-        QObject::connect(edit, &QLineEdit::returnPressed, [this] {
-            auto* startStop = static_cast<QAbstractButton*>(Widget(MainControl::StartStopButton));
-            if (startStop->isEnabled()) startStop->click();
-        });
     }
+    // Return or Enter presses the button that has the focus, as in a dialog, and elsewhere (a box, a check box) the
+    // start button.
+    QObject::connect(window_.get(), &MainWindow::enterPressed, [this, button] {
+        auto* pressed = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+        if (pressed == nullptr || pressed->isCheckable()) pressed = button(MainControl::StartStopButton);
+        if (pressed->isEnabled()) pressed->click();
+    });
     QObject::connect(Combo(MainControl::IntervalCombo), &QComboBox::activated,
                      forward([](MainEvents& e) { e.OnInputChanged(); }));
     QObject::connect(Combo(MainControl::SecurityCombo), &QComboBox::activated,
@@ -327,6 +329,10 @@ void QtMainView::SetText(MainControl control, const std::string& text) {
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(shown);
     }
+    // The minute and the log have no label of their own: a screen reader names them by the start time's and the
+    // frame's.
+    if (control == MainControl::StartTimeLabel) Widget(MainControl::StartMinuteCombo)->setAccessibleName(shown);
+    if (control == MainControl::LogFrame) logText_->setAccessibleName(shown);
 }
 
 std::string QtMainView::Text(MainControl control) const {
