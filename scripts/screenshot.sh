@@ -3,10 +3,15 @@
 # data folder of its own, the main window saved as OUT_DIR/screenshot-linux.png and, after a click on the advanced
 # settings button, the advanced window as OUT_DIR/screenshot-linux-advanced.png.
 # Usage: scripts/screenshot.sh PROGRAM OUT_DIR
+# ZENDREL_SHOT_LANGUAGE=german shows the German texts; QT_SCALE_FACTOR=2 draws at twice the size; the pictures' names
+# then end in ZENDREL_SHOT_SUFFIX (for example "-de-200").
 set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: $0 PROGRAM OUT_DIR" >&2; exit 2; }
 program=$(realpath "$1")
 out=$(realpath "$2")
+language=${ZENDREL_SHOT_LANGUAGE:-english}
+scale=${QT_SCALE_FACTOR:-1}
+suffix=${ZENDREL_SHOT_SUFFIX:-}
 
 # A folder of a fixed name, so that the save folder in the picture does not change from one run to the next.
 work=${TMPDIR:-/tmp}/zendrel-screenshot
@@ -29,7 +34,7 @@ mkdir -p "$work/data" "$work/Attachments" "$work/bin"
 printf '#!/bin/sh\n[ "$2" = show-environment ] && exit 0\nexit 1\n' > "$work/bin/systemctl"
 chmod +x "$work/bin/systemctl"
 export PATH=$work/bin:$PATH
-"$program" --set Language=english Server=pop.example.org Port=110 Username=invoices TimeOUT=900 StartAtHour=6 \
+"$program" --set "Language=$language" Server=pop.example.org Port=110 Username=invoices TimeOUT=900 StartAtHour=6 \
   SaveDir="$work/Attachments/" FileExtensions=pdf,csv SearchString=Invoice "SubFolder={domain}/{year}-{month}" \
   >/dev/null
 printf 'secret\n' | "$program" --set-password >/dev/null 2>&1
@@ -41,7 +46,8 @@ printf '%s\r\n' "06:00:01 Successfully logged into account! (2 messages)." "06:0
   "06:00:02 Successfully signed out!" > "$work/data/log.txt"
 
 number=$((100 + RANDOM % 800))
-Xvfb ":$number" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+# Room for the window at twice the size.
+Xvfb ":$number" -screen 0 2560x1600x24 -nolisten tcp >/dev/null 2>&1 &
 display_pid=$!
 export DISPLAY=:$number
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
@@ -63,10 +69,10 @@ window_named() {
 
 main=$(window_named "Zendrel V")
 sleep 2  # the first take-over of log.txt (every 1.5 s)
-import -window "$main" "$out/screenshot-linux.png"
+import -window "$main" "$out/screenshot-linux$suffix.png"
 # The advanced settings button, at its place in the settings frame.
-xdotool mousemove --window "$main" 100 172 click 1
-advanced=$(window_named "Advanced Settings")
+xdotool mousemove --window "$main" "$((80 * scale))" "$((180 * scale))" click 1
+advanced=$(window_named "Advanced Settings|Erweiterte Einstellungen")
 sleep 0.5
-import -window "$advanced" "$out/screenshot-linux-advanced.png"
-echo "saved $out/screenshot-linux.png and $out/screenshot-linux-advanced.png"
+import -window "$advanced" "$out/screenshot-linux$suffix-advanced.png"
+echo "saved $out/screenshot-linux$suffix.png and $out/screenshot-linux$suffix-advanced.png"

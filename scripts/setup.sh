@@ -21,8 +21,9 @@ for need in "$@"; do
     # A virtual display, a click on a button, the capture, and a font to draw the texts with.
     screenshot) packages+=(xvfb xdotool imagemagick x11-utils fonts-dejavu-core) ;;
     # The cross compiler with POSIX threads (std::thread), Wine to run the result, googletest's sources to cross-build
-    # it, and a virtual display for the window's tests under Wine.
-    windows) packages+=(g++-mingw-w64-x86-64-posix wine64 googletest xvfb) ;;
+    # it, a virtual display for the window's tests under Wine, and the Russian locale whose code page (1251) they run
+    # under.
+    windows) packages+=(g++-mingw-w64-x86-64-posix wine64 googletest xvfb locales) ;;
     # CPack's Debian generator finds the libraries the program needs with dpkg-shlibdeps, and `file`; appstreamcli
     # validates the AppStream file.
     package) packages+=(dpkg-dev file lintian desktop-file-utils man-db appstream) ;;
@@ -35,7 +36,22 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# Wine takes a program's code page from the locale it starts in; the locale must exist for that.
+generate_locale() {
+  [[ " $* " == *" windows "* ]] || return 0
+  locale -a 2>/dev/null | grep -qx 'ru_RU.utf8' && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing locale ru_RU.UTF-8: enable it in /etc/locale.gen and run locale-gen as root" >&2
+    return 1
+  fi
+  sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
+}
+if [ ${#missing[@]} -eq 0 ]; then
+  generate_locale "$@"
+  exit
+fi
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "Missing Debian packages: ${missing[*]}" >&2
@@ -52,3 +68,4 @@ if [[ " ${missing[*]} " == *" dovecot-pop3d "* ]] && [ ! -e /usr/sbin/policy-rc.
   trap 'rm -f /usr/sbin/policy-rc.d' EXIT
 fi
 apt-get install -y -qq --no-install-recommends "${missing[@]}"
+generate_locale "$@"

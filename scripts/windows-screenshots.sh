@@ -2,9 +2,15 @@
 # Pictures of the Windows program's two windows for the README: build-windows/zendrel.exe under Wine on a virtual
 # display (Xvfb), with sample settings in a data folder of its own; the advanced window opened by a click.
 # Usage: scripts/windows-screenshots.sh [OUTPUT_FOLDER]   (default docs/). Needs xvfb, xdotool and imagemagick.
+# ZENDREL_SHOT_LANGUAGE=german shows the German texts; ZENDREL_SHOT_DPI=192 a screen at 200 % (Wine's LogPixels); the
+# pictures' names then end in ZENDREL_SHOT_SUFFIX (for example "-de-200"). Started with LANG=ru_RU.UTF-8 (the locale
+# generated), Wine runs the program under the Russian code page, 1251.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 out=${1:-docs}
+language=${ZENDREL_SHOT_LANGUAGE:-english}
+dpi=${ZENDREL_SHOT_DPI:-96}
+suffix=${ZENDREL_SHOT_SUFFIX:-}
 program="$here/../build-windows/zendrel.exe"
 [ -f "$program" ] || { echo "build it first: make windows" >&2; exit 1; }
 for tool in Xvfb xdotool import; do
@@ -13,11 +19,15 @@ done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zendrel-shots.XXXXXX")
 exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+# Room for the window at twice the size.
+Xvfb -displayfd "$display_fd" -screen 0 2560x1600x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 read -r -t 10 display <&"$display_fd"
 export DISPLAY=":$display" WINEPREFIX="$work/prefix"
-mkdir -p "$work/data" "$work/save"
+# A folder with an umlaut in its name, and the log's rows as the service leaves them (Windows-1252).
+mkdir -p "$work/data" "$work/Anhänge"
+printf '06:00:01 Successfully logged into account! (2 messages).\r\n06:00:02 File \047R\374ckerstattung.pdf\047 saved!\r\n' \
+  > "$work/data/log.txt"
 export ZENDREL_DATA_DIR="Z:$work/data"
 finish() {
   "$here/wine-run.sh" wineboot --end-session >/dev/null 2>&1 || true
@@ -29,8 +39,13 @@ finish() {
 trap finish EXIT
 
 "$here/wine-run.sh" wineboot --init >/dev/null 2>&1
-"$here/wine-run.sh" "$program" --set Language=english Server=pop.example.org Port=110 Username=office \
-  "SaveDir=Z:${work//\//\\}\\save\\" FileExtensions=pdf,csv "SubFolder={domain}/{year}-{month}" >/dev/null 2>&1
+if [ "$dpi" != 96 ]; then
+  "$here/wine-run.sh" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  "$here/wine-run.sh" reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  /usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
+fi
+"$here/wine-run.sh" "$program" --set "Language=$language" Server=pop.example.org Port=110 Username=office \
+  "SaveDir=Z:${work//\//\\}\\Anhänge\\" FileExtensions=pdf,csv "SubFolder={domain}/{year}-{month}" >/dev/null 2>&1
 "$here/wine-run.sh" "$program" --allow invoices@example.org >/dev/null 2>&1
 "$here/wine-run.sh" "$program" >/dev/null 2>&1 &
 
@@ -43,10 +58,10 @@ wait_for() {
 }
 main=$(wait_for "^Zendrel V[0-9]") || { echo "the main window did not come up" >&2; exit 1; }
 sleep 2
-import -window "$main" "$out/screenshot-windows.png"
+import -window "$main" "$out/screenshot-windows$suffix.png"
 # The advanced button, in the window's client area below the menu bar.
-xdotool mousemove --window "$main" 100 170 click 1
-advanced=$(wait_for "Advanced Settings") || { echo "the advanced window did not come up" >&2; exit 1; }
+xdotool mousemove --window "$main" $((100 * dpi / 96)) $((170 * dpi / 96)) click 1
+advanced=$(wait_for "Advanced Settings|Erweiterte Einstellungen") || { echo "the advanced window did not come up" >&2; exit 1; }
 sleep 1
-import -window "$advanced" "$out/screenshot-windows-advanced.png"
-echo "saved $out/screenshot-windows.png and $out/screenshot-windows-advanced.png"
+import -window "$advanced" "$out/screenshot-windows$suffix-advanced.png"
+echo "saved $out/screenshot-windows$suffix.png and $out/screenshot-windows$suffix-advanced.png"

@@ -237,6 +237,34 @@ std::optional<std::string> Utf8ToWindows1252(std::string_view utf8) {
     return text;
 }
 
+std::u16string Windows1252ToUtf16(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        const bool high = b >= 0x80 && b <= 0x9F && kWindows1252High[b - 0x80] != 0;
+        out += static_cast<char16_t>(high ? kWindows1252High[b - 0x80] : b);
+    }
+    return out;
+}
+
+std::string Utf16ToWindows1252Lossy(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit >= 0xD800 && unit <= 0xDFFF) {
+            // Every character beyond U+FFFF lies outside Windows-1252; its two halves make one "?".
+            const bool pair = unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+            if (pair) ++i;
+            out += '?';
+            continue;
+        }
+        out += Windows1252Byte(unit).value_or('?');
+    }
+    return out;
+}
+
 std::string Utf8ToWindows1252Lossy(std::string_view utf8) { return Utf8ToBytesLeniently(utf8, HeaderTextByte); }
 
 bool IsWellFormedUtf8(std::string_view bytes) {

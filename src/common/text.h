@@ -65,6 +65,13 @@ std::optional<std::string> Utf8ToWindows1252(std::string_view utf8);
 // instead of "?".
 std::string Utf8ToWindows1252Lossy(std::string_view utf8);
 
+// Windows-1252 text as UTF-16 by the program's own table, whatever the system's code page: the text of the Windows
+// window's wide calls.
+std::u16string Windows1252ToUtf16(std::string_view text);
+// The way back for what the user typed into a window: a character Windows-1252 lacks becomes "?", as in
+// Utf8ToWindows1252Lossy (a pair of surrogates is one character, a lone surrogate one "?" too).
+std::string Utf16ToWindows1252Lossy(std::u16string_view text);
+
 // Whether `bytes` are well-formed UTF-8: no overlong forms, surrogates or code points beyond U+10FFFF.
 bool IsWellFormedUtf8(std::string_view bytes);
 // The length (1-4) of the well-formed UTF-8 character that begins at `at`, or 0 when the bytes there are none.

@@ -140,6 +140,108 @@ TEST_F(Win32Window, ControlsHoldWhatTheShellWrites) {
     EXPECT_EQ(advanced_.ListEntry(AdvancedControl::kAllowedList, 0), "b@example.com");
 }
 
+// The suite runs under a Russian system's code page (1251), in which the bytes of "ä", "ü", "€" and "„" are Cyrillic
+// letters: the windows must show the program's Windows-1252 text as what it is all the same.
+TEST_F(Win32Window, ShowTheProgramsTextWhateverTheSystemsCodePage) {
+    ASSERT_NE(GetACP(), 1252u) << "run with LANG=ru_RU.UTF-8, that locale generated (scripts/setup.sh windows)";
+    const auto wideText = [](HWND window) {
+        std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+        return text;
+    };
+    main_.SetText(MainControl::kSaveDirLabel, "Speicherpfad f\xFCr Anh\xE4nge");
+    main_.SetText(MainControl::kSaveDirEdit, "C:\\Anh\xE4nge \x84\x80\x93\\");
+    main_.Log().AppendRow("Gr\xFC\xDF" "e.pdf gespeichert");
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    EXPECT_EQ(wideText(main_.Control(MainControl::kSaveDirLabel)), L"Speicherpfad f\u00FCr Anh\u00E4nge");
+    EXPECT_EQ(wideText(main_.Control(MainControl::kSaveDirEdit)), L"C:\\Anh\u00E4nge \u201E\u20AC\u201C\\");
+    EXPECT_EQ(wideText(main_.LogControl()), L"Gr\u00FC\u00DF" L"e.pdf gespeichert");
+
+    // What the user types comes back as the program's text; a letter Windows-1252 lacks as "?".
+    main_.SetText(MainControl::kUserNameEdit, "");
+    for (const wchar_t typed : {L'J', L'\u00FC', L'\u20AC', L'\u0416'}) {
+        SendMessageW(main_.Control(MainControl::kUserNameEdit), WM_CHAR, typed, 1);
+    }
+    EXPECT_EQ(main_.Text(MainControl::kUserNameEdit), "J\xFC\x80?");
+}
+
+// The height of the font a control draws with, in pixels.
+LONG FontHeight(HWND control) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    return font.lfHeight < 0 ? -font.lfHeight : font.lfHeight;
+}
+
+SIZE SizeOf(HWND window) {
+    RECT place{};
+    GetWindowRect(window, &place);
+    return {place.right - place.left, place.bottom - place.top};
+}
+
+// Wine sends no WM_DPICHANGED; the system sends it when a window goes to a screen of another density. Both windows
+// then lay themselves out anew at twice the size, with a larger font.
+TEST_F(Win32Window, TwiceTheDensityDoublesBothWindowsAndTheirControlsAndEnlargesTheFont) {
+    for (const auto& [window, control] :
+         {std::pair{main_.Window(), main_.Control(MainControl::kSaveDirEdit)},
+          std::pair{advanced_.Window(), advanced_.Control(AdvancedControl::kCloseButton)}}) {
+        const SIZE controlBefore = SizeOf(control);
+        RECT clientBefore{};
+        GetClientRect(window, &clientBefore);
+        const LONG fontBefore = FontHeight(control);
+        RECT suggested{};
+        GetWindowRect(window, &suggested);
+        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+
+        const SIZE controlAfter = SizeOf(control);
+        EXPECT_EQ(controlAfter.cx, 2 * controlBefore.cx);
+        EXPECT_EQ(controlAfter.cy, 2 * controlBefore.cy);
+        RECT clientAfter{};
+        GetClientRect(window, &clientAfter);
+        // The height is the test screen's at most.
+        EXPECT_EQ(clientAfter.right, 2 * clientBefore.right);
+        EXPECT_GT(FontHeight(control), fontBefore * 3 / 2);
+    }
+}
+
+// The controls the Tab key visits from `first`, in its order, once round.
+std::vector<HWND> TabOrder(HWND window, HWND first) {
+    std::vector<HWND> order{first};
+    for (HWND next = GetNextDlgTabItem(window, first, FALSE); next != nullptr && next != first && order.size() < 64;
+         next = GetNextDlgTabItem(window, next, FALSE)) {
+        order.push_back(next);
+    }
+    return order;
+}
+
+// Tab goes through the controls as the eye reads them, row by row, each row from left to right; the Shift key's way
+// back is the same. A disabled button is passed over.
+TEST_F(Win32Window, TabVisitsTheControlsInTheOrderTheyAreRead) {
+    std::vector<HWND> mainOrder;
+    for (const MainControl control :
+         {MainControl::kServerEdit, MainControl::kSecurityCombo, MainControl::kPortEdit, MainControl::kUserNameEdit,
+          MainControl::kPasswordEdit, MainControl::kIntervalCombo, MainControl::kStartHourCombo,
+          MainControl::kStartMinuteCombo, MainControl::kSaveDirEdit, MainControl::kBrowseButton,
+          MainControl::kAdvancedButton, MainControl::kShortcutCheck, MainControl::kServiceCheck,
+          MainControl::kDeleteMailsCheck, MainControl::kStartStopButton, MainControl::kDonateButton,
+          MainControl::kClearLogButton}) {
+        mainOrder.push_back(main_.Control(control));
+    }
+    mainOrder.push_back(main_.LogControl());
+    EXPECT_EQ(TabOrder(main_.Window(), mainOrder.front()), mainOrder);
+    EXPECT_EQ(GetNextDlgTabItem(main_.Window(), mainOrder.front(), TRUE), mainOrder.back());
+
+    std::vector<HWND> advancedOrder;
+    for (const AdvancedControl control :
+         {AdvancedControl::kSearchStringEdit, AdvancedControl::kExtensionsEdit, AdvancedControl::kKeepBothRadio,
+          AdvancedControl::kSubFolderEdit, AdvancedControl::kSaveInlineCheck, AdvancedControl::kRememberMailsCheck,
+          AdvancedControl::kAllowedList, AdvancedControl::kAllowedAddButton, AdvancedControl::kBlockedList,
+          AdvancedControl::kBlockedAddButton, AdvancedControl::kCloseButton}) {
+        advancedOrder.push_back(advanced_.Control(control));
+    }
+    EXPECT_EQ(TabOrder(advanced_.Window(), advancedOrder.front()), advancedOrder);
+}
+
 TEST_F(Win32Window, UserActionsReachTheShellTheShellsOwnChangesDoNotAndRowsComeFromAnyThread) {
     const std::string row(100, 'r');
     RecordingEvents events(main_, [&] {

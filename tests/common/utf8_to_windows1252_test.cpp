@@ -70,6 +70,30 @@ TEST(Utf8ToWindows1252Lossy, KeepsWhatWindows1252HasAndMarksTheRest) {
     for (const Case& c : cases) EXPECT_EQ(Utf8ToWindows1252Lossy(c.utf8), c.text) << "utf-8: '" << c.utf8 << "'";
 }
 
+TEST(Windows1252ToUtf16, GivesEveryByteItsCharacterAndTypedTextComesBack) {
+    EXPECT_EQ(Windows1252ToUtf16("Gr\xFC\xDF" "e \x80\x84\x8A\x81"), u"Gr\u00FC\u00DFe \u20AC\u201E\u0160\u0081");
+    for (int byte = 0; byte < 256; ++byte) {
+        const std::string text(1, static_cast<char>(byte));
+        EXPECT_EQ(Utf16ToWindows1252Lossy(Windows1252ToUtf16(text)), text) << "byte " << byte;
+    }
+}
+
+TEST(Utf16ToWindows1252Lossy, MarksEachCharacterWindows1252LacksWithOneQuestionMark) {
+    struct Case {
+        std::u16string typed;
+        std::string text;
+    };
+    const Case cases[] = {
+        {u"\u0421\u0447\u0451\u0442 \u2116" u"5", "???? ?5"},  // Счёт №5
+        {u"\u0141\u00F3d\u017A", "?\xF3" "d?"},                // Łódź
+        {u"\U0001F600x", "?x"},                                // a pair of surrogates is one character
+        {std::u16string{u'a', char16_t(0xD83D), u'b', char16_t(0xDE00)}, "a?b?"},  // lone halves
+        {u"\u0080", "?"},                                         // the euro's byte is not the euro's code point
+        {std::u16string(u"a\0b", 3), std::string("a\0b", 3)},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Utf16ToWindows1252Lossy(c.typed), c.text) << c.text;
+}
+
 TEST(IsWellFormedUtf8, RefusesWhatNoEncoderWrites) {
     for (const std::string good : {"", "plain", "\xC3\xA4", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF"}) {
         EXPECT_TRUE(IsWellFormedUtf8(good)) << good;

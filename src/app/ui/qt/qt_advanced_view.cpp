@@ -1,10 +1,15 @@
 #include "app/ui/qt/qt_advanced_view.h"
 
+#include <algorithm>
+
+#include <QBoxLayout>
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalBlocker>
 
 #include "app/ui/qt/program_text.h"
@@ -13,30 +18,10 @@
 namespace zendrel {
 namespace {
 
-// The rows from the top: the subject search and the extensions (each a label over its box), then where the files
-// go (what a name that exists gets, the subfolders, the inline files), whether examined mails are remembered, then the
-// two sender lists with their buttons. A row added below the remembering box moves the lists and the window's foot down by kRowStep.
-// The width holds the longest German text, the inline box's, on one line.
-constexpr int kWindowWidth = 600;
-constexpr int kMargin = 10;
-constexpr int kLabelHeight = 18;
-constexpr int kBoxHeight = 22;
-constexpr int kRowStep = 32;
-constexpr int kHalfWidth = (kWindowWidth - 3 * kMargin) / 2;
-constexpr int kRightHalfLeft = kWindowWidth - kMargin - kHalfWidth;
-constexpr int kExistingFilesTop = 114;
-constexpr int kRadioWidth = 125;
-constexpr int kSubFolderTop = kExistingFilesTop + kRowStep;
-constexpr int kSaveInlineTop = kSubFolderTop + 20 + kRowStep;
-constexpr int kRememberMailsTop = kSaveInlineTop + kRowStep;
-constexpr int kListsTop = kRememberMailsTop + kRowStep;
-constexpr int kListHeight = 150;
-constexpr int kButtonWidth = 115;
-constexpr int kButtonHeight = 26;
-constexpr int kButtonsTop = kListsTop + 20 + kListHeight + 8;
-// The window's foot: the Close button at the bottom right.
-constexpr int kFootTop = kButtonsTop + kButtonHeight + kMargin;
-constexpr QSize kWindowSize(kWindowWidth, kFootTop + kButtonHeight + kMargin);
+// The window's first width at a scale of 1: the longest German text, the inline box's, on one line.
+constexpr int kFirstWindowWidth = 600;
+// The first height of each sender list at a scale of 1, in lines of text.
+constexpr int kListLines = 8;
 
 std::size_t At(AdvancedControl control) { return static_cast<std::size_t>(control); }
 
@@ -46,13 +31,12 @@ struct SenderListPlace {
     AdvancedControl list;
     AdvancedControl addButton;
     AdvancedControl deleteButton;
-    int left;
 };
 constexpr std::array<SenderListPlace, 2> kSenderLists = {{
     {SenderListKind::kAllowed, AdvancedControl::kAllowedLabel, AdvancedControl::kAllowedList,
-     AdvancedControl::kAllowedAddButton, AdvancedControl::kAllowedDeleteButton, kMargin},
-    {SenderListKind::kBlocked, AdvancedControl::kBlockedLabel, AdvancedControl::kBlockedList,
-     AdvancedControl::kBlockedAddButton, AdvancedControl::kBlockedDeleteButton, kRightHalfLeft},
+     AdvancedControl::kAllowedAddButton, AdvancedControl::kAllowedDeleteButton},
+    {SenderListKind::Blocked, AdvancedControl::kBlockedLabel, AdvancedControl::kBlockedList,
+     AdvancedControl::kBlockedAddButton, AdvancedControl::kBlockedDeleteButton},
 }};
 
 }  // namespace
@@ -61,63 +45,70 @@ QtAdvancedView::~QtAdvancedView() = default;
 
 void QtAdvancedView::Create() {
     window_ = std::make_unique<AdvancedWindow>(owner_.Window());
-    window_->setFixedSize(kWindowSize);
-    const int fullWidth = kWindowSize.width() - 2 * kMargin;
-    const auto label = [&](AdvancedControl control, QRect place) {
-        auto* widget = new QLabel(window_.get());
-        widget->setGeometry(place);
+    QWidget* window = window_.get();
+    // Each label is its box's buddy, which a screen reader announces with the box.
+    const auto label = [&](AdvancedControl control, QWidget* box) {
+        auto* widget = new QLabel(window);
+        widget->setBuddy(box);
         controls_[At(control)] = widget;
+        return widget;
     };
-    const auto edit = [&](AdvancedControl control, QRect place) {
-        auto* widget = new QLineEdit(window_.get());
-        widget->setGeometry(place);
+    const auto edit = [&](AdvancedControl control) {
+        auto* widget = new QLineEdit(window);
         AcceptOnlyWindows1252(widget);
         controls_[At(control)] = widget;
+        return widget;
     };
-    const auto button = [&](AdvancedControl control, QRect place) {
-        auto* widget = new QPushButton(window_.get());
-        widget->setGeometry(place);
+    const auto add = [&](AdvancedControl control, QWidget* widget) {
         controls_[At(control)] = widget;
-    };
-    const auto choice = [&](AdvancedControl control, QRect place, QAbstractButton* widget) {
-        widget->setGeometry(place);
-        controls_[At(control)] = widget;
+        return widget;
     };
 
-    // Created in the keyboard order.
-    label(AdvancedControl::kSearchStringLabel, QRect(kMargin, 10, fullWidth, kLabelHeight));
-    edit(AdvancedControl::kSearchStringEdit, QRect(kMargin, 30, fullWidth, kBoxHeight));
-    label(AdvancedControl::kExtensionsLabel, QRect(kMargin, 62, fullWidth, kLabelHeight));
-    edit(AdvancedControl::kExtensionsEdit, QRect(kMargin, 82, fullWidth, kBoxHeight));
-    // The choice stands where the right list begins; its two radio buttons share their parent, which makes them one.
-    const int radiosLeft = kRightHalfLeft;
-    label(AdvancedControl::kExistingFilesLabel,
-          QRect(kMargin, kExistingFilesTop + 2, radiosLeft - kMargin - 5, kLabelHeight));
-    choice(AdvancedControl::kKeepBothRadio, QRect(radiosLeft, kExistingFilesTop, kRadioWidth, kBoxHeight),
-           new QRadioButton(window_.get()));
-    const int replaceLeft = radiosLeft + kRadioWidth + 5;
-    choice(AdvancedControl::kReplaceRadio,
-           QRect(replaceLeft, kExistingFilesTop, kWindowSize.width() - kMargin - replaceLeft, kBoxHeight),
-           new QRadioButton(window_.get()));
-    label(AdvancedControl::kSubFolderLabel, QRect(kMargin, kSubFolderTop, fullWidth, kLabelHeight));
-    edit(AdvancedControl::kSubFolderEdit, QRect(kMargin, kSubFolderTop + 20, fullWidth, kBoxHeight));
-    choice(AdvancedControl::kSaveInlineCheck, QRect(kMargin, kSaveInlineTop, fullWidth, kBoxHeight),
-           new QCheckBox(window_.get()));
-    choice(AdvancedControl::kRememberMailsCheck, QRect(kMargin, kRememberMailsTop, fullWidth, kBoxHeight),
-           new QCheckBox(window_.get()));
-    for (const SenderListPlace& place : kSenderLists) {
-        label(place.label, QRect(place.left, kListsTop, kHalfWidth, kLabelHeight));
-        auto* list = new QListWidget(window_.get());
-        list->setGeometry(place.left, kListsTop + 20, kHalfWidth, kListHeight);
+    // Created in the visual order, which is the keyboard's. The subject search and the extensions, each a label over
+    // its box; then where the files go (what a name that exists gets, the subfolders, the inline files), whether
+    // examined mails are remembered, the two sender lists with their buttons, and the Close button at the foot.
+    auto* column = new QVBoxLayout(window);
+    for (const auto& [labelControl, editControl] :
+         {std::pair{AdvancedControl::kSearchStringLabel, AdvancedControl::kSearchStringEdit},
+          std::pair{AdvancedControl::kExtensionsLabel, AdvancedControl::kExtensionsEdit}}) {
+        QLineEdit* box = edit(editControl);
+        column->addWidget(label(labelControl, box));
+        column->addWidget(box);
+    }
+    // The two radio buttons share their parent, which makes them one group.
+    auto* keepBoth = add(AdvancedControl::kKeepBothRadio, new QRadioButton(window));
+    auto* replace = add(AdvancedControl::kReplaceRadio, new QRadioButton(window));
+    auto* existing = new QHBoxLayout;
+    existing->addWidget(label(AdvancedControl::kExistingFilesLabel, keepBoth), 1);
+    existing->addWidget(keepBoth);
+    existing->addWidget(replace);
+    column->addLayout(existing);
+    QLineEdit* subFolder = edit(AdvancedControl::kSubFolderEdit);
+    column->addWidget(label(AdvancedControl::kSubFolderLabel, subFolder));
+    column->addWidget(subFolder);
+    column->addWidget(add(AdvancedControl::kSaveInlineCheck, new QCheckBox(window)));
+    column->addWidget(add(AdvancedControl::kRememberMailsCheck, new QCheckBox(window)));
+
+    auto* lists = new QGridLayout;
+    column->addLayout(lists, 1);
+    for (int side = 0; side < static_cast<int>(kSenderLists.size()); ++side) {
+        const SenderListPlace& place = kSenderLists[static_cast<std::size_t>(side)];
+        auto* list = new QListWidget(window);
         list->setSelectionMode(QAbstractItemView::SingleSelection);
-        controls_[At(place.list)] = list;
-        button(place.addButton, QRect(place.left, kButtonsTop, kButtonWidth, kButtonHeight));
-        button(place.deleteButton,
-               QRect(place.left + kHalfWidth - kButtonWidth, kButtonsTop, kButtonWidth, kButtonHeight));
+        list->setMinimumHeight(list->fontMetrics().lineSpacing() * kListLines);
+        add(place.list, list);
+        lists->addWidget(label(place.label, list), 0, side);
+        lists->addWidget(list, 1, side);
+        auto* buttons = new QHBoxLayout;
+        buttons->addWidget(add(place.addButton, new QPushButton(window)));
+        buttons->addStretch();
+        buttons->addWidget(add(place.deleteButton, new QPushButton(window)));
+        lists->addLayout(buttons, 2, side);
         Widget(place.deleteButton)->setEnabled(false);
     }
-    button(AdvancedControl::kCloseButton,
-           QRect(kWindowWidth - kMargin - kButtonWidth, kFootTop, kButtonWidth, kButtonHeight));
+    lists->setRowStretch(1, 1);
+    column->addWidget(add(AdvancedControl::kCloseButton, new QPushButton(window)), 0, Qt::AlignRight);
+    window_->resize(QSize(kFirstWindowWidth, 0).expandedTo(window_->sizeHint()));
     ForwardUserActions();
 }
 
@@ -150,9 +141,13 @@ void QtAdvancedView::ForwardUserActions() {
 void QtAdvancedView::SetTitle(const std::string& title) { window_->setWindowTitle(ToQString(title)); }
 
 void QtAdvancedView::Show() {
-    // Centred on the window that owns it.
+    // Centred on the window that owns it, as far as the screen reaches.
     const QRect owner = owner_.Window()->frameGeometry();
-    window_->move(owner.center() - QPoint(kWindowSize.width() / 2, kWindowSize.height() / 2));
+    QPoint place = owner.center() - QPoint(window_->width() / 2, window_->height() / 2);
+    const QRect screen = owner_.Window()->screen()->availableGeometry();
+    place.setX(std::max(screen.left(), std::min(place.x(), screen.right() + 1 - window_->width())));
+    place.setY(std::max(screen.top(), std::min(place.y(), screen.bottom() + 1 - window_->height())));
+    window_->move(place);
     window_->show();
     window_->raise();
     window_->activateWindow();
@@ -166,6 +161,8 @@ void QtAdvancedView::SetText(AdvancedControl control, const std::string& text) {
         edit->setText(ToQString(text));
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(ToQString(text));
+        // A screen reader names a box by the label whose buddy it is, but not a list.
+        if (auto* list = qobject_cast<QListWidget*>(label->buddy())) list->setAccessibleName(label->text());
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(ToQString(text));
     }

@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QBoxLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -22,43 +24,11 @@
 namespace zendrel {
 namespace {
 
-constexpr QSize kWindowSize(522, 560);
-constexpr QPoint kWindowPosition(678, 141);
-constexpr QRect kPreferencesFrame(11, 4, 500, 255);
-constexpr QRect kLogFrame(11, 263, 500, 245);
+// The window's first size at a scale of 1, which the layouts enlarge where the texts or the fonts need more room.
+constexpr QSize kFirstWindowSize(522, 560);
 constexpr int kScheduleFieldWidth = 250;
 constexpr int kScheduleMilliseconds = 500;
 constexpr int kLogPollMilliseconds = 1500;
-
-// The rows of the settings frame: labels in the first column, the boxes beside them, a narrow pair at the right.
-constexpr int kRowTop = 24;
-constexpr int kRowStep = 28;
-constexpr int kRowHeight = 22;
-constexpr int kLabelLeft = 10;
-// Narrow enough to leave the server row its room; the folder's label, the longest, takes two lines.
-constexpr int kLabelWidth = 126;
-constexpr int kBoxLeft = 139;
-constexpr int kBoxWidth = 179;
-constexpr int kRightLabelLeft = 326;
-constexpr int kRightLabelWidth = 64;
-constexpr int kRightBoxLeft = 392;
-constexpr int kRightBoxWidth = 98;
-constexpr int kTimeBoxWidth = 44;  // the start hour and minute; the minute's column also holds the port
-constexpr int kMinuteLeft = kRightBoxLeft + kRightBoxWidth - kTimeBoxWidth;
-constexpr int kBrowseWidth = 28;
-constexpr int kBrowseLeft = kRightBoxLeft + kRightBoxWidth - kBrowseWidth;
-
-// The server row holds the security and the port beside the server: the security drop-down lines up with the labels
-// of the right column and the port box with the start minute, each label ending just before its box.
-constexpr int kLabelGap = 3;
-constexpr int kPairGap = 6;  // between a box and the next label
-constexpr int kSecurityComboWidth = 86;  // "STARTTLS"
-constexpr int kSecurityLabelWidth = 66;  // "Sicherheit:"
-constexpr int kSecurityLabelLeft = kRightLabelLeft - kLabelGap - kSecurityLabelWidth;
-constexpr int kPortLabelLeft = kRightLabelLeft + kSecurityComboWidth + kLabelGap;
-constexpr int kServerBoxWidth = kSecurityLabelLeft - kPairGap - kBoxLeft;
-
-constexpr int RowTop(int row) { return kRowTop + row * kRowStep; }
 
 std::size_t At(MainControl control) { return static_cast<std::size_t>(control); }
 
@@ -81,22 +51,24 @@ QtMainView::~QtMainView() {
 
 void QtMainView::Create() {
     window_ = std::make_unique<MainWindow>();
-    window_->setFixedSize(kWindowSize);
-    window_->move(kWindowPosition);
     window_->setWindowIcon(ProgramIcon());
 
+    // The settings above the log, which takes what room the window gains; the window manager places the window.
     auto* central = new QWidget(window_.get());
     window_->setCentralWidget(central);
+    auto* frames = new QVBoxLayout(central);
     auto* preferences = new QGroupBox(central);
-    preferences->setGeometry(kPreferencesFrame);
+    frames->addWidget(preferences);
     controls_[At(MainControl::kPreferencesFrame)] = preferences;
     BuildPreferences(preferences);
     auto* logFrame = new QGroupBox(central);
-    logFrame->setGeometry(kLogFrame);
+    frames->addWidget(logFrame, 1);
     controls_[At(MainControl::kLogFrame)] = logFrame;
     BuildLog(logFrame);
     BuildMenu();
     BuildStatusBar();
+    // The layouts keep the window from shrinking below what its texts need, in either language.
+    window_->resize(kFirstWindowSize.expandedTo(window_->sizeHint()));
 
     tray_ = std::make_unique<QSystemTrayIcon>(ProgramIcon());
     trayMenu_ = std::make_unique<QMenu>();
@@ -112,104 +84,134 @@ void QtMainView::Create() {
 }
 
 void QtMainView::BuildPreferences(QWidget* frame) {
-    const auto label = [&](MainControl control, QRect place) {
+    // Each label is its box's buddy: a screen reader announces the label with the box, and its mnemonic reaches it.
+    const auto label = [&](MainControl control, QWidget* box) {
         auto* widget = new QLabel(frame);
-        widget->setGeometry(place);
-        widget->setWordWrap(true);
+        widget->setBuddy(box);
         controls_[At(control)] = widget;
         return widget;
     };
-    const auto edit = [&](MainControl control, QRect place) {
+    const auto edit = [&](MainControl control) {
         auto* widget = new QLineEdit(frame);
-        widget->setGeometry(place);
         AcceptOnlyWindows1252(widget);
         controls_[At(control)] = widget;
         return widget;
     };
-    const auto combo = [&](MainControl control, QRect place) {
+    const auto combo = [&](MainControl control) {
         auto* widget = new QComboBox(frame);
-        widget->setGeometry(place);
         controls_[At(control)] = widget;
+        return widget;
     };
-    const auto check = [&](MainControl control, int top) {
+    const auto check = [&](MainControl control) {
         auto* widget = new QCheckBox(frame);
-        widget->setGeometry(kLabelLeft, top, 415, 19);
         controls_[At(control)] = widget;
+        return widget;
     };
-    const QRect leftLabel(kLabelLeft, 0, kLabelWidth, kRowHeight);
-    const QRect leftBox(kBoxLeft, 0, kBoxWidth, kRowHeight);
-    const QRect rightLabel(kRightLabelLeft, 0, kRightLabelWidth, kRowHeight);
-    const QRect rightBox(kRightBoxLeft, 0, kRightBoxWidth, kRowHeight);
+    const auto button = [&](MainControl control, QAbstractButton* widget) {
+        controls_[At(control)] = widget;
+        return widget;
+    };
 
-    // Created in the keyboard order.
-    label(MainControl::kServerLabel, leftLabel.translated(0, RowTop(0)));
-    edit(MainControl::kServerEdit, QRect(kBoxLeft, RowTop(0), kServerBoxWidth, kRowHeight));
-    label(MainControl::kSecurityLabel, QRect(kSecurityLabelLeft, RowTop(0), kSecurityLabelWidth, kRowHeight))
-        ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    combo(MainControl::kSecurityCombo, QRect(kRightLabelLeft, RowTop(0), kSecurityComboWidth, kRowHeight));
-    label(MainControl::kPortLabel,
-          QRect(kPortLabelLeft, RowTop(0), kMinuteLeft - kLabelGap - kPortLabelLeft, kRowHeight))
-        ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    QLineEdit* port = edit(MainControl::kPortEdit, QRect(kMinuteLeft, RowTop(0), kTimeBoxWidth, kRowHeight));
+    // Created in the visual order, which is the keyboard's: row by row, from left to right.
+    QLineEdit* server = edit(MainControl::kServerEdit);
+    QComboBox* security = combo(MainControl::kSecurityCombo);
+    QLineEdit* port = edit(MainControl::kPortEdit);
     // Digits only, and no number above the last port, 65535; 0 may stand while the user types.
     port->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("0*([0-9]{0,4}|[1-5][0-9]{4}|6[0-4][0-9]{3}|65[0-4][0-9]{2}|655[0-2][0-9]|"
                                           "6553[0-5])")),
         port));
-    label(MainControl::kUserNameLabel, leftLabel.translated(0, RowTop(1)));
-    edit(MainControl::kUserNameEdit, leftBox.translated(0, RowTop(1)));
-    label(MainControl::kPasswordLabel, rightLabel.translated(0, RowTop(1)));
-    edit(MainControl::kPasswordEdit, rightBox.translated(0, RowTop(1)))->setEchoMode(QLineEdit::Password);
-    label(MainControl::kIntervalLabel, leftLabel.translated(0, RowTop(2)));
-    combo(MainControl::kIntervalCombo, leftBox.translated(0, RowTop(2)));
-    label(MainControl::kStartTimeLabel, rightLabel.translated(0, RowTop(2)));
-    combo(MainControl::kStartHourCombo, QRect(kRightBoxLeft, RowTop(2), kTimeBoxWidth, kRowHeight));
-    auto* colon = new QLabel(QStringLiteral(":"), frame);
-    colon->setGeometry(kRightBoxLeft + kTimeBoxWidth, RowTop(2), kMinuteLeft - kRightBoxLeft - kTimeBoxWidth,
-                       kRowHeight);
-    colon->setAlignment(Qt::AlignCenter);
-    combo(MainControl::kStartMinuteCombo, QRect(kMinuteLeft, RowTop(2), kTimeBoxWidth, kRowHeight));
-    label(MainControl::kSaveDirLabel, QRect(kLabelLeft, RowTop(3) - 4, kLabelWidth, kRowHeight + 8));
-    edit(MainControl::kSaveDirEdit, QRect(kBoxLeft, RowTop(3), kBrowseLeft - 4 - kBoxLeft, kRowHeight));
-    auto* browse = new QPushButton(QStringLiteral("..."), frame);
-    browse->setGeometry(kBrowseLeft, RowTop(3), kBrowseWidth, kRowHeight);
-    controls_[At(MainControl::kBrowseButton)] = browse;
-
-    auto* advanced = new QPushButton(frame);
-    advanced->setGeometry(kLabelLeft, 134, 200, 24);
-    controls_[At(MainControl::kAdvancedButton)] = advanced;
-    check(MainControl::kShortcutCheck, 162);
-    check(MainControl::kServiceCheck, 181);
-    check(MainControl::kDeleteMailsCheck, 200);
-
-    auto* startStop = new QPushButton(frame);
-    startStop->setGeometry((kPreferencesFrame.width() - 110) / 2, 223, 110, 26);
+    QLineEdit* userName = edit(MainControl::kUserNameEdit);
+    QLineEdit* password = edit(MainControl::kPasswordEdit);
+    password->setEchoMode(QLineEdit::Password);
+    QComboBox* interval = combo(MainControl::kIntervalCombo);
+    QComboBox* hour = combo(MainControl::kStartHourCombo);
+    QComboBox* minute = combo(MainControl::kStartMinuteCombo);
+    QLineEdit* saveDir = edit(MainControl::kSaveDirEdit);
+    QAbstractButton* browse = button(MainControl::kBrowseButton, new QPushButton(QStringLiteral("..."), frame));
+    QAbstractButton* advanced = button(MainControl::kAdvancedButton, new QPushButton(frame));
+    QCheckBox* shortcut = check(MainControl::kShortcutCheck);
+    QCheckBox* service = check(MainControl::kServiceCheck);
+    QCheckBox* deleteMails = check(MainControl::kDeleteMailsCheck);
+    auto* startStop = static_cast<QPushButton*>(button(MainControl::kStartStopButton, new QPushButton(frame)));
     startStop->setDefault(true);
-    controls_[At(MainControl::kStartStopButton)] = startStop;
-
+    auto* donate = static_cast<QToolButton*>(button(MainControl::kDonateButton, new QToolButton(frame)));
     const QPixmap donation = DonationPicture();
-    auto* donate = new QToolButton(frame);
-    donate->setGeometry(QRect(QPoint(kPreferencesFrame.width() - donation.width() - 8, 219), donation.size()));
     donate->setIcon(donation);
     donate->setIconSize(donation.size());
     donate->setAutoRaise(true);
     donate->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0; }"));
     donate->setCursor(Qt::PointingHandCursor);
-    controls_[At(MainControl::kDonateButton)] = donate;
+    // Room for five digits; the drop-downs as wide as their longest item, the server's and the folder's boxes take the
+    // room that is left.
+    port->setFixedWidth(port->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
+    for (QComboBox* box : {security, interval, hour, minute}) {
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+
+    // Labels in the first column, the boxes beside them, a second pair of columns at the right; the server row holds
+    // the security and the port as well.
+    auto* grid = new QGridLayout;
+    grid->setColumnStretch(1, 1);
+    grid->addWidget(label(MainControl::kServerLabel, server), 0, 0);
+    auto* serverRow = new QHBoxLayout;
+    serverRow->addWidget(server, 1);
+    serverRow->addWidget(label(MainControl::kSecurityLabel, security));
+    serverRow->addWidget(security);
+    serverRow->addWidget(label(MainControl::kPortLabel, port));
+    serverRow->addWidget(port);
+    grid->addLayout(serverRow, 0, 1, 1, 3);
+    grid->addWidget(label(MainControl::kUserNameLabel, userName), 1, 0);
+    grid->addWidget(userName, 1, 1);
+    grid->addWidget(label(MainControl::kPasswordLabel, password), 1, 2);
+    grid->addWidget(password, 1, 3);
+    grid->addWidget(label(MainControl::kIntervalLabel, interval), 2, 0);
+    grid->addWidget(interval, 2, 1);
+    grid->addWidget(label(MainControl::kStartTimeLabel, hour), 2, 2);
+    auto* time = new QHBoxLayout;
+    time->addWidget(hour);
+    time->addWidget(new QLabel(QStringLiteral(":"), frame));
+    time->addWidget(minute);
+    time->addStretch();
+    grid->addLayout(time, 2, 3);
+    grid->addWidget(label(MainControl::kSaveDirLabel, saveDir), 3, 0);
+    auto* folder = new QHBoxLayout;
+    folder->addWidget(saveDir, 1);
+    folder->addWidget(browse);
+    grid->addLayout(folder, 3, 1, 1, 3);
+    browse->setMaximumWidth(browse->fontMetrics().horizontalAdvance(QStringLiteral("...")) * 3);
+
+    auto* column = new QVBoxLayout(frame);
+    column->addLayout(grid);
+    column->addWidget(advanced, 0, Qt::AlignLeft);
+    column->addWidget(shortcut);
+    column->addWidget(service);
+    column->addWidget(deleteMails);
+    // The start button in the middle, the donation picture at the right.
+    auto* foot = new QGridLayout;
+    foot->setColumnStretch(0, 1);
+    foot->setColumnStretch(2, 1);
+    foot->addWidget(startStop, 0, 1);
+    foot->addWidget(donate, 0, 2, Qt::AlignRight);
+    column->addLayout(foot);
 }
 
 void QtMainView::BuildLog(QWidget* frame) {
     auto* clear = new QToolButton(frame);
-    clear->setGeometry(kLogFrame.width() - 28, 22, 20, 20);
     clear->setIcon(ClearLogPicture());
     clear->setIconSize(QSize(10, 10));
     controls_[At(MainControl::kClearLogButton)] = clear;
 
     logText_ = new QPlainTextEdit(frame);
-    logText_->setGeometry(8, 46, kLogFrame.width() - 16, kLogFrame.height() - 54);
     logText_->setReadOnly(true);
     logText_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    logText_->setMinimumHeight(logText_->fontMetrics().lineSpacing() * 6);
     log_.Attach(logText_);
+
+    auto* column = new QVBoxLayout(frame);
+    column->addWidget(clear, 0, Qt::AlignRight);
+    column->addWidget(logText_, 1);
 }
 
 // The menu's own words are the same in both languages; the shell names the commands added to them.
@@ -262,12 +264,14 @@ void QtMainView::ForwardUserActions() {
                                 MainControl::kPasswordEdit, MainControl::kSaveDirEdit}) {
         auto* edit = static_cast<QLineEdit*>(Widget(control));
         QObject::connect(edit, &QLineEdit::textEdited, forward([](MainEvents& e) { e.OnInputChanged(); }));
-        // Return in a box presses the default button, as in a dialog.
-        QObject::connect(edit, &QLineEdit::returnPressed, [this] {
-            auto* startStop = static_cast<QAbstractButton*>(Widget(MainControl::kStartStopButton));
-            if (startStop->isEnabled()) startStop->click();
-        });
     }
+    // Return or Enter presses the button that has the focus, as in a dialog, and elsewhere (a box, a check box) the
+    // start button.
+    QObject::connect(window_.get(), &MainWindow::enterPressed, [this, button] {
+        auto* pressed = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+        if (pressed == nullptr || pressed->isCheckable()) pressed = button(MainControl::kStartStopButton);
+        if (pressed->isEnabled()) pressed->click();
+    });
     QObject::connect(Combo(MainControl::kIntervalCombo), &QComboBox::activated,
                      forward([](MainEvents& e) { e.OnInputChanged(); }));
     QObject::connect(Combo(MainControl::kSecurityCombo), &QComboBox::activated,
@@ -326,6 +330,10 @@ void QtMainView::SetText(MainControl control, const std::string& text) {
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(shown);
     }
+    // The minute and the log have no label of their own: a screen reader names them by the start time's and the
+    // frame's.
+    if (control == MainControl::kStartTimeLabel) Widget(MainControl::kStartMinuteCombo)->setAccessibleName(shown);
+    if (control == MainControl::kLogFrame) logText_->setAccessibleName(shown);
 }
 
 std::string QtMainView::Text(MainControl control) const {

@@ -7,7 +7,7 @@
 
 namespace zendrel {
 
-// A fixed size without a maximise button: the controls stand at fixed places.
+// Without a maximise button: the log alone takes the room a larger window gives.
 MainWindow::MainWindow()
     : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                                Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint) {}
@@ -24,6 +24,16 @@ void MainWindow::changeEvent(QEvent* event) {
     QTimer::singleShot(0, this, [this] {
         if (windowState() & Qt::WindowMinimized) emit minimised();
     });
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // Only a key no control took reaches the window: the boxes pass Return on, as in a dialog.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        emit enterPressed();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 AdvancedWindow::AdvancedWindow(QWidget* owner)

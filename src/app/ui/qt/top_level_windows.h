@@ -15,10 +15,12 @@ public:
 signals:
     void closeRequested();
     void minimised();
+    void enterPressed();  // Return or Enter that no control took
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // A window of its own that stays above its owner; not the owner's child, or disabling the owner (as the shell does

@@ -3,13 +3,16 @@
 #include <commctrl.h>
 
 #include <iterator>
+#include <utility>
 
+#include "app/ui/win32/win32_dpi.h"
 #include "app/ui/win32/win32_main_view.h"
+#include "app/ui/win32/win32_text.h"
 
 namespace zendrel::win32 {
 namespace {
 
-constexpr const char* kClassName = "ZendrelAdvancedWindow";
+constexpr const wchar_t* kClassName = L"ZendrelAdvancedWindow";
 // The width holds the longest German text, the inline box's, on one line.
 constexpr int kClientWidth = 600;
 constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
@@ -19,7 +22,7 @@ constexpr int IdOf(AdvancedControl control) { return kFirstControlId + static_ca
 
 struct Placement {
     AdvancedControl control;
-    const char* windowClass;
+    const wchar_t* windowClass;
     DWORD style;
     int x, y, width, height;
 };
@@ -51,37 +54,31 @@ constexpr int kClientHeight = kFootTop + 27 + 12;
 
 // In creation order, which is also the order of the Tab key.
 constexpr Placement kPlacements[] = {
-    {AdvancedControl::kSearchStringLabel, "STATIC", SS_LEFT, kLeft, 12, kFullWidth, 16},
-    {AdvancedControl::kSearchStringEdit, "EDIT", kEdit, kLeft, 30, kFullWidth, 22},
-    {AdvancedControl::kExtensionsLabel, "STATIC", SS_LEFT, kLeft, 62, kFullWidth, 16},
-    {AdvancedControl::kExtensionsEdit, "EDIT", kEdit, kLeft, 80, kFullWidth, 22},
-    {AdvancedControl::kExistingFilesLabel, "STATIC", SS_LEFT, kLeft, kExistingTop + 3, kKeepBothLeft - kLeft - 5, 16},
-    {AdvancedControl::kKeepBothRadio, "BUTTON", kFirstRadio, kKeepBothLeft, kExistingTop, kRadioWidth, 22},
-    {AdvancedControl::kReplaceRadio, "BUTTON", kRadio, kReplaceLeft, kExistingTop, kLeft + kFullWidth - kReplaceLeft,
+    {AdvancedControl::kSearchStringLabel, L"STATIC", SS_LEFT, kLeft, 12, kFullWidth, 16},
+    {AdvancedControl::kSearchStringEdit, L"EDIT", kEdit, kLeft, 30, kFullWidth, 22},
+    {AdvancedControl::kExtensionsLabel, L"STATIC", SS_LEFT, kLeft, 62, kFullWidth, 16},
+    {AdvancedControl::kExtensionsEdit, L"EDIT", kEdit, kLeft, 80, kFullWidth, 22},
+    {AdvancedControl::kExistingFilesLabel, L"STATIC", SS_LEFT, kLeft, kExistingTop + 3, kKeepBothLeft - kLeft - 5, 16},
+    {AdvancedControl::kKeepBothRadio, L"BUTTON", kFirstRadio, kKeepBothLeft, kExistingTop, kRadioWidth, 22},
+    {AdvancedControl::kReplaceRadio, L"BUTTON", kRadio, kReplaceLeft, kExistingTop, kLeft + kFullWidth - kReplaceLeft,
      22},
-    {AdvancedControl::kSubFolderLabel, "STATIC", SS_LEFT | WS_GROUP, kLeft, kSubFolderTop, kFullWidth, 16},
-    {AdvancedControl::kSubFolderEdit, "EDIT", kEdit, kLeft, kSubFolderTop + 18, kFullWidth, 22},
-    {AdvancedControl::kSaveInlineCheck, "BUTTON", kCheck, kLeft, kSaveInlineTop, kFullWidth, 22},
-    {AdvancedControl::kRememberMailsCheck, "BUTTON", kCheck, kLeft, kRememberMailsTop, kFullWidth, 22},
-    {AdvancedControl::kAllowedLabel, "STATIC", SS_LEFT, kLeft, kListsTop, kHalfWidth, 16},
-    {AdvancedControl::kAllowedList, "LISTBOX", kList, kLeft, kListsTop + 18, kHalfWidth, kListHeight},
-    {AdvancedControl::kAllowedAddButton, "BUTTON", kButton, kLeft, kButtonsTop, kButtonWidth, 27},
-    {AdvancedControl::kAllowedDeleteButton, "BUTTON", kButton, kLeft + kHalfWidth - kButtonWidth, kButtonsTop,
+    {AdvancedControl::kSubFolderLabel, L"STATIC", SS_LEFT | WS_GROUP, kLeft, kSubFolderTop, kFullWidth, 16},
+    {AdvancedControl::kSubFolderEdit, L"EDIT", kEdit, kLeft, kSubFolderTop + 18, kFullWidth, 22},
+    {AdvancedControl::kSaveInlineCheck, L"BUTTON", kCheck, kLeft, kSaveInlineTop, kFullWidth, 22},
+    {AdvancedControl::kRememberMailsCheck, L"BUTTON", kCheck, kLeft, kRememberMailsTop, kFullWidth, 22},
+    {AdvancedControl::kAllowedLabel, L"STATIC", SS_LEFT, kLeft, kListsTop, kHalfWidth, 16},
+    {AdvancedControl::kAllowedList, L"LISTBOX", kList, kLeft, kListsTop + 18, kHalfWidth, kListHeight},
+    {AdvancedControl::kAllowedAddButton, L"BUTTON", kButton, kLeft, kButtonsTop, kButtonWidth, 27},
+    {AdvancedControl::kAllowedDeleteButton, L"BUTTON", kButton, kLeft + kHalfWidth - kButtonWidth, kButtonsTop,
      kButtonWidth, 27},
-    {AdvancedControl::kBlockedLabel, "STATIC", SS_LEFT, kRight, kListsTop, kHalfWidth, 16},
-    {AdvancedControl::kBlockedList, "LISTBOX", kList, kRight, kListsTop + 18, kHalfWidth, kListHeight},
-    {AdvancedControl::kBlockedAddButton, "BUTTON", kButton, kRight, kButtonsTop, kButtonWidth, 27},
-    {AdvancedControl::kBlockedDeleteButton, "BUTTON", kButton, kRight + kHalfWidth - kButtonWidth, kButtonsTop,
+    {AdvancedControl::kBlockedLabel, L"STATIC", SS_LEFT, kRight, kListsTop, kHalfWidth, 16},
+    {AdvancedControl::kBlockedList, L"LISTBOX", kList, kRight, kListsTop + 18, kHalfWidth, kListHeight},
+    {AdvancedControl::kBlockedAddButton, L"BUTTON", kButton, kRight, kButtonsTop, kButtonWidth, 27},
+    {AdvancedControl::kBlockedDeleteButton, L"BUTTON", kButton, kRight + kHalfWidth - kButtonWidth, kButtonsTop,
      kButtonWidth, 27},
-    {AdvancedControl::kCloseButton, "BUTTON", kButton, kLeft + kFullWidth - kButtonWidth, kFootTop, kButtonWidth, 27},
+    {AdvancedControl::kCloseButton, L"BUTTON", kButton, kLeft + kFullWidth - kButtonWidth, kFootTop, kButtonWidth, 27},
 };
 static_assert(std::size(kPlacements) == kAdvancedControlCount);
-
-std::string WindowText(HWND window) {
-    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
 
 }  // namespace
 
@@ -94,51 +91,65 @@ Win32AdvancedView::~Win32AdvancedView() {
 }
 
 void Win32AdvancedView::Create() {
-    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
     tooltip_.reset();
     window_.reset();
-    WNDCLASSEXA description{};
+    WNDCLASSEXW description{};
     description.cbSize = sizeof(description);
     description.lpfnWndProc = WindowProcedure;
     description.hInstance = instance;
-    description.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    description.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     description.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     description.lpszClassName = kClassName;
     windowClass_.Register(description);
 
-    // Centred on the main window, which owns it.
-    RECT frame{0, 0, kClientWidth, kClientHeight};
-    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    RECT mainFrame{};
-    GetWindowRect(main_.Window(), &mainFrame);
-    const int x = (mainFrame.left + mainFrame.right - width) / 2;
-    const int y = (mainFrame.top + mainFrame.bottom - height) / 2;
-    window_.reset(CreateWindowExA(WS_EX_DLGMODALFRAME, kClassName, "", kWindowStyle, x, y, width, height,
-                                  main_.Window(), nullptr, instance, this));
+    window_.reset(CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, L"", kWindowStyle, 0, 0, 0, 0, main_.Window(),
+                                  nullptr, instance, this));
     if (!window_) return;
     for (const Placement& place : kPlacements) {
-        const HWND control = CreateWindowExA(0, place.windowClass, "", WS_CHILD | WS_VISIBLE | place.style, place.x,
-                                             place.y, place.width, place.height, window_.get(),
-                                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdOf(place.control))),
-                                             instance, nullptr);
-        if (control != nullptr && main_.Font() != nullptr) {
-            SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(main_.Font()), FALSE);
-        }
-        controls_[static_cast<std::size_t>(place.control)] = control;
+        controls_[static_cast<std::size_t>(place.control)] =
+            CreateWindowExW(0, place.windowClass, L"", WS_CHILD | WS_VISIBLE | place.style, 0, 0, 0, 0, window_.get(),
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdOf(place.control))), instance, nullptr);
     }
+    dpi_ = DpiOf(window_.get());
+    LayOut();
+    // Centred on the main window, which owns it.
+    RECT frame{};
+    GetWindowRect(window_.get(), &frame);
+    RECT mainFrame{};
+    GetWindowRect(main_.Window(), &mainFrame);
+    SetWindowPos(window_.get(), nullptr, (mainFrame.left + mainFrame.right - (frame.right - frame.left)) / 2,
+                 (mainFrame.top + mainFrame.bottom - (frame.bottom - frame.top)) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     SetEnabled(AdvancedControl::kAllowedDeleteButton, false);
     SetEnabled(AdvancedControl::kBlockedDeleteButton, false);
-    tooltip_.reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+    tooltip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.get(), nullptr, instance,
                                    nullptr));
     // Long tips wrap instead of running across the screen.
-    if (tooltip_) SendMessageA(tooltip_.get(), TTM_SETMAXTIPWIDTH, 0, kClientWidth);
+    if (tooltip_) SendMessageW(tooltip_.get(), TTM_SETMAXTIPWIDTH, 0, Scaled(kClientWidth, dpi_));
     tipped_ = {};
 }
 
-void Win32AdvancedView::SetTitle(const std::string& title) { SetWindowTextA(window_.get(), title.c_str()); }
+void Win32AdvancedView::LayOut() {
+    // The font the controls have now goes once they have the new one.
+    const UniqueFont previous = std::exchange(font_, MessageFontAt(dpi_));
+    for (const Placement& place : kPlacements) {
+        const HWND control = Control(place.control);
+        MoveWindow(control, Scaled(place.x, dpi_), Scaled(place.y, dpi_), Scaled(place.width, dpi_),
+                   Scaled(place.height, dpi_), FALSE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    }
+    RECT frame{0, 0, Scaled(kClientWidth, dpi_), Scaled(kClientHeight, dpi_)};
+    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, WS_EX_DLGMODALFRAME);
+    SetWindowPos(window_.get(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window_.get(), nullptr, TRUE);
+}
+
+void Win32AdvancedView::SetTitle(const std::string& title) {
+    SetWindowTextW(window_.get(), WideText(title).c_str());
+}
 
 void Win32AdvancedView::Show() {
     ShowWindow(window_.get(), SW_SHOW);
@@ -149,7 +160,7 @@ void Win32AdvancedView::Hide() { ShowWindow(window_.get(), SW_HIDE); }
 
 void Win32AdvancedView::SetText(AdvancedControl control, const std::string& text) {
     settingText_ = true;
-    SetWindowTextA(Control(control), text.c_str());
+    SetWindowTextW(Control(control), WideText(text).c_str());
     settingText_ = false;
 }
 
@@ -158,66 +169,67 @@ std::string Win32AdvancedView::Text(AdvancedControl control) const { return Wind
 void Win32AdvancedView::SetEnabled(AdvancedControl control, bool enabled) { EnableWindow(Control(control), enabled); }
 
 void Win32AdvancedView::SetChecked(AdvancedControl control, bool checked) {
-    SendMessageA(Control(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(Control(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
     // Only a click clears the other radio button of the group by itself.
     if (checked && control == AdvancedControl::kKeepBothRadio) SetChecked(AdvancedControl::kReplaceRadio, false);
     if (checked && control == AdvancedControl::kReplaceRadio) SetChecked(AdvancedControl::kKeepBothRadio, false);
 }
 
 bool Win32AdvancedView::Checked(AdvancedControl control) const {
-    return SendMessageA(Control(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return SendMessageW(Control(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void Win32AdvancedView::SetTooltip(AdvancedControl control, const std::string& tip) {
     if (!tooltip_) return;
-    TOOLINFOA tool{};
+    TOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = window_.get();
     tool.uId = reinterpret_cast<UINT_PTR>(Control(control));
-    tool.lpszText = const_cast<char*>(tip.c_str());
+    std::wstring wide = WideText(tip);
+    tool.lpszText = wide.data();
     bool& added = tipped_[static_cast<std::size_t>(control)];
-    SendMessageA(tooltip_.get(), added ? TTM_UPDATETIPTEXTA : TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tooltip_.get(), added ? TTM_UPDATETIPTEXTW : TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     added = true;
 }
 
 int Win32AdvancedView::ListCount(AdvancedControl list) const {
-    return static_cast<int>(SendMessageA(Control(list), LB_GETCOUNT, 0, 0));
+    return static_cast<int>(SendMessageW(Control(list), LB_GETCOUNT, 0, 0));
 }
 
 std::string Win32AdvancedView::ListEntry(AdvancedControl list, int index) const {
-    const LRESULT length = SendMessageA(Control(list), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    const LRESULT length = SendMessageW(Control(list), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
     if (length == LB_ERR) return "";
-    std::string entry(static_cast<std::size_t>(length) + 1, '\0');
+    std::wstring entry(static_cast<std::size_t>(length) + 1, L'\0');
     const LRESULT copied =
-        SendMessageA(Control(list), LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(entry.data()));
+        SendMessageW(Control(list), LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(entry.data()));
     entry.resize(copied == LB_ERR ? 0 : static_cast<std::size_t>(copied));
-    return entry;
+    return NarrowText(entry);
 }
 
 std::optional<int> Win32AdvancedView::ListSelection(AdvancedControl list) const {
-    const LRESULT index = SendMessageA(Control(list), LB_GETCURSEL, 0, 0);
+    const LRESULT index = SendMessageW(Control(list), LB_GETCURSEL, 0, 0);
     if (index == LB_ERR) return std::nullopt;
     return static_cast<int>(index);
 }
 
 void Win32AdvancedView::AppendListEntry(AdvancedControl list, const std::string& entry) {
-    SendMessageA(Control(list), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    SendMessageW(Control(list), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideText(entry).c_str()));
 }
 
 void Win32AdvancedView::RemoveListEntry(AdvancedControl list, int index) {
-    SendMessageA(Control(list), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    SendMessageW(Control(list), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
 }
 
-void Win32AdvancedView::ClearList(AdvancedControl list) { SendMessageA(Control(list), LB_RESETCONTENT, 0, 0); }
+void Win32AdvancedView::ClearList(AdvancedControl list) { SendMessageW(Control(list), LB_RESETCONTENT, 0, 0); }
 
 LRESULT CALLBACK Win32AdvancedView::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+        const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
     }
-    auto* view = reinterpret_cast<Win32AdvancedView*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (view == nullptr || view->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
+    auto* view = reinterpret_cast<Win32AdvancedView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (view == nullptr || view->window_.get() != window) return DefWindowProcW(window, message, wParam, lParam);
     return view->Handle(message, wParam, lParam);
 }
 
@@ -229,8 +241,16 @@ LRESULT Win32AdvancedView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             if (main_.Events() != nullptr) main_.Events()->OnAdvancedClosed();
             return 0;
+        case WM_DPICHANGED: {
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(window_.get(), nullptr, suggested->left, suggested->top, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            dpi_ = LOWORD(wParam);
+            LayOut();
+            return 0;
+        }
         default:
-            return DefWindowProcA(window_.get(), message, wParam, lParam);
+            return DefWindowProcW(window_.get(), message, wParam, lParam);
     }
 }
 
@@ -253,20 +273,20 @@ void Win32AdvancedView::OnCommand(int id, int notification) {
         case AdvancedControl::kBlockedList:
             if (notification == LBN_SELCHANGE || notification == LBN_SELCANCEL) {
                 events->OnSenderListClicked(control == AdvancedControl::kAllowedList ? SenderListKind::kAllowed
-                                                                                    : SenderListKind::kBlocked);
+                                                                                    : SenderListKind::Blocked);
             }
             break;
         case AdvancedControl::kAllowedAddButton:
             if (notification == BN_CLICKED) events->OnSenderAddButton(SenderListKind::kAllowed);
             break;
         case AdvancedControl::kBlockedAddButton:
-            if (notification == BN_CLICKED) events->OnSenderAddButton(SenderListKind::kBlocked);
+            if (notification == BN_CLICKED) events->OnSenderAddButton(SenderListKind::Blocked);
             break;
         case AdvancedControl::kAllowedDeleteButton:
             if (notification == BN_CLICKED) events->OnSenderDeleteButton(SenderListKind::kAllowed);
             break;
         case AdvancedControl::kBlockedDeleteButton:
-            if (notification == BN_CLICKED) events->OnSenderDeleteButton(SenderListKind::kBlocked);
+            if (notification == BN_CLICKED) events->OnSenderDeleteButton(SenderListKind::Blocked);
             break;
         case AdvancedControl::kCloseButton:
             if (notification == BN_CLICKED) events->OnAdvancedClosed();

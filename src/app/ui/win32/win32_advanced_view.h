@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 
+#include "app/ui/win32/win32_dpi.h"
 #include "app/ui/win32/win32_handles.h"
 #include "app/views.h"
 
@@ -47,10 +48,14 @@ private:
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int notification);
+    // Places and sizes the window and its controls, with the message font, at the density of its screen.
+    void LayOut();
 
     Win32MainView& main_;
     WindowClass windowClass_;
     UniqueWindow window_;
+    UniqueFont font_;
+    UINT dpi_ = kDesignDpi;
     std::array<HWND, kAdvancedControlCount> controls_{};
     UniqueWindow tooltip_;
     std::array<bool, kAdvancedControlCount> tipped_{};  // whether the control is known to the tooltip yet

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/ui/win32/resource_ids.h"
+#include "app/ui/win32/win32_text.h"
 
 namespace zendrel::win32 {
 namespace {
@@ -21,19 +22,16 @@ INT_PTR CALLBACK TextInputProcedure(HWND dialog, UINT message, WPARAM wParam, LP
     switch (message) {
         case WM_INITDIALOG: {
             auto* input = reinterpret_cast<TextInput*>(lParam);
-            SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-            SetWindowTextA(dialog, input->title->c_str());
-            SetDlgItemTextA(dialog, ZENDREL_TEXT_INPUT_PROMPT, input->prompt->c_str());
-            SetDlgItemTextA(dialog, ZENDREL_TEXT_INPUT_EDIT, input->defaultText->c_str());
+            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+            SetWindowTextW(dialog, WideText(*input->title).c_str());
+            SetDlgItemTextW(dialog, ZENDREL_TEXT_INPUT_PROMPT, WideText(*input->prompt).c_str());
+            SetDlgItemTextW(dialog, ZENDREL_TEXT_INPUT_EDIT, WideText(*input->defaultText).c_str());
             return TRUE;  // the focus goes to the edit, the first control that takes it
         }
         case WM_COMMAND:
             if (LOWORD(wParam) == IDOK) {
-                auto* input = reinterpret_cast<TextInput*>(GetWindowLongPtrA(dialog, DWLP_USER));
-                const HWND edit = GetDlgItem(dialog, ZENDREL_TEXT_INPUT_EDIT);
-                std::string text(static_cast<std::size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
-                text.resize(static_cast<std::size_t>(GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
-                input->answer = text;
+                auto* input = reinterpret_cast<TextInput*>(GetWindowLongPtrW(dialog, DWLP_USER));
+                input->answer = WindowText(GetDlgItem(dialog, ZENDREL_TEXT_INPUT_EDIT));
                 EndDialog(dialog, IDOK);
                 return TRUE;
             }
@@ -53,7 +51,7 @@ struct ItemIdListFree {
 
 int CALLBACK FolderChooserStarted(HWND chooser, UINT message, LPARAM, LPARAM initialFolder) {
     if (message == BFFM_INITIALIZED && initialFolder != 0) {
-        SendMessageA(chooser, BFFM_SETSELECTIONA, TRUE, initialFolder);
+        SendMessageW(chooser, BFFM_SETSELECTIONW, TRUE, initialFolder);
     }
     return 0;
 }
@@ -61,47 +59,52 @@ int CALLBACK FolderChooserStarted(HWND chooser, UINT message, LPARAM, LPARAM ini
 }  // namespace
 
 void ShowMessageBox(HWND owner, const std::string& title, const std::string& text) {
-    MessageBoxA(owner, text.c_str(), title.c_str(), MB_OK | MB_ICONINFORMATION);
+    MessageBoxW(owner, WideText(text).c_str(), WideText(title).c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 bool AskYesNoBox(HWND owner, const std::string& title, const std::string& text) {
-    return MessageBoxA(owner, text.c_str(), title.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return MessageBoxW(owner, WideText(text).c_str(), WideText(title).c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 std::string AskTextBox(HWND owner, const std::string& title, const std::string& prompt,
                        const std::string& defaultText) {
     TextInput input{&title, &prompt, &defaultText, {}};
-    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(ZENDREL_DIALOG_TEXT_INPUT),
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ZENDREL_DIALOG_TEXT_INPUT),
                                            owner, TextInputProcedure, reinterpret_cast<LPARAM>(&input));
     return result == IDOK ? input.answer : "";
 }
 
 std::string ChooseFolderBox(HWND owner, const std::string& title, const std::string& initialFolder) {
-    char displayName[MAX_PATH] = {};
-    BROWSEINFOA browse{};
+    wchar_t displayName[MAX_PATH] = {};
+    const std::wstring wideTitle = WideText(title);
+    const std::wstring wideInitial = WideText(initialFolder);
+    BROWSEINFOW browse{};
     browse.hwndOwner = owner;
     browse.pszDisplayName = displayName;
-    browse.lpszTitle = title.c_str();
+    browse.lpszTitle = wideTitle.c_str();
     browse.ulFlags = BIF_RETURNONLYFSDIRS;
     browse.lpfn = FolderChooserStarted;
-    browse.lParam = initialFolder.empty() ? 0 : reinterpret_cast<LPARAM>(initialFolder.c_str());
-    const std::unique_ptr<ITEMIDLIST, ItemIdListFree> chosen(SHBrowseForFolderA(&browse));
+    browse.lParam = initialFolder.empty() ? 0 : reinterpret_cast<LPARAM>(wideInitial.c_str());
+    const std::unique_ptr<ITEMIDLIST, ItemIdListFree> chosen(SHBrowseForFolderW(&browse));
     if (!chosen) return "";
-    char path[MAX_PATH] = {};
-    if (!SHGetPathFromIDListA(chosen.get(), path) || path[0] == '\0') return "";
-    std::string folder = path;
+    wchar_t path[MAX_PATH] = {};
+    if (!SHGetPathFromIDListW(chosen.get(), path) || path[0] == L'\0') return "";
+    // A folder whose name Windows-1252 cannot hold would come back with "?" in it: no folder of the file system.
+    std::string folder = NarrowText(path);
+    if (WideText(folder) != path) return "";
     if (folder.back() != '\\') folder += '\\';
     return folder;
 }
 
 void OpenInBrowser(HWND owner, const std::string& address) {
-    SHELLEXECUTEINFOA execute{};
+    SHELLEXECUTEINFOW execute{};
     execute.cbSize = sizeof(execute);
     execute.hwnd = owner;
-    execute.lpVerb = "open";
-    execute.lpFile = address.c_str();
+    const std::wstring wideAddress = WideText(address);
+    execute.lpVerb = L"open";
+    execute.lpFile = wideAddress.c_str();
     execute.nShow = SW_SHOWNORMAL;
-    ShellExecuteExA(&execute);
+    ShellExecuteExW(&execute);
 }
 
 }  // namespace zendrel::win32

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "common/unique_resource.h"
 
 namespace zendrel::win32 {
@@ -46,22 +48,22 @@ class WindowClass {
 public:
     WindowClass() = default;
     ~WindowClass() {
-        if (registered_) UnregisterClassA(name_, instance_);
+        if (registered_) UnregisterClassW(name_, instance_);
     }
     WindowClass(const WindowClass&) = delete;
     WindowClass& operator=(const WindowClass&) = delete;
 
     // Registers the class once; later calls keep the first registration.
-    bool Register(const WNDCLASSEXA& description) {
+    bool Register(const WNDCLASSEXW& description) {
         if (registered_) return true;
         name_ = description.lpszClassName;
         instance_ = description.hInstance;
-        registered_ = RegisterClassExA(&description) != 0;
+        registered_ = RegisterClassExW(&description) != 0;
         return registered_;
     }
 
 private:
-    const char* name_ = nullptr;
+    const wchar_t* name_ = nullptr;
     HINSTANCE instance_ = nullptr;
     bool registered_ = false;
 };
@@ -75,7 +77,7 @@ public:
     TrayIcon& operator=(const TrayIcon&) = delete;
 
     // Puts the icon up, or changes its tooltip when it is up.
-    bool Show(HWND owner, UINT callbackMessage, HICON icon, const char* tooltip);
+    bool Show(HWND owner, UINT callbackMessage, HICON icon, const std::string& tooltip);
     void Remove();
 
 private:

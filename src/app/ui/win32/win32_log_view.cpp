@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/ui/win32/win32_text.h"
+
 namespace zendrel::win32 {
 
 void Win32LogView::Attach(HWND window, HWND edit) {
@@ -11,7 +13,7 @@ void Win32LogView::Attach(HWND window, HWND edit) {
         edit_ = edit;
         windowThread_ = GetCurrentThreadId();
         // Without this an edit holds 32,767 characters and then refuses every further row.
-        SendMessageA(edit_, EM_SETLIMITTEXT, 0, 0);
+        SendMessageW(edit_, EM_SETLIMITTEXT, 0, 0);
         posted_ = false;
     }
     TakePendingRows();
@@ -22,7 +24,7 @@ void Win32LogView::AppendRow(const std::string& row) {
     rows_.push_back(row);
     pending_.push_back(row);
     if (window_ == nullptr || posted_) return;
-    posted_ = PostMessageA(window_, kRowsPendingMessage, 0, 0) != 0;
+    posted_ = PostMessageW(window_, kRowsPendingMessage, 0, 0) != 0;
 }
 
 bool Win32LogView::HasRow(const std::string& row) const {
@@ -45,16 +47,16 @@ void Win32LogView::TakePendingRows() {
 void Win32LogView::ShowRows(const std::vector<std::string>& rows) {
     if (rows.empty()) return;
     std::string text;
-    const bool first = GetWindowTextLengthA(edit_) == 0;
+    const bool first = GetWindowTextLengthW(edit_) == 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (!first || i > 0) text += "\r\n";
         text += rows[i];
     }
     // Appended at the end, which also scrolls the view there.
-    const int end = GetWindowTextLengthA(edit_);
-    SendMessageA(edit_, EM_SETSEL, end, end);
-    SendMessageA(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-    SendMessageA(edit_, EM_SCROLLCARET, 0, 0);
+    const int end = GetWindowTextLengthW(edit_);
+    SendMessageW(edit_, EM_SETSEL, end, end);
+    SendMessageW(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(WideText(text).c_str()));
+    SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
 }
 
 void Win32LogView::Clear() {
@@ -63,7 +65,7 @@ void Win32LogView::Clear() {
         rows_.clear();
         pending_.clear();
     }
-    if (edit_ != nullptr) SetWindowTextA(edit_, "");
+    if (edit_ != nullptr) SetWindowTextW(edit_, L"");
 }
 
 }  // namespace zendrel::win32

@@ -4,15 +4,18 @@
 #include <shellapi.h>
 
 #include <iterator>
+#include <utility>
 
 #include "app/ui/win32/resource_ids.h"
 #include "app/ui/win32/win32_advanced_view.h"
 #include "app/ui/win32/win32_dialogs.h"
+#include "app/ui/win32/win32_dpi.h"
+#include "app/ui/win32/win32_text.h"
 
 namespace zendrel::win32 {
 namespace {
 
-constexpr const char* kClassName = "ZendrelMainWindow";
+constexpr const wchar_t* kClassName = L"ZendrelMainWindow";
 constexpr int kClientWidth = 522;
 constexpr int kClientHeight = 560;
 constexpr int kWindowLeft = 678;
@@ -40,7 +43,7 @@ constexpr int IdOf(MenuItem item) { return kFirstMenuId + static_cast<int>(item)
 // Where a control stands in the client area, and how it looks.
 struct Placement {
     MainControl control;
-    const char* windowClass;
+    const wchar_t* windowClass;
     DWORD style;
     int x, y, width, height;
 };
@@ -65,35 +68,35 @@ constexpr int kPortLabelX = kSecurityX + kSecurityWidth + kLabelGap;
 // In creation order, which is also the order of the Tab key. The ":" between the hour and the minute stands between
 // them and is placed apart.
 constexpr Placement kPlacements[] = {
-    {MainControl::kPreferencesFrame, "BUTTON", BS_GROUPBOX, 11, 6, 500, 255},
-    {MainControl::kServerLabel, "STATIC", kLabel, kLabelX, kRow1 + kLabelDrop, kLabelWidth, 16},
-    {MainControl::kServerEdit, "EDIT", kEdit, kInputX, kRow1, kSecurityLabelX - kPairGap - kInputX, kRowHeight},
-    {MainControl::kSecurityLabel, "STATIC", SS_RIGHT, kSecurityLabelX, kRow1 + kLabelDrop, kSecurityLabelWidth, 16},
-    {MainControl::kSecurityCombo, "COMBOBOX", kDropDown, kSecurityX, kRow1, kSecurityWidth, kDropDownHeight},
-    {MainControl::kPortLabel, "STATIC", SS_RIGHT, kPortLabelX, kRow1 + kLabelDrop, kMinuteX - kLabelGap - kPortLabelX,
+    {MainControl::kPreferencesFrame, L"BUTTON", BS_GROUPBOX, 11, 6, 500, 255},
+    {MainControl::kServerLabel, L"STATIC", kLabel, kLabelX, kRow1 + kLabelDrop, kLabelWidth, 16},
+    {MainControl::kServerEdit, L"EDIT", kEdit, kInputX, kRow1, kSecurityLabelX - kPairGap - kInputX, kRowHeight},
+    {MainControl::kSecurityLabel, L"STATIC", SS_RIGHT, kSecurityLabelX, kRow1 + kLabelDrop, kSecurityLabelWidth, 16},
+    {MainControl::kSecurityCombo, L"COMBOBOX", kDropDown, kSecurityX, kRow1, kSecurityWidth, kDropDownHeight},
+    {MainControl::kPortLabel, L"STATIC", SS_RIGHT, kPortLabelX, kRow1 + kLabelDrop, kMinuteX - kLabelGap - kPortLabelX,
      16},
-    {MainControl::kPortEdit, "EDIT", kEdit | ES_NUMBER, kMinuteX, kRow1, kTimeWidth, kRowHeight},
-    {MainControl::kUserNameLabel, "STATIC", kLabel, kLabelX, kRow2 + kLabelDrop, kLabelWidth, 16},
-    {MainControl::kUserNameEdit, "EDIT", kEdit, kInputX, kRow2, kInputWidth, kRowHeight},
-    {MainControl::kPasswordLabel, "STATIC", kLabel, kRightLabelX, kRow2 + kLabelDrop, 58, 16},
-    {MainControl::kPasswordEdit, "EDIT", kEdit | ES_PASSWORD, kRightInputX, kRow2, 92, kRowHeight},
-    {MainControl::kIntervalLabel, "STATIC", kLabel, kLabelX, kRow3 + kLabelDrop, kLabelWidth, 16},
-    {MainControl::kIntervalCombo, "COMBOBOX", kDropDown, kInputX, kRow3, kInputWidth, kDropDownHeight},
-    {MainControl::kStartTimeLabel, "STATIC", kLabel, kRightLabelX, kRow3 + kLabelDrop, 58, 16},
-    {MainControl::kStartHourCombo, "COMBOBOX", kDropDown, kRightInputX, kRow3, kTimeWidth, kDropDownHeight},
-    {MainControl::kStartMinuteCombo, "COMBOBOX", kDropDown, kMinuteX, kRow3, kTimeWidth, kDropDownHeight},
+    {MainControl::kPortEdit, L"EDIT", kEdit | ES_NUMBER, kMinuteX, kRow1, kTimeWidth, kRowHeight},
+    {MainControl::kUserNameLabel, L"STATIC", kLabel, kLabelX, kRow2 + kLabelDrop, kLabelWidth, 16},
+    {MainControl::kUserNameEdit, L"EDIT", kEdit, kInputX, kRow2, kInputWidth, kRowHeight},
+    {MainControl::kPasswordLabel, L"STATIC", kLabel, kRightLabelX, kRow2 + kLabelDrop, 58, 16},
+    {MainControl::kPasswordEdit, L"EDIT", kEdit | ES_PASSWORD, kRightInputX, kRow2, 92, kRowHeight},
+    {MainControl::kIntervalLabel, L"STATIC", kLabel, kLabelX, kRow3 + kLabelDrop, kLabelWidth, 16},
+    {MainControl::kIntervalCombo, L"COMBOBOX", kDropDown, kInputX, kRow3, kInputWidth, kDropDownHeight},
+    {MainControl::kStartTimeLabel, L"STATIC", kLabel, kRightLabelX, kRow3 + kLabelDrop, 58, 16},
+    {MainControl::kStartHourCombo, L"COMBOBOX", kDropDown, kRightInputX, kRow3, kTimeWidth, kDropDownHeight},
+    {MainControl::kStartMinuteCombo, L"COMBOBOX", kDropDown, kMinuteX, kRow3, kTimeWidth, kDropDownHeight},
     // The folder's label is the longest; it may take two lines.
-    {MainControl::kSaveDirLabel, "STATIC", kLabel, kLabelX, kRow4 - 4, kLabelWidth, 30},
-    {MainControl::kSaveDirEdit, "EDIT", kEdit, kInputX, kRow4, 320, kRowHeight},
-    {MainControl::kBrowseButton, "BUTTON", kButton, 474, kRow4, 26, kRowHeight},
-    {MainControl::kAdvancedButton, "BUTTON", kButton, kLabelX, 140, 170, 25},
-    {MainControl::kShortcutCheck, "BUTTON", kCheck, kLabelX, 170, 405, 18},
-    {MainControl::kServiceCheck, "BUTTON", kCheck, kLabelX, 189, 405, 18},
-    {MainControl::kDeleteMailsCheck, "BUTTON", kCheck, kLabelX, 208, 405, 18},
-    {MainControl::kStartStopButton, "BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, 206, 229, 110, 27},
-    {MainControl::kDonateButton, "BUTTON", WS_TABSTOP | BS_BITMAP, 436, 226, 64, 33},
-    {MainControl::kLogFrame, "BUTTON", BS_GROUPBOX, 11, 266, 500, 245},
-    {MainControl::kClearLogButton, "BUTTON", WS_TABSTOP | BS_BITMAP, 483, 282, 20, 20},
+    {MainControl::kSaveDirLabel, L"STATIC", kLabel, kLabelX, kRow4 - 4, kLabelWidth, 30},
+    {MainControl::kSaveDirEdit, L"EDIT", kEdit, kInputX, kRow4, 320, kRowHeight},
+    {MainControl::kBrowseButton, L"BUTTON", kButton, 474, kRow4, 26, kRowHeight},
+    {MainControl::kAdvancedButton, L"BUTTON", kButton, kLabelX, 140, 170, 25},
+    {MainControl::kShortcutCheck, L"BUTTON", kCheck, kLabelX, 170, 405, 18},
+    {MainControl::kServiceCheck, L"BUTTON", kCheck, kLabelX, 189, 405, 18},
+    {MainControl::kDeleteMailsCheck, L"BUTTON", kCheck, kLabelX, 208, 405, 18},
+    {MainControl::kStartStopButton, L"BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, 206, 229, 110, 27},
+    {MainControl::kDonateButton, L"BUTTON", WS_TABSTOP | BS_BITMAP, 436, 226, 64, 33},
+    {MainControl::kLogFrame, L"BUTTON", BS_GROUPBOX, 11, 266, 500, 245},
+    {MainControl::kClearLogButton, L"BUTTON", WS_TABSTOP | BS_BITMAP, 483, 282, 20, 20},
 };
 static_assert(std::size(kPlacements) == kMainControlCount);
 
@@ -113,32 +116,18 @@ bool IsTextInput(MainControl control) {
     }
 }
 
-std::string WindowText(HWND window) {
-    if (window == nullptr) return "";
-    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
-UniqueFont MessageFont() {
-    NONCLIENTMETRICSA metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return UniqueFont();
-    return UniqueFont(CreateFontIndirectA(&metrics.lfMessageFont));
-}
-
 }  // namespace
 
-bool TrayIcon::Show(HWND owner, UINT callbackMessage, HICON icon, const char* tooltip) {
-    NOTIFYICONDATAA data{};
+bool TrayIcon::Show(HWND owner, UINT callbackMessage, HICON icon, const std::string& tooltip) {
+    NOTIFYICONDATAW data{};
     data.cbSize = sizeof(data);
     data.hWnd = owner;
     data.uID = 1;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = callbackMessage;
     data.hIcon = icon;
-    lstrcpynA(data.szTip, tooltip, sizeof(data.szTip));
-    const bool done = Shell_NotifyIconA(shown_ ? NIM_MODIFY : NIM_ADD, &data) != 0;
+    lstrcpynW(data.szTip, WideText(tooltip).c_str(), static_cast<int>(std::size(data.szTip)));
+    const bool done = Shell_NotifyIconW(shown_ ? NIM_MODIFY : NIM_ADD, &data) != 0;
     if (done) {
         owner_ = owner;
         shown_ = true;
@@ -148,11 +137,11 @@ bool TrayIcon::Show(HWND owner, UINT callbackMessage, HICON icon, const char* to
 
 void TrayIcon::Remove() {
     if (!shown_) return;
-    NOTIFYICONDATAA data{};
+    NOTIFYICONDATAW data{};
     data.cbSize = sizeof(data);
     data.hWnd = owner_;
     data.uID = 1;
-    Shell_NotifyIconA(NIM_DELETE, &data);
+    Shell_NotifyIconW(NIM_DELETE, &data);
     shown_ = false;
 }
 
@@ -166,7 +155,7 @@ Win32MainView::~Win32MainView() {
 }
 
 void Win32MainView::Create() {
-    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
     INITCOMMONCONTROLSEX commonControls{sizeof(commonControls), ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&commonControls);
     tray_.Remove();
@@ -175,60 +164,99 @@ void Win32MainView::Create() {
 
     // The class, its icons, the font and the pictures are made once; a window built anew uses them again.
     if (!icon_) {
-        icon_.reset(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(ZENDREL_ICON_APP), IMAGE_ICON,
+        icon_.reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(ZENDREL_ICON_APP), IMAGE_ICON,
                                                   GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
-        smallIcon_.reset(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(ZENDREL_ICON_APP), IMAGE_ICON,
+        smallIcon_.reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(ZENDREL_ICON_APP), IMAGE_ICON,
                                                        GetSystemMetrics(SM_CXSMICON),
                                                        GetSystemMetrics(SM_CYSMICON), 0)));
-        WNDCLASSEXA description{};
+        WNDCLASSEXW description{};
         description.cbSize = sizeof(description);
         description.lpfnWndProc = WindowProcedure;
         description.hInstance = instance;
         description.hIcon = icon_.get();
         description.hIconSm = smallIcon_.get();
-        description.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+        description.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
         description.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         description.lpszClassName = kClassName;
         windowClass_.Register(description);
-        font_ = MessageFont();
         donateBitmap_.reset(static_cast<HBITMAP>(
-            LoadImageA(instance, MAKEINTRESOURCEA(ZENDREL_BITMAP_DONATE), IMAGE_BITMAP, 0, 0, 0)));
+            LoadImageW(instance, MAKEINTRESOURCEW(ZENDREL_BITMAP_DONATE), IMAGE_BITMAP, 0, 0, 0)));
         clearLogBitmap_.reset(static_cast<HBITMAP>(
-            LoadImageA(instance, MAKEINTRESOURCEA(ZENDREL_BITMAP_CLEAR_LOG), IMAGE_BITMAP, 0, 0, 0)));
+            LoadImageW(instance, MAKEINTRESOURCEW(ZENDREL_BITMAP_CLEAR_LOG), IMAGE_BITMAP, 0, 0, 0)));
     }
 
-    RECT frame{0, 0, kClientWidth, kClientHeight};
-    AdjustWindowRectEx(&frame, kWindowStyle, TRUE, 0);
-    window_.reset(CreateWindowExA(0, kClassName, "", kWindowStyle, kWindowLeft, kWindowTop, frame.right - frame.left,
-                                  frame.bottom - frame.top, nullptr, nullptr, instance, this));
+    // Sized and filled once the window knows the density of its screen, which the place says.
+    const UINT desktopDpi = DpiOf(nullptr);
+    window_.reset(CreateWindowExW(0, kClassName, L"", kWindowStyle, Scaled(kWindowLeft, desktopDpi),
+                                  Scaled(kWindowTop, desktopDpi), 0, 0, nullptr, nullptr, instance, this));
     if (!window_) return;
+    dpi_ = DpiOf(window_.get());
     CreateMenuBar();
     CreateControls();
     CreateTooltips();
+    LayOut();
+}
+
+void Win32MainView::LayOut() {
+    // The font the controls have now goes once they have the new one.
+    const UniqueFont previous = std::exchange(font_, MessageFontAt(dpi_));
+    const auto place = [this](HWND child, int x, int y, int width, int height) {
+        MoveWindow(child, Scaled(x, dpi_), Scaled(y, dpi_), Scaled(width, dpi_), Scaled(height, dpi_), FALSE);
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    };
+    for (const Placement& at : kPlacements) place(Control(at.control), at.x, at.y, at.width, at.height);
+    place(GetDlgItem(window_.get(), kColonId), kRightInputX + kTimeWidth, kRow3 + kLabelDrop,
+          kMinuteX - kRightInputX - kTimeWidth, 16);
+    place(logEdit_, kLogX, kLogY, kLogWidth, kLogHeight);
+    // The status bar takes its height from its font and its place from the window.
+    SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    int fields[2] = {Scaled(kScheduleFieldWidth, dpi_), -1};
+    SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(fields));
+
+    RECT frame{0, 0, Scaled(kClientWidth, dpi_), Scaled(kClientHeight, dpi_)};
+    AdjustWindowRectEx(&frame, kWindowStyle, TRUE, 0);
+    SetWindowPos(window_.get(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(statusBar_, WM_SIZE, 0, 0);
+    // The tools that stand for disabled controls follow them.
+    for (int index = 0; index < kMainControlCount; ++index) {
+        if (hasTools_[static_cast<std::size_t>(index)]) MoveToolRect(static_cast<MainControl>(index));
+    }
+    InvalidateRect(window_.get(), nullptr, TRUE);
+}
+
+void Win32MainView::MoveToolRect(MainControl control) {
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = window_.get();
+    tool.uId = static_cast<UINT_PTR>(IdOf(control));
+    GetWindowRect(Control(control), &tool.rect);
+    MapWindowPoints(nullptr, window_.get(), reinterpret_cast<POINT*>(&tool.rect), 2);
+    SendMessageW(tooltip_.get(), TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 // The menu's own words are the same in both languages; the shell names the commands added to them.
 void Win32MainView::CreateMenuBar() {
     UniqueMenu bar(CreateMenu());
     const HMENU file = CreatePopupMenu();
-    AppendMenuA(file, MF_STRING, IdOf(MenuItem::kRunNow), "");
-    AppendMenuA(file, MF_STRING, IdOf(MenuItem::kCheckConnection), "");
-    AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(file, MF_STRING, IdOf(MenuItem::kQuit), "Quit");
-    AppendMenuA(file, MF_STRING, IdOf(MenuItem::kAbout), "About");
-    AppendMenuA(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(file), "File");
+    AppendMenuW(file, MF_STRING, IdOf(MenuItem::kRunNow), L"");
+    AppendMenuW(file, MF_STRING, IdOf(MenuItem::kCheckConnection), L"");
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(file, MF_STRING, IdOf(MenuItem::kQuit), L"Quit");
+    AppendMenuW(file, MF_STRING, IdOf(MenuItem::kAbout), L"About");
+    AppendMenuW(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"File");
     const HMENU language = CreatePopupMenu();
-    AppendMenuA(language, MF_STRING, IdOf(MenuItem::kGerman), "German");
-    AppendMenuA(language, MF_STRING, IdOf(MenuItem::kEnglish), "English");
-    AppendMenuA(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(language), "Language");
+    AppendMenuW(language, MF_STRING, IdOf(MenuItem::kGerman), L"German");
+    AppendMenuW(language, MF_STRING, IdOf(MenuItem::kEnglish), L"English");
+    AppendMenuW(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(language), L"Language");
     if (SetMenu(window_.get(), bar.get())) menu_ = bar.release();
 
     trayMenu_.reset(CreatePopupMenu());
     for (const MenuItem item : {MenuItem::kTrayShow, MenuItem::kTrayRunNow, MenuItem::kTrayStartStop}) {
-        AppendMenuA(trayMenu_.get(), MF_STRING, IdOf(item), "");
+        AppendMenuW(trayMenu_.get(), MF_STRING, IdOf(item), L"");
     }
-    AppendMenuA(trayMenu_.get(), MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(trayMenu_.get(), MF_STRING, IdOf(MenuItem::kTrayQuit), "");
+    AppendMenuW(trayMenu_.get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(trayMenu_.get(), MF_STRING, IdOf(MenuItem::kTrayQuit), L"");
 }
 
 HMENU Win32MainView::MenuOf(MenuItem item) const {
@@ -243,64 +271,58 @@ void Win32MainView::ShowTrayMenu() {
     // The menu closes when the user clicks elsewhere only if its window is in the foreground.
     SetForegroundWindow(window_.get());
     TrackPopupMenu(trayMenu_.get(), TPM_RIGHTBUTTON, at.x, at.y, 0, window_.get(), nullptr);
-    PostMessageA(window_.get(), WM_NULL, 0, 0);
+    PostMessageW(window_.get(), WM_NULL, 0, 0);
 }
 
-HWND Win32MainView::AddChild(const char* windowClass, const char* text, DWORD style, int x, int y, int width,
-                             int height, int id) {
-    const HWND child =
-        CreateWindowExA(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, window_.get(),
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
-    if (child != nullptr && font_) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    return child;
+HWND Win32MainView::AddChild(const wchar_t* windowClass, const wchar_t* text, DWORD style, int id) {
+    return CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window_.get(),
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
 void Win32MainView::CreateControls() {
     for (const Placement& place : kPlacements) {
         controls_[static_cast<std::size_t>(place.control)] =
-            AddChild(place.windowClass, "", place.style, place.x, place.y, place.width, place.height,
-                     IdOf(place.control));
+            AddChild(place.windowClass, L"", place.style, IdOf(place.control));
         if (place.control == MainControl::kStartHourCombo) {
-            AddChild("STATIC", ":", SS_CENTER, kRightInputX + kTimeWidth, kRow3 + kLabelDrop,
-                     kMinuteX - kRightInputX - kTimeWidth, 16, kColonId);
+            AddChild(L"STATIC", L":", SS_CENTER, kColonId);
         }
     }
     SetText(MainControl::kBrowseButton, "...");
     // Five digits hold every port; the shell refuses a number above the last one.
-    SendMessageA(Control(MainControl::kPortEdit), EM_LIMITTEXT, 5, 0);
-    SendMessageA(Control(MainControl::kDonateButton), BM_SETIMAGE, IMAGE_BITMAP,
+    SendMessageW(Control(MainControl::kPortEdit), EM_LIMITTEXT, 5, 0);
+    SendMessageW(Control(MainControl::kDonateButton), BM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(donateBitmap_.get()));
-    SendMessageA(Control(MainControl::kClearLogButton), BM_SETIMAGE, IMAGE_BITMAP,
+    SendMessageW(Control(MainControl::kClearLogButton), BM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(clearLogBitmap_.get()));
-    // Read-only, wrapping (no horizontal scrolling) and without a length limit (the log view sets it).
-    logEdit_ = AddChild("EDIT", "", WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, kLogX,
-                        kLogY, kLogWidth, kLogHeight, kLogId);
-    statusBar_ = AddChild(STATUSCLASSNAMEA, "", 0, 0, 0, 0, 0, kStatusBarId);
-    int fields[2] = {kScheduleFieldWidth, -1};
-    SendMessageA(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(fields));
+    // Read-only, wrapping (no horizontal scrolling) and without a length limit (the log view sets it). The Tab key
+    // reaches it last, so that the keyboard and a screen reader can read and scroll it.
+    logEdit_ = AddChild(L"EDIT", L"", WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+                        kLogId);
+    statusBar_ = AddChild(STATUSCLASSNAMEW, L"", 0, kStatusBarId);
     log_.Attach(window_.get(), logEdit_);
 }
 
 void Win32MainView::CreateTooltips() {
     hasTools_ = {};
-    tooltip_.reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+    tooltip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.get(), nullptr,
-                                   GetModuleHandleA(nullptr), nullptr));
+                                   GetModuleHandleW(nullptr), nullptr));
     if (!tooltip_) return;
     // A reason to read stays up while the pointer rests on it, and the status bar with it.
-    SendMessageA(tooltip_.get(), TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(30000, 0));
-    SendMessageA(tooltip_.get(), TTM_SETMAXTIPWIDTH, 0, 400);
+    SendMessageW(tooltip_.get(), TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(30000, 0));
+    SendMessageW(tooltip_.get(), TTM_SETMAXTIPWIDTH, 0, 400);
 }
 
-void Win32MainView::AddTools(MainControl control, const char* text) {
+void Win32MainView::AddTools(MainControl control, const std::string& text) {
+    std::wstring wide = WideText(text);
     const HWND child = Control(control);
-    TOOLINFOA tool{};
+    TOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = window_.get();
     tool.uId = reinterpret_cast<UINT_PTR>(child);
-    tool.lpszText = const_cast<char*>(text);
-    SendMessageA(tooltip_.get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.lpszText = wide.data();
+    SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     // A disabled control gets no mouse messages; the window under it does.
     RECT place{};
     GetWindowRect(child, &place);
@@ -308,7 +330,7 @@ void Win32MainView::AddTools(MainControl control, const char* text) {
     tool.uFlags = TTF_SUBCLASS;
     tool.uId = static_cast<UINT_PTR>(IdOf(control));
     tool.rect = place;
-    SendMessageA(tooltip_.get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     hasTools_[static_cast<std::size_t>(control)] = true;
 }
 
@@ -325,23 +347,25 @@ std::optional<MainControl> Win32MainView::ControlOfTool(UINT_PTR toolId) const {
 void Win32MainView::OnTooltipShown(UINT_PTR toolId, bool shown) {
     const std::optional<MainControl> control = ControlOfTool(toolId);
     if (!control || statusTips_[static_cast<std::size_t>(*control)].empty()) {
-        if (!shown) SendMessageA(statusBar_, SB_SIMPLE, FALSE, 0);
+        if (!shown) SendMessageW(statusBar_, SB_SIMPLE, FALSE, 0);
         return;
     }
     // The simple mode hides the two fields for as long as the tip is up, and gives them back unchanged.
-    SendMessageA(statusBar_, SB_SIMPLE, shown ? TRUE : FALSE, 0);
+    SendMessageW(statusBar_, SB_SIMPLE, shown ? TRUE : FALSE, 0);
     if (shown) {
-        SendMessageA(statusBar_, SB_SETTEXTA, SB_SIMPLEID,
-                     reinterpret_cast<LPARAM>(statusTips_[static_cast<std::size_t>(*control)].c_str()));
+        const std::wstring tip = WideText(statusTips_[static_cast<std::size_t>(*control)]);
+        SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(tip.c_str()));
     }
 }
 
-void Win32MainView::SetWindowTitle(const std::string& title) { SetWindowTextA(window_.get(), title.c_str()); }
+void Win32MainView::SetWindowTitle(const std::string& title) {
+    SetWindowTextW(window_.get(), WideText(title).c_str());
+}
 
 void Win32MainView::SetText(MainControl control, const std::string& text) {
     // The edits report every change of their text; the shell's own changes are no user action.
     settingText_ = true;
-    SetWindowTextA(Control(control), text.c_str());
+    SetWindowTextW(Control(control), WideText(text).c_str());
     settingText_ = false;
 }
 
@@ -350,26 +374,27 @@ std::string Win32MainView::Text(MainControl control) const { return WindowText(C
 void Win32MainView::SetEnabled(MainControl control, bool enabled) { EnableWindow(Control(control), enabled); }
 
 void Win32MainView::SetChecked(MainControl control, bool checked) {
-    SendMessageA(Control(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(Control(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 bool Win32MainView::Checked(MainControl control) const {
-    return SendMessageA(Control(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return SendMessageW(Control(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void Win32MainView::SetTooltip(MainControl control, const std::string& tip) {
     if (!tooltip_) return;
     if (!hasTools_[static_cast<std::size_t>(control)]) {
-        AddTools(control, tip.c_str());
+        AddTools(control, tip);
         return;
     }
-    TOOLINFOA tool{};
+    TOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
     tool.hwnd = window_.get();
-    tool.lpszText = const_cast<char*>(tip.c_str());
+    std::wstring wide = WideText(tip);
+    tool.lpszText = wide.data();
     for (const UINT_PTR id : {reinterpret_cast<UINT_PTR>(Control(control)), static_cast<UINT_PTR>(IdOf(control))}) {
         tool.uId = id;
-        SendMessageA(tooltip_.get(), TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+        SendMessageW(tooltip_.get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
     }
 }
 
@@ -383,16 +408,16 @@ void Win32MainView::SetMarked(MainControl control, bool marked) {
 }
 
 void Win32MainView::AddComboItem(MainControl combo, const std::string& text, std::int32_t data) {
-    const LRESULT index = SendMessageA(Control(combo), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    if (index >= 0) SendMessageA(Control(combo), CB_SETITEMDATA, static_cast<WPARAM>(index), data);
+    const LRESULT index = SendMessageW(Control(combo), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideText(text).c_str()));
+    if (index >= 0) SendMessageW(Control(combo), CB_SETITEMDATA, static_cast<WPARAM>(index), data);
 }
 
 int Win32MainView::ComboItemCount(MainControl combo) const {
-    return static_cast<int>(SendMessageA(Control(combo), CB_GETCOUNT, 0, 0));
+    return static_cast<int>(SendMessageW(Control(combo), CB_GETCOUNT, 0, 0));
 }
 
 std::int32_t Win32MainView::ComboItemData(MainControl combo, int index) const {
-    const LRESULT data = SendMessageA(Control(combo), CB_GETITEMDATA, static_cast<WPARAM>(index), 0);
+    const LRESULT data = SendMessageW(Control(combo), CB_GETITEMDATA, static_cast<WPARAM>(index), 0);
     return data == CB_ERR ? 0 : static_cast<std::int32_t>(data);
 }
 
@@ -401,24 +426,25 @@ void Win32MainView::SetComboItemText(MainControl combo, int index, const std::st
     if (index < 0 || index >= ComboItemCount(combo)) return;
     const std::int32_t data = ComboItemData(combo, index);
     const std::optional<int> selected = ComboSelection(combo);
-    SendMessageA(box, CB_DELETESTRING, static_cast<WPARAM>(index), 0);
-    SendMessageA(box, CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str()));
-    SendMessageA(box, CB_SETITEMDATA, static_cast<WPARAM>(index), data);
+    SendMessageW(box, CB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    SendMessageW(box, CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(WideText(text).c_str()));
+    SendMessageW(box, CB_SETITEMDATA, static_cast<WPARAM>(index), data);
     SelectComboItem(combo, selected);
 }
 
 std::optional<int> Win32MainView::ComboSelection(MainControl combo) const {
-    const LRESULT index = SendMessageA(Control(combo), CB_GETCURSEL, 0, 0);
+    const LRESULT index = SendMessageW(Control(combo), CB_GETCURSEL, 0, 0);
     if (index == CB_ERR) return std::nullopt;
     return static_cast<int>(index);
 }
 
 void Win32MainView::SelectComboItem(MainControl combo, std::optional<int> index) {
-    SendMessageA(Control(combo), CB_SETCURSEL, index ? static_cast<WPARAM>(*index) : static_cast<WPARAM>(-1), 0);
+    SendMessageW(Control(combo), CB_SETCURSEL, index ? static_cast<WPARAM>(*index) : static_cast<WPARAM>(-1), 0);
 }
 
 void Win32MainView::SetStatusText(StatusField field, const std::string& text) {
-    SendMessageA(statusBar_, SB_SETTEXTA, static_cast<WPARAM>(field), reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(statusBar_, SB_SETTEXTW, static_cast<WPARAM>(field),
+                 reinterpret_cast<LPARAM>(WideText(text).c_str()));
 }
 
 void Win32MainView::SetMenuChecked(MenuItem item, bool checked) {
@@ -431,11 +457,12 @@ bool Win32MainView::MenuChecked(MenuItem item) const {
 
 void Win32MainView::SetMenuText(MenuItem item, const std::string& text) {
     // Only the text changes; a grey or a check mark stays.
-    MENUITEMINFOA info{};
+    MENUITEMINFOW info{};
     info.cbSize = sizeof(info);
     info.fMask = MIIM_STRING;
-    info.dwTypeData = const_cast<char*>(text.c_str());
-    SetMenuItemInfoA(MenuOf(item), static_cast<UINT>(IdOf(item)), FALSE, &info);
+    std::wstring wide = WideText(text);
+    info.dwTypeData = wide.data();
+    SetMenuItemInfoW(MenuOf(item), static_cast<UINT>(IdOf(item)), FALSE, &info);
 }
 
 void Win32MainView::SetMenuEnabled(MenuItem item, bool enabled) {
@@ -453,11 +480,11 @@ void Win32MainView::RestoreWindow() {
 
 void Win32MainView::SetWindowEnabled(bool enabled) { EnableWindow(window_.get(), enabled); }
 
-bool Win32MainView::HasNotificationArea() const { return FindWindowA("Shell_TrayWnd", nullptr) != nullptr; }
+bool Win32MainView::HasNotificationArea() const { return FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr; }
 
 void Win32MainView::ShowTrayIcon(const std::string& tooltip) {
-    const auto icon = reinterpret_cast<HICON>(GetClassLongPtrA(window_.get(), GCLP_HICONSM));
-    tray_.Show(window_.get(), kTrayMessage, icon, tooltip.c_str());
+    const auto icon = reinterpret_cast<HICON>(GetClassLongPtrW(window_.get(), GCLP_HICONSM));
+    tray_.Show(window_.get(), kTrayMessage, icon, tooltip);
 }
 
 void Win32MainView::HideTrayIcon() { tray_.Remove(); }
@@ -490,12 +517,12 @@ void Win32MainView::StartTimers() {
 }
 
 void Win32MainView::DispatchOne(MSG& message) {
-    if (advanced_ != nullptr && advanced_->Window() != nullptr && IsDialogMessageA(advanced_->Window(), &message)) {
+    if (advanced_ != nullptr && advanced_->Window() != nullptr && IsDialogMessageW(advanced_->Window(), &message)) {
         return;
     }
-    if (window_ && IsDialogMessageA(window_.get(), &message)) return;
+    if (window_ && IsDialogMessageW(window_.get(), &message)) return;
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
 }
 
 void Win32MainView::RunEventLoop(MainEvents& events) {
@@ -503,7 +530,7 @@ void Win32MainView::RunEventLoop(MainEvents& events) {
     if (!window_) return;
     events_ = &events;
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchOne(message);
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchOne(message);
     events_ = nullptr;
 }
 
@@ -511,11 +538,11 @@ void Win32MainView::EndEventLoop() { PostQuitMessage(0); }
 
 LRESULT CALLBACK Win32MainView::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+        const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
     }
-    auto* view = reinterpret_cast<Win32MainView*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (view == nullptr || view->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
+    auto* view = reinterpret_cast<Win32MainView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (view == nullptr || view->window_.get() != window) return DefWindowProcW(window, message, wParam, lParam);
     return view->Handle(message, wParam, lParam);
 }
 
@@ -533,6 +560,15 @@ LRESULT Win32MainView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SIZE:
             if (wParam == SIZE_MINIMIZED && events_ != nullptr) events_->OnMinimised();
             return 0;
+        case WM_DPICHANGED: {
+            // Moved to a screen of another density, or the density changed: the system suggests the place.
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(window, nullptr, suggested->left, suggested->top, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            dpi_ = LOWORD(wParam);
+            LayOut();
+            return 0;
+        }
         case WM_CLOSE:
             if (events_ != nullptr) events_->OnQuit();
             return 0;
@@ -575,7 +611,7 @@ LRESULT Win32MainView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         default:
             break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 void Win32MainView::OnCommand(int id, int notification) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 
+#include "app/ui/win32/win32_dpi.h"
 #include "app/ui/win32/win32_handles.h"
 #include "app/ui/win32/win32_log_view.h"
 #include "app/views.h"
@@ -34,7 +35,7 @@ public:
     void SetChecked(MainControl control, bool checked) override;
     bool Checked(MainControl control) const override;
     void SetTooltip(MainControl control, const std::string& tip) override;
-    // The Win32 boxes refuse no character: they hold what the system's ANSI code page holds.
+    // The Win32 boxes refuse no character: one that Windows-1252 lacks is read back as "?".
     void SetInputRefusalText(const std::string&) override {}
     void SetStatusTip(MainControl control, const std::string& tip) override;
     void SetMarked(MainControl control, bool marked) override;
@@ -79,7 +80,6 @@ public:
     HWND Control(MainControl control) const { return controls_[static_cast<std::size_t>(control)]; }
     HWND LogControl() const { return logEdit_; }
     HWND StatusBar() const { return statusBar_; }
-    HFONT Font() const { return font_.get(); }
     HMENU Menu() const { return menu_; }
     HMENU TrayMenu() const { return trayMenu_.get(); }
     MainEvents* Events() const { return events_; }
@@ -91,7 +91,12 @@ private:
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int notification);
     void CreateControls();
-    HWND AddChild(const char* windowClass, const char* text, DWORD style, int x, int y, int width, int height, int id);
+    // A child control, placed by LayOut.
+    HWND AddChild(const wchar_t* windowClass, const wchar_t* text, DWORD style, int id);
+    // Places and sizes the window and its controls, with the message font, at the density of its screen.
+    void LayOut();
+    // The rectangle of the tool that stands for a disabled control, after the control moved.
+    void MoveToolRect(MainControl control);
     void CreateMenuBar();
     // The menu that holds `item`: the window's or the tray icon's.
     HMENU MenuOf(MenuItem item) const;
@@ -100,7 +105,7 @@ private:
     void CreateTooltips();
     // The two tools of a control's tooltip: the control itself, and its rectangle on the window, which is where the
     // mouse messages go while the control is disabled.
-    void AddTools(MainControl control, const char* text);
+    void AddTools(MainControl control, const std::string& text);
     // The control whose tool `toolId` is, by either of its two tools.
     std::optional<MainControl> ControlOfTool(UINT_PTR toolId) const;
     // The tooltip of a control shows or goes: its status tip with it.
@@ -109,6 +114,7 @@ private:
     WindowClass windowClass_;
     UniqueWindow window_;
     UniqueFont font_;
+    UINT dpi_ = kDesignDpi;
     UniqueBitmap donateBitmap_;
     UniqueBitmap clearLogBitmap_;
     UniqueIcon icon_;

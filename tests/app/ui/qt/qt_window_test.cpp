@@ -4,25 +4,30 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/mailbox_shell_run.h"
 #include "app/main_procedure.h"
@@ -341,6 +346,117 @@ TEST_F(QtWindow, TheLanguageMenuRewritesTheCaptions) {
                   QString::fromUtf8("Speicherpfad f\xC3\xBCr Anh\xC3\xA4nge:"));
         EXPECT_EQ(window_.Caption(AdvancedControl::kAllowedDeleteButton), QString::fromUtf8("L\xC3\xB6schen"));
         EXPECT_TRUE(window_.Main().MenuAction(MenuItem::kGerman)->isChecked());
+    });
+}
+
+// Squeezed to the smallest size their layouts allow, in either language, both windows still give every caption the
+// room its text needs: nothing is cut off.
+TEST_F(QtWindow, AtTheirSmallestBothWindowsShowEveryCaptionWholeInBothLanguages) {
+    window_.Run([&] {
+        QWidget* advanced = window_.Control(AdvancedControl::kCloseButton)->window();
+        for (const MenuItem language : {MenuItem::kGerman, MenuItem::kEnglish}) {
+            window_.Main().MenuAction(language)->trigger();
+            for (QWidget* window : {static_cast<QWidget*>(window_.Main().Window()), advanced}) {
+                window->show();
+                window->resize(1, 1);
+                QApplication::processEvents();
+                for (const QWidget* widget : window->findChildren<QWidget*>()) {
+                    const bool captioned = qobject_cast<const QLabel*>(widget) != nullptr ||
+                                           qobject_cast<const QAbstractButton*>(widget) != nullptr ||
+                                           qobject_cast<const QComboBox*>(widget) != nullptr;
+                    if (!captioned || !widget->isVisible()) continue;
+                    // A button held narrower on purpose ("...") asks for no more than it may have.
+                    EXPECT_GE(widget->width(), std::min(widget->sizeHint().width(), widget->maximumWidth()))
+                        << widget->metaObject()->className();
+                }
+            }
+            advanced->hide();
+        }
+    });
+}
+
+// The name a screen reader announces for a widget.
+QString AnnouncedName(QWidget* widget) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible != nullptr ? accessible->text(QAccessible::Name) : QString();
+}
+
+// The widgets the Tab key visits in `window` from `first`, once round.
+std::vector<QWidget*> TabOrder(QWidget* window, QWidget* first) {
+    window->show();
+    // The offscreen platform leaves the first window active, whichever is shown later.
+    QApplication::setActiveWindow(window);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+    first->setFocus(Qt::TabFocusReason);
+    std::vector<QWidget*> order{first};
+    for (int key = 0; key < 64; ++key) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (QApplication::focusWidget() == first) break;
+        order.push_back(QApplication::focusWidget());
+    }
+    return order;
+}
+
+TEST_F(QtWindow, TabFollowsTheVisualOrderEveryInputHasAnAnnouncedNameAndEnterStarts) {
+    window_.Run([&] {
+        Type(window_.Control(MainControl::kUserNameEdit), QStringLiteral("alice"));
+        std::vector<QWidget*> mainOrder;
+        for (const MainControl control :
+             {MainControl::kServerEdit, MainControl::kSecurityCombo, MainControl::kPortEdit, MainControl::kUserNameEdit,
+              MainControl::kPasswordEdit, MainControl::kIntervalCombo, MainControl::kStartHourCombo,
+              MainControl::kStartMinuteCombo, MainControl::kSaveDirEdit, MainControl::kBrowseButton,
+              MainControl::kAdvancedButton, MainControl::kShortcutCheck, MainControl::kServiceCheck,
+              MainControl::kDeleteMailsCheck, MainControl::kStartStopButton, MainControl::kDonateButton,
+              MainControl::kClearLogButton}) {
+            if (window_.Control(control)->isEnabled()) mainOrder.push_back(window_.Control(control));
+        }
+        mainOrder.push_back(window_.Main().LogText());
+        EXPECT_EQ(TabOrder(window_.Main().Window(), mainOrder.front()), mainOrder);
+
+        for (const MainControl input :
+             {MainControl::kServerEdit, MainControl::kSecurityCombo, MainControl::kPortEdit, MainControl::kUserNameEdit,
+              MainControl::kPasswordEdit, MainControl::kIntervalCombo, MainControl::kStartHourCombo,
+              MainControl::kStartMinuteCombo, MainControl::kSaveDirEdit}) {
+            EXPECT_FALSE(AnnouncedName(window_.Control(input)).isEmpty()) << static_cast<int>(input);
+        }
+        EXPECT_EQ(AnnouncedName(window_.Control(MainControl::kUserNameEdit)),
+                  static_cast<QLabel*>(window_.Control(MainControl::kUserNameLabel))->text());
+        EXPECT_FALSE(AnnouncedName(window_.Main().LogText()).isEmpty());
+
+        // Return in a box, or on a check box, presses the start button once; on another button, that button.
+        QSignalSpy started(static_cast<QAbstractButton*>(window_.Control(MainControl::kStartStopButton)),
+                           &QAbstractButton::clicked);
+        QSignalSpy advancedOpened(static_cast<QAbstractButton*>(window_.Control(MainControl::kAdvancedButton)),
+                                  &QAbstractButton::clicked);
+        const auto press = [](QWidget* focused, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+            focused->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(focused, key, modifiers);
+        };
+        press(window_.Control(MainControl::kPasswordEdit), Qt::Key_Return);
+        EXPECT_EQ(started.count(), 1);
+        press(window_.Control(MainControl::kDeleteMailsCheck), Qt::Key_Enter, Qt::KeypadModifier);
+        EXPECT_EQ(started.count(), 2);
+        press(window_.Control(MainControl::kAdvancedButton), Qt::Key_Return);
+        EXPECT_EQ(started.count(), 2);
+        EXPECT_EQ(advancedOpened.count(), 1);
+
+        QWidget* advanced = window_.Control(AdvancedControl::kCloseButton)->window();
+        ASSERT_TRUE(advanced->isVisible()) << "the advanced button opened it";
+        std::vector<QWidget*> advancedOrder;
+        for (const AdvancedControl control :
+             {AdvancedControl::kSearchStringEdit, AdvancedControl::kExtensionsEdit, AdvancedControl::kKeepBothRadio,
+              AdvancedControl::kSubFolderEdit, AdvancedControl::kSaveInlineCheck, AdvancedControl::kRememberMailsCheck,
+              AdvancedControl::kAllowedList, AdvancedControl::kAllowedAddButton, AdvancedControl::kBlockedList,
+              AdvancedControl::kBlockedAddButton, AdvancedControl::kCloseButton}) {
+            advancedOrder.push_back(window_.Control(control));
+        }
+        EXPECT_EQ(TabOrder(advanced, advancedOrder.front()), advancedOrder);
+        for (const AdvancedControl input : {AdvancedControl::kSearchStringEdit, AdvancedControl::kExtensionsEdit,
+                                            AdvancedControl::kSubFolderEdit, AdvancedControl::kAllowedList,
+                                            AdvancedControl::kBlockedList}) {
+            EXPECT_FALSE(AnnouncedName(window_.Control(input)).isEmpty()) << static_cast<int>(input);
+        }
+        Click(window_.Control(AdvancedControl::kCloseButton));
     });
 }
 

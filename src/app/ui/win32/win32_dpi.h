@@ -1,0 +1,21 @@
+#pragma once
+// The screen's density for the windows, which lay themselves out in pixels of a 96 dpi screen and scale them.
+
+#include <windows.h>
+
+#include "app/ui/win32/win32_handles.h"
+
+namespace zendrel::win32 {
+
+constexpr UINT kDesignDpi = 96;
+
+// The density of the screen the window is on; the whole desktop's where the system knows no other (before
+// Windows 10's Anniversary Update).
+UINT DpiOf(HWND window);
+// A length of the 96 dpi layout at `dpi`.
+inline int Scaled(int length, UINT dpi) { return MulDiv(length, static_cast<int>(dpi), static_cast<int>(kDesignDpi)); }
+// The system's message font at `dpi`: from SystemParametersInfoForDpi where the system has it, else the font of the
+// desktop's density scaled by the height.
+UniqueFont MessageFontAt(UINT dpi);
+
+}  // namespace zendrel::win32
