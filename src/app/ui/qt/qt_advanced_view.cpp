@@ -35,7 +35,7 @@ struct SenderListPlace {
 constexpr std::array<SenderListPlace, 2> kSenderLists = {{
     {SenderListKind::kAllowed, AdvancedControl::kAllowedLabel, AdvancedControl::kAllowedList,
      AdvancedControl::kAllowedAddButton, AdvancedControl::kAllowedDeleteButton},
-    {SenderListKind::Blocked, AdvancedControl::kBlockedLabel, AdvancedControl::kBlockedList,
+    {SenderListKind::kBlocked, AdvancedControl::kBlockedLabel, AdvancedControl::kBlockedList,
      AdvancedControl::kBlockedAddButton, AdvancedControl::kBlockedDeleteButton},
 }};
 

@@ -273,20 +273,20 @@ void Win32AdvancedView::OnCommand(int id, int notification) {
         case AdvancedControl::kBlockedList:
             if (notification == LBN_SELCHANGE || notification == LBN_SELCANCEL) {
                 events->OnSenderListClicked(control == AdvancedControl::kAllowedList ? SenderListKind::kAllowed
-                                                                                    : SenderListKind::Blocked);
+                                                                                    : SenderListKind::kBlocked);
             }
             break;
         case AdvancedControl::kAllowedAddButton:
             if (notification == BN_CLICKED) events->OnSenderAddButton(SenderListKind::kAllowed);
             break;
         case AdvancedControl::kBlockedAddButton:
-            if (notification == BN_CLICKED) events->OnSenderAddButton(SenderListKind::Blocked);
+            if (notification == BN_CLICKED) events->OnSenderAddButton(SenderListKind::kBlocked);
             break;
         case AdvancedControl::kAllowedDeleteButton:
             if (notification == BN_CLICKED) events->OnSenderDeleteButton(SenderListKind::kAllowed);
             break;
         case AdvancedControl::kBlockedDeleteButton:
-            if (notification == BN_CLICKED) events->OnSenderDeleteButton(SenderListKind::Blocked);
+            if (notification == BN_CLICKED) events->OnSenderDeleteButton(SenderListKind::kBlocked);
             break;
         case AdvancedControl::kCloseButton:
             if (notification == BN_CLICKED) events->OnAdvancedClosed();
