@@ -96,7 +96,7 @@ bool DeliverSamples(DovecotServer& server) {
                 std::size(kSampleMails));
     int number = 0;
     for (const char* name : kSampleMails) {
-        const std::string message = testing::ReadBytes(fs::path(ZENDREL_DEMO_MESSAGES) / name);
+        const std::string message = testsupport::ReadBytes(fs::path(ZENDREL_DEMO_MESSAGES) / name);
         if (message.empty() || !server.Deliver(kUser, message)) {
             std::fprintf(stderr, "mailbox demo: cannot deliver %s/%s\n", ZENDREL_DEMO_MESSAGES, name);
             return false;
@@ -195,7 +195,7 @@ int Run(int argc, char** argv) {
     }
     if (!DeliverSamples(*server)) return 1;
 
-    const testing::TemporaryFolder dataFolder("zendrel-demo-data");
+    const testsupport::TemporaryFolder dataFolder("zendrel-demo-data");
     const std::optional<SettingsRecord> settings = DemoSettings(*server, saveFolder);
     if (!dataFolder.Created() || !settings || !SaveSettings(dataFolder.Path(), *settings)) {
         std::fprintf(stderr, "mailbox demo: cannot write the settings file\n");

@@ -17,7 +17,7 @@
 namespace zendrel::fuzz {
 namespace {
 
-using namespace zendrel::testing;
+using namespace zendrel::testsupport;
 
 int ReferenceHexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -50,11 +50,11 @@ std::string ReferenceQuotedPrintable(std::string_view text) {
 }
 
 void CheckQuotedPrintable(std::string_view bytes) {
-    const std::string single = DecodeQuotedPrintable(bytes, TextFormat::SingleByte);
+    const std::string single = DecodeQuotedPrintable(bytes, TextFormat::kSingleByte);
     FUZZ_REQUIRE(single == ReferenceQuotedPrintable(bytes));
     // The Utf8 format reads the same decoded bytes as UTF-8.
-    FUZZ_REQUIRE(DecodeQuotedPrintable(bytes, TextFormat::Utf8) == Utf8ToSingleByte(single));
-    FUZZ_REQUIRE(DecodeQuotedPrintable(EncodeQuotedPrintable(bytes), TextFormat::SingleByte) == bytes);
+    FUZZ_REQUIRE(DecodeQuotedPrintable(bytes, TextFormat::kUtf8) == Utf8ToSingleByte(single));
+    FUZZ_REQUIRE(DecodeQuotedPrintable(EncodeQuotedPrintable(bytes), TextFormat::kSingleByte) == bytes);
 }
 
 void CheckBase64(std::string_view bytes) {

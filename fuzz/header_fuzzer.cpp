@@ -17,7 +17,7 @@
 namespace zendrel::fuzz {
 namespace {
 
-using namespace zendrel::testing;
+using namespace zendrel::testsupport;
 
 bool StartsContinuationLine(char c) { return c == ' ' || c == '\t' || c == '\xA0'; }
 

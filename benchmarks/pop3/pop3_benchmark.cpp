@@ -23,6 +23,9 @@
 #include "dovecot/dovecot_server.h"
 #include "dovecot/message_maker.h"
 #include "dovecot/pop3_probe.h"
+#include "mime/attachments.h"
+#include "mime/header_field.h"
+#include "mime/mail_message.h"
 #include "pop3/mail_session.h"
 #include "test_files.h"
 
@@ -100,7 +103,7 @@ std::optional<Settings> ParseArguments(int argc, char** argv) {
 
 std::unique_ptr<DovecotServer> StartServer(const Settings& settings, std::string& bigMessageSize) {
     std::string error;
-    const testing::TemporaryFolder messages("zendrel-bench-mail");
+    const testsupport::TemporaryFolder messages("zendrel-bench-mail");
     if (!messages.Created()) {
         std::fprintf(stderr, "pop3 benchmark: cannot create a temporary folder for the messages\n");
         return nullptr;
@@ -117,12 +120,12 @@ std::unique_ptr<DovecotServer> StartServer(const Settings& settings, std::string
     char name[32];
     for (int n = 1; n <= settings.count; ++n) {
         std::snprintf(name, sizeof name, "small-%04d.eml", n);
-        if (!server->Deliver(kUser, testing::ReadBytes(messages.Path() / name))) {
+        if (!server->Deliver(kUser, testsupport::ReadBytes(messages.Path() / name))) {
             std::fprintf(stderr, "pop3 benchmark: cannot deliver %s\n", name);
             return nullptr;
         }
     }
-    const std::string big = testing::ReadBytes(messages.Path() / "big.eml");
+    const std::string big = testsupport::ReadBytes(messages.Path() / "big.eml");
     bigMessageSize = std::to_string(big.size());
     if (big.empty() || !server->Deliver(kUser, big)) {
         std::fprintf(stderr, "pop3 benchmark: cannot deliver big.eml\n");
@@ -166,7 +169,7 @@ bool MeasureSession(const DovecotServer& server, const Settings& settings, Figur
         const std::string header = session->LoadHeader(n);
         samples.push_back(Milliseconds(Clock::now() - start));
         std::snprintf(subject, sizeof subject, "Small message %04d", n);
-        wrong += session->GetHeaderField(header, "subject") != subject;
+        wrong += GetHeaderField(header, "subject") != subject;
     }
     figures.top = SpreadOf(samples);
     if (wrong != 0) {
@@ -178,8 +181,10 @@ bool MeasureSession(const DovecotServer& server, const Settings& settings, Figur
     for (int i = 0; i < settings.retrievals; ++i) {
         const Clock::time_point start = Clock::now();
         const std::int32_t loaded = session->LoadMessage(settings.count + 1);
+        // The split belongs to a retrieval as the run makes one.
+        const MailMessage message(session->TakeMessage());
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        if (loaded != 1 || session->CountAttachments() != 1) {
+        if (loaded != 1 || CountAttachments(message.Parts()) != 1) {
             std::fprintf(stderr, "pop3 benchmark: LoadMessage failed with code %d\n", session->GetErrorCode());
             return false;
         }

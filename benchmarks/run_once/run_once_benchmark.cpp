@@ -158,7 +158,7 @@ Timing RunTimed(const std::vector<std::string>& words, const Environment& enviro
     timing.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
     if (measured) {
         // The last line: time puts a line about a failed exit status before it.
-        std::string lines = testing::ReadBytes(peakFile);
+        std::string lines = testsupport::ReadBytes(peakFile);
         while (!lines.empty() && lines.back() == '\n') lines.pop_back();
         timing.peakMb = std::atof(lines.substr(lines.rfind('\n') + 1).c_str()) * 1024 / 1e6;
     }
@@ -167,7 +167,7 @@ Timing RunTimed(const std::vector<std::string>& words, const Environment& enviro
 }
 
 std::string LastLines(const fs::path& file, std::size_t count) {
-    const std::string text = testing::ReadBytes(file);
+    const std::string text = testsupport::ReadBytes(file);
     std::size_t start = text.size();
     for (std::size_t seen = 0; start > 0 && seen <= count;) {
         if (text[--start] == '\n') ++seen;
@@ -252,7 +252,7 @@ public:
                          LastLines(work_ / "generator.txt", 10).c_str());
             return false;
         }
-        expected_ = testing::FilesIn(input / "expected");
+        expected_ = testsupport::FilesIn(input / "expected");
         for (const auto& [name, bytes] : expected_) expectedBytes_ += bytes.size();
 
         std::string reason;
@@ -277,7 +277,7 @@ public:
         char name[32];
         for (int n = 1; n <= settings_.mails; ++n) {
             std::snprintf(name, sizeof name, "%04d.eml", n);
-            std::string message = testing::ReadBytes(input / "mail" / name);
+            std::string message = testsupport::ReadBytes(input / "mail" / name);
             mailboxBytes_ += message.size();
             if (message.empty() || !server_->Deliver(kUser, message)) {
                 std::fprintf(stderr, "run-once benchmark: cannot deliver %s\n", name);
@@ -390,7 +390,7 @@ public:
                               "Content-Type: text/plain\r\n\r\nThe invoice is attached.\r\n--large\r\n"
                               "Content-Type: application/pdf\r\nContent-Transfer-Encoding: base64\r\n"
                               "Content-Disposition: attachment; filename=\"large.pdf\"\r\n\r\n";
-        message += testing::EncodeBase64(bytes, testing::Base64Alphabet::Standard, 76);
+        message += testsupport::EncodeBase64(bytes, testsupport::Base64Alphabet::Standard, 76);
         message += "\r\n--large--\r\n";
         const double messageMb = static_cast<double>(message.size()) / 1e6;
         if (!server_->Deliver(kLargeUser, message)) {
@@ -403,7 +403,7 @@ public:
         contender.folder = work_ / "large-out";
         contender.dataFolder = work_ / "large-data";
         if (!WriteSettings(contender, ServiceHost(), ServerPort(), 0, kLargeUser)) return;
-        const auto saved = [&]() { return testing::ReadBytes(contender.folder / "large.pdf") == bytes; };
+        const auto saved = [&]() { return testsupport::ReadBytes(contender.folder / "large.pdf") == bytes; };
         const auto run = [&](const std::vector<std::string>& words, const Environment& environment) {
             std::error_code ec;
             fs::remove_all(contender.folder, ec);
@@ -449,7 +449,7 @@ public:
             {"TOP (the header)", "TOP", true, kHeaderReplyLimit},
         };
         for (const Case& c : cases) {
-            testing::LoopbackPop3Server server(kUser, kPassword, {mail, mail});
+            testsupport::LoopbackPop3Server server(kUser, kPassword, {mail, mail});
             server.LongReplyTo(c.verb, 1);
             if (!c.sizesListed) server.RefuseList();
             Contender contender;
@@ -650,7 +650,7 @@ private:
                          LastLines(output, 10).c_str());
         }
         if (!contender.Checked()) return timing.status == 0;
-        const std::string differences = Differences(testing::FilesIn(contender.folder), expected_);
+        const std::string differences = Differences(testsupport::FilesIn(contender.folder), expected_);
         if (!differences.empty()) {
             std::fprintf(stderr, "  %s saved other files than expected: %s\n", contender.label.c_str(),
                          differences.c_str());
@@ -900,7 +900,7 @@ int Run(int argc, char** argv) {
         std::fprintf(stderr, "run-once benchmark: %s is not a program to run\n", settings->program.c_str());
         return 2;
     }
-    const testing::TemporaryFolder work("zendrel-bench-run-once");
+    const testsupport::TemporaryFolder work("zendrel-bench-run-once");
     if (!work.Created()) {
         std::fprintf(stderr, "run-once benchmark: cannot create a temporary folder\n");
         return 1;

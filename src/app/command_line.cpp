@@ -19,7 +19,7 @@ bool IsCommandSwitch(std::string_view argument) {
 
 ParsedCommand UsageProblem(std::string problem) {
     ParsedCommand command;
-    command.kind = CommandKind::UsageError;
+    command.kind = CommandKind::kUsageError;
     command.usageError = std::move(problem);
     return command;
 }
@@ -47,7 +47,7 @@ OptionValue ReadOptionValue(const std::vector<std::string>& arguments, std::size
 
 ParsedCommand ParseExtract(const std::vector<std::string>& arguments, std::size_t at, bool logging) {
     ParsedCommand command;
-    command.kind = CommandKind::Extract;
+    command.kind = CommandKind::kExtract;
     command.logging = logging;
     bool folderGiven = false;
     bool extensionsGiven = false;
@@ -115,7 +115,7 @@ ParsedCommand ParseValues(const std::vector<std::string>& arguments, std::size_t
     ParsedCommand command;
     command.kind = kind;
     command.values.assign(arguments.begin() + static_cast<std::ptrdiff_t>(at) + 1, arguments.end());
-    if (kind == CommandKind::SetSettings) {
+    if (kind == CommandKind::kSetSettings) {
         if (command.values.empty()) return UsageProblem("--set needs at least one KEY=VALUE");
     } else if (command.values.size() != 1) {
         return UsageProblem(arguments[at] + " needs exactly one address");
@@ -135,7 +135,7 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     if (at == arguments.size()) {
         ParsedCommand window;
-        window.kind = CommandKind::Window;
+        window.kind = CommandKind::kWindow;
         window.logging = logging;
         return window;
     }
@@ -145,18 +145,18 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments) {
         }
     }
     if (arguments[at] == "--extract") return ParseExtract(arguments, at + 1, logging);
-    if (arguments[at] == "--run-once") return ParseSingleSwitch(arguments, at, CommandKind::RunOnce, logging);
-    if (arguments[at] == "--service") return ParseSingleSwitch(arguments, at, CommandKind::Service, logging);
-    if (arguments[at] == "--help") return ParseSingleSwitch(arguments, at, CommandKind::Help, logging);
-    if (arguments[at] == "--settings") return ParseSingleSwitch(arguments, at, CommandKind::ShowSettings, logging);
-    if (arguments[at] == "--set-password") return ParseSingleSwitch(arguments, at, CommandKind::SetPassword, logging);
-    if (arguments[at] == "--sign-in") return ParseSingleSwitch(arguments, at, CommandKind::SignIn, logging);
-    if (arguments[at] == "--sign-out") return ParseSingleSwitch(arguments, at, CommandKind::SignOut, logging);
-    if (arguments[at] == "--set") return ParseValues(arguments, at, CommandKind::SetSettings);
-    if (arguments[at] == "--allow") return ParseValues(arguments, at, CommandKind::AllowSender);
-    if (arguments[at] == "--block") return ParseValues(arguments, at, CommandKind::BlockSender);
-    if (arguments[at] == "--unlist") return ParseValues(arguments, at, CommandKind::UnlistSender);
-    return ParseSingleSwitch(arguments, at, CommandKind::Version, logging);
+    if (arguments[at] == "--run-once") return ParseSingleSwitch(arguments, at, CommandKind::kRunOnce, logging);
+    if (arguments[at] == "--service") return ParseSingleSwitch(arguments, at, CommandKind::kService, logging);
+    if (arguments[at] == "--help") return ParseSingleSwitch(arguments, at, CommandKind::kHelp, logging);
+    if (arguments[at] == "--settings") return ParseSingleSwitch(arguments, at, CommandKind::kShowSettings, logging);
+    if (arguments[at] == "--set-password") return ParseSingleSwitch(arguments, at, CommandKind::kSetPassword, logging);
+    if (arguments[at] == "--sign-in") return ParseSingleSwitch(arguments, at, CommandKind::kSignIn, logging);
+    if (arguments[at] == "--sign-out") return ParseSingleSwitch(arguments, at, CommandKind::kSignOut, logging);
+    if (arguments[at] == "--set") return ParseValues(arguments, at, CommandKind::kSetSettings);
+    if (arguments[at] == "--allow") return ParseValues(arguments, at, CommandKind::kAllowSender);
+    if (arguments[at] == "--block") return ParseValues(arguments, at, CommandKind::kBlockSender);
+    if (arguments[at] == "--unlist") return ParseValues(arguments, at, CommandKind::kUnlistSender);
+    return ParseSingleSwitch(arguments, at, CommandKind::kVersion, logging);
 }
 
 std::string UsageText() {

@@ -10,21 +10,21 @@ namespace zendrel {
 
 // What the program was asked to do.
 enum class CommandKind {
-    Window,      // no command switch: the window start-up, which ignores unknown arguments
-    Extract,     // --extract: save the attachments of message files
-    RunOnce,     // --run-once: one mailbox run on the saved settings
-    Service,     // --service: the background service's polling, without a window
-    ShowSettings,   // --settings: print the saved settings
-    SetSettings,    // --set KEY=VALUE...: change saved settings
-    SetPassword,    // --set-password: store a password read from standard input
-    SignIn,         // --sign-in: the OAuth 2.0 sign-in by the provider's device flow
-    SignOut,        // --sign-out: forget the tokens of the OAuth 2.0 sign-in
-    AllowSender,    // --allow ADDRESS
-    BlockSender,    // --block ADDRESS
-    UnlistSender,   // --unlist ADDRESS
-    Help,        // --help
-    Version,     // --version
-    UsageError,  // the arguments do not form a command; `usageError` says why
+    kWindow,      // no command switch: the window start-up, which ignores unknown arguments
+    kExtract,     // --extract: save the attachments of message files
+    kRunOnce,     // --run-once: one mailbox run on the saved settings
+    kService,     // --service: the background service's polling, without a window
+    kShowSettings,   // --settings: print the saved settings
+    kSetSettings,    // --set KEY=VALUE...: change saved settings
+    kSetPassword,    // --set-password: store a password read from standard input
+    kSignIn,         // --sign-in: the OAuth 2.0 sign-in by the provider's device flow
+    kSignOut,        // --sign-out: forget the tokens of the OAuth 2.0 sign-in
+    kAllowSender,    // --allow ADDRESS
+    kBlockSender,    // --block ADDRESS
+    kUnlistSender,   // --unlist ADDRESS
+    kHelp,        // --help
+    kVersion,     // --version
+    kUsageError,  // the arguments do not form a command; `usageError` says why
 };
 
 struct ExtractRequest {
@@ -36,7 +36,7 @@ struct ExtractRequest {
 };
 
 struct ParsedCommand {
-    CommandKind kind = CommandKind::Window;
+    CommandKind kind = CommandKind::kWindow;
     bool logging = false;  // "-logging" in any letter case
     ExtractRequest extract;
     std::vector<std::string> values;  // the assignments of --set, or the one address of --allow, --block, --unlist
@@ -45,7 +45,7 @@ struct ParsedCommand {
 
 inline constexpr std::string_view kVersionText = "Zendrel V" ZENDREL_VERSION;
 
-// Parses the arguments after the program name. Never throws; a malformed list gives CommandKind::UsageError.
+// Parses the arguments after the program name. Never throws; a malformed list gives CommandKind::kUsageError.
 ParsedCommand ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The usage text printed by --help and after a usage error, ending in a line end.

@@ -56,10 +56,10 @@ public:
     // in the log then.
     enum class Start { kStarted, kHeld, kFailed };
 
-    Start StartRun(std::int32_t serviceMode) {
+    Start StartRun(bool serviceMode) {
         RunLockResult lock = CreateDataFolderLocks()->LockRun(saved_.dataFolder);
         if (lock.state == RunLockState::kHeld) {
-            log_->log.WriteLog(texts_->Text(TextKey::MsgRunSkipped), LogDestination::kView);
+            log_->log.WriteLog(texts_->Text(TextKey::kMsgRunSkipped), LogDestination::kView);
             return Start::kHeld;
         }
         RunServices services;
@@ -113,7 +113,7 @@ int RunOnceCommand(bool logging, std::ostream& out, std::ostream& err) {
     std::unique_ptr<WindowlessProcess> process = StartProcess(logging, out, err);
     if (!process) return 2;
     if (!CatchStopSignals()) err << "zendrel: the stop signals cannot be caught; a stop ends the run at once\n";
-    switch (process->StartRun(0)) {
+    switch (process->StartRun(false)) {
         case WindowlessProcess::Start::kStarted:
             break;
         case WindowlessProcess::Start::kHeld:
@@ -149,8 +149,8 @@ int ServiceCommand(bool logging, std::ostream& out, std::ostream& err) {
     if (logging) parts.arguments.push_back("-logging");
     parts.schedulePaused = ServicePaused;
 
-    const ShellOutcome outcome = MainProcedure(1, parts);
-    if (outcome.startUp == StartUpResult::NothingToSchedule) {
+    const ShellOutcome outcome = MainProcedure(true, parts);
+    if (outcome.startUp == StartUpResult::kNothingToSchedule) {
         err << "zendrel: the saved settings select no read interval (TimeOUT), so there is nothing to schedule\n";
         return 2;
     }

@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
 #if defined(ZENDREL_WINDOW_MODULE_FOLDER)
     // Only the window loads Qt, from its module; every command-line mode runs without it. A program whose module is
     // missing says so, and then what a build without the window says.
-    if (zendrel::ParseCommandLine(arguments).kind == zendrel::CommandKind::Window) {
+    if (zendrel::ParseCommandLine(arguments).kind == zendrel::CommandKind::kWindow) {
         const zendrel::ModuleSymbol entry = zendrel::LoadProgramModuleSymbol(
             zendrel::kWindowModuleFile, ZENDREL_WINDOW_MODULE_FOLDER, zendrel::kWindowModuleEntry);
         if (entry.address != nullptr) return reinterpret_cast<zendrel::WindowModuleEntry>(entry.address)(argc, argv);
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     }
 #elif defined(_WIN32)
     const zendrel::ParsedCommand command = zendrel::ParseCommandLine(arguments);
-    if (command.kind == zendrel::CommandKind::Window) return zendrel::RunWin32Program(arguments, command.logging);
+    if (command.kind == zendrel::CommandKind::kWindow) return zendrel::RunWin32Program(arguments, command.logging);
 #endif
     return zendrel::RunProgram(arguments, std::cout, std::cerr);
 }

@@ -2,11 +2,11 @@
 
 namespace zendrel {
 
-ShellOutcome MainProcedure(std::int32_t serviceMode, const ShellParts& parts) {
+ShellOutcome MainProcedure(bool serviceMode, const ShellParts& parts) {
     Shell shell(parts, serviceMode);
     ShellOutcome outcome;
     outcome.startUp = shell.StartUp();
-    if (outcome.startUp != StartUpResult::Continue) return outcome;
+    if (outcome.startUp != StartUpResult::kContinue) return outcome;
     parts.mainView->RunEventLoop(shell);
     outcome.runLeftBehind = shell.RunLeftBehind();
     return outcome;

@@ -9,12 +9,12 @@
 namespace zendrel {
 
 struct ShellOutcome {
-    StartUpResult startUp = StartUpResult::Continue;
+    StartUpResult startUp = StartUpResult::kContinue;
     // The quit path left a run behind that had not ended: the process must end without waiting for it or tearing
     // down what it still uses (the parts given to the shell).
     bool runLeftBehind = false;
 };
 
-ShellOutcome MainProcedure(std::int32_t serviceMode, const ShellParts& parts);
+ShellOutcome MainProcedure(bool serviceMode, const ShellParts& parts);
 
 }  // namespace zendrel

@@ -54,15 +54,15 @@ void MemoryAdvancedView::Create() {
     controls_ = {};
     title_.clear();
     shown_ = false;
-    SetEnabled(AdvancedControl::AllowedDeleteButton, false);
-    SetEnabled(AdvancedControl::BlockedDeleteButton, false);
+    SetEnabled(AdvancedControl::kAllowedDeleteButton, false);
+    SetEnabled(AdvancedControl::kBlockedDeleteButton, false);
 }
 
 void MemoryAdvancedView::SetChecked(AdvancedControl control, bool checked) {
     At(control).checked = checked;
     // The two radio buttons are one choice.
-    if (checked && control == AdvancedControl::KeepBothRadio) At(AdvancedControl::ReplaceRadio).checked = false;
-    if (checked && control == AdvancedControl::ReplaceRadio) At(AdvancedControl::KeepBothRadio).checked = false;
+    if (checked && control == AdvancedControl::kKeepBothRadio) At(AdvancedControl::kReplaceRadio).checked = false;
+    if (checked && control == AdvancedControl::kReplaceRadio) At(AdvancedControl::kKeepBothRadio).checked = false;
 }
 
 std::string MemoryAdvancedView::ListEntry(AdvancedControl list, int index) const {

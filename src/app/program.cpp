@@ -16,40 +16,40 @@ namespace zendrel {
 int RunProgram(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     const ParsedCommand command = ParseCommandLine(arguments);
     switch (command.kind) {
-        case CommandKind::Extract:
+        case CommandKind::kExtract:
             return RunExtract(command.extract, out, err);
-        case CommandKind::RunOnce:
+        case CommandKind::kRunOnce:
             return RunOnceCommand(command.logging, out, err);
-        case CommandKind::Service:
+        case CommandKind::kService:
             return ServiceCommand(command.logging, out, err);
-        case CommandKind::ShowSettings:
+        case CommandKind::kShowSettings:
             return ShowSettingsCommand(out, err);
-        case CommandKind::SetSettings:
+        case CommandKind::kSetSettings:
             return SetSettingsCommand(command.values, out, err);
-        case CommandKind::SetPassword:
+        case CommandKind::kSetPassword:
             return SetPasswordCommand(std::cin, StandardInputIsTerminal(), out, err);
-        case CommandKind::SignIn:
+        case CommandKind::kSignIn:
             return SignInCommand(out, err, [](std::int64_t seconds) {
                 std::this_thread::sleep_for(std::chrono::seconds(seconds));
             });
-        case CommandKind::SignOut:
+        case CommandKind::kSignOut:
             return SignOutCommand(out, err);
-        case CommandKind::AllowSender:
+        case CommandKind::kAllowSender:
             return EditSenderListCommand(SenderListEdit::kAllow, command.values.front(), out, err);
-        case CommandKind::BlockSender:
+        case CommandKind::kBlockSender:
             return EditSenderListCommand(SenderListEdit::kBlock, command.values.front(), out, err);
-        case CommandKind::UnlistSender:
+        case CommandKind::kUnlistSender:
             return EditSenderListCommand(SenderListEdit::kUnlist, command.values.front(), out, err);
-        case CommandKind::Help:
+        case CommandKind::kHelp:
             out << UsageText();
             return 0;
-        case CommandKind::Version:
+        case CommandKind::kVersion:
             out << kVersionText << '\n';
             return 0;
-        case CommandKind::UsageError:
+        case CommandKind::kUsageError:
             err << "zendrel: " << command.usageError << '\n' << UsageText();
             return 2;
-        case CommandKind::Window:
+        case CommandKind::kWindow:
             break;
     }
     out << "The window is not available in this build; see zendrel --help.\n";

@@ -52,7 +52,7 @@ std::optional<SavedSettings> PrepareAndLoadSettings(InterfaceTexts& texts, Handl
     return saved;
 }
 
-void FillJobParameters(const SettingsRecord& record, std::int32_t serviceMode, JobParameters& parameters) {
+void FillJobParameters(const SettingsRecord& record, bool serviceMode, JobParameters& parameters) {
     parameters.server = record.server;
     parameters.port = LeadingInteger(record.portText);
     parameters.security = record.security;
@@ -68,11 +68,11 @@ void FillJobParameters(const SettingsRecord& record, std::int32_t serviceMode, J
     parameters.searchString = record.searchString;
     parameters.saveDir = record.saveDir;
     parameters.extensions = PrepareExtensionList(record.extensionsText);
-    parameters.existingFiles = record.existingFiles;
+    parameters.existingFiles = record.existingFiles == 1 ? ExistingFiles::kReplace : ExistingFiles::kKeepBoth;
     parameters.subFolder = record.subFolder;
-    parameters.saveInline = record.saveInline ? 1 : 0;
-    parameters.rememberMails = record.rememberMails ? 1 : 0;
-    parameters.deleteMails = record.deleteMails ? 1 : 0;
+    parameters.saveInline = record.saveInline;
+    parameters.rememberMails = record.rememberMails;
+    parameters.deleteMails = record.deleteMails;
     parameters.serviceMode = serviceMode;
 }
 

@@ -23,7 +23,7 @@ struct SavedSettings {
 std::optional<SavedSettings> PrepareAndLoadSettings(InterfaceTexts& texts, HandledMessageIds& handledMessageIds);
 
 // The run's parameters as a run start takes them from the controls; the extension list is prepared for matching.
-void FillJobParameters(const SettingsRecord& record, std::int32_t serviceMode, JobParameters& parameters);
+void FillJobParameters(const SettingsRecord& record, bool serviceMode, JobParameters& parameters);
 
 ScheduleControls ScheduleControlsOf(const SettingsRecord& record);
 

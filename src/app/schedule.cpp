@@ -7,8 +7,6 @@ namespace zendrel {
 namespace {
 
 constexpr LocalSeconds kDay = 86400;
-constexpr int kServiceStartPending = 2;
-constexpr int kServiceRunning = 4;
 
 }  // namespace
 
@@ -34,25 +32,26 @@ std::string FormatCountdown(LocalSeconds difference) {
 }
 
 TickDecision ScheduleTick(LocalSeconds now, LocalSeconds nextStart, bool runActive,
-                          std::optional<std::int32_t> intervalSeconds, int serviceMode, int lastServiceState) {
+                          std::optional<std::int32_t> intervalSeconds, bool serviceMode,
+                          ServiceState lastServiceState) {
     TickDecision decision;
     decision.nextStart = nextStart;
     if (nextStart > now) {
         if (!runActive) {
-            decision.action = TickAction::ShowCountdown;
+            decision.action = TickAction::kShowCountdown;
             decision.countdown = FormatCountdown(nextStart - now);
         }
         return decision;
     }
     if (nextStart <= 0 || !intervalSeconds) return decision;
     const bool serviceDoesIt =
-        serviceMode == 0 && (lastServiceState == kServiceRunning || lastServiceState == kServiceStartPending);
+        !serviceMode && (lastServiceState == ServiceState::kRunning || lastServiceState == ServiceState::kStartPending);
     if (serviceDoesIt) {
-        decision.action = TickAction::LeaveToService;
+        decision.action = TickAction::kLeaveToService;
     } else if (!runActive) {
-        decision.action = TickAction::StartRun;
+        decision.action = TickAction::kStartRun;
     } else {
-        decision.action = TickAction::WaitForRun;
+        decision.action = TickAction::kWaitForRun;
         return decision;
     }
     decision.nextStart = nextStart + *intervalSeconds;

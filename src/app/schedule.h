@@ -2,11 +2,12 @@
 // When mailbox runs start: a grid of the daily start time plus whole read intervals.
 
 #include <cstdint>
-
-#include "common/local_time.h"
 #include <ctime>
 #include <optional>
 #include <string>
+
+#include "common/local_time.h"
+#include "common/service_state.h"
 
 namespace zendrel {
 
@@ -29,22 +30,23 @@ LocalSeconds ComputeNextStart(LocalSeconds now, const ScheduleControls& controls
 std::string FormatCountdown(LocalSeconds difference);
 
 enum class TickAction {
-    None,            // nothing due, nothing to show
-    ShowCountdown,   // waiting: show `countdown`
-    StartRun,        // start a run now
-    LeaveToService,  // the background service does this run
-    WaitForRun,      // due, but the previous run is still active; try again at the next tick
+    kNone,            // nothing due, nothing to show
+    kShowCountdown,   // waiting: show `countdown`
+    kStartRun,        // start a run now
+    kLeaveToService,  // the background service does this run
+    kWaitForRun,      // due, but the previous run is still active; try again at the next tick
 };
 
 struct TickDecision {
-    TickAction action = TickAction::None;
+    TickAction action = TickAction::kNone;
     LocalSeconds nextStart = 0;  // advanced by one interval for a start or a run left to the service
     std::string countdown;
 };
 
-// What one tick of the 500 ms schedule timer does. `serviceMode` is 1 in the background service; `lastServiceState`
-// is the service's state as last seen (4 running, 2 start pending).
+// What one tick of the 500 ms schedule timer does. `serviceMode` is true in the background service; `lastServiceState`
+// is the service's state as last seen.
 TickDecision ScheduleTick(LocalSeconds now, LocalSeconds nextStart, bool runActive,
-                          std::optional<std::int32_t> intervalSeconds, int serviceMode, int lastServiceState);
+                          std::optional<std::int32_t> intervalSeconds, bool serviceMode,
+                          ServiceState lastServiceState);
 
 }  // namespace zendrel

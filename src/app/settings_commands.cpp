@@ -115,10 +115,10 @@ const std::vector<std::pair<std::string, KeyChange>>& Keys() {
          }},
         {"Security",
          [](SettingsRecord& record, const std::string& value) -> std::string {
-             if (value != "0" && value != "1" && value != "2") {
-                 return "Security must be 0 (none), 1 (STARTTLS) or 2 (SSL/TLS)";
-             }
-             record.security = value[0] - '0';
+             const std::optional<ConnectionSecurity> security =
+                 value.size() == 1 ? ConnectionSecurityOf(value[0] - '0') : std::nullopt;
+             if (!security) return "Security must be 0 (none), 1 (STARTTLS) or 2 (SSL/TLS)";
+             record.security = *security;
              return {};
          }},
         {"Server", std::bind(SetText, &SettingsRecord::server, _1, _2)},
@@ -248,7 +248,7 @@ int ShowSettingsCommand(std::ostream& out, std::ostream& err) {
     out << "# " << (saved->dataFolder / kSettingsFileName).string() << '\n';
     line("Language", record.language);
     line("Port", record.portText);
-    line("Security", std::to_string(record.security));
+    line("Security", std::to_string(NumberOf(record.security)));
     line("Server", record.server);
     line("Username", record.userName);
     line("Password", record.password.empty() ? "(empty)" : "(set)");

@@ -22,35 +22,34 @@ constexpr const char* kAboutText = "Zendrel V" ZENDREL_VERSION "\nWritten by the
 
 // The inputs that a running schedule freezes: the settings a run reads and the two system boxes.
 constexpr std::array<MainControl, 14> kLockedMainControls = {
-    MainControl::PasswordEdit,   MainControl::SaveDirEdit,      MainControl::ServerEdit,
-    MainControl::SecurityCombo,  MainControl::PortEdit,         MainControl::UserNameEdit,
-    MainControl::DeleteMailsCheck, MainControl::BrowseButton,   MainControl::IntervalCombo,
-    MainControl::StartHourCombo, MainControl::StartMinuteCombo, MainControl::AdvancedButton,
-    MainControl::ServiceCheck,   MainControl::ShortcutCheck};
+    MainControl::kPasswordEdit,   MainControl::kSaveDirEdit,      MainControl::kServerEdit,
+    MainControl::kSecurityCombo,  MainControl::kPortEdit,         MainControl::kUserNameEdit,
+    MainControl::kDeleteMailsCheck, MainControl::kBrowseButton,   MainControl::kIntervalCombo,
+    MainControl::kStartHourCombo, MainControl::kStartMinuteCombo, MainControl::kAdvancedButton,
+    MainControl::kServiceCheck,   MainControl::kShortcutCheck};
 constexpr std::array<AdvancedControl, 7> kLockedAdvancedControls = {
-    AdvancedControl::SearchStringEdit, AdvancedControl::ExtensionsEdit, AdvancedControl::KeepBothRadio,
-    AdvancedControl::ReplaceRadio,     AdvancedControl::SubFolderEdit,  AdvancedControl::SaveInlineCheck,
-    AdvancedControl::RememberMailsCheck};
+    AdvancedControl::kSearchStringEdit, AdvancedControl::kExtensionsEdit, AdvancedControl::kKeepBothRadio,
+    AdvancedControl::kReplaceRadio,     AdvancedControl::kSubFolderEdit,  AdvancedControl::kSaveInlineCheck,
+    AdvancedControl::kRememberMailsCheck};
 
 struct LabelText {
     MainControl label;
     TextKey key;
 };
 constexpr std::array<LabelText, 8> kMainLabels = {{
-    {MainControl::ServerLabel, TextKey::LabelServer},
-    {MainControl::SecurityLabel, TextKey::LabelSecurity},
-    {MainControl::PortLabel, TextKey::LabelPort},
-    {MainControl::UserNameLabel, TextKey::LabelUserName},
-    {MainControl::PasswordLabel, TextKey::LabelPassword},
-    {MainControl::IntervalLabel, TextKey::LabelInterval},
-    {MainControl::StartTimeLabel, TextKey::LabelStartTime},
-    {MainControl::SaveDirLabel, TextKey::LabelSaveDir},
+    {MainControl::kServerLabel, TextKey::kLabelServer},
+    {MainControl::kSecurityLabel, TextKey::kLabelSecurity},
+    {MainControl::kPortLabel, TextKey::kLabelPort},
+    {MainControl::kUserNameLabel, TextKey::kLabelUserName},
+    {MainControl::kPasswordLabel, TextKey::kLabelPassword},
+    {MainControl::kIntervalLabel, TextKey::kLabelInterval},
+    {MainControl::kStartTimeLabel, TextKey::kLabelStartTime},
+    {MainControl::kSaveDirLabel, TextKey::kLabelSaveDir},
 }};
 
 // The security drop-down's items: an item's index is the stored value (0 plain, 1 STARTTLS, 2 TLS).
-constexpr std::array<TextKey, 3> kSecurityItems = {TextKey::SecurityNone, TextKey::SecurityStartTls,
-                                                   TextKey::SecurityTls};
-constexpr int kSecurityTls = 2;
+constexpr std::array<TextKey, 3> kSecurityItems = {TextKey::kSecurityNone, TextKey::kSecurityStartTls,
+                                                   TextKey::kSecurityTls};
 // The usual ports of POP3 and of POP3 over TLS from the first byte; STARTTLS begins plain on the first.
 constexpr std::string_view kPlainPort = "110";
 constexpr std::string_view kTlsPort = "995";
@@ -63,10 +62,11 @@ struct SenderListControls {
 };
 
 SenderListControls ControlsOf(SenderListKind kind) {
-    if (kind == SenderListKind::Allowed) {
-        return {AdvancedControl::AllowedList, AdvancedControl::AllowedAddButton, AdvancedControl::AllowedDeleteButton};
+    if (kind == SenderListKind::kAllowed) {
+        return {AdvancedControl::kAllowedList, AdvancedControl::kAllowedAddButton,
+                AdvancedControl::kAllowedDeleteButton};
     }
-    return {AdvancedControl::BlockedList, AdvancedControl::BlockedAddButton, AdvancedControl::BlockedDeleteButton};
+    return {AdvancedControl::kBlockedList, AdvancedControl::kBlockedAddButton, AdvancedControl::kBlockedDeleteButton};
 }
 
 std::string TwoDigits(int value) {
@@ -96,7 +96,7 @@ private:
 
 }  // namespace
 
-Shell::Shell(ShellParts parts, std::int32_t serviceMode)
+Shell::Shell(ShellParts parts, bool serviceMode)
     : parts_(std::move(parts)),
       main_(*parts_.mainView),
       advanced_(*parts_.advancedView),
@@ -117,51 +117,51 @@ StartUpResult Shell::StartUp() {
     lastServiceState_ = services_.QueryState(kServiceName);
     serviceInstalled_ = lastServiceState_;
 
-    if (serviceMode_ == 0 && lastServiceState_ == kServiceStartPending && parts_.serviceProgram &&
+    if (!serviceMode_ && lastServiceState_ == ServiceState::kStartPending && parts_.serviceProgram &&
         services_.RunAsService(kServiceName, parts_.serviceProgram, nullptr) != 0) {
-        return StartUpResult::RanAsService;
+        return StartUpResult::kRanAsService;
     }
 
     BuildMainWindow();
-    main_.SetStatusText(StatusField::ServiceField, std::string(texts_.ServiceStateText(lastServiceState_)));
+    main_.SetStatusText(StatusField::kServiceField, std::string(texts_.ServiceStateText(lastServiceState_)));
     FillCombos();
 
     if (shortcuts_.Available()) startupShortcutPath_ = shortcuts_.FindStartupShortcut();
-    if (!startupShortcutPath_.empty()) main_.SetChecked(MainControl::ShortcutCheck, true);
+    if (!startupShortcutPath_.empty()) main_.SetChecked(MainControl::kShortcutCheck, true);
 
     if (!parts_.places.dataFolder.empty()) {
         PrepareDataFolder(parts_.places,
                           [this](const std::filesystem::path& folder) { system_.ProtectDataFolder(folder); });
         // An older version left the folder with the rights of the all-users folder above it, readable to every user;
         // the service runs as the local system account, which may narrow it.
-        if (serviceMode_ == 1) system_.ProtectDataFolder(parts_.places.dataFolder);
+        if (serviceMode_) system_.ProtectDataFolder(parts_.places.dataFolder);
     }
     // Two windows on one data folder would both run its schedule against the same mailbox; the second one only
     // brings the first forward.
-    if (serviceMode_ == 0 && parts_.locks != nullptr && !parts_.places.dataFolder.empty()) {
+    if (!serviceMode_ && parts_.locks != nullptr && !parts_.places.dataFolder.empty()) {
         windowClaim_ = parts_.locks->ClaimWindow(parts_.places.dataFolder);
-        if (!windowClaim_) return StartUpResult::AlreadyOpen;
+        if (!windowClaim_) return StartUpResult::kAlreadyOpen;
     }
     BuildAdvancedWindow();
     LoadSettingsIntoControls();
     // The settings shown are then the defaults; the user must hear why, and whose folder it is.
-    if (serviceMode_ == 0 && !parts_.places.dataFolder.empty() && system_.FolderRefused(parts_.places.dataFolder)) {
+    if (!serviceMode_ && !parts_.places.dataFolder.empty() && system_.FolderRefused(parts_.places.dataFolder)) {
         const std::u8string folder = parts_.places.dataFolder.u8string();
-        Log(FillPlaceholder(TextOf(TextKey::ErrDataFolderDenied), "{FOLDER}",
+        Log(FillPlaceholder(TextOf(TextKey::kErrDataFolderDenied), "{FOLDER}",
                             Utf8ToWindows1252Lossy(std::string(folder.begin(), folder.end()))));
     }
     StartUpByServiceState();
 
     main_.StartTimers();
-    if (serviceMode_ == 1) {
+    if (serviceMode_) {
         nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
         // A service that can never start a run would only idle; its manager should hear so at once.
-        if (nextStart_ == 0) return StartUpResult::NothingToSchedule;
-        main_.ShowTrayIcon(TextOf(TextKey::TipTrayService));
+        if (nextStart_ == 0) return StartUpResult::kNothingToSchedule;
+        main_.ShowTrayIcon(TextOf(TextKey::kTipTrayService));
     } else {
         main_.ShowWindow();
     }
-    return StartUpResult::Continue;
+    return StartUpResult::kContinue;
 }
 
 void Shell::BuildMainWindow() {
@@ -170,8 +170,8 @@ void Shell::BuildMainWindow() {
     mainBuilt_ = true;
     WriteMainTexts(false);
     // Where the platform has no service manager or no shortcuts, their boxes can never mean anything.
-    if (!services_.Available()) main_.SetEnabled(MainControl::ServiceCheck, false);
-    if (!shortcuts_.Available()) main_.SetEnabled(MainControl::ShortcutCheck, false);
+    if (!services_.Available()) main_.SetEnabled(MainControl::kServiceCheck, false);
+    if (!shortcuts_.Available()) main_.SetEnabled(MainControl::kShortcutCheck, false);
 }
 
 void Shell::BuildAdvancedWindow() {
@@ -182,15 +182,16 @@ void Shell::BuildAdvancedWindow() {
 
 void Shell::FillCombos() {
     for (int position = 0; position < kReadIntervalCount; ++position) {
-        main_.AddComboItem(MainControl::IntervalCombo, std::string(texts_.IntervalText(position)),
+        main_.AddComboItem(MainControl::kIntervalCombo, std::string(texts_.IntervalText(position)),
                            kReadIntervalSeconds[static_cast<std::size_t>(position)]);
     }
-    for (int hour = 0; hour < 24; ++hour) main_.AddComboItem(MainControl::StartHourCombo, TwoDigits(hour), hour);
+    for (int hour = 0; hour < 24; ++hour) main_.AddComboItem(MainControl::kStartHourCombo, TwoDigits(hour), hour);
     for (int minute = 0; minute < 60; ++minute) {
-        main_.AddComboItem(MainControl::StartMinuteCombo, TwoDigits(minute), minute);
+        main_.AddComboItem(MainControl::kStartMinuteCombo, TwoDigits(minute), minute);
     }
     for (std::size_t value = 0; value < kSecurityItems.size(); ++value) {
-        main_.AddComboItem(MainControl::SecurityCombo, TextOf(kSecurityItems[value]), static_cast<std::int32_t>(value));
+        main_.AddComboItem(MainControl::kSecurityCombo, TextOf(kSecurityItems[value]),
+                           static_cast<std::int32_t>(value));
     }
 }
 
@@ -212,13 +213,13 @@ void Shell::LoadSettingsIntoControls() {
 }
 
 void Shell::StartUpByServiceState() {
-    if (lastServiceState_ > kServiceNotInstalled) {
-        main_.SetChecked(MainControl::ServiceCheck, true);
-        if (lastServiceState_ == kServiceStopped) {
+    if (lastServiceState_ != ServiceState::kNotInstalled) {
+        main_.SetChecked(MainControl::kServiceCheck, true);
+        if (lastServiceState_ == ServiceState::kStopped) {
             services_.Start(kServiceName);
             nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
-        } else if (lastServiceState_ == kServiceRunning && serviceMode_ == 0) {
-            SetStartStopCaption(TextKey::ButtonStop);
+        } else if (lastServiceState_ == ServiceState::kRunning && !serviceMode_) {
+            SetStartStopCaption(TextKey::kButtonStop);
             SetInputsLocked(true);
             log_->TakeOverSharedLog(false);
             nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
@@ -237,7 +238,7 @@ void Shell::StartUpByServiceState() {
 
 void Shell::ApplyLanguage(std::string_view language) {
     const bool stopRole =
-        mainBuilt_ && main_.Text(MainControl::StartStopButton) == texts_.Text(TextKey::ButtonStop);
+        mainBuilt_ && main_.Text(MainControl::kStartStopButton) == texts_.Text(TextKey::kButtonStop);
     texts_.ApplyLanguage(language);
     if (advancedBuilt_) WriteAdvancedTexts();
     if (mainBuilt_) WriteMainTexts(stopRole);
@@ -246,33 +247,33 @@ void Shell::ApplyLanguage(std::string_view language) {
 // The status fields, the tray tooltip and the log rows keep their texts: they change with the next tick, the next
 // service state or never.
 void Shell::WriteMainTexts(bool stopRole) {
-    const bool german = texts_.CurrentLanguage() == Language::German;
-    main_.SetMenuChecked(MenuItem::German, german);
-    main_.SetMenuChecked(MenuItem::English, !german);
+    const bool german = texts_.CurrentLanguage() == Language::kGerman;
+    main_.SetMenuChecked(MenuItem::kGerman, german);
+    main_.SetMenuChecked(MenuItem::kEnglish, !german);
     // The menus' later items follow the language; the first ones keep their fixed English words.
-    main_.SetMenuText(MenuItem::RunNow, TextOf(TextKey::MenuRunNow));
-    main_.SetMenuText(MenuItem::CheckConnection, TextOf(TextKey::MenuCheckConnection));
-    main_.SetMenuText(MenuItem::TrayShow, TextOf(TextKey::MenuShow));
-    main_.SetMenuText(MenuItem::TrayRunNow, TextOf(TextKey::MenuRunNow));
-    main_.SetMenuText(MenuItem::TrayQuit, TextOf(TextKey::MenuQuit));
-    main_.SetText(MainControl::PreferencesFrame, TextOf(TextKey::FramePreferences));
+    main_.SetMenuText(MenuItem::kRunNow, TextOf(TextKey::kMenuRunNow));
+    main_.SetMenuText(MenuItem::kCheckConnection, TextOf(TextKey::kMenuCheckConnection));
+    main_.SetMenuText(MenuItem::kTrayShow, TextOf(TextKey::kMenuShow));
+    main_.SetMenuText(MenuItem::kTrayRunNow, TextOf(TextKey::kMenuRunNow));
+    main_.SetMenuText(MenuItem::kTrayQuit, TextOf(TextKey::kMenuQuit));
+    main_.SetText(MainControl::kPreferencesFrame, TextOf(TextKey::kFramePreferences));
     for (const LabelText& label : kMainLabels) main_.SetText(label.label, TextOf(label.key) + ":");
-    main_.SetText(MainControl::AdvancedButton, TextOf(TextKey::ButtonAdvanced));
-    main_.SetText(MainControl::ShortcutCheck, TextOf(TextKey::CheckShortcut));
-    main_.SetText(MainControl::ServiceCheck, TextOf(TextKey::CheckService));
-    main_.SetText(MainControl::DeleteMailsCheck, TextOf(TextKey::CheckDeleteMails));
-    SetStartStopCaption(stopRole ? TextKey::ButtonStop : TextKey::ButtonStart);
-    main_.SetText(MainControl::LogFrame, TextOf(TextKey::FrameLog) + ":");
-    main_.SetTooltip(MainControl::DonateButton, TextOf(TextKey::TipDonate));
-    main_.SetTooltip(MainControl::ClearLogButton, TextOf(TextKey::TipClearLog));
-    main_.SetInputRefusalText(TextOf(TextKey::TipRefusedCharacter));
+    main_.SetText(MainControl::kAdvancedButton, TextOf(TextKey::kButtonAdvanced));
+    main_.SetText(MainControl::kShortcutCheck, TextOf(TextKey::kCheckShortcut));
+    main_.SetText(MainControl::kServiceCheck, TextOf(TextKey::kCheckService));
+    main_.SetText(MainControl::kDeleteMailsCheck, TextOf(TextKey::kCheckDeleteMails));
+    SetStartStopCaption(stopRole ? TextKey::kButtonStop : TextKey::kButtonStart);
+    main_.SetText(MainControl::kLogFrame, TextOf(TextKey::kFrameLog) + ":");
+    main_.SetTooltip(MainControl::kDonateButton, TextOf(TextKey::kTipDonate));
+    main_.SetTooltip(MainControl::kClearLogButton, TextOf(TextKey::kTipClearLog));
+    main_.SetInputRefusalText(TextOf(TextKey::kTipRefusedCharacter));
     // A box that stays disabled says why.
-    if (!services_.Available()) main_.SetTooltip(MainControl::ServiceCheck, TextOf(TextKey::TipNoServiceManager));
-    for (int item = 0; item < main_.ComboItemCount(MainControl::IntervalCombo); ++item) {
+    if (!services_.Available()) main_.SetTooltip(MainControl::kServiceCheck, TextOf(TextKey::kTipNoServiceManager));
+    for (int item = 0; item < main_.ComboItemCount(MainControl::kIntervalCombo); ++item) {
         const std::optional<int> position =
-            ReadIntervalPosition(main_.ComboItemData(MainControl::IntervalCombo, item));
+            ReadIntervalPosition(main_.ComboItemData(MainControl::kIntervalCombo, item));
         if (position) {
-            main_.SetComboItemText(MainControl::IntervalCombo, item, std::string(texts_.IntervalText(*position)));
+            main_.SetComboItemText(MainControl::kIntervalCombo, item, std::string(texts_.IntervalText(*position)));
         }
     }
     // The start button's tips in the new language; none before the first validation.
@@ -281,75 +282,77 @@ void Shell::WriteMainTexts(bool stopRole) {
         ShowInputProblem();
     }
     // Before the drop-downs are filled there is nothing to rewrite.
-    if (main_.ComboItemCount(MainControl::SecurityCombo) == static_cast<int>(kSecurityItems.size())) {
+    if (main_.ComboItemCount(MainControl::kSecurityCombo) == static_cast<int>(kSecurityItems.size())) {
         for (std::size_t item = 0; item < kSecurityItems.size(); ++item) {
-            main_.SetComboItemText(MainControl::SecurityCombo, static_cast<int>(item), TextOf(kSecurityItems[item]));
+            main_.SetComboItemText(MainControl::kSecurityCombo, static_cast<int>(item), TextOf(kSecurityItems[item]));
         }
     }
 }
 
 void Shell::WriteAdvancedTexts() {
-    advanced_.SetTitle(TextOf(TextKey::TitleAdvanced));
-    advanced_.SetText(AdvancedControl::SearchStringLabel, TextOf(TextKey::LabelSearchString) + ":");
-    advanced_.SetText(AdvancedControl::ExtensionsLabel, TextOf(TextKey::LabelExtensions) + ":");
-    advanced_.SetText(AdvancedControl::AllowedLabel, TextOf(TextKey::LabelAllowedSenders) + ":");
-    advanced_.SetText(AdvancedControl::BlockedLabel, TextOf(TextKey::LabelBlockedSenders) + ":");
-    advanced_.SetText(AdvancedControl::AllowedAddButton, TextOf(TextKey::ButtonAdd));
-    advanced_.SetText(AdvancedControl::BlockedAddButton, TextOf(TextKey::ButtonAdd));
-    advanced_.SetText(AdvancedControl::AllowedDeleteButton, TextOf(TextKey::ButtonDelete));
-    advanced_.SetText(AdvancedControl::BlockedDeleteButton, TextOf(TextKey::ButtonDelete));
-    advanced_.SetText(AdvancedControl::CloseButton, TextOf(TextKey::ButtonClose));
-    advanced_.SetText(AdvancedControl::ExistingFilesLabel, TextOf(TextKey::LabelExistingFiles) + ":");
-    advanced_.SetText(AdvancedControl::KeepBothRadio, TextOf(TextKey::RadioKeepBoth));
-    advanced_.SetText(AdvancedControl::ReplaceRadio, TextOf(TextKey::RadioReplace));
-    advanced_.SetText(AdvancedControl::SubFolderLabel, TextOf(TextKey::LabelSubFolder) + ":");
-    advanced_.SetText(AdvancedControl::SaveInlineCheck, TextOf(TextKey::CheckSaveInline));
-    advanced_.SetText(AdvancedControl::RememberMailsCheck, TextOf(TextKey::CheckRememberMails));
+    advanced_.SetTitle(TextOf(TextKey::kTitleAdvanced));
+    advanced_.SetText(AdvancedControl::kSearchStringLabel, TextOf(TextKey::kLabelSearchString) + ":");
+    advanced_.SetText(AdvancedControl::kExtensionsLabel, TextOf(TextKey::kLabelExtensions) + ":");
+    advanced_.SetText(AdvancedControl::kAllowedLabel, TextOf(TextKey::kLabelAllowedSenders) + ":");
+    advanced_.SetText(AdvancedControl::kBlockedLabel, TextOf(TextKey::kLabelBlockedSenders) + ":");
+    advanced_.SetText(AdvancedControl::kAllowedAddButton, TextOf(TextKey::kButtonAdd));
+    advanced_.SetText(AdvancedControl::kBlockedAddButton, TextOf(TextKey::kButtonAdd));
+    advanced_.SetText(AdvancedControl::kAllowedDeleteButton, TextOf(TextKey::kButtonDelete));
+    advanced_.SetText(AdvancedControl::kBlockedDeleteButton, TextOf(TextKey::kButtonDelete));
+    advanced_.SetText(AdvancedControl::kCloseButton, TextOf(TextKey::kButtonClose));
+    advanced_.SetText(AdvancedControl::kExistingFilesLabel, TextOf(TextKey::kLabelExistingFiles) + ":");
+    advanced_.SetText(AdvancedControl::kKeepBothRadio, TextOf(TextKey::kRadioKeepBoth));
+    advanced_.SetText(AdvancedControl::kReplaceRadio, TextOf(TextKey::kRadioReplace));
+    advanced_.SetText(AdvancedControl::kSubFolderLabel, TextOf(TextKey::kLabelSubFolder) + ":");
+    advanced_.SetText(AdvancedControl::kSaveInlineCheck, TextOf(TextKey::kCheckSaveInline));
+    advanced_.SetText(AdvancedControl::kRememberMailsCheck, TextOf(TextKey::kCheckRememberMails));
     ShowSubFolderHelp();
 }
 
 // The box's tooltip lists the placeholders, or, while the box holds a template that is refused (the start button
 // then stays disabled), says what is wrong with it.
 void Shell::ShowSubFolderHelp() {
-    const bool valid = IsValidSubFolderTemplate(advanced_.Text(AdvancedControl::SubFolderEdit));
-    std::string tip = valid ? TextOf(TextKey::TipSubFolder)
-                            : TextOf(TextKey::TipSubFolderRefused) + ". " + TextOf(TextKey::TipSubFolder);
-    advanced_.SetTooltip(AdvancedControl::SubFolderEdit, tip);
+    const bool valid = IsValidSubFolderTemplate(advanced_.Text(AdvancedControl::kSubFolderEdit));
+    std::string tip = valid ? TextOf(TextKey::kTipSubFolder)
+                            : TextOf(TextKey::kTipSubFolderRefused) + ". " + TextOf(TextKey::kTipSubFolder);
+    advanced_.SetTooltip(AdvancedControl::kSubFolderEdit, tip);
 }
 
 void Shell::SetInputsLocked(bool locked) {
     for (MainControl control : kLockedMainControls) main_.SetEnabled(control, !locked);
     for (AdvancedControl control : kLockedAdvancedControls) advanced_.SetEnabled(control, !locked);
-    if (!services_.Available()) main_.SetEnabled(MainControl::ServiceCheck, false);
-    if (!shortcuts_.Available()) main_.SetEnabled(MainControl::ShortcutCheck, false);
+    if (!services_.Available()) main_.SetEnabled(MainControl::kServiceCheck, false);
+    if (!shortcuts_.Available()) main_.SetEnabled(MainControl::kShortcutCheck, false);
     inputsLocked_ = locked;
     inputProblem_ = locked ? std::nullopt : FirstInvalidInput(false);
-    main_.SetEnabled(MainControl::StartStopButton, locked || !inputProblem_);
+    main_.SetEnabled(MainControl::kStartStopButton, locked || !inputProblem_);
     ShowInputProblem();
     RefreshCommands();
     if (advancedBuilt_) ShowSubFolderHelp();
 }
 
 std::optional<Shell::InputProblem> Shell::FirstInvalidInput(bool connectionOnly) const {
-    const std::string saveDir = main_.Text(MainControl::SaveDirEdit);
-    if (!connectionOnly && saveDir.empty()) return InputProblem{MainControl::SaveDirEdit, TextKey::TipNoSaveDir};
+    const std::string saveDir = main_.Text(MainControl::kSaveDirEdit);
+    if (!connectionOnly && saveDir.empty()) return InputProblem{MainControl::kSaveDirEdit, TextKey::kTipNoSaveDir};
     if (!connectionOnly && !IsFolder(saveDir)) {
-        return InputProblem{MainControl::SaveDirEdit, TextKey::TipSaveDirMissing};
+        return InputProblem{MainControl::kSaveDirEdit, TextKey::kTipSaveDirMissing};
     }
-    if (main_.Text(MainControl::UserNameEdit).empty()) {
-        return InputProblem{MainControl::UserNameEdit, TextKey::TipNoUserName};
+    if (main_.Text(MainControl::kUserNameEdit).empty()) {
+        return InputProblem{MainControl::kUserNameEdit, TextKey::kTipNoUserName};
     }
-    if (main_.Text(MainControl::ServerEdit).empty()) return InputProblem{MainControl::ServerEdit, TextKey::TipNoServer};
-    const std::int32_t port = LeadingInteger(main_.Text(MainControl::PortEdit));
-    if (port <= 0) return InputProblem{MainControl::PortEdit, TextKey::TipBadPort};
-    if (!connectionOnly && !main_.ComboSelection(MainControl::IntervalCombo)) {
-        return InputProblem{MainControl::IntervalCombo, TextKey::TipNoInterval};
+    if (main_.Text(MainControl::kServerEdit).empty()) {
+        return InputProblem{MainControl::kServerEdit, TextKey::kTipNoServer};
+    }
+    const std::int32_t port = LeadingInteger(main_.Text(MainControl::kPortEdit));
+    if (port <= 0) return InputProblem{MainControl::kPortEdit, TextKey::kTipBadPort};
+    if (!connectionOnly && !main_.ComboSelection(MainControl::kIntervalCombo)) {
+        return InputProblem{MainControl::kIntervalCombo, TextKey::kTipNoInterval};
     }
     // After the window's own checks: a port above the range could never connect, and --set refuses it too.
-    if (port > kHighestPort) return InputProblem{MainControl::PortEdit, TextKey::TipBadPort};
+    if (port > kHighestPort) return InputProblem{MainControl::kPortEdit, TextKey::kTipBadPort};
     // Last, the subfolder template of the advanced window, whose button leads to it.
-    if (!connectionOnly && !IsValidSubFolderTemplate(advanced_.Text(AdvancedControl::SubFolderEdit))) {
-        return InputProblem{MainControl::AdvancedButton, TextKey::TipSubFolderRefused};
+    if (!connectionOnly && !IsValidSubFolderTemplate(advanced_.Text(AdvancedControl::kSubFolderEdit))) {
+        return InputProblem{MainControl::kAdvancedButton, TextKey::kTipSubFolderRefused};
     }
     return std::nullopt;
 }
@@ -357,8 +360,8 @@ std::optional<Shell::InputProblem> Shell::FirstInvalidInput(bool connectionOnly)
 void Shell::ShowInputProblem() {
     const std::string hint = inputProblem_ ? TextOf(inputProblem_->reason) : std::string();
     if (hint != startHint_) {
-        main_.SetTooltip(MainControl::StartStopButton, hint);
-        main_.SetStatusTip(MainControl::StartStopButton, hint);
+        main_.SetTooltip(MainControl::kStartStopButton, hint);
+        main_.SetStatusTip(MainControl::kStartStopButton, hint);
         startHint_ = hint;
     }
     const std::optional<MainControl> marked =
@@ -371,73 +374,74 @@ void Shell::ShowInputProblem() {
 
 SettingsRecord Shell::ReadControls() const {
     SettingsRecord record;
-    record.language = main_.MenuChecked(MenuItem::English) ? "english" : "german";
-    record.portText = main_.Text(MainControl::PortEdit);
-    record.security = main_.ComboSelection(MainControl::SecurityCombo).value_or(0);
-    record.server = main_.Text(MainControl::ServerEdit);
-    record.userName = main_.Text(MainControl::UserNameEdit);
-    record.password = main_.Text(MainControl::PasswordEdit);
-    if (const std::optional<int> item = main_.ComboSelection(MainControl::IntervalCombo)) {
-        record.intervalPosition = ReadIntervalPosition(main_.ComboItemData(MainControl::IntervalCombo, *item));
+    record.language = main_.MenuChecked(MenuItem::kEnglish) ? "english" : "german";
+    record.portText = main_.Text(MainControl::kPortEdit);
+    record.security = ConnectionSecurityOf(main_.ComboSelection(MainControl::kSecurityCombo).value_or(0))
+                          .value_or(ConnectionSecurity::kNone);
+    record.server = main_.Text(MainControl::kServerEdit);
+    record.userName = main_.Text(MainControl::kUserNameEdit);
+    record.password = main_.Text(MainControl::kPasswordEdit);
+    if (const std::optional<int> item = main_.ComboSelection(MainControl::kIntervalCombo)) {
+        record.intervalPosition = ReadIntervalPosition(main_.ComboItemData(MainControl::kIntervalCombo, *item));
     }
-    record.searchString = advanced_.Text(AdvancedControl::SearchStringEdit);
-    record.saveDir = main_.Text(MainControl::SaveDirEdit);
-    record.startHour = main_.ComboSelection(MainControl::StartHourCombo);
-    record.startMinute = main_.ComboSelection(MainControl::StartMinuteCombo);
-    record.deleteMails = main_.Checked(MainControl::DeleteMailsCheck);
-    record.extensionsText = advanced_.Text(AdvancedControl::ExtensionsEdit);
-    record.existingFiles = advanced_.Checked(AdvancedControl::ReplaceRadio) ? 1 : 0;
-    record.subFolder = advanced_.Text(AdvancedControl::SubFolderEdit);
-    record.saveInline = advanced_.Checked(AdvancedControl::SaveInlineCheck);
-    record.rememberMails = advanced_.Checked(AdvancedControl::RememberMailsCheck);
+    record.searchString = advanced_.Text(AdvancedControl::kSearchStringEdit);
+    record.saveDir = main_.Text(MainControl::kSaveDirEdit);
+    record.startHour = main_.ComboSelection(MainControl::kStartHourCombo);
+    record.startMinute = main_.ComboSelection(MainControl::kStartMinuteCombo);
+    record.deleteMails = main_.Checked(MainControl::kDeleteMailsCheck);
+    record.extensionsText = advanced_.Text(AdvancedControl::kExtensionsEdit);
+    record.existingFiles = advanced_.Checked(AdvancedControl::kReplaceRadio) ? 1 : 0;
+    record.subFolder = advanced_.Text(AdvancedControl::kSubFolderEdit);
+    record.saveInline = advanced_.Checked(AdvancedControl::kSaveInlineCheck);
+    record.rememberMails = advanced_.Checked(AdvancedControl::kRememberMailsCheck);
     record.signIn = signIn_;
-    for (int i = 0; i < advanced_.ListCount(AdvancedControl::AllowedList); ++i) {
-        record.allowedSenders.push_back(advanced_.ListEntry(AdvancedControl::AllowedList, i));
+    for (int i = 0; i < advanced_.ListCount(AdvancedControl::kAllowedList); ++i) {
+        record.allowedSenders.push_back(advanced_.ListEntry(AdvancedControl::kAllowedList, i));
     }
-    for (int i = 0; i < advanced_.ListCount(AdvancedControl::BlockedList); ++i) {
-        record.blockedSenders.push_back(advanced_.ListEntry(AdvancedControl::BlockedList, i));
+    for (int i = 0; i < advanced_.ListCount(AdvancedControl::kBlockedList); ++i) {
+        record.blockedSenders.push_back(advanced_.ListEntry(AdvancedControl::kBlockedList, i));
     }
     return record;
 }
 
 void Shell::WriteControls(const SettingsRecord& record) {
-    main_.SetText(MainControl::PortEdit, record.portText);
-    main_.SetText(MainControl::ServerEdit, record.server);
-    main_.SelectComboItem(MainControl::SecurityCombo, record.security);
-    main_.SetText(MainControl::UserNameEdit, record.userName);
-    main_.SetText(MainControl::PasswordEdit, record.password);
+    main_.SetText(MainControl::kPortEdit, record.portText);
+    main_.SetText(MainControl::kServerEdit, record.server);
+    main_.SelectComboItem(MainControl::kSecurityCombo, NumberOf(record.security));
+    main_.SetText(MainControl::kUserNameEdit, record.userName);
+    main_.SetText(MainControl::kPasswordEdit, record.password);
     // The items are in table order, so a table position is an item index.
-    main_.SelectComboItem(MainControl::IntervalCombo, record.intervalPosition);
-    advanced_.SetText(AdvancedControl::SearchStringEdit, record.searchString);
-    main_.SetText(MainControl::SaveDirEdit, record.saveDir);
-    main_.SelectComboItem(MainControl::StartHourCombo, record.startHour);
-    main_.SelectComboItem(MainControl::StartMinuteCombo, record.startMinute);
-    main_.SetChecked(MainControl::DeleteMailsCheck, record.deleteMails);
-    advanced_.SetText(AdvancedControl::ExtensionsEdit, record.extensionsText);
-    advanced_.SetChecked(AdvancedControl::KeepBothRadio, record.existingFiles != 1);
-    advanced_.SetChecked(AdvancedControl::ReplaceRadio, record.existingFiles == 1);
-    advanced_.SetText(AdvancedControl::SubFolderEdit, record.subFolder);
-    advanced_.SetChecked(AdvancedControl::SaveInlineCheck, record.saveInline);
-    advanced_.SetChecked(AdvancedControl::RememberMailsCheck, record.rememberMails);
+    main_.SelectComboItem(MainControl::kIntervalCombo, record.intervalPosition);
+    advanced_.SetText(AdvancedControl::kSearchStringEdit, record.searchString);
+    main_.SetText(MainControl::kSaveDirEdit, record.saveDir);
+    main_.SelectComboItem(MainControl::kStartHourCombo, record.startHour);
+    main_.SelectComboItem(MainControl::kStartMinuteCombo, record.startMinute);
+    main_.SetChecked(MainControl::kDeleteMailsCheck, record.deleteMails);
+    advanced_.SetText(AdvancedControl::kExtensionsEdit, record.extensionsText);
+    advanced_.SetChecked(AdvancedControl::kKeepBothRadio, record.existingFiles != 1);
+    advanced_.SetChecked(AdvancedControl::kReplaceRadio, record.existingFiles == 1);
+    advanced_.SetText(AdvancedControl::kSubFolderEdit, record.subFolder);
+    advanced_.SetChecked(AdvancedControl::kSaveInlineCheck, record.saveInline);
+    advanced_.SetChecked(AdvancedControl::kRememberMailsCheck, record.rememberMails);
     signIn_ = record.signIn;
-    advanced_.ClearList(AdvancedControl::AllowedList);
+    advanced_.ClearList(AdvancedControl::kAllowedList);
     for (const std::string& entry : record.allowedSenders) {
-        advanced_.AppendListEntry(AdvancedControl::AllowedList, entry);
+        advanced_.AppendListEntry(AdvancedControl::kAllowedList, entry);
     }
-    advanced_.ClearList(AdvancedControl::BlockedList);
+    advanced_.ClearList(AdvancedControl::kBlockedList);
     for (const std::string& entry : record.blockedSenders) {
-        advanced_.AppendListEntry(AdvancedControl::BlockedList, entry);
+        advanced_.AppendListEntry(AdvancedControl::kBlockedList, entry);
     }
 }
 
 void Shell::SetStartStopCaption(TextKey caption) {
-    main_.SetText(MainControl::StartStopButton, TextOf(caption));
-    main_.SetMenuText(MenuItem::TrayStartStop, TextOf(caption));
+    main_.SetText(MainControl::kStartStopButton, TextOf(caption));
+    main_.SetMenuText(MenuItem::kTrayStartStop, TextOf(caption));
 }
 
 bool Shell::RunSlotFree() const {
-    const bool serviceDoesTheWork =
-        serviceMode_ == 0 && (lastServiceState_ == kServiceRunning || lastServiceState_ == kServiceStartPending);
+    const bool serviceDoesTheWork = !serviceMode_ && (lastServiceState_ == ServiceState::kRunning ||
+                                                      lastServiceState_ == ServiceState::kStartPending);
     return !run_.Active() && !serviceDoesTheWork;
 }
 
@@ -450,18 +454,18 @@ void Shell::RefreshCommands() {
     const bool free = RunSlotFree();
     // The inputs as the last validation found them; a locked window was valid when the schedule started.
     const bool inputsValid = inputsLocked_ || !inputProblem_;
-    show(runNowEnabled_, free && inputsValid, {MenuItem::RunNow, MenuItem::TrayRunNow});
-    show(checkEnabled_, free && (inputsLocked_ || !FirstInvalidInput(true)), {MenuItem::CheckConnection});
-    show(trayStartStopEnabled_, inputsValid, {MenuItem::TrayStartStop});
+    show(runNowEnabled_, free && inputsValid, {MenuItem::kRunNow, MenuItem::kTrayRunNow});
+    show(checkEnabled_, free && (inputsLocked_ || !FirstInvalidInput(true)), {MenuItem::kCheckConnection});
+    show(trayStartStopEnabled_, inputsValid, {MenuItem::kTrayStartStop});
 }
 
 ScheduleControls Shell::ScheduleControlsNow() const {
     ScheduleControls controls;
-    if (const std::optional<int> item = main_.ComboSelection(MainControl::IntervalCombo)) {
-        controls.intervalSeconds = main_.ComboItemData(MainControl::IntervalCombo, *item);
+    if (const std::optional<int> item = main_.ComboSelection(MainControl::kIntervalCombo)) {
+        controls.intervalSeconds = main_.ComboItemData(MainControl::kIntervalCombo, *item);
     }
-    controls.startHour = main_.ComboSelection(MainControl::StartHourCombo).value_or(0);
-    controls.startMinute = main_.ComboSelection(MainControl::StartMinuteCombo).value_or(0);
+    controls.startHour = main_.ComboSelection(MainControl::kStartHourCombo).value_or(0);
+    controls.startMinute = main_.ComboSelection(MainControl::kStartMinuteCombo).value_or(0);
     return controls;
 }
 
@@ -490,9 +494,9 @@ void Shell::OnQuit() {
 void Shell::OnAbout() { main_.ShowMessage(kAboutTitle, kAboutText); }
 
 void Shell::OnLanguageChosen(MenuItem language) {
-    const bool german = language == MenuItem::German;
-    main_.SetMenuChecked(MenuItem::German, german);
-    main_.SetMenuChecked(MenuItem::English, !german);
+    const bool german = language == MenuItem::kGerman;
+    main_.SetMenuChecked(MenuItem::kGerman, german);
+    main_.SetMenuChecked(MenuItem::kEnglish, !german);
     ApplyLanguage(german ? "german" : "english");
 }
 
@@ -505,7 +509,7 @@ void Shell::OnRunNow() {
     // Saved as the start button saves them, without the start's service and shortcut steps.
     if (!parts_.places.dataFolder.empty()) SaveSettings(parts_.places.dataFolder, ReadControls());
     if (StartRun(RunKind::kMailbox)) {
-        main_.SetStatusText(StatusField::ScheduleField, TextOf(TextKey::StatusExamining));
+        main_.SetStatusText(StatusField::kScheduleField, TextOf(TextKey::kStatusExamining));
         examiningShown_ = true;
     }
     RefreshCommands();
@@ -522,15 +526,15 @@ void Shell::OnCheckConnection() {
 }
 
 void Shell::OnMinimised() {
-    if (serviceMode_ != 0) return;
+    if (serviceMode_) return;
     // Without a notification area a hidden window could never be brought back: it stays minimised instead.
     if (!main_.HasNotificationArea()) return;
     main_.HideWindow();
-    main_.ShowTrayIcon(TextOf(TextKey::TipTrayRestore));
+    main_.ShowTrayIcon(TextOf(TextKey::kTipTrayRestore));
 }
 
 void Shell::OnTrayDoubleClick() {
-    if (serviceMode_ != 0) return;
+    if (serviceMode_) return;
     BringForward();
 }
 
@@ -551,11 +555,11 @@ void Shell::OnAdvancedClosed() {
 }
 
 void Shell::OnBrowseButton() {
-    std::string folder = main_.ChooseFolder(TextOf(TextKey::TitleChooseFolder), main_.Text(MainControl::SaveDirEdit));
+    std::string folder = main_.ChooseFolder(TextOf(TextKey::kTitleChooseFolder), main_.Text(MainControl::kSaveDirEdit));
     if (folder.empty()) return;
     const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
     if (folder.back() != separator && folder.back() != '/') folder += separator;
-    main_.SetText(MainControl::SaveDirEdit, folder);
+    main_.SetText(MainControl::kSaveDirEdit, folder);
     SetInputsLocked(false);
 }
 
@@ -567,15 +571,15 @@ void Shell::OnInputChanged() { SetInputsLocked(false); }
 
 // Only the usual port of the other kind of connection follows the choice: a port of the user's own choosing stays.
 void Shell::OnSecurityChanged() {
-    const bool tls = main_.ComboSelection(MainControl::SecurityCombo) == kSecurityTls;
-    const std::string port = main_.Text(MainControl::PortEdit);
-    if (tls && port == kPlainPort) main_.SetText(MainControl::PortEdit, std::string(kTlsPort));
-    if (!tls && port == kTlsPort) main_.SetText(MainControl::PortEdit, std::string(kPlainPort));
+    const bool tls = main_.ComboSelection(MainControl::kSecurityCombo) == NumberOf(ConnectionSecurity::kTls);
+    const std::string port = main_.Text(MainControl::kPortEdit);
+    if (tls && port == kPlainPort) main_.SetText(MainControl::kPortEdit, std::string(kTlsPort));
+    if (!tls && port == kTlsPort) main_.SetText(MainControl::kPortEdit, std::string(kPlainPort));
 }
 
 void Shell::OnStartStopButton() {
     // The button's role is its caption: after a change of language the caption is rewritten in its role.
-    if (main_.Text(MainControl::StartStopButton) == texts_.Text(TextKey::ButtonStart)) {
+    if (main_.Text(MainControl::kStartStopButton) == texts_.Text(TextKey::kButtonStart)) {
         StartRole();
     } else {
         StopRole();
@@ -584,28 +588,28 @@ void Shell::OnStartStopButton() {
 
 void Shell::StartRole() {
     nextStart_ = ComputeNextStart(parts_.now(), ScheduleControlsNow());
-    SetStartStopCaption(TextKey::ButtonStop);
+    SetStartStopCaption(TextKey::kButtonStop);
     SetInputsLocked(true);
     // Elevated, the window may narrow a data folder left readable to every user, as the service does.
     if (!parts_.places.dataFolder.empty() && system_.RunsElevated()) {
         system_.ProtectDataFolder(parts_.places.dataFolder);
     }
 
-    if (services_.Available() && main_.Checked(MainControl::ServiceCheck)) {
-        if (serviceInstalled_ == kServiceNotInstalled) {
+    if (services_.Available() && main_.Checked(MainControl::kServiceCheck)) {
+        if (serviceInstalled_ == ServiceState::kNotInstalled) {
             InstallService();
         } else if (services_.Start(kServiceName) != 0) {
-            Log(TextKey::MsgServiceInstalled);
-            Log(TextKey::MsgRunningInBackground);
-            Log(TextKey::MsgHowToReconfigure);
-            serviceInstalled_ = kServiceRunning;
+            Log(TextKey::kMsgServiceInstalled);
+            Log(TextKey::kMsgRunningInBackground);
+            Log(TextKey::kMsgHowToReconfigure);
+            serviceInstalled_ = ServiceState::kRunning;
         }
     }
     if (shortcuts_.Available()) {
-        const bool wanted = main_.Checked(MainControl::ShortcutCheck);
+        const bool wanted = main_.Checked(MainControl::kShortcutCheck);
         if (wanted && startupShortcutPath_.empty()) {
             const std::string link = system_.GetSpecialFolderPath(SpecialFolder::kCommonStartup) + kStartupShortcutName;
-            if (shortcuts_.CreateShortcut(system_.ProgramPath(), link, "", TextOf(TextKey::ProductDescription), "") ==
+            if (shortcuts_.CreateShortcut(system_.ProgramPath(), link, "", TextOf(TextKey::kProductDescription), "") ==
                 1) {
                 startupShortcutPath_ = link;
             }
@@ -619,15 +623,15 @@ void Shell::StartRole() {
 
 void Shell::InstallService() {
     if (services_.Install(kServiceName, kServiceDisplayName, system_.ProgramPath(),
-                          TextOf(TextKey::ProductDescription), kServiceAutoStart) == 0) {
-        LogSystemError(TextKey::ErrInstallService, TextKey::ErrInstallRights, system_.LastSystemError());
+                          TextOf(TextKey::kProductDescription), kServiceAutoStart) == 0) {
+        LogSystemError(TextKey::kErrInstallService, TextKey::kErrInstallRights, system_.LastSystemError());
         return;
     }
     // The service and the autostart shortcut exclude each other; the service wins.
     if (!startupShortcutPath_.empty()) {
         shortcuts_.DeleteShortcut(startupShortcutPath_);
         startupShortcutPath_.clear();
-        main_.SetChecked(MainControl::ShortcutCheck, false);
+        main_.SetChecked(MainControl::kShortcutCheck, false);
     }
     const std::string user = system_.CurrentUserName();
     if (services_.GrantAccess(kServiceName, user, kServiceUserRights) == 0) {
@@ -637,58 +641,58 @@ void Shell::InstallService() {
     if (!parts_.places.dataFolder.empty() && !system_.GrantFolderModify(parts_.places.dataFolder, user)) {
         Log(system_.SystemErrorText(system_.LastSystemError()));
     }
-    Log(TextKey::MsgServiceInstalled);
-    Log(TextKey::MsgRunningInBackground);
-    Log(TextKey::MsgHowToReconfigure);
-    serviceInstalled_ = kServiceRunning;
+    Log(TextKey::kMsgServiceInstalled);
+    Log(TextKey::kMsgRunningInBackground);
+    Log(TextKey::kMsgHowToReconfigure);
+    serviceInstalled_ = ServiceState::kRunning;
 }
 
 void Shell::StopRole() {
     // Not ended in time: the run goes on to its end by itself and the schedule starts no other before that.
     run_.Stop(parts_.stopWait);
     nextStart_ = 0;
-    main_.SetStatusText(StatusField::ScheduleField, "");
+    main_.SetStatusText(StatusField::kScheduleField, "");
     examiningShown_ = false;
-    SetStartStopCaption(TextKey::ButtonStart);
-    if (services_.QueryState(kServiceName) > kServiceNotInstalled && services_.Stop(kServiceName) != 0) {
-        Log(TextKey::MsgServiceHalted);
+    SetStartStopCaption(TextKey::kButtonStart);
+    if (services_.QueryState(kServiceName) != ServiceState::kNotInstalled && services_.Stop(kServiceName) != 0) {
+        Log(TextKey::kMsgServiceHalted);
     }
     SetInputsLocked(false);
 }
 
 void Shell::UninstallService(MainControl askingBox) {
-    if (!main_.AskYesNo(TextOf(TextKey::TitleUninstall), TextOf(TextKey::AskUninstall))) {
-        main_.SetChecked(askingBox, askingBox == MainControl::ServiceCheck);
+    if (!main_.AskYesNo(TextOf(TextKey::kTitleUninstall), TextOf(TextKey::kAskUninstall))) {
+        main_.SetChecked(askingBox, askingBox == MainControl::kServiceCheck);
         return;
     }
     if (services_.Uninstall(kServiceName) == 0) {
-        LogSystemError(TextKey::ErrUninstallService, TextKey::ErrUninstallRights, system_.LastSystemError());
-        main_.SetChecked(askingBox, askingBox == MainControl::ServiceCheck);
+        LogSystemError(TextKey::kErrUninstallService, TextKey::kErrUninstallRights, system_.LastSystemError());
+        main_.SetChecked(askingBox, askingBox == MainControl::kServiceCheck);
         return;
     }
-    Log(TextKey::MsgServiceUninstalled);
-    main_.SetChecked(MainControl::ServiceCheck, false);
-    serviceInstalled_ = kServiceNotInstalled;
+    Log(TextKey::kMsgServiceUninstalled);
+    main_.SetChecked(MainControl::kServiceCheck, false);
+    serviceInstalled_ = ServiceState::kNotInstalled;
 }
 
 void Shell::OnServiceCheckChanged() {
     if (!services_.Available()) {
-        main_.SetChecked(MainControl::ServiceCheck, false);
+        main_.SetChecked(MainControl::kServiceCheck, false);
         return;
     }
-    if (!main_.Checked(MainControl::ServiceCheck) && lastServiceState_ > kServiceNotInstalled) {
-        UninstallService(MainControl::ServiceCheck);
+    if (!main_.Checked(MainControl::kServiceCheck) && lastServiceState_ != ServiceState::kNotInstalled) {
+        UninstallService(MainControl::kServiceCheck);
     }
-    if (main_.Checked(MainControl::ServiceCheck)) main_.SetChecked(MainControl::ShortcutCheck, false);
+    if (main_.Checked(MainControl::kServiceCheck)) main_.SetChecked(MainControl::kShortcutCheck, false);
 }
 
 void Shell::OnShortcutCheckChanged() {
     if (!shortcuts_.Available()) {
-        main_.SetChecked(MainControl::ShortcutCheck, false);
+        main_.SetChecked(MainControl::kShortcutCheck, false);
         return;
     }
-    if (main_.Checked(MainControl::ShortcutCheck) && lastServiceState_ > kServiceNotInstalled) {
-        UninstallService(MainControl::ShortcutCheck);
+    if (main_.Checked(MainControl::kShortcutCheck) && lastServiceState_ != ServiceState::kNotInstalled) {
+        UninstallService(MainControl::kShortcutCheck);
     }
 }
 
@@ -699,7 +703,7 @@ void Shell::OnSenderListClicked(SenderListKind kind) {
 
 void Shell::OnSenderAddButton(SenderListKind kind) {
     const SenderListControls controls = ControlsOf(kind);
-    const std::string address = main_.AskText(TextOf(TextKey::TitleAddEmail), TextOf(TextKey::PromptEmail), "");
+    const std::string address = main_.AskText(TextOf(TextKey::kTitleAddEmail), TextOf(TextKey::kPromptEmail), "");
     if (address.empty()) return;
     for (int i = 0; i < advanced_.ListCount(controls.list); ++i) {
         if (EqualsNoCase(advanced_.ListEntry(controls.list, i), address)) return;
@@ -720,34 +724,34 @@ void Shell::OnScheduleTimer() {
     if (windowClaim_ && windowClaim_->TakeForwardRequest()) BringForward();
     // The service's state is read before the due start is decided: a service that the start button has just
     // installed or started must not find this window running the same mailbox beside it.
-    const int state = services_.QueryState(kServiceName);
+    const ServiceState state = services_.QueryState(kServiceName);
     if (state != lastServiceState_) {
-        main_.SetStatusText(StatusField::ServiceField, std::string(texts_.ServiceStateText(state)));
+        main_.SetStatusText(StatusField::kServiceField, std::string(texts_.ServiceStateText(state)));
         lastServiceState_ = state;
     }
     const LocalSeconds now = parts_.now();
     const TickDecision decision = ScheduleTick(now, nextStart_, run_.Active(), ScheduleControlsNow().intervalSeconds,
                                                serviceMode_, lastServiceState_);
     switch (decision.action) {
-        case TickAction::ShowCountdown:
-            main_.SetStatusText(StatusField::ScheduleField,
-                                FillPlaceholder(texts_.Text(TextKey::StatusNextStart), "{START}", decision.countdown));
+        case TickAction::kShowCountdown:
+            main_.SetStatusText(StatusField::kScheduleField,
+                                FillPlaceholder(texts_.Text(TextKey::kStatusNextStart), "{START}", decision.countdown));
             examiningShown_ = false;
             break;
-        case TickAction::StartRun:
+        case TickAction::kStartRun:
             // While paused the due times pass without runs, so a resume does not bring a burst of missed ones.
             if (!paused_ && !(parts_.schedulePaused && parts_.schedulePaused())) {
                 StartRun(RunKind::kMailbox);
-                main_.SetStatusText(StatusField::ScheduleField, TextOf(TextKey::StatusExamining));
+                main_.SetStatusText(StatusField::kScheduleField, TextOf(TextKey::kStatusExamining));
             }
             break;
-        case TickAction::LeaveToService:
-        case TickAction::WaitForRun:
+        case TickAction::kLeaveToService:
+        case TickAction::kWaitForRun:
             break;
-        case TickAction::None:
+        case TickAction::kNone:
             // A run started outside an idle schedule has ended: nothing is counted down, so its text goes.
             if (examiningShown_ && nextStart_ == 0 && !run_.Active()) {
-                main_.SetStatusText(StatusField::ScheduleField, "");
+                main_.SetStatusText(StatusField::kScheduleField, "");
                 examiningShown_ = false;
             }
             break;
@@ -762,8 +766,8 @@ bool Shell::StartRun(RunKind kind) {
     if (parts_.locks != nullptr && !parts_.places.dataFolder.empty()) {
         RunLockResult lock = parts_.locks->LockRun(parts_.places.dataFolder);
         if (lock.state == RunLockState::kHeld) {
-            log_->WriteLog(texts_.Text(TextKey::MsgRunSkipped),
-                           serviceMode_ != 0 ? LogDestination::kViewAndSharedFile : LogDestination::kView);
+            log_->WriteLog(texts_.Text(TextKey::kMsgRunSkipped),
+                           serviceMode_ ? LogDestination::kViewAndSharedFile : LogDestination::kView);
             return false;
         }
         request.heldWhileRunning = std::move(lock.lock);
@@ -778,7 +782,7 @@ bool Shell::StartRun(RunKind kind) {
 }
 
 void Shell::OnLogPollTimer() {
-    if (serviceMode_ == 0) log_->TakeOverSharedLog(true);
+    if (!serviceMode_) log_->TakeOverSharedLog(true);
 }
 
 }  // namespace zendrel

@@ -60,15 +60,15 @@ struct ShellParts {
 };
 
 enum class StartUpResult {
-    Continue,           // enter the event loop
-    RanAsService,       // the process was the service, which has ended: leave at once
-    NothingToSchedule,  // a service process whose settings select no read interval
-    AlreadyOpen,        // a window on this data folder is open already and has been asked to come forward
+    kContinue,           // enter the event loop
+    kRanAsService,       // the process was the service, which has ended: leave at once
+    kNothingToSchedule,  // a service process whose settings select no read interval
+    kAlreadyOpen,        // a window on this data folder is open already and has been asked to come forward
 };
 
 class Shell final : public MainEvents {
 public:
-    Shell(ShellParts parts, std::int32_t serviceMode);
+    Shell(ShellParts parts, bool serviceMode);
     Shell(const Shell&) = delete;
     Shell& operator=(const Shell&) = delete;
 
@@ -108,8 +108,8 @@ public:
     // The quit path has run and the run it stopped had not ended by then.
     bool RunLeftBehind() const { return runLeftBehind_; }
     LocalSeconds NextStart() const { return nextStart_; }
-    int LastServiceState() const { return lastServiceState_; }
-    int ServiceInstalled() const { return serviceInstalled_; }
+    ServiceState LastServiceState() const { return lastServiceState_; }
+    ServiceState ServiceInstalled() const { return serviceInstalled_; }
     const std::string& StartupShortcutPath() const { return startupShortcutPath_; }
     bool LoggingFlag() const { return loggingFlag_; }
 
@@ -167,11 +167,11 @@ private:
     InterfaceTexts& texts_;
     std::shared_ptr<ActivityLog> log_;
 
-    const std::int32_t serviceMode_;
+    const bool serviceMode_;
     bool loggingFlag_ = false;
     LocalSeconds nextStart_ = 0;
-    int lastServiceState_ = 0;
-    int serviceInstalled_ = 0;
+    ServiceState lastServiceState_ = ServiceState::kNotInstalled;
+    ServiceState serviceInstalled_ = ServiceState::kNotInstalled;
     std::string startupShortcutPath_;
     bool mainBuilt_ = false;
     bool advancedBuilt_ = false;

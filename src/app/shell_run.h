@@ -18,7 +18,7 @@ enum class RunKind { kMailbox, kConnectionCheck };
 struct RunRequest {
     RunKind kind = RunKind::kMailbox;
     SettingsRecord controls;  // the settings as the controls hold them at the run's start
-    std::int32_t serviceMode = 0;
+    bool serviceMode = false;
     bool loggingFlag = false;
     std::shared_ptr<ActivityLog> log;
     std::shared_ptr<void> heldWhileRunning;  // the data folder's run lock, let go when the run ends

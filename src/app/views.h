@@ -12,81 +12,81 @@
 namespace zendrel {
 
 enum class MainControl {
-    PreferencesFrame,
-    ServerLabel,
-    ServerEdit,
-    PortLabel,
-    PortEdit,
-    UserNameLabel,
-    UserNameEdit,
-    PasswordLabel,
-    PasswordEdit,
-    IntervalLabel,
-    IntervalCombo,
-    StartTimeLabel,
-    StartHourCombo,
-    StartMinuteCombo,
-    SaveDirLabel,
-    SaveDirEdit,
-    BrowseButton,
-    AdvancedButton,
-    ShortcutCheck,
-    ServiceCheck,
-    DeleteMailsCheck,
-    StartStopButton,
-    DonateButton,
-    LogFrame,
-    ClearLogButton,
+    kPreferencesFrame,
+    kServerLabel,
+    kServerEdit,
+    kPortLabel,
+    kPortEdit,
+    kUserNameLabel,
+    kUserNameEdit,
+    kPasswordLabel,
+    kPasswordEdit,
+    kIntervalLabel,
+    kIntervalCombo,
+    kStartTimeLabel,
+    kStartHourCombo,
+    kStartMinuteCombo,
+    kSaveDirLabel,
+    kSaveDirEdit,
+    kBrowseButton,
+    kAdvancedButton,
+    kShortcutCheck,
+    kServiceCheck,
+    kDeleteMailsCheck,
+    kStartStopButton,
+    kDonateButton,
+    kLogFrame,
+    kClearLogButton,
     // Later additions go at the end, so the numbers of the controls above stay as they are.
-    SecurityLabel,
-    SecurityCombo,
+    kSecurityLabel,
+    kSecurityCombo,
 };
-inline constexpr int kMainControlCount = static_cast<int>(MainControl::SecurityCombo) + 1;
+inline constexpr int kMainControlCount = static_cast<int>(MainControl::kSecurityCombo) + 1;
 
 enum class AdvancedControl {
-    SearchStringLabel,
-    SearchStringEdit,
-    ExtensionsLabel,
-    ExtensionsEdit,
-    AllowedLabel,
-    AllowedList,
-    AllowedAddButton,
-    AllowedDeleteButton,
-    BlockedLabel,
-    BlockedList,
-    BlockedAddButton,
-    BlockedDeleteButton,
-    CloseButton,  // at the bottom right: closes the window as its close box and Escape do
+    kSearchStringLabel,
+    kSearchStringEdit,
+    kExtensionsLabel,
+    kExtensionsEdit,
+    kAllowedLabel,
+    kAllowedList,
+    kAllowedAddButton,
+    kAllowedDeleteButton,
+    kBlockedLabel,
+    kBlockedList,
+    kBlockedAddButton,
+    kBlockedDeleteButton,
+    kCloseButton,  // at the bottom right: closes the window as its close box and Escape do
     // Later additions go at the end. Where the files go: what a name that exists gets, the folders below the save
     // folder, the inline files; then whether examined mails are remembered across restarts.
-    ExistingFilesLabel,
-    KeepBothRadio,
-    ReplaceRadio,
-    SubFolderLabel,
-    SubFolderEdit,
-    SaveInlineCheck,
-    RememberMailsCheck,
+    kExistingFilesLabel,
+    kKeepBothRadio,
+    kReplaceRadio,
+    kSubFolderLabel,
+    kSubFolderEdit,
+    kSaveInlineCheck,
+    kRememberMailsCheck,
 };
-inline constexpr int kAdvancedControlCount = static_cast<int>(AdvancedControl::RememberMailsCheck) + 1;
+inline constexpr int kAdvancedControlCount = static_cast<int>(AdvancedControl::kRememberMailsCheck) + 1;
 
-enum class StatusField { ScheduleField, ServiceField };
+enum class StatusField { kScheduleField, kServiceField };
 // The items of the window's menu and of the tray icon's menu. The first four keep their fixed English words; the
 // others take theirs from the shell, in the window's language.
 enum class MenuItem {
-    Quit,
-    About,
-    German,
-    English,
-    RunNow,           // File menu
-    CheckConnection,  // File menu
-    TrayShow,         // the tray's menu, brought up by a right click on the icon
-    TrayRunNow,
-    TrayStartStop,    // the start button's role and caption
-    TrayQuit,
+    kQuit,
+    kAbout,
+    kGerman,
+    kEnglish,
+    kRunNow,           // File menu
+    kCheckConnection,  // File menu
+    kTrayShow,         // the tray's menu, brought up by a right click on the icon
+    kTrayRunNow,
+    kTrayStartStop,    // the start button's role and caption
+    kTrayQuit,
 };
-inline constexpr int kMenuItemCount = static_cast<int>(MenuItem::TrayQuit) + 1;
+inline constexpr int kMenuItemCount = static_cast<int>(MenuItem::kTrayQuit) + 1;
 // The two sender lists: the white list and the black list.
-enum class SenderListKind { Allowed, Blocked };
+enum class SenderListKind { kAllowed, kBlocked };
 
 // What the user and the timers do, delivered by a view to the shell on the window's thread.
 class MainEvents {

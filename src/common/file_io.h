@@ -43,7 +43,7 @@ enum class FileAccess {
 };
 
 // Why a file could not be written. Every one of them may go away by itself (a folder created, space freed).
-enum class FileError {
+enum class [[nodiscard]] FileError {
     kNone = 0,
     kNotFound,      // the folder is missing
     kAccessDenied,  // no permission, or a read-only file system
@@ -73,7 +73,7 @@ inline constexpr FileNameUnit kFileNameUnit = FileNameUnit::kUtf8Byte;
 inline constexpr std::size_t kLongestFileName = 255;
 
 // What came of giving a written file its name.
-enum class Naming {
+enum class [[nodiscard]] Naming {
     kNamed,      // the file has the name
     kNameTaken,  // a file or folder already has that name; nothing was changed
     kFailed,     // see the file's Error()
@@ -127,7 +127,7 @@ FileError CreateFoldersBelow(const std::filesystem::path& base, const std::files
 // The whole file, or nothing when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
 
-enum class FolderCreation { kCreated, kExisted, kFailed };
+enum class [[nodiscard]] FolderCreation { kCreated, kExisted, kFailed };
 // Creates `folder` and every missing folder above it, private to the owner (0700 on POSIX). kCreated when at least
 // one folder had to be made.
 FolderCreation CreatePrivateFolders(const std::filesystem::path& folder);

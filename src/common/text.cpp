@@ -205,11 +205,11 @@ std::string SingleByteToUtf8(std::string_view text) {
 }
 
 std::string ReadText(std::string_view bytes, TextFormat format) {
-    return format == TextFormat::Utf8 ? Utf8ToSingleByte(bytes) : std::string(bytes);
+    return format == TextFormat::kUtf8 ? Utf8ToSingleByte(bytes) : std::string(bytes);
 }
 
 std::string WriteText(std::string_view text, TextFormat format) {
-    return format == TextFormat::Utf8 ? SingleByteToUtf8(text) : std::string(text);
+    return format == TextFormat::kUtf8 ? SingleByteToUtf8(text) : std::string(text);
 }
 
 std::string Windows1252ToUtf8(std::string_view text) {

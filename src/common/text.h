@@ -15,8 +15,8 @@ using Utf8Text = std::string;
 
 // How bytes become text, or text becomes bytes.
 enum class TextFormat {
-    SingleByte,  // the bytes are the characters, unchanged
-    Utf8,        // the bytes are UTF-8; the single-byte side is ISO 8859-1, code point for code point
+    kSingleByte,  // the bytes are the characters, unchanged
+    kUtf8,        // the bytes are UTF-8; the single-byte side is ISO 8859-1, code point for code point
 };
 
 // Blank, tab, CR or LF: the white space of mail headers and bodies.

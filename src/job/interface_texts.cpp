@@ -293,14 +293,14 @@ constexpr bool EveryTextPresent(const TextList& list) {
 static_assert(EveryTextPresent(kEnglishTexts), "an English interface text is missing");
 static_assert(EveryTextPresent(kGermanTexts), "a German interface text is missing");
 
-constexpr int kFirstIntervalKey = static_cast<int>(TextKey::Interval5Minutes);
-constexpr int kFirstServiceStateKey = static_cast<int>(TextKey::ServiceNotInstalled);
-static_assert(static_cast<int>(TextKey::IntervalDaily) - kFirstIntervalKey + 1 == kIntervalCount);
-static_assert(static_cast<int>(TextKey::ServicePaused) - kFirstServiceStateKey + 1 == kServiceStateCount);
-static_assert(static_cast<int>(TextKey::ErrProviderUnreachable) + 1 == kTextCount);
+constexpr int kFirstIntervalKey = static_cast<int>(TextKey::kInterval5Minutes);
+constexpr int kFirstServiceStateKey = static_cast<int>(TextKey::kServiceNotInstalled);
+static_assert(static_cast<int>(TextKey::kIntervalDaily) - kFirstIntervalKey + 1 == kIntervalCount);
+static_assert(static_cast<int>(TextKey::kServicePaused) - kFirstServiceStateKey + 1 == kServiceStateCount);
+static_assert(static_cast<int>(TextKey::kErrProviderUnreachable) + 1 == kTextCount);
 
 const TextList& ListOf(Language language) {
-    return language == Language::German ? kGermanTexts : kEnglishTexts;
+    return language == Language::kGerman ? kGermanTexts : kEnglishTexts;
 }
 
 std::string_view TextAt(const std::string_view* list, int index) {
@@ -317,22 +317,22 @@ std::string_view TextOf(Language language, TextKey key) {
 InterfaceTexts::InterfaceTexts() : current_(kEnglishTexts.data()) {}
 
 Language InterfaceTexts::ApplyLanguage(std::string_view language) {
-    const Language chosen = LowerCase(language) == "german" ? Language::German : Language::English;
+    const Language chosen = LowerCase(language) == "german" ? Language::kGerman : Language::kEnglish;
     current_.store(ListOf(chosen).data(), std::memory_order_release);
     return chosen;
 }
 
 Language InterfaceTexts::CurrentLanguage() const {
-    return current_.load(std::memory_order_acquire) == kGermanTexts.data() ? Language::German : Language::English;
+    return current_.load(std::memory_order_acquire) == kGermanTexts.data() ? Language::kGerman : Language::kEnglish;
 }
 
 std::string_view InterfaceTexts::Text(TextKey key) const {
     return TextAt(current_.load(std::memory_order_acquire), static_cast<int>(key));
 }
 
-std::string_view InterfaceTexts::ServiceStateText(int state) const {
-    if (state < 0 || state >= kServiceStateCount) state = 0;
-    return TextAt(current_.load(std::memory_order_acquire), kFirstServiceStateKey + state);
+std::string_view InterfaceTexts::ServiceStateText(ServiceState state) const {
+    return TextAt(current_.load(std::memory_order_acquire),
+                  kFirstServiceStateKey + static_cast<int>(ServiceStateOf(static_cast<int>(state))));
 }
 
 std::string_view InterfaceTexts::IntervalText(int position) const {

@@ -18,6 +18,8 @@
 #include "job/run_token.h"
 #include "job/save_folder.h"
 #include "mime/attachment_saver.h"
+#include "mime/header_field.h"
+#include "mime/mail_message.h"
 #include "mime/saved_names.h"
 
 namespace zendrel {
@@ -31,7 +33,7 @@ class RunLog {
 public:
     RunLog(const JobParameters& parameters, const RunServices& services)
         : log_(*services.log), texts_(*services.texts),
-          userDestination_(parameters.serviceMode != 0 ? LogDestination::kViewAndSharedFile : LogDestination::kView),
+          userDestination_(parameters.serviceMode ? LogDestination::kViewAndSharedFile : LogDestination::kView),
           diagnostics_(services.loggingFlag) {}
 
     void User(std::string_view text) { log_.WriteLog(text, userDestination_); }
@@ -76,13 +78,13 @@ private:
 std::optional<TextKey> ReasonOf(ConnectFailure failure) {
     switch (failure) {
         case ConnectFailure::kRefused:
-            return TextKey::ReasonRefused;
+            return TextKey::kReasonRefused;
         case ConnectFailure::kNoSuchHost:
-            return TextKey::ReasonNoSuchHost;
+            return TextKey::kReasonNoSuchHost;
         case ConnectFailure::kTimedOut:
-            return TextKey::ReasonTimedOut;
+            return TextKey::kReasonTimedOut;
         case ConnectFailure::kTlsHandshake:
-            return TextKey::ReasonTlsHandshake;
+            return TextKey::kReasonTlsHandshake;
         case ConnectFailure::kNone:
         case ConnectFailure::kOther:
             break;
@@ -93,17 +95,17 @@ std::optional<TextKey> ReasonOf(ConnectFailure failure) {
 void LogUserLoginFailure(RunLog& log, const MailSession& session, std::int32_t code, const JobParameters& parameters) {
     switch (code) {
         case SessionError::kCertificateRefused:
-            log.User(TextKey::ErrCertificate, "{REASON}", session.GetCertificateProblem());
+            log.User(TextKey::kErrCertificate, "{REASON}", session.GetCertificateProblem());
             return;
         case SessionError::kNoStartTls:
-            log.User(TextKey::ErrNoStartTls);
+            log.User(TextKey::kErrNoStartTls);
             return;
         case SessionError::kNotConnected:
-            log.User(TextKey::ErrNoServer);
+            log.User(TextKey::kErrNoServer);
             // "Can't reach server" alone leaves the user guessing between a wrong name, a wrong port and a wrong
             // security setting.
             if (const std::optional<TextKey> reason = ReasonOf(session.GetConnectFailure())) {
-                std::string detail = FillPlaceholder(log.Text(TextKey::ErrConnectDetail), "{HOST}", parameters.server);
+                std::string detail = FillPlaceholder(log.Text(TextKey::kErrConnectDetail), "{HOST}", parameters.server);
                 detail = FillPlaceholder(detail, "{PORT}", std::to_string(parameters.port));
                 log.User(FillPlaceholder(detail, "{REASON}", log.Text(*reason)));
             }
@@ -111,32 +113,32 @@ void LogUserLoginFailure(RunLog& log, const MailSession& session, std::int32_t c
         case SessionError::kGreetingRefused:
         case SessionError::kNone:        // the greeting was no POP3 status line
         case SessionError::kReadFailed:  // the server hung up before the login was through
-            log.User(TextKey::ErrNoLogin);
+            log.User(TextKey::kErrNoLogin);
             return;
         case SessionError::kUserRefused:
-            log.User(TextKey::ErrUnknownUser);
+            log.User(TextKey::kErrUnknownUser);
             return;
         case SessionError::kPasswordRefused:
-            log.User(TextKey::ErrWrongPassword);
+            log.User(TextKey::kErrWrongPassword);
             return;
         case SessionError::kTokenOverPlainText:
-            log.User(TextKey::ErrTokenOverPlainText);
+            log.User(TextKey::kErrTokenOverPlainText);
             return;
         case SessionError::kTokenRefused:
-            log.User(TextKey::ErrTokenRefused);
+            log.User(TextKey::kErrTokenRefused);
             return;
         case SessionError::kNotSignedIn:
-            log.User(TextKey::ErrNotSignedIn);
+            log.User(TextKey::kErrNotSignedIn);
             return;
         case SessionError::kSignInExpired:
-            log.User(TextKey::ErrSignInAgain);
+            log.User(TextKey::kErrSignInAgain);
             return;
         case SessionError::kProviderUnreachable:
-            log.User(TextKey::ErrProviderUnreachable);
+            log.User(TextKey::kErrProviderUnreachable);
             return;
         default:
             // Silence here would leave the user without a clue why nothing happened.
-            log.User(TextKey::ErrConnection, "{CODE}", std::to_string(code));
+            log.User(TextKey::kErrConnection, "{CODE}", std::to_string(code));
             return;
     }
 }
@@ -147,7 +149,7 @@ void LogLoginFailure(RunLog& log, const MailSession& session, std::int32_t code,
     std::string diagnostic = "Login to " + parameters.server + ":" + std::to_string(parameters.port) +
                              " failed with error " + std::to_string(code);
     if (const std::optional<TextKey> reason = ReasonOf(session.GetConnectFailure())) {
-        diagnostic += " (" + std::string(TextOf(Language::English, *reason)) + ")";
+        diagnostic += " (" + std::string(TextOf(Language::kEnglish, *reason)) + ")";
     }
     const std::string reply = session.GetLastReply();
     if (!reply.empty()) diagnostic += ", last reply: " + reply;
@@ -158,34 +160,34 @@ void LogLoginFailure(RunLog& log, const MailSession& session, std::int32_t code,
 TextKey ReasonOf(const SaveResult& result) {
     switch (result.outcome) {
         case SaveOutcome::kNoFileName:
-            return TextKey::ReasonNoFileName;
+            return TextKey::kReasonNoFileName;
         case SaveOutcome::kUndecodable:
-            return TextKey::ReasonNotDecodable;
+            return TextKey::kReasonNotDecodable;
         case SaveOutcome::kSaved:
         case SaveOutcome::kNotWritten:
             break;
     }
     switch (result.fileError) {
         case FileError::kNotFound:
-            return TextKey::ReasonFolderMissing;
+            return TextKey::kReasonFolderMissing;
         case FileError::kAccessDenied:
-            return TextKey::ReasonNoPermission;
+            return TextKey::kReasonNoPermission;
         case FileError::kNoSpace:
-            return TextKey::ReasonDiskFull;
+            return TextKey::kReasonDiskFull;
         case FileError::kNameTooLong:
-            return TextKey::ReasonNameTooLong;
+            return TextKey::kReasonNameTooLong;
         case FileError::kNone:
         case FileError::kOther:
             break;
     }
-    return TextKey::ReasonNotWritten;
+    return TextKey::kReasonNotWritten;
 }
 
 SaveRules SaveRulesOf(const JobParameters& parameters) {
     SaveRules rules;
     rules.extensions = parameters.extensions;
-    rules.saveInline = parameters.saveInline != 0;
-    rules.existingFiles = parameters.existingFiles == 1 ? ExistingFiles::kReplace : ExistingFiles::kKeepBoth;
+    rules.saveInline = parameters.saveInline;
+    rules.existingFiles = parameters.existingFiles;
     rules.subFolder = parameters.subFolder;
     return rules;
 }
@@ -214,7 +216,7 @@ public:
         : path_(services.rememberedMailsFile), log_(log), messageIds_(std::make_shared<HandledMessageIds>()) {
         key_.server = parameters.server;
         key_.userName = parameters.userName;
-        key_.filters = FiltersFingerprint(parameters.searchString, parameters.extensions, parameters.saveInline != 0,
+        key_.filters = FiltersFingerprint(parameters.searchString, parameters.extensions, parameters.saveInline,
                                           Entries(*services.allowedSenders), Entries(*services.blockedSenders));
     }
 
@@ -224,7 +226,7 @@ public:
     // known are left for the headers.
     void Begin(MailSession& session, std::int32_t count) {
         RememberedReadResult read = ReadRememberedMails(path_);
-        if (read.outcome == RememberedRead::kDamaged) log_.User(TextKey::ErrRememberedUnreadable);
+        if (read.outcome == RememberedRead::kDamaged) log_.User(TextKey::kErrRememberedUnreadable);
         // Mails examined for another server, user or other filters are new to this run, as after a settings load.
         if (read.outcome == RememberedRead::kRead && read.file.key == key_) before_ = std::move(read.file.mails);
         std::unordered_map<std::string_view, std::size_t> byUniqueId;
@@ -272,7 +274,7 @@ public:
             if (WriteRememberedMails(path_, file) == FileError::kNone) return;
         } catch (...) {
         }
-        log_.User(TextKey::ErrRememberedUnwritten);
+        log_.User(TextKey::kErrRememberedUnwritten);
     }
 
 private:
@@ -307,15 +309,15 @@ public:
     // False when the run cannot go on with the next message.
     bool Examine(std::int32_t n) {
         current_ = n;
-        const std::string header = session_.LoadHeader(n);
+        const std::string header = ReadableHeader(session_.LoadHeader(n));
         // A header that does not fit in its limit says nothing the filters could use, and is no mail to retrieve.
         if (header.empty() && session_.GetErrorCode() == SessionError::kReplyTooLarge) {
             if (remembered_) remembered_->Examined(n, {}, MessageFate::kExamined);
             return ReportTooLarge(n, {});
         }
-        const std::string from = session_.GetHeaderField(header, "from");
-        const std::string subject = session_.GetHeaderField(header, "subject");
-        const std::string messageId = session_.GetHeaderField(header, "message-id");
+        const std::string from = GetHeaderField(header, "from");
+        const std::string subject = GetHeaderField(header, "subject");
+        const std::string messageId = GetHeaderField(header, "message-id");
         // A header that did not arrive was not examined: the next run looks again.
         if (remembered_) {
             remembered_->Examined(n, messageId, header.empty() ? MessageFate::kRetried : MessageFate::kExamined);
@@ -339,13 +341,13 @@ public:
     // What Examine will decide for a header, foreseen without a word logged and without touching the handled
     // Message-IDs, so that the session may retrieve the message early. A wrong guess costs a download, never a result.
     bool WillLoad(const std::string& header) const {
-        const std::string from = session_.GetHeaderField(header, "from");
+        const std::string from = GetHeaderField(header, "from");
         if (ListNamesSender(*services_.blockedSenders, from)) return false;
-        const std::string messageId = session_.GetHeaderField(header, "message-id");
+        const std::string messageId = GetHeaderField(header, "message-id");
         if (!messageId.empty() && services_.handledMessageIds->Contains(messageId)) return false;
         const SenderList& allowed = *services_.allowedSenders;
         if (allowed.Count() > 0 && !ListNamesSender(allowed, from)) return false;
-        return parameters_.searchString.empty() || SubjectPosition(session_.GetHeaderField(header, "subject")) > 0;
+        return parameters_.searchString.empty() || SubjectPosition(GetHeaderField(header, "subject")) > 0;
     }
 
 private:
@@ -354,7 +356,7 @@ private:
     bool ReportTooLarge(std::int32_t n, const std::string& messageId) {
         const OversizedReply oversized = session_.GetOversizedReply();
         const std::int32_t number = oversized.messageNumber > 0 ? oversized.messageNumber : n;
-        log_.User(FillPlaceholder(FillPlaceholder(log_.Text(TextKey::ErrReplyTooLarge), "{NUMBER}",
+        log_.User(FillPlaceholder(FillPlaceholder(log_.Text(TextKey::kErrReplyTooLarge), "{NUMBER}",
                                                   std::to_string(number)),
                                   "{LIMIT}", std::to_string(oversized.limitBytes)));
         // A later message's reply stood in the way of this one's, which the next run examines again.
@@ -403,8 +405,9 @@ private:
     }
 
     void SaveAttachments(std::int32_t n, const std::string& messageId) {
-        const std::vector<MessagePart>& parts = session_.LoadedParts();
-        const int count = CountFileParts(parts, parameters_.saveInline != 0);
+        const MailMessage message(session_.TakeMessage());
+        const std::vector<MessagePart>& parts = message.Parts();
+        const int count = CountFileParts(parts, parameters_.saveInline);
         log_.Diagnostic("Message loaded, contains " + std::to_string(count) + " attachments.");
         log_.Diagnostic("Allowed Extensions: " + parameters_.extensions);
 
@@ -417,7 +420,7 @@ private:
             if (file.result.Saved()) {
                 ++saved;
                 log_.Diagnostic("Attachment saved to: " + parameters_.saveDir);
-                log_.User(TextKey::MsgFileSaved, "{FILE}", ShownName(file.savedName));
+                log_.User(TextKey::kMsgFileSaved, "{FILE}", ShownName(file.savedName));
                 return;
             }
             if (file.result.Permanent()) {
@@ -425,7 +428,7 @@ private:
             } else {
                 ++retryable;
             }
-            log_.User(TextKey::ErrFileNotSaved, "{FILE}", ShownName(file.name));
+            log_.User(TextKey::kErrFileNotSaved, "{FILE}", ShownName(file.name));
             log_.User(ReasonOf(file.result));
         });
         report_.savedAttachments += saved;
@@ -441,7 +444,7 @@ private:
         if (lost > 0) return;
         // Deleted once, and only when nothing of it would be lost with it at the end of the conversation. A file that
         // was there already with the same bytes counts as saved.
-        if (saved > 0 && parameters_.deleteMails != 0) session_.DeleteMessage(n);
+        if (saved > 0 && parameters_.deleteMails) session_.DeleteMessage(n);
     }
 
     // The message examined now is tried again by the next run.
@@ -463,8 +466,8 @@ private:
 void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServices& services, RunLog& log,
                  RunReport& report, RememberedRun* remembered) {
     const std::int32_t count = session.GetMessageCount();
-    log.User(TextKey::MsgLoggedIn, "{COUNT}", std::to_string(count));
-    if (!parameters.searchString.empty()) log.User(TextKey::MsgSearching, "{SEARCH}", parameters.searchString);
+    log.User(TextKey::kMsgLoggedIn, "{COUNT}", std::to_string(count));
+    if (!parameters.searchString.empty()) log.User(TextKey::kMsgSearching, "{SEARCH}", parameters.searchString);
     if (remembered) remembered->Begin(session, count);
 
     services.handledMessageIds->ResetMarks();
@@ -481,11 +484,11 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
         } readAhead{session};
         session.SetReadAheadFilter([&work, &parameters](const std::string& header) {
             // Once a stop is asked for, nothing more is fetched ahead: the logout must wait for what is in flight.
-            return parameters.stopRequested.load() == 0 && work.WillLoad(header);
+            return !parameters.stopRequested.load() && work.WillLoad(ReadableHeader(header));
         });
         std::int32_t n = 1;
         for (; n <= count && connected; ++n) {
-            if (parameters.stopRequested.load() != 0) break;
+            if (parameters.stopRequested.load()) break;
             // A remembered mail is passed without a word to the server.
             if (remembered && remembered->Known(n)) continue;
             connected = work.Examine(n);
@@ -499,14 +502,14 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
         return;
     }
 
-    if (report.unsavedAttachments == 1) log.User(TextKey::MsgOneFileNotSaved);
+    if (report.unsavedAttachments == 1) log.User(TextKey::kMsgOneFileNotSaved);
     if (report.unsavedAttachments > 1) {
-        log.User(TextKey::MsgFilesNotSaved, "{COUNT}", std::to_string(report.unsavedAttachments));
+        log.User(TextKey::kMsgFilesNotSaved, "{COUNT}", std::to_string(report.unsavedAttachments));
     }
     const bool loggedOut = session.Logout() != 0;
     // Only a conversation that went to its end and was closed by QUIT tells which mails are still on the server.
     if (remembered) remembered->Save(reachedEnd && loggedOut);
-    log.User(TextKey::MsgLoggedOut);
+    log.User(TextKey::kMsgLoggedOut);
     log.User("");
 }
 
@@ -514,7 +517,7 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
 // when the sign-in gives no token.
 bool PrepareLogin(MailSession& session, const JobParameters& parameters, const RunServices& services, RunLog& log,
                   RunReport& report) {
-    session.SetConnectionSecurity(static_cast<ConnectionSecurity>(parameters.security));
+    session.SetConnectionSecurity(parameters.security);
     if (parameters.authentication != 1) return true;
     const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
     const TokenRefresher refresh = [&](const StoredTokens& current) {
@@ -522,7 +525,7 @@ bool PrepareLogin(MailSession& session, const JobParameters& parameters, const R
         if (!https) return RefreshResult{};
         if (services.cancellation) services.cancellation->AttachRequest(https.get());
         // A stop that came before the request was attached finds it here.
-        if (parameters.stopRequested.load() != 0) https->Cancel();
+        if (parameters.stopRequested.load()) https->Cancel();
         RefreshResult result = RefreshTokens(
             *https, {parameters.oauthTokenUrl, parameters.oauthClientId, parameters.oauthScope}, current, now);
         if (services.cancellation) services.cancellation->DetachRequest();
@@ -532,7 +535,7 @@ bool PrepareLogin(MailSession& session, const JobParameters& parameters, const R
     if (!token.detail.empty()) log.Diagnostic("Sign-in: " + token.detail);
     if (token.error != SessionError::kNone) {
         report.loginError = token.error;
-        if (parameters.stopRequested.load() == 0) LogLoginFailure(log, session, token.error, parameters);
+        if (!parameters.stopRequested.load()) LogLoginFailure(log, session, token.error, parameters);
         return false;
     }
     session.SetAccessToken(std::move(token.accessToken));
@@ -548,7 +551,7 @@ void RunSession(JobParameters& parameters, const RunServices& services, RunLog& 
         report.loggedIn = true;
         std::optional<RememberedRun> remembered;
         RunServices runServices = services;
-        if (parameters.rememberMails != 0 && !services.rememberedMailsFile.empty()) {
+        if (parameters.rememberMails && !services.rememberedMailsFile.empty()) {
             remembered.emplace(parameters, services, log);
             runServices.handledMessageIds = remembered->MessageIds();
         }
@@ -564,7 +567,7 @@ void RunSession(JobParameters& parameters, const RunServices& services, RunLog& 
     }
     report.loginError = session->GetErrorCode();
     // Whatever step a stop cut short, the user asked for it and needs no error line.
-    if (parameters.stopRequested.load() == 0) LogLoginFailure(log, *session, report.loginError, parameters);
+    if (!parameters.stopRequested.load()) LogLoginFailure(log, *session, report.loginError, parameters);
 }
 
 void CheckSession(JobParameters& parameters, const RunServices& services, RunLog& log, RunReport& report) {
@@ -573,16 +576,16 @@ void CheckSession(JobParameters& parameters, const RunServices& services, RunLog
     if (session->Login(parameters.server, parameters.port, parameters.userName, parameters.password,
                        kReplyTimeoutMs) == 0) {
         report.loginError = session->GetErrorCode();
-        if (parameters.stopRequested.load() == 0) LogLoginFailure(log, *session, report.loginError, parameters);
+        if (!parameters.stopRequested.load()) LogLoginFailure(log, *session, report.loginError, parameters);
         return;
     }
     report.loggedIn = true;
     const std::int32_t count = session->GetMessageCount();
     session->Logout();
-    log.User(TextKey::MsgConnected, "{COUNT}", std::to_string(count));
+    log.User(TextKey::kMsgConnected, "{COUNT}", std::to_string(count));
 }
 
-// The frame of every run: nothing thrown leaves it, and its last act clears runThread.
+// The frame of every run: nothing thrown leaves it, and its last act clears activeRunNumber.
 template <typename Body>
 RunReport GuardedRun(JobParameters& parameters, const RunServices& services, Body body) {
     RunReport report;
@@ -592,7 +595,7 @@ RunReport GuardedRun(JobParameters& parameters, const RunServices& services, Bod
             body(parameters, services, log, report);
         } catch (...) {
             report.failed = true;
-            log.User(TextKey::ErrRunFailed);
+            log.User(TextKey::kErrRunFailed);
         }
     } catch (...) {
         // Even the log failed (out of memory): the run ends silently rather than taking the program down.
@@ -609,13 +612,13 @@ RunReport MailboxRun(JobParameters& parameters, const RunServices& services) {
         services.handledMessageIds->PruneUnmarked();
     } catch (...) {
     }
-    parameters.runThread.store(0);
+    parameters.activeRunNumber.store(0);
     return report;
 }
 
 RunReport CheckConnection(JobParameters& parameters, const RunServices& services) {
     const RunReport report = GuardedRun(parameters, services, CheckSession);
-    parameters.runThread.store(0);
+    parameters.activeRunNumber.store(0);
     return report;
 }
 

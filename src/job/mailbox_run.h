@@ -50,8 +50,8 @@ struct RunServices {
     std::function<std::unique_ptr<HttpsClient>()> createHttpsClient = CreateHttpsClient;
 };
 
-// The whole run. Its last act is to set `parameters.runThread` to 0; after that it touches nothing of the caller's.
-// Nothing thrown inside it leaves it: such a failure is logged and ends the run as a logout would.
+// The whole run. Its last act is to set `parameters.activeRunNumber` to 0; after that it touches nothing of the
+// caller's. Nothing thrown inside it leaves it: such a failure is logged and ends the run as a logout would.
 RunReport MailboxRun(JobParameters& parameters, const RunServices& services);
 
 // A run that only logs in and out, to try the settings: one line with the number of messages, or the reason the

@@ -61,7 +61,7 @@ std::string FormatRememberedMails(const RememberedFile& file);
 std::optional<RememberedFile> ParseRememberedMails(std::string_view text);
 
 enum class RememberedRead { kRead, kMissing, kDamaged };
-struct RememberedReadResult {
+struct [[nodiscard]] RememberedReadResult {
     RememberedRead outcome = RememberedRead::kMissing;
     RememberedFile file;  // with kRead only
 };

@@ -58,8 +58,8 @@ bool RunController::Start(const std::function<void(JobParameters&)>& fill, RunSe
     fill(run->parameters);
     std::uint32_t number = ++lastRunNumber_;
     if (number == 0) number = ++lastRunNumber_;
-    run->parameters.stopRequested.store(0);
-    run->parameters.runThread.store(number);
+    run->parameters.stopRequested.store(false);
+    run->parameters.activeRunNumber.store(number);
     services.cancellation = cancellation_;
     try {
         thread_ = std::thread([run, services = std::move(services), procedure]() mutable {
@@ -88,7 +88,7 @@ bool RunController::Active() const {
 bool RunController::Stop(std::chrono::milliseconds limit) {
     if (!Active()) return true;
     const std::shared_ptr<Run> run = run_;
-    run->parameters.stopRequested.store(1);
+    run->parameters.stopRequested.store(true);
     const Clock::time_point start = Clock::now();
     const Clock::time_point deadline = start + limit;
     // Most of the time is left to the run to end between two messages, the way it does on a working server; only a

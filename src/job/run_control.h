@@ -44,10 +44,10 @@ public:
 
     // Starts a run unless one is active. Each run gets a record of its own, shared with its thread, so a run that a
     // stop could not end in time keeps what it reads alive however long it takes, and a new run never writes into the
-    // record of an old one. `fill` writes the run's settings into that record; stopRequested is 0 and runThread holds
-    // the run's number before the thread exists (a run that ends at once then cannot leave a stale number behind).
-    // False when a run is active or no thread could be made. The thread runs `procedure`, a whole mailbox run unless
-    // said otherwise.
+    // record of an old one. `fill` writes the run's settings into that record; stopRequested is false and
+    // activeRunNumber holds the run's number before the thread exists (a run that ends at once then cannot leave a
+    // stale number behind). False when a run is active or no thread could be made. The thread runs `procedure`, a
+    // whole mailbox run unless said otherwise.
     bool Start(const std::function<void(JobParameters&)>& fill, RunServices services,
                RunProcedure procedure = MailboxRun);
 

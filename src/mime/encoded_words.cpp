@@ -50,7 +50,7 @@ std::optional<std::string> WordBytes(const EncodedWord& word) {
     if (encoding == "q") {
         std::string qp(word.encodedText);
         std::replace(qp.begin(), qp.end(), '_', ' ');
-        return DecodeQuotedPrintable(qp, TextFormat::SingleByte);
+        return DecodeQuotedPrintable(qp, TextFormat::kSingleByte);
     }
     return std::nullopt;
 }

@@ -14,7 +14,7 @@ enum class SaveOutcome {
     kNotWritten,   // the file could not be written (see the FileError); a later attempt may succeed
 };
 
-struct SaveResult {
+struct [[nodiscard]] SaveResult {
     SaveOutcome outcome = SaveOutcome::kSaved;
     FileError fileError = FileError::kNone;  // why the write failed, for kNotWritten
 

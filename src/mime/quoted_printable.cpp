@@ -50,7 +50,7 @@ std::string DecodeQuotedPrintable(std::string_view text, TextFormat format) {
     bytes.resize(text.size());  // the output never grows beyond the input
     std::size_t at = 0;
     bytes.resize(DecodeSome(text, at, bytes.data(), bytes.size()));
-    if (format == TextFormat::SingleByte) return bytes;
+    if (format == TextFormat::kSingleByte) return bytes;
     return ReadText(bytes, format);
 }
 

@@ -14,7 +14,7 @@ std::optional<std::string> DecodeTransferEncoding(const MessagePart& part) {
         return DecodeBase64Block(part.body);
     }
     if (encoding.find("quoted-printable") != std::string::npos) {
-        return DecodeQuotedPrintable(part.body, TextFormat::SingleByte);
+        return DecodeQuotedPrintable(part.body, TextFormat::kSingleByte);
     }
     return std::string(part.body);
 }

@@ -19,7 +19,7 @@ enum class WaitResult {
 };
 
 // What an attempt to connect ended with.
-enum class OpenResult {
+enum class [[nodiscard]] OpenResult {
     kConnected,
     kFailed,       // the name did not resolve, or no address accepted the connection in time
     kInterrupted,  // Interrupt() was called while the name was looked up or the connection was made
@@ -36,7 +36,7 @@ enum class ConnectFailure {
 };
 
 // What securing a connection with TLS ended with.
-enum class TlsResult {
+enum class [[nodiscard]] TlsResult {
     kSecured,
     kUnavailable,          // this transport cannot speak TLS
     kFailed,               // the handshake broke, or the peer does not speak TLS

@@ -30,7 +30,7 @@ enum class RunLockState {
     kUnavailable,  // the system could not lock (no data folder, no locks there): runs go on without exclusion
 };
 
-struct RunLockResult {
+struct [[nodiscard]] RunLockResult {
     RunLockState state = RunLockState::kUnavailable;
     std::unique_ptr<RunLock> lock;  // with kLocked only
 };

@@ -7,27 +7,19 @@
 #include <memory>
 #include <string>
 
+#include "common/service_state.h"
+
 namespace zendrel {
 
 inline constexpr const char* kServiceName = "Zendrel_Service";
 inline constexpr const char* kServiceDisplayName = "Zendrel";
 
-// Service states: 0 when the service is not installed or its state cannot be read, otherwise the Windows values.
-inline constexpr int kServiceNotInstalled = 0;
-inline constexpr int kServiceStopped = 1;
-inline constexpr int kServiceStartPending = 2;
-inline constexpr int kServiceStopPending = 3;
-inline constexpr int kServiceRunning = 4;
-inline constexpr int kServiceContinuePending = 5;
-inline constexpr int kServicePausePending = 6;
-inline constexpr int kServicePaused = 7;
-
 inline constexpr std::int32_t kServiceAutoStart = 2;
 // Start, stop and pause or continue: what the interactive user may do with the service without administrator rights.
 inline constexpr std::uint32_t kServiceUserRights = 0x70;
 
-// The program's main procedure, run inside the service with the argument 1.
-using ServiceProgram = std::function<void(std::int32_t serviceMode)>;
+// The program's main procedure, run inside the service with the argument true.
+using ServiceProgram = std::function<void(bool serviceMode)>;
 using ServiceControlCallback = std::function<void(std::uint32_t control)>;
 
 // Every operation keeps no handle open after it returns. After a failure the reason is the system's last error
@@ -53,7 +45,7 @@ public:
     // start this process or refused the call.
     virtual std::int32_t RunAsService(const std::string& name, ServiceProgram program,
                                       ServiceControlCallback control) = 0;
-    virtual std::int32_t QueryState(const std::string& name) = 0;
+    virtual ServiceState QueryState(const std::string& name) = 0;
     virtual std::int32_t GrantAccess(const std::string& name, const std::string& trustee, std::uint32_t rights) = 0;
 
     // The service manager's own words for why the last operation failed, as program text; empty where the system's

@@ -253,14 +253,14 @@ int ErrnoOf(FileError error) {
     }
 }
 
-int StateOf(std::string_view shown) {
+ServiceState StateOf(std::string_view shown) {
     // systemctl prints the properties in its own order, ActiveState before SubState, one value a line.
     const std::string_view active = shown.substr(0, shown.find('\n'));
-    if (active == "inactive" || active == "failed") return kServiceStopped;
-    if (active == "activating") return kServiceStartPending;
-    if (active == "deactivating") return kServiceStopPending;
-    if (active == "active" || active == "reloading" || active == "refreshing") return kServiceRunning;
-    return kServiceNotInstalled;
+    if (active == "inactive" || active == "failed") return ServiceState::kStopped;
+    if (active == "activating") return ServiceState::kStartPending;
+    if (active == "deactivating") return ServiceState::kStopPending;
+    if (active == "active" || active == "reloading" || active == "refreshing") return ServiceState::kRunning;
+    return ServiceState::kNotInstalled;
 }
 
 // The service as a systemd user unit. Everything the unit does is the user's own business, so no operation needs
@@ -320,13 +320,13 @@ public:
     // systemd starts the program with --service, which makes the process the service by itself.
     std::int32_t RunAsService(const std::string&, ServiceProgram, ServiceControlCallback) override { return 0; }
 
-    std::int32_t QueryState(const std::string&) override {
-        if (!UnitFileExists(UnitFilePath())) return kServiceNotInstalled;
+    ServiceState QueryState(const std::string&) override {
+        if (!UnitFileExists(UnitFilePath())) return ServiceState::kNotInstalled;
         const std::int64_t now = SteadyMilliseconds();
         if (cachedAt_ && now - *cachedAt_ < kStateCacheMilliseconds) return cachedState_;
         const std::optional<std::string> shown =
             Systemctl({"show", "-p", "ActiveState,SubState", "--value", kUnitName});
-        cachedState_ = shown ? StateOf(*shown) : kServiceNotInstalled;
+        cachedState_ = shown ? StateOf(*shown) : ServiceState::kNotInstalled;
         cachedAt_ = now;
         return cachedState_;
     }
@@ -357,7 +357,7 @@ private:
 
     mutable std::optional<bool> available_;
     std::optional<std::int64_t> cachedAt_;
-    std::int32_t cachedState_ = kServiceNotInstalled;
+    ServiceState cachedState_ = ServiceState::kNotInstalled;
     std::string lastErrorText_;
 };
 

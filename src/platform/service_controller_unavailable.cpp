@@ -18,7 +18,7 @@ public:
     }
     std::int32_t Uninstall(const std::string&) override { return 0; }
     std::int32_t RunAsService(const std::string&, ServiceProgram, ServiceControlCallback) override { return 0; }
-    std::int32_t QueryState(const std::string&) override { return kServiceNotInstalled; }
+    ServiceState QueryState(const std::string&) override { return ServiceState::kNotInstalled; }
     std::int32_t GrantAccess(const std::string&, const std::string&, std::uint32_t) override { return 0; }
 };
 

@@ -115,7 +115,7 @@ void WINAPI ServiceControlHandler(DWORD control) {
 }
 
 DWORD WINAPI ProgramThread(void*) {
-    Runtime().program(1);
+    Runtime().program(true);
     return 0;
 }
 
@@ -237,14 +237,14 @@ public:
         return StartServiceCtrlDispatcherA(table) ? 1 : 0;
     }
 
-    std::int32_t QueryState(const std::string& name) override {
+    ServiceState QueryState(const std::string& name) override {
         const ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-        if (!manager) return kServiceNotInstalled;
+        if (!manager) return ServiceState::kNotInstalled;
         const ServiceHandle service(OpenServiceA(manager.get(), name.c_str(), GENERIC_READ));
-        if (!service) return kServiceNotInstalled;
+        if (!service) return ServiceState::kNotInstalled;
         SERVICE_STATUS status{};
-        if (!QueryServiceStatus(service.get(), &status)) return kServiceNotInstalled;
-        return static_cast<std::int32_t>(status.dwCurrentState);
+        if (!QueryServiceStatus(service.get(), &status)) return ServiceState::kNotInstalled;
+        return ServiceStateOf(status.dwCurrentState);
     }
 
     std::int32_t GrantAccess(const std::string& name, const std::string& trustee, std::uint32_t rights) override {

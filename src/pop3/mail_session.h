@@ -1,5 +1,6 @@
 #pragma once
-// The one object through which a mailbox run talks to the POP3 server and reads the retrieved message.
+// The one object through which a mailbox run talks to the POP3 server. It speaks the protocol only: what a header or
+// a retrieved message says is the reader's business (mime).
 
 #include <cstdint>
 #include <functional>
@@ -8,9 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "mime/message_part.h"
-
-#include "common/text.h"
+#include "common/connection_security.h"
 #include "net/transport.h"
 
 namespace zendrel {
@@ -27,15 +26,12 @@ inline constexpr std::int32_t kPasswordRefused = 5;
 inline constexpr std::int32_t kNoBuffer = 6;          // the receive buffer could not be had
 inline constexpr std::int32_t kTopNotOffered = 7;     // the known capability list lacks TOP
 inline constexpr std::int32_t kBadNumber = 8;         // message or part number outside 1..count
-inline constexpr std::int32_t kNotLoaded = 10;        // RETR refused; for the MIME operations: no message loaded
+inline constexpr std::int32_t kNotLoaded = 10;        // RETR refused
 inline constexpr std::int32_t kNothingToLogOut = 11;
 inline constexpr std::int32_t kCommandRefused = 12;   // DELE or RSET refused
 inline constexpr std::int32_t kSendFailed = 13;
 inline constexpr std::int32_t kTimedOut = 14;         // no complete reply before the inactivity time-out
 inline constexpr std::int32_t kCancelled = 15;        // a read or the connect was ended by CancelReceive
-inline constexpr std::int32_t kNoFileName = 16;       // a save got no file name and the part names none
-inline constexpr std::int32_t kNotDecodable = 17;     // a save found content that does not decode
-inline constexpr std::int32_t kNotWritten = 18;       // a save could not write its file (folder, space, permission)
 inline constexpr std::int32_t kCertificateRefused = 19;  // the server's certificate is not trusted; nothing was sent
 inline constexpr std::int32_t kNoStartTls = 20;       // STARTTLS was asked for and the server does not offer it
 inline constexpr std::int32_t kReplyTooLarge = 21;    // a reply went past what it may hold: see GetOversizedReply()
@@ -59,46 +55,32 @@ struct OversizedReply {
     bool connectionClosed = false;
 };
 
-// How the connection to the server is protected; the number is what the settings file stores.
-enum class ConnectionSecurity : std::int32_t {
-    kNone = 0,      // plain text
-    kStartTls = 1,  // plain connect, then STLS before the login
-    kTls = 2,       // TLS from the first byte (POP3S)
-};
-
-// The nineteen operations, in their fixed order. Results follow the program's conventions: 1/0, a count, or an
-// empty text on failure, with the reason in GetErrorCode(). No operation throws.
+// The conversation's operations. Results follow the program's conventions: 1/0, a count, or an empty text on
+// failure, with the reason in GetErrorCode(). No operation throws.
 class MailSession {
 public:
     virtual ~MailSession() = default;
 
     virtual std::int32_t GetErrorCode() const = 0;
+    // The last reply's text after its status indicator; after LoadMessage, the message until it is taken.
     virtual std::string GetLastReply() const = 0;
     virtual std::int32_t Login(const std::string& host, std::int32_t port, const std::string& userName,
                                const std::string& password, std::int32_t timeoutMs) = 0;
     virtual std::int32_t Logout() = 0;
     virtual std::int32_t GetMessageCount() = 0;
+    // The header of message n as the server sent it (TOP n 0): the text after the status indicator, CR LF in front of
+    // each field line.
     virtual std::string LoadHeader(std::int32_t n) = 0;
-    virtual std::string GetHeaderField(const std::string& header, const std::string& name) = 0;
+    // Retrieves message n; TakeMessage hands its text over.
     virtual std::int32_t LoadMessage(std::int32_t n) = 0;
-    virtual std::int32_t CountAttachments() = 0;
-    // Attachment names are UTF-8 and keep every character; the folder is program text (Windows-1252). A save with an
-    // empty file name uses the part's own.
-    virtual Utf8Text GetAttachmentName(std::int32_t n) = 0;
-    virtual std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const Utf8Text& fileName) = 0;
-    virtual std::int32_t CountBodyParts() = 0;
-    virtual std::string GetBodyPartHeader(std::int32_t n) = 0;
-    virtual std::string GetBodyPartText(std::int32_t n) = 0;
-    virtual std::int32_t SaveBodyPart(std::int32_t n, const std::string& folder, const Utf8Text& fileName) = 0;
-    virtual std::string ConvertBodyCharset(const std::string& header, const std::string& text) = 0;
+    // The text of the message LoadMessage retrieved last, moved out so that it is held once: the rest of the status
+    // line, CR LF, the header fields and the body, dot-unstuffed and without the terminating line. Empty when none is
+    // held (none loaded, taken already, or the session logged out since).
+    virtual std::string TakeMessage() = 0;
     virtual std::int32_t DeleteMessage(std::int32_t n) = 0;
     virtual std::int32_t ResetSession() = 0;
     // May be called from another thread while a reply is being read.
     virtual std::int32_t CancelReceive() = 0;
-
-    // The parts of the message LoadMessage retrieved last, in the order CountAttachments numbers them (as SplitMessage
-    // gives them); empty when none is loaded. Valid until the next LoadMessage, Login or Logout.
-    virtual const std::vector<MessagePart>& LoadedParts() const = 0;
 
     // For the logins that follow; plain text until called.
     virtual void SetConnectionSecurity(ConnectionSecurity security) { static_cast<void>(security); }

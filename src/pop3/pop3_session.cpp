@@ -6,12 +6,6 @@
 
 #include "common/md5.h"
 #include "common/text.h"
-#include "mime/attachments.h"
-#include "mime/body_charset.h"
-#include "mime/encoded_words.h"
-#include "mime/header_field.h"
-#include "mime/multipart.h"
-#include "mime/part_writer.h"
 #include "pop3/pop3_replies.h"
 #include "pop3/reply_reader.h"
 
@@ -25,18 +19,6 @@ std::string NumberedCommand(std::string_view verb, std::int32_t n, std::string_v
     command += tail;
     command += "\r\n";
     return command;
-}
-
-// The header as LoadHeader gives it from a TOP reply's text after the status indicator: UTF-8 made header text unless
-// the header declares 8bit, and then its encoded words decoded. In this order the words' bytes are read in their own
-// charsets only; read again as UTF-8, a decoded "ü" or "€" of header text would be lost.
-std::string PrepareHeader(std::string_view header) {
-    const std::string encoding = LowerCase(zendrel::GetHeaderField(header, "Content-Transfer-Encoding"));
-    const std::string type = LowerCase(zendrel::GetHeaderField(header, "Content-Type"));
-    if (type.find("utf-8") != std::string::npos && encoding.find("8bit") == std::string::npos) {
-        return DecodeEncodedWords(Utf8ToWindows1252Lossy(header));
-    }
-    return DecodeEncodedWords(header);
 }
 
 }  // namespace
@@ -56,9 +38,6 @@ void Pop3MailSession::ForgetLastReply() {
 }
 
 void Pop3MailSession::ForgetMessage() {
-    parts_.clear();
-    partIndex_ = {};
-    currentPart_ = 0;
     lastReplyIsMessage_ = false;
     // The memory goes back before the next message arrives.
     std::string().swap(messageText_);
@@ -81,7 +60,6 @@ std::int32_t Pop3MailSession::Login(const std::string& host, std::int32_t port, 
     capabilities_.clear();
     certificateProblem_.clear();
     connectFailure_ = ConnectFailure::kNone;
-    messageLoaded_ = false;
     cancelRequested_.store(false);
     stopping_.store(false);
     oversized_ = {};
@@ -283,7 +261,6 @@ void Pop3MailSession::CloseConnection() {
     pipelining_ = false;
     ForgetReadAhead();
     ForgetMessage();
-    messageLoaded_ = false;
     receiveBuffer_.reset();
 }
 
@@ -319,8 +296,8 @@ std::string Pop3MailSession::LoadHeader(std::int32_t n) {
         return {};
     }
     // Whatever the verdict, the header is the text after the status indicator.
-    std::string header = PrepareHeader(SplitStatus(reply).text);
-    CheckStatus(DecodeEncodedWords(reply));
+    std::string header(SplitStatus(reply).text);
+    CheckStatus(reply);
     return header;
 }
 
@@ -483,7 +460,6 @@ std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
     }
     ForgetMessage();
     ForgetLastReply();
-    messageLoaded_ = false;
     // The reply's limit comes from the message's listed size; with pipelining the sizes may not be asked for yet.
     if (messageSizes_.empty() && askForSizes_ && !AskForSizes()) return 0;
     std::string reply = TakeReply(CommandKind::kRetr, n, NumberedCommand("RETR", n), ReplyMode::kMultiLine);
@@ -497,15 +473,17 @@ std::int32_t Pop3MailSession::LoadMessage(std::int32_t n) {
     }
     // Drop the terminating "." line; the text keeps the rest of the status line in front of the header.
     lastReply_.resize(lastReply_.size() >= 3 ? lastReply_.size() - 3 : 0);
-    // The message is held once: the parts are views into its text, which stays the last reply until another comes.
+    // The message is held once: its text stays the last reply until it is taken or another reply comes.
     messageText_ = std::move(lastReply_);
     ForgetLastReply();
     lastReplyIsMessage_ = true;
-    // The split gives every container before its parts, in the order the attachments are numbered.
-    parts_ = SplitMessage(messageText_);
-    partIndex_ = PartIndex(parts_);
-    messageLoaded_ = true;
     return 1;
+}
+
+std::string Pop3MailSession::TakeMessage() {
+    if (!lastReplyIsMessage_) return {};
+    lastReplyIsMessage_ = false;
+    return std::exchange(messageText_, {});
 }
 
 std::int32_t Pop3MailSession::DeleteMessage(std::int32_t n) {
@@ -770,7 +748,7 @@ void Pop3MailSession::KeepArrived(TakenReply taken) {
             }
             if (command.kind == CommandKind::kTop && command.n > examining_ && readAheadFilter_ &&
                 !IsErrorReply(taken.text)) {
-                if (readAheadFilter_(PrepareHeader(SplitStatus(taken.text).text))) {
+                if (readAheadFilter_(std::string(SplitStatus(taken.text).text))) {
                     SendMessageAhead(command.n);
                 }
             }
@@ -830,127 +808,10 @@ bool Pop3MailSession::CheckStatus(std::string reply) {
     return positive;
 }
 
-// ---- the MIME operations on the loaded message ----
-
 bool Pop3MailSession::RequireConnection() {
     if (connected_) return true;
     errorCode_ = SessionError::kNotConnected;
     return false;
-}
-
-bool Pop3MailSession::CanReadLoadedMessage() {
-    if (!RequireConnection()) return false;
-    if (!messageLoaded_) {
-        errorCode_ = SessionError::kNotLoaded;
-        return false;
-    }
-    return true;
-}
-
-std::optional<std::size_t> Pop3MailSession::SelectBodyPart(std::int32_t n) {
-    const auto position = partIndex_.BodyPart(n);
-    if (position) {
-        currentPart_ = *position;
-    } else {
-        currentPart_ = parts_.empty() ? 0 : parts_.size() - 1;
-    }
-    return position;
-}
-
-std::string Pop3MailSession::GetHeaderField(const std::string& header, const std::string& name) {
-    if (!RequireConnection()) return {};
-    return zendrel::GetHeaderField(header, name);
-}
-
-std::int32_t Pop3MailSession::CountAttachments() {
-    if (!CanReadLoadedMessage()) return 0;
-    return partIndex_.AttachmentCount();
-}
-
-Utf8Text Pop3MailSession::GetAttachmentName(std::int32_t n) {
-    if (!CanReadLoadedMessage()) return {};
-    const auto position = partIndex_.Attachment(n);
-    if (!position) {
-        errorCode_ = SessionError::kBadNumber;
-        return {};
-    }
-    currentPart_ = *position;
-    errorCode_ = SessionError::kNone;
-    return zendrel::GetAttachmentName(parts_[*position]);
-}
-
-std::int32_t Pop3MailSession::SaveAttachment(std::int32_t n, const std::string& folder, const Utf8Text& fileName) {
-    if (!CanReadLoadedMessage()) return 0;
-    if (n < 1 || n > partIndex_.AttachmentCount()) {
-        errorCode_ = SessionError::kBadNumber;
-        return 0;
-    }
-    // The name lookup also leaves the current position on attachment n.
-    const Utf8Text name = GetAttachmentName(n);
-    return SavePartAt(currentPart_, folder, fileName.empty() ? name : fileName);
-}
-
-std::int32_t Pop3MailSession::SavePartAt(std::size_t position, const std::string& folder, const Utf8Text& fileName) {
-    if (position >= parts_.size()) {
-        errorCode_ = SessionError::kBadNumber;
-        return 0;
-    }
-    switch (SavePart(parts_[position], folder, fileName).outcome) {
-        case SaveOutcome::kSaved:
-            errorCode_ = SessionError::kNone;
-            return 1;
-        case SaveOutcome::kNoFileName:
-            errorCode_ = SessionError::kNoFileName;
-            return 0;
-        case SaveOutcome::kUndecodable:
-            errorCode_ = SessionError::kNotDecodable;
-            return 0;
-        case SaveOutcome::kNotWritten:
-            errorCode_ = SessionError::kNotWritten;
-            return 0;
-    }
-    return 0;
-}
-
-std::int32_t Pop3MailSession::CountBodyParts() {
-    if (!CanReadLoadedMessage()) return 0;
-    return partIndex_.BodyPartCount();
-}
-
-std::string Pop3MailSession::GetBodyPartHeader(std::int32_t n) {
-    if (!CanReadLoadedMessage()) return {};
-    const auto position = SelectBodyPart(n);
-    if (!position) return {};
-    errorCode_ = SessionError::kNone;
-    return parts_[*position].header;
-}
-
-std::string Pop3MailSession::GetBodyPartText(std::int32_t n) {
-    if (!CanReadLoadedMessage()) return {};
-    const auto position = SelectBodyPart(n);
-    if (!position) return {};
-    errorCode_ = SessionError::kNone;
-    return zendrel::GetBodyPartText(parts_[*position]);
-}
-
-std::int32_t Pop3MailSession::SaveBodyPart(std::int32_t n, const std::string& folder, const Utf8Text& fileName) {
-    if (!CanReadLoadedMessage()) return 0;
-    if (n < 1) {
-        errorCode_ = SessionError::kBadNumber;
-        return 0;
-    }
-    const auto position = SelectBodyPart(n);
-    if (!position) {
-        errorCode_ = SessionError::kBadNumber;
-        return 0;
-    }
-    return SavePartAt(*position, folder, fileName.empty() ? zendrel::GetAttachmentName(parts_[*position]) : fileName);
-}
-
-std::string Pop3MailSession::ConvertBodyCharset(const std::string& header, const std::string& text) {
-    // Without a connection the Content-Type cannot be read, and a text with no known type stays as it is.
-    if (!RequireConnection()) return text;
-    return zendrel::ConvertBodyCharset(header, text);
 }
 
 }  // namespace zendrel

@@ -1,6 +1,5 @@
 #pragma once
-// MailSession over POP3 (RFC 1939 with CAPA, RFC 2449, and APOP): the conversation with the server, and the MIME
-// operations on the message retrieved last.
+// MailSession over POP3 (RFC 1939 with CAPA, RFC 2449, and APOP): the conversation with the server.
 //
 // With a server that offers PIPELINING, the headers of the following messages are asked for ahead of time, the
 // messages that the read-ahead filter expects to be loaded are retrieved ahead within a byte budget, and deletions go
@@ -21,8 +20,6 @@
 #include <string_view>
 #include <vector>
 
-#include "mime/attachments.h"
-#include "mime/message_part.h"
 #include "net/transport.h"
 #include "pop3/clock.h"
 #include "pop3/delivery_rate.h"
@@ -60,20 +57,11 @@ public:
     std::int32_t Logout() override;
     std::int32_t GetMessageCount() override;
     std::string LoadHeader(std::int32_t n) override;
-    std::string GetHeaderField(const std::string& header, const std::string& name) override;
     std::int32_t LoadMessage(std::int32_t n) override;
-    std::int32_t CountAttachments() override;
-    Utf8Text GetAttachmentName(std::int32_t n) override;
-    std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const Utf8Text& fileName) override;
-    std::int32_t CountBodyParts() override;
-    std::string GetBodyPartHeader(std::int32_t n) override;
-    std::string GetBodyPartText(std::int32_t n) override;
-    std::int32_t SaveBodyPart(std::int32_t n, const std::string& folder, const Utf8Text& fileName) override;
-    std::string ConvertBodyCharset(const std::string& header, const std::string& text) override;
+    std::string TakeMessage() override;
     std::int32_t DeleteMessage(std::int32_t n) override;
     std::int32_t ResetSession() override;
     std::int32_t CancelReceive() override;
-    const std::vector<MessagePart>& LoadedParts() const override { return parts_; }
     void SetConnectionSecurity(ConnectionSecurity security) override { security_ = security; }
     void SetAccessToken(std::string accessToken) override { accessToken_ = std::move(accessToken); }
     std::string GetCertificateProblem() const override { return certificateProblem_; }
@@ -186,25 +174,18 @@ private:
     std::int32_t RunSimpleCommand(std::string_view command);
     void CloseConnection();
     void ForgetLastReply();
-    // Lets go of the loaded message, its text and its parts.
+    // Lets go of the loaded message's text.
     void ForgetMessage();
 
     bool IsMessageNumber(std::int32_t n) const { return n >= 1 && n <= messageCount_; }
     // Sets code 1 when there is no connection.
     bool RequireConnection();
-    // The tests of the MIME operations that read the loaded message: connection (1), then loaded message (10).
-    bool CanReadLoadedMessage();
-    // Walks to body part n as a lookup does: the current position ends on the part found, else on the last part.
-    std::optional<std::size_t> SelectBodyPart(std::int32_t n);
-    // Writes the part at `position` and keeps the reason of a failure in the error code.
-    std::int32_t SavePartAt(std::size_t position, const std::string& folder, const Utf8Text& fileName);
 
     std::unique_ptr<Transport> transport_;
     std::shared_ptr<const Clock> clock_;
 
     bool connected_ = false;
     std::int32_t errorCode_ = SessionError::kNone;
-    bool messageLoaded_ = false;
     std::int32_t timeoutMs_ = 0;
     std::atomic<bool> cancelRequested_{false};
     std::unique_ptr<char, FreeBuffer> receiveBuffer_;
@@ -241,12 +222,9 @@ private:
     bool draining_ = false;     // the replies read now are looked through for their ends only
     DeliveryRate deliveryRate_;
     OversizedReply oversized_;
-    // The text of the message loaded last, which parts_ views; the last reply while lastReplyIsMessage_.
+    // The text of the message loaded last until it is taken; the last reply while lastReplyIsMessage_.
     std::string messageText_;
     bool lastReplyIsMessage_ = false;
-    std::vector<MessagePart> parts_;
-    PartIndex partIndex_;  // where parts_ holds each attachment and each body part
-    std::size_t currentPart_ = 0;
     bool loggingOut_ = false;  // a read error inside Logout's own QUIT must not start another Logout
 };
 

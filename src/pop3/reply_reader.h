@@ -17,7 +17,7 @@
 
 namespace zendrel {
 
-enum class ReadOutcome {
+enum class [[nodiscard]] ReadOutcome {
     kComplete,   // the reply reached its end
     kTooLarge,   // the reply went past its limit; what it holds is not kept (it may not have ended yet)
     kClosed,     // the peer closed the connection before the reply was complete

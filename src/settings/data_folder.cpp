@@ -40,7 +40,8 @@ void PrepareDataFolder(const DataFolderPlaces& places,
     if (std::filesystem::exists(target, error)) return;
     const std::optional<std::string> former = ReadWholeFile(places.formerSettingsFile);
     if (!former || former->empty()) return;
-    WriteFileAtomically(target, *former, FileAccess::kOwnerOnly);
+    // A copy that fails leaves the defaults for now; the next start tries again, the file being still missing.
+    static_cast<void>(WriteFileAtomically(target, *former, FileAccess::kOwnerOnly));
 }
 
 }  // namespace zendrel

@@ -64,8 +64,8 @@ void LoadSettingsFromBytes(std::string_view bytes, const std::string& defaultSav
 
     record.portText = std::to_string(file.Integer(kMain, "Port").value_or(kDefaultPort));
     // Files written before TLS existed have no such key, and mean plain text.
-    const int security = file.Integer(kMain, "Security").value_or(0);
-    record.security = security >= 0 && security <= 2 ? security : 0;
+    record.security =
+        ConnectionSecurityOf(file.Integer(kMain, "Security").value_or(0)).value_or(ConnectionSecurity::kNone);
     record.server = file.Text(kMain, "Server").value_or(kDefaultServer);
     record.userName = file.Text(kMain, "Username").value_or("");
     record.password = DecodeStoredPassword(file.Text(kMain, "Password").value_or(""));
@@ -108,7 +108,7 @@ std::string FormatSettingsFile(const SettingsRecord& record) {
     out.append("[").append(kMain).append("]\r\n");
     AppendLine(out, "Language", record.language == "english" ? "english" : "german");
     AppendLine(out, "Port", std::to_string(LeadingInteger(record.portText)));
-    AppendLine(out, "Security", std::to_string(record.security));
+    AppendLine(out, "Security", std::to_string(NumberOf(record.security)));
     AppendLine(out, "Server", record.server);
     AppendLine(out, "Username", record.userName);
     AppendLine(out, "Password", EncodeStoredPassword(record.password));

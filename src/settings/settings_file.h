@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/connection_security.h"
+
 namespace zendrel {
 
 inline constexpr const char* kSettingsFileName = "Reader.prefs";
@@ -32,7 +34,7 @@ struct SignInSettings {
 struct SettingsRecord {
     std::string language;        // "german" or "english": the language menu item that carries the check mark
     std::string portText;
-    int security = 0;            // 0 plain, 1 STARTTLS, 2 TLS from the first byte
+    ConnectionSecurity security = ConnectionSecurity::kNone;
     std::string server;
     std::string userName;
     std::string password;        // in clear

@@ -32,7 +32,7 @@ TEST(ParseCommandLine, WithoutACommandSwitchLeavesTheListToTheWindow) {
     };
     for (const Case& c : cases) {
         const ParsedCommand command = ParseCommandLine(c.arguments);
-        EXPECT_EQ(command.kind, CommandKind::Window) << ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(command.kind, CommandKind::kWindow) << ::testing::PrintToString(c.arguments);
         EXPECT_EQ(command.logging, c.logging) << ::testing::PrintToString(c.arguments);
     }
 }
@@ -70,7 +70,7 @@ TEST(ParseCommandLine, ReadsExtractWithItsOptions) {
     for (const Case& c : cases) {
         const ParsedCommand command = ParseCommandLine(c.arguments);
         const std::string shown = ::testing::PrintToString(c.arguments);
-        ASSERT_EQ(command.kind, CommandKind::Extract) << shown << ": " << command.usageError;
+        ASSERT_EQ(command.kind, CommandKind::kExtract) << shown << ": " << command.usageError;
         EXPECT_EQ(command.extract.folder, c.folder) << shown;
         EXPECT_EQ(command.extract.typedExtensions, c.extensions) << shown;
         EXPECT_EQ(command.extract.files, c.files) << shown;
@@ -86,20 +86,20 @@ TEST(ParseCommandLine, ReadsTheSingleSwitchCommands) {
         CommandKind kind;
     };
     const Case cases[] = {
-        {{"--help"}, CommandKind::Help},
-        {{"--version"}, CommandKind::Version},
-        {{"-logging", "--help"}, CommandKind::Help},
-        {{"--version", "-LOGGING"}, CommandKind::Version},
-        {{"--run-once"}, CommandKind::RunOnce},
-        {{"--run-once", "-Logging"}, CommandKind::RunOnce},
-        {{"--service"}, CommandKind::Service},
-        {{"-logging", "--service"}, CommandKind::Service},
-        {{"--settings"}, CommandKind::ShowSettings},
-        {{"--set-password"}, CommandKind::SetPassword},
-        {{"--sign-in"}, CommandKind::SignIn},
-        {{"--sign-out"}, CommandKind::SignOut},
-        {{"--set", "Port=110", "--allow"}, CommandKind::SetSettings},  // the values are checked by the command
-        {{"--unlist", "--set"}, CommandKind::UnlistSender},
+        {{"--help"}, CommandKind::kHelp},
+        {{"--version"}, CommandKind::kVersion},
+        {{"-logging", "--help"}, CommandKind::kHelp},
+        {{"--version", "-LOGGING"}, CommandKind::kVersion},
+        {{"--run-once"}, CommandKind::kRunOnce},
+        {{"--run-once", "-Logging"}, CommandKind::kRunOnce},
+        {{"--service"}, CommandKind::kService},
+        {{"-logging", "--service"}, CommandKind::kService},
+        {{"--settings"}, CommandKind::kShowSettings},
+        {{"--set-password"}, CommandKind::kSetPassword},
+        {{"--sign-in"}, CommandKind::kSignIn},
+        {{"--sign-out"}, CommandKind::kSignOut},
+        {{"--set", "Port=110", "--allow"}, CommandKind::kSetSettings},  // the values are checked by the command
+        {{"--unlist", "--set"}, CommandKind::kUnlistSender},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ParseCommandLine(c.arguments).kind, c.kind) << ::testing::PrintToString(c.arguments);
@@ -139,7 +139,7 @@ TEST(ParseCommandLine, RefusesMalformedCommandsWithAReason) {
     };
     for (const Arguments& arguments : cases) {
         const ParsedCommand command = ParseCommandLine(arguments);
-        EXPECT_EQ(command.kind, CommandKind::UsageError) << ::testing::PrintToString(arguments);
+        EXPECT_EQ(command.kind, CommandKind::kUsageError) << ::testing::PrintToString(arguments);
         EXPECT_FALSE(command.usageError.empty()) << ::testing::PrintToString(arguments);
     }
 }

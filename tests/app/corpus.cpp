@@ -6,7 +6,7 @@
 
 #include "test_files.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 namespace fs = std::filesystem;
 
@@ -64,4 +64,4 @@ std::vector<std::string> ExpectedSaveOrder(const std::string& stem) {
     return ::testing::AssertionSuccess();
 }
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

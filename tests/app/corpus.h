@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 using FileSet = std::map<std::string, std::string>;  // UTF-8 file name -> bytes
 
@@ -25,4 +25,4 @@ std::vector<std::string> ExpectedSaveOrder(const std::string& stem);
 // Whether two folders hold the same names with the same bytes; on a difference, says which file and where.
 ::testing::AssertionResult SameFiles(const FileSet& actual, const FileSet& expected);
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -10,7 +10,7 @@
 #include "program_runner.h"
 #include "test_files.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 namespace fs = std::filesystem;
@@ -48,4 +48,4 @@ INSTANTIATE_TEST_SUITE_P(Corpus, CrossCheckWithEmailPackage, ::testing::ValuesIn
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 }  // namespace
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -15,7 +15,7 @@
 #include "program_runner.h"
 #include "test_files.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 namespace fs = std::filesystem;
@@ -436,4 +436,4 @@ TEST_F(ExtractTest, OtherArgumentListsAreLeftToTheWindow) {
 #endif
 
 }  // namespace
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -44,16 +44,16 @@ struct ProgramUnderTest {
         return text;
     }
 
-    testing::ProgramResult Run(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder,
+    testsupport::ProgramResult Run(const std::vector<std::string>& arguments, const std::filesystem::path& workingFolder,
                                const std::filesystem::path& scratchFolder,
-                               const testing::ProgramEnvironment& environment) const {
-        testing::ProgramResult result;
+                               const testsupport::ProgramEnvironment& environment) const {
+        testsupport::ProgramResult result;
         if (launcher.empty()) {
-            result = testing::RunProgramFile(program, arguments, workingFolder, scratchFolder, environment);
+            result = testsupport::RunProgramFile(program, arguments, workingFolder, scratchFolder, environment);
         } else {
             std::vector<std::string> launched = {program.string()};
             launched.insert(launched.end(), arguments.begin(), arguments.end());
-            result = testing::RunProgramFile(launcher, launched, workingFolder, scratchFolder, environment);
+            result = testsupport::RunProgramFile(launcher, launched, workingFolder, scratchFolder, environment);
         }
         // A Windows program ends its lines with CR LF; the lines are what is compared.
         if (IsWindowsProgram()) {
@@ -97,18 +97,18 @@ protected:
 
     void SaveTheSettings() { ASSERT_TRUE(SaveSettings(data_, settings_)) << data_; }
 
-    testing::ProgramEnvironment Environment() const { return {{"ZENDREL_DATA_DIR", program_.PathText(data_)}}; }
+    testsupport::ProgramEnvironment Environment() const { return {{"ZENDREL_DATA_DIR", program_.PathText(data_)}}; }
 
-    testing::ProgramResult RunProgram(const std::vector<std::string>& arguments) {
+    testsupport::ProgramResult RunProgram(const std::vector<std::string>& arguments) {
         return program_.Run(arguments, work_.Path(), scratch_, Environment());
     }
 
-    static std::string Shown(const testing::ProgramResult& result) {
+    static std::string Shown(const testsupport::ProgramResult& result) {
         return "exit " + std::to_string(result.exitCode) + "\nstdout:\n" + result.out + "stderr:\n" + result.err;
     }
 
     const ProgramUnderTest program_ = ProgramUnderTest::FromEnvironment();
-    testing::TemporaryFolder work_{"zendrel-program"};
+    testsupport::TemporaryFolder work_{"zendrel-program"};
     std::filesystem::path data_ = work_.MakeFolder("data");
     std::filesystem::path save_ = work_.MakeFolder("save");
     std::filesystem::path scratch_ = work_.MakeFolder("scratch");

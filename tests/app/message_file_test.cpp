@@ -90,10 +90,10 @@ TEST(RetrievedMessage, KeepsACrLfFileInItsOwnBuffer) {
 }
 
 TEST(ReadMessageFile, ReadsTheWholeFile) {
-    const testing::TemporaryFolder folder;
+    const testsupport::TemporaryFolder folder;
     ASSERT_TRUE(folder.Created());
     const std::string bytes = "From x\nSubject: s\n\n" + std::string("\0\xFF\n", 3);
-    ASSERT_TRUE(testing::WriteBytes(folder.Path() / "m.eml", bytes));
+    ASSERT_TRUE(testsupport::WriteBytes(folder.Path() / "m.eml", bytes));
     RetrievedMessage message;
     std::string error;
     ASSERT_TRUE(ReadMessageFile((folder.Path() / "m.eml").string(), message, error)) << error;
@@ -101,7 +101,7 @@ TEST(ReadMessageFile, ReadsTheWholeFile) {
 }
 
 TEST(ReadMessageFile, ReportsWhyAFileCannotBeRead) {
-    const testing::TemporaryFolder folder;
+    const testsupport::TemporaryFolder folder;
     ASSERT_TRUE(folder.Created());
     for (const std::filesystem::path& path : {folder.Path() / "missing.eml", folder.Path()}) {
         RetrievedMessage message;

@@ -15,7 +15,7 @@ extern char** environ;
 
 #include "test_files.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 }  // namespace
@@ -143,4 +143,4 @@ std::optional<int> StartedProgram::Wait(std::chrono::milliseconds limit) {
 
 #endif
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

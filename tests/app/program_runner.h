@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 struct ProgramResult {
     int exitCode = -1;
@@ -74,4 +74,4 @@ private:
 };
 #endif
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

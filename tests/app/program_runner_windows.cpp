@@ -10,7 +10,7 @@
 #include "program_runner.h"
 #include "test_files.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 // The tests write arguments and variables in UTF-8, as on Linux; the program gets them as UTF-16.
@@ -128,4 +128,4 @@ ProgramResult RunProgramFile(const std::filesystem::path& program, const std::ve
     return result;
 }
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

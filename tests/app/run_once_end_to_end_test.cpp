@@ -37,7 +37,7 @@ TEST_F(RunOnceProgram, PrintsTheRunAsTheLogViewShowsItAndExitsWith0) {
     settings_.extensionsText = ".CSV, pdf";
     SaveTheSettings();
 
-    const testing::ProgramResult result = RunProgram({"--run-once"});
+    const testsupport::ProgramResult result = RunProgram({"--run-once"});
     ASSERT_EQ(result.exitCode, 0) << Shown(result);
     const std::vector<std::string> lines = result.OutLines();
     // Attachments count from the last one in the mail.
@@ -50,7 +50,7 @@ TEST_F(RunOnceProgram, PrintsTheRunAsTheLogViewShowsItAndExitsWith0) {
     const Files expected = {{"summary.pdf", AttachmentBytesFor("summary.pdf")},
                             {"report.csv", AttachmentBytesFor("report.csv")},
                             {"second.CSV", AttachmentBytesFor("second.CSV")}};
-    EXPECT_EQ(testing::FilesIn(save_), expected);
+    EXPECT_EQ(testsupport::FilesIn(save_), expected);
     EXPECT_EQ(Server().CountStoredMessages(box_.user), 2u) << "DeleteFiles is off";
     EXPECT_FALSE(fs::exists(data_ / "log_long.txt")) << "no diagnostics without -logging";
 }
@@ -64,7 +64,7 @@ TEST_F(RunOnceProgram, NamesInEveryScriptAreSavedWholeAndLoggedAsFarAsWindows125
     settings_.extensionsText = "pdf";
     SaveTheSettings();
 
-    const testing::ProgramResult result = RunProgram({"--run-once"});
+    const testsupport::ProgramResult result = RunProgram({"--run-once"});
     ASSERT_EQ(result.exitCode, 0) << Shown(result);
     // The log is Windows-1252: the euro sign is in it, the Cyrillic letters and "№" are not.
     EXPECT_THAT(TextsOfRows(result.OutLines()),
@@ -72,7 +72,7 @@ TEST_F(RunOnceProgram, NamesInEveryScriptAreSavedWholeAndLoggedAsFarAsWindows125
         << Shown(result);
     const Files expected = {{invoice, AttachmentBytesFor("=?UTF-8?B?0KHRh9GR0YIg4oSWNS5wZGY=?=")},
                             {euro, AttachmentBytesFor(euro)}};
-    EXPECT_EQ(testing::FilesIn(save_), expected);
+    EXPECT_EQ(testsupport::FilesIn(save_), expected);
 }
 
 struct LoggingCase {
@@ -92,13 +92,13 @@ TEST_F(RunOnceProgram, LoggingSwitchWritesTheDiagnosticLogIntoTheDataFolder) {
         SCOPED_TRACE(::testing::PrintToString(c.arguments));
         std::error_code error;
         fs::remove(data_ / "log_long.txt", error);
-        const testing::ProgramResult result = RunProgram(c.arguments);
+        const testsupport::ProgramResult result = RunProgram(c.arguments);
         ASSERT_EQ(result.exitCode, 0) << Shown(result);
         // Every run is a new process: the mail is new to it each time.
         EXPECT_THAT(TextsOfRows(result.OutLines()), ElementsAre(LoggedIn(1), FileSaved("logged.csv"), kSignedOut, ""));
         EXPECT_EQ(fs::exists(data_ / "log_long.txt"), c.diagnostics);
         if (!c.diagnostics) continue;
-        const std::vector<std::string> diagnostics = TextsOfLogFile(testing::ReadBytes(data_ / "log_long.txt"));
+        const std::vector<std::string> diagnostics = TextsOfLogFile(testsupport::ReadBytes(data_ / "log_long.txt"));
         EXPECT_THAT(diagnostics, Contains("MessageIDs: 0"));
         EXPECT_THAT(diagnostics, Contains("MessageID: <logged.1@zendrel.test>"));
         EXPECT_THAT(diagnostics, Contains("Allowed Extensions: csv"));
@@ -124,28 +124,29 @@ TEST_F(RunOnceProgram, RefusedLoginExitsWith3AfterItsErrorLineInTheSavedLanguage
         SCOPED_TRACE(c.language);
         settings_.language = c.language;
         SaveTheSettings();
-        const testing::ProgramResult result = RunProgram({"--run-once"});
+        const testsupport::ProgramResult result = RunProgram({"--run-once"});
         EXPECT_EQ(result.exitCode, 3) << Shown(result);
         const std::vector<std::string> lines = result.OutLines();
         ASSERT_EQ(lines.size(), 1u) << Shown(result);
         EXPECT_TRUE(StartsWithStamp(lines[0])) << lines[0];
         EXPECT_EQ(TextOfRow(lines[0]), c.errorLine);
     }
-    EXPECT_THAT(testing::FilesIn(save_), IsEmpty());
+    EXPECT_THAT(testsupport::FilesIn(save_), IsEmpty());
 }
 
 TEST_F(RunOnceProgram, TlsAgainstAPlainPortAndARefusedPasswordAreToldAndGoToTheDiagnosticLog) {
     const struct {
-        int security;
+        ConnectionSecurity security;
         std::string password;
         std::vector<std::string> lines;
         std::string diagnostic;
     } cases[] = {
-        {2, box_.password,
+        {ConnectionSecurity::kTls, box_.password,
          {"ERROR!! (Can't reach server)", "Server " + Host() + ", port " + std::to_string(Port()) +
                                               ": TLS handshake failed"},
          "failed with error 1 (TLS handshake failed)"},
-        {0, "not-" + box_.password, {"ERROR!! (wrong password)"}, "failed with error 5, last reply: "},
+        {ConnectionSecurity::kNone, "not-" + box_.password, {"ERROR!! (wrong password)"},
+         "failed with error 5, last reply: "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.diagnostic);
@@ -154,10 +155,10 @@ TEST_F(RunOnceProgram, TlsAgainstAPlainPortAndARefusedPasswordAreToldAndGoToTheD
         SaveTheSettings();
         std::error_code error;
         fs::remove(data_ / "log_long.txt", error);
-        const testing::ProgramResult result = RunProgram({"--run-once", "-logging"});
+        const testsupport::ProgramResult result = RunProgram({"--run-once", "-logging"});
         EXPECT_EQ(result.exitCode, 3) << Shown(result);
         EXPECT_EQ(TextsOfRows(result.OutLines()), c.lines) << Shown(result);
-        const std::string diagnostics = testing::ReadBytes(data_ / "log_long.txt");
+        const std::string diagnostics = testsupport::ReadBytes(data_ / "log_long.txt");
         EXPECT_NE(diagnostics.find("Login to " + Host() + ":" + std::to_string(Port()) + " " + c.diagnostic),
                   std::string::npos)
             << diagnostics;
@@ -172,7 +173,7 @@ TEST_F(RunOnceProgram, AttachmentThatCannotBeSavedExitsWith1AndKeepsItsMail) {
     settings_.deleteMails = true;
     SaveTheSettings();
 
-    const testing::ProgramResult result = RunProgram({"--run-once"});
+    const testsupport::ProgramResult result = RunProgram({"--run-once"});
     EXPECT_EQ(result.exitCode, 1) << Shown(result);
     EXPECT_THAT(TextsOfRows(result.OutLines()),
                 ElementsAre(LoggedIn(2), FileNotSaved("blocked.csv"), "Reason: the file could not be written",
@@ -182,7 +183,7 @@ TEST_F(RunOnceProgram, AttachmentThatCannotBeSavedExitsWith1AndKeepsItsMail) {
     EXPECT_EQ(Server().CountStoredMessages(box_.user), 1u);
 
     ASSERT_TRUE(fs::remove(save_ / "blocked.csv"));
-    const testing::ProgramResult again = RunProgram({"--run-once"});
+    const testsupport::ProgramResult again = RunProgram({"--run-once"});
     EXPECT_EQ(again.exitCode, 0) << Shown(again);
     EXPECT_THAT(TextsOfRows(again.OutLines()), ElementsAre(LoggedIn(1), FileSaved("blocked.csv"), kSignedOut, ""));
     EXPECT_EQ(Server().CountStoredMessages(box_.user), 0u);
@@ -200,11 +201,11 @@ TEST_F(RunOnceProgram, TwoFilesOfOneNameFromTwoSendersAreBothKeptAndBothMailsDel
     settings_.deleteMails = true;
     SaveTheSettings();
 
-    const testing::ProgramResult result = RunProgram({"--run-once"});
+    const testsupport::ProgramResult result = RunProgram({"--run-once"});
     EXPECT_EQ(result.exitCode, 0) << Shown(result);
     EXPECT_THAT(TextsOfRows(result.OutLines()),
                 ElementsAre(LoggedIn(2), FileSaved("invoice.pdf"), FileSaved("invoice (2).pdf"), kSignedOut, ""));
-    EXPECT_EQ(testing::FilesIn(save_), (Files{{"invoice.pdf", "%PDF-1.4 the invoice of Alice"},
+    EXPECT_EQ(testsupport::FilesIn(save_), (Files{{"invoice.pdf", "%PDF-1.4 the invoice of Alice"},
                                               {"invoice (2).pdf", "%PDF-1.4 the invoice of Bob"}}));
     EXPECT_EQ(Server().CountStoredMessages(box_.user), 0u);
 }
@@ -214,10 +215,10 @@ TEST_F(RunOnceProgram, ASecondRunOverAKeptMailAddsNoCopy) {
     SaveTheSettings();
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE("run " + std::to_string(run) + ", each a new process");
-        const testing::ProgramResult result = RunProgram({"--run-once"});
+        const testsupport::ProgramResult result = RunProgram({"--run-once"});
         EXPECT_EQ(result.exitCode, 0) << Shown(result);
         EXPECT_THAT(TextsOfRows(result.OutLines()), ElementsAre(LoggedIn(1), FileSaved("export.csv"), kSignedOut, ""));
-        EXPECT_EQ(testing::FilesIn(save_), (Files{{"export.csv", AttachmentBytesFor("export.csv")}}));
+        EXPECT_EQ(testsupport::FilesIn(save_), (Files{{"export.csv", AttachmentBytesFor("export.csv")}}));
     }
 }
 
@@ -227,7 +228,7 @@ Files FilesBelow(const fs::path& folder) {
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
         if (!entry.is_regular_file()) continue;
         const std::u8string relative = entry.path().lexically_relative(folder).generic_u8string();
-        files[std::string(relative.begin(), relative.end())] = testing::ReadBytes(entry.path());
+        files[std::string(relative.begin(), relative.end())] = testsupport::ReadBytes(entry.path());
     }
     return files;
 }
@@ -262,7 +263,7 @@ TEST_F(RunOnceProgram, SubFoldersByDomainAndMonthStayBelowTheSaveFolderWhateverT
     SaveTheSettings();
 
     const std::string monthBefore = ThisMonth();
-    const testing::ProgramResult result = RunProgram({"--run-once"});
+    const testsupport::ProgramResult result = RunProgram({"--run-once"});
     const std::string month = ThisMonth();
     ASSERT_EQ(month, monthBefore) << "the month turned during the run; run the test again";
     EXPECT_EQ(result.exitCode, 0) << Shown(result);
@@ -295,17 +296,17 @@ TEST_F(RunOnceProgram, InlineFilesAreSavedWhenTheSettingsAskForThem) {
     DeliverMails({apple});
     settings_.extensionsText = "pdf";
     SaveTheSettings();
-    testing::ProgramResult result = RunProgram({"--run-once"});
+    testsupport::ProgramResult result = RunProgram({"--run-once"});
     EXPECT_EQ(result.exitCode, 0) << Shown(result);
     EXPECT_THAT(TextsOfRows(result.OutLines()), ElementsAre(LoggedIn(1), kSignedOut, ""));
-    EXPECT_THAT(testing::FilesIn(save_), IsEmpty());
+    EXPECT_THAT(testsupport::FilesIn(save_), IsEmpty());
 
     settings_.saveInline = true;
     SaveTheSettings();
     result = RunProgram({"--run-once"});
     EXPECT_EQ(result.exitCode, 0) << Shown(result);
     EXPECT_THAT(TextsOfRows(result.OutLines()), ElementsAre(LoggedIn(1), FileSaved("Rechnung.pdf"), kSignedOut, ""));
-    EXPECT_EQ(testing::FilesIn(save_), (Files{{"Rechnung.pdf", AttachmentBytesFor("Rechnung.pdf")}}));
+    EXPECT_EQ(testsupport::FilesIn(save_), (Files{{"Rechnung.pdf", AttachmentBytesFor("Rechnung.pdf")}}));
 }
 
 TEST_F(RunOnceProgram, RememberedMailsAreNotSavedAgainByTheNextProcessOnlyTheNewOne) {
@@ -314,25 +315,25 @@ TEST_F(RunOnceProgram, RememberedMailsAreNotSavedAgainByTheNextProcessOnlyTheNew
     DeliverMails({MailWithAttachment("kept.1", "kept.csv"), anonymous});
     settings_.rememberMails = true;
     SaveTheSettings();
-    testing::ProgramResult result = RunProgram({"--run-once"});
+    testsupport::ProgramResult result = RunProgram({"--run-once"});
     ASSERT_EQ(result.exitCode, 0) << Shown(result);
-    EXPECT_EQ(testing::FilesIn(save_).size(), 2u);
+    EXPECT_EQ(testsupport::FilesIn(save_).size(), 2u);
     EXPECT_TRUE(fs::exists(data_ / "examined.dat"));
 
-    for (const auto& [name, bytes] : testing::FilesIn(save_)) fs::remove(save_ / testing::Utf8Path(name));
+    for (const auto& [name, bytes] : testsupport::FilesIn(save_)) fs::remove(save_ / testsupport::Utf8Path(name));
     DeliverMails({MailWithAttachment("new.3", "new.csv")});
     result = RunProgram({"--run-once"});
     ASSERT_EQ(result.exitCode, 0) << Shown(result);
     EXPECT_THAT(TextsOfRows(result.OutLines()), ElementsAre(LoggedIn(3), FileSaved("new.csv"), kSignedOut, ""))
         << Shown(result);
-    EXPECT_EQ(testing::FilesIn(save_), (Files{{"new.csv", AttachmentBytesFor("new.csv")}}));
+    EXPECT_EQ(testsupport::FilesIn(save_), (Files{{"new.csv", AttachmentBytesFor("new.csv")}}));
 }
 
 // No server needed: nobody listens on the port.
 class RunOnceWithoutServer : public ::testing::Test {
 protected:
     const ProgramUnderTest program_ = ProgramUnderTest::FromEnvironment();
-    testing::TemporaryFolder work_{"zendrel-program"};
+    testsupport::TemporaryFolder work_{"zendrel-program"};
 };
 
 struct UnreachableCase {
@@ -359,14 +360,14 @@ TEST_F(RunOnceWithoutServer, UnreachableServerExitsWith3AfterItsErrorLineAndWher
         settings.saveDir = program_.PathText(work_.MakeFolder("save"));
         ASSERT_TRUE(SaveSettings(data, settings));
 
-        const testing::ProgramResult result = program_.Run({"--run-once", "-logging"}, work_.Path(), scratch,
+        const testsupport::ProgramResult result = program_.Run({"--run-once", "-logging"}, work_.Path(), scratch,
                                                            {{"ZENDREL_DATA_DIR", program_.PathText(data)}});
         EXPECT_EQ(result.exitCode, 3) << result.out << result.err;
         EXPECT_THAT(TextsOfRows(result.OutLines()),
                     ElementsAre("ERROR!! (Can't reach server)",
                                 "Server " + c.server + ", port " + c.port + ": " + c.reason));
         // The diagnostic log has the failure too, although no message was ever looked at.
-        EXPECT_THAT(TextsOfLogFile(testing::ReadBytes(data / "log_long.txt")),
+        EXPECT_THAT(TextsOfLogFile(testsupport::ReadBytes(data / "log_long.txt")),
                     Contains("Login to " + c.server + ":" + c.port + " failed with error 1 (" + c.reason + ")"));
     }
 }
@@ -384,7 +385,7 @@ TEST_F(RunOnceWithoutServer, ARunOnTheSameDataFolderUnderWayMakesItExit4WithOneL
     const RunLockResult held = CreateDataFolderLocks()->LockRun(data);
     ASSERT_EQ(held.state, RunLockState::kLocked);
 
-    const testing::ProgramResult result = program_.Run({"--run-once"}, work_.Path(), work_.MakeFolder("scratch"),
+    const testsupport::ProgramResult result = program_.Run({"--run-once"}, work_.Path(), work_.MakeFolder("scratch"),
                                                        {{"ZENDREL_DATA_DIR", program_.PathText(data)}});
     EXPECT_EQ(result.exitCode, 4) << result.out << result.err;
     EXPECT_THAT(TextsOfRows(result.OutLines()),
@@ -404,7 +405,7 @@ void RunOnceOverTlsWith(const ProgramUnderTest& program, const char* certificate
     ASSERT_TRUE(server) << reason;
     ASSERT_TRUE(server->Deliver(user.name, ComposeMail(MailWithAttachment("tls.1", "secure.csv"))));
 
-    testing::TemporaryFolder work("zendrel-program");
+    testsupport::TemporaryFolder work("zendrel-program");
     ASSERT_TRUE(work.Created());
     const fs::path data = work.MakeFolder("data");
     const fs::path save = work.MakeFolder("save");
@@ -413,7 +414,7 @@ void RunOnceOverTlsWith(const ProgramUnderTest& program, const char* certificate
     if (program.IsWindowsProgram()) {
         const char* tool = std::getenv("ZENDREL_TEST_TRUST_TOOL");
         if (tool == nullptr) GTEST_SKIP() << "ZENDREL_TEST_TRUST_TOOL names no tool that trusts the test authority";
-        const testing::ProgramResult trusted = ProgramUnderTest{program.launcher, tool}.Run(
+        const testsupport::ProgramResult trusted = ProgramUnderTest{program.launcher, tool}.Run(
             {program.PathText(authority)}, work.Path(), scratch, {});
         ASSERT_EQ(trusted.exitCode, 0) << trusted.out << trusted.err;
     }
@@ -421,20 +422,20 @@ void RunOnceOverTlsWith(const ProgramUnderTest& program, const char* certificate
     settings.language = "english";
     settings.server = "localhost";
     settings.portText = std::to_string(server->TlsPort());
-    settings.security = 2;
+    settings.security = ConnectionSecurity::kTls;
     settings.userName = user.name;
     settings.password = user.password;
     settings.saveDir = program.PathText(save);
     settings.extensionsText = "csv";
     ASSERT_TRUE(SaveSettings(data, settings));
 
-    const testing::ProgramResult result = program.Run(
+    const testsupport::ProgramResult result = program.Run(
         {"--run-once"}, work.Path(), scratch,
         {{"ZENDREL_DATA_DIR", program.PathText(data)}, {"SSL_CERT_FILE", authority.string()}});
     EXPECT_EQ(result.exitCode, exitCode) << result.out << result.err;
     EXPECT_EQ(TextsOfRows(result.OutLines()), lines);
     if (exitCode == 0) {
-        EXPECT_EQ(testing::ReadBytes(save / "secure.csv"), AttachmentBytesFor("secure.csv"));
+        EXPECT_EQ(testsupport::ReadBytes(save / "secure.csv"), AttachmentBytesFor("secure.csv"));
     }
 }
 

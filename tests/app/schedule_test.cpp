@@ -78,28 +78,28 @@ TEST(FormatCountdown, ShowsTheDifferenceAsATimeOfDay) {
 }
 
 TEST(ScheduleTick, CountsDownWhileWaitingAndKeepsQuietDuringARun) {
-    TickDecision waiting = ScheduleTick(At(10, 7, 30), At(10, 15), false, 900, 0, 0);
-    EXPECT_EQ(waiting.action, TickAction::ShowCountdown);
+    TickDecision waiting = ScheduleTick(At(10, 7, 30), At(10, 15), false, 900, false, ServiceState::kNotInstalled);
+    EXPECT_EQ(waiting.action, TickAction::kShowCountdown);
     EXPECT_EQ(waiting.countdown, "00:07:30");
     EXPECT_EQ(waiting.nextStart, At(10, 15));
 
-    TickDecision running = ScheduleTick(At(10, 7, 30), At(10, 15), true, 900, 0, 0);
-    EXPECT_EQ(running.action, TickAction::None);
+    TickDecision running = ScheduleTick(At(10, 7, 30), At(10, 15), true, 900, false, ServiceState::kNotInstalled);
+    EXPECT_EQ(running.action, TickAction::kNone);
     EXPECT_EQ(running.nextStart, At(10, 15));
 }
 
 TEST(ScheduleTick, ARunLongerThanTheIntervalDelaysTheNextOneButNotTheGrid) {
     // Due at 10:15 while the run of 10:00 is still busy: the start waits, tick after tick.
     LocalSeconds nextStart = At(10, 15);
-    TickDecision decision = ScheduleTick(At(10, 15), nextStart, true, 900, 0, 0);
-    EXPECT_EQ(decision.action, TickAction::WaitForRun);
+    TickDecision decision = ScheduleTick(At(10, 15), nextStart, true, 900, false, ServiceState::kNotInstalled);
+    EXPECT_EQ(decision.action, TickAction::kWaitForRun);
     EXPECT_EQ(decision.nextStart, At(10, 15));
-    decision = ScheduleTick(At(10, 16, 40), nextStart, true, 900, 0, 0);
-    EXPECT_EQ(decision.action, TickAction::WaitForRun);
+    decision = ScheduleTick(At(10, 16, 40), nextStart, true, 900, false, ServiceState::kNotInstalled);
+    EXPECT_EQ(decision.action, TickAction::kWaitForRun);
 
     // The run ended at 10:16:41: the next one starts at once, and the grid goes on from the due time.
-    decision = ScheduleTick(At(10, 16, 41), nextStart, false, 900, 0, 0);
-    EXPECT_EQ(decision.action, TickAction::StartRun);
+    decision = ScheduleTick(At(10, 16, 41), nextStart, false, 900, false, ServiceState::kNotInstalled);
+    EXPECT_EQ(decision.action, TickAction::kStartRun);
     EXPECT_EQ(decision.nextStart, At(10, 30));
 }
 
@@ -108,8 +108,8 @@ TEST(ScheduleTick, AScheduleThatFellBehindCatchesUpOneRunAtATime) {
     const LocalSeconds now = At(9, 1);  // a sleeping computer woke up
     int starts = 0;
     for (int tick = 0; tick < 20; ++tick) {
-        const TickDecision decision = ScheduleTick(now, nextStart, false, 900, 1, 0);
-        if (decision.action == TickAction::StartRun) ++starts;
+        const TickDecision decision = ScheduleTick(now, nextStart, false, 900, true, ServiceState::kNotInstalled);
+        if (decision.action == TickAction::kStartRun) ++starts;
         nextStart = decision.nextStart;
     }
     EXPECT_EQ(starts, 5) << "08:00, 08:15, 08:30, 08:45 and 09:00";
@@ -117,27 +117,30 @@ TEST(ScheduleTick, AScheduleThatFellBehindCatchesUpOneRunAtATime) {
 }
 
 TEST(ScheduleTick, AnInteractiveProcessLeavesRunsToARunningService) {
-    for (const int serviceState : {2, 4}) {
+    for (const ServiceState serviceState : {ServiceState::kStartPending, ServiceState::kRunning}) {
         LocalSeconds nextStart = At(10, 15);
         for (int tick = 0; tick < 3; ++tick) {
-            const TickDecision decision = ScheduleTick(At(10, 15), nextStart, false, 900, 0, serviceState);
-            ASSERT_EQ(decision.action, tick == 0 ? TickAction::LeaveToService : TickAction::ShowCountdown);
+            const TickDecision decision = ScheduleTick(At(10, 15), nextStart, false, 900, false, serviceState);
+            ASSERT_EQ(decision.action, tick == 0 ? TickAction::kLeaveToService : TickAction::kShowCountdown);
             nextStart = decision.nextStart;
         }
         EXPECT_EQ(nextStart, At(10, 30)) << "the countdown moves on from due time to due time";
     }
-    for (const int serviceState : {0, 1, 3, 7}) {
-        EXPECT_EQ(ScheduleTick(At(10, 15), At(10, 15), false, 900, 0, serviceState).action, TickAction::StartRun)
-            << serviceState;
+    for (const ServiceState serviceState :
+         {ServiceState::kNotInstalled, ServiceState::kStopped, ServiceState::kStopPending, ServiceState::kPaused}) {
+        EXPECT_EQ(ScheduleTick(At(10, 15), At(10, 15), false, 900, false, serviceState).action, TickAction::kStartRun)
+            << static_cast<int>(serviceState);
     }
-    EXPECT_EQ(ScheduleTick(At(10, 15), At(10, 15), false, 900, 1, 4).action, TickAction::StartRun)
+    EXPECT_EQ(ScheduleTick(At(10, 15), At(10, 15), false, 900, true, ServiceState::kRunning).action,
+              TickAction::kStartRun)
         << "the service process itself runs";
 }
 
 TEST(ScheduleTick, NothingHappensWithoutASchedule) {
-    EXPECT_EQ(ScheduleTick(At(10, 0), 0, false, 900, 0, 0).action, TickAction::None);
-    const TickDecision noInterval = ScheduleTick(At(10, 0), At(9, 0), false, std::nullopt, 0, 0);
-    EXPECT_EQ(noInterval.action, TickAction::None);
+    EXPECT_EQ(ScheduleTick(At(10, 0), 0, false, 900, false, ServiceState::kNotInstalled).action, TickAction::kNone);
+    const TickDecision noInterval =
+        ScheduleTick(At(10, 0), At(9, 0), false, std::nullopt, false, ServiceState::kNotInstalled);
+    EXPECT_EQ(noInterval.action, TickAction::kNone);
     EXPECT_EQ(noInterval.nextStart, At(9, 0));
 }
 

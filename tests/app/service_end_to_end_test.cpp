@@ -102,13 +102,13 @@ std::vector<std::string> UnitWords(std::string_view value, bool commandLine) {
 // call: the command and the variables of the unit file it wrote, which is what systemd would start.
 struct InstalledUnit {
     std::vector<std::string> command;
-    testing::ProgramEnvironment environment;
+    testsupport::ProgramEnvironment environment;
 };
 
 std::optional<InstalledUnit> InstallTheUnit(const fs::path& folder, const fs::path& program, const fs::path& data) {
     const fs::path bin = folder / "bin";
     fs::create_directories(bin);
-    if (!testing::WriteBytes(bin / "systemctl", "#!/bin/sh\nexit 0\n")) return std::nullopt;
+    if (!testsupport::WriteBytes(bin / "systemctl", "#!/bin/sh\nexit 0\n")) return std::nullopt;
     fs::permissions(bin / "systemctl", fs::perms::owner_all);
     const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
     ::setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
@@ -122,7 +122,7 @@ std::optional<InstalledUnit> InstallTheUnit(const fs::path& folder, const fs::pa
     if (installed == 0) return std::nullopt;
 
     InstalledUnit unit;
-    std::istringstream lines(testing::ReadBytes(folder / "config" / "systemd" / "user" / "zendrel.service"));
+    std::istringstream lines(testsupport::ReadBytes(folder / "config" / "systemd" / "user" / "zendrel.service"));
     for (std::string line; std::getline(lines, line);) {
         if (line.starts_with("ExecStart=")) unit.command = UnitWords(line.substr(10), true);
         if (!line.starts_with("Environment=")) continue;
@@ -150,11 +150,11 @@ TEST_F(ServiceProgram, TheInstalledUnitRunsAtTheDueTimeWritesLogTxtAndEndsOnSigt
     const std::optional<InstalledUnit> unit = InstallTheUnit(work_.MakeFolder("unit"), kProgram, data_);
     ASSERT_TRUE(unit);
     ASSERT_EQ(unit->command.front(), kProgram.string());
-    testing::ProgramEnvironment environment = unit->environment;
+    testsupport::ProgramEnvironment environment = unit->environment;
     environment.emplace_back("TZ", clock.timeZone);
     const std::vector<std::string> arguments(unit->command.begin() + 1, unit->command.end());
-    std::optional<testing::StartedProgram> program =
-        testing::StartedProgram::Start(unit->command.front(), arguments, work_.Path(), scratch_, environment);
+    std::optional<testsupport::StartedProgram> program =
+        testsupport::StartedProgram::Start(unit->command.front(), arguments, work_.Path(), scratch_, environment);
     ASSERT_TRUE(program);
     ASSERT_TRUE(program->WaitForOutput(kSignedOut + "\n\n", kPatience))
         << "no run came; stdout:\n" << program->Out() << "stderr:\n" << program->Err();
@@ -165,17 +165,17 @@ TEST_F(ServiceProgram, TheInstalledUnitRunsAtTheDueTimeWritesLogTxtAndEndsOnSigt
     EXPECT_EQ(*exitCode, 0) << program->Err();
 
     const std::vector<std::string> expected = {LoggedIn(1), FileSaved("service.csv"), kSignedOut, ""};
-    const std::vector<std::string> out = testing::ProgramResult{0, program->Out(), ""}.OutLines();
+    const std::vector<std::string> out = testsupport::ProgramResult{0, program->Out(), ""}.OutLines();
     EXPECT_THAT(TextsOfRows(out), ::testing::ElementsAreArray(expected)) << program->Out();
     // The service's user lines also go to "log.txt", stamps and all, for a window to take over.
-    EXPECT_EQ(LinesOf(testing::ReadBytes(data_ / "log.txt")), out);
-    EXPECT_EQ(testing::ReadBytes(save_ / "service.csv"), AttachmentBytesFor("service.csv"));
+    EXPECT_EQ(LinesOf(testsupport::ReadBytes(data_ / "log.txt")), out);
+    EXPECT_EQ(testsupport::ReadBytes(save_ / "service.csv"), AttachmentBytesFor("service.csv"));
     EXPECT_FALSE(fs::exists(data_ / "log_long.txt"));
 }
 
 // No server needed: the settings select no interval, so there is nothing to wait for.
 TEST(ServiceProgramWithoutInterval, ExitsWith2AtOnce) {
-    testing::TemporaryFolder work("zendrel-program");
+    testsupport::TemporaryFolder work("zendrel-program");
     ASSERT_TRUE(work.Created());
     const fs::path data = work.MakeFolder("data");
     const fs::path scratch = work.MakeFolder("scratch");
@@ -192,10 +192,10 @@ TEST(ServiceProgramWithoutInterval, ExitsWith2AtOnce) {
     ASSERT_EQ(prefs.rfind(group, 0), 0u) << prefs;
     ASSERT_EQ(prefs.find("TimeOUT"), std::string::npos) << prefs;
     prefs.insert(group.size(), "TimeOUT=123\r\n");
-    ASSERT_TRUE(testing::WriteBytes(data / kSettingsFileName, prefs));
+    ASSERT_TRUE(testsupport::WriteBytes(data / kSettingsFileName, prefs));
 
     // Started in the background, so that a service that goes on polling fails the test instead of hanging it.
-    std::optional<testing::StartedProgram> program = testing::StartedProgram::Start(
+    std::optional<testsupport::StartedProgram> program = testsupport::StartedProgram::Start(
         kProgram, {"--service"}, work.Path(), scratch, {{"ZENDREL_DATA_DIR", data.string()}});
     ASSERT_TRUE(program);
     const std::optional<int> exitCode = program->Wait(kPatience);

@@ -58,7 +58,7 @@ protected:
         err_.str("");
         return EditSenderListCommand(edit, address, out, err_);
     }
-    std::string FileBytes() const { return testing::ReadBytes(data_ / kSettingsFileName); }
+    std::string FileBytes() const { return testsupport::ReadBytes(data_ / kSettingsFileName); }
     SettingsRecord Saved() const {
         SettingsRecord record;
         NoDuties duties;
@@ -66,7 +66,7 @@ protected:
         return record;
     }
 
-    testing::TemporaryFolder folder_;
+    testsupport::TemporaryFolder folder_;
     std::filesystem::path data_ = folder_.Path() / "data";
     std::ostringstream err_;
 };
@@ -81,7 +81,7 @@ TEST_F(SettingsCommandsTest, AcceptedValuesAreSavedAsTheWindowWouldSaveThem) {
     const SettingsRecord record = Saved();
     EXPECT_EQ(record.language, "english");
     EXPECT_EQ(record.portText, "995");
-    EXPECT_EQ(record.security, 2);
+    EXPECT_EQ(record.security, ConnectionSecurity::kTls);
     EXPECT_EQ(record.server, "pop.example.org");
     EXPECT_EQ(record.intervalPosition, 0);
     EXPECT_EQ(record.startHour, 23);

@@ -13,12 +13,12 @@
 #include "app/main_procedure.h"
 #include "app/shell.h"
 #include "job/placeholders.h"
-#include "../job/fake_mail_session.h"
+#include "fake_mail_session.h"
 #include "platform/locked_log_files.h"
 #include "shell_fakes.h"
 #include "test_files.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 namespace fs = std::filesystem;
@@ -32,8 +32,8 @@ constexpr LocalSeconds kDay = 86400;
 constexpr LocalSeconds kMidnight = 20000 * kDay;
 constexpr LocalSeconds kTenOClock = kMidnight + 10 * 3600;
 
-std::string English(TextKey key) { return std::string(TextOf(Language::English, key)); }
-std::string German(TextKey key) { return std::string(TextOf(Language::German, key)); }
+std::string English(TextKey key) { return std::string(TextOf(Language::kEnglish, key)); }
+std::string German(TextKey key) { return std::string(TextOf(Language::kGerman, key)); }
 
 class ShellTest : public ::testing::Test {
 protected:
@@ -66,11 +66,11 @@ protected:
         parts.places.dataFolder = data_;
         parts.now = [this] { return now_; };
         parts.logTime = [] { return testsupport::TimeOfDay(10, 0, 0); };
-        parts.serviceProgram = [](std::int32_t) {};
+        parts.serviceProgram = [](bool) {};
         return parts;
     }
 
-    Shell& StartShell(std::int32_t serviceMode = 0, std::function<void(ShellParts&)> change = {}) {
+    Shell& StartShell(bool serviceMode = false, std::function<void(ShellParts&)> change = {}) {
         ShellParts parts = Parts();
         if (change) change(parts);
         shell_ = std::make_unique<Shell>(parts, serviceMode);
@@ -99,7 +99,7 @@ protected:
     std::shared_ptr<HandledMessageIds> handledMessageIds_ = std::make_shared<HandledMessageIds>();
     LockedLogFiles files_;
     std::unique_ptr<Shell> shell_;
-    StartUpResult startUp_ = StartUpResult::Continue;
+    StartUpResult startUp_ = StartUpResult::kContinue;
 };
 
 TEST_F(ShellTest, StartStopButtonIsEnabledOnlyForCompleteInputsAndOtherwiseNamesTheFirstProblem) {
@@ -110,87 +110,89 @@ TEST_F(ShellTest, StartStopButtonIsEnabledOnlyForCompleteInputsAndOtherwiseNames
         std::optional<TextKey> reason;  // none: the button is enabled
         MainControl marked;
     };
-    const auto noInterval = [&] { view_.SelectComboItem(MainControl::IntervalCombo, std::nullopt); };
+    const auto noInterval = [&] { view_.SelectComboItem(MainControl::kIntervalCombo, std::nullopt); };
     const Case cases[] = {
-        {"all valid", [] {}, std::nullopt, MainControl::PortEdit},
-        {"empty password", [&] { view_.SetText(MainControl::PasswordEdit, ""); }, std::nullopt, MainControl::PortEdit},
-        {"port 65535", [&] { view_.SetText(MainControl::PortEdit, "65535"); }, std::nullopt, MainControl::PortEdit},
-        {"port 0", [&] { view_.SetText(MainControl::PortEdit, "0"); }, TextKey::TipBadPort, MainControl::PortEdit},
-        {"empty port", [&] { view_.SetText(MainControl::PortEdit, ""); }, TextKey::TipBadPort, MainControl::PortEdit},
-        {"port 99999", [&] { view_.SetText(MainControl::PortEdit, "99999"); }, TextKey::TipBadPort,
-         MainControl::PortEdit},
-        {"missing folder", [&] { view_.SetText(MainControl::SaveDirEdit, (save_ / "gone").string()); },
-         TextKey::TipSaveDirMissing, MainControl::SaveDirEdit},
-        {"empty folder", [&] { view_.SetText(MainControl::SaveDirEdit, ""); }, TextKey::TipNoSaveDir,
-         MainControl::SaveDirEdit},
-        {"empty user", [&] { view_.SetText(MainControl::UserNameEdit, ""); }, TextKey::TipNoUserName,
-         MainControl::UserNameEdit},
-        {"empty server", [&] { view_.SetText(MainControl::ServerEdit, ""); }, TextKey::TipNoServer,
-         MainControl::ServerEdit},
-        {"no interval", noInterval, TextKey::TipNoInterval, MainControl::IntervalCombo},
+        {"all valid", [] {}, std::nullopt, MainControl::kPortEdit},
+        {"empty password", [&] { view_.SetText(MainControl::kPasswordEdit, ""); }, std::nullopt,
+         MainControl::kPortEdit},
+        {"port 65535", [&] { view_.SetText(MainControl::kPortEdit, "65535"); }, std::nullopt, MainControl::kPortEdit},
+        {"port 0", [&] { view_.SetText(MainControl::kPortEdit, "0"); }, TextKey::kTipBadPort, MainControl::kPortEdit},
+        {"empty port", [&] { view_.SetText(MainControl::kPortEdit, ""); }, TextKey::kTipBadPort,
+         MainControl::kPortEdit},
+        {"port 99999", [&] { view_.SetText(MainControl::kPortEdit, "99999"); }, TextKey::kTipBadPort,
+         MainControl::kPortEdit},
+        {"missing folder", [&] { view_.SetText(MainControl::kSaveDirEdit, (save_ / "gone").string()); },
+         TextKey::kTipSaveDirMissing, MainControl::kSaveDirEdit},
+        {"empty folder", [&] { view_.SetText(MainControl::kSaveDirEdit, ""); }, TextKey::kTipNoSaveDir,
+         MainControl::kSaveDirEdit},
+        {"empty user", [&] { view_.SetText(MainControl::kUserNameEdit, ""); }, TextKey::kTipNoUserName,
+         MainControl::kUserNameEdit},
+        {"empty server", [&] { view_.SetText(MainControl::kServerEdit, ""); }, TextKey::kTipNoServer,
+         MainControl::kServerEdit},
+        {"no interval", noInterval, TextKey::kTipNoInterval, MainControl::kIntervalCombo},
         // After the port's range, the advanced window's subfolders: its button is marked.
-        {"subfolders that climb out", [&] { advanced_.SetText(AdvancedControl::SubFolderEdit, "../{year}"); },
-         TextKey::TipSubFolderRefused, MainControl::AdvancedButton},
+        {"subfolders that climb out", [&] { advanced_.SetText(AdvancedControl::kSubFolderEdit, "../{year}"); },
+         TextKey::kTipSubFolderRefused, MainControl::kAdvancedButton},
         {"port 99999, subfolders that climb out", [&] {
-             view_.SetText(MainControl::PortEdit, "99999");
-             advanced_.SetText(AdvancedControl::SubFolderEdit, "../{year}");
-         }, TextKey::TipBadPort, MainControl::PortEdit},
-        {"subfolders by date", [&] { advanced_.SetText(AdvancedControl::SubFolderEdit, "{year}/{month}"); },
-         std::nullopt, MainControl::PortEdit},
+             view_.SetText(MainControl::kPortEdit, "99999");
+             advanced_.SetText(AdvancedControl::kSubFolderEdit, "../{year}");
+         }, TextKey::kTipBadPort, MainControl::kPortEdit},
+        {"subfolders by date", [&] { advanced_.SetText(AdvancedControl::kSubFolderEdit, "{year}/{month}"); },
+         std::nullopt, MainControl::kPortEdit},
         // The window's own checks first, in their order, then the port's range.
         {"empty user and server", [&] {
-             view_.SetText(MainControl::UserNameEdit, "");
-             view_.SetText(MainControl::ServerEdit, "");
-         }, TextKey::TipNoUserName, MainControl::UserNameEdit},
+             view_.SetText(MainControl::kUserNameEdit, "");
+             view_.SetText(MainControl::kServerEdit, "");
+         }, TextKey::kTipNoUserName, MainControl::kUserNameEdit},
         {"port 99999, no interval", [&] {
-             view_.SetText(MainControl::PortEdit, "99999");
+             view_.SetText(MainControl::kPortEdit, "99999");
              noInterval();
-         }, TextKey::TipNoInterval, MainControl::IntervalCombo},
+         }, TextKey::kTipNoInterval, MainControl::kIntervalCombo},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        view_.SetText(MainControl::PortEdit, "110");
-        view_.SetText(MainControl::SaveDirEdit, save_.string());
-        view_.SetText(MainControl::UserNameEdit, "bob");
-        view_.SetText(MainControl::ServerEdit, "pop.example.org");
-        view_.SelectComboItem(MainControl::IntervalCombo, 1);
-        advanced_.SetText(AdvancedControl::SubFolderEdit, "");
+        view_.SetText(MainControl::kPortEdit, "110");
+        view_.SetText(MainControl::kSaveDirEdit, save_.string());
+        view_.SetText(MainControl::kUserNameEdit, "bob");
+        view_.SetText(MainControl::kServerEdit, "pop.example.org");
+        view_.SelectComboItem(MainControl::kIntervalCombo, 1);
+        advanced_.SetText(AdvancedControl::kSubFolderEdit, "");
         c.change();
         shell.OnInputChanged();
-        EXPECT_EQ(Enabled(MainControl::StartStopButton), !c.reason);
+        EXPECT_EQ(Enabled(MainControl::kStartStopButton), !c.reason);
         const std::string reason = c.reason ? English(*c.reason) : "";
-        EXPECT_EQ(view_.Tooltip(MainControl::StartStopButton), reason);
-        EXPECT_EQ(view_.StatusTip(MainControl::StartStopButton), reason);
-        for (const MainControl input : {MainControl::PortEdit, MainControl::SaveDirEdit, MainControl::UserNameEdit,
-                                        MainControl::ServerEdit, MainControl::IntervalCombo,
-                                        MainControl::AdvancedButton}) {
+        EXPECT_EQ(view_.Tooltip(MainControl::kStartStopButton), reason);
+        EXPECT_EQ(view_.StatusTip(MainControl::kStartStopButton), reason);
+        for (const MainControl input : {MainControl::kPortEdit, MainControl::kSaveDirEdit, MainControl::kUserNameEdit,
+                                        MainControl::kServerEdit, MainControl::kIntervalCombo,
+                                        MainControl::kAdvancedButton}) {
             EXPECT_EQ(view_.Marked(input), c.reason && input == c.marked) << static_cast<int>(input);
         }
-        EXPECT_TRUE(Enabled(MainControl::ServerEdit));
+        EXPECT_TRUE(Enabled(MainControl::kServerEdit));
     }
     // A template that is refused says why where it is typed.
-    advanced_.SetText(AdvancedControl::SubFolderEdit, "C:{year}");
+    advanced_.SetText(AdvancedControl::kSubFolderEdit, "C:{year}");
     shell.OnInputChanged();
-    EXPECT_THAT(advanced_.Tooltip(AdvancedControl::SubFolderEdit), HasSubstr(English(TextKey::TipSubFolderRefused)));
-    advanced_.SetText(AdvancedControl::SubFolderEdit, "");
+    EXPECT_THAT(advanced_.Tooltip(AdvancedControl::kSubFolderEdit), HasSubstr(English(TextKey::kTipSubFolderRefused)));
+    advanced_.SetText(AdvancedControl::kSubFolderEdit, "");
     shell.OnInputChanged();
-    EXPECT_EQ(advanced_.Tooltip(AdvancedControl::SubFolderEdit), English(TextKey::TipSubFolder));
-    shell.OnLanguageChosen(MenuItem::German);
-    EXPECT_EQ(view_.Tooltip(MainControl::StartStopButton), German(TextKey::TipNoInterval));
+    EXPECT_EQ(advanced_.Tooltip(AdvancedControl::kSubFolderEdit), English(TextKey::kTipSubFolder));
+    shell.OnLanguageChosen(MenuItem::kGerman);
+    EXPECT_EQ(view_.Tooltip(MainControl::kStartStopButton), German(TextKey::kTipNoInterval));
     shell.SetInputsLocked(true);
-    EXPECT_FALSE(Enabled(MainControl::IntervalCombo));
-    EXPECT_FALSE(Enabled(MainControl::SecurityCombo));
-    EXPECT_FALSE(advanced_.Enabled(AdvancedControl::ExtensionsEdit));
-    EXPECT_FALSE(Enabled(MainControl::ServiceCheck));
-    EXPECT_TRUE(Enabled(MainControl::StartStopButton));
-    EXPECT_EQ(view_.Tooltip(MainControl::StartStopButton), "");
-    EXPECT_FALSE(view_.Marked(MainControl::IntervalCombo));
+    EXPECT_FALSE(Enabled(MainControl::kIntervalCombo));
+    EXPECT_FALSE(Enabled(MainControl::kSecurityCombo));
+    EXPECT_FALSE(advanced_.Enabled(AdvancedControl::kExtensionsEdit));
+    EXPECT_FALSE(Enabled(MainControl::kServiceCheck));
+    EXPECT_TRUE(Enabled(MainControl::kStartStopButton));
+    EXPECT_EQ(view_.Tooltip(MainControl::kStartStopButton), "");
+    EXPECT_FALSE(view_.Marked(MainControl::kIntervalCombo));
 }
 
 TEST_F(ShellTest, TheSecurityChoiceTakesTheUsualPortAlongAndIsWhatIsSavedAndRun) {
-    settings_.security = 1;
+    settings_.security = ConnectionSecurity::kStartTls;
     Shell& shell = StartShell();
-    EXPECT_EQ(view_.ComboSelection(MainControl::SecurityCombo), 1);
+    EXPECT_EQ(view_.ComboSelection(MainControl::kSecurityCombo), 1);
     struct Case {
         const char* port;
         int chosen;
@@ -202,38 +204,38 @@ TEST_F(ShellTest, TheSecurityChoiceTakesTheUsualPortAlongAndIsWhatIsSavedAndRun)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.port) + " with " + std::to_string(c.chosen));
-        view_.SetText(MainControl::PortEdit, c.port);
-        view_.SelectComboItem(MainControl::SecurityCombo, c.chosen);
+        view_.SetText(MainControl::kPortEdit, c.port);
+        view_.SelectComboItem(MainControl::kSecurityCombo, c.chosen);
         shell.OnSecurityChanged();
-        EXPECT_EQ(view_.Text(MainControl::PortEdit), c.portAfter);
+        EXPECT_EQ(view_.Text(MainControl::kPortEdit), c.portAfter);
     }
 
-    view_.SetText(MainControl::PortEdit, "110");
-    view_.SelectComboItem(MainControl::SecurityCombo, 2);
+    view_.SetText(MainControl::kPortEdit, "110");
+    view_.SelectComboItem(MainControl::kSecurityCombo, 2);
     shell.OnSecurityChanged();
     shell.OnStartStopButton();
     EXPECT_THAT(ReadBytes(data_ / kSettingsFileName), HasSubstr("Port = 995\r\nSecurity = 2\r\n"));
     shell.OnScheduleTimer();
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
-    EXPECT_EQ(fakeRun_.requests[0].controls.security, 2);
+    EXPECT_EQ(fakeRun_.requests[0].controls.security, ConnectionSecurity::kTls);
 }
 
 TEST_F(ShellTest, WhereTheFilesGoIsLoadedLockedSavedAndRun) {
     settings_.existingFiles = 1;
     settings_.subFolder = "{sender}";
     Shell& shell = StartShell();
-    EXPECT_TRUE(advanced_.Checked(AdvancedControl::ReplaceRadio));
-    EXPECT_FALSE(advanced_.Checked(AdvancedControl::KeepBothRadio));
-    EXPECT_EQ(advanced_.Text(AdvancedControl::SubFolderEdit), "{sender}");
-    EXPECT_FALSE(advanced_.Checked(AdvancedControl::SaveInlineCheck));
-    EXPECT_EQ(advanced_.Text(AdvancedControl::ExistingFilesLabel), "If a file of that name exists:");
+    EXPECT_TRUE(advanced_.Checked(AdvancedControl::kReplaceRadio));
+    EXPECT_FALSE(advanced_.Checked(AdvancedControl::kKeepBothRadio));
+    EXPECT_EQ(advanced_.Text(AdvancedControl::kSubFolderEdit), "{sender}");
+    EXPECT_FALSE(advanced_.Checked(AdvancedControl::kSaveInlineCheck));
+    EXPECT_EQ(advanced_.Text(AdvancedControl::kExistingFilesLabel), "If a file of that name exists:");
 
-    advanced_.SetChecked(AdvancedControl::KeepBothRadio, true);
-    advanced_.SetText(AdvancedControl::SubFolderEdit, "{domain}/{year}-{month}");
-    advanced_.SetChecked(AdvancedControl::SaveInlineCheck, true);
+    advanced_.SetChecked(AdvancedControl::kKeepBothRadio, true);
+    advanced_.SetText(AdvancedControl::kSubFolderEdit, "{domain}/{year}-{month}");
+    advanced_.SetChecked(AdvancedControl::kSaveInlineCheck, true);
     shell.OnStartStopButton();
-    for (AdvancedControl control : {AdvancedControl::KeepBothRadio, AdvancedControl::ReplaceRadio,
-                                    AdvancedControl::SubFolderEdit, AdvancedControl::SaveInlineCheck}) {
+    for (AdvancedControl control : {AdvancedControl::kKeepBothRadio, AdvancedControl::kReplaceRadio,
+                                    AdvancedControl::kSubFolderEdit, AdvancedControl::kSaveInlineCheck}) {
         EXPECT_FALSE(advanced_.Enabled(control)) << static_cast<int>(control);
     }
     EXPECT_THAT(ReadBytes(data_ / kSettingsFileName),
@@ -261,12 +263,12 @@ TEST_F(ShellTest, TheSignInSettingsOutliveTheWindowsSaveAndReachTheRun) {
 TEST_F(ShellTest, RememberingExaminedMailsIsLoadedLockedSavedAndRunWithTheDataFolder) {
     settings_.rememberMails = true;
     Shell& shell = StartShell();
-    EXPECT_TRUE(advanced_.Checked(AdvancedControl::RememberMailsCheck));
-    EXPECT_EQ(advanced_.Text(AdvancedControl::RememberMailsCheck), "Remember examined mails across restarts");
+    EXPECT_TRUE(advanced_.Checked(AdvancedControl::kRememberMailsCheck));
+    EXPECT_EQ(advanced_.Text(AdvancedControl::kRememberMailsCheck), "Remember examined mails across restarts");
 
-    advanced_.SetChecked(AdvancedControl::RememberMailsCheck, false);
+    advanced_.SetChecked(AdvancedControl::kRememberMailsCheck, false);
     shell.OnStartStopButton();
-    EXPECT_FALSE(advanced_.Enabled(AdvancedControl::RememberMailsCheck));
+    EXPECT_FALSE(advanced_.Enabled(AdvancedControl::kRememberMailsCheck));
     EXPECT_THAT(ReadBytes(data_ / kSettingsFileName), HasSubstr("SaveInline = 0\r\nRememberMails = 0\r\n"));
     shell.OnScheduleTimer();
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
@@ -277,37 +279,38 @@ TEST_F(ShellTest, RememberingExaminedMailsIsLoadedLockedSavedAndRunWithTheDataFo
 TEST_F(ShellTest, AChosenFolderCompletesTheInputs) {
     settings_.saveDir = (save_ / "gone").string();
     Shell& shell = StartShell();
-    EXPECT_FALSE(Enabled(MainControl::StartStopButton));
+    EXPECT_FALSE(Enabled(MainControl::kStartStopButton));
     view_.folderAnswer = save_.string();
     shell.OnBrowseButton();
     // The chosen folder ends in the system's separator.
-    EXPECT_EQ(view_.Text(MainControl::SaveDirEdit), (save_ / "").string());
-    EXPECT_TRUE(Enabled(MainControl::StartStopButton));
+    EXPECT_EQ(view_.Text(MainControl::kSaveDirEdit), (save_ / "").string());
+    EXPECT_TRUE(Enabled(MainControl::kStartStopButton));
 }
 
 struct ServiceStartCase {
     const char* name;
-    int state;  // at start-up
+    ServiceState state;  // at start-up
     std::vector<std::string> failing;
     std::uint32_t error;
     std::vector<std::string> log;
-    int installedAfter;
+    ServiceState installedAfter;
 };
 
 TEST_F(ShellTest, StartRoleWithTheServiceBox) {
-    const std::vector<std::string> installedLines = {English(TextKey::MsgServiceInstalled),
-                                                     English(TextKey::MsgRunningInBackground),
-                                                     English(TextKey::MsgHowToReconfigure)};
+    const std::vector<std::string> installedLines = {English(TextKey::kMsgServiceInstalled),
+                                                     English(TextKey::kMsgRunningInBackground),
+                                                     English(TextKey::kMsgHowToReconfigure)};
     std::vector<std::string> grantFailed = {"system text 1332"};
     grantFailed.insert(grantFailed.end(), installedLines.begin(), installedLines.end());
     const ServiceStartCase cases[] = {
-        {"install, grant fails", kServiceNotInstalled, {"GrantAccess"}, 1332, grantFailed, kServiceRunning},
-        {"install denied", kServiceNotInstalled, {"Install"}, 5,
-         {English(TextKey::ErrInstallService), English(TextKey::ErrInstallRights)}, kServiceNotInstalled},
-        {"install fails", kServiceNotInstalled, {"Install"}, 1073,
-         {English(TextKey::ErrInstallService), "system text 1073"}, kServiceNotInstalled},
-        {"installed, starts", kServicePaused, {}, 0, installedLines, kServiceRunning},
-        {"installed, start fails", kServicePaused, {"Start"}, 1056, {}, kServicePaused},
+        {"install, grant fails", ServiceState::kNotInstalled, {"GrantAccess"}, 1332, grantFailed,
+         ServiceState::kRunning},
+        {"install denied", ServiceState::kNotInstalled, {"Install"}, 5,
+         {English(TextKey::kErrInstallService), English(TextKey::kErrInstallRights)}, ServiceState::kNotInstalled},
+        {"install fails", ServiceState::kNotInstalled, {"Install"}, 1073,
+         {English(TextKey::kErrInstallService), "system text 1073"}, ServiceState::kNotInstalled},
+        {"installed, starts", ServiceState::kPaused, {}, 0, installedLines, ServiceState::kRunning},
+        {"installed, start fails", ServiceState::kPaused, {"Start"}, 1056, {}, ServiceState::kPaused},
     };
     for (const ServiceStartCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -316,42 +319,42 @@ TEST_F(ShellTest, StartRoleWithTheServiceBox) {
         controller_.failing = c.failing;
         controller_.failureError = c.error;
         Shell& shell = StartShell();
-        view_.SetChecked(MainControl::ServiceCheck, true);
+        view_.SetChecked(MainControl::kServiceCheck, true);
         shell.OnStartStopButton();
         EXPECT_EQ(LogTexts(), c.log);
         EXPECT_EQ(shell.ServiceInstalled(), c.installedAfter);
-        EXPECT_EQ(view_.Text(MainControl::StartStopButton), "Stop");
+        EXPECT_EQ(view_.Text(MainControl::kStartStopButton), "Stop");
         EXPECT_EQ(shell.NextStart(), kTenOClock);
     }
     EXPECT_EQ(controller_.installed, "Zendrel_Service|Zendrel|/opt/zendrel/zendrel|" +
-                                         English(TextKey::ProductDescription) + "|2");
+                                         English(TextKey::kProductDescription) + "|2");
     EXPECT_EQ(controller_.granted, "alice|112");
 }
 
 TEST_F(ShellTest, InstallingTheServiceLetsTheInstallingUserKeepTheDataFolderWritable) {
     Shell& shell = StartShell();
-    view_.SetChecked(MainControl::ServiceCheck, true);
+    view_.SetChecked(MainControl::kServiceCheck, true);
     system_.folderGrantFails = true;
     shell.OnStartStopButton();
     EXPECT_EQ(system_.folderGrant, data_.string() + "|alice");
-    EXPECT_EQ(LogTexts(), (std::vector<std::string>{"system text 1332", English(TextKey::MsgServiceInstalled),
-                                                    English(TextKey::MsgRunningInBackground),
-                                                    English(TextKey::MsgHowToReconfigure)}));
+    EXPECT_EQ(LogTexts(), (std::vector<std::string>{"system text 1332", English(TextKey::kMsgServiceInstalled),
+                                                    English(TextKey::kMsgRunningInBackground),
+                                                    English(TextKey::kMsgHowToReconfigure)}));
 }
 
 TEST_F(ShellTest, TheDataFolderGetsItsOwnRightsWhenMadeWhenTheServiceStartsAndInAnElevatedStartRole) {
     struct ProtectionCase {
         const char* name;
         bool folderMissing;
-        std::int32_t serviceMode;
+        bool serviceMode;
         bool elevated;
         std::size_t protections;  // of the data folder, after the start and a press of the start button
     };
     const ProtectionCase cases[] = {
-        {"the window makes the folder", true, 0, false, 1},
-        {"the window on a folder it finds", false, 0, false, 0},
-        {"the elevated window's start role", false, 0, true, 1},
-        {"the service's start", false, 1, false, 1},
+        {"the window makes the folder", true, false, false, 1},
+        {"the window on a folder it finds", false, false, false, 0},
+        {"the elevated window's start role", false, false, true, 1},
+        {"the service's start", false, true, false, 1},
     };
     for (const ProtectionCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -359,7 +362,7 @@ TEST_F(ShellTest, TheDataFolderGetsItsOwnRightsWhenMadeWhenTheServiceStartsAndIn
         system_.elevated = c.elevated;
         const fs::path folder = c.folderMissing ? data_ / "new" / "" : data_;
         Shell& shell = StartShell(c.serviceMode, [&](ShellParts& parts) { parts.places.dataFolder = folder; });
-        if (c.serviceMode == 0) shell.OnStartStopButton();
+        if (!c.serviceMode) shell.OnStartStopButton();
         EXPECT_EQ(system_.protectedFolders, std::vector<fs::path>(c.protections, folder));
     }
 }
@@ -368,18 +371,18 @@ TEST_F(ShellTest, AWindowRefusedTheDataFolderSaysWhoseItIsAndTheServiceSaysNothi
     system_.folderRefused = true;
     StartShell();
     const std::u8string folder = data_.u8string();
-    EXPECT_THAT(LogTexts(), testing::ElementsAre(FillPlaceholder(English(TextKey::ErrDataFolderDenied), "{FOLDER}",
+    EXPECT_THAT(LogTexts(), testing::ElementsAre(FillPlaceholder(English(TextKey::kErrDataFolderDenied), "{FOLDER}",
                                                                  std::string(folder.begin(), folder.end()))));
     view_.Rows().Clear();
-    StartShell(1);
+    StartShell(true);
     EXPECT_THAT(LogTexts(), testing::IsEmpty());
 }
 
 TEST_F(ShellTest, AServiceJustInstalledDoesTheFirstDueRunAlone) {
     Shell& shell = StartShell();
-    view_.SetChecked(MainControl::ServiceCheck, true);
+    view_.SetChecked(MainControl::kServiceCheck, true);
     shell.OnStartStopButton();
-    controller_.state = kServiceRunning;  // the install started it
+    controller_.state = ServiceState::kRunning;  // the install started it
     shell.OnScheduleTimer();
     EXPECT_THAT(fakeRun_.requests, IsEmpty());
     EXPECT_EQ(shell.NextStart(), kTenOClock + 600);
@@ -387,23 +390,23 @@ TEST_F(ShellTest, AServiceJustInstalledDoesTheFirstDueRunAlone) {
 
 TEST_F(ShellTest, ShortcutIsMadeRemovedAndGivesWayToTheService) {
     Shell& shell = StartShell();
-    view_.SetChecked(MainControl::ShortcutCheck, true);
+    view_.SetChecked(MainControl::kShortcutCheck, true);
     shell.OnStartStopButton();
     EXPECT_EQ(shell.StartupShortcutPath(), std::string("/startup/") + kStartupShortcutName);
     EXPECT_EQ(shortcuts_.links[std::string("/startup/") + kStartupShortcutName],
-              "/opt/zendrel/zendrel|" + English(TextKey::ProductDescription));
+              "/opt/zendrel/zendrel|" + English(TextKey::kProductDescription));
     shell.OnStartStopButton();
-    view_.SetChecked(MainControl::ShortcutCheck, false);
+    view_.SetChecked(MainControl::kShortcutCheck, false);
     shell.OnStartStopButton();
     EXPECT_EQ(shell.StartupShortcutPath(), "");
     EXPECT_THAT(shortcuts_.links, IsEmpty());
 
     shortcuts_.links["/home/bob/autostart/z.lnk"] = "/opt/zendrel/zendrel";
     Shell& second = StartShell();
-    EXPECT_TRUE(view_.Checked(MainControl::ShortcutCheck));
-    view_.SetChecked(MainControl::ServiceCheck, true);
+    EXPECT_TRUE(view_.Checked(MainControl::kShortcutCheck));
+    view_.SetChecked(MainControl::kServiceCheck, true);
     second.OnServiceCheckChanged();
-    EXPECT_FALSE(view_.Checked(MainControl::ShortcutCheck));
+    EXPECT_FALSE(view_.Checked(MainControl::kShortcutCheck));
     second.OnStartStopButton();
     EXPECT_THAT(shortcuts_.links, IsEmpty());
     EXPECT_EQ(second.StartupShortcutPath(), "");
@@ -412,7 +415,7 @@ TEST_F(ShellTest, ShortcutIsMadeRemovedAndGivesWayToTheService) {
 TEST_F(ShellTest, AShortcutThatCannotBeMadeIsTriedAgainAtTheNextStart) {
     shortcuts_.creates = false;
     Shell& shell = StartShell();
-    view_.SetChecked(MainControl::ShortcutCheck, true);
+    view_.SetChecked(MainControl::kShortcutCheck, true);
     shell.OnStartStopButton();
     EXPECT_EQ(shell.StartupShortcutPath(), "");
     EXPECT_THAT(LogTexts(), IsEmpty());
@@ -431,44 +434,46 @@ struct QuestionCase {
     std::vector<std::string> log;
     bool serviceChecked;
     bool shortcutChecked;
-    int installedAfter;
+    ServiceState installedAfter;
 };
 
 TEST_F(ShellTest, TheUninstallQuestionAndItsAnswers) {
-    const std::string uninstalled = English(TextKey::MsgServiceUninstalled);
-    const std::string failed = English(TextKey::ErrUninstallService);
+    const std::string uninstalled = English(TextKey::kMsgServiceUninstalled);
+    const std::string failed = English(TextKey::kErrUninstallService);
     const QuestionCase cases[] = {
-        {"service box, no", MainControl::ServiceCheck, false, false, 0, {}, true, false, kServiceStopped},
-        {"service box, yes", MainControl::ServiceCheck, true, false, 0, {uninstalled}, false, false, 0},
-        {"service box, denied", MainControl::ServiceCheck, true, true, 5,
-         {failed, English(TextKey::ErrUninstallRights)}, true, false, kServiceStopped},
-        {"shortcut box, no", MainControl::ShortcutCheck, false, false, 0, {}, true, false, kServiceStopped},
-        {"shortcut box, yes", MainControl::ShortcutCheck, true, false, 0, {uninstalled}, false, true, 0},
-        {"shortcut box, fails", MainControl::ShortcutCheck, true, true, 1060, {failed, "system text 1060"}, true,
-         false, kServiceStopped},
+        {"service box, no", MainControl::kServiceCheck, false, false, 0, {}, true, false, ServiceState::kStopped},
+        {"service box, yes", MainControl::kServiceCheck, true, false, 0, {uninstalled}, false, false,
+         ServiceState::kNotInstalled},
+        {"service box, denied", MainControl::kServiceCheck, true, true, 5,
+         {failed, English(TextKey::kErrUninstallRights)}, true, false, ServiceState::kStopped},
+        {"shortcut box, no", MainControl::kShortcutCheck, false, false, 0, {}, true, false, ServiceState::kStopped},
+        {"shortcut box, yes", MainControl::kShortcutCheck, true, false, 0, {uninstalled}, false, true,
+         ServiceState::kNotInstalled},
+        {"shortcut box, fails", MainControl::kShortcutCheck, true, true, 1060, {failed, "system text 1060"}, true,
+         false, ServiceState::kStopped},
     };
     for (const QuestionCase& c : cases) {
         SCOPED_TRACE(c.name);
         view_.Rows().Clear();
-        controller_.state = kServiceStopped;
+        controller_.state = ServiceState::kStopped;
         controller_.failing = c.uninstallFails ? std::vector<std::string>{"Uninstall"} : std::vector<std::string>{};
         controller_.failureError = c.error;
         controller_.calls.clear();
         Shell& shell = StartShell();
         view_.yesNoAnswers = {c.yes};
         view_.questions.clear();
-        if (c.box == MainControl::ServiceCheck) {
-            view_.SetChecked(MainControl::ServiceCheck, false);
+        if (c.box == MainControl::kServiceCheck) {
+            view_.SetChecked(MainControl::kServiceCheck, false);
             shell.OnServiceCheckChanged();
         } else {
-            view_.SetChecked(MainControl::ShortcutCheck, true);
+            view_.SetChecked(MainControl::kShortcutCheck, true);
             shell.OnShortcutCheckChanged();
         }
         EXPECT_THAT(view_.questions,
-                    ElementsAre(English(TextKey::TitleUninstall) + "|" + English(TextKey::AskUninstall)));
+                    ElementsAre(English(TextKey::kTitleUninstall) + "|" + English(TextKey::kAskUninstall)));
         EXPECT_EQ(LogTexts(), c.log);
-        EXPECT_EQ(view_.Checked(MainControl::ServiceCheck), c.serviceChecked);
-        EXPECT_EQ(view_.Checked(MainControl::ShortcutCheck), c.shortcutChecked);
+        EXPECT_EQ(view_.Checked(MainControl::kServiceCheck), c.serviceChecked);
+        EXPECT_EQ(view_.Checked(MainControl::kShortcutCheck), c.shortcutChecked);
         EXPECT_EQ(shell.ServiceInstalled(), c.installedAfter);
         EXPECT_EQ(std::count(controller_.calls.begin(), controller_.calls.end(), "Uninstall"), c.yes ? 1 : 0);
     }
@@ -479,10 +484,10 @@ TEST_F(ShellTest, AServiceManagerThatSaysWhyItFailedIsQuotedInsteadOfTheSystemTe
     controller_.failureError = 31;
     controller_.errorText = "Failed to enable unit: Unit file zendrel.service is masked.";
     Shell& shell = StartShell();
-    view_.SetChecked(MainControl::ServiceCheck, true);
+    view_.SetChecked(MainControl::kServiceCheck, true);
     shell.OnStartStopButton();
-    EXPECT_EQ(LogTexts(), (std::vector<std::string>{English(TextKey::ErrInstallService), controller_.errorText}));
-    EXPECT_TRUE(view_.Checked(MainControl::ServiceCheck));
+    EXPECT_EQ(LogTexts(), (std::vector<std::string>{English(TextKey::kErrInstallService), controller_.errorText}));
+    EXPECT_TRUE(view_.Checked(MainControl::kServiceCheck));
 }
 
 TEST_F(ShellTest, WithoutTheFacilitiesTheBoxesStayUncheckedAndDisabled) {
@@ -490,49 +495,49 @@ TEST_F(ShellTest, WithoutTheFacilitiesTheBoxesStayUncheckedAndDisabled) {
     none.available = false;
     FakeShortcuts noShortcuts;
     noShortcuts.available = false;
-    Shell& shell = StartShell(0, [&](ShellParts& parts) {
+    Shell& shell = StartShell(false, [&](ShellParts& parts) {
         parts.serviceController = &none;
         parts.shortcuts = &noShortcuts;
     });
-    view_.SetChecked(MainControl::ServiceCheck, true);
+    view_.SetChecked(MainControl::kServiceCheck, true);
     shell.OnServiceCheckChanged();
-    view_.SetChecked(MainControl::ShortcutCheck, true);
+    view_.SetChecked(MainControl::kShortcutCheck, true);
     shell.OnShortcutCheckChanged();
     shell.OnStartStopButton();
     shell.OnStartStopButton();
-    for (MainControl box : {MainControl::ServiceCheck, MainControl::ShortcutCheck}) {
+    for (MainControl box : {MainControl::kServiceCheck, MainControl::kShortcutCheck}) {
         EXPECT_FALSE(view_.Checked(box));
         EXPECT_FALSE(view_.Enabled(box));
     }
     EXPECT_THAT(LogTexts(), IsEmpty());
-    EXPECT_EQ(view_.Tooltip(MainControl::ServiceCheck), English(TextKey::TipNoServiceManager));
-    shell.OnLanguageChosen(MenuItem::German);
-    EXPECT_EQ(view_.Tooltip(MainControl::ServiceCheck), German(TextKey::TipNoServiceManager));
+    EXPECT_EQ(view_.Tooltip(MainControl::kServiceCheck), English(TextKey::kTipNoServiceManager));
+    shell.OnLanguageChosen(MenuItem::kGerman);
+    EXPECT_EQ(view_.Tooltip(MainControl::kServiceCheck), German(TextKey::kTipNoServiceManager));
 }
 
 TEST_F(ShellTest, LanguageSwitchWhileRunningKeepsTheStopRoleAndTheStatusFields) {
-    settings_.security = 2;
+    settings_.security = ConnectionSecurity::kTls;
     Shell& shell = StartShell();
     shell.OnStartStopButton();
     now_ = kTenOClock - 5;
     shell.OnScheduleTimer();
-    const std::string countdown = view_.StatusText(StatusField::ScheduleField);
+    const std::string countdown = view_.StatusText(StatusField::kScheduleField);
     EXPECT_EQ(countdown, "Next start in 00:00:05");
-    shell.OnLanguageChosen(MenuItem::German);
-    EXPECT_EQ(view_.Text(MainControl::StartStopButton), "Anhalten");
-    EXPECT_TRUE(view_.MenuChecked(MenuItem::German));
-    EXPECT_FALSE(view_.MenuChecked(MenuItem::English));
-    EXPECT_EQ(view_.ComboSelection(MainControl::IntervalCombo), 1);
-    EXPECT_EQ(view_.ComboItemText(MainControl::IntervalCombo, 1), German(TextKey::Interval10Minutes));
-    EXPECT_EQ(view_.Text(MainControl::ServerLabel), German(TextKey::LabelServer) + ":");
-    EXPECT_EQ(view_.Text(MainControl::SecurityLabel), German(TextKey::LabelSecurity) + ":");
-    EXPECT_EQ(view_.ComboItemText(MainControl::SecurityCombo, 0), German(TextKey::SecurityNone));
-    EXPECT_EQ(view_.ComboSelection(MainControl::SecurityCombo), 2);
-    EXPECT_EQ(advanced_.Title(), German(TextKey::TitleAdvanced));
-    EXPECT_EQ(view_.StatusText(StatusField::ScheduleField), countdown);
-    EXPECT_EQ(view_.StatusText(StatusField::ServiceField), English(TextKey::ServiceNotInstalled));
+    shell.OnLanguageChosen(MenuItem::kGerman);
+    EXPECT_EQ(view_.Text(MainControl::kStartStopButton), "Anhalten");
+    EXPECT_TRUE(view_.MenuChecked(MenuItem::kGerman));
+    EXPECT_FALSE(view_.MenuChecked(MenuItem::kEnglish));
+    EXPECT_EQ(view_.ComboSelection(MainControl::kIntervalCombo), 1);
+    EXPECT_EQ(view_.ComboItemText(MainControl::kIntervalCombo, 1), German(TextKey::kInterval10Minutes));
+    EXPECT_EQ(view_.Text(MainControl::kServerLabel), German(TextKey::kLabelServer) + ":");
+    EXPECT_EQ(view_.Text(MainControl::kSecurityLabel), German(TextKey::kLabelSecurity) + ":");
+    EXPECT_EQ(view_.ComboItemText(MainControl::kSecurityCombo, 0), German(TextKey::kSecurityNone));
+    EXPECT_EQ(view_.ComboSelection(MainControl::kSecurityCombo), 2);
+    EXPECT_EQ(advanced_.Title(), German(TextKey::kTitleAdvanced));
+    EXPECT_EQ(view_.StatusText(StatusField::kScheduleField), countdown);
+    EXPECT_EQ(view_.StatusText(StatusField::kServiceField), English(TextKey::kServiceNotInstalled));
     shell.OnStartStopButton();
-    EXPECT_EQ(view_.Text(MainControl::StartStopButton), German(TextKey::ButtonStart));
+    EXPECT_EQ(view_.Text(MainControl::kStartStopButton), German(TextKey::kButtonStart));
     EXPECT_EQ(shell.NextStart(), 0);
 }
 
@@ -556,33 +561,33 @@ TEST_F(ShellTest, WithoutSettingsItComesUpInTheSystemsLanguageWithTheServiceStat
         settings_.language = c.saved;
         system_.language = c.system;
         StartShell();
-        EXPECT_EQ(view_.Text(MainControl::StartStopButton), (c.german ? German : English)(TextKey::ButtonStart));
-        EXPECT_EQ(view_.MenuChecked(MenuItem::German), c.german);
-        EXPECT_EQ(view_.MenuChecked(MenuItem::English), !c.german);
-        EXPECT_EQ(view_.StatusText(StatusField::ServiceField), English(TextKey::ServiceNotInstalled));
+        EXPECT_EQ(view_.Text(MainControl::kStartStopButton), (c.german ? German : English)(TextKey::kButtonStart));
+        EXPECT_EQ(view_.MenuChecked(MenuItem::kGerman), c.german);
+        EXPECT_EQ(view_.MenuChecked(MenuItem::kEnglish), !c.german);
+        EXPECT_EQ(view_.StatusText(StatusField::kServiceField), English(TextKey::kServiceNotInstalled));
     }
     EXPECT_TRUE(fs::exists(data_ / "log.txt"));
     EXPECT_EQ(view_.WindowTitle(), "Zendrel V" ZENDREL_PROJECT_VERSION);
 }
 
 TEST_F(ShellTest, StartUpWithTheServiceStoppedStartsItAndSchedules) {
-    controller_.state = kServiceStopped;
+    controller_.state = ServiceState::kStopped;
     Shell& shell = StartShell();
     EXPECT_THAT(controller_.calls, ElementsAre("Start"));
-    EXPECT_TRUE(view_.Checked(MainControl::ServiceCheck));
+    EXPECT_TRUE(view_.Checked(MainControl::kServiceCheck));
     EXPECT_EQ(shell.NextStart(), kTenOClock);
-    EXPECT_TRUE(Enabled(MainControl::ServerEdit));
+    EXPECT_TRUE(Enabled(MainControl::kServerEdit));
     EXPECT_TRUE(view_.WindowShown());
 }
 
 TEST_F(ShellTest, StartUpWithTheServiceRunningTakesOverTheWholeLog) {
     ASSERT_TRUE(WriteBytes(data_ / "log.txt", "09:00:00 same\r\n09:00:00 same\r\n"));
-    controller_.state = kServiceRunning;
+    controller_.state = ServiceState::kRunning;
     Shell& shell = StartShell();
     EXPECT_THAT(view_.Rows().Rows(), ElementsAre("09:00:00 same", "09:00:00 same"));
     EXPECT_EQ(ReadBytes(data_ / "log.txt"), "");
-    EXPECT_EQ(view_.Text(MainControl::StartStopButton), "Stop");
-    EXPECT_FALSE(Enabled(MainControl::ServerEdit));
+    EXPECT_EQ(view_.Text(MainControl::kStartStopButton), "Stop");
+    EXPECT_FALSE(Enabled(MainControl::kServerEdit));
     EXPECT_EQ(shell.NextStart(), kTenOClock);
 
     ASSERT_TRUE(WriteBytes(data_ / "log.txt", "09:00:00 same\r\n10:00:00 new\r\n"));
@@ -591,17 +596,17 @@ TEST_F(ShellTest, StartUpWithTheServiceRunningTakesOverTheWholeLog) {
 }
 
 TEST_F(ShellTest, StartPendingGoesToTheDispatcherAndComesUpAsAWindowWhenRefused) {
-    controller_.state = kServiceStartPending;
+    controller_.state = ServiceState::kStartPending;
     controller_.failing = {"RunAsService"};
     StartShell();
-    EXPECT_EQ(startUp_, StartUpResult::Continue);
+    EXPECT_EQ(startUp_, StartUpResult::kContinue);
     EXPECT_THAT(controller_.calls, ElementsAre("RunAsService"));
     EXPECT_TRUE(view_.WindowShown());
 
     controller_.failing.clear();
     view_.HideWindow();
     StartShell();
-    EXPECT_EQ(startUp_, StartUpResult::RanAsService);
+    EXPECT_EQ(startUp_, StartUpResult::kRanAsService);
     EXPECT_FALSE(view_.WindowShown());
 }
 
@@ -610,7 +615,7 @@ TEST_F(ShellTest, TheTickCatchesUpAfterALongRunOneRunAfterAnother) {
     shell.OnStartStopButton();
     shell.OnScheduleTimer();
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
-    EXPECT_EQ(view_.StatusText(StatusField::ScheduleField), English(TextKey::StatusExamining));
+    EXPECT_EQ(view_.StatusText(StatusField::kScheduleField), English(TextKey::kStatusExamining));
     EXPECT_EQ(fakeRun_.requests[0].controls.server, "pop.example.org");
     now_ = kTenOClock + 1900;  // the run takes more than three intervals
     shell.OnScheduleTimer();
@@ -625,11 +630,11 @@ TEST_F(ShellTest, TheTickCatchesUpAfterALongRunOneRunAfterAnother) {
     fakeRun_.active = false;
     shell.OnScheduleTimer();
     EXPECT_EQ(fakeRun_.requests.size(), 4u);
-    EXPECT_EQ(view_.StatusText(StatusField::ScheduleField), "Next start in 00:08:20");
+    EXPECT_EQ(view_.StatusText(StatusField::kScheduleField), "Next start in 00:08:20");
 }
 
 TEST_F(ShellTest, WhileTheServiceRunsTheWindowOnlyMovesItsCountdown) {
-    controller_.state = kServiceRunning;
+    controller_.state = ServiceState::kRunning;
     Shell& shell = StartShell();
     now_ = kTenOClock + 1300;
     for (LocalSeconds expected : {600, 1200, 1800}) {
@@ -637,13 +642,13 @@ TEST_F(ShellTest, WhileTheServiceRunsTheWindowOnlyMovesItsCountdown) {
         EXPECT_EQ(shell.NextStart(), kTenOClock + expected);
     }
     EXPECT_THAT(fakeRun_.requests, IsEmpty());
-    view_.SetStatusText(StatusField::ServiceField, "unchanged");
+    view_.SetStatusText(StatusField::kServiceField, "unchanged");
     shell.OnScheduleTimer();
-    EXPECT_EQ(view_.StatusText(StatusField::ServiceField), "unchanged");
-    controller_.state = kServiceStopped;
+    EXPECT_EQ(view_.StatusText(StatusField::kServiceField), "unchanged");
+    controller_.state = ServiceState::kStopped;
     shell.OnScheduleTimer();
-    EXPECT_EQ(view_.StatusText(StatusField::ServiceField), English(TextKey::ServiceStopped));
-    EXPECT_EQ(shell.LastServiceState(), kServiceStopped);
+    EXPECT_EQ(view_.StatusText(StatusField::kServiceField), English(TextKey::kServiceStopped));
+    EXPECT_EQ(shell.LastServiceState(), ServiceState::kStopped);
 }
 
 TEST_F(ShellTest, APausedScheduleLetsDueTimesPass) {
@@ -701,12 +706,12 @@ TEST_F(ShellTest, QuitWhileARunHangsEndsSoonAndLeavesTheThreadToEndByItself) {
 
 TEST_F(ShellTest, RunNowRunsAtOnceWithTheInputsSavingOnlyTheSettingsAndLeavesTheScheduleAlone) {
     Shell& shell = StartShell();
-    EXPECT_EQ(view_.MenuText(MenuItem::RunNow), "Run now");
-    EXPECT_EQ(view_.MenuText(MenuItem::TrayRunNow), "Run now");
-    EXPECT_EQ(view_.MenuText(MenuItem::CheckConnection), "Check connection");
-    view_.SetChecked(MainControl::ServiceCheck, true);
-    view_.SetChecked(MainControl::ShortcutCheck, true);
-    view_.SetText(MainControl::ServerEdit, "other.example.org");
+    EXPECT_EQ(view_.MenuText(MenuItem::kRunNow), "Run now");
+    EXPECT_EQ(view_.MenuText(MenuItem::kTrayRunNow), "Run now");
+    EXPECT_EQ(view_.MenuText(MenuItem::kCheckConnection), "Check connection");
+    view_.SetChecked(MainControl::kServiceCheck, true);
+    view_.SetChecked(MainControl::kShortcutCheck, true);
+    view_.SetText(MainControl::kServerEdit, "other.example.org");
     shell.OnInputChanged();
     shell.OnRunNow();
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
@@ -716,17 +721,17 @@ TEST_F(ShellTest, RunNowRunsAtOnceWithTheInputsSavingOnlyTheSettingsAndLeavesThe
     EXPECT_THAT(controller_.calls, IsEmpty()) << "no service step";
     EXPECT_THAT(shortcuts_.links, IsEmpty()) << "no shortcut step";
     EXPECT_EQ(shell.NextStart(), 0);
-    EXPECT_EQ(view_.StatusText(StatusField::ScheduleField), English(TextKey::StatusExamining));
+    EXPECT_EQ(view_.StatusText(StatusField::kScheduleField), English(TextKey::kStatusExamining));
     // One run at a time: both commands wait for it.
-    for (MenuItem item : {MenuItem::RunNow, MenuItem::TrayRunNow, MenuItem::CheckConnection}) {
+    for (MenuItem item : {MenuItem::kRunNow, MenuItem::kTrayRunNow, MenuItem::kCheckConnection}) {
         EXPECT_FALSE(view_.MenuEnabled(item)) << static_cast<int>(item);
     }
     shell.OnRunNow();
     EXPECT_EQ(fakeRun_.requests.size(), 1u);
     fakeRun_.active = false;
     shell.OnScheduleTimer();
-    EXPECT_EQ(view_.StatusText(StatusField::ScheduleField), "") << "the idle schedule has nothing to count down";
-    EXPECT_TRUE(view_.MenuEnabled(MenuItem::RunNow));
+    EXPECT_EQ(view_.StatusText(StatusField::kScheduleField), "") << "the idle schedule has nothing to count down";
+    EXPECT_TRUE(view_.MenuEnabled(MenuItem::kRunNow));
 
     // Beside a running schedule the next start stays where it was.
     shell.OnStartStopButton();
@@ -738,10 +743,10 @@ TEST_F(ShellTest, RunNowRunsAtOnceWithTheInputsSavingOnlyTheSettingsAndLeavesThe
     fakeRun_.active = false;
 
     // Not while the service does the work.
-    controller_.state = kServiceRunning;
+    controller_.state = ServiceState::kRunning;
     shell.OnScheduleTimer();
-    EXPECT_FALSE(view_.MenuEnabled(MenuItem::RunNow));
-    EXPECT_FALSE(view_.MenuEnabled(MenuItem::CheckConnection));
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::kRunNow));
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::kCheckConnection));
     shell.OnRunNow();
     shell.OnCheckConnection();
     EXPECT_EQ(fakeRun_.requests.size(), 2u);
@@ -751,16 +756,16 @@ TEST_F(ShellTest, RunNowNeedsWhatTheStartButtonNeedsACheckOnlyTheConnectionAndTh
     settings_.saveDir = (save_ / "gone").string();
     Shell& shell = StartShell();
     const std::string saved = ReadBytes(data_ / kSettingsFileName);
-    EXPECT_FALSE(view_.MenuEnabled(MenuItem::RunNow));
-    EXPECT_FALSE(view_.MenuEnabled(MenuItem::TrayRunNow));
-    EXPECT_TRUE(view_.MenuEnabled(MenuItem::CheckConnection)) << "the folder is no part of the connection";
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::kRunNow));
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::kTrayRunNow));
+    EXPECT_TRUE(view_.MenuEnabled(MenuItem::kCheckConnection)) << "the folder is no part of the connection";
     shell.OnRunNow();
     EXPECT_THAT(fakeRun_.requests, IsEmpty());
-    view_.SetText(MainControl::PortEdit, "99999");
-    view_.SetText(MainControl::UserNameEdit, "someone");
+    view_.SetText(MainControl::kPortEdit, "99999");
+    view_.SetText(MainControl::kUserNameEdit, "someone");
     shell.OnInputChanged();
-    EXPECT_FALSE(view_.MenuEnabled(MenuItem::CheckConnection));
-    view_.SetText(MainControl::PortEdit, "995");
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::kCheckConnection));
+    view_.SetText(MainControl::kPortEdit, "995");
     shell.OnInputChanged();
     shell.OnCheckConnection();
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
@@ -768,27 +773,27 @@ TEST_F(ShellTest, RunNowNeedsWhatTheStartButtonNeedsACheckOnlyTheConnectionAndTh
     EXPECT_EQ(fakeRun_.requests[0].controls.userName, "someone");
     EXPECT_EQ(fakeRun_.requests[0].controls.portText, "995");
     EXPECT_EQ(ReadBytes(data_ / kSettingsFileName), saved);
-    EXPECT_EQ(view_.StatusText(StatusField::ScheduleField), "");
+    EXPECT_EQ(view_.StatusText(StatusField::kScheduleField), "");
 }
 
 TEST_F(ShellTest, TheTrayMenuNamesTheStartButtonsRoleInTheWindowsLanguageAndFollowsItsState) {
     Shell& shell = StartShell();
-    EXPECT_EQ(view_.MenuText(MenuItem::TrayShow), "Show");
-    EXPECT_EQ(view_.MenuText(MenuItem::TrayQuit), "Quit");
-    EXPECT_EQ(view_.MenuText(MenuItem::TrayStartStop), English(TextKey::ButtonStart));
-    EXPECT_TRUE(view_.MenuEnabled(MenuItem::TrayStartStop));
+    EXPECT_EQ(view_.MenuText(MenuItem::kTrayShow), "Show");
+    EXPECT_EQ(view_.MenuText(MenuItem::kTrayQuit), "Quit");
+    EXPECT_EQ(view_.MenuText(MenuItem::kTrayStartStop), English(TextKey::kButtonStart));
+    EXPECT_TRUE(view_.MenuEnabled(MenuItem::kTrayStartStop));
     shell.OnStartStopButton();
-    EXPECT_EQ(view_.MenuText(MenuItem::TrayStartStop), English(TextKey::ButtonStop));
-    shell.OnLanguageChosen(MenuItem::German);
-    EXPECT_EQ(view_.MenuText(MenuItem::TrayStartStop), German(TextKey::ButtonStop));
-    EXPECT_EQ(view_.MenuText(MenuItem::TrayShow), "Anzeigen");
-    EXPECT_EQ(view_.MenuText(MenuItem::TrayQuit), "Beenden");
-    EXPECT_EQ(view_.MenuText(MenuItem::RunNow), "Jetzt abrufen");
+    EXPECT_EQ(view_.MenuText(MenuItem::kTrayStartStop), English(TextKey::kButtonStop));
+    shell.OnLanguageChosen(MenuItem::kGerman);
+    EXPECT_EQ(view_.MenuText(MenuItem::kTrayStartStop), German(TextKey::kButtonStop));
+    EXPECT_EQ(view_.MenuText(MenuItem::kTrayShow), "Anzeigen");
+    EXPECT_EQ(view_.MenuText(MenuItem::kTrayQuit), "Beenden");
+    EXPECT_EQ(view_.MenuText(MenuItem::kRunNow), "Jetzt abrufen");
     shell.OnStartStopButton();
-    EXPECT_EQ(view_.MenuText(MenuItem::TrayStartStop), German(TextKey::ButtonStart));
-    view_.SetText(MainControl::ServerEdit, "");
+    EXPECT_EQ(view_.MenuText(MenuItem::kTrayStartStop), German(TextKey::kButtonStart));
+    view_.SetText(MainControl::kServerEdit, "");
     shell.OnInputChanged();
-    EXPECT_FALSE(view_.MenuEnabled(MenuItem::TrayStartStop)) << "as the button it stands for";
+    EXPECT_FALSE(view_.MenuEnabled(MenuItem::kTrayStartStop)) << "as the button it stands for";
 }
 
 TEST_F(ShellTest, ASecondWindowOnTheDataFolderOnlyBringsTheFirstForward) {
@@ -803,14 +808,14 @@ TEST_F(ShellTest, ASecondWindowOnTheDataFolderOnlyBringsTheFirstForward) {
 
     RecordingMainView secondView;
     locks_.windowHeld = true;
-    StartShell(0, [&](ShellParts& parts) { parts.mainView = &secondView; });
-    EXPECT_EQ(startUp_, StartUpResult::AlreadyOpen);
+    StartShell(false, [&](ShellParts& parts) { parts.mainView = &secondView; });
+    EXPECT_EQ(startUp_, StartUpResult::kAlreadyOpen);
     EXPECT_FALSE(secondView.WindowShown());
 
     // The service runs beside the one window, as it always did.
     locks_.claimedFolder.clear();
-    StartShell(1);
-    EXPECT_EQ(startUp_, StartUpResult::Continue);
+    StartShell(true);
+    EXPECT_EQ(startUp_, StartUpResult::kContinue);
     EXPECT_TRUE(locks_.claimedFolder.empty());
 }
 
@@ -820,7 +825,7 @@ TEST_F(ShellTest, ARunThatFindsTheDataFoldersRunLockHeldIsSkippedWithOneLine) {
     locks_.runHeld = true;
     shell.OnScheduleTimer();
     EXPECT_THAT(fakeRun_.requests, IsEmpty());
-    EXPECT_THAT(LogTexts(), ElementsAre(English(TextKey::MsgRunSkipped)));
+    EXPECT_THAT(LogTexts(), ElementsAre(English(TextKey::kMsgRunSkipped)));
     EXPECT_EQ(shell.NextStart(), kTenOClock + 600) << "the due time has passed all the same";
     shell.OnRunNow();
     EXPECT_THAT(fakeRun_.requests, IsEmpty());
@@ -837,17 +842,17 @@ TEST_F(ShellTest, ARunThatFindsTheDataFoldersRunLockHeldIsSkippedWithOneLine) {
 
     // The service's skipped run tells the window through log.txt.
     locks_.runHeld = true;
-    Shell& service = StartShell(1);
+    Shell& service = StartShell(true);
     service.OnScheduleTimer();
     EXPECT_THAT(testsupport::TextsOfLogFile(ReadBytes(data_ / "log.txt")),
-                ElementsAre(English(TextKey::MsgRunSkipped)));
+                ElementsAre(English(TextKey::kMsgRunSkipped)));
 }
 
 TEST_F(ShellTest, MinimisingHidesIntoTheTrayOnlyWhereThereIsOne) {
     Shell& shell = StartShell();
     shell.OnMinimised();
     EXPECT_FALSE(view_.WindowShown());
-    EXPECT_EQ(view_.TrayTooltip(), English(TextKey::TipTrayRestore));
+    EXPECT_EQ(view_.TrayTooltip(), English(TextKey::kTipTrayRestore));
     shell.OnTrayDoubleClick();
     EXPECT_TRUE(view_.WindowShown());
     EXPECT_FALSE(view_.TrayTooltip());
@@ -862,34 +867,34 @@ TEST_F(ShellTest, SenderListsDropDuplicatesIgnoringCase) {
     settings_.blockedSenders = {"spam@example.org"};
     Shell& shell = StartShell();
     view_.textAnswer = "SPAM@example.org";
-    shell.OnSenderAddButton(SenderListKind::Blocked);
+    shell.OnSenderAddButton(SenderListKind::kBlocked);
     view_.textAnswer = "";
-    shell.OnSenderAddButton(SenderListKind::Blocked);
+    shell.OnSenderAddButton(SenderListKind::kBlocked);
     view_.textAnswer = "ham@example.org";
-    shell.OnSenderAddButton(SenderListKind::Blocked);
-    EXPECT_EQ(advanced_.ListCount(AdvancedControl::BlockedList), 2);
-    EXPECT_EQ(advanced_.ListCount(AdvancedControl::AllowedList), 0);
+    shell.OnSenderAddButton(SenderListKind::kBlocked);
+    EXPECT_EQ(advanced_.ListCount(AdvancedControl::kBlockedList), 2);
+    EXPECT_EQ(advanced_.ListCount(AdvancedControl::kAllowedList), 0);
 
-    advanced_.SelectListEntry(AdvancedControl::BlockedList, 0);
-    shell.OnSenderListClicked(SenderListKind::Blocked);
-    EXPECT_TRUE(advanced_.Enabled(AdvancedControl::BlockedDeleteButton));
-    shell.OnSenderDeleteButton(SenderListKind::Blocked);
-    EXPECT_FALSE(advanced_.Enabled(AdvancedControl::BlockedDeleteButton));
-    EXPECT_EQ(advanced_.ListEntry(AdvancedControl::BlockedList, 0), "ham@example.org");
+    advanced_.SelectListEntry(AdvancedControl::kBlockedList, 0);
+    shell.OnSenderListClicked(SenderListKind::kBlocked);
+    EXPECT_TRUE(advanced_.Enabled(AdvancedControl::kBlockedDeleteButton));
+    shell.OnSenderDeleteButton(SenderListKind::kBlocked);
+    EXPECT_FALSE(advanced_.Enabled(AdvancedControl::kBlockedDeleteButton));
+    EXPECT_EQ(advanced_.ListEntry(AdvancedControl::kBlockedList, 0), "ham@example.org");
 }
 
 TEST_F(ShellTest, TheServiceProcessSchedulesAtOnceWithoutAWindow) {
     ASSERT_TRUE(WriteBytes(data_ / "log.txt", "09:00:00 left\r\n"));
-    Shell& shell = StartShell(1);
-    EXPECT_EQ(startUp_, StartUpResult::Continue);
+    Shell& shell = StartShell(true);
+    EXPECT_EQ(startUp_, StartUpResult::kContinue);
     EXPECT_EQ(shell.NextStart(), kTenOClock);
     EXPECT_FALSE(view_.WindowShown());
-    EXPECT_EQ(view_.TrayTooltip(), English(TextKey::TipTrayService));
+    EXPECT_EQ(view_.TrayTooltip(), English(TextKey::kTipTrayService));
     shell.OnLogPollTimer();
     EXPECT_EQ(ReadBytes(data_ / "log.txt"), "09:00:00 left\r\n");
     shell.OnScheduleTimer();
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
-    EXPECT_EQ(fakeRun_.requests[0].serviceMode, 1);
+    EXPECT_TRUE(fakeRun_.requests[0].serviceMode);
 
     // A stored interval that is none of the list's leaves the drop-down without a selection.
     settings_.intervalPosition.reset();
@@ -897,8 +902,8 @@ TEST_F(ShellTest, TheServiceProcessSchedulesAtOnceWithoutAWindow) {
     prefs.insert(prefs.find("\r\n") + 2, "TimeOUT=123\r\n");
     ASSERT_TRUE(WriteBytes(data_ / kSettingsFileName, prefs));
     writeSettings_ = false;
-    StartShell(1);
-    EXPECT_EQ(startUp_, StartUpResult::NothingToSchedule);
+    StartShell(true);
+    EXPECT_EQ(startUp_, StartUpResult::kNothingToSchedule);
 }
 
 TEST_F(ShellTest, TheWindowlessServiceRunsItsScheduleUntilAStopSignalAndLeavesAHangingRunBehind) {
@@ -907,13 +912,13 @@ TEST_F(ShellTest, TheWindowlessServiceRunsItsScheduleUntilAStopSignalAndLeavesAH
     HeadlessMainView headless(rows, [this] { return !fakeRun_.requests.empty(); });
     ShellParts parts = Parts();
     parts.mainView = &headless;
-    const ShellOutcome outcome = MainProcedure(1, parts);
-    EXPECT_EQ(outcome.startUp, StartUpResult::Continue);
+    const ShellOutcome outcome = MainProcedure(true, parts);
+    EXPECT_EQ(outcome.startUp, StartUpResult::kContinue);
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
-    EXPECT_EQ(fakeRun_.requests[0].serviceMode, 1);
+    EXPECT_TRUE(fakeRun_.requests[0].serviceMode);
     EXPECT_EQ(fakeRun_.stops, 1);
     EXPECT_TRUE(outcome.runLeftBehind);
 }
 
 }  // namespace
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -44,13 +44,13 @@ protected:
         if (program_.IsWindowsProgram()) {
             const char* tool = std::getenv("ZENDREL_TEST_TRUST_TOOL");
             if (tool == nullptr) GTEST_SKIP() << "ZENDREL_TEST_TRUST_TOOL names no tool that trusts the test authority";
-            const testing::ProgramResult trusted = ProgramUnderTest{program_.launcher, tool}.Run(
+            const testsupport::ProgramResult trusted = ProgramUnderTest{program_.launcher, tool}.Run(
                 {program_.PathText(authority_)}, work_.Path(), scratch_, {});
             ASSERT_EQ(trusted.exitCode, 0) << trusted.out << trusted.err;
         }
         settings_.language = "english";
         settings_.server = "localhost";
-        settings_.security = 2;
+        settings_.security = ConnectionSecurity::kTls;
         settings_.portText = std::to_string(server_->TlsPort());
         settings_.userName = kUser;
         settings_.saveDir = program_.PathText(save_);
@@ -59,7 +59,7 @@ protected:
     }
 
     // One --run-once with these settings and tokens.
-    testing::ProgramResult Run(const std::string& refreshToken, const std::string& accessToken,
+    testsupport::ProgramResult Run(const std::string& refreshToken, const std::string& accessToken,
                                std::int64_t expiresAt) {
         EXPECT_TRUE(SaveSettings(data_, settings_));
         StoredTokens tokens;
@@ -71,8 +71,8 @@ protected:
     }
 
     // The program on the saved settings and tokens; what it printed joins everything_.
-    testing::ProgramResult RunCommand(const std::vector<std::string>& arguments) {
-        testing::ProgramResult result =
+    testsupport::ProgramResult RunCommand(const std::vector<std::string>& arguments) {
+        testsupport::ProgramResult result =
             program_.Run(arguments, work_.Path(), scratch_,
                          {{"ZENDREL_DATA_DIR", program_.PathText(data_)}, {"SSL_CERT_FILE", authority_.string()}});
         everything_ += result.out + result.err;
@@ -83,7 +83,7 @@ protected:
     // printed, nor in any file of the data folder but the token file.
     void ExpectNowhere(const std::set<std::string>& tokens) {
         std::string texts = everything_;
-        for (const auto& [name, bytes] : testing::FilesIn(data_)) {
+        for (const auto& [name, bytes] : testsupport::FilesIn(data_)) {
             if (name != kTokenFileName) texts += bytes;
         }
         ASSERT_TRUE(fs::exists(data_ / "log_long.txt")) << "the diagnostic log is among the texts";
@@ -97,7 +97,7 @@ protected:
     const ServerCertificate certificate_ = TestServerCertificate("good");
     const fs::path authority_ = TestCertificatesFolder() / "ca.pem";
     std::unique_ptr<DovecotServer> server_;
-    testing::TemporaryFolder work_{"zendrel-program"};
+    testsupport::TemporaryFolder work_{"zendrel-program"};
     const fs::path data_ = work_.MakeFolder("data");
     const fs::path save_ = work_.MakeFolder("save");
     const fs::path scratch_ = work_.MakeFolder("scratch");
@@ -111,30 +111,30 @@ TEST_F(SignInRun, TheStoredAccessTokenLogsInOverTlsOnly) {
     const std::string good = SignedTestToken(kTokenKey, kUser, now_ + 3600);
     const std::string forged = SignedTestToken("another key", kUser, now_ + 3600);
 
-    const testing::ProgramResult signedIn = Run("", good, now_ + 3600);
+    const testsupport::ProgramResult signedIn = Run("", good, now_ + 3600);
     EXPECT_EQ(signedIn.exitCode, 0) << signedIn.out << signedIn.err;
     EXPECT_EQ(TextsOfRows(signedIn.OutLines()), (Lines{LoggedIn(1), FileSaved("signed-in.csv"), kSignedOut, ""}));
-    EXPECT_EQ(testing::ReadBytes(save_ / "signed-in.csv"), AttachmentBytesFor("signed-in.csv"));
+    EXPECT_EQ(testsupport::ReadBytes(save_ / "signed-in.csv"), AttachmentBytesFor("signed-in.csv"));
     EXPECT_TRUE(server_->LogShows("Login: user=<token-reader>, method=OAUTHBEARER")) << server_->Log();
 
     const std::size_t connectionsBefore = CountOf(server_->Log(), "pop3-login:");
-    settings_.security = 0;
+    settings_.security = ConnectionSecurity::kNone;
     settings_.portText = std::to_string(server_->Port());
-    const testing::ProgramResult plain = Run("", good, now_ + 3600);
+    const testsupport::ProgramResult plain = Run("", good, now_ + 3600);
     EXPECT_EQ(plain.exitCode, 3);
     EXPECT_EQ(TextsOfRows(plain.OutLines()),
               Lines{"ERROR!! (The sign-in is never sent over a plain connection: choose STARTTLS or SSL/TLS)"});
     EXPECT_EQ(CountOf(server_->Log(), "pop3-login:"), connectionsBefore) << "not even a connection was made";
 
-    settings_.security = 2;
+    settings_.security = ConnectionSecurity::kTls;
     settings_.portText = std::to_string(server_->TlsPort());
-    const testing::ProgramResult refused = Run("", forged, now_ + 3600);
+    const testsupport::ProgramResult refused = Run("", forged, now_ + 3600);
     EXPECT_EQ(refused.exitCode, 3);
     EXPECT_EQ(TextsOfRows(refused.OutLines()), Lines{"ERROR!! (The server refused the login with the sign-in)"});
-    EXPECT_THAT(testing::ReadBytes(data_ / "log_long.txt"), ::testing::HasSubstr("failed with error 23"));
+    EXPECT_THAT(testsupport::ReadBytes(data_ / "log_long.txt"), ::testing::HasSubstr("failed with error 23"));
 
     ASSERT_TRUE(ForgetTokens(data_ / kTokenFileName));
-    const testing::ProgramResult signedOut = program_.Run({"--run-once"}, work_.Path(), scratch_,
+    const testsupport::ProgramResult signedOut = program_.Run({"--run-once"}, work_.Path(), scratch_,
                                                           {{"ZENDREL_DATA_DIR", program_.PathText(data_)}});
     EXPECT_EQ(signedOut.exitCode, 3);
     EXPECT_EQ(TextsOfRows(signedOut.OutLines()), Lines{"ERROR!! (Not signed in: please sign in)"});
@@ -153,7 +153,7 @@ TEST_F(SignInRun, AnAccessTokenThatRunsOutIsRenewedFirstAndARevokedSignInAsksFor
 
     const std::string first = provider->IssueRefreshToken();
     const std::string expiring = SignedTestToken(kTokenKey, kUser, now_ + 60);
-    const testing::ProgramResult renewed = Run(first, expiring, now_ + 60);
+    const testsupport::ProgramResult renewed = Run(first, expiring, now_ + 60);
     EXPECT_EQ(renewed.exitCode, 0) << renewed.out << renewed.err;
     EXPECT_EQ(TextsOfRows(renewed.OutLines()), (Lines{LoggedIn(1), FileSaved("renewed.csv"), kSignedOut, ""}));
     EXPECT_EQ(provider->Refreshes(), 1);
@@ -165,14 +165,14 @@ TEST_F(SignInRun, AnAccessTokenThatRunsOutIsRenewedFirstAndARevokedSignInAsksFor
     EXPECT_GE(stored->accessTokenExpiresAt, now_ + 3600);
 
     provider->RevokeAll();
-    const testing::ProgramResult revoked = Run(stored->refreshToken, expiring, now_ - 1);
+    const testsupport::ProgramResult revoked = Run(stored->refreshToken, expiring, now_ - 1);
     EXPECT_EQ(revoked.exitCode, 3);
     EXPECT_EQ(TextsOfRows(revoked.OutLines()),
               Lines{"ERROR!! (The sign-in has expired or was revoked: Please sign in again)"});
-    EXPECT_THAT(testing::ReadBytes(data_ / "log_long.txt"), ::testing::HasSubstr("answered 400 invalid_grant"));
+    EXPECT_THAT(testsupport::ReadBytes(data_ / "log_long.txt"), ::testing::HasSubstr("answered 400 invalid_grant"));
 
     settings_.signIn.tokenUrl = "https://localhost:1/token";
-    const testing::ProgramResult unreachable = Run(stored->refreshToken, expiring, now_ - 1);
+    const testsupport::ProgramResult unreachable = Run(stored->refreshToken, expiring, now_ - 1);
     EXPECT_EQ(unreachable.exitCode, 3);
     EXPECT_EQ(TextsOfRows(unreachable.OutLines()), Lines{"ERROR!! (The sign-in provider could not be reached)"});
 
@@ -195,7 +195,7 @@ TEST_F(SignInRun, ASignInByCodeStoresTokensThatTheNextRunLogsInWith) {
     ASSERT_TRUE(server_->Deliver(kUser, ComposeMail(MailWithAttachment("code.1", "by-code.csv"))));
 
     // The user approves at the provider while the program waits: it is told to wait once.
-    const testing::ProgramResult signIn = RunCommand({"--sign-in"});
+    const testsupport::ProgramResult signIn = RunCommand({"--sign-in"});
     EXPECT_EQ(signIn.exitCode, 0) << signIn.out << signIn.err;
     EXPECT_EQ(signIn.OutLines(),
               (Lines{"To sign in, open " + provider->DeviceUrl() + " and enter the code " +
@@ -203,12 +203,12 @@ TEST_F(SignInRun, ASignInByCodeStoresTokensThatTheNextRunLogsInWith) {
                      "zendrel: signed in as token-reader@example.org"}));
     EXPECT_THAT(RunCommand({"--settings"}).out, ::testing::HasSubstr("\nOAuthSignIn = (signed in)\n"));
 
-    const testing::ProgramResult run = RunCommand({"--run-once", "-logging"});
+    const testsupport::ProgramResult run = RunCommand({"--run-once", "-logging"});
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_EQ(TextsOfRows(run.OutLines()), (Lines{LoggedIn(1), FileSaved("by-code.csv"), kSignedOut, ""}));
 
     provider->DenyDeviceSignIns();
-    const testing::ProgramResult denied = RunCommand({"--sign-in"});
+    const testsupport::ProgramResult denied = RunCommand({"--sign-in"});
     EXPECT_EQ(denied.exitCode, 3);
     EXPECT_THAT(denied.err, ::testing::HasSubstr("the sign-in was refused (the token endpoint answered 400 access_denied)"));
     ExpectNowhere(provider->IssuedTokens());

@@ -46,12 +46,12 @@ public:
     void OnStartStopButton() override { ++startStopClicks; }
     void OnServiceCheckChanged() override {
         ++serviceCheckChanges;
-        serviceCheckedWhenTold = main_.Checked(MainControl::ServiceCheck);
+        serviceCheckedWhenTold = main_.Checked(MainControl::kServiceCheck);
     }
     void OnShortcutCheckChanged() override {}
     void OnSenderListClicked(SenderListKind) override {}
     void OnSenderAddButton(SenderListKind list) override {
-        if (list == SenderListKind::Blocked) ++blockedAddClicks;
+        if (list == SenderListKind::kBlocked) ++blockedAddClicks;
     }
     void OnSenderDeleteButton(SenderListKind) override {}
     void OnScheduleTimer() override {
@@ -95,17 +95,17 @@ TEST_F(Win32Window, IsLaidOutWithAFixedFrameTheStatusFieldsAndTheInputStyles) {
     EXPECT_FALSE(style & WS_MAXIMIZEBOX);
     EXPECT_FALSE(style & WS_THICKFRAME);
     EXPECT_TRUE(style & WS_MINIMIZEBOX);
-    EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::PortEdit), GWL_STYLE) & ES_NUMBER);
-    EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::PasswordEdit), GWL_STYLE) & ES_PASSWORD);
-    EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::StartStopButton), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::kPortEdit), GWL_STYLE) & ES_NUMBER);
+    EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::kPasswordEdit), GWL_STYLE) & ES_PASSWORD);
+    EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::kStartStopButton), GWL_STYLE) & BS_DEFPUSHBUTTON);
     const LONG_PTR logStyle = GetWindowLongPtrA(main_.LogControl(), GWL_STYLE);
     EXPECT_TRUE(logStyle & ES_READONLY);
     EXPECT_FALSE(logStyle & (ES_AUTOHSCROLL | WS_HSCROLL));  // it wraps its lines
     int parts[2] = {};
     ASSERT_EQ(SendMessageA(main_.StatusBar(), SB_GETPARTS, 2, reinterpret_cast<LPARAM>(parts)), 2);
     EXPECT_EQ(parts[0], 250);
-    EXPECT_FALSE(IsWindowEnabled(advanced_.Control(AdvancedControl::AllowedDeleteButton)));
-    EXPECT_FALSE(IsWindowEnabled(advanced_.Control(AdvancedControl::BlockedDeleteButton)));
+    EXPECT_FALSE(IsWindowEnabled(advanced_.Control(AdvancedControl::kAllowedDeleteButton)));
+    EXPECT_FALSE(IsWindowEnabled(advanced_.Control(AdvancedControl::kBlockedDeleteButton)));
 }
 
 TEST_F(Win32Window, ControlsHoldWhatTheShellWrites) {
@@ -114,30 +114,30 @@ TEST_F(Win32Window, ControlsHoldWhatTheShellWrites) {
     GetWindowTextA(main_.Window(), title, sizeof(title));
     EXPECT_STREQ(title, "Zendrel V" ZENDREL_PROJECT_VERSION);
 
-    main_.AddComboItem(MainControl::IntervalCombo, "any 5 minutes", 300);
-    main_.AddComboItem(MainControl::IntervalCombo, "any 10 minutes", 600);
-    main_.SelectComboItem(MainControl::IntervalCombo, 1);
-    main_.SetComboItemText(MainControl::IntervalCombo, 1, "alle 10 Minuten");
-    EXPECT_EQ(main_.ComboSelection(MainControl::IntervalCombo), 1);
-    EXPECT_EQ(main_.ComboItemData(MainControl::IntervalCombo, 1), 600);
-    main_.SelectComboItem(MainControl::IntervalCombo, std::nullopt);
-    EXPECT_EQ(main_.ComboSelection(MainControl::IntervalCombo), std::nullopt);
+    main_.AddComboItem(MainControl::kIntervalCombo, "any 5 minutes", 300);
+    main_.AddComboItem(MainControl::kIntervalCombo, "any 10 minutes", 600);
+    main_.SelectComboItem(MainControl::kIntervalCombo, 1);
+    main_.SetComboItemText(MainControl::kIntervalCombo, 1, "alle 10 Minuten");
+    EXPECT_EQ(main_.ComboSelection(MainControl::kIntervalCombo), 1);
+    EXPECT_EQ(main_.ComboItemData(MainControl::kIntervalCombo, 1), 600);
+    main_.SelectComboItem(MainControl::kIntervalCombo, std::nullopt);
+    EXPECT_EQ(main_.ComboSelection(MainControl::kIntervalCombo), std::nullopt);
 
-    main_.SetMenuChecked(MenuItem::English, true);
-    main_.SetMenuChecked(MenuItem::German, false);
-    EXPECT_TRUE(main_.MenuChecked(MenuItem::English));
-    EXPECT_FALSE(main_.MenuChecked(MenuItem::German));
+    main_.SetMenuChecked(MenuItem::kEnglish, true);
+    main_.SetMenuChecked(MenuItem::kGerman, false);
+    EXPECT_TRUE(main_.MenuChecked(MenuItem::kEnglish));
+    EXPECT_FALSE(main_.MenuChecked(MenuItem::kGerman));
 
-    main_.SetStatusText(StatusField::ServiceField, "Service Running");
+    main_.SetStatusText(StatusField::kServiceField, "Service Running");
     char status[64] = {};
     SendMessageA(main_.StatusBar(), SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(status));
     EXPECT_STREQ(status, "Service Running");
 
-    advanced_.AppendListEntry(AdvancedControl::AllowedList, "a@example.com");
-    advanced_.AppendListEntry(AdvancedControl::AllowedList, "b@example.com");
-    advanced_.RemoveListEntry(AdvancedControl::AllowedList, 0);
-    EXPECT_EQ(advanced_.ListCount(AdvancedControl::AllowedList), 1);
-    EXPECT_EQ(advanced_.ListEntry(AdvancedControl::AllowedList, 0), "b@example.com");
+    advanced_.AppendListEntry(AdvancedControl::kAllowedList, "a@example.com");
+    advanced_.AppendListEntry(AdvancedControl::kAllowedList, "b@example.com");
+    advanced_.RemoveListEntry(AdvancedControl::kAllowedList, 0);
+    EXPECT_EQ(advanced_.ListCount(AdvancedControl::kAllowedList), 1);
+    EXPECT_EQ(advanced_.ListEntry(AdvancedControl::kAllowedList, 0), "b@example.com");
 }
 
 // The suite runs under a Russian system's code page (1251), in which the bytes of "ä", "ü", "€" and "„" are Cyrillic
@@ -149,21 +149,21 @@ TEST_F(Win32Window, ShowTheProgramsTextWhateverTheSystemsCodePage) {
         text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
         return text;
     };
-    main_.SetText(MainControl::SaveDirLabel, "Speicherpfad f\xFCr Anh\xE4nge");
-    main_.SetText(MainControl::SaveDirEdit, "C:\\Anh\xE4nge \x84\x80\x93\\");
+    main_.SetText(MainControl::kSaveDirLabel, "Speicherpfad f\xFCr Anh\xE4nge");
+    main_.SetText(MainControl::kSaveDirEdit, "C:\\Anh\xE4nge \x84\x80\x93\\");
     main_.Log().AppendRow("Gr\xFC\xDF" "e.pdf gespeichert");
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-    EXPECT_EQ(wideText(main_.Control(MainControl::SaveDirLabel)), L"Speicherpfad f\u00FCr Anh\u00E4nge");
-    EXPECT_EQ(wideText(main_.Control(MainControl::SaveDirEdit)), L"C:\\Anh\u00E4nge \u201E\u20AC\u201C\\");
+    EXPECT_EQ(wideText(main_.Control(MainControl::kSaveDirLabel)), L"Speicherpfad f\u00FCr Anh\u00E4nge");
+    EXPECT_EQ(wideText(main_.Control(MainControl::kSaveDirEdit)), L"C:\\Anh\u00E4nge \u201E\u20AC\u201C\\");
     EXPECT_EQ(wideText(main_.LogControl()), L"Gr\u00FC\u00DF" L"e.pdf gespeichert");
 
     // What the user types comes back as the program's text; a letter Windows-1252 lacks as "?".
-    main_.SetText(MainControl::UserNameEdit, "");
+    main_.SetText(MainControl::kUserNameEdit, "");
     for (const wchar_t typed : {L'J', L'\u00FC', L'\u20AC', L'\u0416'}) {
-        SendMessageW(main_.Control(MainControl::UserNameEdit), WM_CHAR, typed, 1);
+        SendMessageW(main_.Control(MainControl::kUserNameEdit), WM_CHAR, typed, 1);
     }
-    EXPECT_EQ(main_.Text(MainControl::UserNameEdit), "J\xFC\x80?");
+    EXPECT_EQ(main_.Text(MainControl::kUserNameEdit), "J\xFC\x80?");
 }
 
 // The height of the font a control draws with, in pixels.
@@ -182,8 +182,9 @@ SIZE SizeOf(HWND window) {
 // Wine sends no WM_DPICHANGED; the system sends it when a window goes to a screen of another density. Both windows
 // then lay themselves out anew at twice the size, with a larger font.
 TEST_F(Win32Window, TwiceTheDensityDoublesBothWindowsAndTheirControlsAndEnlargesTheFont) {
-    for (const auto& [window, control] : {std::pair{main_.Window(), main_.Control(MainControl::SaveDirEdit)},
-                                          std::pair{advanced_.Window(), advanced_.Control(AdvancedControl::CloseButton)}}) {
+    for (const auto& [window, control] :
+         {std::pair{main_.Window(), main_.Control(MainControl::kSaveDirEdit)},
+          std::pair{advanced_.Window(), advanced_.Control(AdvancedControl::kCloseButton)}}) {
         const SIZE controlBefore = SizeOf(control);
         RECT clientBefore{};
         GetClientRect(window, &clientBefore);
@@ -218,12 +219,12 @@ std::vector<HWND> TabOrder(HWND window, HWND first) {
 TEST_F(Win32Window, TabVisitsTheControlsInTheOrderTheyAreRead) {
     std::vector<HWND> mainOrder;
     for (const MainControl control :
-         {MainControl::ServerEdit, MainControl::SecurityCombo, MainControl::PortEdit, MainControl::UserNameEdit,
-          MainControl::PasswordEdit, MainControl::IntervalCombo, MainControl::StartHourCombo,
-          MainControl::StartMinuteCombo, MainControl::SaveDirEdit, MainControl::BrowseButton,
-          MainControl::AdvancedButton, MainControl::ShortcutCheck, MainControl::ServiceCheck,
-          MainControl::DeleteMailsCheck, MainControl::StartStopButton, MainControl::DonateButton,
-          MainControl::ClearLogButton}) {
+         {MainControl::kServerEdit, MainControl::kSecurityCombo, MainControl::kPortEdit, MainControl::kUserNameEdit,
+          MainControl::kPasswordEdit, MainControl::kIntervalCombo, MainControl::kStartHourCombo,
+          MainControl::kStartMinuteCombo, MainControl::kSaveDirEdit, MainControl::kBrowseButton,
+          MainControl::kAdvancedButton, MainControl::kShortcutCheck, MainControl::kServiceCheck,
+          MainControl::kDeleteMailsCheck, MainControl::kStartStopButton, MainControl::kDonateButton,
+          MainControl::kClearLogButton}) {
         mainOrder.push_back(main_.Control(control));
     }
     mainOrder.push_back(main_.LogControl());
@@ -232,10 +233,10 @@ TEST_F(Win32Window, TabVisitsTheControlsInTheOrderTheyAreRead) {
 
     std::vector<HWND> advancedOrder;
     for (const AdvancedControl control :
-         {AdvancedControl::SearchStringEdit, AdvancedControl::ExtensionsEdit, AdvancedControl::KeepBothRadio,
-          AdvancedControl::SubFolderEdit, AdvancedControl::SaveInlineCheck, AdvancedControl::RememberMailsCheck,
-          AdvancedControl::AllowedList, AdvancedControl::AllowedAddButton, AdvancedControl::BlockedList,
-          AdvancedControl::BlockedAddButton, AdvancedControl::CloseButton}) {
+         {AdvancedControl::kSearchStringEdit, AdvancedControl::kExtensionsEdit, AdvancedControl::kKeepBothRadio,
+          AdvancedControl::kSubFolderEdit, AdvancedControl::kSaveInlineCheck, AdvancedControl::kRememberMailsCheck,
+          AdvancedControl::kAllowedList, AdvancedControl::kAllowedAddButton, AdvancedControl::kBlockedList,
+          AdvancedControl::kBlockedAddButton, AdvancedControl::kCloseButton}) {
         advancedOrder.push_back(advanced_.Control(control));
     }
     EXPECT_EQ(TabOrder(advanced_.Window(), advancedOrder.front()), advancedOrder);
@@ -245,19 +246,19 @@ TEST_F(Win32Window, UserActionsReachTheShellTheShellsOwnChangesDoNotAndRowsComeF
     const std::string row(100, 'r');
     RecordingEvents events(main_, [&] {
         main_.ShowWindow();
-        main_.SetEnabled(MainControl::StartStopButton, true);
-        main_.SetText(MainControl::ServerEdit, "pop.example.com");  // the shell's change: no event
-        PostMessageA(main_.Control(MainControl::ServerEdit), WM_CHAR, 'x', 1);
+        main_.SetEnabled(MainControl::kStartStopButton, true);
+        main_.SetText(MainControl::kServerEdit, "pop.example.com");  // the shell's change: no event
+        PostMessageA(main_.Control(MainControl::kServerEdit), WM_CHAR, 'x', 1);
         for (const char* item : {"None", "STARTTLS", "SSL/TLS"}) {
-            main_.AddComboItem(MainControl::SecurityCombo, item, 0);
+            main_.AddComboItem(MainControl::kSecurityCombo, item, 0);
         }
-        main_.SelectComboItem(MainControl::SecurityCombo, 0);  // the shell's choice: no event
-        PostMessageA(main_.Control(MainControl::SecurityCombo), WM_KEYDOWN, VK_DOWN, 1);
-        PostMessageA(main_.Control(MainControl::ServiceCheck), BM_CLICK, 0, 0);
-        PostMessageA(main_.Control(MainControl::StartStopButton), BM_CLICK, 0, 0);
-        PostMessageA(advanced_.Control(AdvancedControl::BlockedAddButton), BM_CLICK, 0, 0);
+        main_.SelectComboItem(MainControl::kSecurityCombo, 0);  // the shell's choice: no event
+        PostMessageA(main_.Control(MainControl::kSecurityCombo), WM_KEYDOWN, VK_DOWN, 1);
+        PostMessageA(main_.Control(MainControl::kServiceCheck), BM_CLICK, 0, 0);
+        PostMessageA(main_.Control(MainControl::kStartStopButton), BM_CLICK, 0, 0);
+        PostMessageA(advanced_.Control(AdvancedControl::kBlockedAddButton), BM_CLICK, 0, 0);
         PostMessageA(advanced_.Window(), WM_CLOSE, 0, 0);
-        PostMessageA(advanced_.Control(AdvancedControl::CloseButton), BM_CLICK, 0, 0);
+        PostMessageA(advanced_.Control(AdvancedControl::kCloseButton), BM_CLICK, 0, 0);
         // More than an edit holds by default (32,767 characters), from the run's side.
         std::thread run([&] {
             for (int i = 0; i < 400; ++i) main_.Log().AppendRow(row);
@@ -270,14 +271,14 @@ TEST_F(Win32Window, UserActionsReachTheShellTheShellsOwnChangesDoNotAndRowsComeF
 
     EXPECT_EQ(events.inputChanges, 1);
     EXPECT_EQ(events.securityChanges, 1);
-    EXPECT_EQ(main_.ComboSelection(MainControl::SecurityCombo), 1);
+    EXPECT_EQ(main_.ComboSelection(MainControl::kSecurityCombo), 1);
     EXPECT_EQ(events.serviceCheckChanges, 1);
     EXPECT_TRUE(events.serviceCheckedWhenTold);
     EXPECT_EQ(events.startStopClicks, 1);
     EXPECT_EQ(events.blockedAddClicks, 1);
     EXPECT_EQ(events.advancedClosed, 2);  // its close box and its Close button
     EXPECT_EQ(events.quits, 1);
-    EXPECT_EQ(main_.Text(MainControl::ServerEdit).size(), std::string("pop.example.com").size() + 1);
+    EXPECT_EQ(main_.Text(MainControl::kServerEdit).size(), std::string("pop.example.com").size() + 1);
     EXPECT_TRUE(main_.Log().HasRow(row));
     EXPECT_EQ(GetWindowTextLengthA(main_.LogControl()), 400 * 100 + 399 * 2);
 }
@@ -299,13 +300,13 @@ TEST_F(Win32Window, ARightClickOnTheTrayIconBringsUpItsMenuWhoseItemsReachTheShe
     int menuTicks = 0;
     RecordingEvents events(main_, [&] {
         main_.ShowWindow();
-        for (const auto& [item, text] : {std::pair{MenuItem::TrayShow, "Show"}, {MenuItem::TrayRunNow, "Run now"},
-                                         {MenuItem::TrayStartStop, "Lets go"}, {MenuItem::TrayQuit, "Quit"},
-                                         {MenuItem::RunNow, "Run now"}, {MenuItem::CheckConnection, "Check"}}) {
+        for (const auto& [item, text] : {std::pair{MenuItem::kTrayShow, "Show"}, {MenuItem::kTrayRunNow, "Run now"},
+                                         {MenuItem::kTrayStartStop, "Lets go"}, {MenuItem::kTrayQuit, "Quit"},
+                                         {MenuItem::kRunNow, "Run now"}, {MenuItem::kCheckConnection, "Check"}}) {
             main_.SetMenuText(item, text);
         }
-        main_.SetMenuEnabled(MenuItem::TrayStartStop, false);
-        main_.SetMenuEnabled(MenuItem::CheckConnection, false);
+        main_.SetMenuEnabled(MenuItem::kTrayStartStop, false);
+        main_.SetMenuEnabled(MenuItem::kCheckConnection, false);
         PostMessageA(main_.Window(), kTrayMessage, 0, WM_RBUTTONUP);
     });
     // The menu's own loop goes on delivering the timer: there the user picks the second item with the keyboard.
@@ -331,10 +332,10 @@ TEST_F(Win32Window, ADisabledButtonsTipShowsInTheStatusBarWhileThePointerRestsOn
     std::string statusText;
     RecordingEvents events(main_, [&] {
         main_.ShowWindow();
-        const HWND start = main_.Control(MainControl::StartStopButton);
-        main_.SetEnabled(MainControl::StartStopButton, false);
-        main_.SetTooltip(MainControl::StartStopButton, why);
-        main_.SetStatusTip(MainControl::StartStopButton, why);
+        const HWND start = main_.Control(MainControl::kStartStopButton);
+        main_.SetEnabled(MainControl::kStartStopButton, false);
+        main_.SetTooltip(MainControl::kStartStopButton, why);
+        main_.SetStatusTip(MainControl::kStartStopButton, why);
         RECT place{};
         GetWindowRect(start, &place);
         POINT centre{(place.left + place.right) / 2, (place.top + place.bottom) / 2};
@@ -379,40 +380,40 @@ TEST_F(Win32Window, TheChoicesOfWhereTheFilesGoHoldWhatTheUserAndTheShellSet) {
     RECT client{};
     GetClientRect(advanced_.Window(), &client);
     EXPECT_EQ(client.right, 600);
-    advanced_.SetChecked(AdvancedControl::ReplaceRadio, true);
-    EXPECT_TRUE(advanced_.Checked(AdvancedControl::ReplaceRadio));
-    EXPECT_FALSE(advanced_.Checked(AdvancedControl::KeepBothRadio));
-    advanced_.SetChecked(AdvancedControl::KeepBothRadio, true);
-    EXPECT_FALSE(advanced_.Checked(AdvancedControl::ReplaceRadio));
+    advanced_.SetChecked(AdvancedControl::kReplaceRadio, true);
+    EXPECT_TRUE(advanced_.Checked(AdvancedControl::kReplaceRadio));
+    EXPECT_FALSE(advanced_.Checked(AdvancedControl::kKeepBothRadio));
+    advanced_.SetChecked(AdvancedControl::kKeepBothRadio, true);
+    EXPECT_FALSE(advanced_.Checked(AdvancedControl::kReplaceRadio));
 
     const std::string tip = "Placeholders: {sender}, {domain}, {year}, {month}, {day}";
-    advanced_.SetTooltip(AdvancedControl::SubFolderEdit, tip);
+    advanced_.SetTooltip(AdvancedControl::kSubFolderEdit, tip);
     const HWND tooltip = TooltipOf(advanced_.Window());
     ASSERT_NE(tooltip, nullptr);
     char text[128] = {};
     TOOLINFOA tool{};
     tool.cbSize = sizeof(tool);
     tool.hwnd = advanced_.Window();
-    tool.uId = reinterpret_cast<UINT_PTR>(advanced_.Control(AdvancedControl::SubFolderEdit));
+    tool.uId = reinterpret_cast<UINT_PTR>(advanced_.Control(AdvancedControl::kSubFolderEdit));
     tool.lpszText = text;
     SendMessageA(tooltip, TTM_GETTEXTA, sizeof(text), reinterpret_cast<LPARAM>(&tool));
     EXPECT_EQ(std::string(text), tip);
 
     RecordingEvents events(main_, [&] {
         advanced_.Show();
-        advanced_.SetText(AdvancedControl::SubFolderEdit, "{year}");  // the shell's change: no event
-        PostMessageA(advanced_.Control(AdvancedControl::SubFolderEdit), WM_CHAR, '/', 1);
-        PostMessageA(advanced_.Control(AdvancedControl::ReplaceRadio), BM_CLICK, 0, 0);
-        PostMessageA(advanced_.Control(AdvancedControl::SaveInlineCheck), BM_CLICK, 0, 0);
+        advanced_.SetText(AdvancedControl::kSubFolderEdit, "{year}");  // the shell's change: no event
+        PostMessageA(advanced_.Control(AdvancedControl::kSubFolderEdit), WM_CHAR, '/', 1);
+        PostMessageA(advanced_.Control(AdvancedControl::kReplaceRadio), BM_CLICK, 0, 0);
+        PostMessageA(advanced_.Control(AdvancedControl::kSaveInlineCheck), BM_CLICK, 0, 0);
         PostMessageA(main_.Window(), WM_CLOSE, 0, 0);
     });
     main_.StartTimers();
     main_.RunEventLoop(events);
     EXPECT_EQ(events.inputChanges, 1);
-    EXPECT_EQ(advanced_.Text(AdvancedControl::SubFolderEdit).size(), std::string("{year}/").size());
-    EXPECT_TRUE(advanced_.Checked(AdvancedControl::ReplaceRadio));
-    EXPECT_FALSE(advanced_.Checked(AdvancedControl::KeepBothRadio)) << "a click clears the other of the pair";
-    EXPECT_TRUE(advanced_.Checked(AdvancedControl::SaveInlineCheck));
+    EXPECT_EQ(advanced_.Text(AdvancedControl::kSubFolderEdit).size(), std::string("{year}/").size());
+    EXPECT_TRUE(advanced_.Checked(AdvancedControl::kReplaceRadio));
+    EXPECT_FALSE(advanced_.Checked(AdvancedControl::kKeepBothRadio)) << "a click clears the other of the pair";
+    EXPECT_TRUE(advanced_.Checked(AdvancedControl::kSaveInlineCheck));
 }
 
 }  // namespace

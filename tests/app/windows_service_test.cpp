@@ -57,20 +57,23 @@ class WindowsService : public ::testing::Test {
 protected:
     void TearDown() override {
         // Whatever a failed test left behind goes, so the next one starts from no service.
-        if (services_->QueryState(kTestServiceName) != kServiceNotInstalled) services_->Uninstall(kTestServiceName);
+        if (services_->QueryState(kTestServiceName) != ServiceState::kNotInstalled) {
+            services_->Uninstall(kTestServiceName);
+        }
     }
 
     bool Gone() {
-        return WaitFor([&] { return services_->QueryState(kTestServiceName) == kServiceNotInstalled; }, kPatience);
+        return WaitFor([&] { return services_->QueryState(kTestServiceName) == ServiceState::kNotInstalled; },
+                       kPatience);
     }
 
     std::unique_ptr<ServiceController> services_ = CreateServiceController();
 };
 
 TEST_F(WindowsService, InstalledDisabledIsNotStartedAndHasItsQuotedPathAndDescription) {
-    EXPECT_EQ(services_->QueryState(kTestServiceName), kServiceNotInstalled);
+    EXPECT_EQ(services_->QueryState(kTestServiceName), ServiceState::kNotInstalled);
     ASSERT_EQ(services_->Install(kTestServiceName, "Zendrel Test", kProgram, "The test's description.", 4), 1);
-    EXPECT_EQ(services_->QueryState(kTestServiceName), kServiceStopped);
+    EXPECT_EQ(services_->QueryState(kTestServiceName), ServiceState::kStopped);
     const std::string key = std::string("SYSTEM\\CurrentControlSet\\Services\\") + kTestServiceName;
     EXPECT_EQ(RegistryText(key, "ImagePath"), "\"" + kProgram + "\"");
     EXPECT_EQ(RegistryText(key, "Description"), "The test's description.");
@@ -97,9 +100,9 @@ TEST_F(WindowsService, StartedByTheManagerTheProgramRunsAtTheDueTimeAndStopsOnTh
         "--b1\r\nContent-Type: text/csv; name=\"service.csv\"\r\n"
         "Content-Disposition: attachment; filename=\"service.csv\"\r\nContent-Transfer-Encoding: base64\r\n\r\n"
         "YSxiLGMNCjEsMiwzDQo=\r\n--b1--\r\n";
-    testing::LoopbackPop3Server server("box", "secret", {message});
+    testsupport::LoopbackPop3Server server("box", "secret", {message});
     ASSERT_TRUE(server.listening());
-    testing::TemporaryFolder save("zendrel-service-save");
+    testsupport::TemporaryFolder save("zendrel-service-save");
     ASSERT_TRUE(save.Created());
 
     // A service started by the manager reads its settings from the all-users data folder, not from a variable of
@@ -124,24 +127,24 @@ TEST_F(WindowsService, StartedByTheManagerTheProgramRunsAtTheDueTimeAndStopsOnTh
 
     ASSERT_EQ(services_->Install(kTestServiceName, "Zendrel Test", kProgram, "", kServiceAutoStart), 1);
     // Running: the manager has started zendrel.exe, which found itself starting and handed itself to the dispatcher.
-    EXPECT_TRUE(WaitFor([&] { return services_->QueryState(kTestServiceName) == kServiceRunning; }, kPatience));
+    EXPECT_TRUE(WaitFor([&] { return services_->QueryState(kTestServiceName) == ServiceState::kRunning; }, kPatience));
 
     const fs::path saved = save.Path() / "service.csv";
     EXPECT_TRUE(WaitFor([&] { return fs::exists(saved); }, kPatience + std::chrono::seconds(75)));
-    EXPECT_EQ(testing::ReadBytes(saved), attachment);
-    EXPECT_TRUE(WaitFor([&] { return testing::ReadBytes(data / "log.txt").find("saved!") != std::string::npos; },
+    EXPECT_EQ(testsupport::ReadBytes(saved), attachment);
+    EXPECT_TRUE(WaitFor([&] { return testsupport::ReadBytes(data / "log.txt").find("saved!") != std::string::npos; },
                         kPatience));
-    EXPECT_THAT(testing::ReadBytes(data / "log.txt"), HasSubstr("File 'service.csv' saved!\r\n"));
+    EXPECT_THAT(testsupport::ReadBytes(data / "log.txt"), HasSubstr("File 'service.csv' saved!\r\n"));
 
     // Paused, the program keeps running and starts no runs; continued, it runs as before.
     EXPECT_EQ(services_->Pause(kTestServiceName), 1);
-    EXPECT_TRUE(WaitFor([&] { return services_->QueryState(kTestServiceName) == kServicePaused; }, kPatience));
+    EXPECT_TRUE(WaitFor([&] { return services_->QueryState(kTestServiceName) == ServiceState::kPaused; }, kPatience));
     EXPECT_EQ(services_->Resume(kTestServiceName), 1);
-    EXPECT_TRUE(WaitFor([&] { return services_->QueryState(kTestServiceName) == kServiceRunning; }, kPatience));
+    EXPECT_TRUE(WaitFor([&] { return services_->QueryState(kTestServiceName) == ServiceState::kRunning; }, kPatience));
 
     // Asked to quit, the program ends its loop by itself and the service reports stopped.
     EXPECT_EQ(services_->Stop(kTestServiceName), 1);
-    EXPECT_TRUE(WaitFor([&] { return services_->QueryState(kTestServiceName) == kServiceStopped; }, kPatience));
+    EXPECT_TRUE(WaitFor([&] { return services_->QueryState(kTestServiceName) == ServiceState::kStopped; }, kPatience));
 
     EXPECT_EQ(services_->Uninstall(kTestServiceName), 1);
     EXPECT_TRUE(Gone());

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 class FileIoTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(folder_.Created()); }
-    const testing::TemporaryFolder folder_;
+    const testsupport::TemporaryFolder folder_;
 };
 
 #if !defined(_WIN32)
@@ -41,16 +41,16 @@ void WithUmask(mode_t mask, Body body) {
 
 TEST_F(FileIoTest, AWrittenFileReplacesTheOldOneWholeWithTheRightPermissions) {
     const fs::path target = folder_.Path() / "target";
-    ASSERT_TRUE(testing::WriteBytes(target, std::string(50000, 'o')));
+    ASSERT_TRUE(testsupport::WriteBytes(target, std::string(50000, 'o')));
     ASSERT_EQ(::chmod(target.c_str(), 0644), 0);
     WithUmask(0, [&] { EXPECT_EQ(WriteFileAtomically(target, "secret", FileAccess::kOwnerOnly), FileError::kNone); });
-    EXPECT_EQ(testing::ReadBytes(target), "secret");
+    EXPECT_EQ(testsupport::ReadBytes(target), "secret");
     EXPECT_EQ(ModeOf(target), 0600u) << "a settings file readable by others is tightened by the next save";
 
     const fs::path download = folder_.Path() / "download";
     WithUmask(022, [&] { EXPECT_EQ(WriteFileAtomically(download, "x", FileAccess::kUsual), FileError::kNone); });
     EXPECT_EQ(ModeOf(download), 0644u) << "attachments follow the umask, as downloads do";
-    EXPECT_EQ(testing::FilesIn(folder_.Path()).size(), 2u) << "no temporary file is left";
+    EXPECT_EQ(testsupport::FilesIn(folder_.Path()).size(), 2u) << "no temporary file is left";
 }
 
 TEST_F(FileIoTest, PrivateFoldersAreCreatedForTheOwnerAlone) {
@@ -59,18 +59,18 @@ TEST_F(FileIoTest, PrivateFoldersAreCreatedForTheOwnerAlone) {
     EXPECT_EQ(ModeOf(folder_.Path() / "Korvath"), 0700u);
     EXPECT_EQ(ModeOf(folder_.Path() / "Korvath" / "Tessaly"), 0700u);
     EXPECT_EQ(CreatePrivateFolders(inner), FolderCreation::kExisted);
-    ASSERT_TRUE(testing::WriteBytes(folder_.Path() / "file", ""));
+    ASSERT_TRUE(testsupport::WriteBytes(folder_.Path() / "file", ""));
     EXPECT_EQ(CreatePrivateFolders(folder_.Path() / "file" / "below"), FolderCreation::kFailed);
 }
 
 #else
 TEST_F(FileIoTest, AWrittenFileReplacesTheOldOneWhole) {
     const fs::path target = folder_.Path() / "target";
-    ASSERT_TRUE(testing::WriteBytes(target, std::string(50000, 'o')));
+    ASSERT_TRUE(testsupport::WriteBytes(target, std::string(50000, 'o')));
     EXPECT_EQ(WriteFileAtomically(target, std::string("se\0cret", 7), FileAccess::kOwnerOnly), FileError::kNone);
-    EXPECT_EQ(testing::ReadBytes(target), std::string("se\0cret", 7));
+    EXPECT_EQ(testsupport::ReadBytes(target), std::string("se\0cret", 7));
     EXPECT_EQ(ReadWholeFile(target), std::string("se\0cret", 7));
-    EXPECT_EQ(testing::FilesIn(folder_.Path()).size(), 1u) << "no temporary file is left";
+    EXPECT_EQ(testsupport::FilesIn(folder_.Path()).size(), 1u) << "no temporary file is left";
     EXPECT_EQ(WriteFileAtomically(folder_.Path() / "missing" / "x", "x", FileAccess::kUsual), FileError::kNotFound);
 }
 
@@ -80,7 +80,7 @@ TEST_F(FileIoTest, ProgramTextCrossesToTheSystemAsWindows1252) {
     const fs::path name = PathFromText("Stra\xDF" "enverzeichnis \x80.csv");
     EXPECT_EQ(name.native(), L"Stra\u00DFenverzeichnis \u20AC.csv");
     ASSERT_EQ(WriteFileAtomically(folder_.Path() / name, "a;b\r\n", FileAccess::kUsual), FileError::kNone);
-    EXPECT_EQ(testing::ReadBytes(folder_.Path() / L"Stra\u00DFenverzeichnis \u20AC.csv"), "a;b\r\n");
+    EXPECT_EQ(testsupport::ReadBytes(folder_.Path() / L"Stra\u00DFenverzeichnis \u20AC.csv"), "a;b\r\n");
     EXPECT_TRUE(PathFromText("").empty());
 }
 
@@ -89,7 +89,7 @@ TEST_F(FileIoTest, FoldersAreCreatedDownToTheLast) {
     EXPECT_EQ(CreatePrivateFolders(inner), FolderCreation::kCreated);
     EXPECT_TRUE(fs::is_directory(folder_.Path() / "Korvath" / "Tessaly"));
     EXPECT_EQ(CreatePrivateFolders(inner), FolderCreation::kExisted);
-    ASSERT_TRUE(testing::WriteBytes(folder_.Path() / "file", ""));
+    ASSERT_TRUE(testsupport::WriteBytes(folder_.Path() / "file", ""));
     EXPECT_EQ(CreatePrivateFolders(folder_.Path() / "file" / "below"), FolderCreation::kFailed);
 }
 #endif
@@ -117,17 +117,17 @@ TEST_F(FileIoTest, AttachmentNamesKeepEveryCharacterAlsoWherePathsPassTheOldLimi
 
 TEST_F(FileIoTest, APendingFileTakesOnlyAFreeNameAndLeavesNothingWhenItGetsNone) {
     const fs::path taken = folder_.Path() / "taken.pdf";
-    ASSERT_TRUE(testing::WriteBytes(taken, "old"));
+    ASSERT_TRUE(testsupport::WriteBytes(taken, "old"));
     ASSERT_TRUE(fs::create_directory(folder_.Path() / "folder.pdf"));
     {
         PendingFile file(folder_.Path(), std::string("new\0bytes", 9), FileAccess::kUsual);
         ASSERT_EQ(file.Error(), FileError::kNone);
         EXPECT_EQ(file.TakeName(taken), Naming::kNameTaken);
         EXPECT_EQ(file.TakeName(folder_.Path() / "folder.pdf"), Naming::kNameTaken);
-        EXPECT_EQ(testing::ReadBytes(taken), "old") << "a taken name keeps its file";
+        EXPECT_EQ(testsupport::ReadBytes(taken), "old") << "a taken name keeps its file";
         EXPECT_EQ(file.TakeName(folder_.Path() / "free.pdf"), Naming::kNamed);
     }
-    EXPECT_EQ(testing::ReadBytes(folder_.Path() / "free.pdf"), std::string("new\0bytes", 9));
+    EXPECT_EQ(testsupport::ReadBytes(folder_.Path() / "free.pdf"), std::string("new\0bytes", 9));
     {
         PendingFile unnamed(folder_.Path(), "never named", FileAccess::kUsual);
         EXPECT_EQ(unnamed.TakeName(taken), Naming::kNameTaken);
@@ -136,8 +136,8 @@ TEST_F(FileIoTest, APendingFileTakesOnlyAFreeNameAndLeavesNothingWhenItGetsNone)
         PendingFile replacing(folder_.Path(), "replaced", FileAccess::kUsual);
         EXPECT_EQ(replacing.ReplaceName(taken), FileError::kNone);
     }
-    EXPECT_EQ(testing::ReadBytes(taken), "replaced");
-    EXPECT_EQ(testing::FilesIn(folder_.Path()).size(), 2u) << "no temporary file is left";
+    EXPECT_EQ(testsupport::ReadBytes(taken), "replaced");
+    EXPECT_EQ(testsupport::FilesIn(folder_.Path()).size(), 2u) << "no temporary file is left";
 
     PendingFile nowhere(folder_.Path() / "missing", "x", FileAccess::kUsual);
     EXPECT_EQ(nowhere.Error(), FileError::kNotFound);
@@ -145,7 +145,7 @@ TEST_F(FileIoTest, APendingFileTakesOnlyAFreeNameAndLeavesNothingWhenItGetsNone)
 }
 
 TEST_F(FileIoTest, FileHoldsComparesTheWholeContent) {
-    ASSERT_TRUE(testing::WriteBytes(folder_.Path() / "a", std::string(100000, 'a') + "z"));
+    ASSERT_TRUE(testsupport::WriteBytes(folder_.Path() / "a", std::string(100000, 'a') + "z"));
     EXPECT_TRUE(FileHolds(folder_.Path() / "a", std::string(100000, 'a') + "z"));
     EXPECT_FALSE(FileHolds(folder_.Path() / "a", std::string(100000, 'a') + "y")) << "the same size";
     EXPECT_FALSE(FileHolds(folder_.Path() / "a", std::string(100000, 'a')));
@@ -181,7 +181,7 @@ TEST_F(FileIoTest, BytesInPiecesAreWrittenAndComparedWhole) {
     const std::string whole = "head " + big + std::string("\0tail", 5);
     const fs::path target = folder_.Path() / "pieces.bin";
     ASSERT_EQ(WriteFileAtomically(target, source, FileAccess::kUsual), FileError::kNone);
-    EXPECT_EQ(testing::ReadBytes(target), whole);
+    EXPECT_EQ(testsupport::ReadBytes(target), whole);
     EXPECT_TRUE(FileHolds(target, source));
     EXPECT_FALSE(FileHolds(target, PiecesSource({"head ", big, std::string("\0tall", 5)}))) << "the same size";
     EXPECT_FALSE(FileHolds(target, PiecesSource({"head ", big}))) << "a shorter content";
@@ -193,7 +193,7 @@ TEST_F(FileIoTest, BytesInPiecesAreWrittenAndComparedWhole) {
         EXPECT_EQ(broken.TakeName(folder_.Path() / "broken.bin"), Naming::kFailed);
     }
     EXPECT_FALSE(fs::exists(folder_.Path() / "broken.bin"));
-    EXPECT_EQ(testing::FilesIn(folder_.Path()).size(), 1u) << "no temporary file is left";
+    EXPECT_EQ(testsupport::FilesIn(folder_.Path()).size(), 1u) << "no temporary file is left";
 }
 
 TEST_F(FileIoTest, FoldersAreCreatedBelowAnExistingBaseOnly) {
@@ -202,14 +202,14 @@ TEST_F(FileIoTest, FoldersAreCreatedBelowAnExistingBaseOnly) {
     EXPECT_EQ(CreateFoldersBelow(folder_.Path(), fs::path("example.org") / "2025-06"), FileError::kNone);
     EXPECT_EQ(CreateFoldersBelow(folder_.Path() / "unplugged", "x"), FileError::kNotFound);
     EXPECT_FALSE(fs::exists(folder_.Path() / "unplugged"));
-    ASSERT_TRUE(testing::WriteBytes(folder_.Path() / "file", ""));
+    ASSERT_TRUE(testsupport::WriteBytes(folder_.Path() / "file", ""));
     EXPECT_EQ(CreateFoldersBelow(folder_.Path(), fs::path("file") / "below"), FileError::kOther);
 }
 
 TEST_F(FileIoTest, OnlyTemporaryFilesOlderThanTheirAgeAreRemoved) {
     const std::string prefix(kTemporaryFilePrefix);
     for (const std::string& name : {prefix + "old", prefix + "young", std::string("old-but-mine")}) {
-        ASSERT_TRUE(testing::WriteBytes(folder_.Path() / name, "x"));
+        ASSERT_TRUE(testsupport::WriteBytes(folder_.Path() / name, "x"));
     }
     const auto twoHoursAgo = fs::file_time_type::clock::now() - std::chrono::hours(2);
     fs::last_write_time(folder_.Path() / (prefix + "old"), twoHoursAgo);

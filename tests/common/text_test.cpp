@@ -62,8 +62,8 @@ TEST(SingleByteToUtf8, EncodesEachByteAsLatin1) {
     EXPECT_EQ(SingleByteToUtf8("a\xE4\xFF"), "a\xC3\xA4\xC3\xBF");
     EXPECT_EQ(SingleByteToUtf8("\x80"), "\xC2\x80");
     EXPECT_EQ(Utf8ToSingleByte(SingleByteToUtf8("Gr\xFC\xDF" "e")), "Gr\xFC\xDF" "e");
-    EXPECT_EQ(WriteText("\xE4", TextFormat::SingleByte), "\xE4");
-    EXPECT_EQ(ReadText("\xC3\xA4", TextFormat::SingleByte), "\xC3\xA4");
+    EXPECT_EQ(WriteText("\xE4", TextFormat::kSingleByte), "\xE4");
+    EXPECT_EQ(ReadText("\xC3\xA4", TextFormat::kSingleByte), "\xC3\xA4");
 }
 
 TEST(Windows1252ToUtf8, MapsTheHighControlRangeToRealCharacters) {

@@ -74,7 +74,7 @@ using RecordingView = testsupport::CollectingView;
 std::optional<std::string> FileBytes(const fs::path& path) {
     std::error_code error;
     if (!fs::exists(path, error)) return std::nullopt;
-    return testing::ReadBytes(path);
+    return testsupport::ReadBytes(path);
 }
 
 const std::string kCrLf = "\r\n";
@@ -90,7 +90,7 @@ protected:
         return ActivityLog(folder_.Path(), view, files_, [time] { return time; }, patience);
     }
 
-    testing::TemporaryFolder folder_;
+    testsupport::TemporaryFolder folder_;
     testsupport::TestLogFiles files_;
 };
 
@@ -110,7 +110,7 @@ TEST_F(ActivityLogTest, WriteLogSendsTheLineToItsDestinations) {
     };
     for (const DestinationCase& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.destination));
-        testing::TemporaryFolder folder;
+        testsupport::TemporaryFolder folder;
         ASSERT_TRUE(folder.Created());
         RecordingView view;
         testsupport::TestLogFiles files;
@@ -145,8 +145,8 @@ TEST_F(ActivityLogTest, TextWithLineBreaksIsStampedOnlyOnItsFirstPhysicalLine) {
 }
 
 TEST_F(ActivityLogTest, LinesAreAppendedBehindWhatTheFilesHold) {
-    ASSERT_TRUE(testing::WriteBytes(SharedPath(), "08:00:00 earlier\r\n"));
-    ASSERT_TRUE(testing::WriteBytes(DiagnosticPath(), "no line end"));
+    ASSERT_TRUE(testsupport::WriteBytes(SharedPath(), "08:00:00 earlier\r\n"));
+    ASSERT_TRUE(testsupport::WriteBytes(DiagnosticPath(), "no line end"));
     RecordingView view;
     int second = 0;
     ActivityLog log(folder_.Path(), view, files_, [&second] { return TimeOfDay(10, 0, second++); });
@@ -178,7 +178,7 @@ TEST_F(ActivityLogTest, LineForAMissingDataFolderIsDroppedWithoutWaitingForIt) {
 }
 
 TEST_F(ActivityLogTest, WriterWaitsForAFileThatAnotherWriterReleasesSoon) {
-    ASSERT_TRUE(testing::WriteBytes(SharedPath(), "09:04:59 before\r\n"));
+    ASSERT_TRUE(testsupport::WriteBytes(SharedPath(), "09:04:59 before\r\n"));
     files_.Hold(SharedPath());
     // Released once the log has been refused several times, which stands for a short take-over; counting the attempts
     // instead of sleeping keeps the test independent of the machine's speed.
@@ -195,7 +195,7 @@ TEST_F(ActivityLogTest, WriterWaitsForAFileThatAnotherWriterReleasesSoon) {
 }
 
 TEST_F(ActivityLogTest, WriterGivesUpOnAFileThatStaysHeld) {
-    ASSERT_TRUE(testing::WriteBytes(DiagnosticPath(), "09:04:59 before\r\n"));
+    ASSERT_TRUE(testsupport::WriteBytes(DiagnosticPath(), "09:04:59 before\r\n"));
     files_.Hold(DiagnosticPath());
     RecordingView view;
     MakeLog(view).WriteLog("lost", LogDestination::kDiagnosticFile);
@@ -204,7 +204,7 @@ TEST_F(ActivityLogTest, WriterGivesUpOnAFileThatStaysHeld) {
 }
 
 TEST_F(ActivityLogTest, TakeOverMovesEveryLineInFileOrderAndEmptiesTheFile) {
-    ASSERT_TRUE(testing::WriteBytes(SharedPath(), "10:00:00 a\r\n10:00:01 b\r\n\r\n10:00:00 a\r\n10:00:02 c\r\n"));
+    ASSERT_TRUE(testsupport::WriteBytes(SharedPath(), "10:00:00 a\r\n10:00:01 b\r\n\r\n10:00:00 a\r\n10:00:02 c\r\n"));
     RecordingView view({"10:00:01 b", "earlier"});
     bool stamped = false;
     ActivityLog log(folder_.Path(), view, files_, [&stamped] {
@@ -219,7 +219,7 @@ TEST_F(ActivityLogTest, TakeOverMovesEveryLineInFileOrderAndEmptiesTheFile) {
 }
 
 TEST_F(ActivityLogTest, TakeOverWithSkipLeavesOutLinesTheViewHolds) {
-    ASSERT_TRUE(testing::WriteBytes(SharedPath(), "10:00:00 a\r\n10:00:01 B\r\n\r\n10:00:02 c\r\n"));
+    ASSERT_TRUE(testsupport::WriteBytes(SharedPath(), "10:00:00 a\r\n10:00:01 B\r\n\r\n10:00:02 c\r\n"));
     RecordingView view({"", "10:00:01 b", "10:00:02 c"});
     MakeLog(view).TakeOverSharedLog(true);
     // The empty line matches the empty row; the comparison heeds letter case.
@@ -228,7 +228,7 @@ TEST_F(ActivityLogTest, TakeOverWithSkipLeavesOutLinesTheViewHolds) {
 }
 
 TEST_F(ActivityLogTest, TakeOverWithSkipEmptiesAFileWhoseLinesAreAllKnown) {
-    ASSERT_TRUE(testing::WriteBytes(SharedPath(), "\r\n"));
+    ASSERT_TRUE(testsupport::WriteBytes(SharedPath(), "\r\n"));
     RecordingView view({""});
     MakeLog(view).TakeOverSharedLog(true);
     EXPECT_THAT(view.Rows(), ElementsAre(""));
@@ -242,7 +242,7 @@ TEST_F(ActivityLogTest, TakeOverWithSkipDoesNotOpenAnEmptyOrMissingFile) {
     EXPECT_EQ(files_.Opens(SharedPath()), 0);
     EXPECT_EQ(FileBytes(SharedPath()), std::nullopt);
 
-    ASSERT_TRUE(testing::WriteBytes(SharedPath(), ""));
+    ASSERT_TRUE(testsupport::WriteBytes(SharedPath(), ""));
     log.TakeOverSharedLog(true);
     EXPECT_EQ(files_.Opens(SharedPath()), 0);
     EXPECT_THAT(view.Rows(), ElementsAre("row"));
@@ -280,7 +280,7 @@ TEST_F(ActivityLogTest, TakeOverEndsALineAtCrLfCrOrLf) {
     };
     for (const LineEndCase& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.bytes));
-        ASSERT_TRUE(testing::WriteBytes(SharedPath(), c.bytes));
+        ASSERT_TRUE(testsupport::WriteBytes(SharedPath(), c.bytes));
         RecordingView view;
         MakeLog(view).TakeOverSharedLog(false);
         EXPECT_EQ(view.Rows(), c.rows);
@@ -289,7 +289,7 @@ TEST_F(ActivityLogTest, TakeOverEndsALineAtCrLfCrOrLf) {
 }
 
 TEST_F(ActivityLogTest, TakeOverOfAHeldFileLeavesEverythingAsItWas) {
-    ASSERT_TRUE(testing::WriteBytes(SharedPath(), "10:00:00 a\r\n"));
+    ASSERT_TRUE(testsupport::WriteBytes(SharedPath(), "10:00:00 a\r\n"));
     files_.Hold(SharedPath());
     for (const bool skipKnownLines : {false, true}) {
         RecordingView view({"row"});
@@ -301,7 +301,7 @@ TEST_F(ActivityLogTest, TakeOverOfAHeldFileLeavesEverythingAsItWas) {
 }
 
 TEST_F(ActivityLogTest, TakeOverKeepsAFileItCannotRead) {
-    ASSERT_TRUE(testing::WriteBytes(SharedPath(), "10:00:00 a\r\n"));
+    ASSERT_TRUE(testsupport::WriteBytes(SharedPath(), "10:00:00 a\r\n"));
     files_.FailReads();
     RecordingView view;
     MakeLog(view).TakeOverSharedLog(false);

@@ -12,10 +12,10 @@
 namespace zendrel {
 namespace {
 
-constexpr Language kLanguages[] = {Language::German, Language::English};
+constexpr Language kLanguages[] = {Language::kGerman, Language::kEnglish};
 
 const char* NameOf(Language language) {
-    return language == Language::German ? "German" : "English";
+    return language == Language::kGerman ? "German" : "English";
 }
 
 TextKey KeyAt(int index) {
@@ -40,27 +40,28 @@ struct LanguageCase {
 
 TEST(InterfaceTexts, OnlyGermanInAnyLetterCaseSelectsGerman) {
     const LanguageCase cases[] = {
-        {"german", Language::German},   {"German", Language::German},   {"GERMAN", Language::German},
-        {"gErMaN", Language::German},   {"english", Language::English}, {"", Language::English},
-        {"deutsch", Language::English}, {"germany", Language::English}, {" german", Language::English},
-        {"german ", Language::English}, {"germa", Language::English},   {std::string("german\0", 7), Language::English},
+        {"german", Language::kGerman},   {"German", Language::kGerman},   {"GERMAN", Language::kGerman},
+        {"gErMaN", Language::kGerman},   {"english", Language::kEnglish}, {"", Language::kEnglish},
+        {"deutsch", Language::kEnglish}, {"germany", Language::kEnglish}, {" german", Language::kEnglish},
+        {"german ", Language::kEnglish}, {"germa", Language::kEnglish},
+        {std::string("german\0", 7), Language::kEnglish},
     };
     for (const LanguageCase& c : cases) {
         InterfaceTexts texts;
         // Start from the opposite language so that a switch that does not happen is noticed.
-        texts.ApplyLanguage(c.chosen == Language::German ? "english" : "german");
+        texts.ApplyLanguage(c.chosen == Language::kGerman ? "english" : "german");
         EXPECT_EQ(texts.ApplyLanguage(c.value), c.chosen) << "language '" << c.value << "'";
         EXPECT_EQ(texts.CurrentLanguage(), c.chosen) << "language '" << c.value << "'";
-        EXPECT_EQ(texts.Text(TextKey::ButtonStop), c.chosen == Language::German ? "Anhalten" : "Stop")
+        EXPECT_EQ(texts.Text(TextKey::kButtonStop), c.chosen == Language::kGerman ? "Anhalten" : "Stop")
             << "language '" << c.value << "'";
     }
 }
 
 TEST(InterfaceTexts, StartsInEnglish) {
     const InterfaceTexts texts;
-    EXPECT_EQ(texts.CurrentLanguage(), Language::English);
-    EXPECT_EQ(texts.Text(TextKey::ButtonStart), "Lets go");
-    EXPECT_EQ(texts.ServiceStateText(4), "Service running");
+    EXPECT_EQ(texts.CurrentLanguage(), Language::kEnglish);
+    EXPECT_EQ(texts.Text(TextKey::kButtonStart), "Lets go");
+    EXPECT_EQ(texts.ServiceStateText(ServiceState::kRunning), "Service running");
 }
 
 TEST(InterfaceTexts, CurrentTextsFollowEverySwitch) {
@@ -104,8 +105,8 @@ TEST(InterfaceTextLists, AreWindows1252WithoutUtf8) {
 
 TEST(InterfaceTextLists, BothLanguagesCarryTheSamePlaceholders) {
     for (int index = 0; index < kTextCount; ++index) {
-        EXPECT_EQ(PlaceholdersOf(TextOf(Language::German, KeyAt(index))),
-                  PlaceholdersOf(TextOf(Language::English, KeyAt(index))))
+        EXPECT_EQ(PlaceholdersOf(TextOf(Language::kGerman, KeyAt(index))),
+                  PlaceholdersOf(TextOf(Language::kEnglish, KeyAt(index))))
             << "key " << index;
     }
 }
@@ -116,36 +117,36 @@ TEST(InterfaceTextLists, PlaceholdersSitInTheTextsThatAreFilled) {
         std::set<std::string> placeholders;
     };
     const PlaceholderCase cases[] = {
-        {TextKey::MsgLoggedIn, {"{COUNT}"}},    {TextKey::MsgFileSaved, {"{FILE}"}},
-        {TextKey::StatusNextStart, {"{START}"}}, {TextKey::MsgSearching, {"{SEARCH}"}},
-        {TextKey::ErrFileNotSaved, {"{FILE}"}}, {TextKey::ErrConnection, {"{CODE}"}},
-        {TextKey::ErrCertificate, {"{REASON}"}},
-        {TextKey::MsgConnected, {"{COUNT}"}},    {TextKey::ErrConnectDetail, {"{HOST}", "{PORT}", "{REASON}"}},
-        {TextKey::MsgFilesNotSaved, {"{COUNT}"}},
-        {TextKey::TipSubFolder, {"{sender}", "{domain}", "{year}", "{month}", "{day}"}},
-        {TextKey::ErrReplyTooLarge, {"{NUMBER}", "{LIMIT}"}},
-        {TextKey::ErrDataFolderDenied, {"{FOLDER}"}},
+        {TextKey::kMsgLoggedIn, {"{COUNT}"}},    {TextKey::kMsgFileSaved, {"{FILE}"}},
+        {TextKey::kStatusNextStart, {"{START}"}}, {TextKey::kMsgSearching, {"{SEARCH}"}},
+        {TextKey::kErrFileNotSaved, {"{FILE}"}}, {TextKey::kErrConnection, {"{CODE}"}},
+        {TextKey::kErrCertificate, {"{REASON}"}},
+        {TextKey::kMsgConnected, {"{COUNT}"}},    {TextKey::kErrConnectDetail, {"{HOST}", "{PORT}", "{REASON}"}},
+        {TextKey::kMsgFilesNotSaved, {"{COUNT}"}},
+        {TextKey::kTipSubFolder, {"{sender}", "{domain}", "{year}", "{month}", "{day}"}},
+        {TextKey::kErrReplyTooLarge, {"{NUMBER}", "{LIMIT}"}},
+        {TextKey::kErrDataFolderDenied, {"{FOLDER}"}},
     };
     std::set<int> withPlaceholder;
     for (const PlaceholderCase& c : cases) {
         withPlaceholder.insert(static_cast<int>(c.key));
-        EXPECT_EQ(PlaceholdersOf(TextOf(Language::English, c.key)), c.placeholders)
+        EXPECT_EQ(PlaceholdersOf(TextOf(Language::kEnglish, c.key)), c.placeholders)
             << "key " << static_cast<int>(c.key);
     }
     for (int index = 0; index < kTextCount; ++index) {
         if (withPlaceholder.count(index) != 0) continue;
-        EXPECT_TRUE(PlaceholdersOf(TextOf(Language::English, KeyAt(index))).empty()) << "key " << index;
+        EXPECT_TRUE(PlaceholdersOf(TextOf(Language::kEnglish, KeyAt(index))).empty()) << "key " << index;
     }
 }
 
 TEST(InterfaceTextLists, LabelsHaveNoColon) {
     // The colon is appended where a label stands left of its control; a stored one would show twice.
     const TextKey labels[] = {
-        TextKey::LabelServer,         TextKey::LabelPort,          TextKey::LabelUserName,
-        TextKey::LabelPassword,       TextKey::LabelInterval,      TextKey::LabelStartTime,
-        TextKey::LabelSaveDir,        TextKey::FrameLog,           TextKey::LabelSearchString,
-        TextKey::LabelExtensions,     TextKey::LabelAllowedSenders, TextKey::LabelBlockedSenders,
-        TextKey::LabelExistingFiles,  TextKey::LabelSubFolder,
+        TextKey::kLabelServer,         TextKey::kLabelPort,          TextKey::kLabelUserName,
+        TextKey::kLabelPassword,       TextKey::kLabelInterval,      TextKey::kLabelStartTime,
+        TextKey::kLabelSaveDir,        TextKey::kFrameLog,           TextKey::kLabelSearchString,
+        TextKey::kLabelExtensions,     TextKey::kLabelAllowedSenders, TextKey::kLabelBlockedSenders,
+        TextKey::kLabelExistingFiles,  TextKey::kLabelSubFolder,
     };
     for (Language language : kLanguages) {
         for (TextKey key : labels) {
@@ -163,83 +164,83 @@ struct ExactCase {
 
 TEST(InterfaceTextLists, HoldTheseExactTexts) {
     const ExactCase cases[] = {
-        {TextKey::FramePreferences, "Preferences", "Einstellungen"},
-        {TextKey::LabelSaveDir, "Path for Attachments", "Speicherpfad f\xFCr Anh\xE4nge"},
-        {TextKey::CheckShortcut, "Shortcut in startup", "Verkn\xFCpfung in Autostart anlegen"},
-        {TextKey::CheckDeleteMails, "Delete mails from server, after extraction",
+        {TextKey::kFramePreferences, "Preferences", "Einstellungen"},
+        {TextKey::kLabelSaveDir, "Path for Attachments", "Speicherpfad f\xFCr Anh\xE4nge"},
+        {TextKey::kCheckShortcut, "Shortcut in startup", "Verkn\xFCpfung in Autostart anlegen"},
+        {TextKey::kCheckDeleteMails, "Delete mails from server, after extraction",
          "L\xF6sche Mails auf dem Server nach dem Extrahieren der Anh\xE4nge"},
-        {TextKey::ButtonStart, "Lets go", "Los geht's"},
-        {TextKey::TipDonate, "You think this tool is useful? Please help the creator with a little donation!",
+        {TextKey::kButtonStart, "Lets go", "Los geht's"},
+        {TextKey::kTipDonate, "You think this tool is useful? Please help the creator with a little donation!",
          "Dieses Tool ist n\xFCtzlich? \xDC" "ber eine kleine Spende w\xFCrde ich mich freuen!"},
-        {TextKey::LabelBlockedSenders, "Not from those senders", "Nicht von diesen Sendern"},
-        {TextKey::ButtonDelete, "Delete", "L\xF6schen"},
-        {TextKey::MsgLoggedIn, "Successfully logged into account! ({COUNT} messages).",
+        {TextKey::kLabelBlockedSenders, "Not from those senders", "Nicht von diesen Sendern"},
+        {TextKey::kButtonDelete, "Delete", "L\xF6schen"},
+        {TextKey::kMsgLoggedIn, "Successfully logged into account! ({COUNT} messages).",
          "In Postfach eingeloggt! ({COUNT} Nachrichten)."},
-        {TextKey::ErrNoServer, "ERROR!! (Can't reach server)", "FEHLER!! (Kann Server nicht erreichen)"},
-        {TextKey::ErrWrongPassword, "ERROR!! (wrong password)", "FEHLER!! (falsches Passwort)"},
-        {TextKey::Interval30Minutes, "any 30 minutes", "alle halbe Stunde"},
-        {TextKey::ServiceStopPending, "Service pending close", "Dienst h\xE4lt an..."},
-        {TextKey::ServiceContinuePending, "Service Continue Pending", "Service Continue Pending"},
-        {TextKey::StatusNextStart, "Next start in {START}", "N\xE4" "chster Start in {START}"},
-        {TextKey::ButtonStop, "Stop", "Anhalten"},
-        {TextKey::ProductDescription, "Zendrel. The tool for extracting attachments from emails.",
+        {TextKey::kErrNoServer, "ERROR!! (Can't reach server)", "FEHLER!! (Kann Server nicht erreichen)"},
+        {TextKey::kErrWrongPassword, "ERROR!! (wrong password)", "FEHLER!! (falsches Passwort)"},
+        {TextKey::kInterval30Minutes, "any 30 minutes", "alle halbe Stunde"},
+        {TextKey::kServiceStopPending, "Service pending close", "Dienst h\xE4lt an..."},
+        {TextKey::kServiceContinuePending, "Service Continue Pending", "Service Continue Pending"},
+        {TextKey::kStatusNextStart, "Next start in {START}", "N\xE4" "chster Start in {START}"},
+        {TextKey::kButtonStop, "Stop", "Anhalten"},
+        {TextKey::kProductDescription, "Zendrel. The tool for extracting attachments from emails.",
          "Zendrel. Das Tool, um Attachments aus Emails zu extrahieren."},
-        {TextKey::MsgHowToReconfigure,
+        {TextKey::kMsgHowToReconfigure,
          "If you want to change the configuration, just open a new instance of Zendrel, stop the service and do your "
          "changes.",
          "Wollen Sie \xC4nderungen an der Konfiguration durchf\xFChren, \xF6" "ffnen Sie einfach eine weitere Instanz "
          "von Zendrel, beenden den Dienst und f\xFChren Ihre \xC4nderungen durch."},
-        {TextKey::AskUninstall, "Do you want to uninstall the zendrel service?\n(You maybe need adminrights)",
+        {TextKey::kAskUninstall, "Do you want to uninstall the zendrel service?\n(You maybe need adminrights)",
          "Wollen Sie den Zendrel-Dienst deinstallieren?\n(Sie ben\xF6tigen evtl. Adminrechte)"},
-        {TextKey::ErrUninstallRights, "You don't have enough rights, please try to start zendrel as administrator.",
+        {TextKey::kErrUninstallRights, "You don't have enough rights, please try to start zendrel as administrator.",
          "Sie haben keine Rechte, versuchen Sie das Programm als Admin zu starten."},
-        {TextKey::MsgSearching, "Now searching for '{SEARCH}'.", "Suche nach '{SEARCH}'."},
-        {TextKey::ErrFileNotSaved, "ERROR!! (File '{FILE}' could not be saved)",
+        {TextKey::kMsgSearching, "Now searching for '{SEARCH}'.", "Suche nach '{SEARCH}'."},
+        {TextKey::kErrFileNotSaved, "ERROR!! (File '{FILE}' could not be saved)",
          "FEHLER!! (Datei '{FILE}' konnte nicht gespeichert werden)"},
-        {TextKey::ErrConnection, "ERROR!! (Connection failed, code {CODE})",
+        {TextKey::kErrConnection, "ERROR!! (Connection failed, code {CODE})",
          "FEHLER!! (Verbindung fehlgeschlagen, Code {CODE})"},
-        {TextKey::MenuRunNow, "Run now", "Jetzt abrufen"},
-        {TextKey::MenuCheckConnection, "Check connection", "Verbindung pr\xFC" "fen"},
-        {TextKey::MsgConnected, "Connected: {COUNT} messages in the mailbox",
+        {TextKey::kMenuRunNow, "Run now", "Jetzt abrufen"},
+        {TextKey::kMenuCheckConnection, "Check connection", "Verbindung pr\xFC" "fen"},
+        {TextKey::kMsgConnected, "Connected: {COUNT} messages in the mailbox",
          "Verbunden: {COUNT} Nachrichten im Postfach"},
-        {TextKey::MenuShow, "Show", "Anzeigen"},
-        {TextKey::MenuQuit, "Quit", "Beenden"},
-        {TextKey::ButtonClose, "Close", "Schlie\xDF" "en"},
-        {TextKey::LabelExistingFiles, "If a file of that name exists", "Wenn eine Datei gleichen Namens existiert"},
-        {TextKey::RadioKeepBoth, "Keep both", "Beide behalten"},
-        {TextKey::RadioReplace, "Replace it", "Ersetzen"},
-        {TextKey::CheckSaveInline, "Also save inline files (as some mail programs send PDFs)",
+        {TextKey::kMenuShow, "Show", "Anzeigen"},
+        {TextKey::kMenuQuit, "Quit", "Beenden"},
+        {TextKey::kButtonClose, "Close", "Schlie\xDF" "en"},
+        {TextKey::kLabelExistingFiles, "If a file of that name exists", "Wenn eine Datei gleichen Namens existiert"},
+        {TextKey::kRadioKeepBoth, "Keep both", "Beide behalten"},
+        {TextKey::kRadioReplace, "Replace it", "Ersetzen"},
+        {TextKey::kCheckSaveInline, "Also save inline files (as some mail programs send PDFs)",
          "Auch eingebettete Dateien speichern (so verschicken manche Mailprogramme PDFs)"},
-        {TextKey::CheckRememberMails, "Remember examined mails across restarts",
+        {TextKey::kCheckRememberMails, "Remember examined mails across restarts",
          "Gepr\xFC" "fte Mails \xFC" "ber einen Neustart hinaus merken"},
-        {TextKey::MsgFilesNotSaved, "{COUNT} files could not be saved; their mails stay on the server",
+        {TextKey::kMsgFilesNotSaved, "{COUNT} files could not be saved; their mails stay on the server",
          "{COUNT} Dateien konnten nicht gespeichert werden; ihre Mails bleiben auf dem Server"},
-        {TextKey::ErrTokenOverPlainText,
+        {TextKey::kErrTokenOverPlainText,
          "ERROR!! (The sign-in is never sent over a plain connection: choose STARTTLS or SSL/TLS)",
          "FEHLER!! (Die Anmeldung wird nie \xFC" "ber eine unverschl\xFCsselte Verbindung gesendet: w\xE4hlen Sie "
          "STARTTLS oder SSL/TLS)"},
-        {TextKey::ErrTokenRefused, "ERROR!! (The server refused the login with the sign-in)",
+        {TextKey::kErrTokenRefused, "ERROR!! (The server refused the login with the sign-in)",
          "FEHLER!! (Der Server hat die Anmeldung abgelehnt)"},
-        {TextKey::ErrNotSignedIn, "ERROR!! (Not signed in: please sign in)",
+        {TextKey::kErrNotSignedIn, "ERROR!! (Not signed in: please sign in)",
          "FEHLER!! (Nicht angemeldet: Bitte melden Sie sich an)"},
-        {TextKey::ErrSignInAgain, "ERROR!! (The sign-in has expired or was revoked: Please sign in again)",
+        {TextKey::kErrSignInAgain, "ERROR!! (The sign-in has expired or was revoked: Please sign in again)",
          "FEHLER!! (Die Anmeldung ist abgelaufen oder wurde widerrufen: Bitte melden Sie sich erneut an)"},
-        {TextKey::ErrProviderUnreachable, "ERROR!! (The sign-in provider could not be reached)",
+        {TextKey::kErrProviderUnreachable, "ERROR!! (The sign-in provider could not be reached)",
          "FEHLER!! (Der Anmeldedienst ist nicht erreichbar)"},
     };
     for (const ExactCase& c : cases) {
-        EXPECT_EQ(TextOf(Language::English, c.key), c.english) << "key " << static_cast<int>(c.key);
-        EXPECT_EQ(TextOf(Language::German, c.key), c.german) << "key " << static_cast<int>(c.key);
+        EXPECT_EQ(TextOf(Language::kEnglish, c.key), c.english) << "key " << static_cast<int>(c.key);
+        EXPECT_EQ(TextOf(Language::kGerman, c.key), c.german) << "key " << static_cast<int>(c.key);
     }
 }
 
 TEST(InterfaceTexts, FilledPlaceholderGivesTheShownText) {
     InterfaceTexts texts;
     texts.ApplyLanguage("german");
-    EXPECT_EQ(FillPlaceholder(texts.Text(TextKey::MsgFileSaved), "{FILE}", "R\xE4" "chnung.pdf"),
+    EXPECT_EQ(FillPlaceholder(texts.Text(TextKey::kMsgFileSaved), "{FILE}", "R\xE4" "chnung.pdf"),
               "Datei 'R\xE4" "chnung.pdf' abgespeichert!");
     texts.ApplyLanguage("english");
-    EXPECT_EQ(FillPlaceholder(texts.Text(TextKey::MsgLoggedIn), "{COUNT}", "3"),
+    EXPECT_EQ(FillPlaceholder(texts.Text(TextKey::kMsgLoggedIn), "{COUNT}", "3"),
               "Successfully logged into account! (3 messages).");
 }
 
@@ -267,9 +268,9 @@ TEST(InterfaceTexts, ServiceStateTextsByState) {
     InterfaceTexts texts;
     for (const NumberedCase& c : cases) {
         texts.ApplyLanguage("english");
-        EXPECT_EQ(texts.ServiceStateText(c.number), c.english) << "state " << c.number;
+        EXPECT_EQ(texts.ServiceStateText(ServiceStateOf(c.number)), c.english) << "state " << c.number;
         texts.ApplyLanguage("german");
-        EXPECT_EQ(texts.ServiceStateText(c.number), c.german) << "state " << c.number;
+        EXPECT_EQ(texts.ServiceStateText(ServiceStateOf(c.number)), c.german) << "state " << c.number;
     }
 }
 
@@ -296,7 +297,7 @@ TEST(InterfaceTexts, KeyOutsideTheListGivesNoText) {
     const InterfaceTexts texts;
     EXPECT_TRUE(texts.Text(KeyAt(kTextCount)).empty());
     EXPECT_TRUE(texts.Text(KeyAt(-1)).empty());
-    EXPECT_TRUE(TextOf(Language::German, KeyAt(kTextCount)).empty());
+    EXPECT_TRUE(TextOf(Language::kGerman, KeyAt(kTextCount)).empty());
 }
 
 }  // namespace

@@ -18,9 +18,9 @@
 namespace zendrel {
 namespace {
 
-using testing::FakeAttachment;
-using testing::FakeMailSession;
-using testing::FakeMessage;
+using testsupport::FakeAttachment;
+using testsupport::FakeMailSession;
+using testsupport::FakeMessage;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -63,16 +63,16 @@ protected:
         services.allowedSenders = Shared(allowed_);
         services.blockedSenders = Shared(blocked_);
         services.loggingFlag = logging_;
-        services.createSession = [&mailbox] { return testing::Borrow(mailbox); };
+        services.createSession = [&mailbox] { return testsupport::Borrow(mailbox); };
         return services;
     }
 
-    // One run over `mailbox`, as the shell starts it (runThread set), waited for on this thread.
+    // One run over `mailbox`, as the shell starts it (activeRunNumber set), waited for on this thread.
     RunReport Run(FakeMailSession& mailbox) {
-        parameters_.runThread.store(7);
-        parameters_.stopRequested.store(0);
+        parameters_.activeRunNumber.store(7);
+        parameters_.stopRequested.store(false);
         const RunReport report = MailboxRun(parameters_, Services(mailbox));
-        EXPECT_EQ(parameters_.runThread.load(), 0u) << "the run clears runThread as its last act";
+        EXPECT_EQ(parameters_.activeRunNumber.load(), 0u) << "the run clears activeRunNumber as its last act";
         return report;
     }
 
@@ -105,8 +105,8 @@ protected:
     std::string LogFile(const char* name) const { return testsupport::LogFileContents(data_.Path() / name); }
 
     std::shared_ptr<int> keepAlive_ = std::make_shared<int>(0);
-    testing::TemporaryFolder data_{"zendrel-data"};
-    testing::TemporaryFolder save_{"zendrel-save"};
+    testsupport::TemporaryFolder data_{"zendrel-data"};
+    testsupport::TemporaryFolder save_{"zendrel-save"};
     JobParameters parameters_;
     RowCollector view_;
     testsupport::TestLogFiles files_;
@@ -136,7 +136,7 @@ TEST_F(MailboxRunTest, AnEmptyMailboxLogsInAndOut) {
 }
 
 TEST_F(MailboxRunTest, TheServiceAlsoWritesItsUserMessagesToTheSharedFile) {
-    parameters_.serviceMode = 1;
+    parameters_.serviceMode = true;
     FakeMailSession mailbox({});
     Run(mailbox);
     EXPECT_EQ(LogFile("log.txt"),
@@ -159,21 +159,21 @@ TEST_F(MailboxRunTest, LoginFailuresSayWhy) {
         {19, "ERROR!! (The server's certificate is not trusted: expired)"},
         {20, "ERROR!! (The server offers no STARTTLS)"},
     };
-    parameters_.security = 2;
+    parameters_.security = ConnectionSecurity::kTls;
     for (const auto& c : cases) {
         RowCollector rows;
         ActivityLog log(data_.Path(), rows, files_, NineFive);
         FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
         mailbox.loginFailure = c.code;
         mailbox.certificateProblem = "expired";
-        parameters_.runThread.store(1);
+        parameters_.activeRunNumber.store(1);
         const RunReport report = MailboxRun(parameters_, Services(mailbox, &log));
         EXPECT_EQ(mailbox.security, ConnectionSecurity::kTls) << "the login goes the way the settings say";
         EXPECT_THAT(rows.Rows(), ElementsAre(std::string("09:05:00 ") + c.english)) << c.code;
         EXPECT_THAT(mailbox.calls, ElementsAre("Login")) << "no Logout after a failed login";
         EXPECT_FALSE(report.loggedIn);
         EXPECT_EQ(report.loginError, c.code);
-        EXPECT_EQ(parameters_.runThread.load(), 0u);
+        EXPECT_EQ(parameters_.activeRunNumber.load(), 0u);
     }
 }
 
@@ -182,11 +182,11 @@ TEST_F(MailboxRunTest, ALoginCutShortByAStopIsNoError) {
     for (const std::int32_t code : {SessionError::kNotConnected, SessionError::kCancelled}) {
         FakeMailSession mailbox({});
         mailbox.loginFailure = code;
-        parameters_.runThread.store(1);
-        parameters_.stopRequested.store(1);
+        parameters_.activeRunNumber.store(1);
+        parameters_.stopRequested.store(true);
         MailboxRun(parameters_, Services(mailbox));
         EXPECT_THAT(view_.Rows(), IsEmpty()) << code;
-        EXPECT_EQ(parameters_.runThread.load(), 0u);
+        EXPECT_EQ(parameters_.activeRunNumber.load(), 0u);
     }
 }
 
@@ -200,13 +200,13 @@ TEST_F(MailboxRunTest, LoginFailuresInGerman) {
 
 TEST_F(MailboxRunTest, AConnectionCheckLogsInAndOutAndSaysHowManyMessagesWaitOrWhyNot) {
     FakeMailSession mailbox({Mail("a@x", "s", "<1@x>"), Mail("b@x", "s", "<2@x>")});
-    parameters_.runThread.store(3);
+    parameters_.activeRunNumber.store(3);
     const RunReport report = CheckConnection(parameters_, Services(mailbox));
     EXPECT_THAT(Texts(), ElementsAre("Connected: 2 messages in the mailbox"));
     EXPECT_THAT(mailbox.calls, ElementsAre("Login", "Logout")) << "no message is looked at";
     EXPECT_TRUE(report.loggedIn);
     EXPECT_EQ(handled_.Size(), 0u);
-    EXPECT_EQ(parameters_.runThread.load(), 0u);
+    EXPECT_EQ(parameters_.activeRunNumber.load(), 0u);
 
     mailbox.loginFailure = SessionError::kPasswordRefused;
     CheckConnection(parameters_, Services(mailbox));
@@ -217,10 +217,10 @@ TEST_F(MailboxRunTest, NoSessionEndsTheRunQuietly) {
     FakeMailSession unused({});
     RunServices services = Services(unused);
     services.createSession = [] { return std::unique_ptr<MailSession>(); };
-    parameters_.runThread.store(3);
+    parameters_.activeRunNumber.store(3);
     MailboxRun(parameters_, services);
     EXPECT_THAT(view_.Rows(), IsEmpty());
-    EXPECT_EQ(parameters_.runThread.load(), 0u);
+    EXPECT_EQ(parameters_.activeRunNumber.load(), 0u);
 }
 
 TEST_F(MailboxRunTest, SenderListsDecideWhichMailsAreRetrieved) {
@@ -323,7 +323,7 @@ TEST_F(MailboxRunTest, AMailIsExaminedOncePerProcess) {
 
 // A server without UIDL: the remembered Message-IDs carry the set from one process to the next.
 TEST_F(MailboxRunTest, RememberedMailsWithoutUniqueIdsAreKnownByMessageIdInTheNextProcess) {
-    parameters_.rememberMails = 1;
+    parameters_.rememberMails = true;
     const auto mailbox = [] {
         std::vector<FakeMessage> messages = {Mail("a@x", "s", "<1@x>"), Mail("a@x", "s", ""), Mail("a@x", "s", "<3@x>")};
         messages[2].retrievalFails = true;
@@ -332,7 +332,7 @@ TEST_F(MailboxRunTest, RememberedMailsWithoutUniqueIdsAreKnownByMessageIdInTheNe
     const auto run = [&](FakeMailSession& session, const std::filesystem::path& file) {
         RunServices services = Services(session);
         services.rememberedMailsFile = file;
-        parameters_.runThread.store(7);
+        parameters_.activeRunNumber.store(7);
         MailboxRun(parameters_, services);
     };
     const std::filesystem::path file = data_.Path() / "examined.dat";
@@ -399,13 +399,13 @@ TEST_F(MailboxRunTest, OnlyAllowedExtensionsAreSaved) {
 TEST_F(MailboxRunTest, AttachmentsGoIntoTheSaveFolderEvenWithoutATrailingSeparator) {
     FakeMailSession mailbox({Mail("a@x", "s", "<1@x>")});
     Run(mailbox);
-    EXPECT_EQ(testing::FilesIn(save_.Path()),
+    EXPECT_EQ(testsupport::FilesIn(save_.Path()),
               (std::map<std::string, std::string>{{"report.csv", "contents of report.csv"}}));
     EXPECT_FALSE(std::filesystem::exists(save_.Path().string() + "report.csv")) << "not beside the folder";
 }
 
 TEST_F(MailboxRunTest, AMailIsDeletedOnceAfterAllItsAttachmentsWereSaved) {
-    parameters_.deleteMails = 1;
+    parameters_.deleteMails = true;
     parameters_.extensions = "";
     FakeMailSession mailbox({Mail("a@x", "s", "<1@x>", {{"a.csv"}, {"b.csv"}}), Mail("a@x", "s", "<2@x>", {}),
                              Mail("a@x", "s", "<3@x>", {{"c.csv"}})});
@@ -424,9 +424,9 @@ TEST_F(MailboxRunTest, NothingIsDeletedWithoutTheSetting) {
 }
 
 TEST_F(MailboxRunTest, AnAttachmentThatCannotBeSavedKeepsTheMailAndIsReported) {
-    parameters_.deleteMails = 1;
+    parameters_.deleteMails = true;
     // A folder where the file belongs, and the setting that replaces a file of the name: it cannot be written.
-    parameters_.existingFiles = 1;
+    parameters_.existingFiles = ExistingFiles::kReplace;
     ASSERT_TRUE(std::filesystem::create_directory(save_.Path() / "b.csv"));
     FakeMailSession first({Mail("a@x", "s", "<1@x>", {{"a.csv"}, {"b.csv"}})});
     const RunReport report = Run(first);
@@ -513,7 +513,7 @@ TEST_F(MailboxRunTest, AFailedRetrievalIsTriedAgainByTheNextRun) {
 }
 
 TEST_F(MailboxRunTest, AnAttachmentThatCanNeverBeSavedIsReportedOnceAndItsMailKept) {
-    parameters_.deleteMails = 1;
+    parameters_.deleteMails = true;
     // Without an extension list, so that a part without a name is allowed too.
     parameters_.extensions = "";
     const FakeAttachment lostOnes[] = {{"", "", false}, {"b.csv", "", true}};
@@ -553,7 +553,7 @@ TEST_F(MailboxRunTest, AStopEndsTheRunBetweenMessages) {
     for (int n = 1; n <= 10; ++n) messages.push_back(Mail("a@x", "s", "<" + std::to_string(n) + "@x>"));
     FakeMailSession mailbox(messages);
     mailbox.onLoadMessage = [&](std::int32_t n) {
-        if (n == 5) parameters_.stopRequested.store(1);
+        if (n == 5) parameters_.stopRequested.store(true);
     };
     EXPECT_EQ(Run(mailbox).savedAttachments, 5) << "message 5 is completed";
     EXPECT_THAT(Retrieved(mailbox), ElementsAre(1, 2, 3, 4, 5));
@@ -645,7 +645,7 @@ TEST_F(RunControllerTest, ARunOutlivesTheControllerThatCouldNotStopIt) {
     services.handledMessageIds = std::make_shared<HandledMessageIds>();
     services.allowedSenders = std::make_shared<FixedSenderList>();
     services.blockedSenders = std::make_shared<FixedSenderList>();
-    services.createSession = [&mailbox] { return testing::Borrow(mailbox); };
+    services.createSession = [&mailbox] { return testsupport::Borrow(mailbox); };
     std::promise<void> signedOut;
     owned->view.OnRow([&signedOut](const std::string& row) {
         if (row.empty()) signedOut.set_value();

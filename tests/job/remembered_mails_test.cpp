@@ -14,7 +14,7 @@
 namespace zendrel {
 namespace {
 
-using testing::TemporaryFolder;
+using testsupport::TemporaryFolder;
 using Fate = MessageFate;
 
 struct AfterRunCase {
@@ -135,14 +135,14 @@ TEST(RememberedMails, DamagedFileReadsAsDamaged) {
     damaged.emplace_back("an overlong line", FormatRememberedMails({{std::string(5000, 's'), "u", "f"}, {}}));
     damaged.emplace_back("a CR inside a field", "Zendrel examined mails 1\nserver\ts\r\nuser\tu\nfilters\tf\nend\t0\n");
     for (const auto& [what, bytes] : damaged) {
-        ASSERT_TRUE(testing::WriteBytes(path, bytes)) << what;
+        ASSERT_TRUE(testsupport::WriteBytes(path, bytes)) << what;
         const RememberedReadResult read = ReadRememberedMails(path);
         EXPECT_EQ(read.outcome, RememberedRead::kDamaged) << what;
         EXPECT_TRUE(read.file.mails.empty()) << what;
     }
 
     // Far past the bound: refused before anything is read (a sparse file costs no disk).
-    ASSERT_TRUE(testing::WriteBytes(path, whole));
+    ASSERT_TRUE(testsupport::WriteBytes(path, whole));
     std::filesystem::resize_file(path, kLongestRememberedFile + 1);
     EXPECT_EQ(ReadRememberedMails(path).outcome, RememberedRead::kDamaged);
 }

@@ -56,8 +56,8 @@ protected:
         parameters.userName = "anna";
         parameters.password = "secret";
         parameters.saveDir = save_.Path().string() + "/";
-        parameters.deleteMails = 1;
-        parameters.runThread.store(1);
+        parameters.deleteMails = true;
+        parameters.activeRunNumber.store(1);
         RunServices services;
         services.log = log_;
         services.texts = std::make_shared<InterfaceTexts>();
@@ -75,9 +75,9 @@ protected:
 
     const std::string attachment_ = Attachment();
     const std::string mail_ = MailWith(attachment_);
-    testing::LoopbackPop3Server server_{"anna", "secret", {mail_}};
-    testing::TemporaryFolder data_{"zendrel-data"};
-    testing::TemporaryFolder save_{"zendrel-save"};
+    testsupport::LoopbackPop3Server server_{"anna", "secret", {mail_}};
+    testsupport::TemporaryFolder data_{"zendrel-data"};
+    testsupport::TemporaryFolder save_{"zendrel-save"};
     testsupport::CollectingView view_;
     LockedLogFiles files_;
     std::shared_ptr<ActivityLog> log_ = std::make_shared<ActivityLog>(data_.Path(), view_, files_);
@@ -106,14 +106,14 @@ TEST_F(RunCutShortTest, NothingOfAMailCutShortIsSavedAndTheNextRunSavesItWhole) 
         EXPECT_TRUE(cut.loggedIn);
         EXPECT_EQ(cut.savedAttachments, 0);
         EXPECT_THAT(Texts(), Not(Contains("File 'werte.bin' saved!")));
-        EXPECT_TRUE(testing::FilesIn(save_.Path()).empty()) << "not even a temporary file";
+        EXPECT_TRUE(testsupport::FilesIn(save_.Path()).empty()) << "not even a temporary file";
         EXPECT_EQ(Deletions(), deletionsBefore) << "the mail stays on the server";
 
         view_.Clear();
         const RunReport whole = Run();
         EXPECT_EQ(whole.savedAttachments, 1);
         EXPECT_THAT(Texts(), Contains("File 'werte.bin' saved!"));
-        EXPECT_EQ(testing::ReadBytes(save_.Path() / "werte.bin"), attachment_);
+        EXPECT_EQ(testsupport::ReadBytes(save_.Path() / "werte.bin"), attachment_);
         EXPECT_EQ(Deletions(), deletionsBefore + 1);
         std::filesystem::remove(save_.Path() / "werte.bin");
         view_.Clear();

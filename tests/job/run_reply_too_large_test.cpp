@@ -59,8 +59,8 @@ protected:
         parameters.userName = "anna";
         parameters.password = "secret";
         parameters.saveDir = save_.Path().string() + "/";
-        parameters.deleteMails = 1;
-        parameters.runThread.store(1);
+        parameters.deleteMails = true;
+        parameters.activeRunNumber.store(1);
         RunServices services;
         services.log = log_;
         services.texts = std::make_shared<InterfaceTexts>();
@@ -80,7 +80,7 @@ protected:
         // The line is the run's last: the conversation ended without a logout.
         EXPECT_THAT(Texts(), ElementsAre(LoggedIn(2), TooLarge(1, limit)));
         EXPECT_THAT(server_.commands(), Not(Contains("QUIT")));
-        EXPECT_TRUE(testing::FilesIn(save_.Path()).empty());
+        EXPECT_TRUE(testsupport::FilesIn(save_.Path()).empty());
         EXPECT_LT(testsupport::PeakResidentBytes(), peakBefore + kMostGrowth);
     }
 
@@ -92,9 +92,9 @@ protected:
 
     const std::string mail1_ = Mail("one", "eins.csv");
     const std::string mail2_ = Mail("two", "zwei.csv");
-    testing::LoopbackPop3Server server_{"anna", "secret", {mail1_, mail2_}};
-    testing::TemporaryFolder data_{"zendrel-data"};
-    testing::TemporaryFolder save_{"zendrel-save"};
+    testsupport::LoopbackPop3Server server_{"anna", "secret", {mail1_, mail2_}};
+    testsupport::TemporaryFolder data_{"zendrel-data"};
+    testsupport::TemporaryFolder save_{"zendrel-save"};
     testsupport::CollectingView view_;
     LockedLogFiles files_;
     std::shared_ptr<ActivityLog> log_ = std::make_shared<ActivityLog>(data_.Path(), view_, files_);

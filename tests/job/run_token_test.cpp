@@ -33,7 +33,7 @@ protected:
             return result;
         });
     }
-    testing::TemporaryFolder folder_;
+    testsupport::TemporaryFolder folder_;
     std::filesystem::path file_ = folder_.Path() / kTokenFileName;
     int refreshes_ = 0;
 };

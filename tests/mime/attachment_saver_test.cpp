@@ -33,7 +33,7 @@ std::vector<MessagePart> Message(const std::string& header, const std::vector<st
 std::string Attachment(const std::string& name, const std::string& bytes) {
     return "Content-Type: application/octet-stream\r\nContent-Disposition: attachment; filename=\"" + name +
            "\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
-           testing::EncodeBase64(bytes, testing::Base64Alphabet::Standard, 76);
+           testsupport::EncodeBase64(bytes, testsupport::Base64Alphabet::Standard, 76);
 }
 
 class AttachmentSaverTest : public ::testing::Test {
@@ -51,7 +51,7 @@ protected:
         for (const auto& entry : fs::directory_iterator(folder_.Path())) fs::remove_all(entry.path());
     }
 
-    testing::TemporaryFolder folder_;
+    testsupport::TemporaryFolder folder_;
 };
 
 TEST_F(AttachmentSaverTest, ANameThatHoldsOtherBytesIsKeptAndTheSameBytesAreNotSavedTwice) {
@@ -92,7 +92,7 @@ TEST_F(AttachmentSaverTest, ANameThatHoldsOtherBytesIsKeptAndTheSameBytesAreNotS
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Empty();
-        for (const auto& [name, bytes] : c.existing) ASSERT_TRUE(testing::WriteBytes(folder_.Path() / name, bytes));
+        for (const auto& [name, bytes] : c.existing) ASSERT_TRUE(testsupport::WriteBytes(folder_.Path() / name, bytes));
         SaveRules rules;
         rules.existingFiles = c.existingFiles;
         const std::vector<FileSave> saves = Save(Message("", {Attachment(c.name, "new")}), rules);
@@ -100,7 +100,7 @@ TEST_F(AttachmentSaverTest, ANameThatHoldsOtherBytesIsKeptAndTheSameBytesAreNotS
         EXPECT_TRUE(saves[0].result.Saved());
         EXPECT_EQ(saves[0].savedName, c.savedName);
         EXPECT_EQ(saves[0].alreadyThere, c.alreadyThere);
-        EXPECT_EQ(testing::FilesIn(folder_.Path()), c.afterwards);
+        EXPECT_EQ(testsupport::FilesIn(folder_.Path()), c.afterwards);
     }
 }
 
@@ -125,22 +125,22 @@ TEST_F(AttachmentSaverTest, InlineFilesAreSavedWhenAskedForAndTheMessageTextNeve
                 {"Content-Transfer-Encoding: 7bit\r\nContent-Type: text/plain;\r\n\tcharset=us-ascii\r\n\r\nAnbei.",
                  "Content-Disposition: inline;\r\n\tfilename=Rechnung.pdf\r\nContent-Type: application/pdf;\r\n"
                  "\tx-unix-mode=0644;\r\n\tname=\"Rechnung.pdf\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
-                     testing::EncodeBase64("%PDF-1.4 invoice", testing::Base64Alphabet::Standard),
+                     testsupport::EncodeBase64("%PDF-1.4 invoice", testsupport::Base64Alphabet::Standard),
                  "Content-Disposition: inline\r\nContent-Type: text/html; charset=us-ascii\r\n\r\n<p>Anbei.</p>",
                  "Content-Type: image/png; name=\"logo.png\"\r\nContent-Disposition: INLINE\r\n"
                  "Content-Transfer-Encoding: base64\r\n\r\n" +
-                     testing::EncodeBase64("png", testing::Base64Alphabet::Standard)});
+                     testsupport::EncodeBase64("png", testsupport::Base64Alphabet::Standard)});
     SaveRules rules;
     EXPECT_EQ(CountFileParts(parts, false), 0);
     EXPECT_TRUE(Save(parts, rules).empty());
-    EXPECT_TRUE(testing::FilesIn(folder_.Path()).empty());
+    EXPECT_TRUE(testsupport::FilesIn(folder_.Path()).empty());
 
     rules.saveInline = true;
     rules.extensions = "pdf;png";
     EXPECT_EQ(CountFileParts(parts, true), 2);
     const std::vector<FileSave> saves = Save(parts, rules);
     ASSERT_EQ(saves.size(), 2u);
-    EXPECT_EQ(testing::FilesIn(folder_.Path()), (Files{{"Rechnung.pdf", "%PDF-1.4 invoice"}, {"logo.png", "png"}}));
+    EXPECT_EQ(testsupport::FilesIn(folder_.Path()), (Files{{"Rechnung.pdf", "%PDF-1.4 invoice"}, {"logo.png", "png"}}));
 }
 
 TEST_F(AttachmentSaverTest, SubFoldersAreMadeAsNeededAndAFileInTheirWayKeepsTheMailWaiting) {
@@ -155,10 +155,10 @@ TEST_F(AttachmentSaverTest, SubFoldersAreMadeAsNeededAndAFileInTheirWayKeepsTheM
     ASSERT_EQ(saves.size(), 2u);
     EXPECT_FALSE(saves[0].allowed);
     EXPECT_EQ(saves[1].savedName, "example.org" + kSeparator + "2025-06" + kSeparator + "a.csv");
-    EXPECT_EQ(testing::FilesIn(folder_.Path() / "example.org" / "2025-06"), (Files{{"a.csv", "1"}}));
+    EXPECT_EQ(testsupport::FilesIn(folder_.Path() / "example.org" / "2025-06"), (Files{{"a.csv", "1"}}));
 
     Empty();
-    ASSERT_TRUE(testing::WriteBytes(folder_.Path() / "example.org", "a file"));
+    ASSERT_TRUE(testsupport::WriteBytes(folder_.Path() / "example.org", "a file"));
     saves = Save(parts, rules);
     ASSERT_EQ(saves.size(), 2u);
     EXPECT_EQ(saves[1].result.outcome, SaveOutcome::kNotWritten);
@@ -168,7 +168,7 @@ TEST_F(AttachmentSaverTest, SubFoldersAreMadeAsNeededAndAFileInTheirWayKeepsTheM
     saves = Save(parts, rules);
     ASSERT_EQ(saves.size(), 2u);
     EXPECT_EQ(saves[1].result.outcome, SaveOutcome::kNotWritten) << "a refused template names no folder";
-    EXPECT_EQ(testing::FilesIn(folder_.Path()), (Files{{"example.org", "a file"}}));
+    EXPECT_EQ(testsupport::FilesIn(folder_.Path()), (Files{{"example.org", "a file"}}));
 }
 
 }  // namespace

@@ -16,10 +16,10 @@ namespace zendrel {
 namespace {
 
 // The block rules read the plain way are a second opinion on the decoder that reads between the pairs.
-using testing::ReferenceBase64Block;
+using testsupport::ReferenceBase64Block;
 
 std::string Encode(std::string_view bytes, std::size_t lineLength) {
-    return testing::EncodeBase64(bytes, testing::Base64Alphabet::Standard, lineLength);
+    return testsupport::EncodeBase64(bytes, testsupport::Base64Alphabet::Standard, lineLength);
 }
 
 TEST(DecodeBase64Block, Table) {

@@ -16,8 +16,8 @@ namespace fs = std::filesystem;
 namespace zendrel {
 namespace {
 
-using testing::ReadBytes;
-using testing::WriteBytes;
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
 MessagePart Part(std::string header, std::string body) {
     MessagePart part;
@@ -45,7 +45,7 @@ protected:
         return names;
     }
 
-    const testing::TemporaryFolder dir_;
+    const testsupport::TemporaryFolder dir_;
 };
 
 TEST_F(SavePartTest, WritesTheDecodedBytes) {

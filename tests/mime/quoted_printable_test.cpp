@@ -38,7 +38,7 @@ TEST(DecodeQuotedPrintable, SingleByteTable) {
         {"=FF=80", "\xFF\x80", 2},
     };
     for (const auto& c : cases) {
-        const std::string decoded = DecodeQuotedPrintable(c.in, TextFormat::SingleByte);
+        const std::string decoded = DecodeQuotedPrintable(c.in, TextFormat::kSingleByte);
         EXPECT_EQ(decoded, c.out) << c.in;
         EXPECT_EQ(decoded.size(), c.count) << c.in;
     }
@@ -57,7 +57,7 @@ TEST(DecodeQuotedPrintableInPieces, PiecesOfAnySizeGiveTheWhole) {
                 joined += piece;
                 return true;
             }));
-            ASSERT_EQ(joined, DecodeQuotedPrintable(text, TextFormat::SingleByte)) << text << " in " << pieceSize;
+            ASSERT_EQ(joined, DecodeQuotedPrintable(text, TextFormat::kSingleByte)) << text << " in " << pieceSize;
         }
     }
 }
@@ -71,7 +71,7 @@ TEST(DecodeQuotedPrintable, Utf8Table) {
         {"=C3x", "?x", 2},
     };
     for (const auto& c : cases) {
-        const std::string decoded = DecodeQuotedPrintable(c.in, TextFormat::Utf8);
+        const std::string decoded = DecodeQuotedPrintable(c.in, TextFormat::kUtf8);
         EXPECT_EQ(decoded, c.out) << c.in;
         EXPECT_EQ(decoded.size(), c.count) << c.in;
     }
@@ -84,9 +84,9 @@ TEST(DecodeQuotedPrintable, LinesDecodedOneByOneGiveTheWhole) {
     std::string pieces;
     for (const auto& line : lines) {
         whole += line;
-        pieces += DecodeQuotedPrintable(line, TextFormat::SingleByte);
+        pieces += DecodeQuotedPrintable(line, TextFormat::kSingleByte);
     }
-    const std::string decoded = DecodeQuotedPrintable(whole, TextFormat::SingleByte);
+    const std::string decoded = DecodeQuotedPrintable(whole, TextFormat::kSingleByte);
     EXPECT_EQ(decoded, pieces);
     EXPECT_EQ(decoded, "Sehr geehrte Damen und Herren, gr\xFC\xDF" "e aus K\xC3\xB6ln=Zeile drei\r\n\0 Ende"s);
 }

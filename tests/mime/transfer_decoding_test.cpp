@@ -31,7 +31,7 @@ TEST(DecodedContent, PiecesAddUpToTheWholeDecoding) {
     for (char c : bytes) {
         printable += c == '=' ? std::string("=3D") : c == '\n' ? std::string("=0A") : std::string(1, c);
     }
-    const std::string lines = testing::EncodeBase64(bytes, testing::Base64Alphabet::Standard, 76);
+    const std::string lines = testsupport::EncodeBase64(bytes, testsupport::Base64Alphabet::Standard, 76);
     const MessagePart cases[] = {
         Part("base64", lines),
         Part("BASE64", "QUJD\r\nRA=="),

@@ -20,7 +20,7 @@
 #include "loopback_pop3_server.h"
 #include "net/socket_transport.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 constexpr std::int32_t kTimeoutMs = 10000;
@@ -126,4 +126,4 @@ TEST(SocketTransportInterrupt, EndsConnectsAndWaitsUntilItIsCleared) {
 }
 
 }  // namespace
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

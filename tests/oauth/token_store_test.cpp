@@ -10,8 +10,8 @@
 namespace zendrel {
 namespace {
 
-using testing::ReadBytes;
-using testing::WriteBytes;
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
 StoredTokens Tokens(const std::string& refresh, const std::string& access) {
     StoredTokens tokens;
@@ -24,7 +24,7 @@ StoredTokens Tokens(const std::string& refresh, const std::string& access) {
 
 class TokenStoreTest : public ::testing::Test {
 protected:
-    testing::TemporaryFolder folder_;
+    testsupport::TemporaryFolder folder_;
     std::filesystem::path path_ = folder_.Path() / kTokenFileName;
 };
 
@@ -37,7 +37,7 @@ TEST_F(TokenStoreTest, ASavedSignInReadsBackWholeFromAPrivateFile) {
     EXPECT_EQ(read->accessTokenExpiresAt, 1900000000);
     EXPECT_EQ(read->signedInName, "j\xC3\xBCrgen@example.org");
     EXPECT_TRUE(IsSignedIn(*read));
-    EXPECT_EQ(testing::FilesIn(folder_.Path()).size(), 1u) << "no temporary file is left";
+    EXPECT_EQ(testsupport::FilesIn(folder_.Path()).size(), 1u) << "no temporary file is left";
 #ifndef _WIN32
     EXPECT_EQ(std::filesystem::status(path_).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 class DataFolderLocksTest : public ::testing::Test {
 protected:
-    const testing::TemporaryFolder folder_{"zendrel-locks"};
+    const testsupport::TemporaryFolder folder_{"zendrel-locks"};
     const fs::path data_ = folder_.MakeFolder("data");
     const fs::path other_ = folder_.MakeFolder("other");
     const std::unique_ptr<DataFolderLocks> locks_ = CreateDataFolderLocks();

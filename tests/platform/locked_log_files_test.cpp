@@ -33,15 +33,15 @@ namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-using testing::LogWriterProcess;
-using testing::RunLogWriter;
+using testsupport::LogWriterProcess;
+using testsupport::RunLogWriter;
 
 class LockedLogFilesTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(folder_.Created()); }
     fs::path LogPath() const { return folder_.Path() / "log.txt"; }
 
-    testing::TemporaryFolder folder_;
+    testsupport::TemporaryFolder folder_;
     LockedLogFiles files_;
 };
 
@@ -83,7 +83,7 @@ TEST_F(LockedLogFilesTest, AnotherProcessIsRefusedWhileTheFileIsHeld) {
 }
 
 TEST_F(LockedLogFilesTest, AppendWritesTheExactBytesAtTheCurrentEnd) {
-    ASSERT_TRUE(testing::WriteBytes(LogPath(), "old\r\n"));
+    ASSERT_TRUE(testsupport::WriteBytes(LogPath(), "old\r\n"));
     const std::string eightBit("n\0l \xE4\xFF\r\n", 8);
     std::unique_ptr<SharedLogFile> file = files_.Open(LogPath());
     ASSERT_NE(file, nullptr);
@@ -111,13 +111,13 @@ TEST_F(LockedLogFilesTest, AppendWritesTheExactBytesAtTheCurrentEnd) {
 #endif
     EXPECT_EQ(file->ReadAll(), expected);
     file.reset();
-    EXPECT_EQ(testing::ReadBytes(LogPath()), expected);
+    EXPECT_EQ(testsupport::ReadBytes(LogPath()), expected);
 }
 
 TEST_F(LockedLogFilesTest, ReadAllReadsTheWholeFileFromItsStart) {
     std::string large(200001, '\0');
     for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 31 % 256);
-    ASSERT_TRUE(testing::WriteBytes(LogPath(), large));
+    ASSERT_TRUE(testsupport::WriteBytes(LogPath(), large));
     std::unique_ptr<SharedLogFile> file = files_.Open(LogPath());
     ASSERT_NE(file, nullptr);
     ASSERT_TRUE(file->Append("tail"));  // the file position is now at the end
@@ -126,7 +126,7 @@ TEST_F(LockedLogFilesTest, ReadAllReadsTheWholeFileFromItsStart) {
 }
 
 TEST_F(LockedLogFilesTest, TruncateEmptiesTheFileAndTheNextAppendStartsItAgain) {
-    ASSERT_TRUE(testing::WriteBytes(LogPath(), "10:00:00 a\r\n10:00:01 b\r\n"));
+    ASSERT_TRUE(testsupport::WriteBytes(LogPath(), "10:00:00 a\r\n10:00:01 b\r\n"));
     std::unique_ptr<SharedLogFile> file = files_.Open(LogPath());
     ASSERT_NE(file, nullptr);
     ASSERT_EQ(file->ReadAll(), "10:00:00 a\r\n10:00:01 b\r\n");
@@ -135,14 +135,14 @@ TEST_F(LockedLogFilesTest, TruncateEmptiesTheFileAndTheNextAppendStartsItAgain) 
     EXPECT_EQ(file->ReadAll(), "");
     EXPECT_TRUE(file->Append("x\r\n"));  // at offset 0, not behind a gap where the old lines were
     file.reset();
-    EXPECT_EQ(testing::ReadBytes(LogPath()), "x\r\n");
+    EXPECT_EQ(testsupport::ReadBytes(LogPath()), "x\r\n");
 }
 
 TEST_F(LockedLogFilesTest, ReadersNeedNoLock) {
     std::unique_ptr<SharedLogFile> file = files_.Open(LogPath());
     ASSERT_NE(file, nullptr);
     ASSERT_TRUE(file->Append("10:00:00 a\r\n"));
-    EXPECT_EQ(testing::ReadBytes(LogPath()), "10:00:00 a\r\n");
+    EXPECT_EQ(testsupport::ReadBytes(LogPath()), "10:00:00 a\r\n");
 }
 
 #if !defined(_WIN32)
@@ -153,7 +153,7 @@ TEST_F(LockedLogFilesTest, LogFilesAreReadableByTheirOwnerAlone) {
     ::umask(previous);
     ASSERT_TRUE(opened);
     const std::filesystem::path older = folder_.Path() / "log_long.txt";
-    ASSERT_TRUE(testing::WriteBytes(older, "old\r\n"));
+    ASSERT_TRUE(testsupport::WriteBytes(older, "old\r\n"));
     ASSERT_EQ(::chmod(older.c_str(), 0644), 0);
     ASSERT_NE(files_.Open(older), nullptr);
 
@@ -192,23 +192,23 @@ TEST_F(ActivityLogFilesTest, WriterWaitsForAShortTakeOverToEnd) {
     CollectingView view;
     MakeLog(view, std::chrono::seconds(60)).WriteLog("late", LogDestination::kViewAndSharedFile);
     releaser.join();
-    EXPECT_EQ(testing::ReadBytes(LogPath()), "09:05:00 late\r\n");
+    EXPECT_EQ(testsupport::ReadBytes(LogPath()), "09:05:00 late\r\n");
     EXPECT_THAT(view.Rows(), ElementsAre("09:05:00 late"));
 }
 
 TEST_F(ActivityLogFilesTest, WriterDropsTheLineWhenTheFileStaysHeld) {
-    ASSERT_TRUE(testing::WriteBytes(LogPath(), "09:04:59 before\r\n"));
+    ASSERT_TRUE(testsupport::WriteBytes(LogPath(), "09:04:59 before\r\n"));
     std::unique_ptr<SharedLogFile> holder = files_.Open(LogPath());
     ASSERT_NE(holder, nullptr);
     CollectingView view;
     MakeLog(view).WriteLog("lost", LogDestination::kViewAndSharedFile);
     EXPECT_GT(counting_.Opens(LogPath()), 1);
     holder.reset();
-    EXPECT_EQ(testing::ReadBytes(LogPath()), "09:04:59 before\r\n");
+    EXPECT_EQ(testsupport::ReadBytes(LogPath()), "09:04:59 before\r\n");
 }
 
 TEST_F(ActivityLogFilesTest, TakeOverOfAHeldFileWaitsForTheNextTick) {
-    ASSERT_TRUE(testing::WriteBytes(LogPath(), "09:04:59 a\r\n09:05:00 b\r\n"));
+    ASSERT_TRUE(testsupport::WriteBytes(LogPath(), "09:04:59 a\r\n09:05:00 b\r\n"));
     CollectingView view;
     ActivityLog log = MakeLog(view);
     std::unique_ptr<SharedLogFile> writer = files_.Open(LogPath());
@@ -217,11 +217,11 @@ TEST_F(ActivityLogFilesTest, TakeOverOfAHeldFileWaitsForTheNextTick) {
     log.TakeOverSharedLog(false);
     EXPECT_THAT(view.Rows(), IsEmpty());
     writer.reset();
-    EXPECT_EQ(testing::ReadBytes(LogPath()), "09:04:59 a\r\n09:05:00 b\r\n");
+    EXPECT_EQ(testsupport::ReadBytes(LogPath()), "09:04:59 a\r\n09:05:00 b\r\n");
 
     log.TakeOverSharedLog(true);
     EXPECT_THAT(view.Rows(), ElementsAre("09:04:59 a", "09:05:00 b"));
-    EXPECT_EQ(testing::ReadBytes(LogPath()), "");
+    EXPECT_EQ(testsupport::ReadBytes(LogPath()), "");
 }
 
 TEST_F(ActivityLogFilesTest, ThreadsWritingAtOnceKeepEveryLineWhole) {
@@ -237,7 +237,7 @@ TEST_F(ActivityLogFilesTest, ThreadsWritingAtOnceKeepEveryLineWhole) {
     run.join();
 
     std::map<std::string, int> lineCounts;
-    const std::string bytes = testing::ReadBytes(folder_.Path() / "log_long.txt");
+    const std::string bytes = testsupport::ReadBytes(folder_.Path() / "log_long.txt");
     for (std::size_t start = 0; start < bytes.size();) {
         const std::size_t end = bytes.find("\r\n", start);
         ASSERT_NE(end, std::string::npos) << "an unfinished last line";
@@ -270,7 +270,7 @@ TEST_F(ActivityLogFilesTest, LinesOfTwoWriterProcessesArriveOnceThroughRepeatedT
     window.TakeOverSharedLog(false);
     EXPECT_EQ(writerA.Wait(), 0);
     EXPECT_EQ(writerB.Wait(), 0);
-    EXPECT_EQ(testing::ReadBytes(LogPath()), "");
+    EXPECT_EQ(testsupport::ReadBytes(LogPath()), "");
 
     std::map<std::string, std::vector<int>> numbersByWriter;
     for (const std::string& row : view.Rows()) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 class LogWriterProcess {
 public:
@@ -41,4 +41,4 @@ inline int RunLogWriter(std::vector<std::string> arguments) {
     return process.Started() ? process.Wait() : -1;
 }
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -9,7 +9,7 @@
 
 extern char** environ;
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 LogWriterProcess::LogWriterProcess(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), ZENDREL_LOG_WRITER);
@@ -40,4 +40,4 @@ bool LogWriterProcess::Reap(bool wait) {
     return true;
 }
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

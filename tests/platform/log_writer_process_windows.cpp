@@ -4,7 +4,7 @@
 
 #include "process_start_windows.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 // One argument as the C runtime's command-line parser reads it back: quoted, with its quotes and the backslashes
@@ -62,4 +62,4 @@ bool LogWriterProcess::Reap(bool wait) {
     return true;
 }
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

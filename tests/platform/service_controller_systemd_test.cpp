@@ -36,7 +36,7 @@ protected:
                                    "if [ -f " + dir + "/fail ]; then cat " + dir + "/fail >&2; exit $(cat " + dir +
                                    "/status); fi\n"
                                    "case \"$*\" in *' show '*) cat " + dir + "/state ;; esac\n";
-        ASSERT_TRUE(testing::WriteBytes(bin / "systemctl", script));
+        ASSERT_TRUE(testsupport::WriteBytes(bin / "systemctl", script));
         fs::permissions(bin / "systemctl", fs::perms::owner_all);
         ::setenv("PATH", (bin.string() + ":" + path_).c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (folder_.Path() / "config").c_str(), 1);
@@ -50,7 +50,7 @@ protected:
 
     std::vector<std::string> Calls() const {
         std::vector<std::string> lines;
-        const std::string log = testing::ReadBytes(folder_.Path() / "calls");
+        const std::string log = testsupport::ReadBytes(folder_.Path() / "calls");
         for (std::size_t start = 0, end; start < log.size(); start = end + 1) {
             end = log.find('\n', start);
             lines.push_back(log.substr(start, end - start));
@@ -59,15 +59,15 @@ protected:
         return lines;
     }
     void Answer(const std::string& file, const std::string& text) const {
-        ASSERT_TRUE(testing::WriteBytes(folder_.Path() / file, text));
+        ASSERT_TRUE(testsupport::WriteBytes(folder_.Path() / file, text));
     }
     std::int32_t Install(std::int32_t startType) {
         return services_->Install(kServiceName, kServiceDisplayName, program_, "Zendrel. Caf\xE9 tool.", startType);
     }
-    std::string Unit() const { return testing::ReadBytes(unit_); }
+    std::string Unit() const { return testsupport::ReadBytes(unit_); }
 
     const std::string path_ = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin";
-    const testing::TemporaryFolder folder_;
+    const testsupport::TemporaryFolder folder_;
     const fs::path unit_ = folder_.Path() / "config" / "systemd" / "user" / "zendrel.service";
     std::string program_ = "/opt/My Apps/zendrel";
     std::unique_ptr<ServiceController> services_ = CreateServiceController();
@@ -116,14 +116,15 @@ TEST_F(SystemdServiceTest, AnExistingUnitIsNeitherOverwrittenNorReloaded) {
 }
 
 TEST_F(SystemdServiceTest, TheUnitsStatesMapOntoTheServiceStates) {
-    EXPECT_EQ(services_->QueryState(kServiceName), kServiceNotInstalled);
+    EXPECT_EQ(services_->QueryState(kServiceName), ServiceState::kNotInstalled);
     EXPECT_THAT(Calls(), IsEmpty()) << "without a unit file nothing is asked";
     ASSERT_EQ(Install(4), 1);
     Calls();
-    const std::pair<const char*, int> cases[] = {
-        {"inactive\ndead\n", kServiceStopped},           {"failed\nfailed\n", kServiceStopped},
-        {"activating\nstart\n", kServiceStartPending},   {"deactivating\nstop-sigterm\n", kServiceStopPending},
-        {"active\nrunning\n", kServiceRunning},          {"reloading\nreload\n", kServiceRunning},
+    const std::pair<const char*, ServiceState> cases[] = {
+        {"inactive\ndead\n", ServiceState::kStopped},           {"failed\nfailed\n", ServiceState::kStopped},
+        {"activating\nstart\n", ServiceState::kStartPending},
+        {"deactivating\nstop-sigterm\n", ServiceState::kStopPending},
+        {"active\nrunning\n", ServiceState::kRunning},          {"reloading\nreload\n", ServiceState::kRunning},
     };
     for (const auto& [shown, state] : cases) {
         SCOPED_TRACE(shown);
@@ -138,12 +139,12 @@ TEST_F(SystemdServiceTest, TheStateIsAskedOnceForQuickSuccessiveQueriesAndAgainA
     ASSERT_EQ(Install(4), 1);
     Answer("state", "inactive\ndead\n");
     Calls();
-    EXPECT_EQ(services_->QueryState(kServiceName), kServiceStopped);
+    EXPECT_EQ(services_->QueryState(kServiceName), ServiceState::kStopped);
     Answer("state", "active\nrunning\n");
-    EXPECT_EQ(services_->QueryState(kServiceName), kServiceStopped);
+    EXPECT_EQ(services_->QueryState(kServiceName), ServiceState::kStopped);
     EXPECT_EQ(Calls().size(), 1u);
     ASSERT_EQ(services_->Start(kServiceName), 1);
-    EXPECT_EQ(services_->QueryState(kServiceName), kServiceRunning);
+    EXPECT_EQ(services_->QueryState(kServiceName), ServiceState::kRunning);
     EXPECT_THAT(Calls(), ElementsAre("--user start zendrel.service",
                                      "--user show -p ActiveState,SubState --value zendrel.service"));
 }
@@ -155,7 +156,7 @@ TEST_F(SystemdServiceTest, UninstallStopsDisablesRemovesAndReloads) {
     EXPECT_THAT(Calls(), ElementsAre("--user stop zendrel.service", "--user disable zendrel.service",
                                      "--user daemon-reload"));
     EXPECT_FALSE(fs::exists(unit_));
-    EXPECT_EQ(services_->QueryState(kServiceName), kServiceNotInstalled);
+    EXPECT_EQ(services_->QueryState(kServiceName), ServiceState::kNotInstalled);
 }
 
 TEST_F(SystemdServiceTest, ARefusalReadsAsAccessDeniedAndAFailedInstallLeavesNoUnit) {

@@ -29,7 +29,7 @@ protected:
         ::unsetenv("XDG_CONFIG_DIRS");
     }
 
-    const testing::TemporaryFolder folder_;
+    const testsupport::TemporaryFolder folder_;
     const fs::path common_ = folder_.Path() / "etc" / "autostart";
     const std::string user_ = (folder_.Path() / "home" / "autostart" / kStartupShortcutName).string();
     const std::string program_ = CreateSystemInfo()->ProgramPath();
@@ -67,7 +67,7 @@ TEST_F(XdgAutostartTest, APathWithBlanksQuotesDollarsAndPercentsComesBackAndTheE
         ::setenv("ZENDREL_DATA_DIR", dataDir, 1);
         ASSERT_EQ(shortcuts_->CreateShortcut(odd, user_, "", "Zendrel. The tool for extracting attachments.", ""), 1);
         EXPECT_EQ(shortcuts_->GetShortcutTarget(user_), odd);
-        const std::string entry = testing::ReadBytes(user_);
+        const std::string entry = testsupport::ReadBytes(user_);
         // The data folder goes along to the next login, where the desktop starts the entry without this variable.
         const bool named = entry.find("\nExec=env \"ZENDREL_DATA_DIR=") != std::string::npos;
         EXPECT_EQ(named, *dataDir != '\0') << entry;
@@ -76,7 +76,7 @@ TEST_F(XdgAutostartTest, APathWithBlanksQuotesDollarsAndPercentsComesBackAndTheE
     }
     // An entry for this program that sets a variable of its own is the program's entry all the same.
     const std::string exec = "/usr/bin/env LANG=C A_1=\"x y\" " + program_ + " -x";
-    ASSERT_TRUE(testing::WriteBytes(user_, "[Desktop Entry]\nType=Application\nName=Z\nExec=" + exec + "\n"));
+    ASSERT_TRUE(testsupport::WriteBytes(user_, "[Desktop Entry]\nType=Application\nName=Z\nExec=" + exec + "\n"));
     EXPECT_EQ(shortcuts_->FindStartupShortcut(), user_);
 }
 

@@ -39,7 +39,7 @@ const ACCESS_ALLOWED_ACE* AllowedEntryFor(PACL list, PSID sid) {
 }
 
 TEST(WindowsSystemInfo, TheUserGetsModifyRightsOnTheFolderInheritedByWhatIsMadeInIt) {
-    testing::TemporaryFolder folder("zendrel-grant");
+    testsupport::TemporaryFolder folder("zendrel-grant");
     ASSERT_TRUE(folder.Created());
     const std::string user = system->CurrentUserName();
     ASSERT_FALSE(user.empty());
@@ -197,7 +197,7 @@ bool UnderWine() {
 
 // The list on a real folder, read back from the file system, and what a file made in it takes over.
 TEST(WindowsSystemInfo, TheDataFolderKeepsItsOwnListAndTheFilesInItFollowIt) {
-    testing::TemporaryFolder base("zendrel-private");
+    testsupport::TemporaryFolder base("zendrel-private");
     ASSERT_TRUE(base.Created());
     const std::filesystem::path folder = base.Path() / "Tessaly";
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
@@ -215,7 +215,7 @@ TEST(WindowsSystemInfo, TheDataFolderKeepsItsOwnListAndTheFilesInItFollowIt) {
     ASSERT_GE(folderList.entries.size(), 3u);
     EXPECT_EQ(folderList.entries[0].sid, systemSid);
     const std::filesystem::path file = folder / "Reader.prefs";
-    ASSERT_TRUE(testing::WriteBytes(file, "Server=pop.example.org\r\n"));
+    ASSERT_TRUE(testsupport::WriteBytes(file, "Server=pop.example.org\r\n"));
     for (const std::filesystem::path& path : {folder, file}) {
         for (const ListEntry& entry : ReadAccessList(path).entries) {
             EXPECT_NE(entry.sid, users) << path;

@@ -8,7 +8,7 @@
 #include "common/md5.h"
 #include "session_fixture.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 using LoginTest = SessionTest;
@@ -310,4 +310,4 @@ TEST_F(LoginTest, LoginStartsWithAnEmptyLastReply) {
 }
 
 }  // namespace
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

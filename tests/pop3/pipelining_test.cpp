@@ -8,7 +8,7 @@
 
 #include "session_fixture.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 const std::string kPipeliningCapa = "+OK\r\nTOP\r\nUSER\r\nPIPELINING\r\n.\r\n";
@@ -199,4 +199,4 @@ TEST_F(PipeliningTest, UniqueIdsLetTheRunAskForTheHeadersOfNewMessagesOnly) {
 }
 
 }  // namespace
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

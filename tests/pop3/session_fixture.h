@@ -11,7 +11,7 @@
 #include "pop3/pop3_session.h"
 #include "scripted_server.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 class SessionTest : public ::testing::Test {
 protected:
@@ -47,4 +47,4 @@ protected:
     std::unique_ptr<Pop3MailSession> session = std::make_unique<Pop3MailSession>(server.MakeTransport(), clock);
 };
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -6,7 +6,7 @@
 
 #include "session_fixture.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 constexpr const char* kUser = "anna,b=c@example.org";
@@ -99,4 +99,4 @@ TEST_F(TokenLoginTest, APlainConnectionIsNotEvenOpened) {
 }
 
 }  // namespace
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -12,9 +12,9 @@
 namespace zendrel {
 namespace {
 
-using testing::ReadBytes;
-using testing::TemporaryFolder;
-using testing::WriteBytes;
+using testsupport::ReadBytes;
+using testsupport::TemporaryFolder;
+using testsupport::WriteBytes;
 
 class DataFolderTest : public ::testing::Test {
 protected:

@@ -13,9 +13,9 @@
 namespace zendrel {
 namespace {
 
-using testing::ReadBytes;
-using testing::TemporaryFolder;
-using testing::WriteBytes;
+using testsupport::ReadBytes;
+using testsupport::TemporaryFolder;
+using testsupport::WriteBytes;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -50,7 +50,7 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaults) {
     const SettingsRecord record = Load();
     EXPECT_EQ(record.language, "german");
     EXPECT_EQ(record.portText, "110");
-    EXPECT_EQ(record.security, 0) << "files from before TLS mean plain text";
+    EXPECT_EQ(record.security, ConnectionSecurity::kNone) << "files from before TLS mean plain text";
     EXPECT_EQ(record.server, kDefaultServer);
     EXPECT_EQ(record.userName, "");
     EXPECT_EQ(record.password, "");
@@ -97,7 +97,7 @@ TEST_F(SettingsFileTest, ValuesOutOfRange) {
     EXPECT_EQ(record.signIn.authentication, 0) << "only a deliberate 1 gives up the password";
     EXPECT_EQ(record.signIn.provider, "microsoft");
     EXPECT_EQ(record.signIn.tenant, "consumers");
-    EXPECT_EQ(record.security, 0) << "an unknown kind of security is not guessed at";
+    EXPECT_EQ(record.security, ConnectionSecurity::kNone) << "an unknown kind of security is not guessed at";
     EXPECT_EQ(record.intervalPosition, 4) << "an interval that matches no entry leaves the selection as it was";
     EXPECT_EQ(record.startHour, std::nullopt);
     EXPECT_EQ(record.startMinute, std::nullopt);
@@ -190,7 +190,7 @@ SettingsRecord SampleRecord() {
     SettingsRecord record;
     record.language = "english";
     record.portText = "995x";
-    record.security = 2;
+    record.security = ConnectionSecurity::kTls;
     record.server = "pop.example.org";
     record.userName = "J\xFCrgen";
     record.password = "Passw\xF6rt!";
@@ -345,7 +345,7 @@ TEST_F(SettingsFileTest, CommentsAndUnknownKeysAreGoneAfterASave) {
 TEST_F(SettingsFileTest, ASaveReplacesTheFileWholeAndLeavesNoTemporaryFile) {
     ASSERT_TRUE(WriteBytes(SettingsPath(), std::string(100000, 'x')));
     ASSERT_TRUE(SaveSettings(folder_.Path(), SampleRecord()));
-    EXPECT_EQ(testing::FilesIn(folder_.Path()).size(), 1u);
+    EXPECT_EQ(testsupport::FilesIn(folder_.Path()).size(), 1u);
     EXPECT_EQ(Load().server, "pop.example.org");
 }
 
@@ -355,7 +355,7 @@ TEST_F(SettingsFileTest, ASaveThatCannotCompleteLeavesEverythingAsItWas) {
     ASSERT_TRUE(WriteBytes(blocker / "inside", "kept"));
     EXPECT_FALSE(SaveSettings(folder_.Path(), SampleRecord()));
     EXPECT_EQ(ReadBytes(blocker / "inside"), "kept");
-    EXPECT_TRUE(testing::FilesIn(folder_.Path()).empty()) << "the temporary file is removed";
+    EXPECT_TRUE(testsupport::FilesIn(folder_.Path()).empty()) << "the temporary file is removed";
 
     EXPECT_FALSE(SaveSettings(folder_.Path() / "missing", SampleRecord()));
     EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "missing"));

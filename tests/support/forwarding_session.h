@@ -23,28 +23,11 @@ public:
     std::int32_t Logout() override { return target_.Logout(); }
     std::int32_t GetMessageCount() override { return target_.GetMessageCount(); }
     std::string LoadHeader(std::int32_t n) override { return target_.LoadHeader(n); }
-    std::string GetHeaderField(const std::string& header, const std::string& name) override {
-        return target_.GetHeaderField(header, name);
-    }
     std::int32_t LoadMessage(std::int32_t n) override { return target_.LoadMessage(n); }
-    std::int32_t CountAttachments() override { return target_.CountAttachments(); }
-    std::string GetAttachmentName(std::int32_t n) override { return target_.GetAttachmentName(n); }
-    std::int32_t SaveAttachment(std::int32_t n, const std::string& folder, const std::string& fileName) override {
-        return target_.SaveAttachment(n, folder, fileName);
-    }
-    std::int32_t CountBodyParts() override { return target_.CountBodyParts(); }
-    std::string GetBodyPartHeader(std::int32_t n) override { return target_.GetBodyPartHeader(n); }
-    std::string GetBodyPartText(std::int32_t n) override { return target_.GetBodyPartText(n); }
-    std::int32_t SaveBodyPart(std::int32_t n, const std::string& folder, const std::string& fileName) override {
-        return target_.SaveBodyPart(n, folder, fileName);
-    }
-    std::string ConvertBodyCharset(const std::string& header, const std::string& text) override {
-        return target_.ConvertBodyCharset(header, text);
-    }
+    std::string TakeMessage() override { return target_.TakeMessage(); }
     std::int32_t DeleteMessage(std::int32_t n) override { return target_.DeleteMessage(n); }
     std::int32_t ResetSession() override { return target_.ResetSession(); }
     std::int32_t CancelReceive() override { return target_.CancelReceive(); }
-    const std::vector<MessagePart>& LoadedParts() const override { return target_.LoadedParts(); }
     void SetConnectionSecurity(ConnectionSecurity security) override { target_.SetConnectionSecurity(security); }
     void SetAccessToken(std::string accessToken) override { target_.SetAccessToken(std::move(accessToken)); }
     std::string GetCertificateProblem() const override { return target_.GetCertificateProblem(); }

@@ -14,7 +14,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 #if defined(_WIN32)
@@ -282,4 +282,4 @@ std::int32_t UnusedLoopbackPort() {
     return port;
 }
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 class LoopbackPop3Server {
 public:
@@ -99,4 +99,4 @@ private:
 // A loopback port on which nobody listens (it was free a moment ago).
 std::int32_t UnusedLoopbackPort();
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

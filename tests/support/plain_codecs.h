@@ -9,7 +9,7 @@
 
 #include "common/base64.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 enum class Base64Alphabet { Standard, UrlSafe };
 
@@ -108,4 +108,4 @@ inline std::optional<std::string> ReferenceBase64Block(std::string_view text) {
     return decoded;
 }
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 // Wine now and then refuses to start a process with ERROR_INTERNAL_ERROR: the new process dies in Wine's own start-up,
 // before a line of it runs (about one start in a few hundred here). Windows does not answer CreateProcess so; a test
@@ -18,4 +18,4 @@ bool CreateProcessWithRetry(Create create) {
     return false;
 }
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -7,7 +7,7 @@
 #include <random>
 #include <system_error>
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 namespace fs = std::filesystem;
 
@@ -103,4 +103,4 @@ std::map<std::string, std::string> FilesIn(const fs::path& folder) {
 
 fs::path Utf8Path(std::string_view utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

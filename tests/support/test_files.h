@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 // A fresh folder below the system's temporary folder, removed with everything in it when the object goes. It is
 // readable and searchable by every user (0755), because the mail server's unprivileged processes must reach the files
@@ -45,4 +45,4 @@ std::map<std::string, std::string> FilesIn(const std::filesystem::path& folder);
 // A path whose UTF-8 text is `utf8`.
 std::filesystem::path Utf8Path(std::string_view utf8);
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -38,7 +38,7 @@ public:
         opened_.notify_all();
         if (inner_ != nullptr) return inner_->Open(file);
         std::error_code error;
-        if (!std::filesystem::exists(file, error) && !testing::WriteBytes(file, "")) return nullptr;
+        if (!std::filesystem::exists(file, error) && !testsupport::WriteBytes(file, "")) return nullptr;
         return std::make_unique<File>(file, failReads_);
     }
 
@@ -47,7 +47,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         std::error_code error;
         if (!std::filesystem::exists(file, error)) {
-            EXPECT_TRUE(testing::WriteBytes(file, ""));
+            EXPECT_TRUE(testsupport::WriteBytes(file, ""));
         }
         held_.insert(file);
     }
@@ -74,13 +74,13 @@ private:
     public:
         File(std::filesystem::path path, bool failReads) : path_(std::move(path)), failReads_(failReads) {}
         bool Append(std::string_view bytes) override {
-            return testing::WriteBytes(path_, testing::ReadBytes(path_) + std::string(bytes));
+            return testsupport::WriteBytes(path_, testsupport::ReadBytes(path_) + std::string(bytes));
         }
         std::optional<std::string> ReadAll() override {
             if (failReads_) return std::nullopt;
-            return testing::ReadBytes(path_);
+            return testsupport::ReadBytes(path_);
         }
-        bool Truncate() override { return testing::WriteBytes(path_, ""); }
+        bool Truncate() override { return testsupport::WriteBytes(path_, ""); }
 
     private:
         std::filesystem::path path_;
@@ -99,7 +99,7 @@ private:
 inline std::string LogFileContents(const std::filesystem::path& path) {
     std::error_code error;
     if (!std::filesystem::exists(path, error)) return "<missing>";
-    return testing::ReadBytes(path);
+    return testsupport::ReadBytes(path);
 }
 
 }  // namespace zendrel::testsupport

@@ -70,14 +70,14 @@ TEST_F(MailboxRunAgainstDovecot, EmptyMailboxLogsLoginWithNoMessagesThenSignOutA
 
 TEST_F(MailboxRunAgainstDovecot, InTheServiceTheUserLinesAlsoGoToTheSharedLogFile) {
     DeliverMails({MailWithAttachment("svc.1", "service.csv")});
-    parameters_.serviceMode = 1;
+    parameters_.serviceMode = true;
     RunOnce();
     const std::vector<std::string> expected = {LoggedIn(1), FileSaved("service.csv"), kSignedOut, ""};
     EXPECT_THAT(view_.Texts(), ElementsAreArray(expected));
     // The same lines, stamps and all, each followed by CR LF.
     std::string lines;
     for (const std::string& row : view_.Rows()) lines += row + "\r\n";
-    EXPECT_EQ(testing::ReadBytes(DataFile(ActivityLog::kSharedLogName)), lines);
+    EXPECT_EQ(testsupport::ReadBytes(DataFile(ActivityLog::kSharedLogName)), lines);
     EXPECT_FALSE(fs::exists(DataFile(ActivityLog::kDiagnosticLogName)));
 }
 
@@ -291,7 +291,7 @@ TEST_F(MailboxRunAgainstDovecot, MailWithTwoSavedAttachmentsIsDeletedOnceAfterTh
     TestMail refused = MailWithAttachment("refused.3", "refused.txt");
     DeliverMails({text, two, refused});
     parameters_.extensions = "csv";
-    parameters_.deleteMails = 1;
+    parameters_.deleteMails = true;
     RunOnce();
 
     EXPECT_EQ(Saved(), AttachmentFiles({"first.csv", "second.csv"}));
@@ -322,8 +322,8 @@ TEST_F(MailboxRunAgainstDovecot, MailWithAnAttachmentThatCannotBeSavedStaysAndIs
     DeliverMails({mail});
     // A folder where the file belongs, and the setting that replaces a file of the name: it cannot be written.
     ASSERT_TRUE(fs::create_directory(save_.Path() / "blocked.csv"));
-    parameters_.existingFiles = 1;
-    parameters_.deleteMails = 1;
+    parameters_.existingFiles = ExistingFiles::kReplace;
+    parameters_.deleteMails = true;
 
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE("run " + std::to_string(run) + " of the same process");
@@ -380,7 +380,7 @@ TEST_F(MailboxRunAgainstDovecot, StopDuringTheFifthOfTenMailsFinishesItAndLogsOu
     DeliverMails(mails);
     // The stop button is pressed the moment the fifth mail's file is reported.
     view_.OnRow([this](const std::string& row) {
-        if (TextOfRow(row) == FileSaved("m5.csv")) parameters_.stopRequested.store(1);
+        if (TextOfRow(row) == FileSaved("m5.csv")) parameters_.stopRequested.store(true);
     });
     RunOnce();
 
@@ -393,7 +393,7 @@ TEST_F(MailboxRunAgainstDovecot, StopDuringTheFifthOfTenMailsFinishesItAndLogsOu
 
     // The next run takes up the mails the stopped one never reached, and only those.
     view_.OnRow(nullptr);
-    parameters_.stopRequested.store(0);
+    parameters_.stopRequested.store(false);
     view_.Clear();
     journal_->Clear();
     RunOnce();
@@ -408,9 +408,9 @@ TEST_F(MailboxRunAgainstDovecot, StopWithReadAheadInFlightStillCommitsTheDeletio
         mails.push_back(MailWithAttachment("d" + std::to_string(i), "d" + std::to_string(i) + ".csv"));
     }
     DeliverMails(mails);
-    parameters_.deleteMails = 1;
+    parameters_.deleteMails = true;
     view_.OnRow([this](const std::string& row) {
-        if (TextOfRow(row) == FileSaved("d2.csv")) parameters_.stopRequested.store(1);
+        if (TextOfRow(row) == FileSaved("d2.csv")) parameters_.stopRequested.store(true);
     });
     RunOnce();
 
@@ -431,17 +431,17 @@ TEST_F(MailboxRunAgainstDovecot, SavedAttachmentsHoldExactlyTheBytesThatWereSent
     binary.attachments.push_back({"empty.dat", ""});
     DeliverMails({binary});
     // And mail from Python's MIME generator: pseudo-random binary files and a text file with dot lines.
-    testing::TemporaryFolder generated("zendrel-messages");
+    testsupport::TemporaryFolder generated("zendrel-messages");
     std::string error;
     ASSERT_TRUE(MakeTestMessages(generated.Path(), error)) << error;
-    Deliver(box_, {testing::ReadBytes(generated.Path() / "attachments.eml")});
+    Deliver(box_, {testsupport::ReadBytes(generated.Path() / "attachments.eml")});
     RunOnce();
 
     Files expected = {{"bytes.bin", AllByteValues(5)},
                       {"dots.txt", "first\r\n.dot line\r\n.\r\nlast"},
                       {"empty.dat", ""}};
     for (const char* name : {"report.pdf", "photo.jpg", "notes.txt"}) {
-        expected[name] = testing::ReadBytes(generated.Path() / "attachments" / name);
+        expected[name] = testsupport::ReadBytes(generated.Path() / "attachments" / name);
     }
     const Files saved = Saved();
     std::vector<std::string> names;

@@ -29,7 +29,7 @@ protected:
         ASSERT_TRUE(Ready()) << "cannot create the temporary folders";
         box_ = NewMailbox();
         UseServer(Host(), Port(), box_.user, box_.password);
-        parameters_.rememberMails = 1;
+        parameters_.rememberMails = true;
     }
 
     void DeliverMails(const std::vector<TestMail>& mails) {
@@ -85,7 +85,7 @@ TEST_F(RememberedMailsAgainstDovecot, LaterProcessesReadOnlyTheHeadersOfMailsThe
     EXPECT_EQ(Saved(), AttachmentFiles({"r1.csv", "no-id.csv", "r3.csv", "r4.csv"}));
 
     // A damaged file is an empty set and a line that says so; the run after it is quiet again.
-    ASSERT_TRUE(testing::WriteBytes(DataFile(kRememberedMailsFileName), std::string("\x7F" "ELF\0\x01\xFF", 7)));
+    ASSERT_TRUE(testsupport::WriteBytes(DataFile(kRememberedMailsFileName), std::string("\x7F" "ELF\0\x01\xFF", 7)));
     StartOver();
     RunOnce();
     EXPECT_THAT(view_.Texts(),
@@ -105,13 +105,13 @@ TEST_F(RememberedMailsAgainstDovecot, StoppedRunKeepsWhatItExaminedAndTheNextPro
     }
     DeliverMails(mails);
     view_.OnRow([this](const std::string& row) {
-        if (TextOfRow(row) == FileSaved("s5.csv")) parameters_.stopRequested.store(1);
+        if (TextOfRow(row) == FileSaved("s5.csv")) parameters_.stopRequested.store(true);
     });
     RunOnce();
     EXPECT_EQ(Saved().size(), 5u);
 
     view_.OnRow(nullptr);
-    parameters_.stopRequested.store(0);
+    parameters_.stopRequested.store(false);
     StartOver();
     RunOnce();
     EXPECT_THAT(Calls(), ElementsAre("RETR 6", "RETR 7", "RETR 8", "RETR 9", "RETR 10", "QUIT"));

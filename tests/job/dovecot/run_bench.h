@@ -82,11 +82,11 @@ public:
         };
     }
 
-    // One run on this thread, as the run's own thread would do it; it must end by clearing runThread.
+    // One run on this thread, as the run's own thread would do it; it must end by clearing activeRunNumber.
     void RunOnce() {
-        parameters_.runThread.store(7);
+        parameters_.activeRunNumber.store(7);
         report_ = MailboxRun(parameters_, Services());
-        EXPECT_EQ(parameters_.runThread.load(), 0u) << "the run must clear runThread as its last step";
+        EXPECT_EQ(parameters_.activeRunNumber.load(), 0u) << "the run must clear activeRunNumber as its last step";
     }
 
     // What a fresh process would have: no handled Message-IDs, an empty log, an empty save folder. What the runs
@@ -104,18 +104,18 @@ public:
     }
 
     // The files in the save folder by name, with their bytes.
-    std::map<std::string, std::string> Saved() const { return testing::FilesIn(save_.Path()); }
+    std::map<std::string, std::string> Saved() const { return testsupport::FilesIn(save_.Path()); }
     std::filesystem::path DataFile(const char* name) const { return data_.Path() / name; }
     // The lines of "log_long.txt" behind their stamps.
     std::vector<std::string> Diagnostics() const {
-        return TextsOfLogFile(testing::ReadBytes(DataFile(ActivityLog::kDiagnosticLogName)));
+        return TextsOfLogFile(testsupport::ReadBytes(DataFile(ActivityLog::kDiagnosticLogName)));
     }
     std::vector<std::string> Calls() const { return journal_->Calls(); }
 
 protected:
     std::shared_ptr<int> keepAlive_ = std::make_shared<int>(0);
-    testing::TemporaryFolder data_{"zendrel-data"};
-    testing::TemporaryFolder save_{"zendrel-save"};
+    testsupport::TemporaryFolder data_{"zendrel-data"};
+    testsupport::TemporaryFolder save_{"zendrel-save"};
     JobParameters parameters_;
     CollectingView view_;
     LockedLogFiles files_;

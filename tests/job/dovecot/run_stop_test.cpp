@@ -64,7 +64,7 @@ protected:
 };
 
 TEST_F(StoppedRun, ServerThatNeverGreetsDoesNotKeepTheStopWaiting) {
-    testing::LoopbackPop3Server server("someone", "secret", {});
+    testsupport::LoopbackPop3Server server("someone", "secret", {});
     server.SilentBeforeGreeting();
     ASSERT_TRUE(server.listening());
     UseServer("127.0.0.1", server.port(), "someone", "secret");
@@ -83,7 +83,7 @@ TEST_F(StoppedRun, ServerThatNeverGreetsDoesNotKeepTheStopWaiting) {
 }
 
 TEST_F(StoppedRun, ServerThatFallsSilentInsideARetrievalDoesNotKeepTheStopWaiting) {
-    testing::LoopbackPop3Server server(
+    testsupport::LoopbackPop3Server server(
         "someone", "secret",
         {"From: Sender <sender@example.org>\r\nSubject: Stalled\r\nMessage-ID: <stalled.1@zendrel.test>\r\n\r\n"
          "The mail that never ends.\r\n"});
@@ -122,7 +122,7 @@ TEST_F(StoppedRun, ATokenEndpointThatNeverAnswersDoesNotKeepTheStopWaiting) {
     provider->StallAnswers();
     ::setenv("SSL_CERT_FILE", (TestCertificatesFolder() / "ca.pem").c_str(), 1);
     UseServer("127.0.0.1", FindFreeLoopbackPort(), "someone", "");
-    parameters_.security = 2;
+    parameters_.security = ConnectionSecurity::kTls;
     parameters_.authentication = 1;
     parameters_.oauthTokenUrl = provider->TokenUrl();
     StoredTokens expired;
@@ -174,7 +174,7 @@ TEST_F(StopOverADistantLink, StopWithMegabytesInFlightStillEndsWithQuitWithinIts
         mail.attachments.push_back({"scan" + std::to_string(i) + ".pdf", std::move(bytes)});
         Deliver(box_, {ComposeMail(mail)});
     }
-    parameters_.deleteMails = 1;
+    parameters_.deleteMails = true;
     std::atomic<bool> firstSaved{false};
     view_.OnRow([&firstSaved](const std::string& row) {
         if (TextOfRow(row).starts_with("File '")) firstSaved = true;

@@ -10,7 +10,7 @@ constexpr std::size_t kBase64LineLength = 76;
 
 // The base64 text with LF line ends, as the rest of the message.
 std::string Base64Lines(const std::string& bytes) {
-    std::string encoded = testing::EncodeBase64(bytes, testing::Base64Alphabet::Standard, kBase64LineLength);
+    std::string encoded = testsupport::EncodeBase64(bytes, testsupport::Base64Alphabet::Standard, kBase64LineLength);
     std::string lines;
     lines.reserve(encoded.size() + 1);
     for (std::size_t i = 0; i < encoded.size(); ++i) {

@@ -6,11 +6,11 @@ namespace zendrel::testsupport {
 namespace {
 
 std::unique_ptr<DovecotServer> server;
-std::optional<testing::TemporaryFolder> messages;
+std::optional<testsupport::TemporaryFolder> messages;
 std::string unavailable;
 
 bool DeliverFile(const Mailbox& box, const std::string& name) {
-    const std::string message = testing::ReadBytes(messages->Path() / (name + ".eml"));
+    const std::string message = testsupport::ReadBytes(messages->Path() / (name + ".eml"));
     return !message.empty() && server->Deliver(box.user, message);
 }
 
@@ -75,7 +75,7 @@ void DovecotTest::SetUp() {
 }
 
 std::string DovecotTest::Original(const std::string& relative) {
-    return testing::ReadBytes(DovecotEnvironment::Messages() / relative);
+    return testsupport::ReadBytes(DovecotEnvironment::Messages() / relative);
 }
 
 }  // namespace zendrel::testsupport

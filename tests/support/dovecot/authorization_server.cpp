@@ -212,7 +212,7 @@ std::string AuthorizationServer::Answer(const std::string& request) {
     issued_.insert(access);
     // The id token names the user; nothing checks its signature.
     const auto part = [](const std::string& json) {
-        std::string text = testing::EncodeBase64(json, testing::Base64Alphabet::UrlSafe);
+        std::string text = testsupport::EncodeBase64(json, testsupport::Base64Alphabet::UrlSafe);
         while (!text.empty() && text.back() == '=') text.pop_back();
         return text;
     };

@@ -150,7 +150,7 @@ struct DovecotServer::Accounts {
 
 bool DovecotServer::MayBeUnavailable() { return ::geteuid() != 0 || ::access(kDovecotBinary, X_OK) != 0; }
 
-DovecotServer::DovecotServer(testing::TemporaryFolder folder, std::vector<MailUser> users)
+DovecotServer::DovecotServer(testsupport::TemporaryFolder folder, std::vector<MailUser> users)
     : folder_(std::move(folder)), users_(std::move(users)) {
     if (std::getenv("ZENDREL_KEEP_DOVECOT") != nullptr) {
         folder_.Keep();
@@ -173,7 +173,7 @@ std::unique_ptr<DovecotServer> DovecotServer::Start(const std::vector<MailUser>&
     }
     // The server's unprivileged processes must read what this process writes, whatever umask the caller runs under.
     ::umask(022);
-    testing::TemporaryFolder folder("zendrel-dovecot");
+    testsupport::TemporaryFolder folder("zendrel-dovecot");
     if (!folder.Created()) {
         reason = "cannot create a temporary folder for the server";
         return nullptr;
@@ -232,7 +232,7 @@ bool DovecotServer::PrepareFolders(const Accounts& accounts, std::string& reason
         }
         passwd += user.name + ":{PLAIN}" + user.password + "::::::\n";
     }
-    if (!testing::WriteBytes(folder_.Path() / "users", passwd)) {
+    if (!testsupport::WriteBytes(folder_.Path() / "users", passwd)) {
         reason = "cannot write the password file";
         return false;
     }
@@ -246,8 +246,8 @@ bool DovecotServer::PrepareFolders(const Accounts& accounts, std::string& reason
                                    (folder_.Path() / "token-keys").string() +
                                    "/\n"
                                    "username_attribute = sub\n";
-        if (ec || !testing::WriteBytes(keys / "default", testing::EncodeBase64(tokenKey_, testing::Base64Alphabet::Standard)) ||
-            !testing::WriteBytes(folder_.Path() / "oauth2.conf", config)) {
+        if (ec || !testsupport::WriteBytes(keys / "default", testsupport::EncodeBase64(tokenKey_, testsupport::Base64Alphabet::Standard)) ||
+            !testsupport::WriteBytes(folder_.Path() / "oauth2.conf", config)) {
             reason = "cannot write the token key";
             return false;
         }
@@ -319,7 +319,7 @@ bool DovecotServer::WriteConfiguration(const Accounts& accounts, int port, std::
         conf << "ssl_cert = <" << certificate_->certificate.string() << "\n"
              << "ssl_key = <" << certificate_->key.string() << "\n";
     }
-    if (!testing::WriteBytes(folder_.Path() / "dovecot.conf", conf.str())) {
+    if (!testsupport::WriteBytes(folder_.Path() / "dovecot.conf", conf.str())) {
         reason = "cannot write dovecot.conf";
         return false;
     }
@@ -381,7 +381,7 @@ bool DovecotServer::WaitUntilReady(std::string& reason) {
 }
 
 std::string DovecotServer::StartupOutput() const {
-    return testing::ReadBytes(folder_.Path() / "startup.out") + testing::ReadBytes(folder_.Path() / "dovecot.log");
+    return testsupport::ReadBytes(folder_.Path() / "startup.out") + testsupport::ReadBytes(folder_.Path() / "dovecot.log");
 }
 
 void DovecotServer::Stop() {
@@ -415,7 +415,7 @@ bool DovecotServer::Deliver(const std::string& user, const std::string& message)
                              std::to_string(::getpid()) + ".zendrel";
     const fs::path maildir = MaildirOf(user);
     const fs::path draft = maildir / "tmp" / name;
-    if (!testing::WriteBytes(draft, message)) {
+    if (!testsupport::WriteBytes(draft, message)) {
         return false;
     }
     if (::geteuid() == 0 && ::chown(draft.c_str(), mailUid_, mailGid_) != 0) {
@@ -458,6 +458,6 @@ bool DovecotServer::LogShows(const std::string& text) const {
     return false;
 }
 
-std::string DovecotServer::Log() const { return testing::ReadBytes(folder_.Path() / "dovecot.log"); }
+std::string DovecotServer::Log() const { return testsupport::ReadBytes(folder_.Path() / "dovecot.log"); }
 
 }  // namespace zendrel::testsupport

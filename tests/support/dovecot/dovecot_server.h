@@ -78,7 +78,7 @@ public:
 private:
     struct Accounts;
 
-    DovecotServer(testing::TemporaryFolder folder, std::vector<MailUser> users);
+    DovecotServer(testsupport::TemporaryFolder folder, std::vector<MailUser> users);
     bool PrepareFolders(const Accounts& accounts, std::string& reason);
     bool WriteConfiguration(const Accounts& accounts, int port, std::string& reason) const;
     bool Launch(std::string& reason);
@@ -86,7 +86,7 @@ private:
     std::filesystem::path MaildirOf(const std::string& user) const;
     std::string StartupOutput() const;
 
-    testing::TemporaryFolder folder_;
+    testsupport::TemporaryFolder folder_;
     std::vector<MailUser> users_;
     std::string host_ = "127.0.0.1";
     int port_ = 0;

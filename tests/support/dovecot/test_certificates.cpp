@@ -8,7 +8,7 @@
 namespace zendrel::testsupport {
 
 const std::filesystem::path& TestCertificatesFolder() {
-    static testing::TemporaryFolder folder("zendrel-certificates");
+    static testsupport::TemporaryFolder folder("zendrel-certificates");
     static const bool made = [] {
         const std::string command =
             "sh '" ZENDREL_DOVECOT_SUPPORT_DIR "/make_certificates.sh' '" + folder.Path().string() + "'";

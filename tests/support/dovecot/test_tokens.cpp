@@ -12,7 +12,7 @@ namespace {
 
 // JWTs use the URL alphabet without padding (RFC 7515).
 std::string Base64Url(std::string_view bytes) {
-    std::string text = testing::EncodeBase64(bytes, testing::Base64Alphabet::UrlSafe);
+    std::string text = testsupport::EncodeBase64(bytes, testsupport::Base64Alphabet::UrlSafe);
     while (!text.empty() && text.back() == '=') text.pop_back();
     return text;
 }

@@ -33,10 +33,10 @@ struct SenderListPlace {
     AdvancedControl deleteButton;
 };
 constexpr std::array<SenderListPlace, 2> kSenderLists = {{
-    {SenderListKind::Allowed, AdvancedControl::AllowedLabel, AdvancedControl::AllowedList,
-     AdvancedControl::AllowedAddButton, AdvancedControl::AllowedDeleteButton},
-    {SenderListKind::Blocked, AdvancedControl::BlockedLabel, AdvancedControl::BlockedList,
-     AdvancedControl::BlockedAddButton, AdvancedControl::BlockedDeleteButton},
+    {SenderListKind::kAllowed, AdvancedControl::kAllowedLabel, AdvancedControl::kAllowedList,
+     AdvancedControl::kAllowedAddButton, AdvancedControl::kAllowedDeleteButton},
+    {SenderListKind::kBlocked, AdvancedControl::kBlockedLabel, AdvancedControl::kBlockedList,
+     AdvancedControl::kBlockedAddButton, AdvancedControl::kBlockedDeleteButton},
 }};
 
 }  // namespace
@@ -69,25 +69,25 @@ void QtAdvancedView::Create() {
     // examined mails are remembered, the two sender lists with their buttons, and the Close button at the foot.
     auto* column = new QVBoxLayout(window);
     for (const auto& [labelControl, editControl] :
-         {std::pair{AdvancedControl::SearchStringLabel, AdvancedControl::SearchStringEdit},
-          std::pair{AdvancedControl::ExtensionsLabel, AdvancedControl::ExtensionsEdit}}) {
+         {std::pair{AdvancedControl::kSearchStringLabel, AdvancedControl::kSearchStringEdit},
+          std::pair{AdvancedControl::kExtensionsLabel, AdvancedControl::kExtensionsEdit}}) {
         QLineEdit* box = edit(editControl);
         column->addWidget(label(labelControl, box));
         column->addWidget(box);
     }
     // The two radio buttons share their parent, which makes them one group.
-    auto* keepBoth = add(AdvancedControl::KeepBothRadio, new QRadioButton(window));
-    auto* replace = add(AdvancedControl::ReplaceRadio, new QRadioButton(window));
+    auto* keepBoth = add(AdvancedControl::kKeepBothRadio, new QRadioButton(window));
+    auto* replace = add(AdvancedControl::kReplaceRadio, new QRadioButton(window));
     auto* existing = new QHBoxLayout;
-    existing->addWidget(label(AdvancedControl::ExistingFilesLabel, keepBoth), 1);
+    existing->addWidget(label(AdvancedControl::kExistingFilesLabel, keepBoth), 1);
     existing->addWidget(keepBoth);
     existing->addWidget(replace);
     column->addLayout(existing);
-    QLineEdit* subFolder = edit(AdvancedControl::SubFolderEdit);
-    column->addWidget(label(AdvancedControl::SubFolderLabel, subFolder));
+    QLineEdit* subFolder = edit(AdvancedControl::kSubFolderEdit);
+    column->addWidget(label(AdvancedControl::kSubFolderLabel, subFolder));
     column->addWidget(subFolder);
-    column->addWidget(add(AdvancedControl::SaveInlineCheck, new QCheckBox(window)));
-    column->addWidget(add(AdvancedControl::RememberMailsCheck, new QCheckBox(window)));
+    column->addWidget(add(AdvancedControl::kSaveInlineCheck, new QCheckBox(window)));
+    column->addWidget(add(AdvancedControl::kRememberMailsCheck, new QCheckBox(window)));
 
     auto* lists = new QGridLayout;
     column->addLayout(lists, 1);
@@ -107,7 +107,7 @@ void QtAdvancedView::Create() {
         Widget(place.deleteButton)->setEnabled(false);
     }
     lists->setRowStretch(1, 1);
-    column->addWidget(add(AdvancedControl::CloseButton, new QPushButton(window)), 0, Qt::AlignRight);
+    column->addWidget(add(AdvancedControl::kCloseButton, new QPushButton(window)), 0, Qt::AlignRight);
     window_->resize(QSize(kFirstWindowWidth, 0).expandedTo(window_->sizeHint()));
     ForwardUserActions();
 }
@@ -120,10 +120,10 @@ void QtAdvancedView::ForwardUserActions() {
     };
     QObject::connect(window_.get(), &AdvancedWindow::closeRequested,
                      forward([](MainEvents& e) { e.OnAdvancedClosed(); }));
-    QObject::connect(static_cast<QPushButton*>(Widget(AdvancedControl::CloseButton)), &QPushButton::clicked,
+    QObject::connect(static_cast<QPushButton*>(Widget(AdvancedControl::kCloseButton)), &QPushButton::clicked,
                      forward([](MainEvents& e) { e.OnAdvancedClosed(); }));
     for (AdvancedControl control :
-         {AdvancedControl::SearchStringEdit, AdvancedControl::ExtensionsEdit, AdvancedControl::SubFolderEdit}) {
+         {AdvancedControl::kSearchStringEdit, AdvancedControl::kExtensionsEdit, AdvancedControl::kSubFolderEdit}) {
         QObject::connect(static_cast<QLineEdit*>(Widget(control)), &QLineEdit::textEdited,
                          forward([](MainEvents& e) { e.OnInputChanged(); }));
     }

@@ -59,11 +59,11 @@ void QtMainView::Create() {
     auto* frames = new QVBoxLayout(central);
     auto* preferences = new QGroupBox(central);
     frames->addWidget(preferences);
-    controls_[At(MainControl::PreferencesFrame)] = preferences;
+    controls_[At(MainControl::kPreferencesFrame)] = preferences;
     BuildPreferences(preferences);
     auto* logFrame = new QGroupBox(central);
     frames->addWidget(logFrame, 1);
-    controls_[At(MainControl::LogFrame)] = logFrame;
+    controls_[At(MainControl::kLogFrame)] = logFrame;
     BuildLog(logFrame);
     BuildMenu();
     BuildStatusBar();
@@ -72,11 +72,11 @@ void QtMainView::Create() {
 
     tray_ = std::make_unique<QSystemTrayIcon>(ProgramIcon());
     trayMenu_ = std::make_unique<QMenu>();
-    for (const MenuItem item : {MenuItem::TrayShow, MenuItem::TrayRunNow, MenuItem::TrayStartStop}) {
+    for (const MenuItem item : {MenuItem::kTrayShow, MenuItem::kTrayRunNow, MenuItem::kTrayStartStop}) {
         menu_[static_cast<std::size_t>(item)] = trayMenu_->addAction(QString());
     }
     trayMenu_->addSeparator();
-    menu_[static_cast<std::size_t>(MenuItem::TrayQuit)] = trayMenu_->addAction(QString());
+    menu_[static_cast<std::size_t>(MenuItem::kTrayQuit)] = trayMenu_->addAction(QString());
     tray_->setContextMenu(trayMenu_.get());
     scheduleTimer_ = new QTimer(window_.get());
     logPollTimer_ = new QTimer(window_.get());
@@ -113,29 +113,29 @@ void QtMainView::BuildPreferences(QWidget* frame) {
     };
 
     // Created in the visual order, which is the keyboard's: row by row, from left to right.
-    QLineEdit* server = edit(MainControl::ServerEdit);
-    QComboBox* security = combo(MainControl::SecurityCombo);
-    QLineEdit* port = edit(MainControl::PortEdit);
+    QLineEdit* server = edit(MainControl::kServerEdit);
+    QComboBox* security = combo(MainControl::kSecurityCombo);
+    QLineEdit* port = edit(MainControl::kPortEdit);
     // Digits only, and no number above the last port, 65535; 0 may stand while the user types.
     port->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("0*([0-9]{0,4}|[1-5][0-9]{4}|6[0-4][0-9]{3}|65[0-4][0-9]{2}|655[0-2][0-9]|"
                                           "6553[0-5])")),
         port));
-    QLineEdit* userName = edit(MainControl::UserNameEdit);
-    QLineEdit* password = edit(MainControl::PasswordEdit);
+    QLineEdit* userName = edit(MainControl::kUserNameEdit);
+    QLineEdit* password = edit(MainControl::kPasswordEdit);
     password->setEchoMode(QLineEdit::Password);
-    QComboBox* interval = combo(MainControl::IntervalCombo);
-    QComboBox* hour = combo(MainControl::StartHourCombo);
-    QComboBox* minute = combo(MainControl::StartMinuteCombo);
-    QLineEdit* saveDir = edit(MainControl::SaveDirEdit);
-    QAbstractButton* browse = button(MainControl::BrowseButton, new QPushButton(QStringLiteral("..."), frame));
-    QAbstractButton* advanced = button(MainControl::AdvancedButton, new QPushButton(frame));
-    QCheckBox* shortcut = check(MainControl::ShortcutCheck);
-    QCheckBox* service = check(MainControl::ServiceCheck);
-    QCheckBox* deleteMails = check(MainControl::DeleteMailsCheck);
-    auto* startStop = static_cast<QPushButton*>(button(MainControl::StartStopButton, new QPushButton(frame)));
+    QComboBox* interval = combo(MainControl::kIntervalCombo);
+    QComboBox* hour = combo(MainControl::kStartHourCombo);
+    QComboBox* minute = combo(MainControl::kStartMinuteCombo);
+    QLineEdit* saveDir = edit(MainControl::kSaveDirEdit);
+    QAbstractButton* browse = button(MainControl::kBrowseButton, new QPushButton(QStringLiteral("..."), frame));
+    QAbstractButton* advanced = button(MainControl::kAdvancedButton, new QPushButton(frame));
+    QCheckBox* shortcut = check(MainControl::kShortcutCheck);
+    QCheckBox* service = check(MainControl::kServiceCheck);
+    QCheckBox* deleteMails = check(MainControl::kDeleteMailsCheck);
+    auto* startStop = static_cast<QPushButton*>(button(MainControl::kStartStopButton, new QPushButton(frame)));
     startStop->setDefault(true);
-    auto* donate = static_cast<QToolButton*>(button(MainControl::DonateButton, new QToolButton(frame)));
+    auto* donate = static_cast<QToolButton*>(button(MainControl::kDonateButton, new QToolButton(frame)));
     const QPixmap donation = DonationPicture();
     donate->setIcon(donation);
     donate->setIconSize(donation.size());
@@ -154,28 +154,28 @@ void QtMainView::BuildPreferences(QWidget* frame) {
     // the security and the port as well.
     auto* grid = new QGridLayout;
     grid->setColumnStretch(1, 1);
-    grid->addWidget(label(MainControl::ServerLabel, server), 0, 0);
+    grid->addWidget(label(MainControl::kServerLabel, server), 0, 0);
     auto* serverRow = new QHBoxLayout;
     serverRow->addWidget(server, 1);
-    serverRow->addWidget(label(MainControl::SecurityLabel, security));
+    serverRow->addWidget(label(MainControl::kSecurityLabel, security));
     serverRow->addWidget(security);
-    serverRow->addWidget(label(MainControl::PortLabel, port));
+    serverRow->addWidget(label(MainControl::kPortLabel, port));
     serverRow->addWidget(port);
     grid->addLayout(serverRow, 0, 1, 1, 3);
-    grid->addWidget(label(MainControl::UserNameLabel, userName), 1, 0);
+    grid->addWidget(label(MainControl::kUserNameLabel, userName), 1, 0);
     grid->addWidget(userName, 1, 1);
-    grid->addWidget(label(MainControl::PasswordLabel, password), 1, 2);
+    grid->addWidget(label(MainControl::kPasswordLabel, password), 1, 2);
     grid->addWidget(password, 1, 3);
-    grid->addWidget(label(MainControl::IntervalLabel, interval), 2, 0);
+    grid->addWidget(label(MainControl::kIntervalLabel, interval), 2, 0);
     grid->addWidget(interval, 2, 1);
-    grid->addWidget(label(MainControl::StartTimeLabel, hour), 2, 2);
+    grid->addWidget(label(MainControl::kStartTimeLabel, hour), 2, 2);
     auto* time = new QHBoxLayout;
     time->addWidget(hour);
     time->addWidget(new QLabel(QStringLiteral(":"), frame));
     time->addWidget(minute);
     time->addStretch();
     grid->addLayout(time, 2, 3);
-    grid->addWidget(label(MainControl::SaveDirLabel, saveDir), 3, 0);
+    grid->addWidget(label(MainControl::kSaveDirLabel, saveDir), 3, 0);
     auto* folder = new QHBoxLayout;
     folder->addWidget(saveDir, 1);
     folder->addWidget(browse);
@@ -201,7 +201,7 @@ void QtMainView::BuildLog(QWidget* frame) {
     auto* clear = new QToolButton(frame);
     clear->setIcon(ClearLogPicture());
     clear->setIconSize(QSize(10, 10));
-    controls_[At(MainControl::ClearLogButton)] = clear;
+    controls_[At(MainControl::kClearLogButton)] = clear;
 
     logText_ = new QPlainTextEdit(frame);
     logText_->setReadOnly(true);
@@ -217,13 +217,14 @@ void QtMainView::BuildLog(QWidget* frame) {
 // The menu's own words are the same in both languages; the shell names the commands added to them.
 void QtMainView::BuildMenu() {
     QMenu* file = window_->menuBar()->addMenu(QStringLiteral("File"));
-    menu_[static_cast<std::size_t>(MenuItem::RunNow)] = file->addAction(QString());
-    menu_[static_cast<std::size_t>(MenuItem::CheckConnection)] = file->addAction(QString());
+    menu_[static_cast<std::size_t>(MenuItem::kRunNow)] = file->addAction(QString());
+    menu_[static_cast<std::size_t>(MenuItem::kCheckConnection)] = file->addAction(QString());
     file->addSeparator();
-    menu_[static_cast<std::size_t>(MenuItem::Quit)] = file->addAction(QStringLiteral("Quit"));
-    menu_[static_cast<std::size_t>(MenuItem::About)] = file->addAction(QStringLiteral("About"));
+    menu_[static_cast<std::size_t>(MenuItem::kQuit)] = file->addAction(QStringLiteral("Quit"));
+    menu_[static_cast<std::size_t>(MenuItem::kAbout)] = file->addAction(QStringLiteral("About"));
     QMenu* language = window_->menuBar()->addMenu(QStringLiteral("Language"));
-    for (const auto& [item, name] : {std::pair{MenuItem::German, "German"}, std::pair{MenuItem::English, "English"}}) {
+    for (const auto& [item, name] :
+         {std::pair{MenuItem::kGerman, "German"}, std::pair{MenuItem::kEnglish, "English"}}) {
         QAction* action = language->addAction(QString::fromLatin1(name));
         action->setCheckable(true);
         menu_[static_cast<std::size_t>(item)] = action;
@@ -259,8 +260,8 @@ void QtMainView::ForwardUserActions() {
                      });
 
     // Only what the user types: the shell's own SetText raises no event.
-    for (MainControl control : {MainControl::ServerEdit, MainControl::PortEdit, MainControl::UserNameEdit,
-                                MainControl::PasswordEdit, MainControl::SaveDirEdit}) {
+    for (MainControl control : {MainControl::kServerEdit, MainControl::kPortEdit, MainControl::kUserNameEdit,
+                                MainControl::kPasswordEdit, MainControl::kSaveDirEdit}) {
         auto* edit = static_cast<QLineEdit*>(Widget(control));
         QObject::connect(edit, &QLineEdit::textEdited, forward([](MainEvents& e) { e.OnInputChanged(); }));
     }
@@ -268,46 +269,46 @@ void QtMainView::ForwardUserActions() {
     // start button.
     QObject::connect(window_.get(), &MainWindow::enterPressed, [this, button] {
         auto* pressed = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
-        if (pressed == nullptr || pressed->isCheckable()) pressed = button(MainControl::StartStopButton);
+        if (pressed == nullptr || pressed->isCheckable()) pressed = button(MainControl::kStartStopButton);
         if (pressed->isEnabled()) pressed->click();
     });
-    QObject::connect(Combo(MainControl::IntervalCombo), &QComboBox::activated,
+    QObject::connect(Combo(MainControl::kIntervalCombo), &QComboBox::activated,
                      forward([](MainEvents& e) { e.OnInputChanged(); }));
-    QObject::connect(Combo(MainControl::SecurityCombo), &QComboBox::activated,
+    QObject::connect(Combo(MainControl::kSecurityCombo), &QComboBox::activated,
                      forward([](MainEvents& e) { e.OnSecurityChanged(); }));
 
-    QObject::connect(button(MainControl::BrowseButton), &QAbstractButton::clicked,
+    QObject::connect(button(MainControl::kBrowseButton), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnBrowseButton(); }));
-    QObject::connect(button(MainControl::AdvancedButton), &QAbstractButton::clicked,
+    QObject::connect(button(MainControl::kAdvancedButton), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnAdvancedButton(); }));
-    QObject::connect(button(MainControl::ShortcutCheck), &QAbstractButton::clicked,
+    QObject::connect(button(MainControl::kShortcutCheck), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnShortcutCheckChanged(); }));
-    QObject::connect(button(MainControl::ServiceCheck), &QAbstractButton::clicked,
+    QObject::connect(button(MainControl::kServiceCheck), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnServiceCheckChanged(); }));
-    QObject::connect(button(MainControl::StartStopButton), &QAbstractButton::clicked,
+    QObject::connect(button(MainControl::kStartStopButton), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnStartStopButton(); }));
-    QObject::connect(button(MainControl::DonateButton), &QAbstractButton::clicked,
+    QObject::connect(button(MainControl::kDonateButton), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnDonateButton(); }));
-    QObject::connect(button(MainControl::ClearLogButton), &QAbstractButton::clicked,
+    QObject::connect(button(MainControl::kClearLogButton), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnClearLogButton(); }));
 
-    QObject::connect(MenuAction(MenuItem::Quit), &QAction::triggered, forward([](MainEvents& e) { e.OnQuit(); }));
-    QObject::connect(MenuAction(MenuItem::RunNow), &QAction::triggered, forward([](MainEvents& e) { e.OnRunNow(); }));
-    QObject::connect(MenuAction(MenuItem::CheckConnection), &QAction::triggered,
+    QObject::connect(MenuAction(MenuItem::kQuit), &QAction::triggered, forward([](MainEvents& e) { e.OnQuit(); }));
+    QObject::connect(MenuAction(MenuItem::kRunNow), &QAction::triggered, forward([](MainEvents& e) { e.OnRunNow(); }));
+    QObject::connect(MenuAction(MenuItem::kCheckConnection), &QAction::triggered,
                      forward([](MainEvents& e) { e.OnCheckConnection(); }));
-    QObject::connect(MenuAction(MenuItem::TrayShow), &QAction::triggered,
+    QObject::connect(MenuAction(MenuItem::kTrayShow), &QAction::triggered,
                      forward([](MainEvents& e) { e.OnTrayDoubleClick(); }));
-    QObject::connect(MenuAction(MenuItem::TrayRunNow), &QAction::triggered,
+    QObject::connect(MenuAction(MenuItem::kTrayRunNow), &QAction::triggered,
                      forward([](MainEvents& e) { e.OnRunNow(); }));
-    QObject::connect(MenuAction(MenuItem::TrayStartStop), &QAction::triggered,
+    QObject::connect(MenuAction(MenuItem::kTrayStartStop), &QAction::triggered,
                      forward([](MainEvents& e) { e.OnStartStopButton(); }));
-    QObject::connect(MenuAction(MenuItem::TrayQuit), &QAction::triggered,
+    QObject::connect(MenuAction(MenuItem::kTrayQuit), &QAction::triggered,
                      forward([](MainEvents& e) { e.OnQuit(); }));
-    QObject::connect(MenuAction(MenuItem::About), &QAction::triggered, forward([](MainEvents& e) { e.OnAbout(); }));
-    QObject::connect(MenuAction(MenuItem::German), &QAction::triggered,
-                     forward([](MainEvents& e) { e.OnLanguageChosen(MenuItem::German); }));
-    QObject::connect(MenuAction(MenuItem::English), &QAction::triggered,
-                     forward([](MainEvents& e) { e.OnLanguageChosen(MenuItem::English); }));
+    QObject::connect(MenuAction(MenuItem::kAbout), &QAction::triggered, forward([](MainEvents& e) { e.OnAbout(); }));
+    QObject::connect(MenuAction(MenuItem::kGerman), &QAction::triggered,
+                     forward([](MainEvents& e) { e.OnLanguageChosen(MenuItem::kGerman); }));
+    QObject::connect(MenuAction(MenuItem::kEnglish), &QAction::triggered,
+                     forward([](MainEvents& e) { e.OnLanguageChosen(MenuItem::kEnglish); }));
 
     QObject::connect(scheduleTimer_, &QTimer::timeout, forward([](MainEvents& e) { e.OnScheduleTimer(); }));
     QObject::connect(logPollTimer_, &QTimer::timeout, forward([](MainEvents& e) { e.OnLogPollTimer(); }));
@@ -331,8 +332,8 @@ void QtMainView::SetText(MainControl control, const std::string& text) {
     }
     // The minute and the log have no label of their own: a screen reader names them by the start time's and the
     // frame's.
-    if (control == MainControl::StartTimeLabel) Widget(MainControl::StartMinuteCombo)->setAccessibleName(shown);
-    if (control == MainControl::LogFrame) logText_->setAccessibleName(shown);
+    if (control == MainControl::kStartTimeLabel) Widget(MainControl::kStartMinuteCombo)->setAccessibleName(shown);
+    if (control == MainControl::kLogFrame) logText_->setAccessibleName(shown);
 }
 
 std::string QtMainView::Text(MainControl control) const {

@@ -45,7 +45,7 @@ int RunQtWindow(int& argc, char** argv, const std::vector<std::string>& argument
     ShellParts parts = services.Parts(mainView, advancedView, LocateProgramDataFolder());
     parts.arguments = arguments;
 
-    const ShellOutcome outcome = MainProcedure(0, parts);
+    const ShellOutcome outcome = MainProcedure(false, parts);
     // A run that did not end when asked still uses the parts; the process ends without tearing them down.
     if (outcome.runLeftBehind) std::_Exit(0);
     return 0;

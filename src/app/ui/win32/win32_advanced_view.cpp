@@ -54,29 +54,29 @@ constexpr int kClientHeight = kFootTop + 27 + 12;
 
 // In creation order, which is also the order of the Tab key.
 constexpr Placement kPlacements[] = {
-    {AdvancedControl::SearchStringLabel, L"STATIC", SS_LEFT, kLeft, 12, kFullWidth, 16},
-    {AdvancedControl::SearchStringEdit, L"EDIT", kEdit, kLeft, 30, kFullWidth, 22},
-    {AdvancedControl::ExtensionsLabel, L"STATIC", SS_LEFT, kLeft, 62, kFullWidth, 16},
-    {AdvancedControl::ExtensionsEdit, L"EDIT", kEdit, kLeft, 80, kFullWidth, 22},
-    {AdvancedControl::ExistingFilesLabel, L"STATIC", SS_LEFT, kLeft, kExistingTop + 3, kKeepBothLeft - kLeft - 5, 16},
-    {AdvancedControl::KeepBothRadio, L"BUTTON", kFirstRadio, kKeepBothLeft, kExistingTop, kRadioWidth, 22},
-    {AdvancedControl::ReplaceRadio, L"BUTTON", kRadio, kReplaceLeft, kExistingTop, kLeft + kFullWidth - kReplaceLeft,
+    {AdvancedControl::kSearchStringLabel, L"STATIC", SS_LEFT, kLeft, 12, kFullWidth, 16},
+    {AdvancedControl::kSearchStringEdit, L"EDIT", kEdit, kLeft, 30, kFullWidth, 22},
+    {AdvancedControl::kExtensionsLabel, L"STATIC", SS_LEFT, kLeft, 62, kFullWidth, 16},
+    {AdvancedControl::kExtensionsEdit, L"EDIT", kEdit, kLeft, 80, kFullWidth, 22},
+    {AdvancedControl::kExistingFilesLabel, L"STATIC", SS_LEFT, kLeft, kExistingTop + 3, kKeepBothLeft - kLeft - 5, 16},
+    {AdvancedControl::kKeepBothRadio, L"BUTTON", kFirstRadio, kKeepBothLeft, kExistingTop, kRadioWidth, 22},
+    {AdvancedControl::kReplaceRadio, L"BUTTON", kRadio, kReplaceLeft, kExistingTop, kLeft + kFullWidth - kReplaceLeft,
      22},
-    {AdvancedControl::SubFolderLabel, L"STATIC", SS_LEFT | WS_GROUP, kLeft, kSubFolderTop, kFullWidth, 16},
-    {AdvancedControl::SubFolderEdit, L"EDIT", kEdit, kLeft, kSubFolderTop + 18, kFullWidth, 22},
-    {AdvancedControl::SaveInlineCheck, L"BUTTON", kCheck, kLeft, kSaveInlineTop, kFullWidth, 22},
-    {AdvancedControl::RememberMailsCheck, L"BUTTON", kCheck, kLeft, kRememberMailsTop, kFullWidth, 22},
-    {AdvancedControl::AllowedLabel, L"STATIC", SS_LEFT, kLeft, kListsTop, kHalfWidth, 16},
-    {AdvancedControl::AllowedList, L"LISTBOX", kList, kLeft, kListsTop + 18, kHalfWidth, kListHeight},
-    {AdvancedControl::AllowedAddButton, L"BUTTON", kButton, kLeft, kButtonsTop, kButtonWidth, 27},
-    {AdvancedControl::AllowedDeleteButton, L"BUTTON", kButton, kLeft + kHalfWidth - kButtonWidth, kButtonsTop,
+    {AdvancedControl::kSubFolderLabel, L"STATIC", SS_LEFT | WS_GROUP, kLeft, kSubFolderTop, kFullWidth, 16},
+    {AdvancedControl::kSubFolderEdit, L"EDIT", kEdit, kLeft, kSubFolderTop + 18, kFullWidth, 22},
+    {AdvancedControl::kSaveInlineCheck, L"BUTTON", kCheck, kLeft, kSaveInlineTop, kFullWidth, 22},
+    {AdvancedControl::kRememberMailsCheck, L"BUTTON", kCheck, kLeft, kRememberMailsTop, kFullWidth, 22},
+    {AdvancedControl::kAllowedLabel, L"STATIC", SS_LEFT, kLeft, kListsTop, kHalfWidth, 16},
+    {AdvancedControl::kAllowedList, L"LISTBOX", kList, kLeft, kListsTop + 18, kHalfWidth, kListHeight},
+    {AdvancedControl::kAllowedAddButton, L"BUTTON", kButton, kLeft, kButtonsTop, kButtonWidth, 27},
+    {AdvancedControl::kAllowedDeleteButton, L"BUTTON", kButton, kLeft + kHalfWidth - kButtonWidth, kButtonsTop,
      kButtonWidth, 27},
-    {AdvancedControl::BlockedLabel, L"STATIC", SS_LEFT, kRight, kListsTop, kHalfWidth, 16},
-    {AdvancedControl::BlockedList, L"LISTBOX", kList, kRight, kListsTop + 18, kHalfWidth, kListHeight},
-    {AdvancedControl::BlockedAddButton, L"BUTTON", kButton, kRight, kButtonsTop, kButtonWidth, 27},
-    {AdvancedControl::BlockedDeleteButton, L"BUTTON", kButton, kRight + kHalfWidth - kButtonWidth, kButtonsTop,
+    {AdvancedControl::kBlockedLabel, L"STATIC", SS_LEFT, kRight, kListsTop, kHalfWidth, 16},
+    {AdvancedControl::kBlockedList, L"LISTBOX", kList, kRight, kListsTop + 18, kHalfWidth, kListHeight},
+    {AdvancedControl::kBlockedAddButton, L"BUTTON", kButton, kRight, kButtonsTop, kButtonWidth, 27},
+    {AdvancedControl::kBlockedDeleteButton, L"BUTTON", kButton, kRight + kHalfWidth - kButtonWidth, kButtonsTop,
      kButtonWidth, 27},
-    {AdvancedControl::CloseButton, L"BUTTON", kButton, kLeft + kFullWidth - kButtonWidth, kFootTop, kButtonWidth, 27},
+    {AdvancedControl::kCloseButton, L"BUTTON", kButton, kLeft + kFullWidth - kButtonWidth, kFootTop, kButtonWidth, 27},
 };
 static_assert(std::size(kPlacements) == kAdvancedControlCount);
 
@@ -121,8 +121,8 @@ void Win32AdvancedView::Create() {
     SetWindowPos(window_.get(), nullptr, (mainFrame.left + mainFrame.right - (frame.right - frame.left)) / 2,
                  (mainFrame.top + mainFrame.bottom - (frame.bottom - frame.top)) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SetEnabled(AdvancedControl::AllowedDeleteButton, false);
-    SetEnabled(AdvancedControl::BlockedDeleteButton, false);
+    SetEnabled(AdvancedControl::kAllowedDeleteButton, false);
+    SetEnabled(AdvancedControl::kBlockedDeleteButton, false);
     tooltip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.get(), nullptr, instance,
                                    nullptr));
@@ -171,8 +171,8 @@ void Win32AdvancedView::SetEnabled(AdvancedControl control, bool enabled) { Enab
 void Win32AdvancedView::SetChecked(AdvancedControl control, bool checked) {
     SendMessageW(Control(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
     // Only a click clears the other radio button of the group by itself.
-    if (checked && control == AdvancedControl::KeepBothRadio) SetChecked(AdvancedControl::ReplaceRadio, false);
-    if (checked && control == AdvancedControl::ReplaceRadio) SetChecked(AdvancedControl::KeepBothRadio, false);
+    if (checked && control == AdvancedControl::kKeepBothRadio) SetChecked(AdvancedControl::kReplaceRadio, false);
+    if (checked && control == AdvancedControl::kReplaceRadio) SetChecked(AdvancedControl::kKeepBothRadio, false);
 }
 
 bool Win32AdvancedView::Checked(AdvancedControl control) const {
@@ -264,31 +264,31 @@ void Win32AdvancedView::OnCommand(int id, int notification) {
     if (id < kFirstControlId || id >= kFirstControlId + kAdvancedControlCount) return;
     const auto control = static_cast<AdvancedControl>(id - kFirstControlId);
     switch (control) {
-        case AdvancedControl::SearchStringEdit:
-        case AdvancedControl::ExtensionsEdit:
-        case AdvancedControl::SubFolderEdit:
+        case AdvancedControl::kSearchStringEdit:
+        case AdvancedControl::kExtensionsEdit:
+        case AdvancedControl::kSubFolderEdit:
             if (notification == EN_CHANGE && !settingText_) events->OnInputChanged();
             break;
-        case AdvancedControl::AllowedList:
-        case AdvancedControl::BlockedList:
+        case AdvancedControl::kAllowedList:
+        case AdvancedControl::kBlockedList:
             if (notification == LBN_SELCHANGE || notification == LBN_SELCANCEL) {
-                events->OnSenderListClicked(control == AdvancedControl::AllowedList ? SenderListKind::Allowed
-                                                                                    : SenderListKind::Blocked);
+                events->OnSenderListClicked(control == AdvancedControl::kAllowedList ? SenderListKind::kAllowed
+                                                                                    : SenderListKind::kBlocked);
             }
             break;
-        case AdvancedControl::AllowedAddButton:
-            if (notification == BN_CLICKED) events->OnSenderAddButton(SenderListKind::Allowed);
+        case AdvancedControl::kAllowedAddButton:
+            if (notification == BN_CLICKED) events->OnSenderAddButton(SenderListKind::kAllowed);
             break;
-        case AdvancedControl::BlockedAddButton:
-            if (notification == BN_CLICKED) events->OnSenderAddButton(SenderListKind::Blocked);
+        case AdvancedControl::kBlockedAddButton:
+            if (notification == BN_CLICKED) events->OnSenderAddButton(SenderListKind::kBlocked);
             break;
-        case AdvancedControl::AllowedDeleteButton:
-            if (notification == BN_CLICKED) events->OnSenderDeleteButton(SenderListKind::Allowed);
+        case AdvancedControl::kAllowedDeleteButton:
+            if (notification == BN_CLICKED) events->OnSenderDeleteButton(SenderListKind::kAllowed);
             break;
-        case AdvancedControl::BlockedDeleteButton:
-            if (notification == BN_CLICKED) events->OnSenderDeleteButton(SenderListKind::Blocked);
+        case AdvancedControl::kBlockedDeleteButton:
+            if (notification == BN_CLICKED) events->OnSenderDeleteButton(SenderListKind::kBlocked);
             break;
-        case AdvancedControl::CloseButton:
+        case AdvancedControl::kCloseButton:
             if (notification == BN_CLICKED) events->OnAdvancedClosed();
             break;
         default:

@@ -68,35 +68,35 @@ constexpr int kPortLabelX = kSecurityX + kSecurityWidth + kLabelGap;
 // In creation order, which is also the order of the Tab key. The ":" between the hour and the minute stands between
 // them and is placed apart.
 constexpr Placement kPlacements[] = {
-    {MainControl::PreferencesFrame, L"BUTTON", BS_GROUPBOX, 11, 6, 500, 255},
-    {MainControl::ServerLabel, L"STATIC", kLabel, kLabelX, kRow1 + kLabelDrop, kLabelWidth, 16},
-    {MainControl::ServerEdit, L"EDIT", kEdit, kInputX, kRow1, kSecurityLabelX - kPairGap - kInputX, kRowHeight},
-    {MainControl::SecurityLabel, L"STATIC", SS_RIGHT, kSecurityLabelX, kRow1 + kLabelDrop, kSecurityLabelWidth, 16},
-    {MainControl::SecurityCombo, L"COMBOBOX", kDropDown, kSecurityX, kRow1, kSecurityWidth, kDropDownHeight},
-    {MainControl::PortLabel, L"STATIC", SS_RIGHT, kPortLabelX, kRow1 + kLabelDrop, kMinuteX - kLabelGap - kPortLabelX,
+    {MainControl::kPreferencesFrame, L"BUTTON", BS_GROUPBOX, 11, 6, 500, 255},
+    {MainControl::kServerLabel, L"STATIC", kLabel, kLabelX, kRow1 + kLabelDrop, kLabelWidth, 16},
+    {MainControl::kServerEdit, L"EDIT", kEdit, kInputX, kRow1, kSecurityLabelX - kPairGap - kInputX, kRowHeight},
+    {MainControl::kSecurityLabel, L"STATIC", SS_RIGHT, kSecurityLabelX, kRow1 + kLabelDrop, kSecurityLabelWidth, 16},
+    {MainControl::kSecurityCombo, L"COMBOBOX", kDropDown, kSecurityX, kRow1, kSecurityWidth, kDropDownHeight},
+    {MainControl::kPortLabel, L"STATIC", SS_RIGHT, kPortLabelX, kRow1 + kLabelDrop, kMinuteX - kLabelGap - kPortLabelX,
      16},
-    {MainControl::PortEdit, L"EDIT", kEdit | ES_NUMBER, kMinuteX, kRow1, kTimeWidth, kRowHeight},
-    {MainControl::UserNameLabel, L"STATIC", kLabel, kLabelX, kRow2 + kLabelDrop, kLabelWidth, 16},
-    {MainControl::UserNameEdit, L"EDIT", kEdit, kInputX, kRow2, kInputWidth, kRowHeight},
-    {MainControl::PasswordLabel, L"STATIC", kLabel, kRightLabelX, kRow2 + kLabelDrop, 58, 16},
-    {MainControl::PasswordEdit, L"EDIT", kEdit | ES_PASSWORD, kRightInputX, kRow2, 92, kRowHeight},
-    {MainControl::IntervalLabel, L"STATIC", kLabel, kLabelX, kRow3 + kLabelDrop, kLabelWidth, 16},
-    {MainControl::IntervalCombo, L"COMBOBOX", kDropDown, kInputX, kRow3, kInputWidth, kDropDownHeight},
-    {MainControl::StartTimeLabel, L"STATIC", kLabel, kRightLabelX, kRow3 + kLabelDrop, 58, 16},
-    {MainControl::StartHourCombo, L"COMBOBOX", kDropDown, kRightInputX, kRow3, kTimeWidth, kDropDownHeight},
-    {MainControl::StartMinuteCombo, L"COMBOBOX", kDropDown, kMinuteX, kRow3, kTimeWidth, kDropDownHeight},
+    {MainControl::kPortEdit, L"EDIT", kEdit | ES_NUMBER, kMinuteX, kRow1, kTimeWidth, kRowHeight},
+    {MainControl::kUserNameLabel, L"STATIC", kLabel, kLabelX, kRow2 + kLabelDrop, kLabelWidth, 16},
+    {MainControl::kUserNameEdit, L"EDIT", kEdit, kInputX, kRow2, kInputWidth, kRowHeight},
+    {MainControl::kPasswordLabel, L"STATIC", kLabel, kRightLabelX, kRow2 + kLabelDrop, 58, 16},
+    {MainControl::kPasswordEdit, L"EDIT", kEdit | ES_PASSWORD, kRightInputX, kRow2, 92, kRowHeight},
+    {MainControl::kIntervalLabel, L"STATIC", kLabel, kLabelX, kRow3 + kLabelDrop, kLabelWidth, 16},
+    {MainControl::kIntervalCombo, L"COMBOBOX", kDropDown, kInputX, kRow3, kInputWidth, kDropDownHeight},
+    {MainControl::kStartTimeLabel, L"STATIC", kLabel, kRightLabelX, kRow3 + kLabelDrop, 58, 16},
+    {MainControl::kStartHourCombo, L"COMBOBOX", kDropDown, kRightInputX, kRow3, kTimeWidth, kDropDownHeight},
+    {MainControl::kStartMinuteCombo, L"COMBOBOX", kDropDown, kMinuteX, kRow3, kTimeWidth, kDropDownHeight},
     // The folder's label is the longest; it may take two lines.
-    {MainControl::SaveDirLabel, L"STATIC", kLabel, kLabelX, kRow4 - 4, kLabelWidth, 30},
-    {MainControl::SaveDirEdit, L"EDIT", kEdit, kInputX, kRow4, 320, kRowHeight},
-    {MainControl::BrowseButton, L"BUTTON", kButton, 474, kRow4, 26, kRowHeight},
-    {MainControl::AdvancedButton, L"BUTTON", kButton, kLabelX, 140, 170, 25},
-    {MainControl::ShortcutCheck, L"BUTTON", kCheck, kLabelX, 170, 405, 18},
-    {MainControl::ServiceCheck, L"BUTTON", kCheck, kLabelX, 189, 405, 18},
-    {MainControl::DeleteMailsCheck, L"BUTTON", kCheck, kLabelX, 208, 405, 18},
-    {MainControl::StartStopButton, L"BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, 206, 229, 110, 27},
-    {MainControl::DonateButton, L"BUTTON", WS_TABSTOP | BS_BITMAP, 436, 226, 64, 33},
-    {MainControl::LogFrame, L"BUTTON", BS_GROUPBOX, 11, 266, 500, 245},
-    {MainControl::ClearLogButton, L"BUTTON", WS_TABSTOP | BS_BITMAP, 483, 282, 20, 20},
+    {MainControl::kSaveDirLabel, L"STATIC", kLabel, kLabelX, kRow4 - 4, kLabelWidth, 30},
+    {MainControl::kSaveDirEdit, L"EDIT", kEdit, kInputX, kRow4, 320, kRowHeight},
+    {MainControl::kBrowseButton, L"BUTTON", kButton, 474, kRow4, 26, kRowHeight},
+    {MainControl::kAdvancedButton, L"BUTTON", kButton, kLabelX, 140, 170, 25},
+    {MainControl::kShortcutCheck, L"BUTTON", kCheck, kLabelX, 170, 405, 18},
+    {MainControl::kServiceCheck, L"BUTTON", kCheck, kLabelX, 189, 405, 18},
+    {MainControl::kDeleteMailsCheck, L"BUTTON", kCheck, kLabelX, 208, 405, 18},
+    {MainControl::kStartStopButton, L"BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, 206, 229, 110, 27},
+    {MainControl::kDonateButton, L"BUTTON", WS_TABSTOP | BS_BITMAP, 436, 226, 64, 33},
+    {MainControl::kLogFrame, L"BUTTON", BS_GROUPBOX, 11, 266, 500, 245},
+    {MainControl::kClearLogButton, L"BUTTON", WS_TABSTOP | BS_BITMAP, 483, 282, 20, 20},
 };
 static_assert(std::size(kPlacements) == kMainControlCount);
 
@@ -105,11 +105,11 @@ constexpr int kLogX = 20, kLogY = 306, kLogWidth = 483, kLogHeight = 196;
 
 bool IsTextInput(MainControl control) {
     switch (control) {
-        case MainControl::ServerEdit:
-        case MainControl::PortEdit:
-        case MainControl::UserNameEdit:
-        case MainControl::PasswordEdit:
-        case MainControl::SaveDirEdit:
+        case MainControl::kServerEdit:
+        case MainControl::kPortEdit:
+        case MainControl::kUserNameEdit:
+        case MainControl::kPasswordEdit:
+        case MainControl::kSaveDirEdit:
             return true;
         default:
             return false;
@@ -239,29 +239,29 @@ void Win32MainView::MoveToolRect(MainControl control) {
 void Win32MainView::CreateMenuBar() {
     UniqueMenu bar(CreateMenu());
     const HMENU file = CreatePopupMenu();
-    AppendMenuW(file, MF_STRING, IdOf(MenuItem::RunNow), L"");
-    AppendMenuW(file, MF_STRING, IdOf(MenuItem::CheckConnection), L"");
+    AppendMenuW(file, MF_STRING, IdOf(MenuItem::kRunNow), L"");
+    AppendMenuW(file, MF_STRING, IdOf(MenuItem::kCheckConnection), L"");
     AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(file, MF_STRING, IdOf(MenuItem::Quit), L"Quit");
-    AppendMenuW(file, MF_STRING, IdOf(MenuItem::About), L"About");
+    AppendMenuW(file, MF_STRING, IdOf(MenuItem::kQuit), L"Quit");
+    AppendMenuW(file, MF_STRING, IdOf(MenuItem::kAbout), L"About");
     AppendMenuW(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"File");
     const HMENU language = CreatePopupMenu();
-    AppendMenuW(language, MF_STRING, IdOf(MenuItem::German), L"German");
-    AppendMenuW(language, MF_STRING, IdOf(MenuItem::English), L"English");
+    AppendMenuW(language, MF_STRING, IdOf(MenuItem::kGerman), L"German");
+    AppendMenuW(language, MF_STRING, IdOf(MenuItem::kEnglish), L"English");
     AppendMenuW(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(language), L"Language");
     if (SetMenu(window_.get(), bar.get())) menu_ = bar.release();
 
     trayMenu_.reset(CreatePopupMenu());
-    for (const MenuItem item : {MenuItem::TrayShow, MenuItem::TrayRunNow, MenuItem::TrayStartStop}) {
+    for (const MenuItem item : {MenuItem::kTrayShow, MenuItem::kTrayRunNow, MenuItem::kTrayStartStop}) {
         AppendMenuW(trayMenu_.get(), MF_STRING, IdOf(item), L"");
     }
     AppendMenuW(trayMenu_.get(), MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(trayMenu_.get(), MF_STRING, IdOf(MenuItem::TrayQuit), L"");
+    AppendMenuW(trayMenu_.get(), MF_STRING, IdOf(MenuItem::kTrayQuit), L"");
 }
 
 HMENU Win32MainView::MenuOf(MenuItem item) const {
-    const bool tray = item == MenuItem::TrayShow || item == MenuItem::TrayRunNow || item == MenuItem::TrayStartStop ||
-                      item == MenuItem::TrayQuit;
+    const bool tray = item == MenuItem::kTrayShow || item == MenuItem::kTrayRunNow ||
+                      item == MenuItem::kTrayStartStop || item == MenuItem::kTrayQuit;
     return tray ? trayMenu_.get() : menu_;
 }
 
@@ -283,16 +283,16 @@ void Win32MainView::CreateControls() {
     for (const Placement& place : kPlacements) {
         controls_[static_cast<std::size_t>(place.control)] =
             AddChild(place.windowClass, L"", place.style, IdOf(place.control));
-        if (place.control == MainControl::StartHourCombo) {
+        if (place.control == MainControl::kStartHourCombo) {
             AddChild(L"STATIC", L":", SS_CENTER, kColonId);
         }
     }
-    SetText(MainControl::BrowseButton, "...");
+    SetText(MainControl::kBrowseButton, "...");
     // Five digits hold every port; the shell refuses a number above the last one.
-    SendMessageW(Control(MainControl::PortEdit), EM_LIMITTEXT, 5, 0);
-    SendMessageW(Control(MainControl::DonateButton), BM_SETIMAGE, IMAGE_BITMAP,
+    SendMessageW(Control(MainControl::kPortEdit), EM_LIMITTEXT, 5, 0);
+    SendMessageW(Control(MainControl::kDonateButton), BM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(donateBitmap_.get()));
-    SendMessageW(Control(MainControl::ClearLogButton), BM_SETIMAGE, IMAGE_BITMAP,
+    SendMessageW(Control(MainControl::kClearLogButton), BM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(clearLogBitmap_.get()));
     // Read-only, wrapping (no horizontal scrolling) and without a length limit (the log view sets it). The Tab key
     // reaches it last, so that the keyboard and a screen reader can read and scroll it.
@@ -573,7 +573,7 @@ LRESULT Win32MainView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (events_ != nullptr) events_->OnQuit();
             return 0;
         case DM_GETDEFID:
-            return MAKELRESULT(IdOf(MainControl::StartStopButton), DC_HASDEFID);
+            return MAKELRESULT(IdOf(MainControl::kStartStopButton), DC_HASDEFID);
         case WM_CTLCOLOREDIT:
             // A marked box on a pale red ground; a drop-down list asks for its face the same way.
             for (int index = 0; index < kMainControlCount; ++index) {
@@ -618,45 +618,45 @@ void Win32MainView::OnCommand(int id, int notification) {
     if (events_ == nullptr) return;
     if (id >= kFirstMenuId && id < kFirstMenuId + kMenuItemCount) {
         switch (const auto item = static_cast<MenuItem>(id - kFirstMenuId)) {
-            case MenuItem::Quit:
-            case MenuItem::TrayQuit: events_->OnQuit(); break;
-            case MenuItem::About: events_->OnAbout(); break;
-            case MenuItem::German:
-            case MenuItem::English: events_->OnLanguageChosen(item); break;
-            case MenuItem::RunNow:
-            case MenuItem::TrayRunNow: events_->OnRunNow(); break;
-            case MenuItem::CheckConnection: events_->OnCheckConnection(); break;
-            case MenuItem::TrayShow: events_->OnTrayDoubleClick(); break;
-            case MenuItem::TrayStartStop: events_->OnStartStopButton(); break;
+            case MenuItem::kQuit:
+            case MenuItem::kTrayQuit: events_->OnQuit(); break;
+            case MenuItem::kAbout: events_->OnAbout(); break;
+            case MenuItem::kGerman:
+            case MenuItem::kEnglish: events_->OnLanguageChosen(item); break;
+            case MenuItem::kRunNow:
+            case MenuItem::kTrayRunNow: events_->OnRunNow(); break;
+            case MenuItem::kCheckConnection: events_->OnCheckConnection(); break;
+            case MenuItem::kTrayShow: events_->OnTrayDoubleClick(); break;
+            case MenuItem::kTrayStartStop: events_->OnStartStopButton(); break;
         }
         return;
     }
-    if (id == IDOK) id = IdOf(MainControl::StartStopButton);  // Enter where no default id is asked for
+    if (id == IDOK) id = IdOf(MainControl::kStartStopButton);  // Enter where no default id is asked for
     if (id < kFirstControlId || id >= kFirstControlId + kMainControlCount) return;
     const auto control = static_cast<MainControl>(id - kFirstControlId);
     if (IsTextInput(control)) {
         if (notification == EN_CHANGE && !settingText_) events_->OnInputChanged();
         return;
     }
-    if (control == MainControl::IntervalCombo) {
+    if (control == MainControl::kIntervalCombo) {
         if (notification == CBN_SELCHANGE) events_->OnInputChanged();
         return;
     }
-    if (control == MainControl::SecurityCombo) {
+    if (control == MainControl::kSecurityCombo) {
         if (notification == CBN_SELCHANGE) events_->OnSecurityChanged();
         return;
     }
     if (notification != BN_CLICKED) return;
     switch (control) {
-        case MainControl::BrowseButton: events_->OnBrowseButton(); break;
-        case MainControl::AdvancedButton: events_->OnAdvancedButton(); break;
-        case MainControl::ShortcutCheck: events_->OnShortcutCheckChanged(); break;
-        case MainControl::ServiceCheck: events_->OnServiceCheckChanged(); break;
-        case MainControl::StartStopButton:
+        case MainControl::kBrowseButton: events_->OnBrowseButton(); break;
+        case MainControl::kAdvancedButton: events_->OnAdvancedButton(); break;
+        case MainControl::kShortcutCheck: events_->OnShortcutCheckChanged(); break;
+        case MainControl::kServiceCheck: events_->OnServiceCheckChanged(); break;
+        case MainControl::kStartStopButton:
             if (IsWindowEnabled(Control(control))) events_->OnStartStopButton();
             break;
-        case MainControl::DonateButton: events_->OnDonateButton(); break;
-        case MainControl::ClearLogButton: events_->OnClearLogButton(); break;
+        case MainControl::kDonateButton: events_->OnDonateButton(); break;
+        case MainControl::kClearLogButton: events_->OnClearLogButton(); break;
         default: break;
     }
 }

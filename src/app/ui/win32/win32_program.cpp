@@ -23,15 +23,15 @@ int RunWin32Program(const std::vector<std::string>& arguments, bool logging) {
     parts.arguments = arguments;
     // A service has no desktop and no notification area: inside the service the main procedure runs without a
     // window, as `zendrel --service` does, and ends when the service manager asks the service to stop.
-    parts.serviceProgram = [logging](std::int32_t) {
+    parts.serviceProgram = [logging](bool) {
         std::ostream nowhere(nullptr);
         ServiceCommand(logging, nowhere, nowhere);
     };
 
-    const ShellOutcome outcome = MainProcedure(0, parts);
+    const ShellOutcome outcome = MainProcedure(false, parts);
     // The service's program thread, or a run that did not stop in time, may still use what lies on this stack: the
     // process ends without taking it down.
-    if (outcome.startUp == StartUpResult::RanAsService || outcome.runLeftBehind) std::_Exit(0);
+    if (outcome.startUp == StartUpResult::kRanAsService || outcome.runLeftBehind) std::_Exit(0);
     return 0;
 }
 

@@ -167,8 +167,8 @@ public:
             script();
             main_.Window()->close();
         });
-        const ShellOutcome outcome = MainProcedure(0, parts_);
-        EXPECT_EQ(outcome.startUp, StartUpResult::Continue);
+        const ShellOutcome outcome = MainProcedure(false, parts_);
+        EXPECT_EQ(outcome.startUp, StartUpResult::kContinue);
     }
 
     QtMainView& Main() { return main_; }
@@ -185,9 +185,9 @@ private:
     std::shared_ptr<HandledMessageIds> handledMessageIds_ = std::make_shared<HandledMessageIds>();
     QtMainView main_;
     QtAdvancedView advanced_{main_};
-    testing::FakeSystemInfo system_;
-    testing::FakeServiceController services_{system_};
-    testing::FakeShortcuts shortcuts_;
+    testsupport::FakeSystemInfo system_;
+    testsupport::FakeServiceController services_{system_};
+    testsupport::FakeShortcuts shortcuts_;
     LockedLogFiles files_;
     MailboxShellRun run_{texts_, handledMessageIds_};
     ShellParts parts_;
@@ -195,7 +195,7 @@ private:
 
 class QtWindow : public ::testing::Test {
 protected:
-    testing::TemporaryFolder work_{"zendrel-qt"};
+    testsupport::TemporaryFolder work_{"zendrel-qt"};
     fs::path data_ = work_.MakeFolder("data");
     fs::path save_ = work_.MakeFolder("save");
     // Without a settings file: the defaults, the home folder standing in for an existing save folder.
@@ -204,23 +204,23 @@ protected:
 
 TEST_F(QtWindow, ValidInputsEnableTheStartButtonAndADisabledOneSaysWhy) {
     window_.Run([&] {
-        QWidget* start = window_.Control(MainControl::StartStopButton);
-        QWidget* user = window_.Control(MainControl::UserNameEdit);
+        QWidget* start = window_.Control(MainControl::kStartStopButton);
+        QWidget* user = window_.Control(MainControl::kUserNameEdit);
         ASSERT_FALSE(start->isEnabled()) << "no user name yet";
         const QString why = QString::fromUtf8("Geben Sie den Benutzernamen des Postfachs an.");
         EXPECT_EQ(start->toolTip(), why);
         // The status bar tells it too while the pointer is over the button (which a disabled one still reports).
         EXPECT_EQ(start->statusTip(), why);
-        EXPECT_NE(user->palette().color(QPalette::Base), window_.Control(MainControl::ServerEdit)->palette().color(
+        EXPECT_NE(user->palette().color(QPalette::Base), window_.Control(MainControl::kServerEdit)->palette().color(
                                                               QPalette::Base))
             << "the user name box is marked";
         Type(user, QStringLiteral("alice"));
         EXPECT_TRUE(start->isEnabled());
         EXPECT_EQ(start->toolTip(), QString());
         EXPECT_EQ(user->palette().color(QPalette::Base),
-                  window_.Control(MainControl::ServerEdit)->palette().color(QPalette::Base));
+                  window_.Control(MainControl::kServerEdit)->palette().color(QPalette::Base));
 
-        auto* port = static_cast<QLineEdit*>(window_.Control(MainControl::PortEdit));
+        auto* port = static_cast<QLineEdit*>(window_.Control(MainControl::kPortEdit));
         Type(port, QStringLiteral("1x1y0"));
         EXPECT_EQ(port->text(), QStringLiteral("110")) << "digits only";
         Type(port, QStringLiteral("99999"));
@@ -234,9 +234,9 @@ TEST_F(QtWindow, ValidInputsEnableTheStartButtonAndADisabledOneSaysWhy) {
 
 TEST_F(QtWindow, TheSecurityChoiceTakesThePortAlongIsSavedAndIsLockedWhileRunning) {
     window_.Run([&] {
-        auto* security = static_cast<QComboBox*>(window_.Control(MainControl::SecurityCombo));
-        auto* port = static_cast<QLineEdit*>(window_.Control(MainControl::PortEdit));
-        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::SecurityLabel))->text(),
+        auto* security = static_cast<QComboBox*>(window_.Control(MainControl::kSecurityCombo));
+        auto* port = static_cast<QLineEdit*>(window_.Control(MainControl::kPortEdit));
+        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::kSecurityLabel))->text(),
                   QStringLiteral("Sicherheit:"));
         ASSERT_EQ(security->count(), 3);
         EXPECT_EQ(security->itemText(0), QStringLiteral("Keine"));
@@ -250,12 +250,12 @@ TEST_F(QtWindow, TheSecurityChoiceTakesThePortAlongIsSavedAndIsLockedWhileRunnin
         EXPECT_EQ(port->text(), QStringLiteral("995"));
 
         // A mailbox nobody answers for, should the schedule get to a run.
-        Type(window_.Control(MainControl::ServerEdit), QStringLiteral("127.0.0.1"));
-        Type(window_.Control(MainControl::UserNameEdit), QStringLiteral("alice"));
-        QWidget* start = window_.Control(MainControl::StartStopButton);
+        Type(window_.Control(MainControl::kServerEdit), QStringLiteral("127.0.0.1"));
+        Type(window_.Control(MainControl::kUserNameEdit), QStringLiteral("alice"));
+        QWidget* start = window_.Control(MainControl::kStartStopButton);
         Click(start);
         EXPECT_FALSE(security->isEnabled());
-        EXPECT_THAT(testing::ReadBytes(data_ / kSettingsFileName), ::testing::HasSubstr("Security = 2\r\n"));
+        EXPECT_THAT(testsupport::ReadBytes(data_ / kSettingsFileName), ::testing::HasSubstr("Security = 2\r\n"));
         Click(start);
         EXPECT_TRUE(security->isEnabled());
     });
@@ -263,18 +263,18 @@ TEST_F(QtWindow, TheSecurityChoiceTakesThePortAlongIsSavedAndIsLockedWhileRunnin
 
 TEST_F(QtWindow, WhereTheFilesGoIsChosenInTheAdvancedWindowAndSaved) {
     window_.Run([&] {
-        Type(window_.Control(MainControl::UserNameEdit), QStringLiteral("alice"));
-        Click(window_.Control(MainControl::AdvancedButton));
-        auto* keepBoth = static_cast<QAbstractButton*>(window_.Control(AdvancedControl::KeepBothRadio));
-        auto* replace = static_cast<QAbstractButton*>(window_.Control(AdvancedControl::ReplaceRadio));
-        auto* saveInline = static_cast<QAbstractButton*>(window_.Control(AdvancedControl::SaveInlineCheck));
-        QWidget* subFolder = window_.Control(AdvancedControl::SubFolderEdit);
+        Type(window_.Control(MainControl::kUserNameEdit), QStringLiteral("alice"));
+        Click(window_.Control(MainControl::kAdvancedButton));
+        auto* keepBoth = static_cast<QAbstractButton*>(window_.Control(AdvancedControl::kKeepBothRadio));
+        auto* replace = static_cast<QAbstractButton*>(window_.Control(AdvancedControl::kReplaceRadio));
+        auto* saveInline = static_cast<QAbstractButton*>(window_.Control(AdvancedControl::kSaveInlineCheck));
+        QWidget* subFolder = window_.Control(AdvancedControl::kSubFolderEdit);
         EXPECT_EQ(keepBoth->text(), QStringLiteral("Beide behalten"));
         EXPECT_TRUE(keepBoth->isChecked()) << "a name clash keeps both files unless the settings say otherwise";
         EXPECT_THAT(subFolder->toolTip().toStdString(), ::testing::HasSubstr("{domain}/{year}-{month}"));
 
         // The main window waits for this one: its start button is judged as it will be once this one is closed.
-        QWidget* start = window_.Control(MainControl::StartStopButton);
+        QWidget* start = window_.Control(MainControl::kStartStopButton);
         Type(subFolder, QStringLiteral("../{year}"));
         EXPECT_FALSE(start->isEnabledTo(start->window())) << "a template that climbs out of the save folder";
         Type(subFolder, QStringLiteral("{sender}/{year}"));
@@ -288,7 +288,7 @@ TEST_F(QtWindow, WhereTheFilesGoIsChosenInTheAdvancedWindowAndSaved) {
         EXPECT_FALSE(replace->isEnabled());
         EXPECT_FALSE(subFolder->isEnabled());
         EXPECT_FALSE(saveInline->isEnabled());
-        EXPECT_THAT(testing::ReadBytes(data_ / kSettingsFileName),
+        EXPECT_THAT(testsupport::ReadBytes(data_ / kSettingsFileName),
                     ::testing::HasSubstr("ExistingFiles = 1\r\nSubFolder = {sender}/{year}\r\nSaveInline = 1\r\n"));
         Click(start);
     });
@@ -296,26 +296,26 @@ TEST_F(QtWindow, WhereTheFilesGoIsChosenInTheAdvancedWindowAndSaved) {
 
 TEST_F(QtWindow, TextBoxesTakeOnlyWhatWindows1252Holds) {
     window_.Run([&] {
-        auto* user = static_cast<QLineEdit*>(window_.Control(MainControl::UserNameEdit));
+        auto* user = static_cast<QLineEdit*>(window_.Control(MainControl::kUserNameEdit));
         TypeCharacter(user, QString::fromUtf8("\xE2\x82\xAC"));  // the euro sign: 0x80
         TypeCharacter(user, QString::fromUtf8("\xCE\xA9"));      // a Greek capital omega: none
         TypeCharacter(user, QString::fromUtf8("\xC3\xA4"));      // a-umlaut: 0xE4
         EXPECT_EQ(user->text(), QString::fromUtf8("\xE2\x82\xAC\xC3\xA4"));
-        EXPECT_EQ(window_.Main().Text(MainControl::UserNameEdit), "\x80\xE4");
+        EXPECT_EQ(window_.Main().Text(MainControl::kUserNameEdit), "\x80\xE4");
         // The refusal is explained in the window's language.
         EXPECT_EQ(QToolTip::text().toStdString(),
-                  Windows1252ToUtf8(TextOf(Language::German, TextKey::TipRefusedCharacter)));
+                  Windows1252ToUtf8(TextOf(Language::kGerman, TextKey::kTipRefusedCharacter)));
     });
 }
 
 TEST_F(QtWindow, TheChosenFolderEndsInASlashAndOneWindows1252CannotNameIsRefused) {
     const fs::path chosen = work_.MakeFolder("chosen");
-    const fs::path greek = testing::Utf8Path((work_.Path() / "\xCE\xA9mega").string());
+    const fs::path greek = testsupport::Utf8Path((work_.Path() / "\xCE\xA9mega").string());
     ASSERT_TRUE(fs::create_directory(greek));
     window_.Run([&] {
-        auto* saveDir = static_cast<QLineEdit*>(window_.Control(MainControl::SaveDirEdit));
+        auto* saveDir = static_cast<QLineEdit*>(window_.Control(MainControl::kSaveDirEdit));
         ChooseFolderInNextChooser(chosen);
-        Click(window_.Control(MainControl::BrowseButton));
+        Click(window_.Control(MainControl::kBrowseButton));
         EXPECT_EQ(saveDir->text().toStdString(), chosen.string() + "/");
 
         ChooseFolderInNextChooser(greek);
@@ -324,7 +324,7 @@ TEST_F(QtWindow, TheChosenFolderEndsInASlashAndOneWindows1252CannotNameIsRefused
             told = true;
             box->accept();
         });
-        Click(window_.Control(MainControl::BrowseButton));
+        Click(window_.Control(MainControl::kBrowseButton));
         EXPECT_TRUE(told) << "the user hears why the folder is not taken";
         EXPECT_EQ(saveDir->text().toStdString(), chosen.string() + "/");
     });
@@ -333,19 +333,19 @@ TEST_F(QtWindow, TheChosenFolderEndsInASlashAndOneWindows1252CannotNameIsRefused
 TEST_F(QtWindow, TheLanguageMenuRewritesTheCaptions) {
     window_.Run([&] {
         // Without a settings file the language is German.
-        EXPECT_EQ(window_.Caption(MainControl::StartStopButton), QStringLiteral("Los geht's"));
-        window_.Main().MenuAction(MenuItem::English)->trigger();
-        EXPECT_EQ(window_.Caption(MainControl::StartStopButton), QStringLiteral("Lets go"));
-        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::SaveDirLabel))->text(),
+        EXPECT_EQ(window_.Caption(MainControl::kStartStopButton), QStringLiteral("Los geht's"));
+        window_.Main().MenuAction(MenuItem::kEnglish)->trigger();
+        EXPECT_EQ(window_.Caption(MainControl::kStartStopButton), QStringLiteral("Lets go"));
+        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::kSaveDirLabel))->text(),
                   QStringLiteral("Path for Attachments:"));
-        EXPECT_TRUE(window_.Main().MenuAction(MenuItem::English)->isChecked());
-        EXPECT_FALSE(window_.Main().MenuAction(MenuItem::German)->isChecked());
+        EXPECT_TRUE(window_.Main().MenuAction(MenuItem::kEnglish)->isChecked());
+        EXPECT_FALSE(window_.Main().MenuAction(MenuItem::kGerman)->isChecked());
 
-        window_.Main().MenuAction(MenuItem::German)->trigger();
-        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::SaveDirLabel))->text(),
+        window_.Main().MenuAction(MenuItem::kGerman)->trigger();
+        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::kSaveDirLabel))->text(),
                   QString::fromUtf8("Speicherpfad f\xC3\xBCr Anh\xC3\xA4nge:"));
-        EXPECT_EQ(window_.Caption(AdvancedControl::AllowedDeleteButton), QString::fromUtf8("L\xC3\xB6schen"));
-        EXPECT_TRUE(window_.Main().MenuAction(MenuItem::German)->isChecked());
+        EXPECT_EQ(window_.Caption(AdvancedControl::kAllowedDeleteButton), QString::fromUtf8("L\xC3\xB6schen"));
+        EXPECT_TRUE(window_.Main().MenuAction(MenuItem::kGerman)->isChecked());
     });
 }
 
@@ -353,8 +353,8 @@ TEST_F(QtWindow, TheLanguageMenuRewritesTheCaptions) {
 // room its text needs: nothing is cut off.
 TEST_F(QtWindow, AtTheirSmallestBothWindowsShowEveryCaptionWholeInBothLanguages) {
     window_.Run([&] {
-        QWidget* advanced = window_.Control(AdvancedControl::CloseButton)->window();
-        for (const MenuItem language : {MenuItem::German, MenuItem::English}) {
+        QWidget* advanced = window_.Control(AdvancedControl::kCloseButton)->window();
+        for (const MenuItem language : {MenuItem::kGerman, MenuItem::kEnglish}) {
             window_.Main().MenuAction(language)->trigger();
             for (QWidget* window : {static_cast<QWidget*>(window_.Main().Window()), advanced}) {
                 window->show();
@@ -399,82 +399,82 @@ std::vector<QWidget*> TabOrder(QWidget* window, QWidget* first) {
 
 TEST_F(QtWindow, TabFollowsTheVisualOrderEveryInputHasAnAnnouncedNameAndEnterStarts) {
     window_.Run([&] {
-        Type(window_.Control(MainControl::UserNameEdit), QStringLiteral("alice"));
+        Type(window_.Control(MainControl::kUserNameEdit), QStringLiteral("alice"));
         std::vector<QWidget*> mainOrder;
         for (const MainControl control :
-             {MainControl::ServerEdit, MainControl::SecurityCombo, MainControl::PortEdit, MainControl::UserNameEdit,
-              MainControl::PasswordEdit, MainControl::IntervalCombo, MainControl::StartHourCombo,
-              MainControl::StartMinuteCombo, MainControl::SaveDirEdit, MainControl::BrowseButton,
-              MainControl::AdvancedButton, MainControl::ShortcutCheck, MainControl::ServiceCheck,
-              MainControl::DeleteMailsCheck, MainControl::StartStopButton, MainControl::DonateButton,
-              MainControl::ClearLogButton}) {
+             {MainControl::kServerEdit, MainControl::kSecurityCombo, MainControl::kPortEdit, MainControl::kUserNameEdit,
+              MainControl::kPasswordEdit, MainControl::kIntervalCombo, MainControl::kStartHourCombo,
+              MainControl::kStartMinuteCombo, MainControl::kSaveDirEdit, MainControl::kBrowseButton,
+              MainControl::kAdvancedButton, MainControl::kShortcutCheck, MainControl::kServiceCheck,
+              MainControl::kDeleteMailsCheck, MainControl::kStartStopButton, MainControl::kDonateButton,
+              MainControl::kClearLogButton}) {
             if (window_.Control(control)->isEnabled()) mainOrder.push_back(window_.Control(control));
         }
         mainOrder.push_back(window_.Main().LogText());
         EXPECT_EQ(TabOrder(window_.Main().Window(), mainOrder.front()), mainOrder);
 
         for (const MainControl input :
-             {MainControl::ServerEdit, MainControl::SecurityCombo, MainControl::PortEdit, MainControl::UserNameEdit,
-              MainControl::PasswordEdit, MainControl::IntervalCombo, MainControl::StartHourCombo,
-              MainControl::StartMinuteCombo, MainControl::SaveDirEdit}) {
+             {MainControl::kServerEdit, MainControl::kSecurityCombo, MainControl::kPortEdit, MainControl::kUserNameEdit,
+              MainControl::kPasswordEdit, MainControl::kIntervalCombo, MainControl::kStartHourCombo,
+              MainControl::kStartMinuteCombo, MainControl::kSaveDirEdit}) {
             EXPECT_FALSE(AnnouncedName(window_.Control(input)).isEmpty()) << static_cast<int>(input);
         }
-        EXPECT_EQ(AnnouncedName(window_.Control(MainControl::UserNameEdit)),
-                  static_cast<QLabel*>(window_.Control(MainControl::UserNameLabel))->text());
+        EXPECT_EQ(AnnouncedName(window_.Control(MainControl::kUserNameEdit)),
+                  static_cast<QLabel*>(window_.Control(MainControl::kUserNameLabel))->text());
         EXPECT_FALSE(AnnouncedName(window_.Main().LogText()).isEmpty());
 
         // Return in a box, or on a check box, presses the start button once; on another button, that button.
-        QSignalSpy started(static_cast<QAbstractButton*>(window_.Control(MainControl::StartStopButton)),
+        QSignalSpy started(static_cast<QAbstractButton*>(window_.Control(MainControl::kStartStopButton)),
                            &QAbstractButton::clicked);
-        QSignalSpy advancedOpened(static_cast<QAbstractButton*>(window_.Control(MainControl::AdvancedButton)),
+        QSignalSpy advancedOpened(static_cast<QAbstractButton*>(window_.Control(MainControl::kAdvancedButton)),
                                   &QAbstractButton::clicked);
         const auto press = [](QWidget* focused, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
             focused->setFocus(Qt::TabFocusReason);
             QTest::keyClick(focused, key, modifiers);
         };
-        press(window_.Control(MainControl::PasswordEdit), Qt::Key_Return);
+        press(window_.Control(MainControl::kPasswordEdit), Qt::Key_Return);
         EXPECT_EQ(started.count(), 1);
-        press(window_.Control(MainControl::DeleteMailsCheck), Qt::Key_Enter, Qt::KeypadModifier);
+        press(window_.Control(MainControl::kDeleteMailsCheck), Qt::Key_Enter, Qt::KeypadModifier);
         EXPECT_EQ(started.count(), 2);
-        press(window_.Control(MainControl::AdvancedButton), Qt::Key_Return);
+        press(window_.Control(MainControl::kAdvancedButton), Qt::Key_Return);
         EXPECT_EQ(started.count(), 2);
         EXPECT_EQ(advancedOpened.count(), 1);
 
-        QWidget* advanced = window_.Control(AdvancedControl::CloseButton)->window();
+        QWidget* advanced = window_.Control(AdvancedControl::kCloseButton)->window();
         ASSERT_TRUE(advanced->isVisible()) << "the advanced button opened it";
         std::vector<QWidget*> advancedOrder;
         for (const AdvancedControl control :
-             {AdvancedControl::SearchStringEdit, AdvancedControl::ExtensionsEdit, AdvancedControl::KeepBothRadio,
-              AdvancedControl::SubFolderEdit, AdvancedControl::SaveInlineCheck, AdvancedControl::RememberMailsCheck,
-              AdvancedControl::AllowedList, AdvancedControl::AllowedAddButton, AdvancedControl::BlockedList,
-              AdvancedControl::BlockedAddButton, AdvancedControl::CloseButton}) {
+             {AdvancedControl::kSearchStringEdit, AdvancedControl::kExtensionsEdit, AdvancedControl::kKeepBothRadio,
+              AdvancedControl::kSubFolderEdit, AdvancedControl::kSaveInlineCheck, AdvancedControl::kRememberMailsCheck,
+              AdvancedControl::kAllowedList, AdvancedControl::kAllowedAddButton, AdvancedControl::kBlockedList,
+              AdvancedControl::kBlockedAddButton, AdvancedControl::kCloseButton}) {
             advancedOrder.push_back(window_.Control(control));
         }
         EXPECT_EQ(TabOrder(advanced, advancedOrder.front()), advancedOrder);
-        for (const AdvancedControl input : {AdvancedControl::SearchStringEdit, AdvancedControl::ExtensionsEdit,
-                                            AdvancedControl::SubFolderEdit, AdvancedControl::AllowedList,
-                                            AdvancedControl::BlockedList}) {
+        for (const AdvancedControl input : {AdvancedControl::kSearchStringEdit, AdvancedControl::kExtensionsEdit,
+                                            AdvancedControl::kSubFolderEdit, AdvancedControl::kAllowedList,
+                                            AdvancedControl::kBlockedList}) {
             EXPECT_FALSE(AnnouncedName(window_.Control(input)).isEmpty()) << static_cast<int>(input);
         }
-        Click(window_.Control(AdvancedControl::CloseButton));
+        Click(window_.Control(AdvancedControl::kCloseButton));
     });
 }
 
 TEST_F(QtWindow, SenderListsAddAndDelete) {
     window_.Run([&] {
-        Click(window_.Control(MainControl::AdvancedButton));
-        QListWidget* allowed = window_.List(AdvancedControl::AllowedList);
-        QWidget* remove = window_.Control(AdvancedControl::AllowedDeleteButton);
+        Click(window_.Control(MainControl::kAdvancedButton));
+        QListWidget* allowed = window_.List(AdvancedControl::kAllowedList);
+        QWidget* remove = window_.Control(AdvancedControl::kAllowedDeleteButton);
         ASSERT_TRUE(allowed->isVisible());
         EXPECT_FALSE(window_.Main().Window()->isEnabled()) << "the main window waits for the advanced one";
 
         AnswerNextTextBox(QStringLiteral("billing@example.org"));
-        Click(window_.Control(AdvancedControl::AllowedAddButton));
+        Click(window_.Control(AdvancedControl::kAllowedAddButton));
         AnswerNextTextBox(QStringLiteral("news@example.net"));
-        Click(window_.Control(AdvancedControl::BlockedAddButton));
+        Click(window_.Control(AdvancedControl::kBlockedAddButton));
         ASSERT_EQ(allowed->count(), 1);
         EXPECT_EQ(allowed->item(0)->text(), QStringLiteral("billing@example.org"));
-        EXPECT_EQ(window_.List(AdvancedControl::BlockedList)->count(), 1);
+        EXPECT_EQ(window_.List(AdvancedControl::kBlockedList)->count(), 1);
 
         ASSERT_FALSE(remove->isEnabled());
         const QRect entry = allowed->visualItemRect(allowed->item(0));
@@ -485,20 +485,20 @@ TEST_F(QtWindow, SenderListsAddAndDelete) {
         EXPECT_FALSE(remove->isEnabled());
 
         // The close box, Escape and the Close button each close it and give the main window back.
-        QWidget* advanced = window_.Control(AdvancedControl::AllowedList)->window();
+        QWidget* advanced = window_.Control(AdvancedControl::kAllowedList)->window();
         const std::function<void()> closers[] = {
             [&] { advanced->close(); },
-            [&] { QTest::keyClick(window_.Control(AdvancedControl::SearchStringEdit), Qt::Key_Escape); },
-            [&] { Click(window_.Control(AdvancedControl::CloseButton)); },
+            [&] { QTest::keyClick(window_.Control(AdvancedControl::kSearchStringEdit), Qt::Key_Escape); },
+            [&] { Click(window_.Control(AdvancedControl::kCloseButton)); },
         };
         for (const auto& close : closers) {
-            if (!advanced->isVisible()) Click(window_.Control(MainControl::AdvancedButton));
+            if (!advanced->isVisible()) Click(window_.Control(MainControl::kAdvancedButton));
             ASSERT_TRUE(advanced->isVisible());
             close();
             EXPECT_FALSE(advanced->isVisible());
             EXPECT_TRUE(window_.Main().Window()->isEnabled());
         }
-        EXPECT_EQ(window_.Caption(AdvancedControl::CloseButton), QString::fromUtf8("Schlie\xC3\x9F" "en"));
+        EXPECT_EQ(window_.Caption(AdvancedControl::kCloseButton), QString::fromUtf8("Schlie\xC3\x9F" "en"));
     });
 }
 
@@ -512,20 +512,20 @@ TEST_F(QtWindow, TheTrayMenuShowsTheWindowAndStartsAndStopsAsTheButtonDoes) {
         }
         EXPECT_EQ(items, QStringList({QStringLiteral("Anzeigen"), QStringLiteral("Jetzt abrufen"),
                                       QStringLiteral("Los geht's"), QStringLiteral("Beenden")}));
-        QAction* startStop = window_.Main().MenuAction(MenuItem::TrayStartStop);
+        QAction* startStop = window_.Main().MenuAction(MenuItem::kTrayStartStop);
         EXPECT_FALSE(startStop->isEnabled()) << "no user name yet";
-        Type(window_.Control(MainControl::UserNameEdit), QStringLiteral("alice"));
+        Type(window_.Control(MainControl::kUserNameEdit), QStringLiteral("alice"));
         // A mailbox nobody answers for, should the schedule get to a run.
-        Type(window_.Control(MainControl::ServerEdit), QStringLiteral("127.0.0.1"));
+        Type(window_.Control(MainControl::kServerEdit), QStringLiteral("127.0.0.1"));
         ASSERT_TRUE(startStop->isEnabled());
         startStop->trigger();
-        EXPECT_EQ(window_.Caption(MainControl::StartStopButton), QStringLiteral("Anhalten"));
+        EXPECT_EQ(window_.Caption(MainControl::kStartStopButton), QStringLiteral("Anhalten"));
         EXPECT_EQ(startStop->text(), QStringLiteral("Anhalten"));
         startStop->trigger();
-        EXPECT_EQ(window_.Caption(MainControl::StartStopButton), QStringLiteral("Los geht's"));
+        EXPECT_EQ(window_.Caption(MainControl::kStartStopButton), QStringLiteral("Los geht's"));
 
         window_.Main().Window()->hide();
-        window_.Main().MenuAction(MenuItem::TrayShow)->trigger();
+        window_.Main().MenuAction(MenuItem::kTrayShow)->trigger();
         EXPECT_TRUE(window_.Main().Window()->isVisible());
     });
 }
@@ -535,7 +535,7 @@ class QtWindowWithMailbox : public testsupport::MailboxServerTest {};
 TEST_F(QtWindowWithMailbox, CheckConnectionAndRunNowWorkAtOnceOutsideTheSchedule) {
     const testsupport::TestMailbox box = NewMailbox();
     Deliver(box, {testsupport::ComposeMail(testsupport::MailWithAttachment("now.1", "now.csv"))});
-    testing::TemporaryFolder work("zendrel-qt");
+    testsupport::TemporaryFolder work("zendrel-qt");
     const fs::path data = work.MakeFolder("data");
     const fs::path save = work.MakeFolder("save");
     SettingsRecord settings;
@@ -554,25 +554,25 @@ TEST_F(QtWindowWithMailbox, CheckConnectionAndRunNowWorkAtOnceOutsideTheSchedule
         const auto logHas = [&](const std::string& text) {
             return window.Main().LogText()->toPlainText().contains(QString::fromStdString(text));
         };
-        window.Main().MenuAction(MenuItem::CheckConnection)->trigger();
+        window.Main().MenuAction(MenuItem::kCheckConnection)->trigger();
         ASSERT_TRUE(WaitUntil([&] { return logHas("Connected: 1 messages in the mailbox"); }))
             << window.Main().LogText()->toPlainText().toStdString();
-        EXPECT_THAT(testing::FilesIn(save), ::testing::IsEmpty());
+        EXPECT_THAT(testsupport::FilesIn(save), ::testing::IsEmpty());
 
-        QAction* runNow = window.Main().MenuAction(MenuItem::RunNow);
+        QAction* runNow = window.Main().MenuAction(MenuItem::kRunNow);
         ASSERT_TRUE(WaitUntil([&] { return runNow->isEnabled(); })) << "free again once the check has ended";
         runNow->trigger();
         ASSERT_TRUE(WaitUntil([&] { return logHas(testsupport::kSignedOut); }))
             << window.Main().LogText()->toPlainText().toStdString();
-        EXPECT_EQ(testing::ReadBytes(save / "now.csv"), testsupport::AttachmentBytesFor("now.csv"));
-        EXPECT_EQ(window.Caption(MainControl::StartStopButton), QStringLiteral("Lets go")) << "the schedule is idle";
+        EXPECT_EQ(testsupport::ReadBytes(save / "now.csv"), testsupport::AttachmentBytesFor("now.csv"));
+        EXPECT_EQ(window.Caption(MainControl::kStartStopButton), QStringLiteral("Lets go")) << "the schedule is idle";
     });
 }
 
 TEST_F(QtWindowWithMailbox, StartSavesTheSettingsAndTheRunsRowsShowInTheList) {
     const testsupport::TestMailbox box = NewMailbox();
     Deliver(box, {testsupport::ComposeMail(testsupport::MailWithAttachment("window.1", "window.csv"))});
-    testing::TemporaryFolder work("zendrel-qt");
+    testsupport::TemporaryFolder work("zendrel-qt");
     const fs::path data = work.MakeFolder("data");
     const fs::path save = work.MakeFolder("save");
     SettingsRecord settings;
@@ -591,12 +591,12 @@ TEST_F(QtWindowWithMailbox, StartSavesTheSettingsAndTheRunsRowsShowInTheList) {
     WindowUnderTest window(data, "");
     window.Run([&] {
         // The user name typed into the window is the one that is saved and logged in with.
-        Type(window.Control(MainControl::UserNameEdit), QString::fromStdString(box.user));
-        QWidget* start = window.Control(MainControl::StartStopButton);
+        Type(window.Control(MainControl::kUserNameEdit), QString::fromStdString(box.user));
+        QWidget* start = window.Control(MainControl::kStartStopButton);
         ASSERT_TRUE(start->isEnabled());
         Click(start);
 
-        const std::string prefs = testing::ReadBytes(data / kSettingsFileName);
+        const std::string prefs = testsupport::ReadBytes(data / kSettingsFileName);
         EXPECT_THAT(prefs, ::testing::HasSubstr("Username = " + box.user + "\r\n"));
         // Started by the schedule's timer on the window's thread, the run logs from its own.
         const QString signedOut = QString::fromStdString(testsupport::kSignedOut);
@@ -605,7 +605,7 @@ TEST_F(QtWindowWithMailbox, StartSavesTheSettingsAndTheRunsRowsShowInTheList) {
         EXPECT_THAT(RowTexts(window.Main()), IsSupersetOf({testsupport::LoggedIn(1),
                                                             testsupport::FileSaved("window.csv"),
                                                             testsupport::kSignedOut}));
-        EXPECT_EQ(testing::ReadBytes(save / "window.csv"), testsupport::AttachmentBytesFor("window.csv"));
+        EXPECT_EQ(testsupport::ReadBytes(save / "window.csv"), testsupport::AttachmentBytesFor("window.csv"));
         Click(start);  // back to idle, so the quit finds no run
     });
 }

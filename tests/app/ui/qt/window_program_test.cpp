@@ -16,7 +16,7 @@
 #include "program_runner.h"
 #include "test_files.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 namespace {
 
 using ::testing::HasSubstr;
@@ -105,4 +105,4 @@ TEST_F(WindowProgram, WithoutItsModuleTheProgramSaysTheWindowIsNotAvailable) {
 }
 
 }  // namespace
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

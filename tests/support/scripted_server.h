@@ -13,7 +13,7 @@
 #include "fake_clock.h"
 #include "net/transport.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 class ScriptedServer {
 public:
@@ -95,4 +95,4 @@ private:
     std::int32_t port_ = 0;
 };
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

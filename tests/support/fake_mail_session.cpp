@@ -3,7 +3,7 @@
 #include "forwarding_session.h"
 #include "plain_codecs.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 std::string BytesOf(const FakeAttachment& attachment) {
     return attachment.bytes.empty() ? "contents of " + attachment.name : attachment.bytes;
@@ -55,40 +55,32 @@ std::string FakeMailSession::LoadHeader(std::int32_t n) {
         }
     }
     if (n < 1 || n > GetMessageCount()) return {};
-    return std::to_string(n);
+    return HeaderOf(messages_[static_cast<std::size_t>(n - 1)]);
 }
 
-std::string FakeMailSession::GetHeaderField(const std::string& header, const std::string& name) {
-    if (header.empty()) return {};
-    const FakeMessage& message = messages_[static_cast<std::size_t>(std::stoi(header) - 1)];
-    if (name == "from") return message.from;
-    if (name == "subject") return message.subject;
-    if (name == "message-id") return message.messageId;
-    return {};
+std::string FakeMailSession::HeaderOf(const FakeMessage& message) {
+    return "\r\nFrom: " + message.from + "\r\nSubject: " + message.subject + "\r\nMessage-ID: " + message.messageId +
+           "\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n";
 }
 
 std::int32_t FakeMailSession::LoadMessage(std::int32_t n) {
     calls.push_back("LoadMessage " + std::to_string(n));
     if (onLoadMessage) onLoadMessage(n);
-    parts_.clear();
+    message_.clear();
     if (n < 1 || n > GetMessageCount() || messages_[static_cast<std::size_t>(n - 1)].retrievalFails) return 0;
-    // As SplitMessage gives them: the message's own record first, then its parts.
     const FakeMessage& message = messages_[static_cast<std::size_t>(n - 1)];
-    MessagePart own;
-    own.header = "\r\nFrom: " + message.from + "\r\nSubject: " + message.subject + "\r\nMessage-ID: " +
-                 message.messageId + "\r\nContent-Type: multipart/mixed; boundary=\"b\"";
-    own.rawHeader = own.header;
-    parts_.push_back(own);
-    for (const FakeAttachment& attachment : message.attachments) {
-        MessagePart part;
-        part.boundary = "b";
-        part.header = "--b\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64"
-                      "\r\nContent-Disposition: attachment;";
-        if (!attachment.name.empty()) part.header += " filename=\"" + attachment.name + "\"";
-        part.rawHeader = part.header;
-        part.OwnBody(attachment.undecodable ? "JVBER" : EncodeBase64(BytesOf(attachment), Base64Alphabet::Standard));
-        parts_.push_back(part);
+    message_ = HeaderOf(message) + "\r\n";
+    // The split lists a multipart's parts last to first: written in reverse, attachment 1 is the first file part.
+    for (auto it = message.attachments.rbegin(); it != message.attachments.rend(); ++it) {
+        const FakeAttachment& attachment = *it;
+        message_ += "--b\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64"
+                    "\r\nContent-Disposition: attachment;";
+        if (!attachment.name.empty()) message_ += " filename=\"" + attachment.name + "\"";
+        message_ += "\r\n\r\n";
+        message_ += attachment.undecodable ? "JVBER" : EncodeBase64(BytesOf(attachment), Base64Alphabet::Standard);
+        message_ += "\r\n";
     }
+    message_ += "--b--\r\n";
     return 1;
 }
 
@@ -111,4 +103,4 @@ std::unique_ptr<MailSession> Borrow(FakeMailSession& fake) {
     return std::make_unique<testsupport::ForwardingSession>(fake);
 }
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

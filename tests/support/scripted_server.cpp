@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 class ScriptedTransport final : public Transport {
 public:
@@ -183,4 +183,4 @@ const char* ScriptedServer::KindName(Kind kind) {
     return "?";
 }
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

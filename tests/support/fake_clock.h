@@ -5,7 +5,7 @@
 
 #include "pop3/clock.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 class FakeClock final : public Clock {
 public:
@@ -16,4 +16,4 @@ private:
     std::int64_t now_ = 1'000'000;
 };
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -18,7 +18,7 @@
 #include "platform/startup_shortcut.h"
 #include "platform/system_info.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 // The collecting log comes first, so it exists before the view that refers to it.
 struct LogHolder {
@@ -102,7 +102,7 @@ public:
     std::int32_t RunAsService(const std::string&, ServiceProgram, ServiceControlCallback) override {
         return Done("RunAsService");
     }
-    std::int32_t QueryState(const std::string&) override { return state; }
+    ServiceState QueryState(const std::string&) override { return state; }
     std::int32_t GrantAccess(const std::string&, const std::string& trustee, std::uint32_t rights) override {
         granted = trustee + "|" + std::to_string(rights);
         return Done("GrantAccess");
@@ -110,7 +110,7 @@ public:
     std::string LastErrorText() const override { return errorText; }
 
     bool available = true;  // false: a platform without a service manager
-    int state = kServiceNotInstalled;
+    ServiceState state = ServiceState::kNotInstalled;
     std::vector<std::string> failing;
     std::uint32_t failureError = 0;
     std::string errorText;  // the manager's own words for a failure; empty: the system's text for the code
@@ -210,4 +210,4 @@ public:
     std::vector<RunRequest> requests;
 };
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport

@@ -8,11 +8,12 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pop3/mail_session.h"
 
-namespace zendrel::testing {
+namespace zendrel::testsupport {
 
 // An attachment as the retrieved message carries it: base64 under a Content-Disposition with its name.
 struct FakeAttachment {
@@ -65,23 +66,13 @@ public:
     std::int32_t Logout() override;
     std::int32_t GetMessageCount() override { return static_cast<std::int32_t>(messages_.size()); }
     std::string LoadHeader(std::int32_t n) override;
-    std::string GetHeaderField(const std::string& header, const std::string& name) override;
     std::int32_t LoadMessage(std::int32_t n) override;
-    // The run reads the loaded message through LoadedParts alone.
-    std::int32_t CountAttachments() override { return 0; }
-    std::string GetAttachmentName(std::int32_t) override { return {}; }
-    std::int32_t SaveAttachment(std::int32_t, const std::string&, const std::string&) override { return 0; }
-    std::int32_t CountBodyParts() override { return 0; }
-    std::string GetBodyPartHeader(std::int32_t) override { return {}; }
-    std::string GetBodyPartText(std::int32_t) override { return {}; }
-    std::int32_t SaveBodyPart(std::int32_t, const std::string&, const std::string&) override { return 0; }
-    std::string ConvertBodyCharset(const std::string&, const std::string& text) override { return text; }
+    std::string TakeMessage() override { return std::exchange(message_, {}); }
     std::int32_t DeleteMessage(std::int32_t n) override;
     std::int32_t ResetSession() override { return 1; }
     std::int32_t CancelReceive() override;
     void SetConnectionSecurity(ConnectionSecurity wanted) override { security = wanted; }
     std::string GetCertificateProblem() const override { return certificateProblem; }
-    const std::vector<MessagePart>& LoadedParts() const override { return parts_; }
 
     // The last Login's arguments.
     std::string host;
@@ -91,9 +82,12 @@ public:
     std::int32_t timeoutMs = 0;
 
 private:
+    // The header block as TOP gives it, with the multipart type the retrieved message has.
+    static std::string HeaderOf(const FakeMessage& message);
+
     std::vector<FakeMessage> messages_;
     std::int32_t errorCode_ = 0;
-    std::vector<MessagePart> parts_;
+    std::string message_;  // the text LoadMessage retrieved, until taken
     std::mutex mutex_;
     std::condition_variable wake_;
     bool cancelled_ = false;
@@ -104,4 +98,4 @@ private:
 // A session that forwards to `fake`, so the test can look at the fake after the run has released its session.
 std::unique_ptr<MailSession> Borrow(FakeMailSession& fake);
 
-}  // namespace zendrel::testing
+}  // namespace zendrel::testsupport
