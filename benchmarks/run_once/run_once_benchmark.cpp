@@ -402,7 +402,7 @@ public:
         Contender contender;
         contender.folder = work_ / "large-out";
         contender.dataFolder = work_ / "large-data";
-        if (!WriteSettings(contender, ServiceHost(), ServerPort(), 0, kLargeUser)) return;
+        if (!WriteSettings(contender, ServiceHost(), ServerPort(), ConnectionSecurity::kNone, kLargeUser)) return;
         const auto saved = [&]() { return testsupport::ReadBytes(contender.folder / "large.pdf") == bytes; };
         const auto run = [&](const std::vector<std::string>& words, const Environment& environment) {
             std::error_code ec;
@@ -458,7 +458,9 @@ public:
             contender.dataFolder = work_ / "endless-data";
             std::error_code ec;
             fs::remove_all(contender.dataFolder, ec);
-            if (!server.listening() || !WriteSettings(contender, "127.0.0.1", server.port(), 0)) {
+            const bool ready = server.listening() &&
+                               WriteSettings(contender, "127.0.0.1", server.port(), ConnectionSecurity::kNone);
+            if (!ready) {
                 std::printf("  %-22s could not be set up\n", c.what);
                 continue;
             }
@@ -508,10 +510,11 @@ private:
     }
 
     bool WriteSettings(const Contender& contender) {
-        return WriteSettings(contender, ServiceHost(), Port(contender), settings_.tls ? 2 : 0);
+        const ConnectionSecurity security = settings_.tls ? ConnectionSecurity::kTls : ConnectionSecurity::kNone;
+        return WriteSettings(contender, ServiceHost(), Port(contender), security);
     }
 
-    bool WriteSettings(const Contender& contender, const std::string& host, int port, int security,
+    bool WriteSettings(const Contender& contender, const std::string& host, int port, ConnectionSecurity security,
                        const char* user = kUser) {
         std::error_code ec;
         fs::create_directories(contender.dataFolder, ec);
