@@ -49,6 +49,7 @@ int SignInCommand(std::ostream& out, std::ostream& err, const std::function<void
             err << "zendrel: the sign-in was refused (" << result.detail << ")\n";
             return 3;
         case SignInOutcome::kExpired:
+        case SignInOutcome::kCancelled:
             err << "zendrel: the code ran out before the sign-in was completed\n";
             return 3;
         case SignInOutcome::kUnreachable:

@@ -32,6 +32,7 @@ enum class SignInOutcome {
     kRefused,      // the user or the provider said no (access_denied, or any other error the provider names)
     kExpired,      // the code ran out before the user decided
     kUnreachable,  // no answer, or none that can be read
+    kCancelled,    // the user or the program gave up waiting
 };
 
 struct SignInResult {
