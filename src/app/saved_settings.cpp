@@ -65,6 +65,7 @@ void FillJobParameters(const SettingsRecord& record, bool serviceMode, JobParame
     parameters.oauthTokenUrl = endpoints.tokenUrl;
     parameters.oauthClientId = signIn.clientId;
     parameters.oauthScope = endpoints.scope;
+    parameters.oauthClientSecret = signIn.clientSecret;
     parameters.searchString = record.searchString;
     parameters.saveDir = record.saveDir;
     parameters.extensions = PrepareExtensionList(record.extensionsText);

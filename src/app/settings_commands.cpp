@@ -189,7 +189,7 @@ const std::vector<std::pair<std::string, KeyChange>>& Keys() {
         {"Authentication",
          [](SettingsRecord& record, const std::string& value) -> std::string {
              if (value != "0" && value != "1") return "Authentication must be 0 (password) or 1 (OAuth 2.0)";
-             record.signIn.authentication = value[0] - '0';
+             record.signIn.authentication = value == "1" ? Authentication::kOAuth : Authentication::kPassword;
              return {};
          }},
         {"OAuthProvider",
@@ -217,6 +217,11 @@ const std::vector<std::pair<std::string, KeyChange>>& Keys() {
         {"OAuthScope",
          [](SettingsRecord& record, const std::string& value) -> std::string {
              record.signIn.scope = value;
+             return {};
+         }},
+        {"OAuthClientSecret",
+         [](SettingsRecord& record, const std::string& value) -> std::string {
+             record.signIn.clientSecret = value;
              return {};
          }},
     };
@@ -265,7 +270,7 @@ int ShowSettingsCommand(std::ostream& out, std::ostream& err) {
     line("SubFolder", record.subFolder);
     line("SaveInline", record.saveInline ? "1" : "0");
     line("RememberMails", record.rememberMails ? "1" : "0");
-    line("Authentication", std::to_string(record.signIn.authentication));
+    line("Authentication", record.signIn.authentication == Authentication::kOAuth ? "1" : "0");
     line("OAuthProvider", record.signIn.provider);
     line("OAuthClientId", record.signIn.clientId);
     line("OAuthTenant", record.signIn.tenant);
@@ -273,6 +278,7 @@ int ShowSettingsCommand(std::ostream& out, std::ostream& err) {
     line("OAuthTokenUrl", record.signIn.tokenUrl);
     line("OAuthDeviceUrl", record.signIn.deviceUrl);
     line("OAuthScope", record.signIn.scope);
+    line("OAuthClientSecret", record.signIn.clientSecret.empty() ? "(not set)" : "(set)");
     const std::optional<StoredTokens> tokens = ReadStoredTokens(saved->dataFolder / kTokenFileName);
     line("OAuthSignIn", tokens && IsSignedIn(*tokens) ? "(signed in)" : "(not signed in)");
     for (const auto& [group, list] : {std::pair{"AllowedMails", &record.allowedSenders},

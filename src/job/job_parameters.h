@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/authentication.h"
 #include "common/connection_security.h"
 #include "mime/attachment_saver.h"
 
@@ -16,11 +17,12 @@ struct JobParameters {
     ConnectionSecurity security = ConnectionSecurity::kNone;
     std::string userName;
     std::string password;      // in clear
-    std::int32_t authentication = 0;  // 0 the password, 1 the access token of the stored sign-in
+    Authentication authentication = Authentication::kPassword;  // kOAuth: the access token of the stored sign-in
     // Where an access token that runs out is renewed, for whom, and for what.
     std::string oauthTokenUrl;
     std::string oauthClientId;
     std::string oauthScope;
+    std::string oauthClientSecret;  // empty: none is sent
     std::string searchString;  // empty: no subject filter
     std::string saveDir;
     std::string extensions;    // prepared: lower case, no dots, fields separated by ";"; empty allows every name

@@ -518,7 +518,7 @@ void RunLoggedIn(MailSession& session, JobParameters& parameters, const RunServi
 bool PrepareLogin(MailSession& session, const JobParameters& parameters, const RunServices& services, RunLog& log,
                   RunReport& report) {
     session.SetConnectionSecurity(parameters.security);
-    if (parameters.authentication != 1) return true;
+    if (parameters.authentication != Authentication::kOAuth) return true;
     const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
     const TokenRefresher refresh = [&](const StoredTokens& current) {
         const std::unique_ptr<HttpsClient> https = services.createHttpsClient ? services.createHttpsClient() : nullptr;
@@ -527,7 +527,7 @@ bool PrepareLogin(MailSession& session, const JobParameters& parameters, const R
         // A stop that came before the request was attached finds it here.
         if (parameters.stopRequested.load()) https->Cancel();
         RefreshResult result = RefreshTokens(
-            *https, {parameters.oauthTokenUrl, parameters.oauthClientId, parameters.oauthScope}, current, now);
+            *https, {parameters.oauthTokenUrl, parameters.oauthClientId, parameters.oauthScope, parameters.oauthClientSecret}, current, now);
         if (services.cancellation) services.cancellation->DetachRequest();
         return result;
     };

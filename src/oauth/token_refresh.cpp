@@ -8,6 +8,7 @@ RefreshResult RefreshTokens(HttpsClient& https, const TokenClient& client, const
                             std::int64_t nowSeconds) {
     std::string form = "grant_type=refresh_token&refresh_token=" + FormEncode(current.refreshToken) +
                        "&client_id=" + FormEncode(client.clientId);
+    if (!client.clientSecret.empty()) form += "&client_secret=" + FormEncode(client.clientSecret);
     if (!client.scope.empty()) form += "&scope=" + FormEncode(client.scope);
     const HttpsAnswer answer = https.PostForm(client.tokenUrl, form, kTokenRequestTimeoutMs);
     RefreshResult result;

@@ -16,6 +16,7 @@ struct TokenClient {
     std::string tokenUrl;
     std::string clientId;
     std::string scope;
+    std::string clientSecret;  // empty: none is sent
 };
 
 enum class RefreshOutcome {

@@ -87,7 +87,8 @@ void LoadSettingsFromBytes(std::string_view bytes, const std::string& defaultSav
     // Only a deliberate 1 keeps mails from being examined again; anything else is the plain behaviour.
     record.rememberMails = file.Integer(kMain, "RememberMails").value_or(0) == 1;
     // Only a deliberate 1 gives up the password login; an unknown provider is the default one.
-    record.signIn.authentication = file.Integer(kMain, "Authentication").value_or(0) == 1 ? 1 : 0;
+    record.signIn.authentication = file.Integer(kMain, "Authentication").value_or(0) == 1 ? Authentication::kOAuth
+                                                                                      : Authentication::kPassword;
     const std::string provider = LowerCase(file.Text(kMain, "OAuthProvider").value_or(""));
     record.signIn.provider = IsOAuthProvider(provider) ? provider : kDefaultOAuthProvider;
     record.signIn.clientId = file.Text(kMain, "OAuthClientId").value_or("");
@@ -97,6 +98,7 @@ void LoadSettingsFromBytes(std::string_view bytes, const std::string& defaultSav
     record.signIn.tokenUrl = file.Text(kMain, "OAuthTokenUrl").value_or("");
     record.signIn.deviceUrl = file.Text(kMain, "OAuthDeviceUrl").value_or("");
     record.signIn.scope = file.Text(kMain, "OAuthScope").value_or("");
+    record.signIn.clientSecret = file.Text(kMain, "OAuthClientSecret").value_or("");
 
     AppendSenders(file, kAllowedMails, record.allowedSenders);
     AppendSenders(file, kBlockedMails, record.blockedSenders);
@@ -126,7 +128,7 @@ std::string FormatSettingsFile(const SettingsRecord& record) {
     AppendLine(out, "SubFolder", record.subFolder);
     AppendLine(out, "SaveInline", record.saveInline ? "1" : "0");
     AppendLine(out, "RememberMails", record.rememberMails ? "1" : "0");
-    AppendLine(out, "Authentication", record.signIn.authentication == 1 ? "1" : "0");
+    AppendLine(out, "Authentication", record.signIn.authentication == Authentication::kOAuth ? "1" : "0");
     AppendLine(out, "OAuthProvider", record.signIn.provider);
     AppendLine(out, "OAuthClientId", record.signIn.clientId);
     AppendLine(out, "OAuthTenant", record.signIn.tenant);
@@ -134,6 +136,7 @@ std::string FormatSettingsFile(const SettingsRecord& record) {
     AppendLine(out, "OAuthTokenUrl", record.signIn.tokenUrl);
     AppendLine(out, "OAuthDeviceUrl", record.signIn.deviceUrl);
     AppendLine(out, "OAuthScope", record.signIn.scope);
+    AppendLine(out, "OAuthClientSecret", record.signIn.clientSecret);
     AppendSenderGroup(out, kAllowedMails, record.allowedSenders);
     AppendSenderGroup(out, kBlockedMails, record.blockedSenders);
     return out;

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/authentication.h"
 #include "common/connection_security.h"
 
 namespace zendrel {
@@ -19,7 +20,7 @@ inline constexpr const char* kDefaultOAuthTenant = "consumers";
 
 // How the mailbox login is made, and where an OAuth 2.0 sign-in goes (the keys from "Authentication" on).
 struct SignInSettings {
-    int authentication = 0;     // 0 the password, 1 a token from an OAuth 2.0 sign-in
+    Authentication authentication = Authentication::kPassword;
     std::string provider = kDefaultOAuthProvider;  // "microsoft", "google" or "custom"
     std::string clientId;       // the application id the user registered with the provider
     std::string tenant = kDefaultOAuthTenant;  // Microsoft's accounts to sign in from, or a tenant id
@@ -27,6 +28,9 @@ struct SignInSettings {
     std::string tokenUrl;
     std::string deviceUrl;      // empty: the custom provider has no device flow
     std::string scope;
+    // Google hands a desktop application a "secret" that its token endpoint asks for, although every copy of the
+    // program holds it; empty: none is sent.
+    std::string clientSecret;
 };
 
 // The settings as the controls of the two windows hold them while the program runs: texts as typed, the port as its

@@ -76,7 +76,7 @@ TEST_F(SettingsCommandsTest, AcceptedValuesAreSavedAsTheWindowWouldSaveThem) {
                    "ExistingFiles=1", "SubFolder={domain}/{year}-{month}", "saveinline=1", "RememberMails=1",
                    "Authentication=1", "OAuthProvider=Google", "OAuthClientId=123.apps", "OAuthTenant=contoso.example",
                    "OAuthAuthorizeUrl=https://id.example/auth", "OAuthTokenUrl=HTTPS://id.example/token",
-                   "OAuthDeviceUrl=", "OAuthScope=pop offline_access"}),
+                   "OAuthDeviceUrl=", "OAuthScope=pop offline_access", "OAuthClientSecret=GOCSPX-1"}),
               0);
     const SettingsRecord record = Saved();
     EXPECT_EQ(record.language, "english");
@@ -92,7 +92,7 @@ TEST_F(SettingsCommandsTest, AcceptedValuesAreSavedAsTheWindowWouldSaveThem) {
     EXPECT_EQ(record.subFolder, "{domain}/{year}-{month}");
     EXPECT_TRUE(record.saveInline);
     EXPECT_TRUE(record.rememberMails);
-    EXPECT_EQ(record.signIn.authentication, 1);
+    EXPECT_EQ(record.signIn.authentication, Authentication::kOAuth);
     EXPECT_EQ(record.signIn.provider, "google");
     EXPECT_EQ(record.signIn.clientId, "123.apps");
     EXPECT_EQ(record.signIn.tenant, "contoso.example");
@@ -100,6 +100,7 @@ TEST_F(SettingsCommandsTest, AcceptedValuesAreSavedAsTheWindowWouldSaveThem) {
     EXPECT_EQ(record.signIn.tokenUrl, "HTTPS://id.example/token");
     EXPECT_EQ(record.signIn.deviceUrl, "");
     EXPECT_EQ(record.signIn.scope, "pop offline_access");
+    EXPECT_EQ(record.signIn.clientSecret, "GOCSPX-1");
 }
 
 TEST_F(SettingsCommandsTest, ARefusedValueLeavesTheFileUntouched) {
@@ -188,7 +189,7 @@ TEST_F(SettingsCommandsTest, TheSignInIsShownOnlyAsItsStateAndSignOutForgetsIt) 
     tokens.accessToken = "access-secret";
     ASSERT_EQ(SaveTokens(data_ / kTokenFileName, tokens), TokenSave::kSaved);
     const std::string signedIn = shown();
-    EXPECT_THAT(signedIn, HasSubstr("\nOAuthScope = \nOAuthSignIn = (signed in)\n[AllowedMails]\n"));
+    EXPECT_THAT(signedIn, HasSubstr("\nOAuthScope = \nOAuthClientSecret = (not set)\nOAuthSignIn = (signed in)\n[AllowedMails]\n"));
     EXPECT_THAT(signedIn, ::testing::Not(HasSubstr("secret")));
 
     std::ostringstream out;

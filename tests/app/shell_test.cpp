@@ -248,7 +248,7 @@ TEST_F(ShellTest, WhereTheFilesGoIsLoadedLockedSavedAndRun) {
 }
 
 TEST_F(ShellTest, TheSignInSettingsOutliveTheWindowsSaveAndReachTheRun) {
-    settings_.signIn.authentication = 1;
+    settings_.signIn.authentication = Authentication::kOAuth;
     settings_.signIn.provider = "google";
     settings_.signIn.clientId = "123.apps";
     Shell& shell = StartShell();
@@ -257,7 +257,7 @@ TEST_F(ShellTest, TheSignInSettingsOutliveTheWindowsSaveAndReachTheRun) {
                 HasSubstr("\r\nAuthentication = 1\r\nOAuthProvider = google\r\nOAuthClientId = 123.apps\r\n"));
     shell.OnScheduleTimer();
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
-    EXPECT_EQ(fakeRun_.requests[0].controls.signIn.authentication, 1);
+    EXPECT_EQ(fakeRun_.requests[0].controls.signIn.authentication, Authentication::kOAuth);
 }
 
 TEST_F(ShellTest, RememberingExaminedMailsIsLoadedLockedSavedAndRunWithTheDataFolder) {

@@ -55,7 +55,7 @@ protected:
         settings_.userName = kUser;
         settings_.saveDir = program_.PathText(save_);
         settings_.extensionsText = "csv";
-        settings_.signIn.authentication = 1;
+        settings_.signIn.authentication = Authentication::kOAuth;
     }
 
     // One --run-once with these settings and tokens.

@@ -30,10 +30,12 @@ TEST(RefreshTokens, AsksForTheRefreshTokensGrantWithEveryValueEncoded) {
     AnsweringClient https({HttpsFailure::kNone, 200, R"({"access_token":"new","expires_in":3600})"});
     StoredTokens current;
     current.refreshToken = "0.AX/b+c=";
-    RefreshTokens(https, {"https://id.example/token", "a b&c", "pop offline_access"}, current, kNow);
+    RefreshTokens(https, {"https://id.example/token", "a b&c", "pop offline_access", ""}, current, kNow);
     EXPECT_EQ(https.url_, "https://id.example/token");
     EXPECT_EQ(https.form_,
               "grant_type=refresh_token&refresh_token=0.AX%2Fb%2Bc%3D&client_id=a%20b%26c&scope=pop%20offline_access");
+    RefreshTokens(https, {"https://id.example/token", "app", "", "GOCSPX-x/y"}, current, kNow);
+    EXPECT_EQ(https.form_, "grant_type=refresh_token&refresh_token=0.AX%2Fb%2Bc%3D&client_id=app&client_secret=GOCSPX-x%2Fy");
 }
 
 TEST(RefreshTokens, ReadsTheProvidersAnswer) {

@@ -65,7 +65,7 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaults) {
     EXPECT_EQ(record.subFolder, "");
     EXPECT_FALSE(record.saveInline);
     EXPECT_FALSE(record.rememberMails);
-    EXPECT_EQ(record.signIn.authentication, 0) << "the password, as before sign-ins existed";
+    EXPECT_EQ(record.signIn.authentication, Authentication::kPassword) << "the password, as before sign-ins existed";
     EXPECT_EQ(record.signIn.provider, "microsoft");
     EXPECT_EQ(record.signIn.tenant, "consumers");
     EXPECT_EQ(record.signIn.clientId, "");
@@ -94,7 +94,7 @@ TEST_F(SettingsFileTest, ValuesOutOfRange) {
     EXPECT_EQ(record.existingFiles, 0) << "an unknown choice keeps both files, which loses nothing";
     EXPECT_TRUE(record.saveInline);
     EXPECT_FALSE(record.rememberMails) << "only a deliberate 1 remembers mails across restarts";
-    EXPECT_EQ(record.signIn.authentication, 0) << "only a deliberate 1 gives up the password";
+    EXPECT_EQ(record.signIn.authentication, Authentication::kPassword) << "only a deliberate 1 gives up the password";
     EXPECT_EQ(record.signIn.provider, "microsoft");
     EXPECT_EQ(record.signIn.tenant, "consumers");
     EXPECT_EQ(record.security, ConnectionSecurity::kNone) << "an unknown kind of security is not guessed at";
@@ -205,7 +205,7 @@ SettingsRecord SampleRecord() {
     record.subFolder = "{domain}/{year}-{month}";
     record.saveInline = true;
     record.rememberMails = true;
-    record.signIn.authentication = 1;
+    record.signIn.authentication = Authentication::kOAuth;
     record.signIn.provider = "custom";
     record.signIn.clientId = "0a1b-2c";
     record.signIn.tenant = "organizations";
@@ -213,6 +213,7 @@ SettingsRecord SampleRecord() {
     record.signIn.tokenUrl = "https://id.example.org/token";
     record.signIn.deviceUrl = "";
     record.signIn.scope = "pop offline_access";
+    record.signIn.clientSecret = "GOCSPX-1";
     record.allowedSenders = {"a", "b"};
     record.blockedSenders = {};
     return record;
@@ -254,6 +255,7 @@ TEST_F(SettingsFileTest, TheSavedFileHasItsExactLines) {
               "OAuthTokenUrl = https://id.example.org/token\r\n"
               "OAuthDeviceUrl = \r\n"
               "OAuthScope = pop offline_access\r\n"
+              "OAuthClientSecret = GOCSPX-1\r\n"
               "[AllowedMails]\r\n"
               "Count = 2\r\n"
               "Mail_1 = a\r\n"
@@ -302,6 +304,7 @@ TEST_F(SettingsFileTest, SaveThenLoadGivesTheSameRecord) {
     EXPECT_EQ(loaded.signIn.tokenUrl, record.signIn.tokenUrl);
     EXPECT_EQ(loaded.signIn.deviceUrl, record.signIn.deviceUrl);
     EXPECT_EQ(loaded.signIn.scope, record.signIn.scope);
+    EXPECT_EQ(loaded.signIn.clientSecret, record.signIn.clientSecret);
     EXPECT_EQ(loaded.allowedSenders, record.allowedSenders);
     EXPECT_EQ(loaded.blockedSenders, record.blockedSenders);
 }

@@ -70,6 +70,7 @@ public:
             parameters.authentication = parameters_.authentication;
             parameters.oauthTokenUrl = parameters_.oauthTokenUrl;
             parameters.oauthClientId = parameters_.oauthClientId;
+            parameters.oauthClientSecret = parameters_.oauthClientSecret;
             parameters.searchString = parameters_.searchString;
             parameters.saveDir = parameters_.saveDir;
             parameters.extensions = parameters_.extensions;

@@ -123,7 +123,7 @@ TEST_F(StoppedRun, ATokenEndpointThatNeverAnswersDoesNotKeepTheStopWaiting) {
     ::setenv("SSL_CERT_FILE", (TestCertificatesFolder() / "ca.pem").c_str(), 1);
     UseServer("127.0.0.1", FindFreeLoopbackPort(), "someone", "");
     parameters_.security = ConnectionSecurity::kTls;
-    parameters_.authentication = 1;
+    parameters_.authentication = Authentication::kOAuth;
     parameters_.oauthTokenUrl = provider->TokenUrl();
     StoredTokens expired;
     expired.refreshToken = "refresh";
