@@ -64,6 +64,7 @@ constexpr int kSendFlags = MSG_NOSIGNAL;
 
 // A cancel is noticed at the end of a slice.
 constexpr std::int64_t kCancelSliceMs = 50;
+constexpr std::size_t kMostPendingConnections = 8;
 // The answer is a short page; a browser that does not take it within this is left.
 constexpr std::int64_t kAnswerTimeoutMs = 2000;
 
@@ -134,21 +135,42 @@ public:
     ListenedRequest Next(std::int64_t deadlineMs) override {
         connection_.reset();
         for (;;) {
+            if (cancelled_.load()) return {ListenOutcome::kCancelled, {}};
+            const std::int64_t now = SteadyMilliseconds();
+            // A client that has not sent its head in time is dropped; the others go on.
+            std::erase_if(pending_, [&](const Pending& pending) { return pending.deadlineMs <= now; });
+            if (now >= deadlineMs) return {ListenOutcome::kTimedOut, {}};
             std::vector<PollEntry> entries;
             for (const Socket& socket : listening_) entries.push_back({socket.get(), POLLIN, 0});
-            const ListenOutcome waited = Wait(entries, deadlineMs);
-            if (waited != ListenOutcome::kRequest) return {waited, {}};
-            for (const PollEntry& entry : entries) {
-                if ((entry.revents & (POLLERR | POLLNVAL)) != 0) return {ListenOutcome::kFailed, {}};
+            for (const Pending& pending : pending_) entries.push_back({pending.socket.get(), POLLIN, 0});
+            const int ready = PollSockets(entries, static_cast<int>(std::min(deadlineMs - now, kCancelSliceMs)));
+            if (ready < 0 && !WouldBlock()) return {ListenOutcome::kFailed, {}};
+            if (ready <= 0) continue;
+            const std::size_t listeners = listening_.size();
+            for (std::size_t i = 0; i < listeners; ++i) {
+                if ((entries[i].revents & (POLLERR | POLLNVAL)) != 0) return {ListenOutcome::kFailed, {}};
             }
-            for (std::size_t i = 0; i < entries.size(); ++i) {
+            for (std::size_t i = 0; i < pending_.size(); ++i) {
+                if (entries[listeners + i].revents == 0) continue;
+                Pending& pending = pending_[i];
+                if (!ReadMore(pending)) {
+                    pending.deadlineMs = 0;  // dropped at the next turn
+                    continue;
+                }
+                const std::size_t headEnd = pending.head.find("\r\n\r\n");
+                if (headEnd == std::string::npos) continue;
+                ListenedRequest request{ListenOutcome::kRequest, pending.head.substr(0, pending.head.find("\r\n"))};
+                connection_ = std::move(pending.socket);
+                pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(i));
+                return request;
+            }
+            for (std::size_t i = 0; i < listeners; ++i) {
                 if ((entries[i].revents & POLLIN) == 0) continue;
                 Socket connection = AcceptFrom(listening_[i]);
                 if (!connection) continue;
-                ListenedRequest request = ReadHead(connection, deadlineMs);
-                if (request.outcome == ListenOutcome::kRequest) connection_ = std::move(connection);
-                // A connection that sent no usable head is dropped; the next one is waited for.
-                if (request.outcome != ListenOutcome::kFailed) return request;
+                // Browsers open connections ahead that may never send anything; beyond a few the oldest goes.
+                if (pending_.size() == kMostPendingConnections) pending_.erase(pending_.begin());
+                pending_.push_back({std::move(connection), {}, now + kRequestHeadTimeoutMs});
             }
         }
     }
@@ -191,38 +213,26 @@ private:
         }
     }
 
-    // The head of the request on `connection`, read until its blank line; kFailed when the client closed, sent too
-    // much or too slowly.
-    ListenedRequest ReadHead(const Socket& connection, std::int64_t deadlineMs) {
-        const std::int64_t headDeadline = std::min(deadlineMs, SteadyMilliseconds() + kRequestHeadTimeoutMs);
-        std::string head;
+    struct Pending {
+        Socket socket;
+        std::string head;  // what it has sent so far
+        std::int64_t deadlineMs = 0;
+    };
+
+    // Takes what `pending` has sent; false when it closed, failed or sent more than a head may be.
+    static bool ReadMore(Pending& pending) {
         char buffer[1024];
-        for (;;) {
-            const std::size_t end = head.find("\r\n\r\n");
-            if (end != std::string::npos) {
-                return {ListenOutcome::kRequest, head.substr(0, head.find("\r\n"))};
-            }
-            if (head.size() > kLongestRequestHead) return {ListenOutcome::kFailed, {}};
-            std::vector<PollEntry> entries{{connection.get(), POLLIN, 0}};
-            const ListenOutcome waited = Wait(entries, headDeadline);
-            if (waited == ListenOutcome::kCancelled) return {waited, {}};
-            if (waited != ListenOutcome::kRequest) {
-                // The whole wait's deadline is a time-out of the whole; the head's alone drops this client.
-                return {SteadyMilliseconds() >= deadlineMs ? ListenOutcome::kTimedOut : ListenOutcome::kFailed, {}};
-            }
-            const auto count = ::recv(connection.get(), buffer, sizeof buffer, 0);
-            if (count == 0) return {ListenOutcome::kFailed, {}};
-            if (count < 0) {
-                if (WouldBlock()) continue;
-                return {ListenOutcome::kFailed, {}};
-            }
-            head.append(buffer, static_cast<std::size_t>(count));
-        }
+        const auto count = ::recv(pending.socket.get(), buffer, sizeof buffer, 0);
+        if (count < 0) return WouldBlock();
+        if (count == 0) return false;
+        pending.head.append(buffer, static_cast<std::size_t>(count));
+        return pending.head.size() <= kLongestRequestHead;
     }
 
     std::vector<Socket> listening_;
     std::uint16_t port_ = 0;
-    Socket connection_;
+    std::vector<Pending> pending_;
+    Socket connection_;  // the one Next() handed out, until Answer()
     std::atomic<bool> cancelled_{false};
 };
 

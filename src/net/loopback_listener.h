@@ -12,8 +12,8 @@ namespace zendrel {
 
 // A browser's request head is well below this; a longer one is no redirect of ours.
 inline constexpr std::size_t kLongestRequestHead = 8 * 1024;
-// How long one connection may take to send its head: a client that sends nothing (or byte by byte) is dropped then,
-// and the listener waits for the next one.
+// How long one connection may take to send its head: a client that sends nothing (or byte by byte) is dropped then.
+// Connections are read side by side, so a slow one does not hold up the browser's.
 inline constexpr std::int32_t kRequestHeadTimeoutMs = 10000;
 
 enum class ListenOutcome {
