@@ -32,7 +32,14 @@ bool Started() { return StartWinsock(); }
 Socket NewSocket(int family) {
     Socket socket(::socket(family, SOCK_STREAM, IPPROTO_TCP));
     u_long nonBlocking = 1;
-    if (socket && ioctlsocket(socket.get(), FIONBIO, &nonBlocking) != 0) socket.reset();
+    // No other program may bind the port beside this one (Windows lets SO_REUSEADDR take over a bound port) and be
+    // handed the browser's redirect.
+    const BOOL exclusive = TRUE;
+    if (socket && (ioctlsocket(socket.get(), FIONBIO, &nonBlocking) != 0 ||
+                   setsockopt(socket.get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+                              sizeof exclusive) != 0)) {
+        socket.reset();
+    }
     return socket;
 }
 Socket AcceptFrom(const Socket& listening) {
