@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "answering_https_client.h"
+
 namespace zendrel {
 namespace {
 
@@ -74,6 +76,26 @@ TEST(AuthorizationCode, TheBrowsersRequestLineIsReadAsARedirectOnlyAtTheRootWith
         EXPECT_EQ(redirect.state, c.state) << c.line;
         EXPECT_EQ(redirect.error, c.error) << c.line;
     }
+}
+
+TEST(AuthorizationCode, TheCodeIsExchangedWithItsVerifierAndRedirectAndARefusalIsOne) {
+    testsupport::AnsweringHttpsClient https(
+        {HttpsFailure::kNone, 200, R"({"access_token":"a","refresh_token":"r","expires_in":60})"});
+    const TokenClient client{"https://id.example/token", "app", "openid", "GOCSPX-x/y"};
+    const SignInResult signedIn =
+        ExchangeAuthorizationCode(https, client, "4/0A+b", "http://127.0.0.1:4711/", "v-1", 1000);
+    EXPECT_EQ(https.url_, "https://id.example/token");
+    EXPECT_EQ(https.form_,
+              "grant_type=authorization_code&code=4%2F0A%2Bb&redirect_uri=http%3A%2F%2F127.0.0.1%3A4711%2F"
+              "&client_id=app&code_verifier=v-1&client_secret=GOCSPX-x%2Fy");
+    EXPECT_EQ(signedIn.outcome, SignInOutcome::kSignedIn);
+    EXPECT_EQ(signedIn.tokens.refreshToken, "r");
+    EXPECT_EQ(signedIn.tokens.accessTokenExpiresAt, 1060);
+
+    testsupport::AnsweringHttpsClient refusing({HttpsFailure::kNone, 400, R"({"error":"invalid_grant"})"});
+    const SignInResult refused = ExchangeAuthorizationCode(refusing, client, "c", "http://127.0.0.1:1/", "v", 1000);
+    EXPECT_EQ(refused.outcome, SignInOutcome::kRefused);
+    EXPECT_EQ(refused.detail, "the token endpoint answered 400 invalid_grant");
 }
 
 }  // namespace
