@@ -4,11 +4,58 @@
 #include <optional>
 
 #include "app/saved_settings.h"
+#include "app/window_sign_in.h"
+#include "oauth/browser_sign_in.h"
 #include "oauth/device_sign_in.h"
 #include "oauth/providers.h"
 #include "oauth/token_store.h"
 
 namespace zendrel {
+namespace {
+
+// The device flow: the user enters a code on any device.
+SignInResult SignInByCode(const SignInClient& client, std::ostream& out, std::ostream& err,
+                          const std::function<void(std::int64_t seconds)>& wait) {
+    const std::unique_ptr<HttpsClient> https = CreateHttpsClient();
+    std::string detail;
+    const std::optional<DeviceCode> code = RequestDeviceCode(*https, client, detail);
+    if (!code) {
+        err << "zendrel: the sign-in could not be started (" << detail << ")\n";
+        return {SignInOutcome::kUnreachable, {}, {}};  // told already
+    }
+    out << "To sign in, open " << code->verificationUri << " and enter the code " << code->userCode << '\n'
+        << std::flush;
+    SignInResult result = AwaitDeviceSignIn(*https, client, *code, wait,
+                                            [] { return static_cast<std::int64_t>(std::time(nullptr)); });
+    if (result.outcome == SignInOutcome::kExpired || result.outcome == SignInOutcome::kCancelled) {
+        err << "zendrel: the code ran out before the sign-in was completed\n";
+    }
+    return result;
+}
+
+// The authorization code in a browser on this machine, handed back to the loopback address.
+SignInResult SignInByBrowser(const BrowserSignInClient& client, std::ostream& out, std::ostream& err) {
+    BrowserSignIn signIn(CreateHttpsClient());
+    std::string detail;
+    const std::optional<std::string> address = signIn.Start(client, detail);
+    if (!address) {
+        err << "zendrel: the sign-in could not be started (" << detail << ")\n";
+        return {SignInOutcome::kUnreachable, {}, {}};  // told already
+    }
+    out << "To sign in, open this address in a browser on this computer:\n"
+        << *address << '\n'
+        << "Waiting for the browser at " << signIn.RedirectUri() << " (" << kBrowserSignInTimeoutSeconds / 60
+        << " minutes)\n"
+        << std::flush;
+    SignInResult result = signIn.Await(kBrowserSignInTimeoutSeconds * 1000);
+    if (result.outcome == SignInOutcome::kExpired || result.outcome == SignInOutcome::kCancelled) {
+        err << "zendrel: no answer came from the browser within " << kBrowserSignInTimeoutSeconds / 60
+            << " minutes\n";
+    }
+    return result;
+}
+
+}  // namespace
 
 int SignInCommand(std::ostream& out, std::ostream& err, const std::function<void(std::int64_t seconds)>& wait) {
     InterfaceTexts texts;
@@ -19,29 +66,24 @@ int SignInCommand(std::ostream& out, std::ostream& err, const std::function<void
         return 2;
     }
     const SignInSettings& signIn = saved->record.signIn;
-    const ProviderEndpoints endpoints = EndpointsOf(
-        signIn.provider, signIn.tenant, {signIn.authorizeUrl, signIn.tokenUrl, signIn.deviceUrl, signIn.scope});
+    const ProviderEndpoints custom{signIn.authorizeUrl, signIn.tokenUrl, signIn.deviceUrl, signIn.scope};
+    const ProviderEndpoints endpoints = EndpointsOf(signIn.provider, signIn.tenant, custom);
     if (signIn.clientId.empty()) {
         err << "zendrel: OAuthClientId is not set: register the program with the provider and set its id\n";
         return 2;
     }
-    if (endpoints.deviceUrl.empty() || endpoints.tokenUrl.empty()) {
+    const bool byCode = !endpoints.deviceUrl.empty();
+    if (endpoints.tokenUrl.empty() || (!byCode && endpoints.authorizeUrl.empty())) {
         err << "zendrel: " << signIn.provider
-            << " offers no sign-in by a code (OAuthDeviceUrl); this version signs in only that way\n";
+            << " has no token address, or neither a device nor an authorization address (OAuthTokenUrl, "
+               "OAuthDeviceUrl, OAuthAuthorizeUrl)\n";
         return 2;
     }
-    const SignInClient client{endpoints.deviceUrl, endpoints.tokenUrl, signIn.clientId, endpoints.scope};
-    const std::unique_ptr<HttpsClient> https = CreateHttpsClient();
-    std::string detail;
-    const std::optional<DeviceCode> code = RequestDeviceCode(*https, client, detail);
-    if (!code) {
-        err << "zendrel: the sign-in could not be started (" << detail << ")\n";
-        return 3;
-    }
-    out << "To sign in, open " << code->verificationUri << " and enter the code " << code->userCode << '\n'
-        << std::flush;
-    const SignInResult result = AwaitDeviceSignIn(*https, client, *code, wait,
-                                                  [] { return static_cast<std::int64_t>(std::time(nullptr)); });
+    const SignInResult result =
+        byCode ? SignInByCode({endpoints.deviceUrl, endpoints.tokenUrl, signIn.clientId, endpoints.scope,
+                               signIn.clientSecret},
+                              out, err, wait)
+               : SignInByBrowser({endpoints, signIn.clientId, signIn.clientSecret}, out, err);
     switch (result.outcome) {
         case SignInOutcome::kSignedIn:
             break;
@@ -50,10 +92,9 @@ int SignInCommand(std::ostream& out, std::ostream& err, const std::function<void
             return 3;
         case SignInOutcome::kExpired:
         case SignInOutcome::kCancelled:
-            err << "zendrel: the code ran out before the sign-in was completed\n";
             return 3;
         case SignInOutcome::kUnreachable:
-            err << "zendrel: the provider could not be reached (" << result.detail << ")\n";
+            if (!result.detail.empty()) err << "zendrel: the provider could not be reached (" << result.detail << ")\n";
             return 3;
     }
     const std::filesystem::path file = saved->dataFolder / kTokenFileName;

@@ -7,9 +7,11 @@
 
 namespace zendrel {
 
-// The device flow of the saved provider: prints where to go and the code to enter, waits for the user's decision
-// (with `wait`, which lets that many seconds pass), and stores the tokens. 0 signed in, 3 refused, run out or the
-// provider unreachable, 2 when the settings allow no such sign-in, 1 when the tokens cannot be stored.
+// Signs in with the saved provider and stores the tokens. By its device flow where it has one: prints where to go and
+// the code to enter, and waits for the user's decision (with `wait`, which lets that many seconds pass). Otherwise in
+// a browser: prints the authorization address and waits for the browser's redirect to the loopback address. 0 signed
+// in, 3 refused, run out or the provider unreachable, 2 when the settings allow no sign-in, 1 when the tokens cannot
+// be stored.
 int SignInCommand(std::ostream& out, std::ostream& err, const std::function<void(std::int64_t seconds)>& wait);
 
 }  // namespace zendrel

@@ -1,5 +1,5 @@
 #pragma once
-// Owners of a Winsock socket and of a Winsock event object.
+// Owners of a Winsock socket and of a Winsock event object, and Winsock's start.
 
 #include <winsock2.h>
 
@@ -21,5 +21,14 @@ struct WsaEventTraits {
 };
 // A manual-reset event object, from WSACreateEvent().
 using UniqueWsaEvent = UniqueResource<WsaEventTraits>;
+
+// Winsock is started once for the process and left running until it ends: sessions come and go on several threads.
+inline bool StartWinsock() {
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
+}
 
 }  // namespace zendrel

@@ -14,15 +14,6 @@ namespace {
 
 constexpr long kAllEvents = FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE;
 
-// Winsock is started once for the process and left running until it ends: sessions come and go on several threads.
-bool StartWinsock() {
-    static const bool started = [] {
-        WSADATA data;
-        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    return started;
-}
-
 std::int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())

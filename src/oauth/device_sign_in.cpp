@@ -64,8 +64,9 @@ std::optional<DeviceCode> RequestDeviceCode(HttpsClient& https, const SignInClie
 SignInResult AwaitDeviceSignIn(HttpsClient& https, const SignInClient& client, const DeviceCode& code,
                                const std::function<void(std::int64_t seconds)>& wait,
                                const std::function<std::int64_t()>& now) {
-    const std::string form = "grant_type=" + FormEncode(kDeviceGrant) + "&device_code=" + FormEncode(code.deviceCode) +
-                             "&client_id=" + FormEncode(client.clientId);
+    std::string form = "grant_type=" + FormEncode(kDeviceGrant) + "&device_code=" + FormEncode(code.deviceCode) +
+                       "&client_id=" + FormEncode(client.clientId);
+    if (!client.clientSecret.empty()) form += "&client_secret=" + FormEncode(client.clientSecret);
     const std::int64_t end = now() + code.expiresInSeconds;
     std::int64_t interval = code.intervalSeconds;
     SignInResult result;

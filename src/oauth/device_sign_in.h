@@ -17,6 +17,7 @@ struct SignInClient {
     std::string tokenUrl;
     std::string clientId;
     std::string scope;
+    std::string clientSecret;  // empty: none is sent
 };
 
 struct DeviceCode {

@@ -11,6 +11,10 @@ struct ProviderEndpoints {
     std::string tokenUrl;
     std::string deviceUrl;  // empty: no device flow (Google's does not allow the mail scope)
     std::string scope;
+    // The loopback redirect's host: Microsoft Entra matches the registered "localhost" exactly (ignoring the port);
+    // the others take the address itself, which no hosts file can send elsewhere.
+    std::string redirectHost = "127.0.0.1";
+    bool asksOfflineConsent = false;  // Google's refresh token comes only with access_type=offline&prompt=consent
 };
 
 // The endpoints of "microsoft" (for `tenant`) and "google"; for any other provider the `custom` ones.

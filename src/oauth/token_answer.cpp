@@ -22,11 +22,7 @@ TokenAnswer ReadTokenAnswer(const HttpsAnswer& answer, const StoredTokens& base,
     read.status = answer.status;
     const nlohmann::json json = nlohmann::json::parse(answer.body, nullptr, false);
     if (!json.is_object()) return read;
-    read.error = StringField(json, "error");
-    if (read.error.size() > kLongestErrorCode) read.error.resize(kLongestErrorCode);
-    for (char& c : read.error) {
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) c = '?';
-    }
+    read.error = PlainErrorCode(StringField(json, "error"));
     const std::string access = StringField(json, "access_token");
     if (answer.status != 200 || access.empty()) return read;
     StoredTokens tokens = base;
@@ -43,6 +39,14 @@ TokenAnswer ReadTokenAnswer(const HttpsAnswer& answer, const StoredTokens& base,
     }
     read.tokens = std::move(tokens);
     return read;
+}
+
+std::string PlainErrorCode(std::string_view code) {
+    std::string plain(code.substr(0, kLongestErrorCode));
+    for (char& c : plain) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) c = '?';
+    }
+    return plain;
 }
 
 std::string DescribeTokenAnswer(const TokenAnswer& answer) {

@@ -21,6 +21,9 @@ struct TokenAnswer {
 
 TokenAnswer ReadTokenAnswer(const HttpsAnswer& answer, const StoredTokens& base, std::int64_t nowSeconds);
 
+// A provider's error code as it may be shown and logged: bounded, every character but letters, digits and "_" as "?".
+std::string PlainErrorCode(std::string_view code);
+
 // What a failure is, for the diagnostic log: the status and the error code, never a token.
 std::string DescribeTokenAnswer(const TokenAnswer& answer);
 

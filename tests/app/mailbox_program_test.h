@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,19 @@ struct ProgramUnderTest {
             std::erase(result.err, '\r');
         }
         return result;
+    }
+
+    // The same, running in the background (through the launcher where there is one).
+    std::optional<testsupport::StartedProgram> Start(const std::vector<std::string>& arguments,
+                                                     const std::filesystem::path& workingFolder,
+                                                     const std::filesystem::path& scratchFolder,
+                                                     const testsupport::ProgramEnvironment& environment) const {
+        if (launcher.empty()) {
+            return testsupport::StartedProgram::Start(program, arguments, workingFolder, scratchFolder, environment);
+        }
+        std::vector<std::string> launched = {program.string()};
+        launched.insert(launched.end(), arguments.begin(), arguments.end());
+        return testsupport::StartedProgram::Start(launcher, launched, workingFolder, scratchFolder, environment);
     }
 };
 

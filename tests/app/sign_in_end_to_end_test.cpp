@@ -4,14 +4,19 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <ctime>
+#include <thread>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "app/window_sign_in.h"
 #include "dovecot/authorization_server.h"
 #include "dovecot/dovecot_server.h"
+#include "dovecot/test_browser.h"
 #include "dovecot/test_certificates.h"
 #include "dovecot/test_tokens.h"
 #include "mailbox_program_test.h"
@@ -22,6 +27,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
+
+// Long enough for the Windows program to start under Wine.
+constexpr std::chrono::seconds kPatience{60};
 
 constexpr const char* kTokenKey = "the authorization server's signing key";
 constexpr const char* kUser = "token-reader";
@@ -77,6 +85,35 @@ protected:
                          {{"ZENDREL_DATA_DIR", program_.PathText(data_)}, {"SSL_CERT_FILE", authority_.string()}});
         everything_ += result.out + result.err;
         return result;
+    }
+
+    // `--sign-in` waiting for the browser: the program, the authorization address it printed and the loopback
+    // address it waits at.
+    struct WaitingSignIn {
+        std::optional<StartedProgram> program;
+        std::string address;
+        std::string redirect;
+    };
+    WaitingSignIn StartBrowserSignIn() {
+        WaitingSignIn waiting{program_.Start(
+            {"--sign-in"}, work_.Path(), scratch_,
+            {{"ZENDREL_DATA_DIR", program_.PathText(data_)}, {"SSL_CERT_FILE", authority_.string()}}), {}, {}};
+        constexpr std::string_view kWaiting = "Waiting for the browser at ";
+        if (!waiting.program || !waiting.program->WaitForOutput(std::string(kWaiting), kPatience)) return waiting;
+        std::string out = waiting.program->Out();
+        std::erase(out, '\r');
+        const std::size_t addressAt = out.find("https://");
+        waiting.address = out.substr(addressAt, out.find('\n', addressAt) - addressAt);
+        const std::size_t redirectAt = out.find(kWaiting) + kWaiting.size();
+        waiting.redirect = out.substr(redirectAt, out.find(' ', redirectAt) - redirectAt);
+        return waiting;
+    }
+
+    // The end of a --sign-in: its exit code; what it printed joins everything_.
+    int Finish(WaitingSignIn& waiting) {
+        const int exitCode = waiting.program->Wait(kPatience).value_or(-1);
+        everything_ += waiting.program->Out() + waiting.program->Err();
+        return exitCode;
     }
 
     // A token's signature (a JWT's last part) or a whole refresh token must show nowhere: not in what the runs
@@ -212,6 +249,115 @@ TEST_F(SignInRun, ASignInByCodeStoresTokensThatTheNextRunLogsInWith) {
     EXPECT_EQ(denied.exitCode, 3);
     EXPECT_THAT(denied.err, ::testing::HasSubstr("the sign-in was refused (the token endpoint answered 400 access_denied)"));
     ExpectNowhere(provider->IssuedTokens());
+}
+
+TEST_F(SignInRun, ASignInInTheBrowserStoresTokensOnlyForItsOwnStateAndVerifier) {
+    std::string reason;
+    const std::unique_ptr<AuthorizationServer> provider =
+        AuthorizationServer::Start(certificate_, kTokenKey, kUser, reason);
+    ASSERT_TRUE(provider) << reason;
+    settings_.signIn.provider = "custom";
+    settings_.signIn.clientId = "zendrel-test";
+    settings_.signIn.authorizeUrl = provider->AuthorizeUrl();
+    settings_.signIn.tokenUrl = provider->TokenUrl();
+    settings_.signIn.scope = "pop offline_access";
+    ASSERT_TRUE(SaveSettings(data_, settings_));
+    ASSERT_TRUE(server_->Deliver(kUser, ComposeMail(MailWithAttachment("browser.1", "by-browser.csv"))));
+
+    // A page that sends the browser back with another state: the listener refuses it, nothing is exchanged.
+    WaitingSignIn forged = StartBrowserSignIn();
+    ASSERT_FALSE(forged.address.empty()) << forged.program->Out() << forged.program->Err();
+    const HttpVisit refusedVisit = SignInAsBrowser(forged.address, [](const std::string& location) {
+        return location.substr(0, location.find("&state=")) + "&state=someone-elses";
+    });
+    EXPECT_EQ(refusedVisit.status, 400) << refusedVisit.failure;
+    EXPECT_EQ(Finish(forged), 3);
+    EXPECT_THAT(forged.program->Err(), ::testing::HasSubstr("the redirect does not carry this sign-in's state"));
+    EXPECT_FALSE(fs::exists(data_ / kTokenFileName));
+
+    // A challenge that is not the program's: the server refuses the program's verifier.
+    WaitingSignIn intercepted = StartBrowserSignIn();
+    ASSERT_FALSE(intercepted.address.empty());
+    const std::size_t challengeAt = intercepted.address.find("code_challenge=") + 15;
+    std::string substituted = intercepted.address;
+    substituted.replace(challengeAt, substituted.find('&', challengeAt) - challengeAt,
+                        "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM");
+    EXPECT_EQ(SignInAsBrowser(substituted).status, 200);
+    EXPECT_EQ(Finish(intercepted), 3);
+    EXPECT_THAT(intercepted.program->Err(), ::testing::HasSubstr("answered 400 invalid_grant"));
+    EXPECT_EQ(provider->RefusedCodeExchanges(), 1);
+    EXPECT_FALSE(fs::exists(data_ / kTokenFileName));
+
+    WaitingSignIn signIn = StartBrowserSignIn();
+    ASSERT_FALSE(signIn.address.empty());
+    EXPECT_EQ(signIn.redirect.rfind("http://127.0.0.1:", 0), 0u) << signIn.redirect;
+    // The browser's own request for an icon is not the redirect: the listener keeps waiting.
+    EXPECT_EQ(VisitAddress(signIn.redirect + "favicon.ico").status, 404);
+    const HttpVisit visit = SignInAsBrowser(signIn.address);
+    EXPECT_EQ(visit.status, 200) << visit.failure;
+    EXPECT_THAT(visit.body, ::testing::HasSubstr("You can close this window"));
+    EXPECT_EQ(Finish(signIn), 0) << signIn.program->Err();
+    std::string out = signIn.program->Out();
+    std::erase(out, '\r');
+    EXPECT_EQ(out, "To sign in, open this address in a browser on this computer:\n" + signIn.address +
+                       "\nWaiting for the browser at " + signIn.redirect +
+                       " (5 minutes)\nzendrel: signed in as token-reader@example.org\n");
+    EXPECT_EQ(provider->RefusedCodeExchanges(), 1);
+
+    const testsupport::ProgramResult run = RunCommand({"--run-once", "-logging"});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(TextsOfRows(run.OutLines()), (Lines{LoggedIn(1), FileSaved("by-browser.csv"), kSignedOut, ""}));
+    ExpectNowhere(provider->IssuedTokens());
+}
+
+// The window's sign-in, in this process: its redirect comes while the window goes on, and a cancel ends a waiting one.
+TEST(WindowSignIn, StoresTheBrowsersSignInAndEndsACancelledOne) {
+    ASSERT_FALSE(TestCertificatesFolder().empty());
+    ::setenv("SSL_CERT_FILE", (TestCertificatesFolder() / "ca.pem").c_str(), 1);
+    std::string reason;
+    const std::unique_ptr<AuthorizationServer> provider =
+        AuthorizationServer::Start(TestServerCertificate("good"), kTokenKey, kUser, reason);
+    ASSERT_TRUE(provider) << reason;
+    testsupport::TemporaryFolder data{"zendrel-window-sign-in"};
+    ASSERT_TRUE(data.Created());
+    SignInSettings settings;
+    settings.authentication = Authentication::kOAuth;
+    settings.provider = "custom";
+    settings.clientId = "zendrel-test";
+    settings.authorizeUrl = provider->AuthorizeUrl();
+    settings.tokenUrl = provider->TokenUrl();
+    settings.scope = "pop offline_access";
+    const std::unique_ptr<WindowSignIn> signIn = CreateWindowSignIn(data.Path());
+    const auto awaitEnd = [&] {
+        std::optional<WindowSignInEnd> end;
+        for (int tries = 0; !end && tries < 3000; ++tries) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            end = signIn->TakeEnd();
+        }
+        return end;
+    };
+
+    std::string detail;
+    const std::optional<std::string> address = signIn->Start(settings, detail);
+    ASSERT_TRUE(address) << detail;
+    EXPECT_FALSE(signIn->Start(settings, detail)) << "one sign-in waits at a time";
+    EXPECT_FALSE(signIn->TakeEnd());
+    EXPECT_EQ(SignInAsBrowser(*address).status, 200);
+    const std::optional<WindowSignInEnd> signedIn = awaitEnd();
+    ASSERT_TRUE(signedIn);
+    EXPECT_EQ(signedIn->outcome, SignInOutcome::kSignedIn) << signedIn->detail;
+    EXPECT_EQ(signedIn->signedInName, "token-reader@example.org");
+    EXPECT_EQ(signIn->SignedInName(), "token-reader@example.org");
+    const std::optional<StoredTokens> stored = ReadStoredTokens(data.Path() / kTokenFileName);
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(provider->IssuedTokens().contains(stored->refreshToken));
+
+    ASSERT_TRUE(signIn->Start(settings, detail)) << detail;
+    signIn->Cancel();
+    const std::optional<WindowSignInEnd> cancelled = awaitEnd();
+    ASSERT_TRUE(cancelled);
+    EXPECT_EQ(cancelled->outcome, SignInOutcome::kCancelled);
+    EXPECT_EQ(ReadStoredTokens(data.Path() / kTokenFileName)->refreshToken, stored->refreshToken);
 }
 
 }  // namespace

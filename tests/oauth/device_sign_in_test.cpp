@@ -31,7 +31,8 @@ private:
 
 HttpsAnswer Error(const char* code) { return {HttpsFailure::kNone, 400, std::string(R"({"error":")") + code + "\"}"}; }
 
-const SignInClient kClient{"https://id.example/device", "https://id.example/token", "app-1", "pop offline_access"};
+const SignInClient kClient{"https://id.example/device", "https://id.example/token", "app-1", "pop offline_access",
+                           "s&cret"};
 
 TEST(DeviceSignIn, TheCodeIsReadAsEachProviderNamesItAndOnlyIfItCanBeShown) {
     ScriptedProvider provider({
@@ -85,7 +86,7 @@ TEST(DeviceSignIn, PollsAtTheProvidersIntervalUntilTheUserDecides) {
         EXPECT_EQ(waits, c.waits);
         EXPECT_EQ(provider.forms.front(),
                   "grant_type=urn%3Aietf%3Aparams%3Aoauth%3Agrant-type%3Adevice_code&device_code=dev%20code"
-                  "&client_id=app-1");
+                  "&client_id=app-1&client_secret=s%26cret");
         if (c.outcome != SignInOutcome::kSignedIn) continue;
         EXPECT_EQ(result.tokens.accessToken, "a");
         EXPECT_EQ(result.tokens.refreshToken, "r");

@@ -4,25 +4,12 @@
 
 #include <string>
 
+#include "answering_https_client.h"
+
 namespace zendrel {
 namespace {
 
-// The provider's side of one request, for reading its answers; the real exchange is in the end-to-end tests.
-class AnsweringClient final : public HttpsClient {
-public:
-    explicit AnsweringClient(HttpsAnswer answer) : answer_(std::move(answer)) {}
-    HttpsAnswer PostForm(const std::string& url, const std::string& form, std::int32_t) override {
-        url_ = url;
-        form_ = form;
-        return answer_;
-    }
-    void Cancel() override {}
-    std::string url_;
-    std::string form_;
-
-private:
-    HttpsAnswer answer_;
-};
+using AnsweringClient = testsupport::AnsweringHttpsClient;
 
 constexpr std::int64_t kNow = 1800000000;
 
@@ -69,7 +56,7 @@ TEST(RefreshTokens, ReadsTheProvidersAnswer) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answer.body);
         AnsweringClient https(c.answer);
-        const RefreshResult result = RefreshTokens(https, {"https://id.example/token", "id", ""}, current, kNow);
+        const RefreshResult result = RefreshTokens(https, {"https://id.example/token", "id", "", ""}, current, kNow);
         EXPECT_EQ(result.outcome, c.outcome);
         EXPECT_NE(result.detail.find(c.detail), std::string::npos) << result.detail;
         if (c.outcome != RefreshOutcome::kRefreshed) continue;

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <openssl/err.h>
+#include <openssl/sha.h>
 #include <openssl/ssl.h>
 #include <poll.h>
 #include <signal.h>
@@ -10,9 +11,11 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <ctime>
 #include <map>
+#include <string_view>
 
 #include "dovecot/test_tokens.h"
 #include "plain_codecs.h"
@@ -47,6 +50,28 @@ std::map<std::string, std::string> FormFields(const std::string& body) {
         at = end + 1;
     }
     return fields;
+}
+
+std::string UrlSafeWithoutPadding(const std::string& bytes) {
+    std::string text = testsupport::EncodeBase64(bytes, testsupport::Base64Alphabet::UrlSafe);
+    while (!text.empty() && text.back() == '=') text.pop_back();
+    return text;
+}
+
+std::string QueryEncode(const std::string& text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) != 0 || c == '-' || c == '.' || c == '_' || c == '~') {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        }
+    }
+    return out;
 }
 
 std::string HttpAnswer(int status, const std::string& json) {
@@ -102,6 +127,10 @@ AuthorizationServer::~AuthorizationServer() {
 
 std::string AuthorizationServer::TokenUrl() const { return "https://localhost:" + std::to_string(port_) + "/token"; }
 
+std::string AuthorizationServer::AuthorizeUrl() const {
+    return "https://localhost:" + std::to_string(port_) + "/authorize";
+}
+
 std::string AuthorizationServer::DeviceUrl() const {
     return "https://localhost:" + std::to_string(port_) + "/device";
 }
@@ -131,6 +160,11 @@ void AuthorizationServer::RevokeAll() {
 std::set<std::string> AuthorizationServer::IssuedTokens() const {
     std::lock_guard lock(mutex_);
     return issued_;
+}
+
+int AuthorizationServer::RefusedCodeExchanges() const {
+    std::lock_guard lock(mutex_);
+    return refusedCodeExchanges_;
 }
 
 int AuthorizationServer::Refreshes() const {
@@ -178,6 +212,11 @@ void AuthorizationServer::Serve() {
 
 std::string AuthorizationServer::Answer(const std::string& request) {
     const std::size_t headerEnd = request.find("\r\n\r\n");
+    constexpr std::string_view kAuthorize = "GET /authorize?";
+    if (request.rfind(kAuthorize, 0) == 0) {
+        const std::size_t end = request.find(' ', kAuthorize.size());
+        return Authorize(request.substr(kAuthorize.size(), end - kAuthorize.size()));
+    }
     const bool toDevice = request.rfind("POST /device ", 0) == 0;
     if ((!toDevice && request.rfind("POST /token ", 0) != 0) || headerEnd == std::string::npos) {
         return HttpAnswer(404, R"({"error":"not_found"})");
@@ -200,6 +239,20 @@ std::string AuthorizationServer::Answer(const std::string& request) {
         if (++polls->second == 1) return HttpAnswer(400, R"({"error":"authorization_pending"})");
         devicePolls_.erase(polls);
         if (denyDevices_) return HttpAnswer(400, R"({"error":"access_denied"})");
+    } else if (field("grant_type") == "authorization_code") {
+        const auto issued = codes_.find(field("code"));
+        unsigned char digest[SHA256_DIGEST_LENGTH];
+        const std::string verifier = field("code_verifier");
+        SHA256(reinterpret_cast<const unsigned char*>(verifier.data()), verifier.size(), digest);
+        const bool proven = issued != codes_.end() && issued->second.redirectUri == field("redirect_uri") &&
+                            issued->second.challenge ==
+                                UrlSafeWithoutPadding(std::string(reinterpret_cast<const char*>(digest), sizeof digest));
+        // A code is good for one exchange, whether or not it succeeds.
+        if (issued != codes_.end()) codes_.erase(issued);
+        if (!proven) {
+            ++refusedCodeExchanges_;
+            return HttpAnswer(400, R"({"error":"invalid_grant","error_description":"the code is not valid"})");
+        }
     } else if (field("grant_type") != "refresh_token" || validRefreshTokens_.erase(field("refresh_token")) == 0) {
         return HttpAnswer(400, R"({"error":"invalid_grant","error_description":"the refresh token is not valid"})");
     }
@@ -211,15 +264,30 @@ std::string AuthorizationServer::Answer(const std::string& request) {
     issued_.insert(refresh);
     issued_.insert(access);
     // The id token names the user; nothing checks its signature.
-    const auto part = [](const std::string& json) {
-        std::string text = testsupport::EncodeBase64(json, testsupport::Base64Alphabet::UrlSafe);
-        while (!text.empty() && text.back() == '=') text.pop_back();
-        return text;
-    };
+    const auto part = [](const std::string& json) { return UrlSafeWithoutPadding(json); };
     const std::string idToken =
         part(R"({"alg":"none"})") + "." + part(R"({"email":")" + subject_ + R"(@example.org"})") + ".";
     return HttpAnswer(200, R"({"access_token":")" + access + R"(","token_type":"Bearer","expires_in":3600,)" +
                                R"("refresh_token":")" + refresh + R"(","id_token":")" + idToken + R"("})");
+}
+
+std::string AuthorizationServer::Authorize(const std::string& query) {
+    const std::map<std::string, std::string> fields = FormFields(query);
+    const auto field = [&](const char* name) {
+        const auto found = fields.find(name);
+        return found == fields.end() ? std::string() : found->second;
+    };
+    const std::string redirect = field("redirect_uri");
+    if (field("response_type") != "code" || field("code_challenge_method") != "S256" ||
+        field("code_challenge").empty() || field("client_id").empty() ||
+        (redirect.rfind("http://127.0.0.1:", 0) != 0 && redirect.rfind("http://localhost:", 0) != 0)) {
+        return HttpAnswer(400, R"({"error":"invalid_request"})");
+    }
+    std::lock_guard lock(mutex_);
+    const std::string code = "code-" + std::to_string(nextToken_++);
+    codes_[code] = {field("code_challenge"), redirect};
+    const std::string location = redirect + "?code=" + code + "&state=" + QueryEncode(field("state"));
+    return "HTTP/1.1 302 Found\r\nLocation: " + location + "\r\nConnection: close\r\nContent-Length: 0\r\n\r\n";
 }
 
 }  // namespace zendrel::testsupport
