@@ -1030,7 +1030,17 @@ bool Shell::StartRun(RunKind kind) {
 }
 
 void Shell::OnLogPollTimer() {
-    if (!serviceMode_) log_->TakeOverSharedLog(true);
+    if (serviceMode_) return;
+    log_->TakeOverSharedLog(true);
+    // `zendrel --sign-in` and `--sign-out` change the stored sign-in beside the window.
+    if (signInSettings_.authentication == Authentication::kOAuth && !signInWaiting_) {
+        std::optional<std::string> name = signIn_.SignedInName();
+        if (name != signedInName_) {
+            signedInName_ = std::move(name);
+            ShowSignInState();
+            if (!inputsLocked_) SetInputsLocked(false);
+        }
+    }
 }
 
 }  // namespace zendrel

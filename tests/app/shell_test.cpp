@@ -469,6 +469,20 @@ TEST_F(ShellTest, AWaitingSignInIsCancelledByItsButtonAndByQuitAndOneThatCannotS
     EXPECT_EQ(signIn_.cancels, 2);
     EXPECT_TRUE(view_.loopEnded);
 }
+
+TEST_F(ShellTest, ASignInOrSignOutBesideTheWindowShowsAtTheNextLogPoll) {
+    settings_.signIn.authentication = Authentication::kOAuth;
+    Shell& shell = StartShell();
+    EXPECT_FALSE(Enabled(MainControl::kStartStopButton));
+    signIn_.storedName = "ann@example.org";  // zendrel --sign-in
+    shell.OnLogPollTimer();
+    EXPECT_EQ(view_.Text(MainControl::kSignInStatus), "Signed in as ann@example.org");
+    EXPECT_TRUE(Enabled(MainControl::kStartStopButton));
+    signIn_.storedName.reset();  // zendrel --sign-out
+    shell.OnLogPollTimer();
+    EXPECT_EQ(view_.Text(MainControl::kSignInStatus), "Not signed in");
+    EXPECT_FALSE(Enabled(MainControl::kStartStopButton));
+}
 TEST_F(ShellTest, RememberingExaminedMailsIsLoadedLockedSavedAndRunWithTheDataFolder) {
     settings_.rememberMails = true;
     Shell& shell = StartShell();
