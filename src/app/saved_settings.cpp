@@ -69,7 +69,7 @@ void FillJobParameters(const SettingsRecord& record, bool serviceMode, JobParame
     parameters.searchString = record.searchString;
     parameters.saveDir = record.saveDir;
     parameters.extensions = PrepareExtensionList(record.extensionsText);
-    parameters.existingFiles = record.existingFiles == 1 ? ExistingFiles::kReplace : ExistingFiles::kKeepBoth;
+    parameters.existingFiles = record.existingFiles;
     parameters.subFolder = record.subFolder;
     parameters.saveInline = record.saveInline;
     parameters.rememberMails = record.rememberMails;

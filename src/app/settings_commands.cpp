@@ -152,7 +152,7 @@ const std::vector<std::pair<std::string, KeyChange>>& Keys() {
         {"ExistingFiles",
          [](SettingsRecord& record, const std::string& value) -> std::string {
              if (value != "0" && value != "1") return "ExistingFiles must be 0 (keep both) or 1 (replace)";
-             record.existingFiles = value[0] - '0';
+             record.existingFiles = value == "1" ? ExistingFiles::kReplace : ExistingFiles::kKeepBoth;
              return {};
          }},
         {"SubFolder",
@@ -256,7 +256,7 @@ int ShowSettingsCommand(std::ostream& out, std::ostream& err) {
     line("StartAtMinute", position(record.startMinute));
     line("DeleteFiles", record.deleteMails ? "1" : "0");
     line("FileExtensions", record.extensionsText);
-    line("ExistingFiles", std::to_string(record.existingFiles));
+    line("ExistingFiles", record.existingFiles == ExistingFiles::kReplace ? "1" : "0");
     line("SubFolder", record.subFolder);
     line("SaveInline", record.saveInline ? "1" : "0");
     line("RememberMails", record.rememberMails ? "1" : "0");

@@ -511,7 +511,8 @@ SettingsRecord Shell::ReadControls() const {
     record.startMinute = main_.ComboSelection(MainControl::kStartMinuteCombo);
     record.deleteMails = main_.Checked(MainControl::kDeleteMailsCheck);
     record.extensionsText = advanced_.Text(AdvancedControl::kExtensionsEdit);
-    record.existingFiles = advanced_.Checked(AdvancedControl::kReplaceRadio) ? 1 : 0;
+    record.existingFiles =
+        advanced_.Checked(AdvancedControl::kReplaceRadio) ? ExistingFiles::kReplace : ExistingFiles::kKeepBoth;
     record.subFolder = advanced_.Text(AdvancedControl::kSubFolderEdit);
     record.saveInline = advanced_.Checked(AdvancedControl::kSaveInlineCheck);
     record.rememberMails = advanced_.Checked(AdvancedControl::kRememberMailsCheck);
@@ -539,8 +540,8 @@ void Shell::WriteControls(const SettingsRecord& record) {
     main_.SelectComboItem(MainControl::kStartMinuteCombo, record.startMinute);
     main_.SetChecked(MainControl::kDeleteMailsCheck, record.deleteMails);
     advanced_.SetText(AdvancedControl::kExtensionsEdit, record.extensionsText);
-    advanced_.SetChecked(AdvancedControl::kKeepBothRadio, record.existingFiles != 1);
-    advanced_.SetChecked(AdvancedControl::kReplaceRadio, record.existingFiles == 1);
+    advanced_.SetChecked(AdvancedControl::kKeepBothRadio, record.existingFiles == ExistingFiles::kKeepBoth);
+    advanced_.SetChecked(AdvancedControl::kReplaceRadio, record.existingFiles == ExistingFiles::kReplace);
     advanced_.SetText(AdvancedControl::kSubFolderEdit, record.subFolder);
     advanced_.SetChecked(AdvancedControl::kSaveInlineCheck, record.saveInline);
     advanced_.SetChecked(AdvancedControl::kRememberMailsCheck, record.rememberMails);

@@ -12,16 +12,11 @@
 
 #include "common/file_io.h"
 #include "mime/message_part.h"
+#include "common/existing_files.h"
 #include "mime/part_writer.h"
 #include "mime/sub_folder.h"
 
 namespace zendrel {
-
-// What happens when a file of the name exists with other bytes. The numbers are what the settings file stores.
-enum class ExistingFiles : std::int32_t {
-    kKeepBoth = 0,  // the new file gets the first free numbered name: "invoice (2).pdf"
-    kReplace = 1,   // the new file replaces the old one, for a file another program expects under a fixed name
-};
 
 struct SaveRules {
     std::string extensions;  // prepared (PrepareExtensionList); empty allows every name

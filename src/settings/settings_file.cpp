@@ -81,7 +81,8 @@ void LoadSettingsFromBytes(std::string_view bytes, const std::string& defaultSav
     record.extensionsText = file.Text(kMain, "FileExtensions").value_or(kDefaultExtensions);
     // Files written before these keys existed keep both files of a name (which loses nothing), save into the save
     // folder itself and only attachments. An unknown ExistingFiles value is read the safe way too.
-    record.existingFiles = file.Integer(kMain, "ExistingFiles").value_or(0) == 1 ? 1 : 0;
+    record.existingFiles = file.Integer(kMain, "ExistingFiles").value_or(0) == 1 ? ExistingFiles::kReplace
+                                                                                : ExistingFiles::kKeepBoth;
     record.subFolder = file.Text(kMain, "SubFolder").value_or("");
     record.saveInline = file.Integer(kMain, "SaveInline").value_or(0) != 0;
     // Only a deliberate 1 keeps mails from being examined again; anything else is the plain behaviour.
@@ -124,7 +125,7 @@ std::string FormatSettingsFile(const SettingsRecord& record) {
     AppendLine(out, "StartAtMinute", std::to_string(record.startMinute.value_or(-1)));
     AppendLine(out, "DeleteFiles", record.deleteMails ? "1" : "0");
     AppendLine(out, "FileExtensions", record.extensionsText);
-    AppendLine(out, "ExistingFiles", record.existingFiles == 1 ? "1" : "0");
+    AppendLine(out, "ExistingFiles", record.existingFiles == ExistingFiles::kReplace ? "1" : "0");
     AppendLine(out, "SubFolder", record.subFolder);
     AppendLine(out, "SaveInline", record.saveInline ? "1" : "0");
     AppendLine(out, "RememberMails", record.rememberMails ? "1" : "0");

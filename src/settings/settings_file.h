@@ -9,6 +9,7 @@
 
 #include "common/authentication.h"
 #include "common/connection_security.h"
+#include "common/existing_files.h"
 
 namespace zendrel {
 
@@ -49,7 +50,7 @@ struct SettingsRecord {
     std::optional<int> startMinute;  // 0-59
     bool deleteMails = false;
     std::string extensionsText;  // as typed; prepared for matching only when a run starts
-    int existingFiles = 0;       // a saved name that holds other bytes: 0 keep both, 1 replace
+    ExistingFiles existingFiles = ExistingFiles::kKeepBoth;  // for a saved name that holds other bytes
     std::string subFolder;       // template of the folders below saveDir; empty: none
     bool saveInline = false;     // also inline parts that name a file
     bool rememberMails = false;  // the examined mails kept in the data folder across restarts

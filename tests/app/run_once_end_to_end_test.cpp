@@ -169,7 +169,7 @@ TEST_F(RunOnceProgram, AttachmentThatCannotBeSavedExitsWith1AndKeepsItsMail) {
     DeliverMails({MailWithAttachment("blocked.1", "blocked.csv"), MailWithAttachment("fine.2", "fine.csv")});
     // A folder where the file belongs, and the setting that replaces a file of the name: it cannot be written.
     ASSERT_TRUE(fs::create_directory(save_ / "blocked.csv"));
-    settings_.existingFiles = 1;
+    settings_.existingFiles = ExistingFiles::kReplace;
     settings_.deleteMails = true;
     SaveTheSettings();
 

@@ -88,7 +88,7 @@ TEST_F(SettingsCommandsTest, AcceptedValuesAreSavedAsTheWindowWouldSaveThem) {
     EXPECT_EQ(record.startMinute, 5);
     EXPECT_TRUE(record.deleteMails);
     EXPECT_EQ(record.extensionsText, "CSV, .Pdf");
-    EXPECT_EQ(record.existingFiles, 1);
+    EXPECT_EQ(record.existingFiles, ExistingFiles::kReplace);
     EXPECT_EQ(record.subFolder, "{domain}/{year}-{month}");
     EXPECT_TRUE(record.saveInline);
     EXPECT_TRUE(record.rememberMails);

@@ -225,7 +225,7 @@ TEST_F(ShellTest, TheSecurityChoiceTakesTheUsualPortAlongAndIsWhatIsSavedAndRun)
 }
 
 TEST_F(ShellTest, WhereTheFilesGoIsLoadedLockedSavedAndRun) {
-    settings_.existingFiles = 1;
+    settings_.existingFiles = ExistingFiles::kReplace;
     settings_.subFolder = "{sender}";
     Shell& shell = StartShell();
     EXPECT_TRUE(advanced_.Checked(AdvancedControl::kReplaceRadio));
@@ -246,7 +246,7 @@ TEST_F(ShellTest, WhereTheFilesGoIsLoadedLockedSavedAndRun) {
                 HasSubstr("ExistingFiles = 0\r\nSubFolder = {domain}/{year}-{month}\r\nSaveInline = 1\r\n"));
     shell.OnScheduleTimer();
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
-    EXPECT_EQ(fakeRun_.requests[0].controls.existingFiles, 0);
+    EXPECT_EQ(fakeRun_.requests[0].controls.existingFiles, ExistingFiles::kKeepBoth);
     EXPECT_EQ(fakeRun_.requests[0].controls.subFolder, "{domain}/{year}-{month}");
     EXPECT_TRUE(fakeRun_.requests[0].controls.saveInline);
 }

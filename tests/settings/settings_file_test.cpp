@@ -61,7 +61,7 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaults) {
     EXPECT_EQ(record.startMinute, 0);
     EXPECT_FALSE(record.deleteMails);
     EXPECT_EQ(record.extensionsText, "csv");
-    EXPECT_EQ(record.existingFiles, 0) << "a name clash keeps both files";
+    EXPECT_EQ(record.existingFiles, ExistingFiles::kKeepBoth) << "a name clash keeps both files";
     EXPECT_EQ(record.subFolder, "");
     EXPECT_FALSE(record.saveInline);
     EXPECT_FALSE(record.rememberMails);
@@ -91,7 +91,7 @@ TEST_F(SettingsFileTest, ValuesOutOfRange) {
         "Authentication = 2\r\nOAuthProvider = yahoo\r\nOAuthTenant = evil.example/x?\r\n",
         before);
     EXPECT_EQ(record.portText, "0");
-    EXPECT_EQ(record.existingFiles, 0) << "an unknown choice keeps both files, which loses nothing";
+    EXPECT_EQ(record.existingFiles, ExistingFiles::kKeepBoth) << "an unknown choice keeps both files, which loses nothing";
     EXPECT_TRUE(record.saveInline);
     EXPECT_FALSE(record.rememberMails) << "only a deliberate 1 remembers mails across restarts";
     EXPECT_EQ(record.signIn.authentication, Authentication::kPassword) << "only a deliberate 1 gives up the password";
@@ -201,7 +201,7 @@ SettingsRecord SampleRecord() {
     record.startMinute = 30;
     record.deleteMails = true;
     record.extensionsText = "CSV, .Pdf";
-    record.existingFiles = 1;
+    record.existingFiles = ExistingFiles::kReplace;
     record.subFolder = "{domain}/{year}-{month}";
     record.saveInline = true;
     record.rememberMails = true;
