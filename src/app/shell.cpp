@@ -108,7 +108,8 @@ constexpr std::array<OAuthBox, 7> kOAuthBoxes = {{
      &SignInSettings::deviceUrl},
     {OAuthControl::kScopeLabel, OAuthControl::kScopeEdit, TextKey::kLabelScope, &SignInSettings::scope},
 }};
-// The boxes that only a custom provider uses; the tenant is Microsoft's alone.
+// Whether a box of the OAuth settings window counts for `provider`: the client's always, the tenant for Microsoft, the
+// addresses and the scope for a custom provider, whose endpoints are not built in.
 bool BoxUsedBy(OAuthControl edit, std::string_view provider) {
     if (edit == OAuthControl::kTenantEdit) return provider == "microsoft";
     if (edit == OAuthControl::kClientIdEdit || edit == OAuthControl::kClientSecretEdit) return true;
