@@ -69,8 +69,9 @@ bench:
 	cmake --build build-bench-nowindow -j$(JOBS) --target zendrel
 	benchmarks/run.sh build-bench
 
-# Pictures of the window on a virtual display, with sample settings: docs/screenshot-linux.png and
-# docs/screenshot-linux-advanced.png.
+# Pictures of the window on a virtual display, with sample settings: docs/screenshot-linux.png,
+# docs/screenshot-linux-advanced.png and, with a sign-in chosen, docs/screenshot-linux-oauth.png and
+# docs/screenshot-linux-oauth-settings.png.
 screenshot:
 	@scripts/setup.sh build gui screenshot
 	cmake -S . -B $(BUILD) >/dev/null

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Pictures of the window for the README: the program started on a virtual display (Xvfb) with sample settings in a
 # data folder of its own, the main window saved as OUT_DIR/screenshot-linux.png and, after a click on the advanced
-# settings button, the advanced window as OUT_DIR/screenshot-linux-advanced.png.
+# settings button, the advanced window as OUT_DIR/screenshot-linux-advanced.png; then, started again with a Microsoft
+# sign-in chosen, the main window as OUT_DIR/screenshot-linux-oauth.png and, after a click on the OAuth settings
+# button, that window as OUT_DIR/screenshot-linux-oauth-settings.png.
 # Usage: scripts/screenshot.sh PROGRAM OUT_DIR
 # ZENDREL_SHOT_LANGUAGE=german shows the German texts; QT_SCALE_FACTOR=2 draws at twice the size; the pictures' names
 # then end in ZENDREL_SHOT_SUFFIX (for example "-de-200").
@@ -71,8 +73,23 @@ main=$(window_named "Zendrel V")
 sleep 2  # the first take-over of log.txt (every 1.5 s)
 import -window "$main" "$out/screenshot-linux$suffix.png"
 # The advanced settings button, at its place in the settings frame.
-xdotool mousemove --window "$main" "$((80 * scale))" "$((180 * scale))" click 1
+xdotool mousemove --window "$main" "$((80 * scale))" "$((208 * scale))" click 1
 advanced=$(window_named "Advanced Settings|Erweiterte Einstellungen")
 sleep 0.5
 import -window "$advanced" "$out/screenshot-linux$suffix-advanced.png"
 echo "saved $out/screenshot-linux$suffix.png and $out/screenshot-linux$suffix-advanced.png"
+
+kill "$program_pid" && wait "$program_pid" 2>/dev/null || true
+"$program" --set Authentication=1 OAuthProvider=microsoft OAuthClientId=00000000-1111-2222-3333-444444444444 \
+  Server=outlook.office365.com Port=995 Security=2 Username=invoices@outlook.com >/dev/null
+"$program" >"$work/program.log" 2>&1 &
+program_pid=$!
+main=$(window_named "Zendrel V")
+sleep 2
+import -window "$main" "$out/screenshot-linux$suffix-oauth.png"
+# The OAuth settings button, beside the advanced one.
+xdotool mousemove --window "$main" "$((230 * scale))" "$((208 * scale))" click 1
+oauth=$(window_named "OAuth settings|OAuth-Einstellungen")
+sleep 0.5
+import -window "$oauth" "$out/screenshot-linux$suffix-oauth-settings.png"
+echo "saved $out/screenshot-linux$suffix-oauth.png and $out/screenshot-linux$suffix-oauth-settings.png"

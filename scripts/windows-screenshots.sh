@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Pictures of the Windows program's two windows for the README: build-windows/zendrel.exe under Wine on a virtual
-# display (Xvfb), with sample settings in a data folder of its own; the advanced window opened by a click.
+# Pictures of the Windows program's windows for the README: build-windows/zendrel.exe under Wine on a virtual display
+# (Xvfb), with sample settings in a data folder of its own; the advanced window opened by a click; then, started again
+# with a Microsoft sign-in chosen, the main window and the OAuth settings window opened by a click.
 # Usage: scripts/windows-screenshots.sh [OUTPUT_FOLDER]   (default docs/). Needs xvfb, xdotool and imagemagick.
 # ZENDREL_SHOT_LANGUAGE=german shows the German texts; ZENDREL_SHOT_DPI=192 a screen at 200 % (Wine's LogPixels); the
 # pictures' names then end in ZENDREL_SHOT_SUFFIX (for example "-de-200"). Started with LANG=ru_RU.UTF-8 (the locale
@@ -60,8 +61,25 @@ main=$(wait_for "^Zendrel V[0-9]") || { echo "the main window did not come up" >
 sleep 2
 import -window "$main" "$out/screenshot-windows$suffix.png"
 # The advanced button, in the window's client area below the menu bar.
-xdotool mousemove --window "$main" $((100 * dpi / 96)) $((170 * dpi / 96)) click 1
+xdotool mousemove --window "$main" $((100 * dpi / 96)) $((198 * dpi / 96)) click 1
 advanced=$(wait_for "Advanced Settings|Erweiterte Einstellungen") || { echo "the advanced window did not come up" >&2; exit 1; }
 sleep 1
 import -window "$advanced" "$out/screenshot-windows$suffix-advanced.png"
 echo "saved $out/screenshot-windows$suffix.png and $out/screenshot-windows$suffix-advanced.png"
+
+# The first program goes with the Wine session; a second one beside it would only bring it forward.
+/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+/usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
+"$here/wine-run.sh" "$program" --set Authentication=1 OAuthProvider=microsoft \
+  OAuthClientId=00000000-1111-2222-3333-444444444444 Server=outlook.office365.com Port=995 Security=2 \
+  Username=office@outlook.com >/dev/null 2>&1
+"$here/wine-run.sh" "$program" >/dev/null 2>&1 &
+main=$(wait_for "^Zendrel V[0-9]") || { echo "the main window did not come up again" >&2; exit 1; }
+sleep 2
+import -window "$main" "$out/screenshot-windows$suffix-oauth.png"
+# The OAuth settings button, beside the advanced one.
+xdotool mousemove --window "$main" $((280 * dpi / 96)) $((198 * dpi / 96)) click 1
+oauth=$(wait_for "OAuth settings|OAuth-Einstellungen") || { echo "the OAuth settings window did not come up" >&2; exit 1; }
+sleep 1
+import -window "$oauth" "$out/screenshot-windows$suffix-oauth-settings.png"
+echo "saved $out/screenshot-windows$suffix-oauth.png and $out/screenshot-windows$suffix-oauth-settings.png"

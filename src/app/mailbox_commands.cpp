@@ -144,8 +144,9 @@ int ServiceCommand(bool logging, std::ostream& out, std::ostream& err) {
     ConsoleLogView view(out);
     HeadlessMainView mainView(view, StopSignalReceived);
     MemoryAdvancedView advancedView;
+    MemoryOAuthSettingsView oauthView;
     ShellServices services;
-    ShellParts parts = services.Parts(mainView, advancedView, places);
+    ShellParts parts = services.Parts(mainView, advancedView, oauthView, places);
     if (logging) parts.arguments.push_back("-logging");
     parts.schedulePaused = ServicePaused;
 

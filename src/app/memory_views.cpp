@@ -58,6 +58,12 @@ void MemoryAdvancedView::Create() {
     SetEnabled(AdvancedControl::kBlockedDeleteButton, false);
 }
 
+void MemoryOAuthSettingsView::Create() {
+    controls_ = {};
+    title_.clear();
+    shown_ = false;
+}
+
 void MemoryAdvancedView::SetChecked(AdvancedControl control, bool checked) {
     At(control).checked = checked;
     // The two radio buttons are one choice.

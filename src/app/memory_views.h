@@ -24,6 +24,7 @@ public:
     void SetText(MainControl control, const std::string& text) override { At(control).text = text; }
     std::string Text(MainControl control) const override { return At(control).text; }
     void SetEnabled(MainControl control, bool enabled) override { At(control).enabled = enabled; }
+    void SetVisible(MainControl control, bool visible) override { At(control).visible = visible; }
     void SetChecked(MainControl control, bool checked) override { At(control).checked = checked; }
     bool Checked(MainControl control) const override { return At(control).checked; }
     void SetTooltip(MainControl control, const std::string& tip) override { At(control).tooltip = tip; }
@@ -70,6 +71,7 @@ public:
 
     // What the controls show, for whoever looks in.
     bool Enabled(MainControl control) const { return At(control).enabled; }
+    bool Visible(MainControl control) const { return At(control).visible; }
     std::string Tooltip(MainControl control) const { return At(control).tooltip; }
     std::string StatusTip(MainControl control) const { return At(control).statusTip; }
     bool Marked(MainControl control) const { return At(control).marked; }
@@ -89,6 +91,7 @@ private:
         std::string tooltip;
         std::string statusTip;
         bool enabled = true;
+        bool visible = true;
         bool checked = false;
         bool marked = false;
         std::vector<std::pair<std::string, std::int32_t>> items;
@@ -155,6 +158,33 @@ private:
     const Control& At(AdvancedControl control) const { return controls_[static_cast<std::size_t>(control)]; }
 
     std::array<Control, kAdvancedControlCount> controls_;
+    std::string title_;
+    bool shown_ = false;
+};
+
+class MemoryOAuthSettingsView : public OAuthSettingsView {
+public:
+    void Create() override;
+    void SetTitle(const std::string& title) override { title_ = title; }
+    void Show() override { shown_ = true; }
+    void Hide() override { shown_ = false; }
+    void SetText(OAuthControl control, const std::string& text) override { At(control).text = text; }
+    std::string Text(OAuthControl control) const override { return At(control).text; }
+    void SetEnabled(OAuthControl control, bool enabled) override { At(control).enabled = enabled; }
+
+    bool Enabled(OAuthControl control) const { return At(control).enabled; }
+    const std::string& Title() const { return title_; }
+    bool Shown() const { return shown_; }
+
+private:
+    struct Control {
+        std::string text;
+        bool enabled = true;
+    };
+    Control& At(OAuthControl control) { return controls_[static_cast<std::size_t>(control)]; }
+    const Control& At(OAuthControl control) const { return controls_[static_cast<std::size_t>(control)]; }
+
+    std::array<Control, kOAuthControlCount> controls_;
     std::string title_;
     bool shown_ = false;
 };

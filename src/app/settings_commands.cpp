@@ -58,16 +58,6 @@ int Save(const SavedSettings& saved, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
-// An address the tokens may travel to: https with a host, nothing that would end or split it on the way.
-bool IsHttpsUrl(const std::string& url) {
-    constexpr std::string_view kScheme = "https://";
-    if (url.size() <= kScheme.size() || !EqualsNoCase(url.substr(0, kScheme.size()), kScheme)) return false;
-    if (url[kScheme.size()] == '/') return false;
-    return std::none_of(url.begin(), url.end(), [](char c) {
-        return static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7F;
-    });
-}
-
 std::string SetHttpsUrl(std::string SignInSettings::*field, const char* what, bool mayBeEmpty, SettingsRecord& record,
                         const std::string& value) {
     if (!(mayBeEmpty && value.empty()) && !IsHttpsUrl(value)) {

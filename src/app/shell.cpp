@@ -1,5 +1,6 @@
 #include "app/shell.h"
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <system_error>
@@ -20,13 +21,14 @@ namespace {
 constexpr const char* kAboutTitle = "About Zendrel";
 constexpr const char* kAboutText = "Zendrel V" ZENDREL_VERSION "\nWritten by the Zendrel developers.";
 
-// The inputs that a running schedule freezes: the settings a run reads and the two system boxes.
-constexpr std::array<MainControl, 14> kLockedMainControls = {
+// The inputs that a running schedule freezes: the settings a run reads, the sign-in and the two system boxes.
+constexpr std::array<MainControl, 17> kLockedMainControls = {
     MainControl::kPasswordEdit,   MainControl::kSaveDirEdit,      MainControl::kServerEdit,
     MainControl::kSecurityCombo,  MainControl::kPortEdit,         MainControl::kUserNameEdit,
     MainControl::kDeleteMailsCheck, MainControl::kBrowseButton,   MainControl::kIntervalCombo,
     MainControl::kStartHourCombo, MainControl::kStartMinuteCombo, MainControl::kAdvancedButton,
-    MainControl::kServiceCheck,   MainControl::kShortcutCheck};
+    MainControl::kServiceCheck,   MainControl::kShortcutCheck,    MainControl::kAuthenticationCombo,
+    MainControl::kOAuthSettingsButton, MainControl::kSignInButton};
 constexpr std::array<AdvancedControl, 7> kLockedAdvancedControls = {
     AdvancedControl::kSearchStringEdit, AdvancedControl::kExtensionsEdit, AdvancedControl::kKeepBothRadio,
     AdvancedControl::kReplaceRadio,     AdvancedControl::kSubFolderEdit,  AdvancedControl::kSaveInlineCheck,
@@ -36,8 +38,9 @@ struct LabelText {
     MainControl label;
     TextKey key;
 };
-constexpr std::array<LabelText, 8> kMainLabels = {{
+constexpr std::array<LabelText, 9> kMainLabels = {{
     {MainControl::kServerLabel, TextKey::kLabelServer},
+    {MainControl::kAuthenticationLabel, TextKey::kLabelAuthentication},
     {MainControl::kSecurityLabel, TextKey::kLabelSecurity},
     {MainControl::kPortLabel, TextKey::kLabelPort},
     {MainControl::kUserNameLabel, TextKey::kLabelUserName},
@@ -54,6 +57,64 @@ constexpr std::array<TextKey, 3> kSecurityItems = {TextKey::kSecurityNone, TextK
 constexpr std::string_view kPlainPort = "110";
 constexpr std::string_view kTlsPort = "995";
 constexpr std::int32_t kHighestPort = 65535;
+
+// The authentication drop-down's items: an item's index is its value. The password, then each provider by the name
+// the settings file stores.
+struct AuthenticationItem {
+    TextKey text;
+    Authentication authentication;
+    std::string_view provider;  // with OAuth
+};
+constexpr std::array<AuthenticationItem, 4> kAuthenticationItems = {{
+    {TextKey::kAuthPassword, Authentication::kPassword, ""},
+    {TextKey::kAuthMicrosoft, Authentication::kOAuth, "microsoft"},
+    {TextKey::kAuthGoogle, Authentication::kOAuth, "google"},
+    {TextKey::kAuthOther, Authentication::kOAuth, "custom"},
+}};
+
+// Where a provider's mailbox is; a custom provider has none of its own.
+struct ProviderPreset {
+    std::string_view provider;
+    std::string_view server;
+};
+constexpr std::array<ProviderPreset, 2> kProviderPresets = {{
+    {"microsoft", "outlook.office365.com"},
+    {"google", "pop.gmail.com"},
+}};
+
+// A server nobody chose: none, the program's default, or what a provider's choice filled in.
+bool IsPresetServer(const std::string& server) {
+    if (server.empty() || server == kDefaultServer) return true;
+    return std::any_of(kProviderPresets.begin(), kProviderPresets.end(),
+                       [&](const ProviderPreset& preset) { return server == preset.server; });
+}
+
+// The OAuth settings window's boxes, their labels and the sign-in setting each holds.
+struct OAuthBox {
+    OAuthControl label;
+    OAuthControl edit;
+    TextKey text;
+    std::string SignInSettings::*field;
+};
+constexpr std::array<OAuthBox, 7> kOAuthBoxes = {{
+    {OAuthControl::kClientIdLabel, OAuthControl::kClientIdEdit, TextKey::kLabelClientId, &SignInSettings::clientId},
+    {OAuthControl::kClientSecretLabel, OAuthControl::kClientSecretEdit, TextKey::kLabelClientSecret,
+     &SignInSettings::clientSecret},
+    {OAuthControl::kTenantLabel, OAuthControl::kTenantEdit, TextKey::kLabelTenant, &SignInSettings::tenant},
+    {OAuthControl::kAuthorizeUrlLabel, OAuthControl::kAuthorizeUrlEdit, TextKey::kLabelAuthorizeUrl,
+     &SignInSettings::authorizeUrl},
+    {OAuthControl::kTokenUrlLabel, OAuthControl::kTokenUrlEdit, TextKey::kLabelTokenUrl, &SignInSettings::tokenUrl},
+    {OAuthControl::kDeviceUrlLabel, OAuthControl::kDeviceUrlEdit, TextKey::kLabelDeviceUrl,
+     &SignInSettings::deviceUrl},
+    {OAuthControl::kScopeLabel, OAuthControl::kScopeEdit, TextKey::kLabelScope, &SignInSettings::scope},
+}};
+// Whether a box of the OAuth settings window counts for `provider`: the client's always, the tenant for Microsoft, the
+// addresses and the scope for a custom provider, whose endpoints are not built in.
+bool BoxUsedBy(OAuthControl edit, std::string_view provider) {
+    if (edit == OAuthControl::kTenantEdit) return provider == "microsoft";
+    if (edit == OAuthControl::kClientIdEdit || edit == OAuthControl::kClientSecretEdit) return true;
+    return provider == "custom";
+}
 
 struct SenderListControls {
     AdvancedControl list;
@@ -100,6 +161,8 @@ Shell::Shell(ShellParts parts, bool serviceMode)
     : parts_(std::move(parts)),
       main_(*parts_.mainView),
       advanced_(*parts_.advancedView),
+      oauth_(*parts_.oauthView),
+      signIn_(*parts_.signIn),
       services_(*parts_.serviceController),
       shortcuts_(*parts_.shortcuts),
       system_(*parts_.system),
@@ -178,6 +241,9 @@ void Shell::BuildAdvancedWindow() {
     advanced_.Create();
     advancedBuilt_ = true;
     WriteAdvancedTexts();
+    oauth_.Create();
+    oauthBuilt_ = true;
+    WriteOAuthTexts();
 }
 
 void Shell::FillCombos() {
@@ -191,6 +257,10 @@ void Shell::FillCombos() {
     }
     for (std::size_t value = 0; value < kSecurityItems.size(); ++value) {
         main_.AddComboItem(MainControl::kSecurityCombo, TextOf(kSecurityItems[value]),
+                           static_cast<std::int32_t>(value));
+    }
+    for (std::size_t value = 0; value < kAuthenticationItems.size(); ++value) {
+        main_.AddComboItem(MainControl::kAuthenticationCombo, TextOf(kAuthenticationItems[value].text),
                            static_cast<std::int32_t>(value));
     }
 }
@@ -241,6 +311,7 @@ void Shell::ApplyLanguage(std::string_view language) {
         mainBuilt_ && main_.Text(MainControl::kStartStopButton) == texts_.Text(TextKey::kButtonStop);
     texts_.ApplyLanguage(language);
     if (advancedBuilt_) WriteAdvancedTexts();
+    if (oauthBuilt_) WriteOAuthTexts();
     if (mainBuilt_) WriteMainTexts(stopRole);
 }
 
@@ -259,6 +330,8 @@ void Shell::WriteMainTexts(bool stopRole) {
     main_.SetText(MainControl::kPreferencesFrame, TextOf(TextKey::kFramePreferences));
     for (const LabelText& label : kMainLabels) main_.SetText(label.label, TextOf(label.key) + ":");
     main_.SetText(MainControl::kAdvancedButton, TextOf(TextKey::kButtonAdvanced));
+    main_.SetText(MainControl::kOAuthSettingsButton, TextOf(TextKey::kButtonOAuthSettings));
+    ShowSignInState();
     main_.SetText(MainControl::kShortcutCheck, TextOf(TextKey::kCheckShortcut));
     main_.SetText(MainControl::kServiceCheck, TextOf(TextKey::kCheckService));
     main_.SetText(MainControl::kDeleteMailsCheck, TextOf(TextKey::kCheckDeleteMails));
@@ -287,6 +360,49 @@ void Shell::WriteMainTexts(bool stopRole) {
             main_.SetComboItemText(MainControl::kSecurityCombo, static_cast<int>(item), TextOf(kSecurityItems[item]));
         }
     }
+    if (main_.ComboItemCount(MainControl::kAuthenticationCombo) == static_cast<int>(kAuthenticationItems.size())) {
+        for (std::size_t item = 0; item < kAuthenticationItems.size(); ++item) {
+            main_.SetComboItemText(MainControl::kAuthenticationCombo, static_cast<int>(item),
+                                   TextOf(kAuthenticationItems[item].text));
+        }
+    }
+}
+
+void Shell::WriteOAuthTexts() {
+    oauth_.SetTitle(TextOf(TextKey::kTitleOAuthSettings));
+    for (const OAuthBox& box : kOAuthBoxes) oauth_.SetText(box.label, TextOf(box.text) + ":");
+    oauth_.SetText(OAuthControl::kOkButton, TextOf(TextKey::kButtonOk));
+    oauth_.SetText(OAuthControl::kCancelButton, TextOf(TextKey::kButtonCancel));
+}
+
+void Shell::ShowAuthentication() {
+    const bool oauth = signInSettings_.authentication == Authentication::kOAuth;
+    std::size_t item = 0;
+    for (std::size_t index = 0; index < kAuthenticationItems.size(); ++index) {
+        const AuthenticationItem& candidate = kAuthenticationItems[index];
+        if (candidate.authentication == signInSettings_.authentication &&
+            (!oauth || candidate.provider == signInSettings_.provider)) {
+            item = index;
+        }
+    }
+    main_.SelectComboItem(MainControl::kAuthenticationCombo, static_cast<int>(item));
+    main_.SetVisible(MainControl::kPasswordLabel, !oauth);
+    main_.SetVisible(MainControl::kPasswordEdit, !oauth);
+    main_.SetVisible(MainControl::kSignInButton, oauth);
+    main_.SetVisible(MainControl::kSignInStatus, oauth);
+    main_.SetVisible(MainControl::kOAuthSettingsButton, oauth);
+}
+
+void Shell::ShowSignInState() {
+    main_.SetText(MainControl::kSignInButton,
+                  TextOf(signInWaiting_ ? TextKey::kButtonCancelSignIn : TextKey::kButtonSignIn));
+    std::string status = TextOf(TextKey::kStatusNotSignedIn);
+    if (signedInName_) {
+        status = signedInName_->empty() ? TextOf(TextKey::kStatusSignedIn)
+                                        : FillPlaceholder(TextOf(TextKey::kStatusSignedInAs), "{NAME}",
+                                                          Utf8ToWindows1252Lossy(*signedInName_));
+    }
+    main_.SetText(MainControl::kSignInStatus, status);
 }
 
 void Shell::WriteAdvancedTexts() {
@@ -321,6 +437,8 @@ void Shell::ShowSubFolderHelp() {
 void Shell::SetInputsLocked(bool locked) {
     for (MainControl control : kLockedMainControls) main_.SetEnabled(control, !locked);
     for (AdvancedControl control : kLockedAdvancedControls) advanced_.SetEnabled(control, !locked);
+    // A waiting sign-in can always be cancelled.
+    if (signInWaiting_) main_.SetEnabled(MainControl::kSignInButton, true);
     if (!services_.Available()) main_.SetEnabled(MainControl::kServiceCheck, false);
     if (!shortcuts_.Available()) main_.SetEnabled(MainControl::kShortcutCheck, false);
     inputsLocked_ = locked;
@@ -350,6 +468,10 @@ std::optional<Shell::InputProblem> Shell::FirstInvalidInput(bool connectionOnly)
     }
     // After the window's own checks: a port above the range could never connect, and --set refuses it too.
     if (port > kHighestPort) return InputProblem{MainControl::kPortEdit, TextKey::kTipBadPort};
+    // With OAuth the password is not asked for; a sign-in is.
+    if (signInSettings_.authentication == Authentication::kOAuth && !signedInName_) {
+        return InputProblem{MainControl::kSignInButton, TextKey::kTipNoSignIn};
+    }
     // Last, the subfolder template of the advanced window, whose button leads to it.
     if (!connectionOnly && !IsValidSubFolderTemplate(advanced_.Text(AdvancedControl::kSubFolderEdit))) {
         return InputProblem{MainControl::kAdvancedButton, TextKey::kTipSubFolderRefused};
@@ -395,7 +517,7 @@ SettingsRecord Shell::ReadControls() const {
     record.subFolder = advanced_.Text(AdvancedControl::kSubFolderEdit);
     record.saveInline = advanced_.Checked(AdvancedControl::kSaveInlineCheck);
     record.rememberMails = advanced_.Checked(AdvancedControl::kRememberMailsCheck);
-    record.signIn = signIn_;
+    record.signIn = signInSettings_;
     for (int i = 0; i < advanced_.ListCount(AdvancedControl::kAllowedList); ++i) {
         record.allowedSenders.push_back(advanced_.ListEntry(AdvancedControl::kAllowedList, i));
     }
@@ -424,7 +546,10 @@ void Shell::WriteControls(const SettingsRecord& record) {
     advanced_.SetText(AdvancedControl::kSubFolderEdit, record.subFolder);
     advanced_.SetChecked(AdvancedControl::kSaveInlineCheck, record.saveInline);
     advanced_.SetChecked(AdvancedControl::kRememberMailsCheck, record.rememberMails);
-    signIn_ = record.signIn;
+    signInSettings_ = record.signIn;
+    signedInName_ = signIn_.SignedInName();
+    ShowAuthentication();
+    ShowSignInState();
     advanced_.ClearList(AdvancedControl::kAllowedList);
     for (const std::string& entry : record.allowedSenders) {
         advanced_.AppendListEntry(AdvancedControl::kAllowedList, entry);
@@ -489,6 +614,8 @@ void Shell::OnQuit() {
     // The run is asked to stop and given its time; one that hangs is left to end by itself, never killed, and the
     // process entry leaves without waiting for it.
     runLeftBehind_ = !run_.Stop(parts_.stopWait);
+    // The browser may still come back; nobody would be there to hear it.
+    if (signInWaiting_) signIn_.Cancel();
     main_.EndEventLoop();
 }
 
@@ -576,6 +703,125 @@ void Shell::OnSecurityChanged() {
     const std::string port = main_.Text(MainControl::kPortEdit);
     if (tls && port == kPlainPort) main_.SetText(MainControl::kPortEdit, std::string(kTlsPort));
     if (!tls && port == kTlsPort) main_.SetText(MainControl::kPortEdit, std::string(kPlainPort));
+}
+
+void Shell::OnAuthenticationChanged() {
+    const std::optional<int> item = main_.ComboSelection(MainControl::kAuthenticationCombo);
+    if (!item || *item < 0 || *item >= static_cast<int>(kAuthenticationItems.size())) return;
+    const AuthenticationItem& chosen = kAuthenticationItems[static_cast<std::size_t>(*item)];
+    signInSettings_.authentication = chosen.authentication;
+    if (chosen.authentication == Authentication::kOAuth) {
+        signInSettings_.provider = std::string(chosen.provider);
+        FillProviderPreset(chosen.provider);
+    }
+    ShowAuthentication();
+    SetInputsLocked(false);
+}
+
+void Shell::FillProviderPreset(std::string_view provider) {
+    const auto preset = std::find_if(kProviderPresets.begin(), kProviderPresets.end(),
+                                     [&](const ProviderPreset& candidate) { return candidate.provider == provider; });
+    if (preset == kProviderPresets.end()) return;
+    if (IsPresetServer(main_.Text(MainControl::kServerEdit))) {
+        main_.SetText(MainControl::kServerEdit, std::string(preset->server));
+    }
+    const std::string port = main_.Text(MainControl::kPortEdit);
+    if (port.empty() || port == kPlainPort) main_.SetText(MainControl::kPortEdit, std::string(kTlsPort));
+    const std::optional<int> security = main_.ComboSelection(MainControl::kSecurityCombo);
+    if (!security || *security == NumberOf(ConnectionSecurity::kNone)) {
+        main_.SelectComboItem(MainControl::kSecurityCombo, NumberOf(ConnectionSecurity::kTls));
+    }
+}
+
+void Shell::OnOAuthSettingsButton() {
+    for (const OAuthBox& box : kOAuthBoxes) {
+        oauth_.SetText(box.edit, signInSettings_.*box.field);
+        const bool used = BoxUsedBy(box.edit, signInSettings_.provider);
+        oauth_.SetEnabled(box.label, used);
+        oauth_.SetEnabled(box.edit, used);
+    }
+    main_.SetWindowEnabled(false);
+    oauth_.Show();
+}
+
+void Shell::OnOAuthSettingsClosed(bool accepted) {
+    // A refused box keeps the window open, with the user's text in it.
+    if (accepted && !AcceptOAuthSettings()) return;
+    main_.SetWindowEnabled(true);
+    oauth_.Hide();
+}
+
+bool Shell::AcceptOAuthSettings() {
+    SignInSettings changed = signInSettings_;
+    for (const OAuthBox& box : kOAuthBoxes) changed.*box.field = oauth_.Text(box.edit);
+    const bool custom = changed.provider == "custom";
+    for (const OAuthBox& box : kOAuthBoxes) {
+        const bool url = box.edit == OAuthControl::kAuthorizeUrlEdit || box.edit == OAuthControl::kTokenUrlEdit ||
+                         box.edit == OAuthControl::kDeviceUrlEdit;
+        const std::string& value = changed.*box.field;
+        // The tokens travel only to https addresses; a custom provider needs both endpoints, its device flow may be
+        // absent. Where another provider is chosen, an empty address waits for the day the custom one is.
+        const bool mayBeEmpty = !custom || box.edit == OAuthControl::kDeviceUrlEdit;
+        if (url && !(mayBeEmpty && value.empty()) && !IsHttpsUrl(value)) {
+            main_.ShowMessage(TextOf(TextKey::kTitleOAuthSettings),
+                              FillPlaceholder(TextOf(TextKey::kMsgBadHttpsUrl), "{FIELD}", TextOf(box.text)));
+            return false;
+        }
+    }
+    if (!IsTenantName(changed.tenant)) {
+        main_.ShowMessage(TextOf(TextKey::kTitleOAuthSettings), TextOf(TextKey::kMsgBadTenant));
+        return false;
+    }
+    signInSettings_ = std::move(changed);
+    return true;
+}
+
+void Shell::OnSignInButton() {
+    if (signInWaiting_) {
+        // Its end, with the log line, comes at the next tick.
+        signIn_.Cancel();
+        return;
+    }
+    // The sign-in reads the settings as the window shows them, as the runs after it will.
+    if (!parts_.places.dataFolder.empty()) SaveSettings(parts_.places.dataFolder, ReadControls());
+    std::string detail;
+    const std::optional<std::string> address = signIn_.Start(signInSettings_, detail);
+    if (!address) {
+        Log(FillPlaceholder(TextOf(TextKey::kErrSignInNotStarted), "{DETAIL}", Utf8ToWindows1252Lossy(detail)));
+        return;
+    }
+    signInWaiting_ = true;
+    ShowSignInState();
+    Log(TextKey::kMsgSignInWaiting);
+    main_.OpenWebAddress(*address);
+}
+
+void Shell::EndSignIn(const WindowSignInEnd& end) {
+    signInWaiting_ = false;
+    switch (end.outcome) {
+        case SignInOutcome::kSignedIn:
+            signedInName_ = end.signedInName;
+            Log(end.signedInName.empty() ? TextOf(TextKey::kStatusSignedIn)
+                                         : FillPlaceholder(TextOf(TextKey::kStatusSignedInAs), "{NAME}",
+                                                           Utf8ToWindows1252Lossy(end.signedInName)));
+            break;
+        case SignInOutcome::kCancelled:
+            Log(TextKey::kMsgSignInCancelled);
+            break;
+        case SignInOutcome::kExpired:
+            Log(TextKey::kMsgSignInTimedOut);
+            break;
+        case SignInOutcome::kRefused:
+            Log(FillPlaceholder(TextOf(TextKey::kErrSignInRefused), "{DETAIL}", Utf8ToWindows1252Lossy(end.detail)));
+            break;
+        case SignInOutcome::kUnreachable:
+            Log(TextKey::kErrProviderUnreachable);
+            if (!end.detail.empty()) Log(Utf8ToWindows1252Lossy(end.detail));
+            break;
+    }
+    ShowSignInState();
+    // A new sign-in may be what kept the start button disabled.
+    if (!inputsLocked_) SetInputsLocked(false);
 }
 
 void Shell::OnStartStopButton() {
@@ -723,6 +969,9 @@ void Shell::OnSenderDeleteButton(SenderListKind kind) {
 
 void Shell::OnScheduleTimer() {
     if (windowClaim_ && windowClaim_->TakeForwardRequest()) BringForward();
+    if (signInWaiting_) {
+        if (std::optional<WindowSignInEnd> end = signIn_.TakeEnd()) EndSignIn(*end);
+    }
     // The service's state is read before the due start is decided: a service that the start button has just
     // installed or started must not find this window running the same mailbox beside it.
     const ServiceState state = services_.QueryState(kServiceName);
@@ -783,7 +1032,17 @@ bool Shell::StartRun(RunKind kind) {
 }
 
 void Shell::OnLogPollTimer() {
-    if (!serviceMode_) log_->TakeOverSharedLog(true);
+    if (serviceMode_) return;
+    log_->TakeOverSharedLog(true);
+    // `zendrel --sign-in` and `--sign-out` change the stored sign-in beside the window.
+    if (signInSettings_.authentication == Authentication::kOAuth && !signInWaiting_) {
+        std::optional<std::string> name = signIn_.SignedInName();
+        if (name != signedInName_) {
+            signedInName_ = std::move(name);
+            ShowSignInState();
+            if (!inputsLocked_) SetInputsLocked(false);
+        }
+    }
 }
 
 }  // namespace zendrel

@@ -17,6 +17,7 @@
 #include "app/schedule.h"
 #include "app/shell_run.h"
 #include "app/views.h"
+#include "app/window_sign_in.h"
 #include "common/local_time.h"
 #include "common/shared_log_file.h"
 #include "job/activity_log.h"
@@ -37,6 +38,8 @@ inline constexpr std::string_view kDonationAddress = "https://zendrel.org/donate
 struct ShellParts {
     MainView* mainView = nullptr;
     AdvancedView* advancedView = nullptr;
+    OAuthSettingsView* oauthView = nullptr;
+    WindowSignIn* signIn = nullptr;  // the window's sign-in in the browser
     ServiceController* serviceController = nullptr;
     StartupShortcuts* shortcuts = nullptr;
     SystemInfo* system = nullptr;
@@ -88,6 +91,10 @@ public:
     void OnClearLogButton() override;
     void OnInputChanged() override;
     void OnSecurityChanged() override;
+    void OnAuthenticationChanged() override;
+    void OnOAuthSettingsButton() override;
+    void OnOAuthSettingsClosed(bool accepted) override;
+    void OnSignInButton() override;
     void OnStartStopButton() override;
     void OnServiceCheckChanged() override;
     void OnShortcutCheckChanged() override;
@@ -123,6 +130,16 @@ private:
     void BringForward();
     void WriteMainTexts(bool stopRole);
     void WriteAdvancedTexts();
+    void WriteOAuthTexts();
+    // The authentication drop-down as the sign-in settings say, and the controls that go with its choice.
+    void ShowAuthentication();
+    // The sign-in button's caption and the status text, after the sign-in or its waiting changed.
+    void ShowSignInState();
+    // The server, port and security of `provider`, each where the box is empty or holds what nobody chose.
+    void FillProviderPreset(std::string_view provider);
+    // The OAuth settings window's boxes into `signIn_`: false, with a message shown, when a box is refused.
+    bool AcceptOAuthSettings();
+    void EndSignIn(const WindowSignInEnd& end);
     void ShowSubFolderHelp();
 
     void StartRole();
@@ -160,6 +177,8 @@ private:
     ShellParts parts_;
     MainView& main_;
     AdvancedView& advanced_;
+    OAuthSettingsView& oauth_;
+    WindowSignIn& signIn_;
     ServiceController& services_;
     StartupShortcuts& shortcuts_;
     SystemInfo& system_;
@@ -175,13 +194,17 @@ private:
     std::string startupShortcutPath_;
     bool mainBuilt_ = false;
     bool advancedBuilt_ = false;
+    bool oauthBuilt_ = false;
     bool paused_ = false;
     bool runLeftBehind_ = false;
     std::unique_ptr<WindowClaim> windowClaim_;
     bool inputsLocked_ = false;
     std::optional<InputProblem> inputProblem_;  // as the last validation found it
-    // The sign-in settings as loaded: the window has no controls for them, and its saves must not lose them.
-    SignInSettings signIn_;
+    // The sign-in settings: the drop-down and the OAuth settings window change them, the saves write them.
+    SignInSettings signInSettings_;
+    // The stored sign-in's name as last read: none when not signed in.
+    std::optional<std::string> signedInName_;
+    bool signInWaiting_ = false;  // a sign-in in the browser has started and not yet ended
     std::optional<MainControl> marked_;         // the input the view shows marked
     std::string startHint_;                     // what the start button's tips say now
     // The commands' enabled states as the view shows them (run now, check connection, the tray's start and stop).

@@ -8,10 +8,14 @@ namespace zendrel {
 
 ShellServices::ShellServices() : run_(texts_, handledMessageIds_) {}
 
-ShellParts ShellServices::Parts(MainView& mainView, AdvancedView& advancedView, const DataFolderPlaces& places) {
+ShellParts ShellServices::Parts(MainView& mainView, AdvancedView& advancedView, OAuthSettingsView& oauthView,
+                                const DataFolderPlaces& places) {
+    signIn_ = CreateWindowSignIn(places.dataFolder);
     ShellParts parts;
     parts.mainView = &mainView;
     parts.advancedView = &advancedView;
+    parts.oauthView = &oauthView;
+    parts.signIn = signIn_.get();
     parts.serviceController = serviceController_.get();
     parts.shortcuts = shortcuts_.get();
     parts.system = system_.get();

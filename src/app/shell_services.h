@@ -20,9 +20,10 @@ public:
     ShellServices(const ShellServices&) = delete;
     ShellServices& operator=(const ShellServices&) = delete;
 
-    // The parts for MainProcedure with these services, the two views and the data folder, the default save folder
-    // filled in; the caller adds what its start alone has (arguments, the service program, the pause).
-    ShellParts Parts(MainView& mainView, AdvancedView& advancedView, const DataFolderPlaces& places);
+    // The parts for MainProcedure with these services, the views and the data folder, the default save folder and
+    // the sign-in filled in; the caller adds what its start alone has (arguments, the service program, the pause).
+    ShellParts Parts(MainView& mainView, AdvancedView& advancedView, OAuthSettingsView& oauthView,
+                     const DataFolderPlaces& places);
 
 private:
     std::shared_ptr<InterfaceTexts> texts_ = std::make_shared<InterfaceTexts>();
@@ -33,6 +34,7 @@ private:
     std::unique_ptr<DataFolderLocks> locks_ = CreateDataFolderLocks();
     LockedLogFiles files_;
     MailboxShellRun run_;
+    std::unique_ptr<WindowSignIn> signIn_;
 };
 
 // The data folder as the window and the service find it: the common application-data folder, the former per-user

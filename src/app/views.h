@@ -40,8 +40,15 @@ enum class MainControl {
     // Later additions go at the end, so the numbers of the controls above stay as they are.
     kSecurityLabel,
     kSecurityCombo,
+    // How the login is made: a password, or an OAuth 2.0 sign-in with a provider, whose button and status stand where
+    // the password box stands with a password.
+    kAuthenticationLabel,
+    kAuthenticationCombo,
+    kOAuthSettingsButton,
+    kSignInButton,
+    kSignInStatus,
 };
-inline constexpr int kMainControlCount = static_cast<int>(MainControl::kSecurityCombo) + 1;
+inline constexpr int kMainControlCount = static_cast<int>(MainControl::kSignInStatus) + 1;
 
 enum class AdvancedControl {
     kSearchStringLabel,
@@ -68,6 +75,27 @@ enum class AdvancedControl {
     kRememberMailsCheck,
 };
 inline constexpr int kAdvancedControlCount = static_cast<int>(AdvancedControl::kRememberMailsCheck) + 1;
+
+// The small modal window of the OAuth 2.0 sign-in's settings, each box under or beside its label.
+enum class OAuthControl {
+    kClientIdLabel,
+    kClientIdEdit,
+    kClientSecretLabel,
+    kClientSecretEdit,  // shows no characters, as the password box
+    kTenantLabel,
+    kTenantEdit,
+    kAuthorizeUrlLabel,
+    kAuthorizeUrlEdit,
+    kTokenUrlLabel,
+    kTokenUrlEdit,
+    kDeviceUrlLabel,
+    kDeviceUrlEdit,
+    kScopeLabel,
+    kScopeEdit,
+    kOkButton,
+    kCancelButton,  // as its close box and Escape
+};
+inline constexpr int kOAuthControlCount = static_cast<int>(OAuthControl::kCancelButton) + 1;
 
 enum class StatusField { kScheduleField, kServiceField };
 // The items of the window's menu and of the tray icon's menu. The first four keep their fixed English words; the
@@ -108,6 +136,12 @@ public:
     virtual void OnInputChanged() = 0;
     // The user chose an item of the connection's security drop-down.
     virtual void OnSecurityChanged() = 0;
+    // The user chose an item of the authentication drop-down.
+    virtual void OnAuthenticationChanged() = 0;
+    virtual void OnOAuthSettingsButton() = 0;
+    // The OAuth settings window's OK (`accepted`), or its Cancel, close box or Escape.
+    virtual void OnOAuthSettingsClosed(bool accepted) = 0;
+    virtual void OnSignInButton() = 0;
     virtual void OnStartStopButton() = 0;  // also the tray menu's item of the same caption
     // The user has just toggled the check box; the view shows the new state before it calls.
     virtual void OnServiceCheckChanged() = 0;
@@ -130,6 +164,8 @@ public:
     virtual void SetText(MainControl control, const std::string& text) = 0;
     virtual std::string Text(MainControl control) const = 0;
     virtual void SetEnabled(MainControl control, bool enabled) = 0;
+    // A hidden control leaves its place empty; controls start visible.
+    virtual void SetVisible(MainControl control, bool visible) = 0;
     virtual void SetChecked(MainControl control, bool checked) = 0;
     virtual bool Checked(MainControl control) const = 0;
     virtual void SetTooltip(MainControl control, const std::string& tip) = 0;
@@ -211,6 +247,22 @@ public:
     virtual void AppendListEntry(AdvancedControl list, const std::string& entry) = 0;
     virtual void RemoveListEntry(AdvancedControl list, int index) = 0;
     virtual void ClearList(AdvancedControl list) = 0;
+};
+
+// The OAuth settings window: modal while shown (the shell disables the main window), closed only by the shell.
+class OAuthSettingsView {
+public:
+    virtual ~OAuthSettingsView() = default;
+
+    // Creates the window hidden, owned by the main window.
+    virtual void Create() = 0;
+    virtual void SetTitle(const std::string& title) = 0;
+    virtual void Show() = 0;
+    virtual void Hide() = 0;
+
+    virtual void SetText(OAuthControl control, const std::string& text) = 0;
+    virtual std::string Text(OAuthControl control) const = 0;
+    virtual void SetEnabled(OAuthControl control, bool enabled) = 0;
 };
 
 }  // namespace zendrel

@@ -141,6 +141,35 @@ constexpr TextList kEnglishTexts = {
     "ERROR!! (Not signed in: please sign in)",                                            // ErrNotSignedIn
     "ERROR!! (The sign-in has expired or was revoked: Please sign in again)",             // ErrSignInAgain
     "ERROR!! (The sign-in provider could not be reached)",                                // ErrProviderUnreachable
+    "Authentication",                                                                     // LabelAuthentication
+    "Password",                                                                           // AuthPassword
+    "Microsoft",                                                                          // AuthMicrosoft
+    "Google",                                                                             // AuthGoogle
+    "Other\x85",                                                                          // AuthOther
+    "OAuth settings\x85",                                                                 // ButtonOAuthSettings
+    "Sign in\x85",                                                                        // ButtonSignIn
+    "Cancel sign-in",                                                                     // ButtonCancelSignIn
+    "Signed in as {NAME}",                                                                // StatusSignedInAs
+    "Signed in",                                                                          // StatusSignedIn
+    "Not signed in",                                                                      // StatusNotSignedIn
+    "Sign in with the provider first (Sign in\x85).",                                     // TipNoSignIn
+    "OAuth settings",                                                                     // TitleOAuthSettings
+    "Client ID",                                                                          // LabelClientId
+    "Client secret (only if the provider asks for one)",                                  // LabelClientSecret
+    "Tenant (Microsoft)",                                                                 // LabelTenant
+    "Authorization URL",                                                                  // LabelAuthorizeUrl
+    "Token URL",                                                                          // LabelTokenUrl
+    "Device URL (may be empty)",                                                          // LabelDeviceUrl
+    "Scope",                                                                              // LabelScope
+    "OK",                                                                                 // ButtonOk
+    "Cancel",                                                                             // ButtonCancel
+    "{FIELD}: the address must begin with https:// and name a host.",                     // MsgBadHttpsUrl
+    "The tenant must be consumers, organizations, common or a tenant id.",                // MsgBadTenant
+    "Waiting for the sign-in in the browser...",                                          // MsgSignInWaiting
+    "The sign-in was cancelled.",                                                         // MsgSignInCancelled
+    "The sign-in timed out: the browser did not come back within 5 minutes.",             // MsgSignInTimedOut
+    "ERROR!! (The sign-in was refused: {DETAIL})",                                        // ErrSignInRefused
+    "ERROR!! (The sign-in could not start: {DETAIL})",                                    // ErrSignInNotStarted
 };
 
 constexpr TextList kGermanTexts = {
@@ -280,6 +309,36 @@ constexpr TextList kGermanTexts = {
     "FEHLER!! (Die Anmeldung ist abgelaufen oder wurde widerrufen: Bitte melden Sie sich erneut an)",
                                                                                           // ErrSignInAgain
     "FEHLER!! (Der Anmeldedienst ist nicht erreichbar)",                                  // ErrProviderUnreachable
+    "Authentifizierung",                                                                  // LabelAuthentication
+    "Passwort",                                                                           // AuthPassword
+    "Microsoft",                                                                          // AuthMicrosoft
+    "Google",                                                                             // AuthGoogle
+    "Andere\x85",                                                                         // AuthOther
+    "OAuth-Einstellungen\x85",                                                            // ButtonOAuthSettings
+    "Anmelden\x85",                                                                       // ButtonSignIn
+    "Anmeldung abbrechen",                                                                // ButtonCancelSignIn
+    "Angemeldet als {NAME}",                                                              // StatusSignedInAs
+    "Angemeldet",                                                                         // StatusSignedIn
+    "Nicht angemeldet",                                                                   // StatusNotSignedIn
+    "Melden Sie sich zuerst beim Anbieter an (Anmelden\x85).",                            // TipNoSignIn
+    "OAuth-Einstellungen",                                                                // TitleOAuthSettings
+    "Client-ID",                                                                          // LabelClientId
+    "Client-Geheimnis (nur wenn der Anbieter eines verlangt)",                            // LabelClientSecret
+    "Mandant (Microsoft)",                                                                // LabelTenant
+    "Autorisierungs-URL",                                                                 // LabelAuthorizeUrl
+    "Token-URL",                                                                          // LabelTokenUrl
+    "Ger\xE4te-URL (darf leer sein)",                                                     // LabelDeviceUrl
+    "Berechtigungen (Scope)",                                                             // LabelScope
+    "OK",                                                                                 // ButtonOk
+    "Abbrechen",                                                                          // ButtonCancel
+    "{FIELD}: Die Adresse muss mit https:// beginnen und einen Rechner nennen.",          // MsgBadHttpsUrl
+    "Der Mandant muss consumers, organizations, common oder eine Mandanten-ID sein.",     // MsgBadTenant
+    "Warte auf die Anmeldung im Browser...",                                              // MsgSignInWaiting
+    "Die Anmeldung wurde abgebrochen.",                                                   // MsgSignInCancelled
+    "Die Anmeldung wurde abgebrochen: Der Browser kam nicht innerhalb von 5 Minuten zur\xFC" "ck.",
+                                                                                          // MsgSignInTimedOut
+    "FEHLER!! (Die Anmeldung wurde abgelehnt: {DETAIL})",                                 // ErrSignInRefused
+    "FEHLER!! (Die Anmeldung konnte nicht beginnen: {DETAIL})",                           // ErrSignInNotStarted
 };
 
 // A list with fewer initialisers than keys would be padded with empty texts; an empty text would end the list for
@@ -297,7 +356,7 @@ constexpr int kFirstIntervalKey = static_cast<int>(TextKey::kInterval5Minutes);
 constexpr int kFirstServiceStateKey = static_cast<int>(TextKey::kServiceNotInstalled);
 static_assert(static_cast<int>(TextKey::kIntervalDaily) - kFirstIntervalKey + 1 == kIntervalCount);
 static_assert(static_cast<int>(TextKey::kServicePaused) - kFirstServiceStateKey + 1 == kServiceStateCount);
-static_assert(static_cast<int>(TextKey::kErrProviderUnreachable) + 1 == kTextCount);
+static_assert(static_cast<int>(TextKey::kErrSignInNotStarted) + 1 == kTextCount);
 
 const TextList& ListOf(Language language) {
     return language == Language::kGerman ? kGermanTexts : kEnglishTexts;

@@ -146,9 +146,39 @@ enum class TextKey : int {
     kErrNotSignedIn = 122,
     kErrSignInAgain = 123,
     kErrProviderUnreachable = 124,
+    // The window's OAuth 2.0 sign-in: how the login is made, the sign-in's settings window, the sign-in's log lines.
+    kLabelAuthentication = 125,
+    kAuthPassword = 126,
+    kAuthMicrosoft = 127,
+    kAuthGoogle = 128,
+    kAuthOther = 129,
+    kButtonOAuthSettings = 130,
+    kButtonSignIn = 131,
+    kButtonCancelSignIn = 132,
+    kStatusSignedInAs = 133,
+    kStatusSignedIn = 134,
+    kStatusNotSignedIn = 135,
+    kTipNoSignIn = 136,
+    kTitleOAuthSettings = 137,
+    kLabelClientId = 138,
+    kLabelClientSecret = 139,
+    kLabelTenant = 140,
+    kLabelAuthorizeUrl = 141,
+    kLabelTokenUrl = 142,
+    kLabelDeviceUrl = 143,
+    kLabelScope = 144,
+    kButtonOk = 145,
+    kButtonCancel = 146,
+    kMsgBadHttpsUrl = 147,
+    kMsgBadTenant = 148,
+    kMsgSignInWaiting = 149,
+    kMsgSignInCancelled = 150,
+    kMsgSignInTimedOut = 151,
+    kErrSignInRefused = 152,
+    kErrSignInNotStarted = 153,
 };
 
-inline constexpr int kTextCount = 125;
+inline constexpr int kTextCount = 154;
 
 // Number of entries of the read interval list and of the service states (0 = not installed, 1..7 the system's).
 inline constexpr int kIntervalCount = 11;

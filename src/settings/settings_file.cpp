@@ -151,6 +151,15 @@ bool IsTenantName(std::string_view name) {
     });
 }
 
+bool IsHttpsUrl(std::string_view url) {
+    constexpr std::string_view kScheme = "https://";
+    if (url.size() <= kScheme.size() || !EqualsNoCase(url.substr(0, kScheme.size()), kScheme)) return false;
+    if (url[kScheme.size()] == '/') return false;
+    return std::none_of(url.begin(), url.end(), [](char c) {
+        return static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7F;
+    });
+}
+
 bool SaveSettings(const std::filesystem::path& dataFolder, const SettingsRecord& record) {
     // The file holds the mailbox password in a reversible form: only its owner may read it.
     return WriteFileAtomically(dataFolder / kSettingsFileName, FormatSettingsFile(record), FileAccess::kOwnerOnly) ==

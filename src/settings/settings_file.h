@@ -88,6 +88,8 @@ bool SaveSettings(const std::filesystem::path& dataFolder, const SettingsRecord&
 bool IsOAuthProvider(std::string_view name);
 // Whether `name` can be a Microsoft tenant: a part of the provider's address, so letters, digits, '-' and '.' only.
 bool IsTenantName(std::string_view name);
+// An address the tokens may travel to: https with a host, nothing that would end or split it on the way.
+bool IsHttpsUrl(std::string_view url);
 
 // The settings file's text for `record`: single-byte text, CR LF after each line.
 std::string FormatSettingsFile(const SettingsRecord& record);

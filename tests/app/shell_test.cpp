@@ -55,6 +55,8 @@ protected:
         ShellParts parts;
         parts.mainView = &view_;
         parts.advancedView = &advanced_;
+        parts.oauthView = &oauth_;
+        parts.signIn = &signIn_;
         parts.serviceController = &controller_;
         parts.shortcuts = &shortcuts_;
         parts.system = &system_;
@@ -89,6 +91,8 @@ protected:
     LocalSeconds now_ = kTenOClock;
     RecordingMainView view_;
     MemoryAdvancedView advanced_;
+    MemoryOAuthSettingsView oauth_;
+    FakeWindowSignIn signIn_;
     FakeSystemInfo system_;
     FakeServiceController controller_{system_};
     FakeShortcuts shortcuts_;
@@ -247,19 +251,238 @@ TEST_F(ShellTest, WhereTheFilesGoIsLoadedLockedSavedAndRun) {
     EXPECT_TRUE(fakeRun_.requests[0].controls.saveInline);
 }
 
-TEST_F(ShellTest, TheSignInSettingsOutliveTheWindowsSaveAndReachTheRun) {
-    settings_.signIn.authentication = Authentication::kOAuth;
-    settings_.signIn.provider = "google";
-    settings_.signIn.clientId = "123.apps";
+TEST_F(ShellTest, TheSignInSettingsAreChosenInTheWindowCheckedSavedAndReachTheRun) {
+    settings_.signIn.tenant = "organizations";
+    signIn_.storedName = "bob@example.org";
     Shell& shell = StartShell();
+    EXPECT_EQ(view_.ComboSelection(MainControl::kAuthenticationCombo), 0);
+    view_.SelectComboItem(MainControl::kAuthenticationCombo, 3);  // Other...
+    shell.OnAuthenticationChanged();
+    shell.OnOAuthSettingsButton();
+    EXPECT_TRUE(oauth_.Shown());
+    EXPECT_FALSE(view_.WindowEnabled());
+    EXPECT_EQ(oauth_.Text(OAuthControl::kTenantEdit), "organizations");
+    EXPECT_FALSE(oauth_.Enabled(OAuthControl::kTenantEdit)) << "Microsoft's alone";
+    EXPECT_TRUE(oauth_.Enabled(OAuthControl::kTokenUrlEdit));
+
+    struct Case {
+        const char* name;
+        OAuthControl box;
+        const char* value;
+        const char* refusal;  // "": accepted, the window closes
+    };
+    const Case cases[] = {
+        {"plain http", OAuthControl::kAuthorizeUrlEdit, "http://id.example.org/authorize",
+         "OAuth settings|Authorization URL: the address must begin with https:// and name a host."},
+        {"no host", OAuthControl::kAuthorizeUrlEdit, "https:///authorize",
+         "OAuth settings|Authorization URL: the address must begin with https:// and name a host."},
+        {"a custom provider's empty token URL", OAuthControl::kTokenUrlEdit, "",
+         "OAuth settings|Token URL: the address must begin with https:// and name a host."},
+        {"a space", OAuthControl::kDeviceUrlEdit, "https://id.example.org/de vice",
+         "OAuth settings|Device URL (may be empty): the address must begin with https:// and name a host."},
+        {"a tenant with a slash", OAuthControl::kTenantEdit, "a/b",
+         "OAuth settings|The tenant must be consumers, organizations, common or a tenant id."},
+        {"all fine, no device flow", OAuthControl::kDeviceUrlEdit, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        view_.messages.clear();
+        oauth_.SetText(OAuthControl::kClientIdEdit, "zendrel-app");
+        oauth_.SetText(OAuthControl::kClientSecretEdit, "published");
+        oauth_.SetText(OAuthControl::kTenantEdit, "organizations");
+        oauth_.SetText(OAuthControl::kAuthorizeUrlEdit, "https://id.example.org/authorize");
+        oauth_.SetText(OAuthControl::kTokenUrlEdit, "https://id.example.org/token");
+        oauth_.SetText(OAuthControl::kDeviceUrlEdit, "https://id.example.org/device");
+        oauth_.SetText(OAuthControl::kScopeEdit, "pop offline_access");
+        oauth_.SetText(c.box, c.value);
+        shell.OnOAuthSettingsClosed(true);
+        const bool refused = *c.refusal != '\0';
+        EXPECT_EQ(oauth_.Shown(), refused);
+        if (refused) {
+            EXPECT_THAT(view_.messages, ElementsAre(c.refusal));
+        } else {
+            EXPECT_THAT(view_.messages, IsEmpty());
+        }
+    }
+    EXPECT_TRUE(view_.WindowEnabled());
+    // Cancel leaves the settings as OK made them.
+    shell.OnOAuthSettingsButton();
+    oauth_.SetText(OAuthControl::kClientIdEdit, "typed, then cancelled");
+    shell.OnOAuthSettingsClosed(false);
+    EXPECT_FALSE(oauth_.Shown());
+
     shell.OnStartStopButton();
     EXPECT_THAT(ReadBytes(data_ / kSettingsFileName),
-                HasSubstr("\r\nAuthentication = 1\r\nOAuthProvider = google\r\nOAuthClientId = 123.apps\r\n"));
+                HasSubstr("\r\nAuthentication = 1\r\nOAuthProvider = custom\r\nOAuthClientId = zendrel-app\r\n"
+                          "OAuthTenant = organizations\r\nOAuthAuthorizeUrl = https://id.example.org/authorize\r\n"
+                          "OAuthTokenUrl = https://id.example.org/token\r\nOAuthDeviceUrl = \r\n"
+                          "OAuthScope = pop offline_access\r\n"));
+    for (MainControl control :
+         {MainControl::kAuthenticationCombo, MainControl::kOAuthSettingsButton, MainControl::kSignInButton}) {
+        EXPECT_FALSE(Enabled(control)) << static_cast<int>(control);
+    }
     shell.OnScheduleTimer();
     ASSERT_EQ(fakeRun_.requests.size(), 1u);
     EXPECT_EQ(fakeRun_.requests[0].controls.signIn.authentication, Authentication::kOAuth);
+    EXPECT_EQ(fakeRun_.requests[0].controls.signIn.clientSecret, "published");
 }
 
+TEST_F(ShellTest, AProviderFillsOnlyTheConnectionBoxesNobodyChose) {
+    Shell& shell = StartShell();
+    struct Case {
+        const char* server;
+        const char* port;
+        ConnectionSecurity security;
+        int choice;  // Password, Microsoft, Google, Other...
+        const char* serverAfter;
+        const char* portAfter;
+        ConnectionSecurity securityAfter;
+    };
+    constexpr auto kNone = ConnectionSecurity::kNone;
+    constexpr auto kTls = ConnectionSecurity::kTls;
+    constexpr auto kStartTls = ConnectionSecurity::kStartTls;
+    const Case cases[] = {
+        {"pop.gmx.net", "110", kNone, 1, "outlook.office365.com", "995", kTls},
+        {"", "", kNone, 2, "pop.gmail.com", "995", kTls},
+        {"outlook.office365.com", "995", kTls, 2, "pop.gmail.com", "995", kTls},
+        {"mail.example.org", "110", kNone, 1, "mail.example.org", "995", kTls},
+        {"pop.gmx.net", "1995", kStartTls, 2, "pop.gmail.com", "1995", kStartTls},
+        {"pop.gmx.net", "110", kNone, 3, "pop.gmx.net", "110", kNone},
+        {"pop.gmx.net", "110", kNone, 0, "pop.gmx.net", "110", kNone},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.server) + ":" + c.port + " choice " + std::to_string(c.choice));
+        view_.SetText(MainControl::kServerEdit, c.server);
+        view_.SetText(MainControl::kPortEdit, c.port);
+        view_.SelectComboItem(MainControl::kSecurityCombo, NumberOf(c.security));
+        view_.SelectComboItem(MainControl::kAuthenticationCombo, c.choice);
+        shell.OnAuthenticationChanged();
+        EXPECT_EQ(view_.Text(MainControl::kServerEdit), c.serverAfter);
+        EXPECT_EQ(view_.Text(MainControl::kPortEdit), c.portAfter);
+        EXPECT_EQ(view_.ComboSelection(MainControl::kSecurityCombo), NumberOf(c.securityAfter));
+    }
+}
+
+TEST_F(ShellTest, WithASignInThePasswordGivesWayToTheSignInWhichTheStartButtonNeeds) {
+    struct Case {
+        int choice;
+        std::optional<std::string> stored;
+        const char* status;  // "" with the password
+        bool startEnabled;
+    };
+    const Case cases[] = {
+        {0, std::nullopt, "", true},
+        {1, std::nullopt, "Not signed in", false},
+        {2, "ann@example.org", "Signed in as ann@example.org", true},
+        {3, "", "Signed in", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.choice);
+        signIn_.storedName = c.stored;
+        StartShell();  // the stored sign-in is read with the settings
+        view_.SelectComboItem(MainControl::kAuthenticationCombo, c.choice);
+        shell_->OnAuthenticationChanged();
+        const bool oauth = c.choice != 0;
+        EXPECT_EQ(view_.Visible(MainControl::kPasswordEdit), !oauth);
+        EXPECT_EQ(view_.Visible(MainControl::kPasswordLabel), !oauth);
+        EXPECT_EQ(view_.Visible(MainControl::kSignInButton), oauth);
+        EXPECT_EQ(view_.Visible(MainControl::kSignInStatus), oauth);
+        EXPECT_EQ(view_.Visible(MainControl::kOAuthSettingsButton), oauth);
+        if (oauth) {
+            EXPECT_EQ(view_.Text(MainControl::kSignInStatus), c.status);
+        }
+        EXPECT_EQ(Enabled(MainControl::kStartStopButton), c.startEnabled);
+        EXPECT_EQ(view_.Tooltip(MainControl::kStartStopButton), c.startEnabled ? "" : English(TextKey::kTipNoSignIn));
+        EXPECT_EQ(view_.Marked(MainControl::kSignInButton), !c.startEnabled);
+    }
+    shell_->OnLanguageChosen(MenuItem::kGerman);
+    EXPECT_EQ(view_.Text(MainControl::kSignInStatus), "Angemeldet");
+    EXPECT_EQ(view_.Text(MainControl::kSignInButton), "Anmelden\x85");
+    EXPECT_EQ(view_.ComboItemText(MainControl::kAuthenticationCombo, 3), "Andere\x85");
+}
+
+TEST_F(ShellTest, SignInSavesOpensTheBrowserAndEndsAtATickAsTheSignInEnded) {
+    settings_.signIn.authentication = Authentication::kOAuth;
+    settings_.signIn.clientId = "zendrel-app";
+    struct Case {
+        const char* name;
+        WindowSignInEnd end;
+        std::vector<std::string> lastLines;
+        const char* status;
+    };
+    const Case cases[] = {
+        {"signed in", {SignInOutcome::kSignedIn, "ann@example.org", ""}, {"Signed in as ann@example.org"},
+         "Signed in as ann@example.org"},
+        {"cancelled", {SignInOutcome::kCancelled, "", ""}, {"The sign-in was cancelled."}, "Not signed in"},
+        {"timed out", {SignInOutcome::kExpired, "", ""},
+         {"The sign-in timed out: the browser did not come back within 5 minutes."}, "Not signed in"},
+        {"refused", {SignInOutcome::kRefused, "", "access_denied"},
+         {"ERROR!! (The sign-in was refused: access_denied)"}, "Not signed in"},
+        {"unreachable", {SignInOutcome::kUnreachable, "", "HTTP 503"},
+         {"ERROR!! (The sign-in provider could not be reached)", "HTTP 503"}, "Not signed in"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        signIn_.startedWith.clear();
+        Shell& shell = StartShell();
+        view_.openedAddresses.clear();
+        view_.SetText(MainControl::kUserNameEdit, "ann@example.org");
+        shell.OnSignInButton();
+        EXPECT_THAT(ReadBytes(data_ / kSettingsFileName), HasSubstr("Username = ann@example.org\r\n"));
+        ASSERT_EQ(signIn_.startedWith.size(), 1u);
+        EXPECT_EQ(signIn_.startedWith[0].clientId, "zendrel-app");
+        EXPECT_THAT(view_.openedAddresses, ElementsAre(signIn_.address));
+        EXPECT_EQ(view_.Text(MainControl::kSignInButton), "Cancel sign-in");
+        EXPECT_EQ(LogTexts().back(), "Waiting for the sign-in in the browser...");
+        shell.OnScheduleTimer();  // still waiting
+        EXPECT_EQ(view_.Text(MainControl::kSignInButton), "Cancel sign-in");
+        signIn_.end = c.end;
+        shell.OnScheduleTimer();
+        const std::vector<std::string> rows = LogTexts();
+        ASSERT_GE(rows.size(), c.lastLines.size());
+        EXPECT_EQ(std::vector<std::string>(rows.end() - static_cast<std::ptrdiff_t>(c.lastLines.size()), rows.end()),
+                  c.lastLines);
+        EXPECT_EQ(view_.Text(MainControl::kSignInStatus), c.status);
+        EXPECT_EQ(view_.Text(MainControl::kSignInButton), "Sign in\x85");
+        EXPECT_EQ(Enabled(MainControl::kStartStopButton), c.end.outcome == SignInOutcome::kSignedIn);
+    }
+}
+
+TEST_F(ShellTest, AWaitingSignInIsCancelledByItsButtonAndByQuitAndOneThatCannotStartSaysWhy) {
+    settings_.signIn.authentication = Authentication::kOAuth;
+    Shell& shell = StartShell();
+    signIn_.startRefusal = "no client id";
+    shell.OnSignInButton();
+    EXPECT_EQ(LogTexts().back(), "ERROR!! (The sign-in could not start: no client id)");
+    EXPECT_THAT(view_.openedAddresses, IsEmpty());
+    EXPECT_EQ(view_.Text(MainControl::kSignInButton), "Sign in\x85");
+
+    signIn_.startRefusal.clear();
+    shell.OnSignInButton();
+    shell.OnSignInButton();  // Cancel sign-in
+    EXPECT_EQ(signIn_.cancels, 1);
+    shell.OnScheduleTimer();
+    EXPECT_EQ(LogTexts().back(), "The sign-in was cancelled.");
+
+    shell.OnSignInButton();
+    shell.OnQuit();
+    EXPECT_EQ(signIn_.cancels, 2);
+    EXPECT_TRUE(view_.loopEnded);
+}
+
+TEST_F(ShellTest, ASignInOrSignOutBesideTheWindowShowsAtTheNextLogPoll) {
+    settings_.signIn.authentication = Authentication::kOAuth;
+    Shell& shell = StartShell();
+    EXPECT_FALSE(Enabled(MainControl::kStartStopButton));
+    signIn_.storedName = "ann@example.org";  // zendrel --sign-in
+    shell.OnLogPollTimer();
+    EXPECT_EQ(view_.Text(MainControl::kSignInStatus), "Signed in as ann@example.org");
+    EXPECT_TRUE(Enabled(MainControl::kStartStopButton));
+    signIn_.storedName.reset();  // zendrel --sign-out
+    shell.OnLogPollTimer();
+    EXPECT_EQ(view_.Text(MainControl::kSignInStatus), "Not signed in");
+    EXPECT_FALSE(Enabled(MainControl::kStartStopButton));
+}
 TEST_F(ShellTest, RememberingExaminedMailsIsLoadedLockedSavedAndRunWithTheDataFolder) {
     settings_.rememberMails = true;
     Shell& shell = StartShell();

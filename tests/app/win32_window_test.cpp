@@ -14,12 +14,14 @@
 
 #include "app/ui/win32/win32_advanced_view.h"
 #include "app/ui/win32/win32_main_view.h"
+#include "app/ui/win32/win32_oauth_settings_view.h"
 
 namespace zendrel {
 namespace {
 
 using win32::Win32AdvancedView;
 using win32::Win32MainView;
+using win32::Win32OAuthSettingsView;
 
 // Records what arrives; on its first tick it plays the user's part, and the window's close ends the loop.
 class RecordingEvents final : public MainEvents {
@@ -43,6 +45,10 @@ public:
     void OnClearLogButton() override {}
     void OnInputChanged() override { ++inputChanges; }
     void OnSecurityChanged() override { ++securityChanges; }
+    void OnAuthenticationChanged() override { ++authenticationChanges; }
+    void OnOAuthSettingsButton() override { ++oauthSettingsClicks; }
+    void OnOAuthSettingsClosed(bool accepted) override { (accepted ? oauthAccepted : oauthCancelled)++; }
+    void OnSignInButton() override { ++signInClicks; }
     void OnStartStopButton() override { ++startStopClicks; }
     void OnServiceCheckChanged() override {
         ++serviceCheckChanges;
@@ -65,6 +71,7 @@ public:
     int quits = 0, advancedClosed = 0, inputChanges = 0, securityChanges = 0, startStopClicks = 0,
         serviceCheckChanges = 0;
     int blockedAddClicks = 0, ticks = 0, runNows = 0, checks = 0, trayShows = 0;
+    int authenticationChanges = 0, oauthSettingsClicks = 0, oauthAccepted = 0, oauthCancelled = 0, signInClicks = 0;
     bool serviceCheckedWhenTold = false;
     std::function<void()> laterTick;  // at every tick after the first, until the loop ends
 
@@ -80,23 +87,32 @@ protected:
         if (main_.Window() == nullptr) GTEST_SKIP() << "no display for windows (run under Xvfb)";
         advanced_.Create();
         ASSERT_NE(advanced_.Window(), nullptr);
+        oauth_.Create();
+        ASSERT_NE(oauth_.Window(), nullptr);
     }
 
     Win32MainView main_;
     Win32AdvancedView advanced_{main_};
+    Win32OAuthSettingsView oauth_{main_};
 };
 
 TEST_F(Win32Window, IsLaidOutWithAFixedFrameTheStatusFieldsAndTheInputStyles) {
     RECT client{};
     GetClientRect(main_.Window(), &client);
     EXPECT_EQ(client.right, 522);
-    EXPECT_EQ(client.bottom, 560);
+    EXPECT_EQ(client.bottom, 588);
     const LONG_PTR style = GetWindowLongPtrA(main_.Window(), GWL_STYLE);
     EXPECT_FALSE(style & WS_MAXIMIZEBOX);
     EXPECT_FALSE(style & WS_THICKFRAME);
     EXPECT_TRUE(style & WS_MINIMIZEBOX);
     EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::kPortEdit), GWL_STYLE) & ES_NUMBER);
     EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::kPasswordEdit), GWL_STYLE) & ES_PASSWORD);
+    EXPECT_TRUE(GetWindowLongPtrA(oauth_.Control(OAuthControl::kClientSecretEdit), GWL_STYLE) & ES_PASSWORD);
+    // With a sign-in the password's place is the sign-in button's.
+    main_.SetVisible(MainControl::kPasswordEdit, false);
+    EXPECT_FALSE(GetWindowLongPtrA(main_.Control(MainControl::kPasswordEdit), GWL_STYLE) & WS_VISIBLE);
+    main_.SetVisible(MainControl::kPasswordEdit, true);
+    EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::kPasswordEdit), GWL_STYLE) & WS_VISIBLE);
     EXPECT_TRUE(GetWindowLongPtrA(main_.Control(MainControl::kStartStopButton), GWL_STYLE) & BS_DEFPUSHBUTTON);
     const LONG_PTR logStyle = GetWindowLongPtrA(main_.LogControl(), GWL_STYLE);
     EXPECT_TRUE(logStyle & ES_READONLY);
@@ -184,7 +200,8 @@ SIZE SizeOf(HWND window) {
 TEST_F(Win32Window, TwiceTheDensityDoublesBothWindowsAndTheirControlsAndEnlargesTheFont) {
     for (const auto& [window, control] :
          {std::pair{main_.Window(), main_.Control(MainControl::kSaveDirEdit)},
-          std::pair{advanced_.Window(), advanced_.Control(AdvancedControl::kCloseButton)}}) {
+          std::pair{advanced_.Window(), advanced_.Control(AdvancedControl::kCloseButton)},
+          std::pair{oauth_.Window(), oauth_.Control(OAuthControl::kScopeEdit)}}) {
         const SIZE controlBefore = SizeOf(control);
         RECT clientBefore{};
         GetClientRect(window, &clientBefore);
@@ -219,12 +236,13 @@ std::vector<HWND> TabOrder(HWND window, HWND first) {
 TEST_F(Win32Window, TabVisitsTheControlsInTheOrderTheyAreRead) {
     std::vector<HWND> mainOrder;
     for (const MainControl control :
-         {MainControl::kServerEdit, MainControl::kSecurityCombo, MainControl::kPortEdit, MainControl::kUserNameEdit,
-          MainControl::kPasswordEdit, MainControl::kIntervalCombo, MainControl::kStartHourCombo,
+         {MainControl::kServerEdit, MainControl::kSecurityCombo, MainControl::kPortEdit,
+          MainControl::kAuthenticationCombo, MainControl::kUserNameEdit, MainControl::kPasswordEdit,
+          MainControl::kSignInButton, MainControl::kIntervalCombo, MainControl::kStartHourCombo,
           MainControl::kStartMinuteCombo, MainControl::kSaveDirEdit, MainControl::kBrowseButton,
-          MainControl::kAdvancedButton, MainControl::kShortcutCheck, MainControl::kServiceCheck,
-          MainControl::kDeleteMailsCheck, MainControl::kStartStopButton, MainControl::kDonateButton,
-          MainControl::kClearLogButton}) {
+          MainControl::kAdvancedButton, MainControl::kOAuthSettingsButton, MainControl::kShortcutCheck,
+          MainControl::kServiceCheck, MainControl::kDeleteMailsCheck, MainControl::kStartStopButton,
+          MainControl::kDonateButton, MainControl::kClearLogButton}) {
         mainOrder.push_back(main_.Control(control));
     }
     mainOrder.push_back(main_.LogControl());
@@ -240,6 +258,15 @@ TEST_F(Win32Window, TabVisitsTheControlsInTheOrderTheyAreRead) {
         advancedOrder.push_back(advanced_.Control(control));
     }
     EXPECT_EQ(TabOrder(advanced_.Window(), advancedOrder.front()), advancedOrder);
+
+    std::vector<HWND> oauthOrder;
+    for (const OAuthControl control :
+         {OAuthControl::kClientIdEdit, OAuthControl::kClientSecretEdit, OAuthControl::kTenantEdit,
+          OAuthControl::kAuthorizeUrlEdit, OAuthControl::kTokenUrlEdit, OAuthControl::kDeviceUrlEdit,
+          OAuthControl::kScopeEdit, OAuthControl::kOkButton, OAuthControl::kCancelButton}) {
+        oauthOrder.push_back(oauth_.Control(control));
+    }
+    EXPECT_EQ(TabOrder(oauth_.Window(), oauthOrder.front()), oauthOrder);
 }
 
 TEST_F(Win32Window, UserActionsReachTheShellTheShellsOwnChangesDoNotAndRowsComeFromAnyThread) {
@@ -259,6 +286,16 @@ TEST_F(Win32Window, UserActionsReachTheShellTheShellsOwnChangesDoNotAndRowsComeF
         PostMessageA(advanced_.Control(AdvancedControl::kBlockedAddButton), BM_CLICK, 0, 0);
         PostMessageA(advanced_.Window(), WM_CLOSE, 0, 0);
         PostMessageA(advanced_.Control(AdvancedControl::kCloseButton), BM_CLICK, 0, 0);
+        for (const char* item : {"Password", "Microsoft"}) {
+            main_.AddComboItem(MainControl::kAuthenticationCombo, item, 0);
+        }
+        main_.SelectComboItem(MainControl::kAuthenticationCombo, 0);
+        PostMessageA(main_.Control(MainControl::kAuthenticationCombo), WM_KEYDOWN, VK_DOWN, 1);
+        PostMessageA(main_.Control(MainControl::kOAuthSettingsButton), BM_CLICK, 0, 0);
+        PostMessageA(main_.Control(MainControl::kSignInButton), BM_CLICK, 0, 0);
+        PostMessageA(oauth_.Control(OAuthControl::kOkButton), BM_CLICK, 0, 0);
+        PostMessageA(oauth_.Control(OAuthControl::kCancelButton), BM_CLICK, 0, 0);
+        PostMessageA(oauth_.Window(), WM_CLOSE, 0, 0);
         // More than an edit holds by default (32,767 characters), from the run's side.
         std::thread run([&] {
             for (int i = 0; i < 400; ++i) main_.Log().AppendRow(row);
@@ -277,6 +314,11 @@ TEST_F(Win32Window, UserActionsReachTheShellTheShellsOwnChangesDoNotAndRowsComeF
     EXPECT_EQ(events.startStopClicks, 1);
     EXPECT_EQ(events.blockedAddClicks, 1);
     EXPECT_EQ(events.advancedClosed, 2);  // its close box and its Close button
+    EXPECT_EQ(events.authenticationChanges, 1);
+    EXPECT_EQ(events.oauthSettingsClicks, 1);
+    EXPECT_EQ(events.signInClicks, 1);
+    EXPECT_EQ(events.oauthAccepted, 1);
+    EXPECT_EQ(events.oauthCancelled, 2);  // its Cancel button and its close box
     EXPECT_EQ(events.quits, 1);
     EXPECT_EQ(main_.Text(MainControl::kServerEdit).size(), std::string("pop.example.com").size() + 1);
     EXPECT_TRUE(main_.Log().HasRow(row));

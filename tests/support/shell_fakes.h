@@ -1,6 +1,7 @@
 #pragma once
 // The shell's surroundings for tests: a recording view, a service manager and shortcuts that do what the test says,
-// a system with a settable last error, and a run that stays active until the test ends it.
+// a system with a settable last error, a run that stays active until the test ends it, and a browser sign-in that
+// ends as the test says.
 
 #include <cstdint>
 #include <deque>
@@ -12,6 +13,7 @@
 
 #include "app/memory_views.h"
 #include "app/shell_run.h"
+#include "app/window_sign_in.h"
 #include "platform/data_folder_locks.h"
 #include "log_rows.h"
 #include "platform/service_controller.h"
@@ -40,6 +42,10 @@ public:
     }
     std::string AskText(const std::string&, const std::string&, const std::string&) override { return textAnswer; }
     std::string ChooseFolder(const std::string&, const std::string&) override { return folderAnswer; }
+    void OpenWebAddress(const std::string& address) override { openedAddresses.push_back(address); }
+    void ShowMessage(const std::string& title, const std::string& text) override {
+        messages.push_back(title + "|" + text);
+    }
     void EndEventLoop() override { loopEnded = true; }
 
     bool notificationArea = true;
@@ -47,7 +53,36 @@ public:
     std::vector<std::string> questions;
     std::string textAnswer;
     std::string folderAnswer;
+    std::vector<std::string> openedAddresses;
+    std::vector<std::string> messages;
     bool loopEnded = false;
+};
+
+// Start gives `address` (or refuses with `startRefusal`); the sign-in waits until the test sets `end`, or until
+// Cancel, which ends it as cancelled.
+class FakeWindowSignIn final : public WindowSignIn {
+public:
+    std::optional<std::string> Start(const SignInSettings& settings, std::string& detail) override {
+        startedWith.push_back(settings);
+        if (!startRefusal.empty()) {
+            detail = startRefusal;
+            return std::nullopt;
+        }
+        return address;
+    }
+    std::optional<WindowSignInEnd> TakeEnd() override { return std::exchange(end, std::nullopt); }
+    void Cancel() override {
+        ++cancels;
+        end = WindowSignInEnd{SignInOutcome::kCancelled, "", ""};
+    }
+    std::optional<std::string> SignedInName() const override { return storedName; }
+
+    std::string address = "https://login.example.org/authorize?state=s";
+    std::string startRefusal;
+    std::optional<WindowSignInEnd> end;
+    std::optional<std::string> storedName;
+    std::vector<SignInSettings> startedWith;
+    int cancels = 0;
 };
 
 class FakeSystemInfo final : public SystemInfo {

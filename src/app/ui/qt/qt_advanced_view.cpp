@@ -1,7 +1,5 @@
 #include "app/ui/qt/qt_advanced_view.h"
 
-#include <algorithm>
-
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QGridLayout>
@@ -9,7 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSignalBlocker>
 
 #include "app/ui/qt/program_text.h"
@@ -44,7 +41,7 @@ constexpr std::array<SenderListPlace, 2> kSenderLists = {{
 QtAdvancedView::~QtAdvancedView() = default;
 
 void QtAdvancedView::Create() {
-    window_ = std::make_unique<AdvancedWindow>(owner_.Window());
+    window_ = std::make_unique<OwnedWindow>(owner_.Window());
     QWidget* window = window_.get();
     // Each label is its box's buddy, which a screen reader announces with the box.
     const auto label = [&](AdvancedControl control, QWidget* box) {
@@ -118,7 +115,7 @@ void QtAdvancedView::ForwardUserActions() {
             if (MainEvents* events = owner_.Events()) event(*events);
         };
     };
-    QObject::connect(window_.get(), &AdvancedWindow::closeRequested,
+    QObject::connect(window_.get(), &OwnedWindow::closeRequested,
                      forward([](MainEvents& e) { e.OnAdvancedClosed(); }));
     QObject::connect(static_cast<QPushButton*>(Widget(AdvancedControl::kCloseButton)), &QPushButton::clicked,
                      forward([](MainEvents& e) { e.OnAdvancedClosed(); }));
@@ -140,18 +137,7 @@ void QtAdvancedView::ForwardUserActions() {
 
 void QtAdvancedView::SetTitle(const std::string& title) { window_->setWindowTitle(ToQString(title)); }
 
-void QtAdvancedView::Show() {
-    // Centred on the window that owns it, as far as the screen reaches.
-    const QRect owner = owner_.Window()->frameGeometry();
-    QPoint place = owner.center() - QPoint(window_->width() / 2, window_->height() / 2);
-    const QRect screen = owner_.Window()->screen()->availableGeometry();
-    place.setX(std::max(screen.left(), std::min(place.x(), screen.right() + 1 - window_->width())));
-    place.setY(std::max(screen.top(), std::min(place.y(), screen.bottom() + 1 - window_->height())));
-    window_->move(place);
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
-}
+void QtAdvancedView::Show() { ShowCentredOn(window_.get(), owner_.Window()); }
 
 void QtAdvancedView::Hide() { window_->hide(); }
 

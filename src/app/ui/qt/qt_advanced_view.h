@@ -40,7 +40,7 @@ public:
     void ClearList(AdvancedControl list) override;
 
     // The window and its controls, for driving it in tests.
-    AdvancedWindow* Window() const { return window_.get(); }
+    OwnedWindow* Window() const { return window_.get(); }
     QWidget* Widget(AdvancedControl control) const { return controls_[static_cast<std::size_t>(control)]; }
 
 private:
@@ -48,7 +48,7 @@ private:
     QListWidget* List(AdvancedControl list) const { return static_cast<QListWidget*>(Widget(list)); }
 
     QtMainView& owner_;
-    std::unique_ptr<AdvancedWindow> window_;
+    std::unique_ptr<OwnedWindow> window_;
     std::array<QWidget*, kAdvancedControlCount> controls_{};
 };
 

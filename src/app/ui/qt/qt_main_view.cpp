@@ -121,15 +121,20 @@ void QtMainView::BuildPreferences(QWidget* frame) {
         QRegularExpression(QStringLiteral("0*([0-9]{0,4}|[1-5][0-9]{4}|6[0-4][0-9]{3}|65[0-4][0-9]{2}|655[0-2][0-9]|"
                                           "6553[0-5])")),
         port));
+    QComboBox* authentication = combo(MainControl::kAuthenticationCombo);
+    auto* signInStatus = new QLabel(frame);
+    controls_[At(MainControl::kSignInStatus)] = signInStatus;
     QLineEdit* userName = edit(MainControl::kUserNameEdit);
     QLineEdit* password = edit(MainControl::kPasswordEdit);
     password->setEchoMode(QLineEdit::Password);
+    QAbstractButton* signIn = button(MainControl::kSignInButton, new QPushButton(frame));
     QComboBox* interval = combo(MainControl::kIntervalCombo);
     QComboBox* hour = combo(MainControl::kStartHourCombo);
     QComboBox* minute = combo(MainControl::kStartMinuteCombo);
     QLineEdit* saveDir = edit(MainControl::kSaveDirEdit);
     QAbstractButton* browse = button(MainControl::kBrowseButton, new QPushButton(QStringLiteral("..."), frame));
     QAbstractButton* advanced = button(MainControl::kAdvancedButton, new QPushButton(frame));
+    QAbstractButton* oauthSettings = button(MainControl::kOAuthSettingsButton, new QPushButton(frame));
     QCheckBox* shortcut = check(MainControl::kShortcutCheck);
     QCheckBox* service = check(MainControl::kServiceCheck);
     QCheckBox* deleteMails = check(MainControl::kDeleteMailsCheck);
@@ -145,7 +150,7 @@ void QtMainView::BuildPreferences(QWidget* frame) {
     // Room for five digits; the drop-downs as wide as their longest item, the server's and the folder's boxes take the
     // room that is left.
     port->setFixedWidth(port->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
-    for (QComboBox* box : {security, interval, hour, minute}) {
+    for (QComboBox* box : {security, authentication, interval, hour, minute}) {
         box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     }
@@ -162,29 +167,40 @@ void QtMainView::BuildPreferences(QWidget* frame) {
     serverRow->addWidget(label(MainControl::kPortLabel, port));
     serverRow->addWidget(port);
     grid->addLayout(serverRow, 0, 1, 1, 3);
-    grid->addWidget(label(MainControl::kUserNameLabel, userName), 1, 0);
-    grid->addWidget(userName, 1, 1);
-    grid->addWidget(label(MainControl::kPasswordLabel, password), 1, 2);
-    grid->addWidget(password, 1, 3);
-    grid->addWidget(label(MainControl::kIntervalLabel, interval), 2, 0);
-    grid->addWidget(interval, 2, 1);
-    grid->addWidget(label(MainControl::kStartTimeLabel, hour), 2, 2);
+    // How the login is made; with a provider, the sign-in's status above its button, which stands where the password
+    // box stands with a password.
+    grid->addWidget(label(MainControl::kAuthenticationLabel, authentication), 1, 0);
+    grid->addWidget(authentication, 1, 1, Qt::AlignLeft);
+    grid->addWidget(signInStatus, 1, 2, 1, 2);
+    grid->addWidget(label(MainControl::kUserNameLabel, userName), 2, 0);
+    grid->addWidget(userName, 2, 1);
+    grid->addWidget(label(MainControl::kPasswordLabel, password), 2, 2);
+    grid->addWidget(password, 2, 3);
+    grid->addWidget(signIn, 2, 2, 1, 2, Qt::AlignLeft);
+    grid->addWidget(label(MainControl::kIntervalLabel, interval), 3, 0);
+    grid->addWidget(interval, 3, 1);
+    grid->addWidget(label(MainControl::kStartTimeLabel, hour), 3, 2);
     auto* time = new QHBoxLayout;
     time->addWidget(hour);
     time->addWidget(new QLabel(QStringLiteral(":"), frame));
     time->addWidget(minute);
     time->addStretch();
-    grid->addLayout(time, 2, 3);
-    grid->addWidget(label(MainControl::kSaveDirLabel, saveDir), 3, 0);
+    grid->addLayout(time, 3, 3);
+    grid->addWidget(label(MainControl::kSaveDirLabel, saveDir), 4, 0);
     auto* folder = new QHBoxLayout;
     folder->addWidget(saveDir, 1);
     folder->addWidget(browse);
-    grid->addLayout(folder, 3, 1, 1, 3);
+    grid->addLayout(folder, 4, 1, 1, 3);
     browse->setMaximumWidth(browse->fontMetrics().horizontalAdvance(QStringLiteral("...")) * 3);
 
     auto* column = new QVBoxLayout(frame);
     column->addLayout(grid);
-    column->addWidget(advanced, 0, Qt::AlignLeft);
+    // The two buttons that open a settings window of their own.
+    auto* settingsWindows = new QHBoxLayout;
+    settingsWindows->addWidget(advanced);
+    settingsWindows->addWidget(oauthSettings);
+    settingsWindows->addStretch();
+    column->addLayout(settingsWindows);
     column->addWidget(shortcut);
     column->addWidget(service);
     column->addWidget(deleteMails);
@@ -276,6 +292,12 @@ void QtMainView::ForwardUserActions() {
                      forward([](MainEvents& e) { e.OnInputChanged(); }));
     QObject::connect(Combo(MainControl::kSecurityCombo), &QComboBox::activated,
                      forward([](MainEvents& e) { e.OnSecurityChanged(); }));
+    QObject::connect(Combo(MainControl::kAuthenticationCombo), &QComboBox::activated,
+                     forward([](MainEvents& e) { e.OnAuthenticationChanged(); }));
+    QObject::connect(button(MainControl::kOAuthSettingsButton), &QAbstractButton::clicked,
+                     forward([](MainEvents& e) { e.OnOAuthSettingsButton(); }));
+    QObject::connect(button(MainControl::kSignInButton), &QAbstractButton::clicked,
+                     forward([](MainEvents& e) { e.OnSignInButton(); }));
 
     QObject::connect(button(MainControl::kBrowseButton), &QAbstractButton::clicked,
                      forward([](MainEvents& e) { e.OnBrowseButton(); }));
@@ -323,6 +345,7 @@ void QtMainView::SetText(MainControl control, const std::string& text) {
     const QString shown = ToQString(text);
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         edit->setText(shown);
+        edit->setCursorPosition(0);  // a text longer than the box shows its beginning
     } else if (auto* frame = qobject_cast<QGroupBox*>(widget)) {
         frame->setTitle(shown);
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
@@ -349,6 +372,8 @@ std::string QtMainView::Text(MainControl control) const {
 }
 
 void QtMainView::SetEnabled(MainControl control, bool enabled) { Widget(control)->setEnabled(enabled); }
+
+void QtMainView::SetVisible(MainControl control, bool visible) { Widget(control)->setVisible(visible); }
 
 void QtMainView::SetChecked(MainControl control, bool checked) {
     if (auto* button = qobject_cast<QAbstractButton*>(Widget(control))) button->setChecked(checked);

@@ -35,6 +35,7 @@ public:
     void SetText(MainControl control, const std::string& text) override;
     std::string Text(MainControl control) const override;
     void SetEnabled(MainControl control, bool enabled) override;
+    void SetVisible(MainControl control, bool visible) override;
     void SetChecked(MainControl control, bool checked) override;
     bool Checked(MainControl control) const override;
     void SetTooltip(MainControl control, const std::string& tip) override;

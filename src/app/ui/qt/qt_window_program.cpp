@@ -9,6 +9,7 @@
 #include "app/shell_services.h"
 #include "app/ui/qt/qt_advanced_view.h"
 #include "app/ui/qt/qt_main_view.h"
+#include "app/ui/qt/qt_oauth_settings_view.h"
 #include "app/ui/qt/window_images.h"
 
 namespace zendrel {
@@ -41,8 +42,9 @@ int RunQtWindow(int& argc, char** argv, const std::vector<std::string>& argument
 
     QtMainView mainView;
     QtAdvancedView advancedView(mainView);
+    QtOAuthSettingsView oauthView(mainView);
     ShellServices services;
-    ShellParts parts = services.Parts(mainView, advancedView, LocateProgramDataFolder());
+    ShellParts parts = services.Parts(mainView, advancedView, oauthView, LocateProgramDataFolder());
     parts.arguments = arguments;
 
     const ShellOutcome outcome = MainProcedure(false, parts);

@@ -1,7 +1,10 @@
 #include "app/ui/qt/top_level_windows.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
@@ -36,7 +39,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     QMainWindow::keyPressEvent(event);
 }
 
-AdvancedWindow::AdvancedWindow(QWidget* owner)
+OwnedWindow::OwnedWindow(QWidget* owner)
     : QWidget(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                            Qt::CustomizeWindowHint) {
     // Native windows for both, so that the window system knows who owns whom.
@@ -45,17 +48,29 @@ AdvancedWindow::AdvancedWindow(QWidget* owner)
     windowHandle()->setTransientParent(owner->windowHandle());
 }
 
-void AdvancedWindow::closeEvent(QCloseEvent* event) {
+void OwnedWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     emit closeRequested();
 }
 
-void AdvancedWindow::keyPressEvent(QKeyEvent* event) {
+void OwnedWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         emit closeRequested();
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void ShowCentredOn(QWidget* window, QWidget* owner) {
+    const QRect frame = owner->frameGeometry();
+    QPoint place = frame.center() - QPoint(window->width() / 2, window->height() / 2);
+    const QRect screen = owner->screen()->availableGeometry();
+    place.setX(std::max(screen.left(), std::min(place.x(), screen.right() + 1 - window->width())));
+    place.setY(std::max(screen.top(), std::min(place.y(), screen.bottom() + 1 - window->height())));
+    window->move(place);
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 }  // namespace zendrel

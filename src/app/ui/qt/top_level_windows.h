@@ -1,5 +1,5 @@
 #pragma once
-// The two windows as Qt widgets that report what the user does to the window itself. Closing is only reported: the
+// The program's windows as Qt widgets that report what the user does to the window itself. Closing is only reported: the
 // shell decides whether a window goes. A disabled window, like one under another's dialog, cannot be closed.
 
 #include <QMainWindow>
@@ -23,12 +23,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
 
-// A window of its own that stays above its owner; not the owner's child, or disabling the owner (as the shell does
-// while this window is open) would disable this one too.
-class AdvancedWindow final : public QWidget {
+// A window of its own that stays above its owner (the advanced settings, the OAuth settings); not the owner's child,
+// or disabling the owner (as the shell does while this window is open) would disable this one too.
+class OwnedWindow final : public QWidget {
     Q_OBJECT
 public:
-    explicit AdvancedWindow(QWidget* owner);
+    explicit OwnedWindow(QWidget* owner);
 
 signals:
     void closeRequested();  // the close box, or Escape as in a dialog
@@ -37,5 +37,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 };
+
+// Shows `window` centred on `owner`, as far as the screen reaches, in front and active.
+void ShowCentredOn(QWidget* window, QWidget* owner);
 
 }  // namespace zendrel

@@ -10,6 +10,7 @@
 #include "app/ui/win32/win32_advanced_view.h"
 #include "app/ui/win32/win32_dialogs.h"
 #include "app/ui/win32/win32_dpi.h"
+#include "app/ui/win32/win32_oauth_settings_view.h"
 #include "app/ui/win32/win32_text.h"
 
 namespace zendrel::win32 {
@@ -17,7 +18,7 @@ namespace {
 
 constexpr const wchar_t* kClassName = L"ZendrelMainWindow";
 constexpr int kClientWidth = 522;
-constexpr int kClientHeight = 560;
+constexpr int kClientHeight = 588;
 constexpr int kWindowLeft = 678;
 constexpr int kWindowTop = 141;
 // No WS_CLIPCHILDREN: the frames are children that draw only their border, so the window paints what lies in them.
@@ -54,7 +55,7 @@ constexpr DWORD kDropDown = WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
 constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD kCheck = WS_TABSTOP | BS_AUTOCHECKBOX;
 constexpr int kLabelX = 22, kLabelWidth = 126, kInputX = 150, kRightLabelX = 348, kRightInputX = 408;
-constexpr int kRow1 = 26, kRow2 = 54, kRow3 = 82, kRow4 = 110, kRowHeight = 22, kLabelDrop = 3;
+constexpr int kRow1 = 26, kRow2 = 54, kRow3 = 82, kRow4 = 110, kRow5 = 138, kRowHeight = 22, kLabelDrop = 3;
 constexpr int kDropDownHeight = 240;
 constexpr int kInputWidth = 188, kMinuteX = 457, kTimeWidth = 43;
 // The server row holds the security and the port beside the server: the security drop-down begins where the boxes
@@ -64,11 +65,15 @@ constexpr int kSecurityX = kInputX + kInputWidth, kSecurityWidth = 84;  // "STAR
 constexpr int kSecurityLabelWidth = 62;                                  // "Sicherheit:"
 constexpr int kSecurityLabelX = kSecurityX - kLabelGap - kSecurityLabelWidth;
 constexpr int kPortLabelX = kSecurityX + kSecurityWidth + kLabelGap;
-
+// With a provider the sign-in's status stands right of the authentication drop-down and its button where the password
+// box stands with a password; both reach the frame's right edge.
+constexpr int kRightEdge = 500, kRightWidth = kRightEdge - kRightLabelX;
+// Below the settings' boxes: the buttons of the two settings windows, the check boxes, the start button.
+constexpr int kButtonsRow = 168, kChecksRow = 198, kFootRow = 257;
 // In creation order, which is also the order of the Tab key. The ":" between the hour and the minute stands between
 // them and is placed apart.
 constexpr Placement kPlacements[] = {
-    {MainControl::kPreferencesFrame, L"BUTTON", BS_GROUPBOX, 11, 6, 500, 255},
+    {MainControl::kPreferencesFrame, L"BUTTON", BS_GROUPBOX, 11, 6, 500, 283},
     {MainControl::kServerLabel, L"STATIC", kLabel, kLabelX, kRow1 + kLabelDrop, kLabelWidth, 16},
     {MainControl::kServerEdit, L"EDIT", kEdit, kInputX, kRow1, kSecurityLabelX - kPairGap - kInputX, kRowHeight},
     {MainControl::kSecurityLabel, L"STATIC", SS_RIGHT, kSecurityLabelX, kRow1 + kLabelDrop, kSecurityLabelWidth, 16},
@@ -76,32 +81,38 @@ constexpr Placement kPlacements[] = {
     {MainControl::kPortLabel, L"STATIC", SS_RIGHT, kPortLabelX, kRow1 + kLabelDrop, kMinuteX - kLabelGap - kPortLabelX,
      16},
     {MainControl::kPortEdit, L"EDIT", kEdit | ES_NUMBER, kMinuteX, kRow1, kTimeWidth, kRowHeight},
-    {MainControl::kUserNameLabel, L"STATIC", kLabel, kLabelX, kRow2 + kLabelDrop, kLabelWidth, 16},
-    {MainControl::kUserNameEdit, L"EDIT", kEdit, kInputX, kRow2, kInputWidth, kRowHeight},
-    {MainControl::kPasswordLabel, L"STATIC", kLabel, kRightLabelX, kRow2 + kLabelDrop, 58, 16},
-    {MainControl::kPasswordEdit, L"EDIT", kEdit | ES_PASSWORD, kRightInputX, kRow2, 92, kRowHeight},
-    {MainControl::kIntervalLabel, L"STATIC", kLabel, kLabelX, kRow3 + kLabelDrop, kLabelWidth, 16},
-    {MainControl::kIntervalCombo, L"COMBOBOX", kDropDown, kInputX, kRow3, kInputWidth, kDropDownHeight},
-    {MainControl::kStartTimeLabel, L"STATIC", kLabel, kRightLabelX, kRow3 + kLabelDrop, 58, 16},
-    {MainControl::kStartHourCombo, L"COMBOBOX", kDropDown, kRightInputX, kRow3, kTimeWidth, kDropDownHeight},
-    {MainControl::kStartMinuteCombo, L"COMBOBOX", kDropDown, kMinuteX, kRow3, kTimeWidth, kDropDownHeight},
+    {MainControl::kAuthenticationLabel, L"STATIC", kLabel, kLabelX, kRow2 + kLabelDrop, kLabelWidth, 16},
+    {MainControl::kAuthenticationCombo, L"COMBOBOX", kDropDown, kInputX, kRow2, kInputWidth, kDropDownHeight},
+    {MainControl::kSignInStatus, L"STATIC", kLabel | SS_ENDELLIPSIS | SS_NOPREFIX, kRightLabelX, kRow2 + kLabelDrop,
+     kRightWidth, 16},
+    {MainControl::kUserNameLabel, L"STATIC", kLabel, kLabelX, kRow3 + kLabelDrop, kLabelWidth, 16},
+    {MainControl::kUserNameEdit, L"EDIT", kEdit, kInputX, kRow3, kInputWidth, kRowHeight},
+    {MainControl::kPasswordLabel, L"STATIC", kLabel, kRightLabelX, kRow3 + kLabelDrop, 58, 16},
+    {MainControl::kPasswordEdit, L"EDIT", kEdit | ES_PASSWORD, kRightInputX, kRow3, 92, kRowHeight},
+    {MainControl::kSignInButton, L"BUTTON", kButton, kRightLabelX, kRow3, kRightWidth, kRowHeight},
+    {MainControl::kIntervalLabel, L"STATIC", kLabel, kLabelX, kRow4 + kLabelDrop, kLabelWidth, 16},
+    {MainControl::kIntervalCombo, L"COMBOBOX", kDropDown, kInputX, kRow4, kInputWidth, kDropDownHeight},
+    {MainControl::kStartTimeLabel, L"STATIC", kLabel, kRightLabelX, kRow4 + kLabelDrop, 58, 16},
+    {MainControl::kStartHourCombo, L"COMBOBOX", kDropDown, kRightInputX, kRow4, kTimeWidth, kDropDownHeight},
+    {MainControl::kStartMinuteCombo, L"COMBOBOX", kDropDown, kMinuteX, kRow4, kTimeWidth, kDropDownHeight},
     // The folder's label is the longest; it may take two lines.
-    {MainControl::kSaveDirLabel, L"STATIC", kLabel, kLabelX, kRow4 - 4, kLabelWidth, 30},
-    {MainControl::kSaveDirEdit, L"EDIT", kEdit, kInputX, kRow4, 320, kRowHeight},
-    {MainControl::kBrowseButton, L"BUTTON", kButton, 474, kRow4, 26, kRowHeight},
-    {MainControl::kAdvancedButton, L"BUTTON", kButton, kLabelX, 140, 170, 25},
-    {MainControl::kShortcutCheck, L"BUTTON", kCheck, kLabelX, 170, 405, 18},
-    {MainControl::kServiceCheck, L"BUTTON", kCheck, kLabelX, 189, 405, 18},
-    {MainControl::kDeleteMailsCheck, L"BUTTON", kCheck, kLabelX, 208, 405, 18},
-    {MainControl::kStartStopButton, L"BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, 206, 229, 110, 27},
-    {MainControl::kDonateButton, L"BUTTON", WS_TABSTOP | BS_BITMAP, 436, 226, 64, 33},
-    {MainControl::kLogFrame, L"BUTTON", BS_GROUPBOX, 11, 266, 500, 245},
-    {MainControl::kClearLogButton, L"BUTTON", WS_TABSTOP | BS_BITMAP, 483, 282, 20, 20},
+    {MainControl::kSaveDirLabel, L"STATIC", kLabel, kLabelX, kRow5 - 4, kLabelWidth, 30},
+    {MainControl::kSaveDirEdit, L"EDIT", kEdit, kInputX, kRow5, 320, kRowHeight},
+    {MainControl::kBrowseButton, L"BUTTON", kButton, 474, kRow5, 26, kRowHeight},
+    {MainControl::kAdvancedButton, L"BUTTON", kButton, kLabelX, kButtonsRow, 170, 25},
+    {MainControl::kOAuthSettingsButton, L"BUTTON", kButton, kLabelX + 178, kButtonsRow, 170, 25},
+    {MainControl::kShortcutCheck, L"BUTTON", kCheck, kLabelX, kChecksRow, 405, 18},
+    {MainControl::kServiceCheck, L"BUTTON", kCheck, kLabelX, kChecksRow + 19, 405, 18},
+    {MainControl::kDeleteMailsCheck, L"BUTTON", kCheck, kLabelX, kChecksRow + 38, 405, 18},
+    {MainControl::kStartStopButton, L"BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, 206, kFootRow, 110, 27},
+    {MainControl::kDonateButton, L"BUTTON", WS_TABSTOP | BS_BITMAP, 436, kFootRow - 3, 64, 33},
+    {MainControl::kLogFrame, L"BUTTON", BS_GROUPBOX, 11, 294, 500, 245},
+    {MainControl::kClearLogButton, L"BUTTON", WS_TABSTOP | BS_BITMAP, 483, 310, 20, 20},
 };
 static_assert(std::size(kPlacements) == kMainControlCount);
 
 // The log fills the log frame below the clear button.
-constexpr int kLogX = 20, kLogY = 306, kLogWidth = 483, kLogHeight = 196;
+constexpr int kLogX = 20, kLogY = 334, kLogWidth = 483, kLogHeight = 196;
 
 bool IsTextInput(MainControl control) {
     switch (control) {
@@ -205,7 +216,7 @@ void Win32MainView::LayOut() {
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     };
     for (const Placement& at : kPlacements) place(Control(at.control), at.x, at.y, at.width, at.height);
-    place(GetDlgItem(window_.get(), kColonId), kRightInputX + kTimeWidth, kRow3 + kLabelDrop,
+    place(GetDlgItem(window_.get(), kColonId), kRightInputX + kTimeWidth, kRow4 + kLabelDrop,
           kMinuteX - kRightInputX - kTimeWidth, 16);
     place(logEdit_, kLogX, kLogY, kLogWidth, kLogHeight);
     // The status bar takes its height from its font and its place from the window.
@@ -373,6 +384,10 @@ std::string Win32MainView::Text(MainControl control) const { return WindowText(C
 
 void Win32MainView::SetEnabled(MainControl control, bool enabled) { EnableWindow(Control(control), enabled); }
 
+void Win32MainView::SetVisible(MainControl control, bool visible) {
+    ::ShowWindow(Control(control), visible ? SW_SHOW : SW_HIDE);
+}
+
 void Win32MainView::SetChecked(MainControl control, bool checked) {
     SendMessageW(Control(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
@@ -490,7 +505,9 @@ void Win32MainView::ShowTrayIcon(const std::string& tooltip) {
 void Win32MainView::HideTrayIcon() { tray_.Remove(); }
 
 void Win32MainView::ShowMessage(const std::string& title, const std::string& text) {
-    ShowMessageBox(window_.get(), title, text);
+    // A message about the OAuth settings belongs to their window while it is open.
+    const HWND owner = oauth_ != nullptr && IsWindowVisible(oauth_->Window()) ? oauth_->Window() : window_.get();
+    ShowMessageBox(owner, title, text);
 }
 
 bool Win32MainView::AskYesNo(const std::string& title, const std::string& text) {
@@ -520,6 +537,7 @@ void Win32MainView::DispatchOne(MSG& message) {
     if (advanced_ != nullptr && advanced_->Window() != nullptr && IsDialogMessageW(advanced_->Window(), &message)) {
         return;
     }
+    if (oauth_ != nullptr && oauth_->Window() != nullptr && IsDialogMessageW(oauth_->Window(), &message)) return;
     if (window_ && IsDialogMessageW(window_.get(), &message)) return;
     TranslateMessage(&message);
     DispatchMessageW(&message);
@@ -646,10 +664,16 @@ void Win32MainView::OnCommand(int id, int notification) {
         if (notification == CBN_SELCHANGE) events_->OnSecurityChanged();
         return;
     }
+    if (control == MainControl::kAuthenticationCombo) {
+        if (notification == CBN_SELCHANGE) events_->OnAuthenticationChanged();
+        return;
+    }
     if (notification != BN_CLICKED) return;
     switch (control) {
         case MainControl::kBrowseButton: events_->OnBrowseButton(); break;
         case MainControl::kAdvancedButton: events_->OnAdvancedButton(); break;
+        case MainControl::kOAuthSettingsButton: events_->OnOAuthSettingsButton(); break;
+        case MainControl::kSignInButton: events_->OnSignInButton(); break;
         case MainControl::kShortcutCheck: events_->OnShortcutCheckChanged(); break;
         case MainControl::kServiceCheck: events_->OnServiceCheckChanged(); break;
         case MainControl::kStartStopButton:

@@ -15,6 +15,7 @@
 namespace zendrel::win32 {
 
 class Win32AdvancedView;
+class Win32OAuthSettingsView;
 
 class Win32MainView final : public MainView {
 public:
@@ -25,6 +26,8 @@ public:
 
     // The window of the advanced settings, whose events also go to the shell while this window's loop runs.
     void SetAdvancedView(Win32AdvancedView* advanced) { advanced_ = advanced; }
+    // The same for the OAuth settings window.
+    void SetOAuthSettingsView(Win32OAuthSettingsView* oauth) { oauth_ = oauth; }
 
     void Create() override;
     void SetWindowTitle(const std::string& title) override;
@@ -32,6 +35,7 @@ public:
     void SetText(MainControl control, const std::string& text) override;
     std::string Text(MainControl control) const override;
     void SetEnabled(MainControl control, bool enabled) override;
+    void SetVisible(MainControl control, bool visible) override;
     void SetChecked(MainControl control, bool checked) override;
     bool Checked(MainControl control) const override;
     void SetTooltip(MainControl control, const std::string& tip) override;
@@ -132,6 +136,7 @@ private:
     HWND statusBar_ = nullptr;
     Win32LogView log_;
     Win32AdvancedView* advanced_ = nullptr;
+    Win32OAuthSettingsView* oauth_ = nullptr;
     MainEvents* events_ = nullptr;
     bool settingText_ = false;
 };

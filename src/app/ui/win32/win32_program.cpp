@@ -9,6 +9,7 @@
 #include "app/shell_services.h"
 #include "app/ui/win32/win32_advanced_view.h"
 #include "app/ui/win32/win32_main_view.h"
+#include "app/ui/win32/win32_oauth_settings_view.h"
 #include "platform/com_pointer.h"
 
 namespace zendrel {
@@ -18,8 +19,9 @@ int RunWin32Program(const std::vector<std::string>& arguments, bool logging) {
     const ComScope com;
     win32::Win32MainView mainView;
     win32::Win32AdvancedView advancedView(mainView);
+    win32::Win32OAuthSettingsView oauthView(mainView);
     ShellServices services;
-    ShellParts parts = services.Parts(mainView, advancedView, LocateProgramDataFolder());
+    ShellParts parts = services.Parts(mainView, advancedView, oauthView, LocateProgramDataFolder());
     parts.arguments = arguments;
     // A service has no desktop and no notification area: inside the service the main procedure runs without a
     // window, as `zendrel --service` does, and ends when the service manager asks the service to stop.

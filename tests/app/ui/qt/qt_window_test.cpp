@@ -10,6 +10,7 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -33,6 +34,7 @@
 #include "app/main_procedure.h"
 #include "app/ui/qt/qt_advanced_view.h"
 #include "app/ui/qt/qt_main_view.h"
+#include "app/ui/qt/qt_oauth_settings_view.h"
 #include "common/text.h"
 #include "log_rows.h"
 #include "mailbox_server.h"
@@ -97,6 +99,18 @@ void TypeCharacter(QWidget* box, const QString& text) {
 
 void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
+// Takes the addresses the desktop would open in a browser, for as long as it lives.
+class BrowserStandIn final : public QObject {
+    Q_OBJECT
+public:
+    BrowserStandIn() { QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "Open"); }
+    ~BrowserStandIn() override { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
+    QStringList opened;
+
+public slots:
+    void Open(const QUrl& address) { opened.append(address.toString()); }
+};
+
 // A click on the mark of a check box or radio button: the box may be wider than its text, and only the mark and the
 // text take a click.
 void ClickMark(QWidget* box) { QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box->height() / 2)); }
@@ -149,6 +163,8 @@ public:
         shortcuts_.available = false;
         parts_.mainView = &main_;
         parts_.advancedView = &advanced_;
+        parts_.oauthView = &oauth_;
+        parts_.signIn = &signIn_;
         parts_.serviceController = &services_;
         parts_.shortcuts = &shortcuts_;
         parts_.system = &system_;
@@ -174,6 +190,8 @@ public:
     QtMainView& Main() { return main_; }
     QWidget* Control(MainControl control) { return main_.Widget(control); }
     QWidget* Control(AdvancedControl control) { return advanced_.Widget(control); }
+    QWidget* Control(OAuthControl control) { return oauth_.Widget(control); }
+    testsupport::FakeWindowSignIn& SignIn() { return signIn_; }
     QListWidget* List(AdvancedControl list) { return static_cast<QListWidget*>(advanced_.Widget(list)); }
     template <typename Control>
     QString Caption(Control control) {
@@ -185,6 +203,8 @@ private:
     std::shared_ptr<HandledMessageIds> handledMessageIds_ = std::make_shared<HandledMessageIds>();
     QtMainView main_;
     QtAdvancedView advanced_{main_};
+    QtOAuthSettingsView oauth_{main_};
+    testsupport::FakeWindowSignIn signIn_;
     testsupport::FakeSystemInfo system_;
     testsupport::FakeServiceController services_{system_};
     testsupport::FakeShortcuts shortcuts_;
@@ -258,6 +278,46 @@ TEST_F(QtWindow, TheSecurityChoiceTakesThePortAlongIsSavedAndIsLockedWhileRunnin
         EXPECT_THAT(testsupport::ReadBytes(data_ / kSettingsFileName), ::testing::HasSubstr("Security = 2\r\n"));
         Click(start);
         EXPECT_TRUE(security->isEnabled());
+    });
+}
+
+TEST_F(QtWindow, AProviderSwapsThePasswordForTheSignInWhoseButtonOpensTheBrowserAndCancels) {
+    BrowserStandIn browser;
+    window_.Run([&] {
+        QWidget* main = window_.Main().Window();
+        auto* authentication = static_cast<QComboBox*>(window_.Control(MainControl::kAuthenticationCombo));
+        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::kAuthenticationLabel))->text(),
+                  QStringLiteral("Authentifizierung:"));
+        EXPECT_TRUE(window_.Control(MainControl::kPasswordEdit)->isVisibleTo(main));
+        EXPECT_FALSE(window_.Control(MainControl::kSignInButton)->isVisibleTo(main));
+        QTest::keyClick(authentication, Qt::Key_Down);  // the user picks Microsoft
+        EXPECT_FALSE(window_.Control(MainControl::kPasswordEdit)->isVisibleTo(main));
+        EXPECT_TRUE(window_.Control(MainControl::kSignInButton)->isVisibleTo(main));
+        EXPECT_EQ(static_cast<QLabel*>(window_.Control(MainControl::kSignInStatus))->text(),
+                  QStringLiteral("Nicht angemeldet"));
+        EXPECT_EQ(static_cast<QLineEdit*>(window_.Control(MainControl::kServerEdit))->text(),
+                  QStringLiteral("outlook.office365.com"));
+
+        Click(window_.Control(MainControl::kOAuthSettingsButton));
+        QWidget* settings = window_.Control(OAuthControl::kOkButton)->window();
+        ASSERT_TRUE(settings->isVisible());
+        EXPECT_FALSE(main->isEnabled()) << "the settings window is modal";
+        EXPECT_FALSE(window_.Control(OAuthControl::kTokenUrlEdit)->isEnabled()) << "only a custom provider's";
+        Type(window_.Control(OAuthControl::kClientIdEdit), QStringLiteral("zendrel-app"));
+        QTest::keyClick(window_.Control(OAuthControl::kClientIdEdit), Qt::Key_Return);
+        EXPECT_FALSE(settings->isVisible());
+        EXPECT_TRUE(main->isEnabled());
+
+        auto* signIn = static_cast<QAbstractButton*>(window_.Control(MainControl::kSignInButton));
+        Click(signIn);
+        ASSERT_EQ(window_.SignIn().startedWith.size(), 1u);
+        EXPECT_EQ(window_.SignIn().startedWith[0].clientId, "zendrel-app");
+        EXPECT_EQ(browser.opened, QStringList{QString::fromStdString(window_.SignIn().address)});
+        EXPECT_EQ(signIn->text(), QStringLiteral("Anmeldung abbrechen"));
+        Click(signIn);
+        EXPECT_TRUE(WaitUntil([&] { return signIn->text() == QStringLiteral("Anmelden\u2026"); }))
+            << "the cancelled sign-in ends at the next tick";
+        EXPECT_TRUE(LogRows(window_.Main()).back().endsWith(QStringLiteral("Die Anmeldung wurde abgebrochen.")));
     });
 }
 
@@ -351,12 +411,13 @@ TEST_F(QtWindow, TheLanguageMenuRewritesTheCaptions) {
 
 // Squeezed to the smallest size their layouts allow, in either language, both windows still give every caption the
 // room its text needs: nothing is cut off.
-TEST_F(QtWindow, AtTheirSmallestBothWindowsShowEveryCaptionWholeInBothLanguages) {
+TEST_F(QtWindow, AtTheirSmallestTheWindowsShowEveryCaptionWholeInBothLanguages) {
     window_.Run([&] {
         QWidget* advanced = window_.Control(AdvancedControl::kCloseButton)->window();
+        QWidget* oauth = window_.Control(OAuthControl::kOkButton)->window();
         for (const MenuItem language : {MenuItem::kGerman, MenuItem::kEnglish}) {
             window_.Main().MenuAction(language)->trigger();
-            for (QWidget* window : {static_cast<QWidget*>(window_.Main().Window()), advanced}) {
+            for (QWidget* window : {static_cast<QWidget*>(window_.Main().Window()), advanced, oauth}) {
                 window->show();
                 window->resize(1, 1);
                 QApplication::processEvents();
@@ -371,6 +432,7 @@ TEST_F(QtWindow, AtTheirSmallestBothWindowsShowEveryCaptionWholeInBothLanguages)
                 }
             }
             advanced->hide();
+            oauth->hide();
         }
     });
 }
@@ -409,14 +471,19 @@ TEST_F(QtWindow, TabFollowsTheVisualOrderEveryInputHasAnAnnouncedNameAndEnterSta
               MainControl::kDeleteMailsCheck, MainControl::kStartStopButton, MainControl::kDonateButton,
               MainControl::kClearLogButton}) {
             if (window_.Control(control)->isEnabled()) mainOrder.push_back(window_.Control(control));
+            // The authentication drop-down follows the server's row.
+            if (control == MainControl::kPortEdit) {
+                mainOrder.push_back(window_.Control(MainControl::kAuthenticationCombo));
+            }
         }
         mainOrder.push_back(window_.Main().LogText());
         EXPECT_EQ(TabOrder(window_.Main().Window(), mainOrder.front()), mainOrder);
 
         for (const MainControl input :
-             {MainControl::kServerEdit, MainControl::kSecurityCombo, MainControl::kPortEdit, MainControl::kUserNameEdit,
-              MainControl::kPasswordEdit, MainControl::kIntervalCombo, MainControl::kStartHourCombo,
-              MainControl::kStartMinuteCombo, MainControl::kSaveDirEdit}) {
+             {MainControl::kServerEdit, MainControl::kSecurityCombo, MainControl::kPortEdit,
+              MainControl::kAuthenticationCombo, MainControl::kUserNameEdit, MainControl::kPasswordEdit,
+              MainControl::kIntervalCombo, MainControl::kStartHourCombo, MainControl::kStartMinuteCombo,
+              MainControl::kSaveDirEdit}) {
             EXPECT_FALSE(AnnouncedName(window_.Control(input)).isEmpty()) << static_cast<int>(input);
         }
         EXPECT_EQ(AnnouncedName(window_.Control(MainControl::kUserNameEdit)),
@@ -612,3 +679,5 @@ TEST_F(QtWindowWithMailbox, StartSavesTheSettingsAndTheRunsRowsShowInTheList) {
 
 }  // namespace
 }  // namespace zendrel
+
+#include "qt_window_test.moc"
