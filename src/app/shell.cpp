@@ -820,8 +820,9 @@ void Shell::EndSignIn(const WindowSignInEnd& end) {
             break;
     }
     ShowSignInState();
-    // A new sign-in may be what kept the start button disabled.
-    if (!inputsLocked_) SetInputsLocked(false);
+    // A new sign-in may be what kept the start button disabled; under a running schedule the button that could
+    // cancel the sign-in is locked again with the other inputs.
+    SetInputsLocked(inputsLocked_);
 }
 
 void Shell::OnStartStopButton() {

@@ -470,6 +470,20 @@ TEST_F(ShellTest, AWaitingSignInIsCancelledByItsButtonAndByQuitAndOneThatCannotS
     EXPECT_TRUE(view_.loopEnded);
 }
 
+TEST_F(ShellTest, ASignInThatEndsUnderARunningScheduleIsLockedAgainWithTheOtherInputs) {
+    settings_.signIn.authentication = Authentication::kOAuth;
+    signIn_.storedName = "ann@example.org";
+    Shell& shell = StartShell();
+    shell.OnSignInButton();
+    shell.OnStartStopButton();
+    EXPECT_TRUE(Enabled(MainControl::kSignInButton)) << "a waiting sign-in can be cancelled";
+    signIn_.end = WindowSignInEnd{SignInOutcome::kSignedIn, "ann@example.org", ""};
+    shell.OnScheduleTimer();
+    EXPECT_EQ(view_.Text(MainControl::kSignInButton), "Sign in\x85");
+    EXPECT_FALSE(Enabled(MainControl::kSignInButton));
+    EXPECT_TRUE(Enabled(MainControl::kStartStopButton)) << "the schedule can still be stopped";
+}
+
 TEST_F(ShellTest, ASignInOrSignOutBesideTheWindowShowsAtTheNextLogPoll) {
     settings_.signIn.authentication = Authentication::kOAuth;
     Shell& shell = StartShell();
