@@ -1,6 +1,11 @@
 #include "app/ui/qt/program_text.h"
 
+#include <QAbstractButton>
 #include <QByteArray>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QList>
 
 #include "common/text.h"
@@ -29,5 +34,16 @@ std::string ToProgramTextOrMarked(const QString& text) {
 }
 
 bool FitsWindows1252(const QString& text) { return ToProgramText(text).has_value(); }
+
+std::string ShownText(const QWidget* widget) {
+    if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) return ToProgramTextOrMarked(edit->text());
+    if (const auto* frame = qobject_cast<const QGroupBox*>(widget)) return ToProgramTextOrMarked(frame->title());
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) return ToProgramTextOrMarked(label->text());
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+        return ToProgramTextOrMarked(button->text());
+    }
+    if (const auto* combo = qobject_cast<const QComboBox*>(widget)) return ToProgramTextOrMarked(combo->currentText());
+    return "";
+}
 
 }  // namespace zendrel

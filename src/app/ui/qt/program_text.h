@@ -3,6 +3,8 @@
 
 #include <QString>
 
+class QWidget;
+
 #include <optional>
 #include <string>
 
@@ -18,5 +20,9 @@ std::optional<std::string> ToProgramText(const QString& text);
 std::string ToProgramTextOrMarked(const QString& text);
 
 bool FitsWindows1252(const QString& text);
+
+// What a control shows as the program's text: an edit's text, a frame's title, a label's or a button's text, a
+// drop-down's current item; "" for a widget without text.
+std::string ShownText(const QWidget* widget);
 
 }  // namespace zendrel

@@ -154,15 +154,7 @@ void QtAdvancedView::SetText(AdvancedControl control, const std::string& text) {
     }
 }
 
-std::string QtAdvancedView::Text(AdvancedControl control) const {
-    const QWidget* widget = Widget(control);
-    if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) return ToProgramTextOrMarked(edit->text());
-    if (const auto* label = qobject_cast<const QLabel*>(widget)) return ToProgramTextOrMarked(label->text());
-    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
-        return ToProgramTextOrMarked(button->text());
-    }
-    return "";
-}
+std::string QtAdvancedView::Text(AdvancedControl control) const { return ShownText(Widget(control)); }
 
 void QtAdvancedView::SetEnabled(AdvancedControl control, bool enabled) { Widget(control)->setEnabled(enabled); }
 

@@ -359,17 +359,7 @@ void QtMainView::SetText(MainControl control, const std::string& text) {
     if (control == MainControl::kLogFrame) logText_->setAccessibleName(shown);
 }
 
-std::string QtMainView::Text(MainControl control) const {
-    const QWidget* widget = Widget(control);
-    if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) return ToProgramTextOrMarked(edit->text());
-    if (const auto* frame = qobject_cast<const QGroupBox*>(widget)) return ToProgramTextOrMarked(frame->title());
-    if (const auto* label = qobject_cast<const QLabel*>(widget)) return ToProgramTextOrMarked(label->text());
-    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
-        return ToProgramTextOrMarked(button->text());
-    }
-    if (const auto* combo = qobject_cast<const QComboBox*>(widget)) return ToProgramTextOrMarked(combo->currentText());
-    return "";
-}
+std::string QtMainView::Text(MainControl control) const { return ShownText(Widget(control)); }
 
 void QtMainView::SetEnabled(MainControl control, bool enabled) { Widget(control)->setEnabled(enabled); }
 

@@ -97,15 +97,7 @@ void QtOAuthSettingsView::SetText(OAuthControl control, const std::string& text)
     }
 }
 
-std::string QtOAuthSettingsView::Text(OAuthControl control) const {
-    const QWidget* widget = Widget(control);
-    if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) return ToProgramTextOrMarked(edit->text());
-    if (const auto* label = qobject_cast<const QLabel*>(widget)) return ToProgramTextOrMarked(label->text());
-    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
-        return ToProgramTextOrMarked(button->text());
-    }
-    return "";
-}
+std::string QtOAuthSettingsView::Text(OAuthControl control) const { return ShownText(Widget(control)); }
 
 void QtOAuthSettingsView::SetEnabled(OAuthControl control, bool enabled) { Widget(control)->setEnabled(enabled); }
 

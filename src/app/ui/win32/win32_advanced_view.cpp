@@ -114,13 +114,7 @@ void Win32AdvancedView::Create() {
     dpi_ = DpiOf(window_.get());
     LayOut();
     // Centred on the main window, which owns it.
-    RECT frame{};
-    GetWindowRect(window_.get(), &frame);
-    RECT mainFrame{};
-    GetWindowRect(main_.Window(), &mainFrame);
-    SetWindowPos(window_.get(), nullptr, (mainFrame.left + mainFrame.right - (frame.right - frame.left)) / 2,
-                 (mainFrame.top + mainFrame.bottom - (frame.bottom - frame.top)) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CentreOn(window_.get(), main_.Window());
     SetEnabled(AdvancedControl::kAllowedDeleteButton, false);
     SetEnabled(AdvancedControl::kBlockedDeleteButton, false);
     tooltip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
@@ -135,15 +129,9 @@ void Win32AdvancedView::LayOut() {
     // The font the controls have now goes once they have the new one.
     const UniqueFont previous = std::exchange(font_, MessageFontAt(dpi_));
     for (const Placement& place : kPlacements) {
-        const HWND control = Control(place.control);
-        MoveWindow(control, Scaled(place.x, dpi_), Scaled(place.y, dpi_), Scaled(place.width, dpi_),
-                   Scaled(place.height, dpi_), FALSE);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+        PlaceScaled(Control(place.control), place.x, place.y, place.width, place.height, dpi_, font_.get());
     }
-    RECT frame{0, 0, Scaled(kClientWidth, dpi_), Scaled(kClientHeight, dpi_)};
-    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, WS_EX_DLGMODALFRAME);
-    SetWindowPos(window_.get(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SizeClientScaled(window_.get(), kClientWidth, kClientHeight, dpi_, kWindowStyle, false, WS_EX_DLGMODALFRAME);
     InvalidateRect(window_.get(), nullptr, TRUE);
 }
 
@@ -242,10 +230,7 @@ LRESULT Win32AdvancedView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (main_.Events() != nullptr) main_.Events()->OnAdvancedClosed();
             return 0;
         case WM_DPICHANGED: {
-            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-            SetWindowPos(window_.get(), nullptr, suggested->left, suggested->top, 0, 0,
-                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-            dpi_ = LOWORD(wParam);
+            dpi_ = FollowDpiChange(window_.get(), wParam, lParam);
             LayOut();
             return 0;
         }

@@ -39,4 +39,32 @@ UniqueFont MessageFontAt(UINT dpi) {
     return UniqueFont(CreateFontIndirectW(&metrics.lfMessageFont));
 }
 
+void PlaceScaled(HWND child, int x, int y, int width, int height, UINT dpi, HFONT font) {
+    MoveWindow(child, Scaled(x, dpi), Scaled(y, dpi), Scaled(width, dpi), Scaled(height, dpi), FALSE);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
+
+void SizeClientScaled(HWND window, int width, int height, UINT dpi, DWORD style, bool hasMenu, DWORD exStyle) {
+    RECT frame{0, 0, Scaled(width, dpi), Scaled(height, dpi)};
+    AdjustWindowRectEx(&frame, style, hasMenu ? TRUE : FALSE, exStyle);
+    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+UINT FollowDpiChange(HWND window, WPARAM wParam, LPARAM lParam) {
+    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return LOWORD(wParam);
+}
+
+void CentreOn(HWND window, HWND owner) {
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    RECT ownerFrame{};
+    GetWindowRect(owner, &ownerFrame);
+    SetWindowPos(window, nullptr, (ownerFrame.left + ownerFrame.right - (frame.right - frame.left)) / 2,
+                 (ownerFrame.top + ownerFrame.bottom - (frame.bottom - frame.top)) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace zendrel::win32

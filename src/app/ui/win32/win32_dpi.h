@@ -18,4 +18,15 @@ inline int Scaled(int length, UINT dpi) { return MulDiv(length, static_cast<int>
 // desktop's density scaled by the height.
 UniqueFont MessageFontAt(UINT dpi);
 
+// Places `child` at the rectangle of the 96 dpi layout scaled to `dpi`, in `font`.
+void PlaceScaled(HWND child, int x, int y, int width, int height, UINT dpi, HFONT font);
+// Sizes `window` (of `style`, `exStyle`, with or without a menu) so that its client area is `width` by `height` of the
+// 96 dpi layout at `dpi`; it stays where it is.
+void SizeClientScaled(HWND window, int width, int height, UINT dpi, DWORD style, bool hasMenu, DWORD exStyle);
+// Moves `window` to the place WM_DPICHANGED suggests (moved to a screen of another density, or the density changed)
+// and returns the new density, for the window to lay itself out at.
+UINT FollowDpiChange(HWND window, WPARAM wParam, LPARAM lParam);
+// Centres `window` on `owner`, wherever that stands now.
+void CentreOn(HWND window, HWND owner);
+
 }  // namespace zendrel::win32

@@ -212,8 +212,7 @@ void Win32MainView::LayOut() {
     // The font the controls have now goes once they have the new one.
     const UniqueFont previous = std::exchange(font_, MessageFontAt(dpi_));
     const auto place = [this](HWND child, int x, int y, int width, int height) {
-        MoveWindow(child, Scaled(x, dpi_), Scaled(y, dpi_), Scaled(width, dpi_), Scaled(height, dpi_), FALSE);
-        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+        PlaceScaled(child, x, y, width, height, dpi_, font_.get());
     };
     for (const Placement& at : kPlacements) place(Control(at.control), at.x, at.y, at.width, at.height);
     place(GetDlgItem(window_.get(), kColonId), kRightInputX + kTimeWidth, kRow4 + kLabelDrop,
@@ -224,10 +223,7 @@ void Win32MainView::LayOut() {
     int fields[2] = {Scaled(kScheduleFieldWidth, dpi_), -1};
     SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(fields));
 
-    RECT frame{0, 0, Scaled(kClientWidth, dpi_), Scaled(kClientHeight, dpi_)};
-    AdjustWindowRectEx(&frame, kWindowStyle, TRUE, 0);
-    SetWindowPos(window_.get(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SizeClientScaled(window_.get(), kClientWidth, kClientHeight, dpi_, kWindowStyle, true, 0);
     SendMessageW(statusBar_, WM_SIZE, 0, 0);
     // The tools that stand for disabled controls follow them.
     for (int index = 0; index < kMainControlCount; ++index) {
@@ -579,11 +575,7 @@ LRESULT Win32MainView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (wParam == SIZE_MINIMIZED && events_ != nullptr) events_->OnMinimised();
             return 0;
         case WM_DPICHANGED: {
-            // Moved to a screen of another density, or the density changed: the system suggests the place.
-            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-            SetWindowPos(window, nullptr, suggested->left, suggested->top, 0, 0,
-                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-            dpi_ = LOWORD(wParam);
+            dpi_ = FollowDpiChange(window, wParam, lParam);
             LayOut();
             return 0;
         }
