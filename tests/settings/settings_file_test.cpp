@@ -69,6 +69,7 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaults) {
     EXPECT_EQ(record.signIn.provider, "microsoft");
     EXPECT_EQ(record.signIn.tenant, "consumers");
     EXPECT_EQ(record.signIn.clientId, "");
+    EXPECT_EQ(record.signIn.clientSecret, "") << "no secret is sent unless one was set";
     EXPECT_THAT(record.allowedSenders, IsEmpty());
     EXPECT_THAT(record.blockedSenders, IsEmpty());
     EXPECT_THAT(duties_.languages, ElementsAre("german"));
